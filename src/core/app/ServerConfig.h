@@ -1,0 +1,41 @@
+// Base URLs of the servers the client talks to.
+//
+// Each endpoint kind has its own base URL. The defaults are fixed at build
+// time (CMake cache variable TAVRO_SERVER_URL, default
+// http://127.0.0.1:8642, the local publisher backend) with one path prefix
+// per kind. A deployment overrides any of them in
+// "$XDG_CONFIG_HOME/Tavro/servers.ini" (~/.config/Tavro/servers.ini):
+//
+//   [servers]
+//   storeApi=https://store.example.com
+//   storeWeb=https://www.example.com
+//
+// Read once per process on first use; any thread after that.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class ServerConfig
+{
+public:
+    enum class Endpoint { StoreApi, StoreWeb, Profile, Sync, NewsRpc, Files, Analytics };
+
+    static const ServerConfig &shared();
+
+    // The base URL of an endpoint kind, without a trailing "/".
+    QString baseUrl(Endpoint endpoint) const;
+    // baseUrl(endpoint) + path; `path` starts with "/".
+    QUrl url(Endpoint endpoint, const QString &path) const;
+
+    // The key of an endpoint in servers.ini and its default path prefix.
+    static QString key(Endpoint endpoint);
+    static QString defaultPrefix(Endpoint endpoint);
+
+    // Loads the defaults for `serverUrl` and the overrides of the INI file at
+    // `overridesFile` (which may be missing).
+    ServerConfig(const QString &serverUrl, const QString &overridesFile);
+
+private:
+    QString m_base[7];
+};

@@ -1,0 +1,140 @@
+#include "app/ConfigDictionary.h"
+#include "library/DataBaseHelper.h"
+#include "support/LibraryFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AnnotationStoreTest : public LibraryFixture
+{
+protected:
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-1"));
+        DataBaseHelper::saveUserInfo({{QStringLiteral("userId"), 77}});
+    }
+
+    // A highlight on page 5 (navigation id "6") from (sn, so) to (en, eo).
+    BookHighlightMemo highlight(qint64 no, qint64 sn, qint64 so, qint64 en, qint64 eo,
+                                const std::optional<QString> &memo = std::nullopt)
+    {
+        return DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("6"), QStringLiteral("toc-3"), 5, no,
+                                                              sn, so, en, eo, std::nullopt, memo, QString(), 0, 0,
+                                                              QStringLiteral("Chapter"), QStringLiteral("urn:a"))
+            .value();
+    }
+};
+
+TEST_F(AnnotationStoreTest, BookmarkLifecycle)
+{
+    highlight(1, 0, 0, 0, 5);
+    EXPECT_FALSE(DataBaseHelper::checkBookMark(5, 1)) << "a highlight is not a bookmark";
+
+    DataBaseHelper::upsertBookMark(5, QStringLiteral("item5"), QStringLiteral("urn:a"), 1, false);
+    EXPECT_TRUE(DataBaseHelper::checkBookMark(5, 1));
+    auto marks = DataBaseHelper::findAllBookMarkByBookID(1);
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_EQ(marks[0].udId, QStringLiteral("DEVICE-1"));
+    EXPECT_EQ(marks[0].user, QStringLiteral("77"));
+    EXPECT_EQ(marks[0].manifestId, QStringLiteral("item5"));
+    EXPECT_EQ(DataBaseHelper::findAllHighlightByBookID(1).size(), 1) << "the highlight is untouched";
+
+    DataBaseHelper::updateBookMark(5, 1, QStringLiteral("Key figure"));
+    EXPECT_EQ(DataBaseHelper::findAllBookMarkByBookID(1)[0].updateUdId, QStringLiteral("Key figure"));
+
+    DataBaseHelper::upsertBookMark(5, std::nullopt, std::nullopt, 1, true);
+    EXPECT_FALSE(DataBaseHelper::checkBookMark(5, 1));
+    EXPECT_TRUE(DataBaseHelper::findAllBookMarkByBookID(1).isEmpty());
+    const auto kept = store().findFirst<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0"));
+    ASSERT_TRUE(kept.has_value()) << "a cleared bookmark is kept until uploaded";
+    EXPECT_EQ(kept->deleteFlg, 1);
+    EXPECT_EQ(kept->manifestId, QStringLiteral("item5")) << "clearing keeps the fields sync needs";
+
+    DataBaseHelper::upsertBookMark(5, QStringLiteral("item5"), QStringLiteral("urn:a"), 1, false);
+    EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0")), 1) << "one bookmark per page";
+    DataBaseHelper::upsertBookMark(5, std::nullopt, std::nullopt, 1, true);
+
+    DataBaseHelper::deleteUploadedBookMark();
+    EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0")), 0);
+    EXPECT_EQ(store().count<BookHighlightMemo>(), 1);
+}
+
+TEST_F(AnnotationStoreTest, RenamingAMissingBookmarkMakesAValidOne)
+{
+    DataBaseHelper::updateBookMark(2, 1, QStringLiteral("named"));
+    const auto marks = DataBaseHelper::findAllBookMarkByBookID(1);
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_EQ(marks[0].PageIdx, 2);
+    EXPECT_EQ(marks[0].updateUdId, QStringLiteral("named"));
+}
+
+TEST_F(AnnotationStoreTest, HighlightsMemosAndNumbering)
+{
+    auto h1 = highlight(1, 2, 0, 2, 10);
+    highlight(2, 0, 3, 1, 0, QStringLiteral("memo text"));
+    EXPECT_EQ(h1.udId, QStringLiteral("DEVICE-1"));
+    EXPECT_EQ(h1.updateUdId, QStringLiteral("DEVICE-1"));
+    EXPECT_EQ(h1.deleteFlg, 0);
+
+    EXPECT_EQ(DataBaseHelper::findAllHighlightByBookID(1).size(), 1);
+    EXPECT_EQ(DataBaseHelper::findAllMemoByBookID(1).size(), 1);
+    const auto page = DataBaseHelper::getBookHighlightMemosNotSiori(1, QStringLiteral("6"), std::nullopt);
+    ASSERT_EQ(page.size(), 2);
+    EXPECT_EQ(page[0].highlightNo, 2) << "document order";
+    EXPECT_EQ(DataBaseHelper::getBookHighlightMemosNotSiori(1, std::nullopt, QStringLiteral("toc-3")).size(), 2);
+
+    EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("6"), std::nullopt), 2);
+    EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("7"), std::nullopt), 0);
+
+    // A deleted highlight still counts, so its number is not reused.
+    auto h3 = highlight(3, 5, 0, 5, 1);
+    h3.deleteFlg = 1;
+    ASSERT_TRUE(DataBaseHelper::saveRecord(h3));
+    EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("6"), std::nullopt), 3);
+    EXPECT_EQ(DataBaseHelper::getBookHighlightMemosNotSiori(1, QStringLiteral("6"), std::nullopt).size(), 2);
+    EXPECT_FALSE(DataBaseHelper::getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 3).has_value());
+
+    EXPECT_TRUE(DataBaseHelper::getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 1,
+                                                               QStringLiteral("DEVICE-1")).has_value());
+    EXPECT_FALSE(DataBaseHelper::getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 1,
+                                                                QStringLiteral("OTHER")).has_value());
+}
+
+struct RangeCase
+{
+    const char *name;
+    qint64 s, so, e, eo;
+    QList<qint64> found; // highlight numbers, in document order
+};
+
+// Highlights on the page: #1 from (2,0) to (2,10); #2 from (4,5) to (6,0);
+// #3 from (8,0) to (8,4).
+TEST_F(AnnotationStoreTest, OverlapQueryTable)
+{
+    highlight(1, 2, 0, 2, 10);
+    highlight(2, 4, 5, 6, 0);
+    highlight(3, 8, 0, 8, 4);
+    const RangeCase cases[] = {
+        {"inside #1", 2, 3, 2, 4, {1}},
+        {"touches #1's end only", 2, 10, 3, 0, {1}},
+        {"touches #2's start only", 3, 0, 4, 5, {2}},
+        {"just after #1's end", 2, 11, 3, 0, {}},
+        {"covers #2 wholly (strictly inside)", 4, 0, 7, 0, {2}},
+        {"covers #2 and #3", 3, 0, 9, 0, {2, 3}},
+        {"from inside #1 to inside #3", 2, 5, 8, 1, {1, 2, 3}},
+        {"between all", 7, 0, 7, 9, {}},
+    };
+    for (const auto &c : cases) {
+        QList<qint64> found;
+        for (const auto &h : DataBaseHelper::getBookHighlightMemosNotSioriWithRange(1, QStringLiteral("6"),
+                                                                                    std::nullopt, c.s, c.so, c.e, c.eo))
+            found << h.highlightNo.value();
+        EXPECT_EQ(found, c.found) << "case: " << c.name;
+    }
+    EXPECT_TRUE(DataBaseHelper::getBookHighlightMemosNotSioriWithRange(1, QStringLiteral("9"), std::nullopt, 0, 0,
+                                                                       99, 0).isEmpty()) << "another page";
+}
+
+} // namespace
