@@ -43,6 +43,20 @@ public:
     // call). Nothing happens when no book has the identifier.
     static void addBookLabelLinkWithMetaId(const QString &identifier);
 
+    // ---- registration ----
+    // Registers the EPUB at `path` (a file in the contents folder) from its
+    // package metadata and puts it on shelf 1. Registering a book that is
+    // already in the library (same identifier) gives it a new BookID and
+    // moves its reading state, annotations and shelf links to that BookID;
+    // it gets no second link to shelf 1.
+    static void parseBook(const QString &path);
+    // Registers the PDF at `path` from the store's info ("bookId",
+    // "bookTitle", "bookAuthor", "bookPublisher", optional "print"), with the
+    // same rules.
+    static void parsePDFBook(const QString &path, const QVariantMap &info);
+    // "dc:date" as registration reads it ("yyyy-M-d"), or absent.
+    static std::optional<QDateTime> publishDateFromText(const QString &text);
+
     // ---- shelves ----
     // The largest labelID, or 1 when there is no shelf.
     static qint64 getMaxLabelID();

@@ -274,3 +274,11 @@ int LibraryStore::deleteRows(const QString &entity, const QString &where, const 
         return -1;
     return m_db.changes();
 }
+
+int LibraryStore::execute(const QString &sql, const QVariantList &args)
+{
+    SqliteStatement st = m_db.prepare(sql);
+    if (!st.bindAll(args) || st.step() != SqliteStatement::Step::Done)
+        return -1;
+    return m_db.changes();
+}

@@ -87,6 +87,10 @@ public:
     template <class T>
     int removeAll(const QString &where = {}, const QVariantList &args = {});
 
+    // Runs one statement with "?" placeholders bound to `args`; the number of
+    // rows changed, or -1 on failure.
+    int execute(const QString &sql, const QVariantList &args = {});
+
     // The columns of an entity as the store declares them, for tests.
     QStringList columnsOf(const QString &entityName);
 

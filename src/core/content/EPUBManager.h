@@ -1,0 +1,72 @@
+// The package description of one EPUB book: container, OPF (metadata,
+// manifest, spine, cover) and table of contents (NCX, or the EPUB 3
+// navigation document when the spine names no NCX). Every file is read
+// through the epub:// scheme resolver; the archive is never unpacked.
+//
+// Construction reads everything at once on the calling thread. Afterwards the
+// object is read-only apart from the lazily cached cover, so it belongs to one
+// thread at a time. Never fails: an unreadable container leaves everything but
+// rootURL empty.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QUrl>
+#include <QVariantList>
+#include <QVariantMap>
+#include <functional>
+#include <optional>
+
+class EPUBURLProtcol;
+
+class EPUBManager
+{
+public:
+    // Reads the book at `rootURL` (BookUrl::rootUrl) through `protocol`
+    // (EPUBURLProtcol::shared() when null; it must outlive this object).
+    explicit EPUBManager(const QUrl &rootURL, const EPUBURLProtcol *protocol = nullptr);
+
+    const QUrl &rootURL() const { return m_rootURL; }
+    // The folder of the OPF, ending in "/"; invalid when there is no OPF.
+    const QUrl &contentURL() const { return m_contentURL; }
+    // Dublin Core texts under their "dc:" names, and "print".
+    const QVariantMap &metadata() const { return m_metadata; }
+    // Item id -> the item's attribute dictionary ("id", "href", ...).
+    const QVariantMap &manifest() const { return m_manifest; }
+    // Manifest item dictionaries in reading order; a page is an index here.
+    const QVariantList &spine() const { return m_spine; }
+    // Entries {"id", "content", "text", "child"}; absent without a table of
+    // contents.
+    const std::optional<QVariantList> &toc() const { return m_toc; }
+    // The manifest href of the cover image, relative to contentURL.
+    const std::optional<QString> &coverPath() const { return m_coverPath; }
+
+    // The cover image, loaded on first use and kept; a null image when there
+    // is none (a failed load is tried again next time).
+    QImage coverImage();
+
+    // `href` resolved against contentURL; invalid for an empty href or when
+    // there is no content URL.
+    QUrl urlForContent(const QString &href) const;
+    // The bytes at urlForContent(href), or absent.
+    std::optional<QByteArray> dataForContent(const QString &href) const;
+
+    // One level of NCX navPoint dictionaries (and, recursively, their nested
+    // ones) as table-of-contents entries.
+    static QVariantList nav2toc(const QVariantList &navPoints);
+
+private:
+    void readPackage();
+    void readNavDocument(const QString &href);
+    std::optional<QByteArray> load(const QUrl &url) const;
+
+    const EPUBURLProtcol *m_protocol;
+    QUrl m_rootURL;
+    QUrl m_contentURL;
+    QVariantMap m_metadata;
+    QVariantMap m_manifest;
+    QVariantList m_spine;
+    std::optional<QVariantList> m_toc;
+    std::optional<QString> m_coverPath;
+    QImage m_cover;
+};

@@ -1,0 +1,130 @@
+// Book registration: DataBaseHelper::parseBook and parsePDFBook.
+#include "DataBaseHelper.h"
+
+#include "LibraryStore.h"
+#include "content/BookUrl.h"
+#include "content/EPUBManager.h"
+#include "util/DictionaryHelpers.h"
+#include "util/Logging.h"
+
+#include <QLocale>
+
+namespace {
+
+QString lastComponent(const QString &path)
+{
+    return path.section(u'/', -1);
+}
+
+std::optional<QString> metadataText(const QVariantMap &metadata, const char *key)
+{
+    return stringForKey(metadata, QString::fromLatin1(key));
+}
+
+// The record to fill: the book with this identifier; a book without one is
+// matched by file name only, so that two unreadable books never share (and
+// overwrite) one record.
+BookMetaData findOrMake(const std::optional<QString> &identifier, const QString &fileName)
+{
+    LibraryStore &store = LibraryStore::main();
+    std::optional<BookMetaData> found;
+    if (identifier)
+        found = store.findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), {*identifier});
+    else
+        found = store.findFirst<BookMetaData>(QStringLiteral("\"identifier\" IS NULL AND \"fileName\"=?"),
+                                              {fileName});
+    return found.value_or(BookMetaData());
+}
+
+std::optional<qint64> printValue(const QVariant &v)
+{
+    if (!v.isValid() || !(isNumberVariant(v) || isStringVariant(v)))
+        return std::nullopt;
+    if (isNumberVariant(v))
+        return v.toLongLong();
+    // An integer read from text: leading digits count, anything else is 0.
+    const QString s = v.toString().trimmed();
+    qsizetype end = (s.startsWith(u'-') || s.startsWith(u'+')) ? 1 : 0;
+    while (end < s.size() && s.at(end).isDigit())
+        ++end;
+    return s.left(end).toLongLong();
+}
+
+// Gives the book the next BookID, moves what belonged to its earlier BookID
+// along, saves it and puts it on shelf 1 unless it already stands there.
+void saveRegistration(BookMetaData &book)
+{
+    LibraryStore &store = LibraryStore::main();
+    const std::optional<qint64> oldID = book.pk ? book.BookID : std::nullopt;
+    const bool ok = store.transaction([&] {
+        const auto top = store.findFirst<BookMetaData>({}, {}, QStringLiteral("\"BookID\" DESC"));
+        const qint64 newID = (top && top->BookID ? *top->BookID : 0) + 1;
+        book.BookID = newID;
+        if (!store.save(book))
+            return false;
+        if (oldID && *oldID != newID) {
+            for (const char *entity : {"BookStatusData", "BookHighlightMemo", "BookLabelLink"}) {
+                if (store.execute(QStringLiteral("UPDATE \"%1\" SET \"BookID\"=? WHERE \"BookID\"=?")
+                                      .arg(QLatin1String(entity)),
+                                  {newID, *oldID})
+                    < 0)
+                    return false;
+            }
+        }
+        return true;
+    });
+    if (!ok) {
+        qCWarning(lcLibrary) << "registration of" << book.fileName.value_or(QString()) << "could not be saved";
+        return;
+    }
+    if (book.identifier && !DataBaseHelper::bookExistenceInLibary(1, *book.BookID))
+        DataBaseHelper::addBookLabelLinkWithMetaId(*book.identifier);
+}
+
+} // namespace
+
+std::optional<QDateTime> DataBaseHelper::publishDateFromText(const QString &text)
+{
+    const QDate date = QLocale::c().toDate(text, QStringLiteral("yyyy-M-d"));
+    if (!date.isValid())
+        return std::nullopt;
+    return date.startOfDay();
+}
+
+void DataBaseHelper::parseBook(const QString &path)
+{
+    const QString fileName = lastComponent(path);
+    const EPUBManager epub(BookUrl::rootUrl(fileName));
+    const QVariantMap &metadata = epub.metadata();
+    const auto identifier = metadataText(metadata, "dc:identifier");
+
+    BookMetaData book = findOrMake(identifier, fileName);
+    book.identifier = identifier;
+    book.language = metadataText(metadata, "dc:language");
+    book.creator = metadataText(metadata, "dc:creator");
+    book.publisher = metadataText(metadata, "dc:publisher");
+    const auto date = metadataText(metadata, "dc:date");
+    book.publishDate = date ? publishDateFromText(*date) : std::nullopt;
+    book.title = metadataText(metadata, "dc:title");
+    book.splash = metadataText(metadata, "dc:splash");
+    book.fileName = fileName;
+    if (const auto print = printValue(metadata.value(QStringLiteral("print"))))
+        book.printable = print;
+    saveRegistration(book);
+}
+
+void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info)
+{
+    const QString fileName = lastComponent(path);
+    const auto identifier = stringForKey(info, QStringLiteral("bookId"));
+
+    BookMetaData book = findOrMake(identifier, fileName);
+    book.identifier = identifier;
+    book.creator = stringForKey(info, QStringLiteral("bookAuthor"));
+    book.publisher = stringForKey(info, QStringLiteral("bookPublisher"));
+    book.title = stringForKey(info, QStringLiteral("bookTitle"));
+    if (const auto print = printValue(info.value(QStringLiteral("print"))))
+        book.printable = print;
+    book.fileName = fileName;
+    saveRegistration(book);
+}
