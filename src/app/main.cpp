@@ -1,4 +1,6 @@
 #include "MainWindow.h"
+#include "content/BookWebProfile.h"
+#include "content/EpubScheme.h"
 #include "app/ConfigDictionary.h"
 #include "app/DataFolder.h"
 #include "library/DataBaseHelper.h"
@@ -8,6 +10,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Custom schemes must be known before the application object exists.
+    EpubScheme::registerScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavro"));
     QApplication::setApplicationVersion(QStringLiteral(TAVRO_VERSION));
@@ -16,6 +20,7 @@ int main(int argc, char *argv[])
     LibraryStore::openLibraryStore();
     ConfigDictionary::shared();
     DataFolder::createContentsFolder();
+    BookWebProfile::shared();
 
     MainWindow window;
     window.show();

@@ -1,0 +1,24 @@
+#include "BookWebProfile.h"
+
+#include "EpubSchemeHandler.h"
+#include "content/BookUrl.h"
+
+#include <QCoreApplication>
+#include <QWebEngineSettings>
+
+QWebEngineProfile *BookWebProfile::shared()
+{
+    static QWebEngineProfile *profile = create(QCoreApplication::instance());
+    return profile;
+}
+
+QWebEngineProfile *BookWebProfile::create(QObject *parent, const EPUBURLProtcol *protocol)
+{
+    // Off the record: book pages keep no cookies or caches on disk.
+    auto *profile = new QWebEngineProfile(parent);
+    profile->installUrlSchemeHandler(BookUrl::kScheme, new EpubSchemeHandler(protocol, profile));
+    QWebEngineSettings *settings = profile->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    return profile;
+}

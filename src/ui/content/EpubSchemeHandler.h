@@ -1,0 +1,22 @@
+// Answers the web view's epub:// requests from the book content resolver.
+// Thin: one resolver call per request. Lives on the GUI thread.
+#pragma once
+
+#include <QWebEngineUrlSchemeHandler>
+
+class EPUBURLProtcol;
+
+class EpubSchemeHandler : public QWebEngineUrlSchemeHandler
+{
+    Q_OBJECT
+public:
+    // `protocol` must outlive the handler; EPUBURLProtcol::shared() when null.
+    explicit EpubSchemeHandler(const EPUBURLProtcol *protocol = nullptr, QObject *parent = nullptr);
+
+    // Serves GET requests; anything else is denied, and a missing archive or
+    // entry fails the request (UrlNotFound).
+    void requestStarted(QWebEngineUrlRequestJob *job) override;
+
+private:
+    const EPUBURLProtcol *m_protocol;
+};

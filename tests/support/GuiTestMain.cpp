@@ -1,0 +1,18 @@
+// main() of widget and web view tests: a private HOME, the epub scheme
+// registered, then a QApplication.
+#include "TempHome.h"
+#include "content/EpubScheme.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    TempHome home;
+    EpubScheme::registerScheme();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tavro"));
+    QApplication::setOrganizationDomain(QStringLiteral("tavro.jp"));
+    return RUN_ALL_TESTS();
+}
