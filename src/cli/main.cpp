@@ -1,0 +1,51 @@
+// tavro-inspect: command-line access to the core for users' scripts and
+// tests. One verb per job; JSON on standard output.
+#include "InspectCommand.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <cstdio>
+
+QList<InspectCommand> bookCommands();
+
+QList<InspectCommand> inspectCommands()
+{
+    QList<InspectCommand> all;
+    all += bookCommands();
+    return all;
+}
+
+void printJson(const QVariant &value)
+{
+    const QByteArray json = QJsonDocument::fromVariant(value).toJson(QJsonDocument::Indented);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+}
+
+int fail(const QString &message, int code)
+{
+    std::fprintf(stderr, "tavro-inspect: %s\n", message.toLocal8Bit().constData());
+    return code;
+}
+
+static int usage()
+{
+    std::fprintf(stderr, "usage: tavro-inspect VERB ARGS...\n");
+    for (const InspectCommand &c : inspectCommands())
+        std::fprintf(stderr, "  %s\n", c.usage.toLocal8Bit().constData());
+    return 2;
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Tavro"));
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return usage();
+    const QString verb = args.takeFirst();
+    for (const InspectCommand &c : inspectCommands())
+        if (c.name == verb)
+            return c.run(args);
+    fail(QStringLiteral("unknown verb %1").arg(verb), 2);
+    return usage();
+}
