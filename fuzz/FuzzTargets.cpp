@@ -1,0 +1,42 @@
+#include "FuzzTargets.h"
+
+#include "content/BookUrl.h"
+#include "content/EPUBManager.h"
+#include "content/EPUBURLProtcol.h"
+#include "content/XML2DicParser.h"
+#include "content/ZipArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <unistd.h>
+
+int fuzzXml2Dic(const uint8_t *data, size_t size)
+{
+    XML2DicParser parser;
+    parser.parseString(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    return 0;
+}
+
+int fuzzEpubZip(const uint8_t *data, size_t size)
+{
+    // minizip reads from a path: one file per process, rewritten each run.
+    static const QString folder = QDir::tempPath() + QStringLiteral("/tavro-fuzz-%1").arg(getpid());
+    static const bool made = QDir().mkpath(folder);
+    (void)made;
+    const QString path = folder + QStringLiteral("/book.epub");
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        f.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+    ZipArchive::clearCache();
+    if (const auto archive = ZipArchive::open(path)) {
+        for (const QByteArray &name : archive->entryNames())
+            archive->read(name);
+    }
+    const EPUBURLProtcol protocol(folder, QString());
+    EPUBManager epub(BookUrl::rootUrl(QStringLiteral("book.epub")), &protocol);
+    epub.coverImage();
+    return 0;
+}

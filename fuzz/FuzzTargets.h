@@ -1,0 +1,11 @@
+// The fuzz targets as plain functions, so that both the libFuzzer programs
+// and the regression test over the kept corpus call the same code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// XML2DicParser over arbitrary bytes.
+int fuzzXml2Dic(const uint8_t *data, size_t size);
+// The entry resolver and the package reader over arbitrary zip bytes.
+int fuzzEpubZip(const uint8_t *data, size_t size);

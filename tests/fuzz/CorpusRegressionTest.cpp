@@ -1,0 +1,28 @@
+// Every input kept under fuzz/corpus (seeds and the inputs of crashes the
+// fuzzers found) runs through its target without crashing.
+#include "FuzzTargets.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+void runCorpus(const char *target, int (*fuzz)(const uint8_t *, size_t))
+{
+    const QDir dir(QStringLiteral(TAVRO_FUZZ_CORPUS "/") + QLatin1String(target));
+    const QStringList files = dir.entryList(QDir::Files, QDir::Name);
+    ASSERT_FALSE(files.isEmpty()) << "no corpus for " << target;
+    for (const QString &name : files) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QByteArray bytes = f.readAll();
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(fuzz(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())), 0);
+    }
+}
+
+TEST(FuzzCorpus, Xml2Dic) { runCorpus("xml2dic", fuzzXml2Dic); }
+TEST(FuzzCorpus, EpubZip) { runCorpus("epub_zip", fuzzEpubZip); }
+
+} // namespace
