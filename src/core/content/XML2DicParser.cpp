@@ -1,6 +1,7 @@
 #include "XML2DicParser.h"
 
 #include <libxml/parser.h>
+#include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <mutex>
 #include <variant>
@@ -118,6 +119,11 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
                                     | XML_PARSE_COMPACT | XML_PARSE_NONET);
         const int size = int(std::min<qsizetype>(bytes.size(), INT_MAX));
         xmlParseChunk(ctxt, bytes.constData(), size, 1);
+        // A DOCTYPE with an internal subset makes libxml2 build a document to
+        // hold it even in SAX mode; it is ours to free.
+        if (ctxt->myDoc)
+            xmlFreeDoc(ctxt->myDoc);
+        ctxt->myDoc = nullptr;
         xmlFreeParserCtxt(ctxt);
     }
     xmlSetStructuredErrorFunc(nullptr, nullptr);
