@@ -521,44 +521,61 @@ void DataBaseHelper::deleteCacheInfos()
 
 // ---- dictionaries ----
 
-std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(const QString &bookid,
-                                                                 const QString &dicTitle,
+std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(const QString &bookid, const QString &dicTitle,
                                                                  qint64 useFlg)
 {
-    const auto top = store().findFirst<DictionaryMaster>({}, {}, QStringLiteral("\"dicId\" DESC"));
+    return insertDictMaster(store(), bookid, dicTitle, useFlg);
+}
+
+std::optional<qint64> DataBaseHelper::deleteDictMaster(const QString &bookid)
+{
+    return deleteDictMaster(store(), bookid);
+}
+
+void DataBaseHelper::addDictionaryItemSetting(const DictionaryMaster &dict, const QString &columnName,
+                                              qint64 columnId)
+{
+    addDictionaryItemSetting(store(), dict, columnName, columnId);
+}
+
+std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(LibraryStore &store, const QString &bookid,
+                                                                 const QString &dicTitle, qint64 useFlg,
+                                                                 qint64 minimumId)
+{
+    const auto top = store.findFirst<DictionaryMaster>({}, {}, QStringLiteral("\"dicId\" DESC"));
     DictionaryMaster dict;
-    dict.dicId = (top && top->dicId ? *top->dicId : 0) + 1;
+    dict.dicId = std::max((top && top->dicId ? *top->dicId : 0) + 1, minimumId);
     dict.bookid = bookid;
     dict.dicName = dicTitle;
     dict.useFlg = useFlg;
     dict.updateDate = now();
-    if (!store().insert(dict)) {
+    if (!store.insert(dict)) {
         logFailure("insertDictMaster");
         return std::nullopt;
     }
     return dict;
 }
 
-std::optional<qint64> DataBaseHelper::deleteDictMaster(const QString &bookid)
+std::optional<qint64> DataBaseHelper::deleteDictMaster(LibraryStore &store, const QString &bookid)
 {
-    const auto dict = store().findFirst<DictionaryMaster>(QStringLiteral("\"bookid\"=?"), {bookid});
+    const auto dict = store.findFirst<DictionaryMaster>(QStringLiteral("\"bookid\"=?"), {bookid});
     if (!dict)
         return std::nullopt;
     // Column settings belong to their dictionary and go with it.
-    store().transaction([&] {
-        return store().removeAll<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), {dict->pk}) >= 0
-               && store().remove(*dict);
+    store.transaction([&] {
+        return store.removeAll<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), {dict->pk}) >= 0
+               && store.remove(*dict);
     });
     return dict->dicId;
 }
 
-void DataBaseHelper::addDictionaryItemSetting(const DictionaryMaster &dict, const QString &columnName,
-                                              qint64 columnId)
+void DataBaseHelper::addDictionaryItemSetting(LibraryStore &store, const DictionaryMaster &dict,
+                                              const QString &columnName, qint64 columnId)
 {
     DictionarySettingItem item;
     item.columnId = columnId;
     item.columnName = columnName;
     item.dict = dict.pk;
-    if (!store().insert(item))
+    if (!store.insert(item))
         logFailure("addDictionaryItemSetting");
 }

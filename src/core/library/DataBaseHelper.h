@@ -148,4 +148,13 @@ public:
     static std::optional<qint64> deleteDictMaster(const QString &bookid);
     static void addDictionaryItemSetting(const DictionaryMaster &dict, const QString &columnName,
                                          qint64 columnId);
+    // The same on another connection to the library file (the dictionary
+    // import's, on its worker thread).
+    // `minimumId`: the dicId is at least this.
+    static std::optional<DictionaryMaster> insertDictMaster(LibraryStore &store, const QString &bookid,
+                                                            const QString &dicTitle, qint64 useFlg,
+                                                            qint64 minimumId = 1);
+    static std::optional<qint64> deleteDictMaster(LibraryStore &store, const QString &bookid);
+    static void addDictionaryItemSetting(LibraryStore &store, const DictionaryMaster &dict,
+                                         const QString &columnName, qint64 columnId);
 };

@@ -1,0 +1,369 @@
+#include "DictionaryManager.h"
+
+#include "CSVParser.h"
+#include "app/DataFolder.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "util/DictionaryHelpers.h"
+#include "util/Logging.h"
+#include "util/NotificationCenter.h"
+#include "util/StringHelpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSet>
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+
+namespace {
+
+const QString kColumns = QStringLiteral("word, item1, item2 ,item3, item4");
+
+void postProgress(const QVariantMap &object)
+{
+    NotificationCenter::defaultCenter().post(QString::fromLatin1(DictionaryManager::kAnalyzeDic), object);
+}
+
+// Counts the records of a CSV file and notes whether it parses.
+// A record holding one empty field (the one after a final line break, or
+// a line of just "") is no entry and is not counted.
+bool isBlankRecord(const QStringList &fields)
+{
+    return fields.size() == 1 && fields.first().isEmpty();
+}
+
+class RecordCounter : public CSVParserDelegate
+{
+public:
+    quint64 records = 0;
+    bool failed = false;
+    void didBeginLine(CSVParser *, quint64) override { m_fields = 0; m_empty = true; }
+    void didReadField(CSVParser *, const QString &field, qint64) override
+    {
+        ++m_fields;
+        m_empty = m_empty && field.isEmpty();
+    }
+    void didEndLine(CSVParser *, quint64) override
+    {
+        if (!(m_fields == 1 && m_empty))
+            ++records;
+    }
+    void didFailWithError(CSVParser *, const CSVError &) override { failed = true; }
+
+private:
+    int m_fields = 0;
+    bool m_empty = true;
+};
+
+// Hands each record to a callback as it ends.
+class RecordReader : public CSVParserDelegate
+{
+public:
+    std::function<void(CSVParser *, const QStringList &, quint64)> onRecord;
+    void didBeginLine(CSVParser *, quint64) override { m_fields.clear(); }
+    void didReadField(CSVParser *, const QString &field, qint64) override { m_fields.append(field); }
+    void didEndLine(CSVParser *parser, quint64) override
+    {
+        if (!isBlankRecord(m_fields))
+            onRecord(parser, m_fields, m_index++);
+    }
+
+private:
+    QStringList m_fields;
+    quint64 m_index = 0;
+};
+
+icu::BreakIterator *wordBreaker()
+{
+    // Creating an iterator loads its rules; keep one per thread.
+    thread_local std::unique_ptr<icu::BreakIterator> breaker;
+    if (!breaker) {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Locale locale(QLocale::system().name().toUtf8().constData());
+        breaker.reset(icu::BreakIterator::createWordInstance(locale, status));
+        if (U_FAILURE(status))
+            breaker.reset();
+    }
+    return breaker.get();
+}
+
+// The characters removed from search keys.
+const QString kRemoved = QStringLiteral(
+    "、,.。．:/¨%-()（）〔〕《》[]・?「」!！¥“＃￥%&‘（）=～|·｛+＊｝《》？-…¥¥@【；：】，。、—");
+
+} // namespace
+
+DictionaryManager::DictionaryManager(QString databasePath, QString libraryPath)
+    : m_path(databasePath.isEmpty() ? DataFolder::path() + QStringLiteral("/Dic.sqlite") : std::move(databasePath))
+    , m_libraryPath(std::move(libraryPath))
+{
+    initDB();
+}
+
+DictionaryManager::~DictionaryManager() = default;
+
+bool DictionaryManager::openDatabase(SqliteDatabase &db) const
+{
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    if (!db.open(m_path)) {
+        qCWarning(lcDictionary) << "cannot open" << m_path << db.lastError();
+        return false;
+    }
+    // The import writes on its own connection while look-ups read on theirs.
+    if (!db.scalar(QStringLiteral("PRAGMA journal_mode=WAL")).isValid()) {
+        qCWarning(lcDictionary) << "cannot open" << m_path << db.lastError();
+        db.close();
+        return false;
+    }
+    db.exec(QStringLiteral("PRAGMA synchronous=NORMAL; PRAGMA busy_timeout=10000;"));
+    // Tokens are separated at spaces and punctuation; "word*" is a prefix
+    // match.
+    if (!db.exec(QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS edict USING fts4(word, item1, item2, "
+                                "item3, item4, searchWord, dicId)"))) {
+        db.close();
+        return false;
+    }
+    return true;
+}
+
+bool DictionaryManager::initDB()
+{
+    if (m_db.isOpen())
+        return true;
+    m_isCancel = false;
+    return openDatabase(m_db);
+}
+
+bool DictionaryManager::consumeCancel()
+{
+    bool expected = true;
+    return m_isCancel.compare_exchange_strong(expected, false);
+}
+
+void DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath)
+{
+    const QString bookId = stringForKey(bookInfo, QStringLiteral("bookId")).value_or(QString());
+    const QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
+
+    SqliteDatabase db;
+    LibraryStore library;
+    const QString libraryPath = m_libraryPath.isEmpty() ? LibraryStore::main().path() : m_libraryPath;
+    if (!openDatabase(db) || libraryPath.isEmpty() || !library.open(libraryPath)) {
+        qCWarning(lcDictionary) << "cannot install the dictionary" << bookId << ": a database cannot be opened";
+        postProgress({{QStringLiteral("status"), 0}});
+        postProgress({{QStringLiteral("status"), 1}});
+        postProgress({{QStringLiteral("status"), 2}, {QStringLiteral("tpath"), tPath}});
+        return;
+    }
+
+    const std::optional<qint64> oldId = DataBaseHelper::deleteDictMaster(library, bookId);
+    SqliteStatement remove = db.prepare(QStringLiteral("DELETE FROM edict WHERE dicId = ?;"));
+    remove.bind(1, QString::number(oldId.value_or(0)));
+    remove.step();
+
+    // A reinstalled dictionary gets a new, larger id even when its old one
+    // was the largest, so no row of the old install can ever count as new.
+    const auto master = DataBaseHelper::insertDictMaster(library, bookId, title, 1, oldId.value_or(0) + 1);
+    postProgress({{QStringLiteral("status"), 0}});
+    if (master)
+        addDict(master->dicId.value_or(0), csvPath, *master, db, library);
+    else
+        postProgress({{QStringLiteral("status"), 1}});
+    postProgress({{QStringLiteral("status"), 2}, {QStringLiteral("tpath"), tPath}});
+}
+
+void DictionaryManager::addDict(qint64 dicId, const QString &csvPath, const DictionaryMaster &master,
+                                SqliteDatabase &db, LibraryStore &library)
+{
+    if (consumeCancel()) {
+        qCInfo(lcDictionary) << "thread break for" << csvPath;
+        return;
+    }
+
+    // First pass: the number of records (for the progress step), and whether
+    // the file parses at all; a file that does not yields nothing.
+    quint64 records = 0;
+    {
+        RecordCounter counter;
+        auto parser = CSVParser::withContentsOfFile(csvPath);
+        parser->setOptions(2);
+        parser->setDelegate(&counter);
+        parser->parse();
+        records = counter.failed ? 0 : counter.records;
+    }
+    if (records == 0) {
+        postProgress({{QStringLiteral("status"), 1}});
+        return;
+    }
+
+    const quint64 step = records / std::min<quint64>(records, 50);
+    const QString dicText = QString::number(dicId);
+    SqliteStatement insert = db.prepare(
+        QStringLiteral("INSERT INTO edict(%1, searchWord, dicId) VALUES(?, ?, ?, ?, ?, ?, ?);").arg(kColumns));
+    bool inTransaction = false;
+    int rowsInTransaction = 0;
+    auto commit = [&] {
+        if (inTransaction)
+            db.exec(QStringLiteral("COMMIT"));
+        inTransaction = false;
+        rowsInTransaction = 0;
+    };
+
+    RecordReader reader;
+    reader.onRecord = [&](CSVParser *parser, const QStringList &fields, quint64 r) {
+        if (r == 0) {
+            library.transaction([&] {
+                for (qsizetype i = 0; i < fields.size(); ++i)
+                    DataBaseHelper::addDictionaryItemSetting(library, master, fields.at(i), i);
+                return true;
+            });
+            postProgress({{QStringLiteral("status"), 1}});
+            return;
+        }
+        if (r % step == 0) {
+            commit();
+            postProgress({{QStringLiteral("status"), 1}});
+        }
+        if (consumeCancel()) {
+            qCInfo(lcDictionary) << "thread break for" << csvPath;
+            commit();
+            parser->cancelParsing();
+            return;
+        }
+        if (!inTransaction)
+            inTransaction = db.exec(QStringLiteral("BEGIN"));
+        const QString word = fields.value(0);
+        insert.reset();
+        insert.bindAll({word, fields.value(1), fields.value(2), fields.value(3), fields.value(4),
+                        searchWordFor(word), dicText});
+        if (insert.step() == SqliteStatement::Step::Error)
+            qCWarning(lcDictionary) << "cannot store the entry" << word << db.lastError();
+        if (++rowsInTransaction >= kRowsPerTransaction)
+            commit();
+    };
+    auto parser = CSVParser::withContentsOfFile(csvPath);
+    parser->setOptions(2);
+    parser->setDelegate(&reader);
+    parser->parse();
+    commit();
+}
+
+QString DictionaryManager::resolveString(const QString &text)
+{
+    icu::BreakIterator *breaker = wordBreaker();
+    if (!breaker || text.isEmpty())
+        return {};
+    const icu::UnicodeString source(false, reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()));
+    breaker->setText(source);
+    QString out;
+    int32_t start = breaker->first();
+    for (int32_t end = breaker->next(); end != icu::BreakIterator::DONE; start = end, end = breaker->next()) {
+        // Words, numbers, kana and ideographs; not spaces or punctuation.
+        if (breaker->getRuleStatus() == UBRK_WORD_NONE)
+            continue;
+        out.append(QStringView(text).mid(start, end - start));
+        out.append(u' ');
+    }
+    breaker->setText(icu::UnicodeString());
+    return out;
+}
+
+QString DictionaryManager::strReplace(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        if (!kRemoved.contains(c))
+            out.append(c);
+    return out;
+}
+
+QString DictionaryManager::stringByStrippingHTML(const QString &text)
+{
+    return ::stringByStrippingHTML(text);
+}
+
+QString DictionaryManager::searchWordFor(const QString &word)
+{
+    return strReplace(stringByStrippingHTML(word)) + u' ' + strReplace(resolveString(word));
+}
+
+std::optional<QString> DictionaryManager::escape(const QVariant &value)
+{
+    if (!value.isValid())
+        return std::nullopt;
+    if (isStringVariant(value))
+        return value.toString().replace(u'\'', QStringLiteral("''"));
+    if (isNumberVariant(value))
+        return numberText(value);
+    return value.toString();
+}
+
+QString DictionaryManager::ftsQuery(const QString &word, bool prefix)
+{
+    // The table's tokenizer keeps ASCII letters and digits and every
+    // non-ASCII character; everything else separates tokens. Lower case
+    // keeps "or", "and", "not" and "near" from being operators.
+    QStringList tokens;
+    QString current;
+    for (const QChar c : word) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z')) {
+            current.append(c);
+        } else if (u >= 'A' && u <= 'Z') {
+            current.append(QChar(u + 32));
+        } else if (!current.isEmpty()) {
+            tokens.append(current);
+            current.clear();
+        }
+    }
+    if (!current.isEmpty())
+        tokens.append(current);
+    if (tokens.isEmpty())
+        return {};
+    return tokens.join(u' ') + (prefix ? QStringLiteral("*") : QString());
+}
+
+std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &word)
+{
+    const auto masters = LibraryStore::main().findAll<DictionaryMaster>(QStringLiteral("\"useFlg\" = 1"));
+    QStringList ids;
+    for (const DictionaryMaster &m : masters)
+        ids << QStringLiteral("'%1'").arg(m.dicId.value_or(0));
+    if (ids.isEmpty())
+        return std::nullopt;
+
+    QList<QVariantMap> rows;
+    QSet<QString> seen;
+    if (!m_db.isOpen())
+        return rows;
+    const struct
+    {
+        const char *column;
+        QString query;
+    } queries[] = {{"word", ftsQuery(word, true)}, {"searchWord", ftsQuery(word, false)}};
+    for (const auto &q : queries) {
+        if (q.query.isEmpty())
+            continue;
+        SqliteStatement select = m_db.prepare(
+            QStringLiteral("SELECT %1,dicId FROM edict WHERE %2 MATCH ? AND dicId in (%3);")
+                .arg(kColumns, QLatin1String(q.column), ids.join(u',')));
+        select.bind(1, q.query);
+        while (select.step() == SqliteStatement::Step::Row) {
+            const QVariantMap row{
+                {QStringLiteral("word"), select.columnText(0)},  {QStringLiteral("item1"), select.columnText(1)},
+                {QStringLiteral("item2"), select.columnText(2)}, {QStringLiteral("item3"), select.columnText(3)},
+                {QStringLiteral("item4"), select.columnText(4)}, {QStringLiteral("dicId"), select.columnText(5)},
+            };
+            QStringList key;
+            for (int c = 0; c < 6; ++c)
+                key << select.columnText(c);
+            if (!seen.contains(key.join(QChar(0x1F)))) {
+                seen.insert(key.join(QChar(0x1F)));
+                rows.append(row);
+            }
+        }
+    }
+    return rows;
+}

@@ -1,0 +1,287 @@
+#include "dictionary/DictionaryManager.h"
+#include "library/DataBaseHelper.h"
+#include "support/LibraryFixture.h"
+#include "util/NotificationCenter.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+class DictionaryManagerTest : public LibraryFixture
+{
+protected:
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        ASSERT_TRUE(m_dir.isValid());
+        m_manager = std::make_unique<DictionaryManager>(m_dir.filePath(QStringLiteral("Dic.sqlite")));
+        m_connection = NotificationCenter::defaultCenter().observe(
+            QString::fromLatin1(DictionaryManager::kAnalyzeDic), &m_context, [this](const QVariant &object) {
+                const QVariantMap m = object.toMap();
+                m_statuses << m.value(QStringLiteral("status")).toInt();
+                if (m.contains(QStringLiteral("tpath")))
+                    m_tpath = m.value(QStringLiteral("tpath")).toString();
+                if (m_onStatus)
+                    m_onStatus(m_statuses.last());
+            });
+    }
+    void TearDown() override
+    {
+        QObject::disconnect(m_connection);
+        m_manager.reset();
+        LibraryFixture::TearDown();
+    }
+
+    QString writeCsv(const QByteArray &text)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("d%1.csv").arg(++m_files));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return path;
+    }
+
+    void install(const QString &csv, const QString &bookId = QStringLiteral("dict-1"))
+    {
+        m_statuses.clear();
+        m_manager->expandDic(csv, {{QStringLiteral("bookId"), bookId}, {QStringLiteral("bookTitle"), QStringLiteral("医学用語集")}},
+                             QStringLiteral("/tmp/package-dir"));
+    }
+
+    qint64 rowCount(const QString &where = QStringLiteral("1"))
+    {
+        SqliteDatabase db;
+        db.open(m_manager->databasePath());
+        return db.scalar(QStringLiteral("SELECT count(*) FROM edict WHERE ") + where).toLongLong();
+    }
+
+    QStringList words(const QString &lookup)
+    {
+        QStringList out;
+        for (const QVariantMap &row : m_manager->doSearchStr(lookup).value_or(QList<QVariantMap>()))
+            out << row.value(QStringLiteral("word")).toString();
+        return out;
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<DictionaryManager> m_manager;
+    QObject m_context;
+    QMetaObject::Connection m_connection;
+    QList<int> m_statuses;
+    QString m_tpath;
+    std::function<void(int)> m_onStatus;
+    int m_files = 0;
+};
+
+const QByteArray kGlossary = "word,reading,meaning,category,note\r\n"
+                             "心筋梗塞,しんきんこうそく,myocardial infarction,循環器,\r\n"
+                             "高血圧,こうけつあつ,hypertension,循環器,\"収縮期140mmHg以上, 拡張期90\"\r\n"
+                             "tachycardia,,heart rate above 100,cardiology\r\n"
+                             "it's,,an apostrophe,misc,x,extra column\r\n"
+                             "<b>心筋</b>炎,しんきんえん,myocarditis,循環器,\r\n"
+                             "脳梗塞,のうこうそく,cerebral infarction,神経,\r\n";
+
+TEST_F(DictionaryManagerTest, InstallsRowsColumnsAndProgress)
+{
+    install(writeCsv(kGlossary));
+    const auto master = store().findFirst<DictionaryMaster>();
+    ASSERT_TRUE(master.has_value());
+    EXPECT_EQ(master->dicId, 1);
+    EXPECT_EQ(master->useFlg, 1);
+    EXPECT_EQ(master->dicName, QStringLiteral("医学用語集"));
+    QStringList columns;
+    for (const auto &item : store().findAll<DictionarySettingItem>(QString(), {}, QStringLiteral("\"columnId\"")))
+        columns << item.columnName.value_or(QString());
+    EXPECT_EQ(columns, (QStringList{"word", "reading", "meaning", "category", "note"}));
+
+    EXPECT_EQ(rowCount(), 6) << "the empty record after the last line break is no entry";
+    EXPECT_EQ(rowCount(QStringLiteral("word='tachycardia' AND item4=''")), 1) << "short rows fill with \"\"";
+    EXPECT_EQ(m_statuses.first(), 0);
+    EXPECT_EQ(m_statuses.last(), 2);
+    EXPECT_EQ(m_tpath, QStringLiteral("/tmp/package-dir"));
+    // 7 records (header and 6 rows; the empty one after the last line break
+    // does not count): step 1, a notification per row, plus one after the
+    // header.
+    EXPECT_EQ(m_statuses.count(1), 1 + 6);
+}
+
+TEST_F(DictionaryManagerTest, ProgressStepTable)
+{
+    const std::pair<int, int> cases[] = {{10, 10}, {49, 49}, {1000, 50}, {1234, 51}};
+    for (const auto &[lines, rowNotifications] : cases) {
+        QByteArray csv = "word,meaning";
+        for (int i = 0; i < lines; ++i)
+            csv += "\nw" + QByteArray::number(i) + ",m";
+        install(writeCsv(csv), QStringLiteral("dict-step"));
+        EXPECT_EQ(m_statuses.count(1), 1 + rowNotifications) << lines << " lines";
+    }
+}
+
+TEST_F(DictionaryManagerTest, HeaderOnlyAndUnparsableFiles)
+{
+    install(writeCsv("word,reading\n"));
+    EXPECT_EQ(store().count<DictionarySettingItem>(), 2);
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_EQ(m_statuses, (QList<int>{0, 1, 2}));
+
+    install(writeCsv("word,reading\nab\"c,d\n"), QStringLiteral("dict-bad"));
+    EXPECT_EQ(m_statuses, (QList<int>{0, 1, 2})) << "nothing parsed, every status still posted";
+    EXPECT_EQ(store().count<DictionarySettingItem>(), 2) << "no columns for the bad file";
+    EXPECT_EQ(store().count<DictionaryMaster>(), 2);
+
+    install(m_dir.filePath(QStringLiteral("missing.csv")), QStringLiteral("dict-missing"));
+    EXPECT_EQ(m_statuses, (QList<int>{0, 1, 2}));
+}
+
+TEST_F(DictionaryManagerTest, ReinstallReplacesTheOldRows)
+{
+    install(writeCsv(kGlossary));
+    install(writeCsv("word,meaning\n新しい,new\n"));
+    const auto masters = store().findAll<DictionaryMaster>();
+    ASSERT_EQ(masters.size(), 1);
+    EXPECT_EQ(masters.first().dicId, 2);
+    EXPECT_EQ(rowCount(QStringLiteral("dicId='1'")), 0);
+    EXPECT_EQ(rowCount(QStringLiteral("dicId='2'")), 1);
+    EXPECT_EQ(store().count<DictionarySettingItem>(), 2) << "the old columns went with the old master";
+}
+
+TEST_F(DictionaryManagerTest, CancelKeepsWhatWasInserted)
+{
+    QByteArray csv = "word,meaning";
+    for (int i = 0; i < 500; ++i)
+        csv += "\nw" + QByteArray::number(i) + ",m";
+    int ones = 0;
+    m_onStatus = [&](int status) {
+        if (status == 1 && ++ones == 3)
+            m_manager->cancel();
+    };
+    install(writeCsv(csv));
+    m_onStatus = nullptr;
+    EXPECT_EQ(m_statuses.last(), 2) << "the end is still posted";
+    const qint64 rows = rowCount();
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(rows, 500);
+    EXPECT_FALSE(m_manager->isCancel()) << "the import clears the flag";
+    EXPECT_EQ(store().count<DictionaryMaster>(), 1);
+}
+
+TEST_F(DictionaryManagerTest, SearchKeys)
+{
+    EXPECT_EQ(DictionaryManager::strReplace(QStringLiteral("a-b.c 「d」（e）、f—g")), QStringLiteral("abc defg"));
+    EXPECT_EQ(DictionaryManager::resolveString(QStringLiteral("脳梗塞の治療")), QStringLiteral("脳 梗塞 の 治療 "));
+    EXPECT_EQ(DictionaryManager::resolveString(QStringLiteral("heart rate, 100!")), QStringLiteral("heart rate 100 "));
+    EXPECT_EQ(DictionaryManager::resolveString(QStringLiteral("、。")), QString());
+    // Tags are stripped in the first part only; the second is built from the
+    // raw headword's tokens.
+    EXPECT_EQ(DictionaryManager::searchWordFor(QStringLiteral("<b>心筋</b>炎")), QStringLiteral("心筋炎 b 心筋 b 炎 "));
+    EXPECT_EQ(DictionaryManager::escape(QStringLiteral("it's")), QStringLiteral("it''s"));
+    EXPECT_EQ(DictionaryManager::escape(12), QStringLiteral("12"));
+    EXPECT_FALSE(DictionaryManager::escape(QVariant()).has_value());
+}
+
+TEST_F(DictionaryManagerTest, LookupsMatchWordsAndPrefixes)
+{
+    install(writeCsv(kGlossary));
+    EXPECT_EQ(words(QStringLiteral("心筋")), (QStringList{"心筋梗塞", "<b>心筋</b>炎"})) << "prefix of the headword";
+    EXPECT_EQ(words(QStringLiteral("梗塞")), QStringList{"脳梗塞"}) << "a word inside the headword";
+    EXPECT_EQ(words(QStringLiteral("Tachy")), QStringList{"tachycardia"});
+    EXPECT_EQ(words(QStringLiteral("it's")), QStringList{"it's"});
+    EXPECT_TRUE(words(QStringLiteral("nothing")).isEmpty());
+
+    const QVariantMap row = m_manager->doSearchStr(QStringLiteral("高血圧")).value().first();
+    EXPECT_EQ(row.value(QStringLiteral("item1")).toString(), QStringLiteral("こうけつあつ"));
+    EXPECT_EQ(row.value(QStringLiteral("item4")).toString(), QStringLiteral("収縮期140mmHg以上, 拡張期90"));
+    EXPECT_EQ(row.value(QStringLiteral("dicId")).toString(), QStringLiteral("1"));
+}
+
+// Query syntax in the looked-up word neither breaks the statement nor
+// changes what matches: each lookup finds what its plain words find.
+TEST_F(DictionaryManagerTest, QuerySyntaxInTheWordIsInert)
+{
+    install(writeCsv(kGlossary));
+    const std::pair<const char *, const char *> cases[] = {
+        {"\"tachy", "tachy"},       {"tachy*", "tachy"},        {"-tachycardia", "tachycardia"},
+        {"(tachy)", "tachy"},       {"tachy OR blood", "tachy blood"}, {"NOT tachy", "not tachy"},
+        {"tachy NEAR rate", "tachy near rate"}, {"'; DROP TABLE edict; --", "drop table edict"},
+        {"*", ""},                  {"\"\"", ""},               {"心筋 AND", "心筋 and"},
+    };
+    for (const auto &[odd, plain] : cases) {
+        const auto got = m_manager->doSearchStr(QString::fromUtf8(odd));
+        ASSERT_TRUE(got.has_value()) << odd;
+        EXPECT_EQ(words(QString::fromUtf8(odd)), words(QString::fromUtf8(plain))) << odd;
+    }
+    EXPECT_EQ(words(QStringLiteral("tachy OR blood")), QStringList()) << "no OR: both words would have to match";
+    EXPECT_EQ(rowCount(), 6) << "the table is intact";
+}
+
+TEST_F(DictionaryManagerTest, DisabledDictionariesGiveAbsent)
+{
+    EXPECT_FALSE(m_manager->doSearchStr(QStringLiteral("心筋")).has_value()) << "none installed";
+    install(writeCsv(kGlossary));
+    auto master = store().findFirst<DictionaryMaster>().value();
+    master.useFlg = 0;
+    ASSERT_TRUE(store().save(master));
+    EXPECT_FALSE(m_manager->doSearchStr(QStringLiteral("心筋")).has_value());
+}
+
+// The import runs on a worker thread while the main thread looks words up;
+// each has its own connection, and notifications arrive on the main thread.
+TEST_F(DictionaryManagerTest, ImportAndLookupsRunAtOnce)
+{
+    install(writeCsv(kGlossary), QStringLiteral("dict-first"));
+    QByteArray csv = "word,reading,meaning";
+    for (int i = 0; i < 20000; ++i)
+        csv += "\n用語" + QByteArray::number(i) + ",ようご,term " + QByteArray::number(i);
+    const QString big = writeCsv(csv);
+
+    m_statuses.clear();
+    bool onMainThread = true;
+    m_onStatus = [&](int) { onMainThread = onMainThread && QThread::currentThread() == qApp->thread(); };
+    std::thread worker([&] {
+        m_manager->expandDic(big, {{QStringLiteral("bookId"), QStringLiteral("dict-big")},
+                                   {QStringLiteral("bookTitle"), QStringLiteral("big")}}, QString());
+    });
+    int lookups = 0;
+    while (m_statuses.isEmpty() || m_statuses.last() != 2) {
+        const auto rows = m_manager->doSearchStr(QStringLiteral("心筋"));
+        ASSERT_TRUE(rows.has_value());
+        ASSERT_FALSE(rows->isEmpty()) << "the first dictionary stays readable during the import";
+        ++lookups;
+        QCoreApplication::processEvents();
+    }
+    worker.join();
+    m_onStatus = nullptr;
+    EXPECT_GT(lookups, 0);
+    EXPECT_TRUE(onMainThread);
+    EXPECT_EQ(rowCount(QStringLiteral("dicId='2'")), 20000);
+    EXPECT_EQ(words(QStringLiteral("用語19999")), QStringList{"用語19999"});
+}
+
+// Real data: Debian's EDICT, converted by tools/edict_to_csv.py.
+TEST_F(DictionaryManagerTest, EdictJapaneseLookups)
+{
+    if (!QFile::exists(QStringLiteral("/usr/share/edict/edict")))
+        GTEST_SKIP() << "the edict package is not installed";
+    const QString csv = m_dir.filePath(QStringLiteral("edict-slice.csv"));
+    QProcess p;
+    p.start(QStringLiteral("python3"), {QStringLiteral(TAVRO_EDICT_TOOL), QStringLiteral("--out"), csv,
+                                        QStringLiteral("--grep"), QStringLiteral("心|梗塞|血")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0);
+    install(csv, QStringLiteral("edict"));
+    EXPECT_GT(rowCount(), 1000);
+    EXPECT_TRUE(words(QStringLiteral("梗塞")).contains(QStringLiteral("脳梗塞"))) << "found inside the longer headword";
+    EXPECT_TRUE(words(QStringLiteral("心筋梗塞")).contains(QStringLiteral("急性心筋梗塞")));
+    EXPECT_TRUE(words(QStringLiteral("心筋")).contains(QStringLiteral("心筋炎"))) << "prefix";
+    const auto rows = m_manager->doSearchStr(QStringLiteral("心筋梗塞")).value();
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_EQ(rows.first().value(QStringLiteral("item1")).toString(), QStringLiteral("しんきんこうそく"));
+    EXPECT_TRUE(rows.first().value(QStringLiteral("item2")).toString().contains(QStringLiteral("myocardial infarction")));
+}
+
+} // namespace
