@@ -7,16 +7,23 @@
 #include <cstdio>
 
 QList<InspectCommand> bookCommands();
+QList<InspectCommand> dictionaryCommands();
 
 QList<InspectCommand> inspectCommands()
 {
     QList<InspectCommand> all;
     all += bookCommands();
+    all += dictionaryCommands();
     return all;
 }
 
 void printJson(const QVariant &value)
 {
+    // A document holds an object or an array; print the scalars ourselves.
+    if (!value.isValid() || value.metaType().id() == QMetaType::Nullptr) {
+        std::fputs("null\n", stdout);
+        return;
+    }
     const QByteArray json = QJsonDocument::fromVariant(value).toJson(QJsonDocument::Indented);
     std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
 }

@@ -1,4 +1,5 @@
 // tavro-inspect's book verbs, run as a process.
+#include "Inspect.h"
 #include "support/Samples.h"
 
 #include <QJsonDocument>
@@ -7,22 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct ProcessResult
-{
-    int exitCode;
-    QByteArray out;
-    QByteArray err;
-};
-
-ProcessResult inspect(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(TAVRO_INSPECT), args);
-    p.waitForFinished(30000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
-}
 
 TEST(InspectBook, PrintsThePackageAsJson)
 {

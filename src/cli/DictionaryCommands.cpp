@@ -1,0 +1,149 @@
+// tavro-inspect csv / dict-import / dict-lookup
+#include "InspectCommand.h"
+
+#include "dictionary/CSVAggregator.h"
+#include "dictionary/CSVParser.h"
+#include "dictionary/DictionaryManager.h"
+#include "library/LibraryStore.h"
+#include "util/NotificationCenter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <cstdio>
+
+namespace {
+
+// Splits "--name value" options from the positional arguments; false on an
+// option without a value or one not in `known`.
+bool splitOptions(const QStringList &args, const QStringList &known, QStringList *positional,
+                  QVariantMap *options)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a.startsWith(QStringLiteral("--"))) {
+            const QString name = a.mid(2);
+            if (!known.contains(name) || i + 1 >= args.size())
+                return false;
+            options->insert(name, args.at(++i));
+        } else {
+            positional->append(a);
+        }
+    }
+    return true;
+}
+
+// Points HOME and the XDG data and config folders at `home`, so that the
+// data folder and the library store are the ones under it.
+bool useHome(const QString &home)
+{
+    if (!QDir().mkpath(home))
+        return false;
+    const QString abs = QFileInfo(home).absoluteFilePath();
+    qputenv("HOME", abs.toUtf8());
+    qputenv("XDG_DATA_HOME", (abs + QStringLiteral("/.local/share")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (abs + QStringLiteral("/.config")).toUtf8());
+    return true;
+}
+
+int csvCommand(const QStringList &args)
+{
+    QStringList positional;
+    QVariantMap options;
+    if (!splitOptions(args, {QStringLiteral("options"), QStringLiteral("delimiter")}, &positional, &options)
+        || positional.size() != 1)
+        return fail(QStringLiteral("usage: tavro-inspect csv FILE [--options N] [--delimiter C]"), 2);
+    bool ok = true;
+    const int bits = options.value(QStringLiteral("options"), 0).toString().toInt(&ok);
+    const QString delimiter = options.value(QStringLiteral("delimiter"), QStringLiteral(",")).toString();
+    if (!ok || bits < 0 || bits > 15 || delimiter.size() != 1)
+        return fail(QStringLiteral("--options takes 0 to 15 and --delimiter one character"), 2);
+    if (!QFileInfo(positional.first()).isFile())
+        return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
+
+    auto parser = CSVParser::withContentsOfFile(positional.first(), delimiter.at(0));
+    CSVAggregator aggregator;
+    parser->setOptions(bits);
+    parser->setDelegate(&aggregator);
+    parser->parse();
+    if (!aggregator.lines)
+        return fail(QStringLiteral("%1: %2").arg(positional.first(),
+                                                 aggregator.error ? aggregator.error->description : QString()));
+    QVariantList out;
+    for (const QStringList &record : *aggregator.lines)
+        out.append(record);
+    printJson(out);
+    return 0;
+}
+
+int dictImportCommand(const QStringList &args)
+{
+    QStringList positional;
+    QVariantMap o;
+    const QStringList known{QStringLiteral("home"), QStringLiteral("book-id"), QStringLiteral("title")};
+    if (!splitOptions(args, known, &positional, &o) || positional.size() != 1 || o.size() != 3)
+        return fail(QStringLiteral("usage: tavro-inspect dict-import CSV --home DIR --book-id ID --title T"), 2);
+    const QString csv = QFileInfo(positional.first()).absoluteFilePath();
+    if (!QFileInfo(csv).isFile())
+        return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
+    if (!useHome(o.value(QStringLiteral("home")).toString()))
+        return fail(QStringLiteral("cannot use %1 as home").arg(o.value(QStringLiteral("home")).toString()));
+    if (!LibraryStore::openLibraryStore())
+        return fail(QStringLiteral("cannot open the library store under %1").arg(QDir::homePath()));
+
+    DictionaryManager manager;
+    QObject context;
+    NotificationCenter::defaultCenter().observe(QString::fromLatin1(DictionaryManager::kAnalyzeDic), &context,
+                                                [](const QVariant &object) {
+                                                    const QByteArray line = QJsonDocument::fromVariant(object).toJson(
+                                                        QJsonDocument::Compact);
+                                                    std::printf("%s\n", line.constData());
+                                                    std::fflush(stdout);
+                                                });
+    manager.expandDic(csv,
+                      {{QStringLiteral("bookId"), o.value(QStringLiteral("book-id"))},
+                       {QStringLiteral("bookTitle"), o.value(QStringLiteral("title"))}},
+                      csv);
+    LibraryStore::cleanUp();
+    return 0;
+}
+
+int dictLookupCommand(const QStringList &args)
+{
+    QStringList positional;
+    QVariantMap o;
+    if (!splitOptions(args, {QStringLiteral("home")}, &positional, &o) || positional.size() != 1
+        || !o.contains(QStringLiteral("home")))
+        return fail(QStringLiteral("usage: tavro-inspect dict-lookup WORD --home DIR"), 2);
+    if (!useHome(o.value(QStringLiteral("home")).toString()))
+        return fail(QStringLiteral("cannot use %1 as home").arg(o.value(QStringLiteral("home")).toString()));
+    if (!LibraryStore::openLibraryStore())
+        return fail(QStringLiteral("cannot open the library store under %1").arg(QDir::homePath()));
+    DictionaryManager manager;
+    const auto rows = manager.doSearchStr(positional.first());
+    if (!rows) {
+        printJson(QVariant::fromValue(nullptr));
+    } else {
+        QVariantList out;
+        for (const QVariantMap &row : *rows)
+            out.append(row);
+        printJson(out);
+    }
+    LibraryStore::cleanUp();
+    return 0;
+}
+
+} // namespace
+
+QList<InspectCommand> dictionaryCommands()
+{
+    return {
+        {QStringLiteral("csv"), QStringLiteral("csv FILE [--options N] [--delimiter C]   the records as JSON"),
+         csvCommand},
+        {QStringLiteral("dict-import"),
+         QStringLiteral("dict-import CSV --home DIR --book-id ID --title T   install a dictionary, printing progress"),
+         dictImportCommand},
+        {QStringLiteral("dict-lookup"), QStringLiteral("dict-lookup WORD --home DIR   the entries found for a word"),
+         dictLookupCommand},
+    };
+}

@@ -1,0 +1,69 @@
+// tavro-inspect's CSV and dictionary verbs, run as a process.
+#include "Inspect.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class InspectDictionary : public ::testing::Test
+{
+protected:
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(m_dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(InspectDictionary, CsvRecordsOptionsAndErrors)
+{
+    const QString file = write(QStringLiteral("a.csv"), "a;\"b\"\"c\"\n#x\nd");
+    const auto plain = inspect({QStringLiteral("csv"), file, QStringLiteral("--delimiter"), QStringLiteral(";")});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(plain.out).toVariant().toList().size(), 3);
+    const auto options = inspect({QStringLiteral("csv"), file, QStringLiteral("--options"), QStringLiteral("6"),
+                                  QStringLiteral("--delimiter"), QStringLiteral(";")});
+    const QVariantList rows = QJsonDocument::fromJson(options.out).toVariant().toList();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.first().toStringList(), (QStringList{"a", "b\"c"}));
+
+    const auto bad = inspect({QStringLiteral("csv"), write(QStringLiteral("b.csv"), "a,b\"c")});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(bad.err.contains("Unexpected delimiter")) << bad.err.toStdString();
+    EXPECT_EQ(inspect({QStringLiteral("csv"), file, QStringLiteral("--options"), QStringLiteral("99")}).exitCode, 2);
+    EXPECT_EQ(inspect({QStringLiteral("csv"), m_dir.filePath(QStringLiteral("none.csv"))}).exitCode, 1);
+}
+
+TEST_F(InspectDictionary, ImportThenLookUp)
+{
+    const QString csv = write(QStringLiteral("g.csv"), "word,reading,meaning\n脳梗塞,のうこうそく,cerebral infarction\n"
+                                                      "高血圧,こうけつあつ,hypertension\n");
+    const QString home = m_dir.filePath(QStringLiteral("home"));
+    const auto imported = inspect({QStringLiteral("dict-import"), csv, QStringLiteral("--home"), home,
+                                   QStringLiteral("--book-id"), QStringLiteral("d1"), QStringLiteral("--title"),
+                                   QStringLiteral("用語")});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    const QList<QByteArray> lines = imported.out.trimmed().split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines.first(), QByteArray("{\"status\":0}"));
+    EXPECT_TRUE(lines.last().startsWith("{\"status\":2"));
+
+    const auto found = inspect({QStringLiteral("dict-lookup"), QStringLiteral("梗塞"), QStringLiteral("--home"), home});
+    ASSERT_EQ(found.exitCode, 0) << found.err.toStdString();
+    const QVariantList rows = QJsonDocument::fromJson(found.out).toVariant().toList();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().toMap().value(QStringLiteral("word")).toString(), QStringLiteral("脳梗塞"));
+
+    const auto none = inspect({QStringLiteral("dict-lookup"), QStringLiteral("x"), QStringLiteral("--home"),
+                               m_dir.filePath(QStringLiteral("empty-home"))});
+    EXPECT_EQ(none.out.trimmed(), QByteArray("null")) << "no dictionary installed";
+    EXPECT_EQ(inspect({QStringLiteral("dict-import"), csv}).exitCode, 2);
+}
+
+} // namespace
