@@ -40,3 +40,25 @@ int fuzzEpubZip(const uint8_t *data, size_t size)
     epub.coverImage();
     return 0;
 }
+
+#include "dictionary/CSVAggregator.h"
+#include "dictionary/CSVParser.h"
+
+#include <QBuffer>
+
+int fuzzCsv(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const int options = data[0] & 15;
+    const QChar delimiters[] = {u',', u';', u'\t', u'|'};
+    const QChar delimiter = delimiters[(data[0] >> 4) & 3];
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    CSVParser parser(std::move(buffer), nullptr, delimiter);
+    CSVAggregator aggregator;
+    parser.setOptions(options);
+    parser.setDelegate(&aggregator);
+    parser.parse();
+    return 0;
+}

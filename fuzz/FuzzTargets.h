@@ -9,3 +9,6 @@
 int fuzzXml2Dic(const uint8_t *data, size_t size);
 // The entry resolver and the package reader over arbitrary zip bytes.
 int fuzzEpubZip(const uint8_t *data, size_t size);
+// CSVParser over arbitrary bytes; the first byte picks the options and the
+// delimiter.
+int fuzzCsv(const uint8_t *data, size_t size);

@@ -26,3 +26,7 @@ TEST(FuzzCorpus, Xml2Dic) { runCorpus("xml2dic", fuzzXml2Dic); }
 TEST(FuzzCorpus, EpubZip) { runCorpus("epub_zip", fuzzEpubZip); }
 
 } // namespace
+
+namespace {
+TEST(FuzzCorpus, Csv) { runCorpus("csv", fuzzCsv); }
+} // namespace
