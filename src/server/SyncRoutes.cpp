@@ -1,0 +1,93 @@
+// Annotation sync server: "/sync" + "/shareapi/insertBookAll",
+// "/shareapi/insertPdfAll", "/shareapi/getMyBookAll", "/shareapi/getMyPdfAll".
+#include "Backend.h"
+#include "HttpUtil.h"
+
+#include "util/StringHelpers.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+// The "json" value of an upload body, sent as it is ("json={...}") or
+// percent-encoded as a form value: the raw text is tried first, so a memo
+// holding "%41" or "+" arrives as written either way.
+std::optional<QVariantMap> uploadDocument(const std::string &body)
+{
+    QString text = QString::fromUtf8(body.data(), qsizetype(body.size()));
+    if (!text.startsWith(QStringLiteral("json=")))
+        return std::nullopt;
+    text = text.mid(5);
+    QJsonParseError error{};
+    QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (!doc.isObject()) {
+        const qsizetype amp = text.indexOf(u'&');
+        const QString value = amp < 0 ? text : text.left(amp);
+        const auto decoded = decodeURI(value);
+        if (!decoded)
+            return std::nullopt;
+        doc = QJsonDocument::fromJson(decoded->toUtf8(), &error);
+    }
+    if (!doc.isObject())
+        return std::nullopt;
+    return doc.object().toVariantMap();
+}
+
+QString kindOf(const QVariantMap &record, bool isPdf)
+{
+    const QString prefix = isPdf ? QStringLiteral("Pdfs") : QStringLiteral("Books");
+    const QString memo = record.value(QStringLiteral("memoText")).toString();
+    if (!memo.isEmpty() && memo != u"(null)")
+        return prefix + QStringLiteral("Memo");
+    if (record.value(QStringLiteral("highlightNo")).toString().toLongLong() >= 1)
+        return prefix + QStringLiteral("Highlight");
+    return prefix + QStringLiteral("Shiori");
+}
+
+void upload(Backend &b, bool isPdf, const httplib::Request &req, httplib::Response &res)
+{
+    const auto doc = uploadDocument(req.body);
+    if (!doc) {
+        sendJson(res, QVariantMap{{QStringLiteral("result"), QStringLiteral("0")},
+                                  {QStringLiteral("message"), QStringLiteral("json がありません")}},
+                 400);
+        return;
+    }
+    for (const QVariant &v : doc->value(QStringLiteral("insertList")).toList())
+        b.store.upsertAnnotation(isPdf, kindOf(v.toMap(), isPdf), v.toMap());
+    for (const QVariant &v : doc->value(QStringLiteral("deleteList")).toList()) {
+        const QVariantMap entry = v.toMap();
+        const QVariantMap identity =
+            QJsonDocument::fromJson(entry.value(QStringLiteral("JsonString")).toString().toUtf8()).toVariant().toMap();
+        b.store.deleteAnnotation(isPdf, entry.value(QStringLiteral("TableName")).toString(), identity);
+    }
+    sendJson(res, QVariantMap{{QStringLiteral("result"), QStringLiteral("1")}});
+}
+
+void download(Backend &b, bool isPdf, const httplib::Request &req, httplib::Response &res)
+{
+    const QVariantMap form = splitForm(QString::fromStdString(req.body));
+    const QString bookId = form.value(QStringLiteral("bookId")).toString();
+    const QString user = form.value(QStringLiteral("user")).toString();
+    if (bookId.isEmpty()) {
+        sendJson(res, QVariantMap{{QStringLiteral("result"), QStringLiteral("0")}}, 400);
+        return;
+    }
+    sendJson(res, b.store.annotations(isPdf, bookId, user));
+}
+
+} // namespace
+
+void installSync(httplib::Server &server, Backend &b)
+{
+    const std::string prefix = "/sync/shareapi";
+    server.Post(prefix + "/insertBookAll",
+                [&b](const httplib::Request &req, httplib::Response &res) { upload(b, false, req, res); });
+    server.Post(prefix + "/insertPdfAll",
+                [&b](const httplib::Request &req, httplib::Response &res) { upload(b, true, req, res); });
+    server.Post(prefix + "/getMyBookAll",
+                [&b](const httplib::Request &req, httplib::Response &res) { download(b, false, req, res); });
+    server.Post(prefix + "/getMyPdfAll",
+                [&b](const httplib::Request &req, httplib::Response &res) { download(b, true, req, res); });
+}
