@@ -74,6 +74,8 @@ int main(int argc, char *argv[])
         return usage(QStringLiteral("cannot open the data folder %1").arg(data).toLocal8Bit().constData());
 
     httplib::Server server;
+    // Small answers go out at once instead of waiting for the client's ACK.
+    server.set_tcp_nodelay(true);
     backend.install(server);
     const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
     if (bound <= 0)

@@ -60,6 +60,17 @@ static QString withoutTrailingSlash(QString s)
 ServerConfig::ServerConfig(const QString &serverUrl, const QString &overridesFile)
 {
     QSettings overrides(overridesFile, QSettings::IniFormat);
+    auto credential = [&](const char *key, const char *fallback) {
+        return overrides.value(QStringLiteral("credentials/") + QLatin1String(key), QString::fromUtf8(fallback)).toString();
+    };
+    // The local backend's seed (src/server/seed.json).
+    clientId = credential("clientId", "6f1c2e9a4b7d8e3f0a5c6b7d8e9f0a1b2c3d4e5f6a7b8c9d0e1f2a3b4c5d6e7f");
+    clientSecret = credential("clientSecret", "9e8d7c6b5a4f3e2d1c0b9a8f7e6d5c4b3a2f1e0d9c8b7a6f5e4d3c2b1a0f9e8d");
+    newsCid = credential("newsCid", "tavro_news");
+    newsPwd = credential("newsPwd", "N3wsPa55");
+    serviceEmail = credential("serviceEmail", "articles@tavro.example");
+    servicePassword = credential("servicePassword", "wicread26");
+    trackingId = credential("trackingId", "UA-000000-1");
     for (Endpoint e : kAll) {
         const QString fallback = withoutTrailingSlash(serverUrl) + defaultPrefix(e);
         m_base[int(e)] = withoutTrailingSlash(

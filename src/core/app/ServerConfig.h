@@ -10,6 +10,12 @@
 //   storeApi=https://store.example.com
 //   storeWeb=https://www.example.com
 //
+// The fixed client credentials (profile client id and secret, news login,
+// news service account, analytics tracking id) default to those of the local
+// backend's seed and are overridden the same way under [credentials]
+// (clientId, clientSecret, newsCid, newsPwd, serviceEmail,
+// servicePassword, trackingId).
+//
 // Read once per process on first use; any thread after that.
 #pragma once
 
@@ -35,6 +41,20 @@ public:
     // Loads the defaults for `serverUrl` and the overrides of the INI file at
     // `overridesFile` (which may be missing).
     ServerConfig(const QString &serverUrl, const QString &overridesFile);
+
+    QString clientId;
+    QString clientSecret;
+    QString newsCid;
+    QString newsPwd;
+    QString serviceEmail;
+    QString servicePassword;
+    QString trackingId;
+
+    // The update manifest, the information file and the coffee-break page.
+    QUrl updateManifestUrl() const { return url(Endpoint::Files, QStringLiteral("/tavro/update/mac/update.json")); }
+    QUrl informationFileUrl() const { return url(Endpoint::Files, QStringLiteral("/medicalInformation.json")); }
+    QUrl coffeeBreakUrl() const { return url(Endpoint::Files, QStringLiteral("/coffee.html")); }
+    QUrl analyticsCollectUrl() const { return url(Endpoint::Analytics, QStringLiteral("/collect")); }
 
 private:
     QString m_base[7];

@@ -74,3 +74,26 @@ TEST(ServerConfig, DefaultsAndOverrides)
 }
 
 } // namespace
+
+#include <QJsonDocument>
+
+namespace {
+
+// The client's built-in credentials are those the local backend is seeded
+// with, so `make run` works with no configuration.
+TEST(ServerConfig, DefaultsMatchTheBackendSeed)
+{
+    QFile seed(QStringLiteral(TAVRO_BACKEND_SEED_FILE));
+    ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
+    const QVariantMap m = QJsonDocument::fromJson(seed.readAll()).toVariant().toMap();
+    const ServerConfig c(QStringLiteral("http://127.0.0.1:8642"), QStringLiteral("/nonexistent.ini"));
+    const std::pair<QString, const char *> cases[] = {
+        {c.clientId, "clientId"},         {c.clientSecret, "clientSecret"},       {c.newsCid, "newsCid"},
+        {c.newsPwd, "newsPwd"},           {c.serviceEmail, "serviceEmail"},       {c.servicePassword, "servicePassword"},
+        {c.trackingId, "trackingId"},
+    };
+    for (const auto &[value, key] : cases)
+        EXPECT_EQ(value, m.value(QLatin1String(key)).toString()) << key;
+}
+
+} // namespace
