@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <httplib.h>
 
@@ -23,12 +24,12 @@
 
 namespace {
 
-httplib::Server *runningServer = nullptr;
-
+// Every answer has been written to SQLite before it was sent, so the
+// process can end at once; waiting for idle keep-alive connections would
+// hold a stop for seconds.
 void stopServer(int)
 {
-    if (runningServer)
-        runningServer->stop();
+    std::_Exit(0);
 }
 
 int usage(const char *message)
@@ -84,7 +85,6 @@ int main(int argc, char *argv[])
     std::printf("listening on %s\n", backend.baseUrl.toUtf8().constData());
     std::fflush(stdout);
 
-    runningServer = &server;
     std::signal(SIGTERM, stopServer);
     std::signal(SIGINT, stopServer);
     server.listen_after_bind();

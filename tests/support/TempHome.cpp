@@ -16,6 +16,10 @@ TempHome::TempHome()
     set("XDG_DATA_HOME", QStringLiteral(".local/share"));
     set("XDG_CACHE_HOME", QStringLiteral(".cache"));
     set("XDG_RUNTIME_DIR", QStringLiteral(".runtime"));
+    // Keep tests away from the user's own keyring unless a test brings its
+    // own Secret Service (with-secret-service.sh).
+    if (!qEnvironmentVariableIsSet("TAVRO_EXPECT_SECRET_SERVICE"))
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     QFile::setPermissions(home + QStringLiteral("/.runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

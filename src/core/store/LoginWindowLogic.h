@@ -1,0 +1,78 @@
+// The sign-in sheet's logic: the sign-in sequence with its messages, the
+// device list when an account has three devices, the sign-up hand-over, and
+// emptying the library when another account signs in. The sheet itself is a
+// thin view over this class (LoginWindowView). Main thread only.
+#pragma once
+
+#include "DevicesWindowLogic.h"
+#include "RegisterWindowLogic.h"
+
+#include <QString>
+
+class LoginWindowLogic;
+class MessagePresenter;
+class StoreManager;
+class VamoManager;
+
+class LoginWindowDelegate
+{
+public:
+    virtual ~LoginWindowDelegate() = default;
+    virtual void didLoginWindow(LoginWindowLogic *sheet, bool success) = 0;
+};
+
+// What the sheet shows on the logic's behalf.
+class LoginWindowView
+{
+public:
+    virtual ~LoginWindowView() = default;
+    virtual void setFields(const QString &loginId, const QString &password) = 0;
+    virtual void showDevicesSheet(DevicesWindowLogic &sheet) = 0;
+    virtual void closeDevicesSheet() = 0;
+    virtual void showRegisterSheet(RegisterWindowLogic &sheet) = 0;
+    virtual void closeRegisterSheet() = 0;
+};
+
+class LoginWindowLogic : public DevicesWindowDelegate, public RegisterWindowDelegate
+{
+public:
+    static const QString kConnectionError;  // "サーバに接続できませんでした、…"
+    static const QString kConnectionTitle;  // "接続エラー"
+    static const QString kCredentialsError; // "ログインID、またはパスワードが違います。"
+    static const QString kCredentialsTitle; // "認証エラー"
+    static const QString kDeviceLimitError; // "デバイス制限\bエラーです。…"
+    static const QString kDeviceLimitTitle; // "台数制限エラー"
+
+    LoginWindowLogic(VamoManager &vamo, StoreManager &store, MessagePresenter &messages);
+
+    QString txtID;
+    QString txtPass;
+    LoginWindowDelegate *parent = nullptr;
+    LoginWindowView *view = nullptr;
+    bool tryLogin = false;
+
+    DevicesWindowLogic &devicesWindow() { return m_devices; }
+    RegisterWindowLogic &registerWindow() { return m_register; }
+
+    void tapLogin() { recheck(); }
+    void tapCancel();
+    void tapRegister();
+    void resetPassword();
+    // The sign-in sequence with txtID and txtPass.
+    void recheck();
+    // Deletes every book file of the contents folder (with a PDF's ".toc"
+    // and ".cover") and its library record.
+    void deleteBook();
+
+    void didRegisgerWindow(RegisterWindowLogic *sheet) override;
+    void didDevicesWindow(DevicesWindowLogic *sheet, bool success) override;
+
+private:
+    void storeLogin(const QString &accessToken);
+
+    VamoManager &m_vamo;
+    StoreManager &m_store;
+    MessagePresenter &m_messages;
+    DevicesWindowLogic m_devices;
+    RegisterWindowLogic m_register;
+};

@@ -1,0 +1,14 @@
+// A message presenter that records what the user would have been shown.
+#pragma once
+
+#include "app/MessagePresenter.h"
+
+#include <QList>
+#include <QPair>
+
+class RecordingPresenter : public MessagePresenter
+{
+public:
+    QList<QPair<QString, QString>> shown; // (title, message)
+    void show(const QString &message, const QString &title) override { shown.append({title, message}); }
+};
