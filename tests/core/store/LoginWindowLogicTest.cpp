@@ -105,6 +105,18 @@ TEST_F(LoginWindowLogicTest, SuccessfulSignInStoresTheToken)
     EXPECT_TRUE(KeyChainStore().token().has_value()) << "the token is in the credential store";
     EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("1"));
     EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)), QStringLiteral("0"));
+
+    QVariantMap profile;
+    bool done = false;
+    m_vamo->getUserInfo([&](const QVariant &result, const std::optional<ApiError> &error) {
+        EXPECT_FALSE(error.has_value());
+        profile = result.toMap();
+        done = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_EQ(profile.value(QStringLiteral("user_profiles")).toMap().value(QStringLiteral("first_name")).toString(),
+              QStringLiteral("太郎"));
+    EXPECT_EQ(m_vamo->passwordResetUrl(), QUrl(backend->baseUrl() + QStringLiteral("/profile/users/password/new")));
 }
 
 struct FailureCase
