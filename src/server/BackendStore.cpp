@@ -28,6 +28,9 @@ CREATE TABLE IF NOT EXISTS news_tokens (token TEXT PRIMARY KEY);
 CREATE TABLE IF NOT EXISTS annotations (user TEXT, book_id TEXT, is_pdf INTEGER, kind TEXT, ud_id TEXT,
   highlight_no TEXT, page_idx TEXT, record TEXT, update_ms INTEGER,
   PRIMARY KEY (user, book_id, is_pdf, ud_id, highlight_no, page_idx));
+CREATE TABLE IF NOT EXISTS annotation_tombstones (user TEXT, book_id TEXT, is_pdf INTEGER, ud_id TEXT,
+  highlight_no TEXT, page_idx TEXT, update_ms INTEGER,
+  PRIMARY KEY (user, book_id, is_pdf, ud_id, highlight_no, page_idx));
 CREATE TABLE IF NOT EXISTS hits (id INTEGER PRIMARY KEY, body TEXT, received INTEGER);
 )";
 
@@ -326,6 +329,16 @@ void BackendStore::upsertAnnotation(bool isPdf, const QString &kind, const QVari
 {
     QMutexLocker lock(&m_mutex);
     const qint64 updateMs = wallClockMs(text(record, "updateDate"));
+    // A record deleted later than this version was last changed stays
+    // deleted: another device may upload the copy it downloaded earlier.
+    const QVariantList key{text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0, text(record, "udId"),
+                           text(record, "highlightNo"), text(record, "pageIdx")};
+    const QVariant deletedAt = m_db.scalar(
+        QStringLiteral("SELECT update_ms FROM annotation_tombstones WHERE user = ? AND book_id = ? AND is_pdf = ? "
+                       "AND ud_id = ? AND highlight_no = ? AND page_idx = ?"),
+        key);
+    if (deletedAt.isValid() && deletedAt.toLongLong() >= updateMs)
+        return;
     // A record older than the stored one (another device uploaded later)
     // does not replace it.
     SqliteStatement st = m_db.prepare(QStringLiteral(
@@ -339,9 +352,15 @@ void BackendStore::upsertAnnotation(bool isPdf, const QString &kind, const QVari
     st.step();
 }
 
-void BackendStore::deleteAnnotation(bool isPdf, const QString &kind, const QVariantMap &identity)
+void BackendStore::deleteAnnotation(bool isPdf, const QString &kind, const QVariantMap &identity,
+                                    const QString &updateDate)
 {
     QMutexLocker lock(&m_mutex);
+    SqliteStatement tomb = m_db.prepare(QStringLiteral(
+        "INSERT OR REPLACE INTO annotation_tombstones VALUES (?,?,?,?,?,?,?)"));
+    tomb.bindAll({text(identity, "user"), text(identity, "bookId"), isPdf ? 1 : 0, text(identity, "udId"),
+                  text(identity, "highlightNo"), text(identity, "pageIdx"), wallClockMs(updateDate)});
+    tomb.step();
     SqliteStatement st = m_db.prepare(QStringLiteral(
         "DELETE FROM annotations WHERE user = ? AND book_id = ? AND is_pdf = ? AND ud_id = ? "
         "AND highlight_no = ? AND page_idx = ?"));

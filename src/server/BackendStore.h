@@ -70,7 +70,9 @@ public:
     // ---- annotations ----
     // Stores an uploaded record (insert form) or removes one (identity form).
     void upsertAnnotation(bool isPdf, const QString &kind, const QVariantMap &record);
-    void deleteAnnotation(bool isPdf, const QString &kind, const QVariantMap &identity);
+    // Removes a record and remembers when (the delete entry's "updateDate"),
+    // so that an older copy uploaded later does not bring it back.
+    void deleteAnnotation(bool isPdf, const QString &kind, const QVariantMap &identity, const QString &updateDate);
     // The book's annotations of `user` in download form: "shiori",
     // "highlight", "memo".
     QVariantMap annotations(bool isPdf, const QString &bookId, const QString &user);

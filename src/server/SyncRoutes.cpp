@@ -60,7 +60,8 @@ void upload(Backend &b, bool isPdf, const httplib::Request &req, httplib::Respon
         const QVariantMap entry = v.toMap();
         const QVariantMap identity =
             QJsonDocument::fromJson(entry.value(QStringLiteral("JsonString")).toString().toUtf8()).toVariant().toMap();
-        b.store.deleteAnnotation(isPdf, entry.value(QStringLiteral("TableName")).toString(), identity);
+        b.store.deleteAnnotation(isPdf, entry.value(QStringLiteral("TableName")).toString(), identity,
+                                 entry.value(QStringLiteral("updateDate")).toString());
     }
     sendJson(res, QVariantMap{{QStringLiteral("result"), QStringLiteral("1")}});
 }

@@ -404,6 +404,13 @@ bool DataBaseHelper::saveRecord(BookHighlightMemo &record)
     return store().save(record);
 }
 
+bool DataBaseHelper::markDeleted(BookHighlightMemo &record)
+{
+    record.deleteFlg = 1;
+    record.updateTime = now();
+    return store().save(record);
+}
+
 // ---- reading logs ----
 
 void DataBaseHelper::insertAccessBookLog(const QString &bookId, const QString &bookAuthor,

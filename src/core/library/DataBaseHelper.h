@@ -115,6 +115,10 @@ public:
     static void deleteUploadedBookMark();
     // Writes back a record read through this class (sync, renaming).
     static bool saveRecord(BookHighlightMemo &record);
+    // Deletes a highlight or memo softly: deleteFlg = 1 and updateTime =
+    // now, so the next upload tells the server; it leaves the library once
+    // the server has it.
+    static bool markDeleted(BookHighlightMemo &record);
 
     // ---- reading logs ----
     static void insertAccessBookLog(const QString &bookId, const QString &bookAuthor,
