@@ -62,3 +62,35 @@ int fuzzCsv(const uint8_t *data, size_t size)
     parser.parse();
     return 0;
 }
+
+#include "store/PackageUnpacker.h"
+
+#include <QDirIterator>
+#include <cstdlib>
+
+int fuzzPackage(const uint8_t *data, size_t size)
+{
+    static const QString jail = QDir::tempPath() + QStringLiteral("/tavro-fuzz-package-%1").arg(getpid());
+    QDir(jail).removeRecursively();
+    QDir().mkpath(jail + QStringLiteral("/package"));
+    const QString archive = jail + QStringLiteral("/in.zip");
+    {
+        QFile f(archive);
+        if (!f.open(QIODevice::WriteOnly))
+            return 0;
+        f.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+    PackageUnpacker::Limits limits;
+    limits.maxTotalBytes = 64 * 1024 * 1024;
+    PackageUnpacker::unpack(archive, jail + QStringLiteral("/package"), limits);
+    for (QDirIterator it(jail, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString path = it.next();
+        if (path != archive && !path.startsWith(jail + QStringLiteral("/package")))
+            std::abort(); // written outside the package folder
+        if (QFileInfo(path).isSymLink())
+            std::abort(); // a link could lead anywhere
+    }
+    return 0;
+}

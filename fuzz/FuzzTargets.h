@@ -12,3 +12,6 @@ int fuzzEpubZip(const uint8_t *data, size_t size);
 // CSVParser over arbitrary bytes; the first byte picks the options and the
 // delimiter.
 int fuzzCsv(const uint8_t *data, size_t size);
+// The package unpacker over arbitrary bytes; aborts when anything is
+// written outside the package folder.
+int fuzzPackage(const uint8_t *data, size_t size);

@@ -1,6 +1,8 @@
 // tavro-inspect csv / dict-import / dict-lookup
 #include "InspectCommand.h"
 
+#include "CliOptions.h"
+
 #include "dictionary/CSVAggregator.h"
 #include "dictionary/CSVParser.h"
 #include "dictionary/DictionaryManager.h"
@@ -13,38 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-// Splits "--name value" options from the positional arguments; false on an
-// option without a value or one not in `known`.
-bool splitOptions(const QStringList &args, const QStringList &known, QStringList *positional,
-                  QVariantMap *options)
-{
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a.startsWith(QStringLiteral("--"))) {
-            const QString name = a.mid(2);
-            if (!known.contains(name) || i + 1 >= args.size())
-                return false;
-            options->insert(name, args.at(++i));
-        } else {
-            positional->append(a);
-        }
-    }
-    return true;
-}
-
-// Points HOME and the XDG data and config folders at `home`, so that the
-// data folder and the library store are the ones under it.
-bool useHome(const QString &home)
-{
-    if (!QDir().mkpath(home))
-        return false;
-    const QString abs = QFileInfo(home).absoluteFilePath();
-    qputenv("HOME", abs.toUtf8());
-    qputenv("XDG_DATA_HOME", (abs + QStringLiteral("/.local/share")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (abs + QStringLiteral("/.config")).toUtf8());
-    return true;
-}
 
 int csvCommand(const QStringList &args)
 {

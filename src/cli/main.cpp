@@ -8,12 +8,14 @@
 
 QList<InspectCommand> bookCommands();
 QList<InspectCommand> dictionaryCommands();
+QList<InspectCommand> installCommands();
 
 QList<InspectCommand> inspectCommands()
 {
     QList<InspectCommand> all;
     all += bookCommands();
     all += dictionaryCommands();
+    all += installCommands();
     return all;
 }
 

@@ -67,3 +67,40 @@ TEST_F(InspectDictionary, ImportThenLookUp)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(InspectDictionary, InstallPackages)
+{
+    const QString home = m_dir.filePath(QStringLiteral("home"));
+    const QString pkg = QStringLiteral(TAVRO_SAMPLES_DIR "/packages/pkg-respiratory.zip");
+    const auto first = inspect({QStringLiteral("install"), pkg, QStringLiteral("--home"), home});
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    const QVariantMap out = QJsonDocument::fromJson(first.out).toVariant().toMap();
+    EXPECT_EQ(out.value(QStringLiteral("installed")).toStringList(), QStringList{"respiratory-atlas.pdf"});
+    EXPECT_TRUE(out.value(QStringLiteral("shelfReloaded")).toBool());
+    EXPECT_EQ(out.value(QStringLiteral("library")).toList().size(), 1);
+
+    const auto declined = inspect({QStringLiteral("install"), pkg, QStringLiteral("--home"), home});
+    EXPECT_EQ(declined.exitCode, 1) << "already installed and not overwritten";
+    const QVariantMap again = QJsonDocument::fromJson(declined.out).toVariant().toMap();
+    EXPECT_TRUE(again.value(QStringLiteral("installed")).toList().isEmpty());
+    EXPECT_EQ(again.value(QStringLiteral("errors")).toStringList(), QStringList{"EPUBがファイル内に存在しません"});
+
+    const auto replaced = inspect({QStringLiteral("install"), pkg, QStringLiteral("--home"), home,
+                                   QStringLiteral("--overwrite"), QStringLiteral("yes")});
+    EXPECT_EQ(replaced.exitCode, 0);
+
+    const auto single = inspect({QStringLiteral("install"), QStringLiteral(TAVRO_SAMPLES_DIR "/books/nursing-notes.pdf"),
+                                 QStringLiteral("--home"), home, QStringLiteral("--info"),
+                                 QStringLiteral("bookId=pdf-n&bookTitle=Nursing%20Notes&print=1")});
+    ASSERT_EQ(single.exitCode, 0) << single.err.toStdString();
+    QStringList titles;
+    for (const QVariant &b : QJsonDocument::fromJson(single.out).toVariant().toMap().value(QStringLiteral("library")).toList())
+        titles << b.toMap().value(QStringLiteral("title")).toString();
+    EXPECT_TRUE(titles.contains(QStringLiteral("Nursing Notes")));
+    EXPECT_EQ(inspect({QStringLiteral("install"), QStringLiteral("/nonexistent.zip"), QStringLiteral("--home"), home}).exitCode, 1);
+    EXPECT_EQ(inspect({QStringLiteral("install"), pkg}).exitCode, 2);
+}
+
+} // namespace

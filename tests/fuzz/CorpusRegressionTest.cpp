@@ -30,3 +30,7 @@ TEST(FuzzCorpus, EpubZip) { runCorpus("epub_zip", fuzzEpubZip); }
 namespace {
 TEST(FuzzCorpus, Csv) { runCorpus("csv", fuzzCsv); }
 } // namespace
+
+namespace {
+TEST(FuzzCorpus, Package) { runCorpus("package", fuzzPackage); }
+} // namespace

@@ -404,7 +404,7 @@ TEST_F(BackendTest, FaultsOnDemand)
 
     backend->setFault({{"path", "/files/coffee.html"}, {"drop", true}});
     const HttpReply dropped = backend->get(QStringLiteral("/files/coffee.html"));
-    EXPECT_NE(dropped.networkError, 0) << "the connection closed mid-answer";
+    EXPECT_LT(dropped.body.size(), dropped.header("Content-Length").toLongLong()) << "the connection closed mid-answer";
 
     backend->setFault({{"path", "/files/coffee.html"}, {"delayMs", 600}});
     QElapsedTimer t;

@@ -11,11 +11,13 @@ bool writeZip(const QString &path, const QList<ZipEntry> &entries)
     bool ok = true;
     for (const ZipEntry &e : entries) {
         zip_fileinfo info{};
+        if (e.symlink)
+            info.external_fa = (0120777u << 16); // S_IFLNK | 0777
         const int method = e.stored ? 0 : Z_DEFLATED;
         // Bit 11: names are UTF-8.
         if (zipOpenNewFileInZip4_64(zf, e.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                                     Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                    nullptr, 0, 0, 1 << 11, 0)
+                                    nullptr, 0, 3 << 8, e.utf8Flag ? 1 << 11 : 0, 0)
             != ZIP_OK) {
             ok = false;
             break;

@@ -11,6 +11,8 @@ struct ZipEntry
     QByteArray name;
     QByteArray data;
     bool stored = false; // no compression (as "mimetype" must be)
+    bool symlink = false; // marked as a symbolic link (Unix mode in the external attributes)
+    bool utf8Flag = true; // bit 11 set: the name is UTF-8
 };
 
 // Writes the entries in order; false on failure.

@@ -1,0 +1,77 @@
+// tavro-inspect install FILE --home DIR [--overwrite yes|no] [--info QUERY]
+#include "InspectCommand.h"
+
+#include "CliOptions.h"
+#include "dictionary/DictionaryManager.h"
+#include "library/LibraryStore.h"
+#include "store/PackageInstaller.h"
+#include "util/StringHelpers.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+
+class CliInstallerUi : public InstallerUi
+{
+public:
+    bool overwrite = false;
+    QStringList errors;
+    int shelves = 0;
+    bool askOverwrite() override { return overwrite; }
+    void error(const QString &message) override { errors << message; }
+    void showShelf() override { ++shelves; }
+};
+
+int installCommand(const QStringList &args)
+{
+    QStringList positional;
+    QVariantMap o;
+    const QStringList known{QStringLiteral("home"), QStringLiteral("overwrite"), QStringLiteral("info")};
+    if (!splitOptions(args, known, &positional, &o) || positional.size() != 1 || !o.contains(QStringLiteral("home")))
+        return fail(QStringLiteral("usage: tavro-inspect install FILE --home DIR [--overwrite yes|no] [--info QUERY]"), 2);
+    const QString overwrite = o.value(QStringLiteral("overwrite"), QStringLiteral("no")).toString();
+    if (overwrite != u"yes" && overwrite != u"no")
+        return fail(QStringLiteral("--overwrite takes yes or no"), 2);
+    const QFileInfo file(positional.first());
+    if (!file.isFile())
+        return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
+    if (!useHome(o.value(QStringLiteral("home")).toString()) || !LibraryStore::openLibraryStore())
+        return fail(QStringLiteral("cannot open the library under %1").arg(o.value(QStringLiteral("home")).toString()));
+
+    CliInstallerUi ui;
+    ui.overwrite = overwrite == u"yes";
+    DictionaryManager dictionaries;
+    PackageInstaller installer(ui, &dictionaries);
+    installer.install(file.absoluteFilePath(), file.fileName(), query2dic(o.value(QStringLiteral("info")).toString()));
+    // A dictionary import goes on in the background: wait for its end.
+    while (installer.analyzing()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(5);
+    }
+
+    QVariantList books;
+    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>({}, {}, QStringLiteral("\"BookID\"")))
+        books.append(QVariantMap{{QStringLiteral("BookID"), b.BookID.value_or(0)},
+                                 {QStringLiteral("fileName"), b.fileName.value_or(QString())},
+                                 {QStringLiteral("identifier"), b.identifier.value_or(QString())},
+                                 {QStringLiteral("title"), b.title.value_or(QString())}});
+    printJson(QVariantMap{{QStringLiteral("installed"), installer.installed},
+                          {QStringLiteral("refused"), installer.refused},
+                          {QStringLiteral("errors"), ui.errors},
+                          {QStringLiteral("shelfReloaded"), ui.shelves > 0},
+                          {QStringLiteral("library"), books}});
+    LibraryStore::cleanUp();
+    return installer.installed.isEmpty() && !ui.errors.isEmpty() ? 1 : 0;
+}
+
+} // namespace
+
+QList<InspectCommand> installCommands()
+{
+    return {{QStringLiteral("install"),
+             QStringLiteral("install FILE --home DIR [--overwrite yes|no] [--info QUERY]   install a downloaded file"),
+             installCommand}};
+}

@@ -1,0 +1,280 @@
+#include "PackageInstaller.h"
+
+#include "DownLoader.h"
+#include "PackageUnpacker.h"
+#include "app/DataFolder.h"
+#include "content/SafePath.h"
+#include "dictionary/DictionaryManager.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "util/DataHelpers.h"
+#include "util/DictionaryHelpers.h"
+#include "util/Logging.h"
+#include "util/NotificationCenter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThreadPool>
+#include <QUuid>
+#include <cstdio>
+
+const QString PackageInstaller::kUnsupported = QStringLiteral("コンテンツはサポート対象外です");
+const QString PackageInstaller::kNoBook = QStringLiteral("EPUBがファイル内に存在しません");
+const QString PackageInstaller::kOverwrite = QStringLiteral("ファイルが存在します。上書きしますか？");
+const QString PackageInstaller::kRefused =
+    QStringLiteral("パッケージを展開できませんでした。ファイルが壊れているか、大きすぎます。");
+
+namespace {
+
+QString extensionOf(const QString &name)
+{
+    return QFileInfo(name).suffix().toLower();
+}
+
+QString contentsPath(const QString &name)
+{
+    return DataFolder::contentsFolder() + u'/' + name;
+}
+
+} // namespace
+
+PackageInstaller::PackageInstaller(InstallerUi &ui, DictionaryManager *dictionaries)
+    : m_ui(ui)
+    , m_dictionaries(dictionaries)
+    , m_context(std::make_unique<QObject>())
+{
+    NotificationCenter::defaultCenter().observe(QString::fromLatin1(DictionaryManager::kAnalyzeDic), m_context.get(),
+                                                [this](const QVariant &object) { onAnalyzeDic(object); });
+}
+
+PackageInstaller::~PackageInstaller() = default;
+
+bool PackageInstaller::storeAtomically(const QString &source, const QString &destination)
+{
+    const QString temp = QFileInfo(destination).absolutePath() + QStringLiteral("/.") + QFileInfo(destination).fileName()
+                         + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    if (!QFile::copy(source, temp)) {
+        QFile::remove(temp);
+        return false;
+    }
+    // rename(2) replaces the old file in one step: a crash leaves either.
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(destination).constData()) != 0) {
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
+}
+
+bool PackageInstaller::alreadyInstalled(const QString &name) const
+{
+    return QFileInfo::exists(contentsPath(name))
+           && LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), {name}) > 0;
+}
+
+void PackageInstaller::didDownload(const DownLoader &download)
+{
+    if (download.status != DownLoader::Finished)
+        return;
+    install(download.tmpFile, download.suggestedFilename, download.info);
+}
+
+void PackageInstaller::install(const QString &tmpFile, const QString &suggestedName, const QVariantMap &info)
+{
+    installed.clear();
+    refused.clear();
+    if (suggestedName.isEmpty()) {
+        m_ui.error(kUnsupported);
+        return;
+    }
+    DataFolder::createContentsFolder();
+    const QString ext = extensionOf(suggestedName);
+    bool ok = false;
+    if (ext == u"zip")
+        ok = didDownloadZIP(tmpFile);
+    else if (ext == u"epub")
+        ok = didDownloadEPUB(tmpFile, suggestedName);
+    else if (ext == u"pdf")
+        ok = didDownloadPDF(tmpFile, suggestedName, info);
+    if (ok && !m_analyzing) {
+        NotificationCenter::defaultCenter().post(QStringLiteral("reloadshelf"));
+        m_ui.showShelf();
+    }
+}
+
+bool PackageInstaller::installBookFile(const QString &source, const QString &name, const QVariantMap *pdfInfo,
+                                       const QString &packageDir)
+{
+    if (!SafePath::isSafeFileName(name)) {
+        refused << name;
+        return false;
+    }
+    if (alreadyInstalled(name) && !m_ui.askOverwrite())
+        return false;
+    const QString destination = contentsPath(name);
+    if (!storeAtomically(source, destination)) {
+        qCWarning(lcStore) << "cannot store" << name << "in the contents folder";
+        refused << name;
+        return false;
+    }
+    if (pdfInfo) {
+        DataBaseHelper::parsePDFBook(destination, *pdfInfo);
+        const QString toc = QFileInfo(name).completeBaseName() + QStringLiteral(".toc");
+        if (!packageDir.isEmpty() && QFileInfo(packageDir + u'/' + toc).isFile())
+            storeAtomically(packageDir + u'/' + toc, contentsPath(toc));
+    } else {
+        DataBaseHelper::parseBook(destination);
+    }
+    installed << name;
+    return true;
+}
+
+bool PackageInstaller::didDownloadEPUB(const QString &tmpFile, const QString &name)
+{
+    return installBookFile(tmpFile, name, nullptr, QString());
+}
+
+bool PackageInstaller::didDownloadPDF(const QString &tmpFile, const QString &name, const QVariantMap &info)
+{
+    return installBookFile(tmpFile, name, &info, QString());
+}
+
+bool PackageInstaller::didDownloadZIP(const QString &tmpFile)
+{
+    const QString packageDir = QDir::tempPath() + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const PackageUnpacker::Result unpacked = PackageUnpacker::unpack(tmpFile, packageDir);
+    refused += unpacked.skipped;
+    if (unpacked.refused) {
+        qCWarning(lcStore) << "package refused:" << unpacked.reason;
+        QDir(packageDir).removeRecursively();
+        m_ui.error(kRefused);
+        return false;
+    }
+    const QStringList top = QDir(packageDir).entryList(QDir::Files, QDir::Name);
+    for (const QString &name : top) {
+        if (extensionOf(name) != u"zip")
+            continue;
+        const PackageUnpacker::Result inner = PackageUnpacker::unpack(packageDir + u'/' + name, packageDir);
+        refused += inner.skipped;
+        if (inner.refused) {
+            QDir(packageDir).removeRecursively();
+            m_ui.error(kRefused);
+            return false;
+        }
+        return downSubZipSubZip(packageDir);
+    }
+    return downSubZip(packageDir);
+}
+
+static QVariantList manifestEntries(const QString &packageDir)
+{
+    QFile f(packageDir + QStringLiteral("/bookinfo.meta"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const auto json = jsonDictonary(f.readAll());
+    return json ? arrayForKey(*json, QStringLiteral("bookinfo")).value_or(QVariantList()) : QVariantList();
+}
+
+bool PackageInstaller::downSubZip(const QString &packageDir)
+{
+    bool installedAny = false;
+    bool importStarted = false;
+    for (const QVariant &v : manifestEntries(packageDir)) {
+        const QVariantMap entry = v.toMap();
+        const QString name = stringForKey(entry, QStringLiteral("filename")).value_or(QString());
+        // The contents folder is flat: a name with a path is refused.
+        if (!SafePath::isSafeFileName(name)) {
+            if (!name.isEmpty())
+                refused << name;
+            continue;
+        }
+        const QString source = packageDir + u'/' + name;
+        if (!QFileInfo(source).isFile())
+            continue;
+        const QString ext = extensionOf(name);
+        if (ext == u"epub") {
+            installedAny = installBookFile(source, name, nullptr, packageDir) || installedAny;
+        } else if (ext == u"pdf") {
+            installedAny = installBookFile(source, name, &entry, packageDir) || installedAny;
+        } else if (ext == u"dict") {
+            startDictionaryImport(source, entry, packageDir);
+            importStarted = true;
+        }
+    }
+    finishPackage(packageDir, installedAny, importStarted);
+    return installedAny;
+}
+
+bool PackageInstaller::downSubZipSubZip(const QString &packageDir)
+{
+    bool installedAny = false;
+    bool importStarted = false;
+    const QVariantList manifest = manifestEntries(packageDir);
+    for (const QString &name : QDir(packageDir).entryList(QDir::Files, QDir::Name)) {
+        const QString source = packageDir + u'/' + name;
+        const QString ext = extensionOf(name);
+        if (ext == u"epub") {
+            installedAny = installBookFile(source, name, nullptr, packageDir) || installedAny;
+        } else if (ext == u"pdf") {
+            for (const QVariant &v : manifest) {
+                const QVariantMap entry = v.toMap();
+                installedAny = installBookFile(source, name, &entry, packageDir) || installedAny;
+            }
+        } else if (ext == u"dict") {
+            // Imported as in a plain package, with its manifest entry when
+            // there is one, so the import ends and the shelf reloads.
+            QVariantMap entry{{QStringLiteral("bookId"), QFileInfo(name).completeBaseName()},
+                              {QStringLiteral("bookTitle"), QFileInfo(name).completeBaseName()}};
+            for (const QVariant &v : manifest)
+                if (v.toMap().value(QStringLiteral("filename")).toString() == name)
+                    entry = v.toMap();
+            startDictionaryImport(source, entry, packageDir);
+            importStarted = true;
+        }
+    }
+    finishPackage(packageDir, installedAny, importStarted);
+    return installedAny;
+}
+
+void PackageInstaller::startDictionaryImport(const QString &source, const QVariantMap &entry,
+                                             const QString &packageDir)
+{
+    m_analyzing = true;
+    if (!m_dictionaries) {
+        qCWarning(lcStore) << "no dictionary manager; the dictionary" << source << "is not imported";
+        NotificationCenter::defaultCenter().post(QString::fromLatin1(DictionaryManager::kAnalyzeDic),
+                                                 QVariantMap{{QStringLiteral("status"), 2},
+                                                             {QStringLiteral("tpath"), packageDir}});
+        return;
+    }
+    installed << QFileInfo(source).fileName();
+    DictionaryManager *manager = m_dictionaries;
+    QThreadPool::globalInstance()->start([manager, source, entry, packageDir] {
+        manager->expandDic(source, entry, packageDir);
+    });
+}
+
+void PackageInstaller::finishPackage(const QString &packageDir, bool installedAny, bool importStarted)
+{
+    if (!m_analyzing)
+        QDir(packageDir).removeRecursively();
+    // A dictionary on its way in is no reason to say the package was empty.
+    if (!installedAny && !importStarted)
+        m_ui.error(kNoBook);
+}
+
+void PackageInstaller::onAnalyzeDic(const QVariant &object)
+{
+    const QVariantMap m = object.toMap();
+    const int status = m.value(QStringLiteral("status")).toInt();
+    if (status == 0 || status == 1) {
+        m_ui.importProgress(status);
+        return;
+    }
+    const QString tpath = m.value(QStringLiteral("tpath")).toString();
+    if (!tpath.isEmpty() && tpath.startsWith(QDir::tempPath()))
+        QDir(tpath).removeRecursively();
+    m_analyzing = false;
+    NotificationCenter::defaultCenter().post(QStringLiteral("reloadshelf"));
+    m_ui.showShelf();
+}

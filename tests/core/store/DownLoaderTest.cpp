@@ -1,0 +1,113 @@
+// DownLoader against the local backend, and into the installer.
+#include "app/DataFolder.h"
+#include "store/DownLoader.h"
+#include "store/PackageInstaller.h"
+#include "support/BackendProcess.h"
+#include "support/LibraryFixture.h"
+#include "support/Samples.h"
+#include "support/Wait.h"
+
+#include <QDir>
+#include <QNetworkAccessManager>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DownLoaderTest : public LibraryFixture, public InstallerUi
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        backend = new BackendProcess;
+        ASSERT_TRUE(backend->start()) << backend->error().toStdString();
+    }
+    static void TearDownTestSuite() { delete backend; }
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        backend->resetFaults();
+    }
+
+    bool askOverwrite() override { return true; }
+    void error(const QString &m) override { errors << m; }
+    void showShelf() override { ++shelves; }
+
+    struct Run
+    {
+        QList<int> statuses;
+        QString name;
+        qint64 total = 0;
+        qint64 current = 0;
+        bool tmpExistedAtEnd = false;
+        QString tmpFile;
+    };
+
+    Run fetch(const QUrl &url, PackageInstaller *installer = nullptr, bool stopEarly = false)
+    {
+        Run run;
+        DownLoader down(m_network);
+        down.downloadWithRequest(QNetworkRequest(url), [&](DownLoader &d) {
+            run.statuses << d.status;
+            run.name = d.suggestedFilename;
+            run.total = d.totalSize;
+            run.current = d.currentSize;
+            run.tmpFile = d.tmpFile;
+            if (d.status >= DownLoader::Finished) {
+                run.tmpExistedAtEnd = QFileInfo::exists(d.tmpFile);
+                if (installer)
+                    installer->didDownload(d);
+            }
+        });
+        if (stopEarly)
+            down.stop();
+        waitUntil([&] { return !run.statuses.isEmpty() && run.statuses.last() >= DownLoader::Finished; });
+        return run;
+    }
+
+    static inline BackendProcess *backend = nullptr;
+    QNetworkAccessManager m_network;
+    QStringList errors;
+    int shelves = 0;
+};
+
+TEST_F(DownLoaderTest, DownloadsReportProgressAndCleanUp)
+{
+    const Run ok = fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes&export=download")));
+    ASSERT_FALSE(ok.statuses.isEmpty());
+    EXPECT_EQ(ok.statuses.last(), DownLoader::Finished);
+    EXPECT_EQ(ok.statuses.first(), DownLoader::Receiving);
+    EXPECT_EQ(ok.name, QStringLiteral("nursing-notes.pdf")) << "from Content-Disposition";
+    EXPECT_EQ(ok.total, QFileInfo(sampleBookPath(QStringLiteral("nursing-notes.pdf"))).size());
+    EXPECT_EQ(ok.current, ok.total);
+    EXPECT_TRUE(ok.tmpExistedAtEnd) << "the callback still has the file";
+    EXPECT_FALSE(QFileInfo::exists(ok.tmpFile)) << "deleted after the callback";
+
+    const Run missing = fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=nope")));
+    EXPECT_EQ(missing.statuses, QList<int>{DownLoader::Failed}) << "an error page is no book";
+    EXPECT_FALSE(QFileInfo::exists(missing.tmpFile));
+
+    backend->setFault({{"path", "/store-api/store/download.php"}, {"drop", true}});
+    EXPECT_EQ(fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes"))).statuses.last(),
+              DownLoader::Failed) << "a cut download fails";
+
+    const Run stopped = fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes")), nullptr, true);
+    EXPECT_EQ(stopped.statuses, QList<int>{DownLoader::Failed});
+    EXPECT_FALSE(QFileInfo::exists(stopped.tmpFile)) << "stopping deletes the temporary file";
+
+    const Run local = fetch(QUrl::fromLocalFile(sampleBookPath(QStringLiteral("respiratory-atlas.pdf"))));
+    EXPECT_EQ(local.statuses.last(), DownLoader::Finished) << "a file:// request has no status and succeeds";
+    EXPECT_EQ(local.name, QStringLiteral("respiratory-atlas.pdf"));
+}
+
+TEST_F(DownLoaderTest, FinishedDownloadsAreInstalled)
+{
+    PackageInstaller installer(*this, nullptr);
+    fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes&export=download")), &installer);
+    EXPECT_TRUE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf")));
+    EXPECT_EQ(shelves, 1);
+    fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=nope")), &installer);
+    EXPECT_EQ(shelves, 1) << "a failed download installs nothing";
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,256 @@
+// Installation of downloaded books and packages, with crafted packages.
+#include "app/DataFolder.h"
+#include "dictionary/DictionaryManager.h"
+#include "library/DataBaseHelper.h"
+#include "store/PackageInstaller.h"
+#include "store/PackageUnpacker.h"
+#include "support/LibraryFixture.h"
+#include "support/Samples.h"
+#include "support/Wait.h"
+#include "support/ZipWriter.h"
+#include "util/NotificationCenter.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Ui : public InstallerUi
+{
+public:
+    bool answer = true;
+    int asked = 0;
+    int shelves = 0;
+    QStringList errors;
+    bool askOverwrite() override
+    {
+        ++asked;
+        return answer;
+    }
+    void error(const QString &message) override { errors << message; }
+    void showShelf() override { ++shelves; }
+};
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray manifest(const QVariantList &entries)
+{
+    return QJsonDocument::fromVariant(QVariantMap{{QStringLiteral("bookinfo"), entries}}).toJson();
+}
+
+QVariantMap entry(const QString &file, const QString &id, const QString &title = QStringLiteral("T"))
+{
+    return {{QStringLiteral("filename"), file}, {QStringLiteral("bookId"), id}, {QStringLiteral("bookTitle"), title},
+            {QStringLiteral("bookAuthor"), QStringLiteral("A")}, {QStringLiteral("bookPublisher"), QStringLiteral("P")}};
+}
+
+class PackageInstallerTest : public LibraryFixture
+{
+protected:
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        QDir(DataFolder::contentsFolder()).removeRecursively();
+        DataFolder::createContentsFolder();
+        m_installer = std::make_unique<PackageInstaller>(m_ui, nullptr);
+        NotificationCenter::defaultCenter().observe(QStringLiteral("reloadshelf"), &m_context,
+                                                    [this](const QVariant &) { ++m_reloads; });
+    }
+
+    QString file(const QString &name, const QByteArray &data)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(data);
+        return path;
+    }
+    QString zip(const QString &name, const QList<ZipEntry> &entries)
+    {
+        const QString path = m_dir.filePath(name);
+        EXPECT_TRUE(writeZip(path, entries));
+        return path;
+    }
+    QStringList contents() const
+    {
+        return QDir(DataFolder::contentsFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    QTemporaryDir m_dir;
+    Ui m_ui;
+    QObject m_context;
+    int m_reloads = 0;
+    std::unique_ptr<PackageInstaller> m_installer;
+};
+
+TEST_F(PackageInstallerTest, SingleBooksAndTheOverwriteQuestion)
+{
+    const QByteArray epub = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
+    m_installer->install(file(QStringLiteral("dl1"), epub), QStringLiteral("anatomy-basics.epub"), {});
+    EXPECT_EQ(contents(), QStringList{"anatomy-basics.epub"});
+    EXPECT_TRUE(DataBaseHelper::findBookIDByBookMetaID(QStringLiteral("urn:tavro:anatomy-basics")).has_value());
+    EXPECT_EQ(m_reloads, 1);
+    EXPECT_EQ(m_ui.shelves, 1);
+    EXPECT_EQ(m_ui.asked, 0);
+
+    m_ui.answer = false;
+    m_installer->install(file(QStringLiteral("dl2"), "new bytes"), QStringLiteral("anatomy-basics.epub"), {});
+    EXPECT_EQ(m_ui.asked, 1);
+    EXPECT_EQ(readFile(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")), epub) << "declined: kept";
+    EXPECT_EQ(m_reloads, 1) << "no reload after a declined install";
+
+    // A file of that name without a library record is replaced unasked.
+    file(QStringLiteral("x"), QByteArray());
+    QFile::copy(m_dir.filePath(QStringLiteral("x")), DataFolder::contentsFolder() + QStringLiteral("/loose.pdf"));
+    m_installer->install(file(QStringLiteral("dl3"), readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")))),
+                         QStringLiteral("loose.pdf"),
+                         {{QStringLiteral("bookId"), QStringLiteral("pdf-9")}, {QStringLiteral("bookTitle"), QStringLiteral("Notes")}});
+    EXPECT_EQ(m_ui.asked, 1);
+    EXPECT_EQ(store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-9'"))->title, QStringLiteral("Notes"));
+    EXPECT_FALSE(contents().join(u' ').contains(QStringLiteral(".loose"))) << "no temporary file left";
+
+    m_installer->install(file(QStringLiteral("dl4"), "x"), QString(), {});
+    EXPECT_EQ(m_ui.errors, QStringList{PackageInstaller::kUnsupported});
+    m_installer->install(file(QStringLiteral("dl5"), "x"), QStringLiteral("page.php"), {});
+    EXPECT_EQ(m_ui.errors.size(), 1) << "another extension installs nothing and says nothing";
+}
+
+TEST_F(PackageInstallerTest, ManifestPackagesWithSideFilesAndFolders)
+{
+    m_installer->install(samplePackagePath(QStringLiteral("pkg-respiratory.zip")), QStringLiteral("pkg.zip"), {});
+    EXPECT_EQ(contents(), (QStringList{"respiratory-atlas.pdf", "respiratory-atlas.toc"}));
+    const auto pdf = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-respiratory-atlas'"));
+    ASSERT_TRUE(pdf.has_value());
+    EXPECT_EQ(pdf->creator, QStringLiteral("Jiro Kato"));
+
+    const QByteArray pdfBytes = readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
+    const QString pkg = zip(QStringLiteral("folders.zip"),
+                            {{"bookinfo.meta", manifest({entry(QStringLiteral("plain.pdf"), QStringLiteral("pdf-plain"))})},
+                             {"plain.pdf", pdfBytes},
+                             {"a/b/c.pdf", pdfBytes},
+                             {"__MACOSX/._plain.pdf", "junk"},
+                             {".hidden", "junk"}});
+    const QString unpacked = m_dir.filePath(QStringLiteral("unpacked"));
+    const PackageUnpacker::Result r = PackageUnpacker::unpack(pkg, unpacked);
+    EXPECT_TRUE(QFileInfo(unpacked + QStringLiteral("/a/b/c.pdf")).isFile()) << "folders along the name are made";
+    EXPECT_FALSE(QFileInfo::exists(unpacked + QStringLiteral("/__MACOSX")));
+    EXPECT_FALSE(QFileInfo::exists(unpacked + QStringLiteral("/.hidden")));
+    EXPECT_EQ(r.skipped.size(), 2);
+
+    m_installer->install(pkg, QStringLiteral("folders.zip"), {});
+    EXPECT_TRUE(contents().contains(QStringLiteral("plain.pdf")));
+    EXPECT_FALSE(contents().contains(QStringLiteral("plain.toc"))) << "a PDF without a side file installs without one";
+}
+
+TEST_F(PackageInstallerTest, NothingIsWrittenOutsideThePackage)
+{
+    const QByteArray epub = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
+    const QString pkg = zip(QStringLiteral("evil.zip"),
+                            {{"bookinfo.meta", manifest({entry(QStringLiteral("../escape.epub"), QStringLiteral("e1")),
+                                                         entry(QStringLiteral("sub/inner.epub"), QStringLiteral("e2")),
+                                                         entry(QStringLiteral("good.epub"), QStringLiteral("e3"))})},
+                             {"../escape.epub", epub},
+                             {"../../escape2.txt", "x"},
+                             {"/tmp/absolute-escape.txt", "x"},
+                             {"a\\..\\..\\backslash.txt", "x"},
+                             {"ok/../../dots.txt", "x"},
+                             {"link", "/etc", false, true},
+                             {"sub/inner.epub", epub},
+                             {"good.epub", epub}});
+    const QString unpacked = m_dir.filePath(QStringLiteral("jail/pkg"));
+    const PackageUnpacker::Result r = PackageUnpacker::unpack(pkg, unpacked);
+    QStringList outside;
+    for (QDirIterator it(m_dir.path(), QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString f = it.next();
+        if (!f.startsWith(unpacked) && !f.endsWith(QStringLiteral(".zip")))
+            outside << f;
+    }
+    EXPECT_TRUE(outside.isEmpty()) << outside.join(u' ').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/tmp/absolute-escape.txt")));
+    EXPECT_FALSE(QFileInfo(unpacked + QStringLiteral("/link")).isSymLink());
+    EXPECT_GE(r.skipped.size(), 6);
+
+    m_installer->install(pkg, QStringLiteral("evil.zip"), {});
+    EXPECT_EQ(contents(), QStringList{"good.epub"}) << "the contents folder stays flat";
+    EXPECT_TRUE(m_installer->refused.contains(QStringLiteral("sub/inner.epub")));
+}
+
+TEST_F(PackageInstallerTest, ShiftJisNamesAndNestedPackages)
+{
+    EXPECT_EQ(PackageUnpacker::decodeName(QByteArray("\x88\xe3\x8a\x77.epub")), QStringLiteral("医学.epub"));
+    EXPECT_EQ(PackageUnpacker::decodeName(QByteArray("医学.epub")), QStringLiteral("医学.epub"));
+    const QByteArray epub = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
+    const QString sjis = zip(QStringLiteral("sjis.zip"),
+                             {{"bookinfo.meta", manifest({entry(QStringLiteral("医学.epub"), QStringLiteral("e"))})},
+                              {QByteArray("\x88\xe3\x8a\x77.epub"), epub, false, false, false}});
+    m_installer->install(sjis, QStringLiteral("sjis.zip"), {});
+    EXPECT_EQ(contents(), QStringList{"医学.epub"});
+
+    // An outer package holding a zip: the PDF is installed once per entry.
+    QTemporaryDir inner;
+    const QString innerZip = inner.filePath(QStringLiteral("inner.zip"));
+    ASSERT_TRUE(writeZip(innerZip, {{"atlas.pdf", readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")))},
+                                    {"atlas.toc", "{\"toc\":[]}"}}));
+    const QString outer = zip(QStringLiteral("outer.zip"),
+                              {{"bookinfo.meta", manifest({entry(QStringLiteral("atlas.pdf"), QStringLiteral("pdf-a"), QStringLiteral("First")),
+                                                           entry(QStringLiteral("atlas.pdf"), QStringLiteral("pdf-b"), QStringLiteral("Second"))})},
+                               {"inner.zip", readFile(innerZip)}});
+    m_installer->install(outer, QStringLiteral("outer.zip"), {});
+    EXPECT_TRUE(contents().contains(QStringLiteral("atlas.pdf")));
+    EXPECT_TRUE(contents().contains(QStringLiteral("atlas.toc")));
+    EXPECT_EQ(m_ui.asked, 1) << "the second entry finds the book installed";
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='atlas.pdf'")), 2) << "registered per entry";
+}
+
+TEST_F(PackageInstallerTest, BookAndDictionaryTogether)
+{
+    m_installer.reset(); // one installer answers the import's notifications
+    QTemporaryDir dicDir;
+    DictionaryManager dictionaries(dicDir.filePath(QStringLiteral("Dic.sqlite")), storePath());
+    PackageInstaller installer(m_ui, &dictionaries);
+    const QString pkg = zip(QStringLiteral("both.zip"),
+                            {{"bookinfo.meta", manifest({entry(QStringLiteral("good.epub"), QStringLiteral("e")),
+                                                         entry(QStringLiteral("terms.dict"), QStringLiteral("dict-1"), QStringLiteral("用語"))})},
+                             {"good.epub", readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")))},
+                             {"terms.dict", "word,meaning\n脳梗塞,cerebral infarction\n"}});
+    installer.install(pkg, QStringLiteral("both.zip"), {});
+    EXPECT_TRUE(contents().contains(QStringLiteral("good.epub")));
+    EXPECT_TRUE(installer.analyzing());
+    EXPECT_EQ(m_ui.shelves, 0) << "the shelf reloads when the import ends";
+    ASSERT_TRUE(waitUntil([&] { return !installer.analyzing(); }));
+    EXPECT_EQ(m_ui.shelves, 1);
+    EXPECT_EQ(m_reloads, 1);
+    EXPECT_EQ(dictionaries.doSearchStr(QStringLiteral("梗塞"))->size(), 1);
+    EXPECT_TRUE(m_ui.errors.isEmpty());
+
+    const QString onlyBook = zip(QStringLiteral("none.zip"), {{"bookinfo.meta", manifest({})}, {"readme.txt", "x"}});
+    installer.install(onlyBook, QStringLiteral("none.zip"), {});
+    EXPECT_EQ(m_ui.errors, QStringList{PackageInstaller::kNoBook});
+}
+
+TEST_F(PackageInstallerTest, ZipBombIsRefusedAndLeavesNothing)
+{
+    const QString pkg = zip(QStringLiteral("bomb.zip"),
+                            {{"bookinfo.meta", manifest({entry(QStringLiteral("zeros.epub"), QStringLiteral("z"))})},
+                             {"zeros.epub", QByteArray(24 * 1024 * 1024, '\0')}});
+    EXPECT_LT(QFileInfo(pkg).size(), 100 * 1024);
+    m_installer->install(pkg, QStringLiteral("bomb.zip"), {});
+    EXPECT_EQ(m_ui.errors, QStringList{PackageInstaller::kRefused});
+    EXPECT_TRUE(contents().isEmpty());
+    EXPECT_EQ(store().count<BookMetaData>(), 0);
+
+    QList<ZipEntry> many;
+    for (int i = 0; i < 4100; ++i)
+        many.append({QByteArray("f") + QByteArray::number(i), "x"});
+    const PackageUnpacker::Result r = PackageUnpacker::unpack(zip(QStringLiteral("many.zip"), many), m_dir.filePath(QStringLiteral("many")));
+    EXPECT_TRUE(r.refused) << "more than 4096 entries";
+}
+
+} // namespace
