@@ -9,6 +9,7 @@
 QList<InspectCommand> bookCommands();
 QList<InspectCommand> dictionaryCommands();
 QList<InspectCommand> installCommands();
+QList<InspectCommand> xmlrpcCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -16,6 +17,7 @@ QList<InspectCommand> inspectCommands()
     all += bookCommands();
     all += dictionaryCommands();
     all += installCommands();
+    all += xmlrpcCommands();
     return all;
 }
 

@@ -104,3 +104,27 @@ TEST_F(InspectDictionary, InstallPackages)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(InspectDictionary, XmlRpcAnswers)
+{
+    const QString ok = write(QStringLiteral("ok.xml"),
+                             "<?xml version=\"1.0\"?><methodResponse><params><param><value><struct><member><name>total</name>"
+                             "<value><int>3</int></value></member><member><name>when</name><value><dateTime.iso8601>"
+                             "20261209T12:00:00</dateTime.iso8601></value></member></struct></value></param></params>"
+                             "</methodResponse>");
+    const auto r = inspect({QStringLiteral("xmlrpc"), ok});
+    ASSERT_EQ(r.exitCode, 0);
+    const QVariantMap out = QJsonDocument::fromJson(r.out).toVariant().toMap();
+    EXPECT_FALSE(out.value(QStringLiteral("fault")).toBool());
+    const QVariantMap fields = out.value(QStringLiteral("value")).toMap().value(QStringLiteral("struct")).toMap();
+    EXPECT_EQ(fields.value(QStringLiteral("total")).toMap().value(QStringLiteral("int")).toInt(), 3);
+    EXPECT_EQ(fields.value(QStringLiteral("when")).toMap().value(QStringLiteral("date")).toString(),
+              QStringLiteral("2026-12-09T12:00:00"));
+    const auto bad = inspect({QStringLiteral("xmlrpc"), write(QStringLiteral("bad.xml"), "<methodResponse><params>")});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(bad.err.contains("not an XML-RPC method response"));
+}
+
+} // namespace

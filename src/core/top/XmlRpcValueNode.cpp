@@ -1,0 +1,153 @@
+#include "XmlRpcValueNode.h"
+
+#include "util/DataHelpers.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+XmlRpcValueNode::XmlRpcValueNode(XmlRpcValueNode *parent, Arena *arena)
+    : m_parent(parent)
+    , m_arena(arena)
+    , m_value(QString())
+{
+}
+
+void XmlRpcValueNode::setElementType(int type)
+{
+    m_type = type;
+    if (type == Array)
+        m_value = QVariantList();
+    else if (type == Struct)
+        m_value = QVariantMap();
+}
+
+XmlRpcValueNode *XmlRpcValueNode::startElement(const QString &name)
+{
+    if (name == u"value" || name == u"member" || name == u"name") {
+        m_arena->push_back(std::make_unique<XmlRpcValueNode>(this, m_arena));
+        XmlRpcValueNode *child = m_arena->back().get();
+        if (name == u"member")
+            child->m_type = Member;
+        else if (name == u"name")
+            child->m_type = Name;
+        return child;
+    }
+    static const QHash<QString, int> types{
+        {QStringLiteral("array"), Array},    {QStringLiteral("struct"), Struct},   {QStringLiteral("int"), Integer},
+        {QStringLiteral("i4"), Integer},     {QStringLiteral("double"), Double},   {QStringLiteral("boolean"), Boolean},
+        {QStringLiteral("string"), String},  {QStringLiteral("dateTime.iso8601"), Date},
+        {QStringLiteral("base64"), Binary},
+    };
+    const auto it = types.constFind(name);
+    if (it != types.cend())
+        setElementType(it.value());
+    return this;
+}
+
+void XmlRpcValueNode::characters(const QString &text)
+{
+    if (m_type == Array || isDictionaryElementType(m_type))
+        return;
+    m_text += text;
+}
+
+XmlRpcValueNode *XmlRpcValueNode::endElement(const QString &name, bool *finished)
+{
+    *finished = false;
+    if (name != u"value" && name != u"member" && name != u"name")
+        return this;
+    finish();
+    *finished = true;
+    giveToParent();
+    return m_parent;
+}
+
+void XmlRpcValueNode::finish()
+{
+    if (m_type == Array || isDictionaryElementType(m_type))
+        return;
+    const QString text = m_text.trimmed();
+    switch (m_type) {
+    case Integer: m_value = parseInteger(text); break;
+    case Double: m_value = parseDouble(text); break;
+    case Boolean: m_value = parseBoolean(text); break;
+    case Date: m_value = parseDate(text); break;
+    case Binary: m_value = parseData(text); break;
+    default: m_value = parseString(text); break;
+    }
+}
+
+void XmlRpcValueNode::giveToParent()
+{
+    if (!m_parent || !m_value.isValid())
+        return;
+    switch (m_parent->m_type) {
+    case Member:
+        if (m_type == Name)
+            m_parent->m_key = m_value.toString();
+        else
+            m_parent->m_value = m_value;
+        break;
+    case Struct: {
+        QVariantMap map = m_parent->m_value.toMap();
+        if (isJsonNull(m_value))
+            map.remove(m_key);
+        else
+            map.insert(m_key, m_value);
+        m_parent->m_value = map;
+        break;
+    }
+    case Array: {
+        QVariantList list = m_parent->m_value.toList();
+        list.append(m_value);
+        m_parent->m_value = list;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QVariant XmlRpcValueNode::parseInteger(const QString &text)
+{
+    static const QRegularExpression leading(QStringLiteral("^[+-]?\\d+"));
+    const auto m = leading.match(text);
+    return m.hasMatch() ? m.captured(0).toLongLong() : 0LL;
+}
+
+QVariant XmlRpcValueNode::parseDouble(const QString &text)
+{
+    static const QRegularExpression leading(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
+    const auto m = leading.match(text);
+    return m.hasMatch() ? m.captured(0).toDouble() : 0.0;
+}
+
+QVariant XmlRpcValueNode::parseBoolean(const QString &text)
+{
+    return text == u"1";
+}
+
+QVariant XmlRpcValueNode::parseString(const QString &text)
+{
+    return text;
+}
+
+QVariant XmlRpcValueNode::parseDate(const QString &text)
+{
+    for (const QString &format : {QStringLiteral("yyyyMMdd'T'HH:mm:ss"), QStringLiteral("yyyy'-'MM'-'dd'T'HH:mm:ss")}) {
+        const QDateTime dt = QDateTime::fromString(text, format);
+        if (dt.isValid())
+            return dt;
+    }
+    return QVariant::fromValue(nullptr);
+}
+
+QVariant XmlRpcValueNode::parseData(const QString &text)
+{
+    QByteArray compact = text.toLatin1();
+    compact.replace(' ', "").replace('\n', "").replace('\r', "").replace('\t', "");
+    const auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return QVariant::fromValue(nullptr);
+    return *decoded;
+}
