@@ -1,0 +1,53 @@
+// The reader's reading-time count: a book log when a book opens, a page log
+// once a page has been shown for 5 seconds, then a second added every
+// second to both. Timers come from a TimerSource, so tests drive the clock.
+//
+// Main thread only.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class TimerSource
+{
+public:
+    virtual ~TimerSource() = default;
+    // Runs `fn` after `ms` (repeatedly when `repeat`); an id for stop().
+    virtual int start(int ms, bool repeat, std::function<void()> fn) = 0;
+    virtual void stop(int id) = 0;
+    // Qt timers.
+    static TimerSource &system();
+};
+
+struct StayTimePage
+{
+    QString bookId;
+    QString bookAuthor;
+    QString bookTitle;
+    QString manifestID;
+    QString naviTitle;
+    qint64 pageIndex = 0; // from 0
+};
+
+class StayTimeCounter
+{
+public:
+    // `page` tells the page now shown.
+    StayTimeCounter(TimerSource &timers, std::function<StayTimePage()> page);
+    ~StayTimeCounter();
+
+    // The reader appeared with a book: a book log with staytime 0.
+    void bookOpened(const QString &bookId, const QString &bookAuthor, const QString &bookTitle);
+    void startIncreasingStaytime();
+    void delayedStartIncreasingStaytime();
+    void increaseStayTime();
+    void increaseStayTimeWithTime(double seconds);
+    void stopIncreasingStaytime();
+
+private:
+    TimerSource &m_timers;
+    std::function<StayTimePage()> m_page;
+    std::optional<int> m_pending;
+    std::optional<int> m_ticker;
+};

@@ -1,0 +1,206 @@
+#include "TopLogic.h"
+
+#include "SyncRequest.h"
+#include "app/DataFolder.h"
+#include "app/ServerConfig.h"
+#include "app/UserDefaults.h"
+#include "content/BookUrl.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "store/StoreManager.h"
+#include "sync/QMShareHelper.h"
+#include "util/DataHelpers.h"
+#include "util/DictionaryHelpers.h"
+#include "util/Logging.h"
+#include "util/StringHelpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkReply>
+#include <QSaveFile>
+
+TopLogic::TopLogic(const ServerConfig &servers, StoreManager &store, QMShareHelper *sync)
+    : m_servers(servers)
+    , m_store(store)
+    , m_sync(sync)
+{
+}
+
+QString TopLogic::createParam() const
+{
+    return QStringLiteral("?cid=%1&pwd=%2").arg(encodeURI(m_servers.newsCid), encodeURI(m_servers.newsPwd));
+}
+
+bool TopLogic::reconnectForToken()
+{
+    const QUrl url(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb) + QStringLiteral("/rest/authentication.php")
+                   + createParam());
+    qCInfo(lcTop) << url;
+    const SyncAnswer answer = sendSynchronously(m_network, QNetworkRequest(url), "GET", QByteArray(), 60000);
+    qCInfo(lcTop) << "error:" << answer.error.value_or(QString());
+    qCInfo(lcTop) << "jsonString ==" << QString::fromUtf8(answer.body);
+    const QVariantMap json = jsonDecode(QString::fromUtf8(answer.body)).toMap();
+    if (json.value(QStringLiteral("result")).toBool()) {
+        qCInfo(lcTop) << "認証 成功";
+        const auto token = stringForKey(json, QStringLiteral("token"));
+        if (!token)
+            return false;
+        requestNewsInfo(*token);
+        return true;
+    }
+    qCInfo(lcTop) << "認証 失敗";
+    loadDataFromCache();
+    return false;
+}
+
+void TopLogic::requestNewsInfo(const QString &token)
+{
+    m_store.requestAPIToken(
+        QStringLiteral("/rest/getInformationsV2.php"), "GET",
+        {{QStringLiteral("token"), token}, {QStringLiteral("exec"), QStringLiteral("G")}}, {},
+        [this](const QVariant &result, const std::optional<ApiResponse> &, const std::optional<ApiError> &) {
+            const QVariantMap answer = result.toMap();
+            if (answer.value(QStringLiteral("result")).toBool()) {
+                qCInfo(lcTop) << "インフォメーション取得 成功";
+                DataBaseHelper::deleteCacheInfos();
+                QVariantList kept;
+                for (const QVariant &v : answer.value(QStringLiteral("records")).toList()) {
+                    const QVariantMap r = v.toMap();
+                    const QString category = stringForKey(r, QStringLiteral("infocategory_id")).value_or(QString());
+                    if (!category.isEmpty() && category.toInt() == 1)
+                        kept.append(r);
+                    DataBaseHelper::upsertCacheNews(stringForKey(r, QStringLiteral("info_id")).value_or(QString()).toLongLong(),
+                                                    category.toLongLong(),
+                                                    stringForKey(r, QStringLiteral("info_detail")).value_or(QString()));
+                }
+                newsLists = kept;
+            } else {
+                loadDataFromCache();
+                return; // loadDataFromCache told the screen
+            }
+            if (newsReloaded)
+                newsReloaded();
+        });
+}
+
+void TopLogic::loadDataFromCache()
+{
+    QVariantList rows;
+    for (const CacheInfo &c : LibraryStore::main().findAll<CacheInfo>()) {
+        if (c.categoryId.value_or(0) != 1)
+            continue;
+        rows.append(QVariantMap{{QStringLiteral("infocategory_id"), c.categoryId.value_or(0)},
+                                {QStringLiteral("info_id"), c.infoId.value_or(0)},
+                                {QStringLiteral("info_detail"), c.information.value_or(QString())},
+                                {QStringLiteral("info_date"), c.newsDate ? QVariant(*c.newsDate) : QVariant()},
+                                {QStringLiteral("info_body"), c.body.value_or(QString())}});
+    }
+    newsLists = rows;
+    if (newsReloaded)
+        newsReloaded();
+}
+
+QString TopLogic::informationFilePath()
+{
+    return DataFolder::path() + QStringLiteral("/medicalInformation.json");
+}
+
+void TopLogic::loadJsonFile(std::function<void()> done)
+{
+    QNetworkRequest request(m_servers.informationFileUrl());
+    request.setTransferTimeout(std::max(1, int(60000 * apiTimeoutScale())));
+    QNetworkReply *reply = m_network.get(request);
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done = std::move(done)] {
+        reply->deleteLater();
+        const QByteArray body = reply->readAll();
+        bool lengthOk = false;
+        const qlonglong announced = reply->rawHeader("Content-Length").toLongLong(&lengthOk);
+        const bool complete = reply->error() == QNetworkReply::NoError && !(lengthOk && body.size() < announced);
+        if (complete) {
+            qCInfo(lcTop) << "jsonString ==" << QString::fromUtf8(body.left(200));
+            const auto json = jsonDictonary(body);
+            // Only a file with "contents" replaces the stored one, in one step.
+            if (json && json->contains(QStringLiteral("contents"))) {
+                QSaveFile file(informationFilePath());
+                QDir().mkpath(DataFolder::path());
+                if (file.open(QIODevice::WriteOnly)) {
+                    file.write(body);
+                    file.commit();
+                }
+            }
+        }
+        if (done)
+            done();
+    });
+}
+
+void TopLogic::processTheData()
+{
+    QFile file(informationFilePath());
+    const auto json = file.open(QIODevice::ReadOnly) ? jsonDictonary(file.readAll()) : std::nullopt;
+    contentsArray = json ? arrayForKey(*json, QStringLiteral("contents")).value_or(QVariantList()) : QVariantList();
+}
+
+QList<BookMetaData> TopLogic::recentItems()
+{
+    const auto lift = UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift));
+    if (lift && *lift != u"0")
+        return {};
+    return LibraryStore::main().findAll<BookMetaData>(QStringLiteral("\"lastOpenDate\" IS NOT NULL"), {},
+                                                      QStringLiteral("\"lastOpenDate\" DESC"), 30);
+}
+
+QVariantMap TopLogic::readerInfoForRecentBook(const QString &fileName)
+{
+    LibraryStore &store = LibraryStore::main();
+    auto book = store.findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
+    const QString userId = DataBaseHelper::currentUserId().value_or(QString());
+    if (fileName.endsWith(QStringLiteral(".epub"))) {
+        QVariantMap info{{QStringLiteral("url"), BookUrl::rootUrl(fileName)},
+                         {QStringLiteral("BookID"), -1},
+                         {QStringLiteral("lastPage"), -1},
+                         {QStringLiteral("fontSize"), 16},
+                         {QStringLiteral("print"), false}};
+        if (book) {
+            if (m_sync)
+                m_sync->getMyBookAll(book->identifier.value_or(QString()), userId, false);
+            info.insert(QStringLiteral("print"), book->printable.value_or(0));
+            info.insert(QStringLiteral("BookID"), book->BookID.value_or(-1));
+            book->lastOpenDate = QDateTime::currentDateTimeUtc();
+            store.save(*book);
+            if (const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)})) {
+                info.insert(QStringLiteral("lastPage"), status->lastOpenPage.value_or(-1));
+                info.insert(QStringLiteral("fontSize"), status->fontSetting.value_or(16));
+            }
+        }
+        return info;
+    }
+    QVariantMap info{{QStringLiteral("pdfurl"), DataFolder::contentsFolder() + u'/' + fileName}};
+    if (!book)
+        return info;
+    if (book->identifier != QStringLiteral("9999999999") && m_sync)
+        m_sync->getMyBookAll(book->identifier.value_or(QString()), userId, true);
+    book->lastOpenDate = QDateTime::currentDateTimeUtc();
+    store.save(*book);
+    const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)});
+    info.insert(QStringLiteral("BookID"), book->BookID.value_or(-1));
+    info.insert(QStringLiteral("Title"), book->title.value_or(QString()));
+    info.insert(QStringLiteral("metaBookId"), book->identifier.value_or(QString()));
+    info.insert(QStringLiteral("creator"), book->creator.value_or(QString()));
+    info.insert(QStringLiteral("lastPage"), status ? status->lastOpenPage.value_or(-1) : -1);
+    info.insert(QStringLiteral("print"), book->printable.value_or(0));
+    return info;
+}
+
+std::optional<TopLogic::StoreRequest> TopLogic::gotostoreRequest(const QUrl &url)
+{
+    const QString text = url.toString(QUrl::FullyEncoded);
+    if (text.split(u'&').last() != u"gotostore")
+        return std::nullopt;
+    StoreRequest r;
+    r.request = QNetworkRequest(url);
+    r.request.setTransferTimeout(15000);
+    r.request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    r.body = text.mid(text.lastIndexOf(u'?') + 1).toUtf8();
+    return r;
+}

@@ -1,0 +1,190 @@
+#include "TopShowSubLogic.h"
+
+#include "SyncRequest.h"
+#include "XmlRpcResponseParser.h"
+#include "app/ServerConfig.h"
+#include "app/UserDefaults.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "util/DictionaryHelpers.h"
+#include "util/Logging.h"
+#include "util/StringHelpers.h"
+
+#include <QDateTime>
+
+namespace {
+
+const char *kFooter = "この記事の情報は Tavro Medical News（情報提供元）によるものです。無断転載を禁じます。";
+
+QByteArray methodCall(const char *method, const QString &params)
+{
+    return QByteArrayLiteral("<?xml version=\"1.0\"?>") + "<methodCall><methodName>" + method
+           + "</methodName><params>" + params.toUtf8() + "</params></methodCall>";
+}
+
+QString intParam(qint64 n)
+{
+    return QStringLiteral("<param><value><int>%1</int></value></param>").arg(n);
+}
+
+QString stringParam(const QString &s)
+{
+    return QStringLiteral("<param><value><string>%1</string></value></param>").arg(escapedString(s));
+}
+
+QString latestUpdate()
+{
+    return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::latestUpdate)).value_or(QString());
+}
+
+} // namespace
+
+TopShowSubLogic::TopShowSubLogic(const ServerConfig &servers)
+    : m_servers(servers)
+{
+}
+
+QByteArray TopShowSubLogic::updateStatusDocument(const QString &email, const QString &password,
+                                                 const QString &latest)
+{
+    return methodCall("get_article_update_status",
+                      intParam(1) + intParam(1) + stringParam(email) + stringParam(password)
+                          + stringParam(latest.isEmpty() ? QStringLiteral("(null)") : latest)
+                          + stringParam(QStringLiteral("2020-03-31 14:00:00")));
+}
+
+QByteArray TopShowSubLogic::articleListDocument(int count, const QString &email, const QString &password)
+{
+    return methodCall("get_article_list", intParam(1) + intParam(count) + stringParam(email) + stringParam(password));
+}
+
+QByteArray TopShowSubLogic::articleDocument(int id, const QString &email, const QString &password)
+{
+    return methodCall("get_article", intParam(id) + stringParam(email) + stringParam(password));
+}
+
+std::optional<QVariantMap> TopShowSubLogic::call(const QByteArray &document)
+{
+    ++calls;
+    QNetworkRequest request(QUrl(m_servers.baseUrl(ServerConfig::Endpoint::NewsRpc)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/xml"));
+    const SyncAnswer answer = sendSynchronously(m_network, request, "POST", document, 30000);
+    if (answer.error || answer.status != 200)
+        return std::nullopt;
+    XmlRpcResponseParser parser(answer.body);
+    const QVariant value = parser.parse();
+    if (parser.isFault() || value.metaType().id() != QMetaType::QVariantMap)
+        return std::nullopt;
+    return value.toMap();
+}
+
+int TopShowSubLogic::isUpdate()
+{
+    qCInfo(lcTop) << "isUpdate";
+    const auto result = call(updateStatusDocument(m_servers.serviceEmail, m_servers.servicePassword, latestUpdate()));
+    const int total = result && result->contains(QStringLiteral("total"))
+                          ? int(result->value(QStringLiteral("total")).toLongLong())
+                          : -1;
+    qCInfo(lcTop) << "total:" << total;
+    if (result) {
+        const QVariantList list = arrayForKey(*result, QStringLiteral("list")).value_or(QVariantList());
+        const auto first = list.isEmpty() ? std::nullopt : stringForKey(list.first().toMap(), QStringLiteral("date"));
+        if (first)
+            UserDefaults::setValue(QString::fromLatin1(UserDefaults::latestUpdate), *first);
+    }
+    return total;
+}
+
+void TopShowSubLogic::getArticleList(int count)
+{
+    const auto result = call(articleListDocument(count, m_servers.serviceEmail, m_servers.servicePassword));
+    if (!result)
+        return;
+    QVariantList rows;
+    QStringList dates;
+    const QVariantList list = arrayForKey(*result, QStringLiteral("list")).value_or(QVariantList());
+    for (const QVariant &v : list.mid(0, count)) {
+        const QVariantMap a = v.toMap();
+        const QString date = stringForKey(a, QStringLiteral("date")).value_or(QString());
+        const QString id = QString::number(a.value(QStringLiteral("id")).toLongLong());
+        const QString title = stringForKey(a, QStringLiteral("title")).value_or(QString());
+        rows.append(QVariantMap{{QStringLiteral("infocategory_id"), QStringLiteral("2")},
+                                {QStringLiteral("info_id"), id},
+                                {QStringLiteral("info_detail"), title},
+                                {QStringLiteral("info_date"), date},
+                                {QStringLiteral("info_body"), QString()}});
+        const QDateTime parsed = QDateTime::fromString(date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        DataBaseHelper::upsertCacheContentNews(id.toLongLong(), 2, title, QString(),
+                                               parsed.isValid() ? std::optional(parsed) : std::nullopt);
+        if (!date.isEmpty())
+            dates << date;
+    }
+    if (!dates.isEmpty()) {
+        UserDefaults::setValue(QString::fromLatin1(UserDefaults::latestUpdate), dates.first());
+        updateInfoLists = rows;
+    }
+}
+
+std::optional<QVariantMap> TopShowSubLogic::getArticle(const QString &id)
+{
+    return call(articleDocument(id.toInt(), m_servers.serviceEmail, m_servers.servicePassword));
+}
+
+void TopShowSubLogic::getInfoList()
+{
+    if (LibraryStore::main().count<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), {2}) > 0) {
+        const int total = isUpdate();
+        bool deleted = false;
+        if (total != -1 && latestUpdate().isEmpty()) {
+            LibraryStore::main().removeAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), {2});
+            deleted = true;
+        }
+        if ((deleted || total >= 1) && (mediaInfoUpdateCount == 0 || mediaInfoUpdateCount != total)) {
+            qCInfo(lcTop) << "update";
+            getArticleList(30);
+            mediaInfoUpdateCount = total;
+        }
+        return;
+    }
+    qCInfo(lcTop) << "getArticleList";
+    getArticleList(30);
+    mediaInfoUpdateCount = isUpdate();
+}
+
+void TopShowSubLogic::setUpBodyInfo(const QString &id, const QString &body)
+{
+    DataBaseHelper::upsertCacheContentNews(id.toLongLong(), 2, std::nullopt, body, std::nullopt);
+    loadDataFromCache();
+}
+
+void TopShowSubLogic::loadDataFromCache()
+{
+    QVariantList rows;
+    for (const CacheInfo &c : LibraryStore::main().findAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), {2}))
+        rows.append(QVariantMap{{QStringLiteral("infocategory_id"), QString::number(c.categoryId.value_or(0))},
+                                {QStringLiteral("info_id"), QString::number(c.infoId.value_or(0))},
+                                {QStringLiteral("info_detail"), c.information.value_or(QString())},
+                                {QStringLiteral("info_date"), c.newsDate ? c.newsDate->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString()},
+                                {QStringLiteral("info_body"), c.body.value_or(QString())}});
+    updateInfoLists = rows;
+}
+
+QString TopShowSubLogic::bodyForArticle(const QVariantMap &article)
+{
+    const QString cached = article.value(QStringLiteral("info_body")).toString();
+    if (!cached.isEmpty())
+        return cached;
+    const QString id = article.value(QStringLiteral("info_id")).toString();
+    const auto result = getArticle(id);
+    if (!result)
+        return {};
+    const QString body = stringForKey(*result, QStringLiteral("body")).value_or(QString());
+    setUpBodyInfo(id, body);
+    return body;
+}
+
+QString TopShowSubLogic::pageHtml(const QString &body)
+{
+    return QStringLiteral("<html><body>") + body + QStringLiteral("<br/><span style='font-size : 8.6pt'>")
+           + QString::fromUtf8(kFooter) + QStringLiteral("</span></body></html>");
+}
