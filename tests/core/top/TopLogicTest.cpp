@@ -1,0 +1,253 @@
+// The top screen's logic against the local backend.
+#include "app/DataFolder.h"
+#include "app/ServerConfig.h"
+#include "app/UserDefaults.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "store/ApiRequest.h"
+#include "store/StoreManager.h"
+#include "store/VamoManager.h"
+#include "app/ConfigDictionary.h"
+#include "support/BackendProcess.h"
+#include "support/LibraryFixture.h"
+#include "support/Wait.h"
+#include "top/ArticleNavigation.h"
+#include "top/EntryLogic.h"
+#include "top/TopLogic.h"
+#include "top/TopShowSubLogic.h"
+
+#include <QFile>
+#include <QSet>
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+namespace {
+
+class TopLogicTest : public LibraryFixture
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        backend = new BackendProcess;
+        ASSERT_TRUE(backend->start()) << backend->error().toStdString();
+    }
+    static void TearDownTestSuite() { delete backend; }
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        backend->resetFaults();
+        setApiTimeoutScale(1.0);
+        UserDefaults::remove(QString::fromLatin1(UserDefaults::latestUpdate));
+        UserDefaults::remove(QString::fromLatin1(UserDefaults::accountLift));
+        m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
+    }
+    void TearDown() override
+    {
+        setApiTimeoutScale(1.0);
+        LibraryFixture::TearDown();
+    }
+    QString accessToken()
+    {
+        return backend->post(QStringLiteral("/profile/oauth/token"),
+                             QStringLiteral("grant_type=password&username=yamada&password=Yamada-2026&client_id=%1&client_secret=%2")
+                                 .arg(BackendProcess::clientId(), BackendProcess::clientSecret()).toUtf8())
+            .json().toMap().value(QStringLiteral("access_token")).toString();
+    }
+
+    static inline BackendProcess *backend = nullptr;
+    std::unique_ptr<ServerConfig> m_servers;
+};
+
+TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
+{
+    TopShowSubLogic articles(*m_servers);
+    articles.getInfoList();
+    ASSERT_EQ(articles.updateInfoLists.size(), 3);
+    EXPECT_EQ(articles.mediaInfoUpdateCount, 3);
+    EXPECT_EQ(store().count<CacheInfo>(QStringLiteral("\"categoryId\"=2")), 3);
+    EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::latestUpdate)), QStringLiteral("2026-12-07 09:00:00"));
+    const QVariantMap first = articles.updateInfoLists.first().toMap();
+    EXPECT_EQ(first.value(QStringLiteral("info_id")).toString(), QStringLiteral("5001"));
+    EXPECT_EQ(first.value(QStringLiteral("infocategory_id")).toString(), QStringLiteral("2"));
+
+    // The same total again in this run: nothing is fetched but the total.
+    const int before = articles.calls;
+    articles.getInfoList();
+    EXPECT_EQ(articles.calls, before + 1);
+
+    // A body is fetched the first time only.
+    const QString body = articles.bodyForArticle(first);
+    EXPECT_TRUE(body.contains(QStringLiteral("定点")));
+    articles.loadDataFromCache();
+    QVariantMap cached;
+    for (const QVariant &v : articles.updateInfoLists)
+        if (v.toMap().value(QStringLiteral("info_id")) == first.value(QStringLiteral("info_id")))
+            cached = v.toMap();
+    const int calls = articles.calls;
+    EXPECT_EQ(articles.bodyForArticle(cached), body);
+    EXPECT_EQ(articles.calls, calls) << "the second opening reads the cache";
+    EXPECT_TRUE(TopShowSubLogic::pageHtml(body).endsWith(QStringLiteral("</span></body></html>")));
+
+    // Fewer articles than asked for: only those.
+    articles.getArticleList(2);
+    EXPECT_EQ(articles.updateInfoLists.size(), 2);
+}
+
+TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
+{
+    const QByteArray doc = TopShowSubLogic::articleDocument(5, QStringLiteral("a&b<c>@x"), QStringLiteral("p&w"));
+    EXPECT_TRUE(doc.contains("<string>a&#38;b&#60;c&#62;@x</string>")) << doc.toStdString();
+    EXPECT_TRUE(doc.startsWith("<?xml version=\"1.0\"?><methodCall><methodName>get_article</methodName>"));
+    EXPECT_TRUE(TopShowSubLogic::updateStatusDocument(QStringLiteral("e"), QStringLiteral("p"), QString())
+                    .contains("<string>(null)</string></value></param>"));
+
+    ServerConfig wrong(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
+    wrong.servicePassword = QStringLiteral("nope");
+    TopShowSubLogic refused(wrong);
+    EXPECT_EQ(refused.isUpdate(), -1) << "a fault reads as no answer";
+    EXPECT_FALSE(refused.getArticle(QStringLiteral("5001")).has_value());
+
+    backend->setFault({{"path", "/news-rpc"}, {"status", 200}, {"body", "<methodResponse><params>"}, {"times", 3}});
+    TopShowSubLogic broken(*m_servers);
+    EXPECT_EQ(broken.isUpdate(), -1) << "a malformed answer is no data";
+    broken.getArticleList(30);
+    EXPECT_TRUE(broken.updateInfoLists.isEmpty());
+}
+
+TEST_F(TopLogicTest, EntriesAndArticleNavigation)
+{
+    EntryLogic entry(*m_servers);
+    const QVariantMap query{{QStringLiteral("provider"), QStringLiteral("tavro")}, {QStringLiteral("item"), QStringLiteral("seminar")}};
+    EXPECT_EQ(EntryLogic::entryBody(QStringLiteral("t"), query, QString(), QString()),
+              QByteArray("token=t&provider=tavro&item=seminar")) << "empty fields are left out";
+    const QString token = accessToken();
+    EXPECT_EQ(entry.entry(token, query, QStringLiteral("田中 & 佐藤"), QStringLiteral("a+b@x.jp")),
+              QStringLiteral("エントリーを受け付けました。"));
+    const QVariantMap recorded = backend->get(QStringLiteral("/_control/state")).json().toMap()
+                                     .value(QStringLiteral("entries")).toList().last().toMap();
+    EXPECT_EQ(recorded.value(QStringLiteral("name")).toString(), QStringLiteral("田中 & 佐藤")) << "arrives whole";
+    EXPECT_EQ(recorded.value(QStringLiteral("email")).toString(), QStringLiteral("a+b@x.jp"));
+    EXPECT_EQ(entry.entry(QStringLiteral("bad"), query, QString(), QString()), EntryLogic::kFailed);
+    backend->setFault({{"path", "/store-api/api/entry"}, {"status", 500}, {"body", "x"}});
+    EXPECT_EQ(entry.entry(token, query, QString(), QString()), EntryLogic::kFailed);
+
+    const std::pair<const char *, ArticleNavigation::Action> cases[] = {
+        {"http://x/files/entry/entry.html?provider=p&item=i", ArticleNavigation::OpenEntry},
+        {"http://x/store-api/store/download.php?bookId=b&export=download", ArticleNavigation::Download},
+        {"http://x/page.html?export=view", ArticleNavigation::Allow},
+        {"http://x/export=download/page.html", ArticleNavigation::Allow},
+    };
+    for (const auto &[url, action] : cases)
+        EXPECT_EQ(ArticleNavigation::decide(QUrl(QString::fromLatin1(url))).action, action) << url;
+    EXPECT_EQ(ArticleNavigation::decide(QUrl(QStringLiteral("http://x/entry/entry.html?provider=p&item=i")))
+                  .entryQuery.value(QStringLiteral("item")).toString(), QStringLiteral("i"));
+}
+
+TEST_F(TopLogicTest, NewsLoginListAndCache)
+{
+    ConfigDictionary config(QDir::homePath() + QStringLiteral("/top-config.plist"));
+    VamoManager vamo(*m_servers);
+    StoreManager storeManager(*m_servers, config, vamo);
+    TopLogic top(*m_servers, storeManager, nullptr);
+    EXPECT_EQ(top.createParam(), QStringLiteral("?cid=tavro_news&pwd=N3wsPa55"));
+    int reloads = 0;
+    top.newsReloaded = [&] { ++reloads; };
+    ASSERT_TRUE(top.reconnectForToken());
+    ASSERT_TRUE(waitUntil([&] { return reloads == 1; }));
+    ASSERT_EQ(top.newsLists.size(), 2) << "category 1 only";
+    EXPECT_EQ(store().count<CacheInfo>(), 4) << "every record is cached, even one without a category";
+
+    // The list refused: the cache, category 1 only.
+    backend->setFault({{"path", "/store-web/rest/getInformationsV2.php"}, {"status", 500}, {"body", "x"}});
+    top.newsLists.clear();
+    ASSERT_TRUE(top.reconnectForToken());
+    ASSERT_TRUE(waitUntil([&] { return reloads == 2; }));
+    EXPECT_EQ(top.newsLists.size(), 2);
+
+    ServerConfig wrong(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
+    wrong.newsPwd = QStringLiteral("nope");
+    TopLogic refused(wrong, storeManager, nullptr);
+    EXPECT_FALSE(refused.reconnectForToken());
+    EXPECT_EQ(refused.newsLists.size(), 2) << "from the cache";
+}
+
+TEST_F(TopLogicTest, InformationFileIsReplacedOnlyByAGoodOne)
+{
+    ConfigDictionary config(QDir::homePath() + QStringLiteral("/top-config2.plist"));
+    VamoManager vamo(*m_servers);
+    StoreManager storeManager(*m_servers, config, vamo);
+    TopLogic top(*m_servers, storeManager, nullptr);
+    QFile::remove(TopLogic::informationFilePath());
+    bool done = false;
+    top.loadJsonFile([&] { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    top.processTheData();
+    ASSERT_EQ(top.contentsArray.size(), 3);
+    EXPECT_EQ(top.contentsArray.first().toMap().value(QStringLiteral("content")).toString(), QStringLiteral("wic"));
+
+    for (const char *bad : {"{\"other\":1}", "not json"}) {
+        backend->setFault({{"path", "/files/medicalInformation.json"}, {"status", 200}, {"body", bad}});
+        done = false;
+        top.loadJsonFile([&] { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }));
+        top.processTheData();
+        EXPECT_EQ(top.contentsArray.size(), 3) << "kept after: " << bad;
+    }
+    backend->setFault({{"path", "/files/medicalInformation.json"}, {"drop", true}});
+    done = false;
+    top.loadJsonFile([&] { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    top.processTheData();
+    EXPECT_EQ(top.contentsArray.size(), 3) << "kept after a cut download";
+}
+
+TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
+{
+    for (int i = 1; i <= 32; ++i) {
+        BookMetaData b;
+        b.BookID = i;
+        b.identifier = QStringLiteral("id-%1").arg(i);
+        b.fileName = QStringLiteral("b%1.%2").arg(i).arg(i % 2 ? QStringLiteral("epub") : QStringLiteral("pdf"));
+        b.lastOpenDate = QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC);
+        b.printable = 1;
+        store().insert(b);
+    }
+    BookMetaData never;
+    never.BookID = 99;
+    store().insert(never);
+    const auto recent = TopLogic::recentItems();
+    ASSERT_EQ(recent.size(), 30);
+    EXPECT_EQ(recent.first().BookID, 32) << "newest first";
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
+    EXPECT_TRUE(TopLogic::recentItems().isEmpty());
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
+
+    BookStatusData status;
+    status.BookID = 3;
+    status.lastOpenPage = 7;
+    status.fontSetting = 20;
+    store().insert(status);
+    ConfigDictionary config(QDir::homePath() + QStringLiteral("/top-config3.plist"));
+    VamoManager vamo(*m_servers);
+    StoreManager storeManager(*m_servers, config, vamo);
+    TopLogic top(*m_servers, storeManager, nullptr);
+    const QVariantMap epub = top.readerInfoForRecentBook(QStringLiteral("b3.epub"));
+    EXPECT_EQ(epub.value(QStringLiteral("lastPage")).toInt(), 7);
+    EXPECT_EQ(epub.value(QStringLiteral("fontSize")).toInt(), 20);
+    EXPECT_EQ(epub.value(QStringLiteral("BookID")).toInt(), 3);
+    EXPECT_TRUE(epub.value(QStringLiteral("url")).toUrl().scheme() == u"epub");
+    const QVariantMap pdf = top.readerInfoForRecentBook(QStringLiteral("b4.pdf"));
+    EXPECT_EQ(pdf.value(QStringLiteral("metaBookId")).toString(), QStringLiteral("id-4"));
+    EXPECT_EQ(pdf.value(QStringLiteral("lastPage")).toInt(), -1);
+    EXPECT_EQ(top.readerInfoForRecentBook(QStringLiteral("loose.pdf")).size(), 1) << "only its path";
+    const auto reopened = TopLogic::recentItems();
+    EXPECT_EQ((QSet<qint64>{reopened.at(0).BookID.value(), reopened.at(1).BookID.value()}), (QSet<qint64>{3, 4}))
+        << "opening marks the book";
+
+    const auto go = TopLogic::gotostoreRequest(QUrl(QStringLiteral("http://h/store-api/store/index_m.php?bookId=b&gotostore")));
+    ASSERT_TRUE(go.has_value());
+    EXPECT_EQ(go->body, QByteArray("bookId=b&gotostore"));
+    EXPECT_FALSE(TopLogic::gotostoreRequest(QUrl(QStringLiteral("http://h/page?gotostore=1&x"))).has_value());
+}
+
+} // namespace
