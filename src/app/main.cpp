@@ -1,12 +1,13 @@
-#include "MainWindow.h"
-#include "content/BookWebProfile.h"
+// tavro [--config FILE]: the e-book client.
+#include "app/AppDelegate.h"
+#include "app/ServerConfig.h"
 #include "content/EpubScheme.h"
-#include "app/ConfigDictionary.h"
-#include "app/DataFolder.h"
-#include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -17,15 +18,26 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(TAVRO_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("tavro.jp"));
 
-    LibraryStore::openLibraryStore();
-    ConfigDictionary::shared();
-    DataFolder::createContentsFolder();
-    BookWebProfile::shared();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tavro, the medical e-book reader"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption config(QStringLiteral("config"),
+                                    QStringLiteral("Server base URLs and credentials (INI, see the README)."),
+                                    QStringLiteral("FILE"));
+    parser.addOption(config);
+    parser.process(app);
+    if (parser.isSet(config)) {
+        const QString file = parser.value(config);
+        if (!QFileInfo(file).isReadable()) {
+            std::fprintf(stderr, "tavro: cannot read the configuration file %s\n", qPrintable(file));
+            return 2;
+        }
+        ServerConfig::setOverridesFile(file);
+    }
 
-    MainWindow window;
-    window.show();
-    DataBaseHelper::addLibarywithFirstSetup();
-
+    AppDelegate delegate(ServerConfig::shared());
+    delegate.applicationDidFinishLaunching();
     const int rc = app.exec();
     LibraryStore::cleanUp();
     return rc;

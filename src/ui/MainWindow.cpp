@@ -1,14 +1,70 @@
 #include "MainWindow.h"
 
-#include <QLabel>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QSettings>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Tavro"));
-    auto *label = new QLabel(QStringLiteral("Tavro"), this);
-    label->setAlignment(Qt::AlignCenter);
-    setCentralWidget(label);
-    resize(1024, 720);
+    m_host = new QWidget(this);
+    m_host->setObjectName(QStringLiteral("host"));
+    auto *layout = new QVBoxLayout(m_host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    setCentralWidget(m_host);
+    m_stash = new QWidget(this);
+    m_stash->hide();
+    resize(1200, 800);
+}
+
+void MainWindow::restoreFrame()
+{
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"), QStringLiteral("Tavro"));
+    const QByteArray frame = settings.value(QStringLiteral("resframe")).toByteArray();
+    if (!frame.isEmpty())
+        restoreGeometry(frame);
+}
+
+void MainWindow::hostScreen(QWidget *screen)
+{
+    if (m_screen && m_screen != screen) {
+        m_host->layout()->removeWidget(m_screen);
+        m_screen->hide();
+        m_screen->setParent(m_stash);
+    }
+    m_screen = screen;
+    if (screen) {
+        screen->setParent(m_host);
+        m_host->layout()->addWidget(screen);
+        screen->show();
+    }
+}
+
+void MainWindow::installToolbar(QToolBar *toolbar)
+{
+    if (m_toolbar == toolbar)
+        return;
+    if (m_toolbar) {
+        removeToolBar(m_toolbar);
+        m_toolbar->hide();
+        m_toolbar->setParent(m_stash);
+    }
+    m_toolbar = toolbar;
+    if (toolbar) {
+        addToolBar(Qt::TopToolBarArea, toolbar);
+        toolbar->show();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"), QStringLiteral("Tavro"));
+    settings.setValue(QStringLiteral("resframe"), saveGeometry());
+    event->accept();
+    // Closing the main window quits.
+    QApplication::quit();
 }

@@ -1,12 +1,33 @@
-// The single application window. Screens are hosted in its central area one
-// at a time.
+// The single application window. It hosts one screen at a time in its
+// central area and the screen's toolbar; its frame is kept under
+// "resframe". Closing it quits the application.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+
+class QToolBar;
 
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+
+    // The area screens are hosted in.
+    QWidget *host() const { return m_host; }
+    // Shows `screen` filling the host area (the previous one is removed,
+    // not deleted).
+    void hostScreen(QWidget *screen);
+    void installToolbar(QToolBar *toolbar);
+    void restoreFrame();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QWidget *m_host;
+    QWidget *m_stash; // keeps screens that are not shown
+    QPointer<QWidget> m_screen;
+    QPointer<QToolBar> m_toolbar;
 };

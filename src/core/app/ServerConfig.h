@@ -28,6 +28,9 @@ public:
     enum class Endpoint { StoreApi, StoreWeb, Profile, Sync, NewsRpc, Files, Analytics };
 
     static const ServerConfig &shared();
+    // Before the first shared(): read the overrides from `file` instead
+    // (`tavro --config FILE`).
+    static void setOverridesFile(const QString &file);
 
     // The base URL of an endpoint kind, without a trailing "/".
     QString baseUrl(Endpoint endpoint) const;

@@ -1,0 +1,346 @@
+#include "AppDelegate.h"
+
+#include "MainWindow.h"
+#include "MsgBox.h"
+#include "app/Analytics.h"
+#include "app/ConfigDictionary.h"
+#include "app/DataFolder.h"
+#include "app/ServerConfig.h"
+#include "app/UserDefaults.h"
+#include "content/BookWebProfile.h"
+#include "dictionary/DictionaryManager.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "screens/ReaderVC.h"
+#include "screens/ShelfVC.h"
+#include "screens/StoreVC.h"
+#include "screens/TopVC.h"
+#include "sheets/UpdateWindows.h"
+#include "store/StoreManager.h"
+#include "store/VamoManager.h"
+#include "sync/QMShareHelper.h"
+#include "util/DictionaryHelpers.h"
+#include "util/Logging.h"
+#include "util/NotificationCenter.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QPdfDocument>
+
+namespace {
+const QString kLiftedMessage =
+    QStringLiteral("端末の解除かログアウトが行われました。\n取得済み書籍を選択し、再度ログインしてください。");
+const QString kWarning = QStringLiteral("警告");
+
+QString accountLift()
+{
+    return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)).value_or(QString());
+}
+
+void setAccountLift(const QString &value)
+{
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), value);
+    UserDefaults::synchronize();
+}
+} // namespace
+
+AppDelegate::AppDelegate(const ServerConfig &servers, QObject *parent)
+    : QObject(parent)
+    , m_servers(servers)
+    , m_messages(std::make_unique<MsgBox>())
+{
+    MessagePresenter::setShared(m_messages.get());
+}
+
+AppDelegate::~AppDelegate()
+{
+    delete m_reader;
+    if (m_loginWindow)
+        delete m_loginWindow;
+    m_window.reset();
+    MessagePresenter::setShared(nullptr);
+    Analytics::setShared(nullptr);
+    QMShareHelper::setShared(nullptr);
+    StoreManager::setShared(nullptr);
+    VamoManager::setShared(nullptr);
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    // 1. The library store.
+    if (!LibraryStore::main().isOpen())
+        LibraryStore::openLibraryStore();
+    // 2-3. Analytics: watch the collector, resend what was kept.
+    m_analytics = std::make_unique<Analytics>(m_servers);
+    Analytics::setShared(m_analytics.get());
+    m_analytics->setReachableBlock();
+    m_analytics->sendLostGAData();
+    // 4. The main window.
+    m_window = std::make_unique<MainWindow>();
+    m_window->restoreFrame();
+    MsgBox::setMainWindow(m_window.get());
+    m_window->show();
+    // 5-6. Data folder, configuration, contents folder.
+    ConfigDictionary::shared();
+    DataFolder::createContentsFolder();
+    // 7. The book content scheme's handler on the book profile.
+    BookWebProfile::shared();
+    // 8. The shared services.
+    m_vamo = std::make_unique<VamoManager>(m_servers);
+    VamoManager::setShared(m_vamo.get());
+    m_storeManager = std::make_unique<StoreManager>(m_servers, ConfigDictionary::shared(), *m_vamo);
+    StoreManager::setShared(m_storeManager.get());
+    m_dictionaries = std::make_unique<DictionaryManager>();
+    m_sync = std::make_unique<QMShareHelper>(m_servers, *m_vamo);
+    QMShareHelper::setShared(m_sync.get());
+    // 10. The account session.
+    if (DataBaseHelper::firstUserInfo()) {
+        if (accountLift() == u"1")
+            MsgBox::showMessage(kLiftedMessage, kWarning);
+        else
+            checkToken({});
+    }
+    // 11-14.
+    changeToTop();
+    getUserInfo();
+    showUpdateWindow();
+    showNotificationWindow();
+    // 15. First run.
+    DataBaseHelper::addLibarywithFirstSetup();
+}
+
+void AppDelegate::changeToVC(ScreenVC *screen)
+{
+    ScreenVC *previous = m_current;
+    m_current = screen;
+    m_window->hostScreen(screen);
+    if (screen)
+        m_window->installToolbar(screen->toolbar());
+    // A reader lives while it is shown.
+    if (previous && previous == m_reader && previous != screen) {
+        m_reader = nullptr;
+        previous->deleteLater();
+    }
+}
+
+void AppDelegate::changeToTop()
+{
+    if (!m_top)
+        m_top = new TopVC(*this);
+    else
+        m_top->appear();
+    changeToVC(m_top);
+}
+
+void AppDelegate::changeToShelf()
+{
+    if (!m_shelf)
+        m_shelf = new ShelfVC(*this);
+    else
+        m_shelf->appear();
+    changeToVC(m_shelf);
+}
+
+void AppDelegate::changeToStore()
+{
+    if (!m_store)
+        m_store = new StoreVC(*this);
+    else
+        m_store->appear();
+    m_store->loadStore();
+    changeToVC(m_store);
+}
+
+void AppDelegate::changeToMyMenu()
+{
+    if (!m_store) {
+        m_store = new StoreVC(*this);
+        m_store->mymenuFlag = true;
+    } else {
+        m_store->appear();
+    }
+    m_store->loadMyMenu();
+    changeToVC(m_store);
+}
+
+void AppDelegate::changeToAcquired()
+{
+    if (!m_store) {
+        m_store = new StoreVC(*this);
+        m_store->acquiredFlag = true;
+    } else {
+        m_store->appear();
+    }
+    m_store->loadAcquiredList();
+    changeToVC(m_store);
+}
+
+void AppDelegate::changeToStoreDownloadPage(const QNetworkRequest &request, const QByteArray &body)
+{
+    if (!m_store)
+        m_store = new StoreVC(*this);
+    else
+        m_store->appear();
+    m_store->loadStore(request, body);
+    changeToVC(m_store);
+}
+
+bool AppDelegate::preparePdfCover(const QString &pdfPath)
+{
+    QString cover = pdfPath;
+    cover.replace(QStringLiteral(".pdf"), QStringLiteral(".cover"));
+    if (QFileInfo::exists(cover))
+        return true;
+    QPdfDocument pdf;
+    if (pdf.load(pdfPath) != QPdfDocument::Error::None || pdf.pageCount() < 1)
+        return false;
+    const QSizeF points = pdf.pagePointSize(0);
+    const QImage image = pdf.render(0, (points * 2).toSize());
+    if (image.isNull())
+        return false;
+    return image.convertToFormat(QImage::Format_RGB32).save(cover, "JPEG", 50);
+}
+
+void AppDelegate::changeToReader(const QVariantMap &info)
+{
+    changeToReader(info, info, QString());
+}
+
+void AppDelegate::changeToReader(const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID)
+{
+    auto *reader = new ReaderVC(*this);
+    if (info.contains(QStringLiteral("pdfurl")))
+        preparePdfCover(info.value(QStringLiteral("pdfurl")).toString());
+    reader->info = info;
+    reader->befoInfo = befoInfo;
+    reader->befoManifestID = befoManifestID;
+    ScreenVC *old = m_reader;
+    m_reader = reader;
+    changeToVC(reader);
+    if (old && old != reader)
+        old->deleteLater();
+    reader->appear();
+}
+
+void AppDelegate::presentLoginSheet()
+{
+    if (!m_loginWindow)
+        m_loginWindow = new LoginWindow(*m_vamo, *m_storeManager, *m_messages, m_window.get());
+    m_loginWindow->logic().parent = this;
+    m_loginWindow->open();
+}
+
+void AppDelegate::takeToken(std::function<void(bool)> completion)
+{
+    m_tokenCompletion = std::move(completion);
+    if (accountLift() == u"1")
+        m_vamo->writeToken(std::nullopt);
+    const auto token = m_vamo->token();
+    if (!token) {
+        presentLoginSheet();
+        return;
+    }
+    m_storeManager->loginWithVamoToken(*token, [this, token](const QVariant &result, const std::optional<ApiResponse> &,
+                                                             const std::optional<ApiError> &error) {
+        if (error) {
+            didTakeToken(false);
+            return;
+        }
+        m_vamo->writeToken(m_vamo->token());
+        if (result.toMap().value(QStringLiteral("success")).toBool()) {
+            DataBaseHelper::saveUserInfo(result.toMap());
+            didTakeToken(true);
+        } else {
+            presentLoginSheet();
+        }
+    });
+}
+
+void AppDelegate::checkToken(std::function<void(bool)> completion)
+{
+    m_tokenCompletion = std::move(completion);
+    const auto token = m_vamo->token();
+    if (!token) {
+        setAccountLift(QStringLiteral("1"));
+        qCInfo(lcApp) << "~~~~~~~~~~~~~logout";
+        MsgBox::showMessage(kLiftedMessage, kWarning);
+        return;
+    }
+    m_storeManager->loginWithVamoToken(*token, [this](const QVariant &, const std::optional<ApiResponse> &,
+                                                      const std::optional<ApiError> &error) {
+        if (error)
+            return;
+        m_vamo->writeToken(m_vamo->token());
+        if (accountLift() == u"1") {
+            MsgBox::showMessage(kLiftedMessage, kWarning);
+            if (m_top)
+                m_top->appear();
+        }
+    });
+}
+
+void AppDelegate::didTakeToken(bool success)
+{
+    if (success && m_window && m_window->windowTitle().contains(QStringLiteral("TOP")) && m_top)
+        m_top->appear();
+    if (m_tokenCompletion) {
+        auto completion = std::move(m_tokenCompletion);
+        m_tokenCompletion = nullptr;
+        completion(success);
+    }
+}
+
+void AppDelegate::didLoginWindow(LoginWindowLogic *, bool success)
+{
+    if (m_loginWindow)
+        m_loginWindow->hide();
+    getUserInfo();
+    didTakeToken(success);
+}
+
+void AppDelegate::didDevicesWindow(bool success)
+{
+    if (!success) {
+        m_storeManager->logout();
+        NotificationCenter::defaultCenter().post(QStringLiteral("reloadshelf"));
+        didTakeToken(false);
+        return;
+    }
+    takeToken(std::move(m_tokenCompletion));
+}
+
+void AppDelegate::getUserInfo()
+{
+    m_vamo->getUserInfo([](const QVariant &result, const std::optional<ApiError> &) {
+        const QVariantMap answer = result.toMap();
+        const auto email = stringForKey(answer, QStringLiteral("notice_email"));
+        const QVariantMap profile = dictionaryForKey(answer, QStringLiteral("user_profiles")).value_or(QVariantMap());
+        const QString name = stringForKey(profile, QStringLiteral("last_name")).value_or(QString())
+                             + stringForKey(profile, QStringLiteral("first_name")).value_or(QString());
+        qCInfo(lcApp) << QStringLiteral("username=%1,notice_email=%2").arg(name, email.value_or(QString()));
+        UserDefaults::remove(QString::fromLatin1(UserDefaults::vamoUserName));
+        UserDefaults::remove(QString::fromLatin1(UserDefaults::noticeEmail));
+        if (!name.isEmpty())
+            UserDefaults::setValue(QString::fromLatin1(UserDefaults::vamoUserName), name);
+        if (email && !email->isEmpty())
+            UserDefaults::setValue(QString::fromLatin1(UserDefaults::noticeEmail), *email);
+        UserDefaults::synchronize();
+    });
+}
+
+void AppDelegate::downloadFromExternal(const QNetworkRequest &request)
+{
+    if (!m_store)
+        m_store = new StoreVC(*this);
+    m_store->doDownloadFromExternal(request);
+}
+
+void AppDelegate::showUpdateWindow()
+{
+    m_updateWindow = new UpdateWindow(m_servers, m_window.get());
+}
+
+void AppDelegate::showNotificationWindow()
+{
+    m_notificationWindow = new QLBNotificationWindow(m_servers, m_window.get());
+}

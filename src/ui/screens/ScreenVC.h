@@ -1,0 +1,25 @@
+// One screen of the main window (top, shelf, store, reader). appear() is
+// sent when a kept screen is hosted again.
+#pragma once
+
+#include <QToolBar>
+#include <QWidget>
+
+class AppDelegate;
+
+class ScreenVC : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ScreenVC(AppDelegate &app, QWidget *parent = nullptr)
+        : QWidget(parent)
+        , m_app(app)
+    {
+    }
+    virtual void appear() {}
+    // The screen's toolbar, installed in the main window while it is shown.
+    virtual QToolBar *toolbar() { return nullptr; }
+
+protected:
+    AppDelegate &m_app;
+};
