@@ -14,6 +14,9 @@ inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 15
         if (t.elapsed() > timeoutMs)
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // Without a running event loop deleteLater() waits for one; tests
+        // have none, so deferred deletions are delivered here.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QThread::msleep(2);
     }
     return true;

@@ -1,0 +1,254 @@
+// The application shell in a real window under Xvfb, against the local
+// backend.
+#include "MainWindow.h"
+#include "app/AppDelegate.h"
+#include "app/MsgBox.h"
+#include "app/ServerConfig.h"
+#include "app/UserDefaults.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "sheets/DevicesWindow.h"
+#include "store/KeyChainStore.h"
+#include "store/VamoManager.h"
+#include "support/BackendProcess.h"
+#include "support/Samples.h"
+#include "support/Wait.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers every message box with its first button, noting what it said and
+// which screen was shown at that moment.
+class BoxAnswerer
+{
+public:
+    int button = 0; // the index of the button pressed
+    struct Seen
+    {
+        QString title;
+        QString message;
+        QString screen;
+    };
+    QList<Seen> seen;
+    std::function<QString()> currentScreen;
+
+    BoxAnswerer()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<QMessageBox *>(w);
+                if (!box || !box->isVisible() || m_answered.contains(box))
+                    continue;
+                m_answered.insert(box);
+                seen.append({box->text(), box->informativeText(), currentScreen ? currentScreen() : QString()});
+                if (!box->buttons().isEmpty())
+                    box->buttons().value(button, box->buttons().first())->click();
+            }
+        });
+        m_timer.start(30);
+    }
+
+private:
+    QTimer m_timer;
+    QSet<QMessageBox *> m_answered;
+};
+
+class AppShellTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        backend = new BackendProcess;
+        ASSERT_TRUE(backend->start()) << backend->error().toStdString();
+        servers = new ServerConfig(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
+    }
+    static void TearDownTestSuite()
+    {
+        delete servers;
+        delete backend;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(LibraryStore::main().open(m_dir.filePath(QStringLiteral("Tavro.sqlite"))));
+        UserDefaults::remove(QString::fromLatin1(UserDefaults::accountLift));
+        KeyChainStore().writeToken(std::nullopt);
+        m_answerer.currentScreen = [this] {
+            return m_app && m_app->currentVC() ? m_app->currentVC()->objectName() : QStringLiteral("none");
+        };
+    }
+    void TearDown() override
+    {
+        m_app.reset();
+        KeyChainStore().writeToken(std::nullopt);
+        LibraryStore::cleanUp();
+    }
+
+    AppDelegate &launch()
+    {
+        m_app = std::make_unique<AppDelegate>(*servers);
+        m_app->applicationDidFinishLaunching();
+        return *m_app;
+    }
+
+    bool signInThroughTheSheet(const QString &id, const QString &password, std::optional<bool> *result)
+    {
+        m_app->takeToken([result](bool ok) { *result = ok; });
+        if (!waitUntil([&] { return m_app->loginWindow() && m_app->loginWindow()->isVisible(); }))
+            return false;
+        LoginWindow *sheet = m_app->loginWindow();
+        sheet->findChild<QLineEdit *>(QStringLiteral("txtID"))->setText(id);
+        sheet->findChild<QLineEdit *>(QStringLiteral("txtPass"))->setText(password);
+        sheet->findChild<QPushButton *>(QStringLiteral("login"))->click();
+        return true;
+    }
+
+    static inline BackendProcess *backend = nullptr;
+    static inline ServerConfig *servers = nullptr;
+    QTemporaryDir m_dir;
+    BoxAnswerer m_answerer;
+    std::unique_ptr<AppDelegate> m_app;
+};
+
+TEST_F(AppShellTest, FirstLaunchCreatesTheDefaultShelfOnce)
+{
+    BookMetaData book;
+    book.BookID = 1;
+    book.identifier = QStringLiteral("urn:pre");
+    LibraryStore::main().insert(book);
+    launch();
+    const auto shelf = DataBaseHelper::getLabelByLabelID(1);
+    ASSERT_TRUE(shelf.has_value());
+    EXPECT_EQ(shelf->labelName, QStringLiteral("マイ本棚"));
+    EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 1);
+    EXPECT_EQ(m_app->currentVC(), m_app->topVC()) << "the top screen comes first";
+    m_app.reset();
+    launch();
+    EXPECT_EQ(LibraryStore::main().count<LabelMaster>(), 1);
+    EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 1);
+    EXPECT_TRUE(m_answerer.seen.isEmpty()) << "no user record: no warning";
+}
+
+TEST_F(AppShellTest, LiftedAccountWarnsBeforeTheTopScreen)
+{
+    DataBaseHelper::saveUserInfo({{QStringLiteral("userId"), 1}});
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
+    launch();
+    ASSERT_EQ(m_answerer.seen.size(), 1);
+    EXPECT_EQ(m_answerer.seen.first().title, QStringLiteral("警告"));
+    EXPECT_EQ(m_answerer.seen.first().message,
+              QStringLiteral("端末の解除かログアウトが行われました。\n取得済み書籍を選択し、再度ログインしてください。"));
+    EXPECT_EQ(m_answerer.seen.first().screen, QStringLiteral("none")) << "shown before the top screen";
+    EXPECT_EQ(m_app->currentVC(), m_app->topVC());
+}
+
+TEST_F(AppShellTest, SigningInThroughTheSheet)
+{
+    launch();
+    std::optional<bool> result;
+    ASSERT_TRUE(signInThroughTheSheet(QStringLiteral("yamada"), QStringLiteral("Yamada-2026"), &result));
+    m_app->loginWindow()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/sign-in-sheet.png"));
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_TRUE(*result);
+    EXPECT_TRUE(KeyChainStore().token().has_value()) << "the token is stored";
+    EXPECT_FALSE(m_app->loginWindow()->isVisible());
+    EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("1"));
+    ASSERT_TRUE(waitUntil([] { return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::vamoUserName)).has_value(); }));
+    EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::vamoUserName)), QStringLiteral("山田太郎"));
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/main-window.png"));
+}
+
+TEST_F(AppShellTest, DeviceLimitPathReleasesADevice)
+{
+    const QString other = backend->post(QStringLiteral("/profile/oauth/token"),
+                                        QStringLiteral("grant_type=password&username=sato&password=Sato-2026&client_id=%1&client_secret=%2")
+                                            .arg(BackendProcess::clientId(), BackendProcess::clientSecret()).toUtf8())
+                              .json().toMap().value(QStringLiteral("access_token")).toString();
+    for (int i = 0; i < 3; ++i)
+        backend->post(QStringLiteral("/store-api/api/login"), QStringLiteral("token=%1&uid=SHELL-%2").arg(other).arg(i).toUtf8());
+    launch();
+    std::optional<bool> result;
+    ASSERT_TRUE(signInThroughTheSheet(QStringLiteral("sato"), QStringLiteral("Sato-2026"), &result));
+    ASSERT_TRUE(waitUntil([&] {
+        return m_app->loginWindow()->devicesWindow() && m_app->loginWindow()->devicesWindow()->isVisible();
+    }));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("台数制限エラー"));
+    DevicesWindow *devices = m_app->loginWindow()->devicesWindow();
+    EXPECT_TRUE(devices->findChild<QLabel *>(QStringLiteral("lbl1"))->text().contains(QStringLiteral("SHELL-0")));
+    devices->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/devices-sheet.png"));
+    devices->findChild<QPushButton *>(QStringLiteral("release1"))->click();
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_TRUE(*result);
+    EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("2"));
+}
+
+TEST_F(AppShellTest, ScreensAreKeptAndReadersReleased)
+{
+    launch();
+    m_app->changeToShelf();
+    ShelfVC *shelf = m_app->shelfVC();
+    TopVC *top = m_app->topVC();
+    m_app->changeToTop();
+    m_app->changeToShelf();
+    EXPECT_EQ(m_app->shelfVC(), shelf);
+    EXPECT_EQ(m_app->topVC(), top);
+    EXPECT_EQ(m_app->currentVC(), shelf);
+
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> first = m_app->readerVC();
+    ASSERT_TRUE(first);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> second = m_app->readerVC();
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(waitUntil([&] { return first.isNull(); })) << "the first reader is released";
+    second->goToPage(1);
+    m_app->changeToShelf();
+    EXPECT_TRUE(waitUntil([&] { return second.isNull(); }));
+    const auto status = LibraryStore::main().findFirst<BookStatusData>();
+    ASSERT_TRUE(status.has_value()) << "leaving the reader saves the reading state";
+    EXPECT_EQ(status->lastOpenPage, 1);
+
+    // A PDF gets its cover when it is opened.
+    installSampleBook(QStringLiteral("nursing-notes.pdf"));
+    const QString cover = DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.cover");
+    QFile::remove(cover);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("nursing-notes.pdf")));
+    EXPECT_TRUE(QImage(cover).width() > 0) << "the first page as JPEG";
+}
+
+TEST_F(AppShellTest, MessageBoxes)
+{
+    launch();
+    MsgBox::showMessage(QStringLiteral("100% done, %d %@"), QStringLiteral("タイトル"));
+    ASSERT_FALSE(m_answerer.seen.isEmpty());
+    EXPECT_EQ(m_answerer.seen.last().message, QStringLiteral("100% done, %d %@")) << "shown as it is";
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("タイトル"));
+    MsgBox::errorMessage(QStringLiteral("e"));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("Error"));
+
+    EXPECT_TRUE(MsgBox::syncedAsk(QStringLiteral("sure?"), QStringLiteral("確認")));
+    m_answerer.button = 1;
+    EXPECT_FALSE(MsgBox::syncedAsk(QStringLiteral("sure?"), QStringLiteral("確認"))) << "Cancel";
+
+    QMessageBox three(m_app->window());
+    three.addButton(QStringLiteral("A"), QMessageBox::AcceptRole);
+    three.addButton(QStringLiteral("B"), QMessageBox::RejectRole);
+    three.addButton(QStringLiteral("C"), QMessageBox::ActionRole);
+    m_answerer.button = 2;
+    EXPECT_EQ(MsgBox::runModalSheet(three), 1002);
+
+    std::optional<bool> answer;
+    m_answerer.button = 0;
+    MsgBox::ask(QStringLiteral("go?"), QStringLiteral("t"), [&](bool ok) { answer = ok; });
+    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }));
+    EXPECT_TRUE(*answer);
+}
+
+} // namespace
