@@ -2,8 +2,7 @@
 #include "app/DataFolder.h"
 #include "store/DownLoader.h"
 #include "store/PackageInstaller.h"
-#include "support/BackendProcess.h"
-#include "support/LibraryFixture.h"
+#include "support/BackendFixture.h"
 #include "support/Samples.h"
 #include "support/Wait.h"
 
@@ -13,20 +12,9 @@
 
 namespace {
 
-class DownLoaderTest : public LibraryFixture, public InstallerUi
+class DownLoaderTest : public BackendFixture, public InstallerUi
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        backend = new BackendProcess;
-        ASSERT_TRUE(backend->start()) << backend->error().toStdString();
-    }
-    static void TearDownTestSuite() { delete backend; }
-    void SetUp() override
-    {
-        LibraryFixture::SetUp();
-        backend->resetFaults();
-    }
 
     bool askOverwrite() override { return true; }
     void error(const QString &m) override { errors << m; }
@@ -64,7 +52,6 @@ protected:
         return run;
     }
 
-    static inline BackendProcess *backend = nullptr;
     QNetworkAccessManager m_network;
     QStringList errors;
     int shelves = 0;

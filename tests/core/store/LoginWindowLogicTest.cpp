@@ -8,8 +8,7 @@
 #include "store/LoginWindowLogic.h"
 #include "store/StoreManager.h"
 #include "store/VamoManager.h"
-#include "support/BackendProcess.h"
-#include "support/LibraryFixture.h"
+#include "support/BackendFixture.h"
 #include "support/RecordingPresenter.h"
 #include "support/Samples.h"
 #include "support/Wait.h"
@@ -38,28 +37,19 @@ public:
     void closeRegisterSheet() override { ++registerClosed; }
 };
 
-class LoginWindowLogicTest : public LibraryFixture
+class LoginWindowLogicTest : public BackendFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        backend = new BackendProcess;
-        ASSERT_TRUE(backend->start()) << backend->error().toStdString();
-    }
-    static void TearDownTestSuite() { delete backend; }
 
     void SetUp() override
     {
-        LibraryFixture::SetUp();
-        backend->resetFaults();
-        setApiTimeoutScale(1.0);
+        BackendFixture::SetUp();
         connectTo(backend->baseUrl());
     }
     void TearDown() override
     {
-        setApiTimeoutScale(1.0);
         m_vamo->writeToken(std::nullopt);
-        LibraryFixture::TearDown();
+        BackendFixture::TearDown();
     }
 
     void connectTo(const QString &base)
@@ -85,7 +75,6 @@ protected:
         });
     }
 
-    static inline BackendProcess *backend = nullptr;
     QTemporaryDir m_dir;
     RecordingPresenter m_messages;
     Recorder m_recorder;

@@ -5,8 +5,7 @@
 #include "library/DataBaseHelper.h"
 #include "store/StoreManager.h"
 #include "store/VamoManager.h"
-#include "support/BackendProcess.h"
-#include "support/LibraryFixture.h"
+#include "support/BackendFixture.h"
 #include "support/Wait.h"
 #include "util/StringHelpers.h"
 
@@ -42,21 +41,18 @@ QString accountLift()
     return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)).value_or(QString());
 }
 
-class StoreManagerTest : public LibraryFixture
+class StoreManagerTest : public BackendFixture
 {
 protected:
     static void SetUpTestSuite()
     {
-        backend = new BackendProcess;
-        ASSERT_TRUE(backend->start()) << backend->error().toStdString();
+        BackendFixture::SetUpTestSuite();
         QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));
     }
-    static void TearDownTestSuite() { delete backend; }
 
     void SetUp() override
     {
-        LibraryFixture::SetUp();
-        backend->resetFaults();
+        BackendFixture::SetUp();
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
         m_config = std::make_unique<ConfigDictionary>(m_dir.filePath(QStringLiteral("config.plist")));
         m_vamo = std::make_unique<VamoManager>(*m_servers);
@@ -65,7 +61,7 @@ protected:
     void TearDown() override
     {
         m_vamo->writeToken(std::nullopt);
-        LibraryFixture::TearDown();
+        BackendFixture::TearDown();
     }
 
     QString signIn(const QString &login, const QString &password)
@@ -80,7 +76,6 @@ protected:
         return token;
     }
 
-    static inline BackendProcess *backend = nullptr;
     QTemporaryDir m_dir;
     std::unique_ptr<ServerConfig> m_servers;
     std::unique_ptr<ConfigDictionary> m_config;

@@ -6,8 +6,7 @@
 #include "app/UserDefaults.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
-#include "support/BackendProcess.h"
-#include "support/LibraryFixture.h"
+#include "support/BackendFixture.h"
 #include "support/Wait.h"
 
 #include <QMap>
@@ -15,19 +14,12 @@
 
 namespace {
 
-class AnalyticsTest : public LibraryFixture
+class AnalyticsTest : public BackendFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        backend = new BackendProcess;
-        ASSERT_TRUE(backend->start()) << backend->error().toStdString();
-    }
-    static void TearDownTestSuite() { delete backend; }
     void SetUp() override
     {
-        LibraryFixture::SetUp();
-        backend->resetFaults();
+        BackendFixture::SetUp();
         backend->send("DELETE", QStringLiteral("/analytics/hits"));
         UserDefaults::remove(QStringLiteral("lostGAData"));
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
@@ -38,7 +30,6 @@ protected:
     QVariantList hits() { return backend->get(QStringLiteral("/analytics/hits")).json().toList(); }
     QVariantMap lost() { return UserDefaults::value(QStringLiteral("lostGAData")).toMap(); }
 
-    static inline BackendProcess *backend = nullptr;
     std::unique_ptr<ServerConfig> m_servers;
     std::unique_ptr<Analytics> m_analytics;
     bool m_online = true;

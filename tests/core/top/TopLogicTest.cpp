@@ -8,8 +8,7 @@
 #include "store/StoreManager.h"
 #include "store/VamoManager.h"
 #include "app/ConfigDictionary.h"
-#include "support/BackendProcess.h"
-#include "support/LibraryFixture.h"
+#include "support/BackendFixture.h"
 #include "support/Wait.h"
 #include "top/ArticleNavigation.h"
 #include "top/EntryLogic.h"
@@ -23,38 +22,21 @@
 
 namespace {
 
-class TopLogicTest : public LibraryFixture
+class TopLogicTest : public BackendFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        backend = new BackendProcess;
-        ASSERT_TRUE(backend->start()) << backend->error().toStdString();
-    }
-    static void TearDownTestSuite() { delete backend; }
     void SetUp() override
     {
-        LibraryFixture::SetUp();
-        backend->resetFaults();
-        setApiTimeoutScale(1.0);
+        BackendFixture::SetUp();
         UserDefaults::remove(QString::fromLatin1(UserDefaults::latestUpdate));
         UserDefaults::remove(QString::fromLatin1(UserDefaults::accountLift));
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
     }
     void TearDown() override
     {
-        setApiTimeoutScale(1.0);
-        LibraryFixture::TearDown();
-    }
-    QString accessToken()
-    {
-        return backend->post(QStringLiteral("/profile/oauth/token"),
-                             QStringLiteral("grant_type=password&username=yamada&password=Yamada-2026&client_id=%1&client_secret=%2")
-                                 .arg(BackendProcess::clientId(), BackendProcess::clientSecret()).toUtf8())
-            .json().toMap().value(QStringLiteral("access_token")).toString();
+        BackendFixture::TearDown();
     }
 
-    static inline BackendProcess *backend = nullptr;
     std::unique_ptr<ServerConfig> m_servers;
 };
 
@@ -120,7 +102,7 @@ TEST_F(TopLogicTest, EntriesAndArticleNavigation)
     const QVariantMap query{{QStringLiteral("provider"), QStringLiteral("tavro")}, {QStringLiteral("item"), QStringLiteral("seminar")}};
     EXPECT_EQ(EntryLogic::entryBody(QStringLiteral("t"), query, QString(), QString()),
               QByteArray("token=t&provider=tavro&item=seminar")) << "empty fields are left out";
-    const QString token = accessToken();
+    const QString token = accessToken(QStringLiteral("yamada"), QStringLiteral("Yamada-2026"));
     EXPECT_EQ(entry.entry(token, query, QStringLiteral("田中 & 佐藤"), QStringLiteral("a+b@x.jp")),
               QStringLiteral("エントリーを受け付けました。"));
     const QVariantMap recorded = backend->get(QStringLiteral("/_control/state")).json().toMap()
