@@ -14,5 +14,6 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavro"));
     QApplication::setOrganizationDomain(QStringLiteral("tavro.jp"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
     return RUN_ALL_TESTS();
 }

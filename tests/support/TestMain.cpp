@@ -15,5 +15,6 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavro"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("tavro.jp"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));
     return RUN_ALL_TESTS();
 }

@@ -16,6 +16,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -221,6 +223,43 @@ TEST_F(AppShellTest, ScreensAreKeptAndReadersReleased)
     QFile::remove(cover);
     m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("nursing-notes.pdf")));
     EXPECT_TRUE(QImage(cover).width() > 0) << "the first page as JPEG";
+}
+
+TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
+{
+    launch();
+    std::optional<bool> result;
+    ASSERT_TRUE(signInThroughTheSheet(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026"), &result));
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    ASSERT_TRUE(*result);
+
+    m_app->changeToStore();
+    StoreVC *store = m_app->storeVC();
+    ASSERT_TRUE(store);
+    auto pageText = [&] {
+        QString text;
+        bool done = false;
+        store->web()->page()->toHtml([&](const QString &html) {
+            text = html;
+            done = true;
+        });
+        waitUntil([&] { return done; });
+        return text;
+    };
+    ASSERT_TRUE(waitUntil([&] { return pageText().contains(QStringLiteral("catalogue")); }, 30000))
+        << "the store top, opened with the signed-in tokens";
+    store->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/store.png"));
+
+    // A click on a download link downloads and installs the book.
+    store->web()->page()->runJavaScript(QStringLiteral(
+        "Array.from(document.querySelectorAll('a.download')).find(a => a.href.includes('pdf-nursing-notes')).click()"));
+    ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }, 30000)) << "the shelf is shown";
+    EXPECT_TRUE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf")));
+    const auto book = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-nursing-notes'"));
+    ASSERT_TRUE(book.has_value());
+    EXPECT_EQ(book->title, QStringLiteral("Nursing Notes")) << "the link's query is the PDF's info";
+    EXPECT_EQ(book->printable, 1);
+    EXPECT_GE(m_app->shelfVC()->list()->count(), 1);
 }
 
 TEST_F(AppShellTest, MessageBoxes)
