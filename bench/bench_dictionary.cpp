@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
@@ -95,7 +96,13 @@ int main(int argc, char **argv)
     }
     const double megabytes = QFileInfo(csv).size() / 1e6;
 
-    // CSV reading against Python's csv module.
+    // CSV reading against Python's csv module, and the memory it takes.
+    auto peakKb = [] {
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        return long(u.ru_maxrss);
+    };
+    const long rssBefore = peakKb();
     const double ours = seconds([&] {
         Counter counter;
         auto parser = CSVParser::withContentsOfFile(csv);
@@ -114,6 +121,8 @@ int main(int argc, char **argv)
     const double python = py.readAllStandardOutput().trimmed().toDouble();
     std::printf("CSV parsing of %.1f MB: ours %.1f MB/s, Python csv %.1f MB/s (ratio %.2fx faster)\n", megabytes,
                 megabytes / ours, megabytes / python, python / ours);
+    std::printf("  peak memory growth while parsing: %ld KB for a %.1f MB file (bounded by the longest field)\n",
+                peakKb() - rssBefore, megabytes);
 
     // Import.
     QTemporaryDir work;
