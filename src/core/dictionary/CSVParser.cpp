@@ -120,14 +120,15 @@ void CSVParser::fill()
     }
 }
 
-int CSVParser::peek()
+void CSVParser::refill()
 {
-    if (m_next + 10 >= m_string.size() || m_next * 3 >= m_string.size() * 2) {
+    fill();
+    while (m_next >= m_string.size() && !m_streamAtEnd)
         fill();
-        while (m_next >= m_string.size() && !m_streamAtEnd)
-            fill();
-    }
-    return m_next < m_string.size() ? m_string.at(m_next).unicode() : kEnd;
+    // The next read is due when the read position comes within
+    // max(length / 3, 10) characters of the end of the text.
+    const qsizetype size = m_string.size();
+    m_refillAt = m_streamAtEnd && m_bytes.isEmpty() ? size : size - std::max<qsizetype>(size / 3, 10);
 }
 
 int CSVParser::peekPeek()
@@ -143,6 +144,7 @@ void CSVParser::dropConsumed()
     // dropping once the consumed part is large keeps memory bounded as well.
     if (m_next > 4096 || m_next * 2 > m_string.size()) {
         m_string.remove(0, m_next);
+        m_refillAt = std::max<qsizetype>(0, m_refillAt - m_next);
         m_next = 0;
     }
 }

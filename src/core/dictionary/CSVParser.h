@@ -59,7 +59,13 @@ private:
 
     void sniffEncoding();
     void fill(); // reads and decodes when the read position nears the end
-    int peek();
+    void refill();
+    int peek()
+    {
+        if (m_next >= m_refillAt)
+            refill();
+        return m_next < m_string.size() ? m_string.at(m_next).unicode() : kEnd;
+    }
     int peekPeek();
     void advance() { ++m_next; }
     void dropConsumed();
@@ -83,6 +89,7 @@ private:
     QByteArray m_bytes;  // read, not yet decoded
     QString m_string;    // decoded, not yet dropped
     qsizetype m_next = 0;
+    qsizetype m_refillAt = 0; // peek() reads more once m_next gets here
     bool m_streamAtEnd = false;
     quint64 m_totalBytesRead = 0;
 
