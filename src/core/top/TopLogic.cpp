@@ -7,6 +7,7 @@
 #include "content/BookUrl.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
+#include "shelf/ShelfModel.h"
 #include "store/StoreManager.h"
 #include "sync/QMShareHelper.h"
 #include "util/DataHelpers.h"
@@ -152,44 +153,9 @@ QList<BookMetaData> TopLogic::recentItems()
 
 QVariantMap TopLogic::readerInfoForRecentBook(const QString &fileName)
 {
-    LibraryStore &store = LibraryStore::main();
-    auto book = store.findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
-    const QString userId = DataBaseHelper::currentUserId().value_or(QString());
-    if (fileName.endsWith(QStringLiteral(".epub"))) {
-        QVariantMap info{{QStringLiteral("url"), BookUrl::rootUrl(fileName)},
-                         {QStringLiteral("BookID"), -1},
-                         {QStringLiteral("lastPage"), -1},
-                         {QStringLiteral("fontSize"), 16},
-                         {QStringLiteral("print"), false}};
-        if (book) {
-            if (m_sync)
-                m_sync->getMyBookAll(book->identifier.value_or(QString()), userId, false);
-            info.insert(QStringLiteral("print"), book->printable.value_or(0));
-            info.insert(QStringLiteral("BookID"), book->BookID.value_or(-1));
-            book->lastOpenDate = QDateTime::currentDateTimeUtc();
-            store.save(*book);
-            if (const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)})) {
-                info.insert(QStringLiteral("lastPage"), status->lastOpenPage.value_or(-1));
-                info.insert(QStringLiteral("fontSize"), status->fontSetting.value_or(16));
-            }
-        }
-        return info;
-    }
-    QVariantMap info{{QStringLiteral("pdfurl"), DataFolder::contentsFolder() + u'/' + fileName}};
-    if (!book)
-        return info;
-    if (book->identifier != QStringLiteral("9999999999") && m_sync)
-        m_sync->getMyBookAll(book->identifier.value_or(QString()), userId, true);
-    book->lastOpenDate = QDateTime::currentDateTimeUtc();
-    store.save(*book);
-    const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)});
-    info.insert(QStringLiteral("BookID"), book->BookID.value_or(-1));
-    info.insert(QStringLiteral("Title"), book->title.value_or(QString()));
-    info.insert(QStringLiteral("metaBookId"), book->identifier.value_or(QString()));
-    info.insert(QStringLiteral("creator"), book->creator.value_or(QString()));
-    info.insert(QStringLiteral("lastPage"), status ? status->lastOpenPage.value_or(-1) : -1);
-    info.insert(QStringLiteral("print"), book->printable.value_or(0));
-    return info;
+    const ShelfEntry entry{DataFolder::contentsFolder() + u'/' + fileName, fileName,
+                           !fileName.endsWith(QStringLiteral(".epub")), {}};
+    return ShelfModel::readerInfo(entry, m_sync);
 }
 
 std::optional<TopLogic::StoreRequest> TopLogic::gotostoreRequest(const QUrl &url)

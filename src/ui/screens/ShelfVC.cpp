@@ -4,13 +4,14 @@
 #include "app/AppDelegate.h"
 #include "app/Analytics.h"
 #include "app/DataFolder.h"
-#include "content/BookUrl.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
+#include "shelf/ShelfModel.h"
 #include "sync/QMShareHelper.h"
 #include "util/NotificationCenter.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QVBoxLayout>
 
 ShelfVC::ShelfVC(AppDelegate &app)
@@ -32,38 +33,22 @@ ShelfVC::ShelfVC(AppDelegate &app)
     layout->addWidget(m_list);
     connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
         const QString fileName = item->data(Qt::UserRole).toString();
-        const QVariantMap info = bookInfo(fileName);
-        if (auto book = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName})) {
-            book->lastOpenDate = QDateTime::currentDateTimeUtc();
-            LibraryStore::main().save(*book);
-            const QString id = book->identifier.value_or(QString());
-            if (!id.isEmpty() && id != u"9999999999")
-                m_app.shareHelper().getMyBookAll(id, DataBaseHelper::currentUserId().value_or(QString()),
-                                                 fileName.endsWith(QStringLiteral(".pdf")));
-        }
-        m_app.changeToReader(info);
+        m_app.changeToReader(ShelfModel::readerInfo(entryFor(fileName), &m_app.shareHelper()));
     });
     NotificationCenter::defaultCenter().observe(QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
     appear();
 }
 
+ShelfEntry ShelfVC::entryFor(const QString &fileName)
+{
+    const QFileInfo file(DataFolder::contentsFolder() + u'/' + fileName);
+    return {file.absoluteFilePath(), fileName, file.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0,
+            file.lastModified()};
+}
+
 QVariantMap ShelfVC::bookInfo(const QString &fileName)
 {
-    const auto book = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
-    const auto status = book ? LibraryStore::main().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)})
-                             : std::nullopt;
-    QVariantMap info{{QStringLiteral("BookID"), book ? book->BookID.value_or(-1) : -1},
-                     {QStringLiteral("lastPage"), status ? status->lastOpenPage.value_or(-1) : -1},
-                     {QStringLiteral("fontSize"), status ? status->fontSetting.value_or(16) : 16},
-                     {QStringLiteral("print"), book ? book->printable.value_or(0) : 0},
-                     {QStringLiteral("Title"), book ? book->title.value_or(fileName) : fileName},
-                     {QStringLiteral("metaBookId"), book ? book->identifier.value_or(QString()) : QString()},
-                     {QStringLiteral("creator"), book ? book->creator.value_or(QString()) : QString()}};
-    if (fileName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
-        info.insert(QStringLiteral("pdfurl"), DataFolder::contentsFolder() + u'/' + fileName);
-    else
-        info.insert(QStringLiteral("url"), BookUrl::rootUrl(fileName));
-    return info;
+    return ShelfModel::readerInfo(entryFor(fileName), nullptr);
 }
 
 void ShelfVC::appear()
@@ -79,10 +64,12 @@ void ShelfVC::appear()
 void ShelfVC::reload()
 {
     m_list->clear();
-    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>({}, {}, QStringLiteral("\"BookID\""))) {
-        auto *item = new QListWidgetItem(QStringLiteral("%1 — %2").arg(b.title.value_or(b.fileName.value_or(QString())),
-                                                                        b.creator.value_or(QString())));
-        item->setData(Qt::UserRole, b.fileName.value_or(QString()));
+    for (const ShelfEntry &e : ShelfModel::items(1, std::nullopt)) {
+        const auto b = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {e.fileName});
+        const QString title = b ? b->title.value_or(e.fileName) : e.fileName;
+        const QString creator = b ? b->creator.value_or(QString()) : QString();
+        auto *item = new QListWidgetItem(creator.isEmpty() ? title : QStringLiteral("%1 — %2").arg(title, creator));
+        item->setData(Qt::UserRole, e.fileName);
         m_list->addItem(item);
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ScreenVC.h"
+#include "shelf/ShelfModel.h"
 
 #include <QListWidget>
 
@@ -15,8 +16,10 @@ public:
     QToolBar *toolbar() override { return m_toolbar; }
     QListWidget *list() const { return m_list; }
 
-    // The book info dictionary the reader opens a registered book with.
+    // The book info dictionary the reader opens a book of the contents
+    // folder with (no annotation download).
     static QVariantMap bookInfo(const QString &fileName);
+    static ShelfEntry entryFor(const QString &fileName);
     void reload();
 
 private:

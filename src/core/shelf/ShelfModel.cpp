@@ -1,0 +1,313 @@
+#include "ShelfModel.h"
+
+#include "app/DataFolder.h"
+#include "app/UserDefaults.h"
+#include "content/BookUrl.h"
+#include "content/EPUBManager.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "sync/QMShareHelper.h"
+#include "util/DataHelpers.h"
+#include "util/DictionaryHelpers.h"
+#include "util/Logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace {
+
+std::optional<BookMetaData> bookFor(const QString &fileName)
+{
+    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
+}
+
+QString sideFile(const QString &pdfPath, const char *extension)
+{
+    return pdfPath.left(pdfPath.size() - 4) + QLatin1String(extension);
+}
+
+bool tocMentions(const QVariantList &entries, const QString &text, bool withTitle, int depth = 0)
+{
+    if (depth > 32)
+        return false;
+    for (const QVariant &v : entries) {
+        const QVariantMap e = v.toMap();
+        for (const char *key : {"text", "author", "title"}) {
+            if (!withTitle && QLatin1String(key) == QLatin1String("title"))
+                continue;
+            if (e.value(QLatin1String(key)).toString().contains(text, Qt::CaseInsensitive))
+                return true;
+        }
+        for (const char *nested : {"child", "sub"})
+            if (tocMentions(e.value(QLatin1String(nested)).toList(), text, withTitle, depth + 1))
+                return true;
+    }
+    return false;
+}
+
+} // namespace
+
+const QStringList &ShelfModel::sortList()
+{
+    static const QStringList labels{
+        QStringLiteral("ダウンロード順▲"), QStringLiteral("ダウンロード順▼"), QStringLiteral("タイトル▲"),
+        QStringLiteral("タイトル▼"),       QStringLiteral("作者▲"),           QStringLiteral("作者▼"),
+        QStringLiteral("出版日付▲"),       QStringLiteral("出版日付▼"),
+    };
+    return labels;
+}
+
+QString ShelfModel::currentSort()
+{
+    const QString stored = UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::sort)).value_or(QString());
+    return sortList().contains(stored) ? stored : sortList().first();
+}
+
+void ShelfModel::setSort(const QString &label)
+{
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::sort), label);
+    UserDefaults::synchronize();
+}
+
+QList<LabelMaster> ShelfModel::labels()
+{
+    return LibraryStore::main().findAll<LabelMaster>({}, {}, QStringLiteral("\"order\" ASC, \"labelID\" ASC"));
+}
+
+QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<QStringList> &searchBookList, bool all)
+{
+    const bool registered = UserDefaults::value(QString::fromLatin1(UserDefaults::hasBuildBookInfo)).toInt() == 1;
+    QList<ShelfEntry> kept;
+    const QDir contents(DataFolder::contentsFolder());
+    for (const QFileInfo &file : contents.entryInfoList(QDir::Files)) {
+        const QString name = file.fileName();
+        if (!all && searchBookList && !searchBookList->contains(name))
+            continue;
+        const QString ext = file.suffix().toLower();
+        if (ext != u"epub" && ext != u"pdf")
+            continue;
+        if (!registered && !bookFor(name)) {
+            if (ext == u"epub")
+                DataBaseHelper::parseBook(file.absoluteFilePath());
+            else
+                // A loose PDF: registered under a local identifier of its own
+                // so it stands on shelf 1 like a downloaded one.
+                DataBaseHelper::parsePDFBook(file.absoluteFilePath(),
+                                             {{QStringLiteral("bookId"), QStringLiteral("local:") + name},
+                                              {QStringLiteral("bookTitle"), file.completeBaseName()}});
+        }
+        const ShelfEntry entry{file.absoluteFilePath(), name, ext == u"pdf", file.lastModified()};
+        if (labelID > 0) {
+            const auto book = bookFor(name);
+            if (!book || !DataBaseHelper::bookExistenceInLibary(labelID, book->BookID.value_or(-1)))
+                continue;
+        }
+        kept.append(entry);
+    }
+    if (!registered) {
+        UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+        UserDefaults::synchronize();
+    }
+    std::stable_sort(kept.begin(), kept.end(), [](const ShelfEntry &a, const ShelfEntry &b) { return a.date > b.date; });
+    return kept;
+}
+
+QList<ShelfEntry> ShelfModel::items(qint64 labelID, const std::optional<QStringList> &searchBookList)
+{
+    const auto lift = UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift));
+    if (lift && *lift != u"0")
+        return {};
+    QList<ShelfEntry> list = contentsList(labelID, searchBookList, false);
+    sortItems(list, currentSort());
+    return list;
+}
+
+void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel)
+{
+    const int index = std::max<int>(0, int(sortList().indexOf(sortLabel)));
+    const bool descending = index % 2 == 1;
+    QHash<QString, BookMetaData> books;
+    for (const ShelfEntry &e : items)
+        if (const auto b = bookFor(e.fileName))
+            books.insert(e.fileName, *b);
+    // Books without the sort value (or without a record) go last.
+    auto key = [&](const ShelfEntry &e) -> QVariant {
+        const auto it = books.constFind(e.fileName);
+        if (it == books.cend())
+            return {};
+        switch (index / 2) {
+        case 0: return it->BookID ? QVariant(*it->BookID) : QVariant();
+        case 1: return it->title ? QVariant(*it->title) : QVariant();
+        case 2: return it->creator ? QVariant(*it->creator) : QVariant();
+        default: return it->publishDate ? QVariant(*it->publishDate) : QVariant();
+        }
+    };
+    std::stable_sort(items.begin(), items.end(), [&](const ShelfEntry &a, const ShelfEntry &b) {
+        const QVariant ka = key(a);
+        const QVariant kb = key(b);
+        if (!ka.isValid() || !kb.isValid())
+            return ka.isValid() && !kb.isValid();
+        const int c = QVariant::compare(ka, kb) == QPartialOrdering::Less ? -1
+                      : QVariant::compare(ka, kb) == QPartialOrdering::Greater ? 1
+                                                                                : 0;
+        return descending ? c > 0 : c < 0;
+    });
+}
+
+QVariantMap ShelfModel::readerInfo(const ShelfEntry &entry, QMShareHelper *sync)
+{
+    LibraryStore &store = LibraryStore::main();
+    auto book = bookFor(entry.fileName);
+    const QString user = DataBaseHelper::currentUserId().value_or(QString());
+    if (entry.isPdf) {
+        QVariantMap info{{QStringLiteral("pdfurl"), entry.path}};
+        if (!book)
+            return info;
+        const QString id = book->identifier.value_or(QString());
+        if (sync && id != u"9999999999")
+            sync->getMyBookAll(id, user, true);
+        book->lastOpenDate = QDateTime::currentDateTimeUtc();
+        store.save(*book);
+        const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)});
+        info.insert(QStringLiteral("BookID"), book->BookID.value_or(-1));
+        info.insert(QStringLiteral("lastPage"), status ? status->lastOpenPage.value_or(-1) : -1);
+        info.insert(QStringLiteral("print"), book->printable.value_or(0) != 0);
+        if (book->title)
+            info.insert(QStringLiteral("Title"), *book->title);
+        if (book->identifier)
+            info.insert(QStringLiteral("metaBookId"), *book->identifier);
+        if (book->creator)
+            info.insert(QStringLiteral("creator"), *book->creator);
+        return info;
+    }
+    QVariantMap info{{QStringLiteral("url"), BookUrl::rootUrl(entry.fileName)},
+                     {QStringLiteral("BookID"), -1},
+                     {QStringLiteral("lastPage"), -1},
+                     {QStringLiteral("fontSize"), 16},
+                     {QStringLiteral("print"), false}};
+    if (book) {
+        if (sync)
+            sync->getMyBookAll(book->identifier.value_or(QString()), user, false);
+        info.insert(QStringLiteral("print"), book->printable.value_or(0) != 0);
+        info.insert(QStringLiteral("BookID"), book->BookID.value_or(-1));
+        book->lastOpenDate = QDateTime::currentDateTimeUtc();
+        store.save(*book);
+        if (const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)})) {
+            info.insert(QStringLiteral("lastPage"), status->lastOpenPage.value_or(-1));
+            info.insert(QStringLiteral("fontSize"), status->fontSetting.value_or(16));
+        }
+        if (book->title)
+            info.insert(QStringLiteral("Title"), *book->title);
+    }
+    return info;
+}
+
+QStringList ShelfModel::search(const QString &text, qint64 labelID)
+{
+    QStringList found;
+    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>()) {
+        if (b.fileName && (text.isEmpty() || b.title.value_or(QString()).contains(text, Qt::CaseInsensitive)))
+            found << *b.fileName;
+    }
+    if (text.isEmpty())
+        return found;
+    for (const ShelfEntry &e : contentsList(labelID, std::nullopt, true)) {
+        bool hit = false;
+        if (e.isPdf) {
+            QFile toc(sideFile(e.path, ".toc"));
+            const auto json = toc.open(QIODevice::ReadOnly) ? jsonDictonary(toc.readAll()) : std::nullopt;
+            hit = json && tocMentions(json->value(QStringLiteral("toc")).toList(), text, true);
+        } else {
+            const EPUBManager epub(BookUrl::rootUrl(e.fileName));
+            hit = epub.toc() && tocMentions(*epub.toc(), text, false);
+        }
+        if (hit && !found.contains(e.fileName))
+            found << e.fileName;
+    }
+    return found;
+}
+
+void ShelfModel::deleteBook(const ShelfEntry &entry)
+{
+    QFile::remove(entry.path);
+    if (entry.isPdf) {
+        QFile::remove(sideFile(entry.path, ".toc"));
+        QFile::remove(sideFile(entry.path, ".cover"));
+    }
+    DataBaseHelper::removeBook(entry.fileName);
+}
+
+bool ShelfModel::moveBook(const QString &fileName, int index)
+{
+    qCInfo(lcLibrary) << "book name:" << fileName;
+    const auto book = bookFor(fileName);
+    const QList<LabelMaster> shelves = labels();
+    if (!book || index < 0 || index >= shelves.size())
+        return false;
+    auto link = DataBaseHelper::getLabelByBookID(book->BookID.value_or(-1));
+    if (!link)
+        return false;
+    link->LabelID = shelves.at(index).labelID;
+    return LibraryStore::main().save(*link);
+}
+
+std::optional<LabelMaster> ShelfModel::createShelf(const QString &name)
+{
+    if (name.trimmed().isEmpty())
+        return std::nullopt;
+    return DataBaseHelper::addLibary(name);
+}
+
+bool ShelfModel::renameShelf(qint64 labelID, const QString &name)
+{
+    auto label = DataBaseHelper::getLabelByLabelID(labelID);
+    if (!label || name.trimmed().isEmpty())
+        return false;
+    label->labelName = name;
+    return LibraryStore::main().save(*label);
+}
+
+bool ShelfModel::swapShelves(int from, int to)
+{
+    QList<LabelMaster> shelves = labels();
+    if (from <= 0 || to <= 0 || from == to || from >= shelves.size() || to >= shelves.size())
+        return false;
+    LabelMaster &a = shelves[from];
+    LabelMaster &b = shelves[to];
+    std::swap(a.order, b.order);
+    LibraryStore &store = LibraryStore::main();
+    return store.transaction([&] { return store.save(a) && store.save(b); });
+}
+
+int ShelfModel::booksOnShelf(qint64 labelID)
+{
+    return int(DataBaseHelper::getBookListByLabelID(labelID).size());
+}
+
+bool ShelfModel::deleteShelf(qint64 labelID, bool deleteBooks)
+{
+    const QList<LabelMaster> shelves = labels();
+    if (shelves.isEmpty() || shelves.first().labelID == labelID)
+        return false;
+    if (deleteBooks) {
+        for (const BookLabelLink &link : DataBaseHelper::getBookListByLabelID(labelID)) {
+            const auto book = DataBaseHelper::findBookByBookID(link.BookID.value_or(-1));
+            const QString name = book ? book->fileName.value_or(QString()) : link.fileName.value_or(QString());
+            if (name.isEmpty())
+                continue;
+            deleteBook({DataFolder::contentsFolder() + u'/' + name, name, name.endsWith(QStringLiteral(".pdf")), {}});
+        }
+    }
+    DataBaseHelper::removeLibaryByLabelID(labelID);
+    return true;
+}
+
+int ShelfModel::pageAfterSwipe(double offset, double width, int pageID)
+{
+    const double distance = std::abs(offset);
+    if (distance < width / 2 || distance >= pageID * width)
+        return pageID;
+    return offset > width / 2 ? pageID + 1 : pageID - 1;
+}

@@ -1,0 +1,79 @@
+// The shelf's rules without a window: which books a shelf shows and in what
+// order, the one-time registration of loose files, searching, opening,
+// moving and deleting books, and creating, renaming, reordering and deleting
+// shelves. The shelf screen draws what this class decides.
+//
+// Main thread only.
+#pragma once
+
+#include "library/LabelMaster.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <optional>
+
+class QMShareHelper;
+
+struct ShelfEntry
+{
+    QString path;     // full path in the contents folder
+    QString fileName; // its last component
+    bool isPdf = false;
+    QDateTime date;   // the file's modification time
+};
+
+class ShelfModel
+{
+public:
+    // The sort labels, in the order the sort list shows them.
+    static const QStringList &sortList();
+    // "sort" of the user defaults, or the first label when absent or unknown.
+    static QString currentSort();
+    static void setSort(const QString &label);
+
+    // The shelves by "order", for the shelf list (the new-shelf row is the
+    // screen's).
+    static QList<LabelMaster> labels();
+
+    // The books in the contents folder standing on shelf `labelID` (every
+    // book file when `all`), newest file first, limited to `searchBookList`
+    // when given and not `all`. Until "hasBuildBookInfo_new" is set, loose
+    // files without a record are registered once (PDFs with an info made from
+    // the file name).
+    static QList<ShelfEntry> contentsList(qint64 labelID, const std::optional<QStringList> &searchBookList, bool all);
+    // The shown shelf's items in the chosen order; none while the account is
+    // lifted ("accountLift" set to anything but "0").
+    static QList<ShelfEntry> items(qint64 labelID, const std::optional<QStringList> &searchBookList);
+    static void sortItems(QList<ShelfEntry> &items, const QString &sortLabel);
+
+    // The reader's book info for an entry; starts the annotation download
+    // (`sync` may be null) and marks the book opened.
+    static QVariantMap readerInfo(const ShelfEntry &entry, QMShareHelper *sync);
+
+    // The file names matching a search: titles first, then books of the shelf
+    // whose table of contents (EPUB) or ".toc" (PDF) mentions the text.
+    static QStringList search(const QString &text, qint64 labelID);
+
+    // Deletes the book's file (with a PDF's ".toc" and ".cover") and records.
+    static void deleteBook(const ShelfEntry &entry);
+    // Puts the book on the shelf at `index` of labels() (its first link moves).
+    static bool moveBook(const QString &fileName, int index);
+
+    // A new shelf; absent for an empty name.
+    static std::optional<LabelMaster> createShelf(const QString &name);
+    static bool renameShelf(qint64 labelID, const QString &name);
+    // Swaps the order of the shelves at rows `from` and `to` of labels(); the
+    // first row neither moves nor is dropped on. Whether it swapped.
+    static bool swapShelves(int from, int to);
+    // The books on a shelf (what deleting it would delete).
+    static int booksOnShelf(qint64 labelID);
+    // Deletes a shelf (never shelf 1's row); with `deleteBooks`, its books
+    // first, as single deletions do.
+    static bool deleteShelf(qint64 labelID, bool deleteBooks);
+    // The page to show after a swipe that ended `offset` points away from the
+    // shown page `pageID` (from 1) on pages `width` wide: at most one page.
+    static int pageAfterSwipe(double offset, double width, int pageID);
+};

@@ -1,0 +1,194 @@
+#include "app/DataFolder.h"
+#include "app/UserDefaults.h"
+#include "library/DataBaseHelper.h"
+#include "shelf/ShelfModel.h"
+#include "support/LibraryFixture.h"
+#include "support/Samples.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList names(const QList<ShelfEntry> &entries)
+{
+    QStringList out;
+    for (const ShelfEntry &e : entries)
+        out << e.fileName;
+    return out;
+}
+
+class ShelfModelTest : public LibraryFixture
+{
+protected:
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        QDir(DataFolder::contentsFolder()).removeRecursively();
+        DataFolder::createContentsFolder();
+        for (const char *key : {UserDefaults::hasBuildBookInfo, UserDefaults::accountLift, UserDefaults::sort})
+            UserDefaults::remove(QString::fromLatin1(key));
+        ASSERT_TRUE(DataBaseHelper::addLibarywithFirstSetup());
+    }
+
+    ShelfEntry entry(const QString &name)
+    {
+        for (const ShelfEntry &e : ShelfModel::contentsList(0, std::nullopt, true))
+            if (e.fileName == name)
+                return e;
+        ADD_FAILURE() << "no entry " << name.toStdString();
+        return {};
+    }
+};
+
+TEST_F(ShelfModelTest, LooseFilesAreRegisteredOnceOnTheFirstShelf)
+{
+    installSampleBook(QStringLiteral("anatomy-basics.epub"));
+    installSampleBook(QStringLiteral("nursing-notes.pdf"));
+    QFile(DataFolder::contentsFolder() + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
+
+    EXPECT_EQ(names(ShelfModel::items(1, std::nullopt)).size(), 2) << "the text file is no book";
+    const auto pdf = store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {QStringLiteral("nursing-notes.pdf")});
+    ASSERT_TRUE(pdf.has_value());
+    EXPECT_EQ(pdf->identifier, QStringLiteral("local:nursing-notes.pdf"));
+    EXPECT_EQ(pdf->title, QStringLiteral("nursing-notes"));
+
+    // Once registration has run, a later loose file stays unregistered: it
+    // shows under "all" but stands on no shelf.
+    installSampleBook(QStringLiteral("cardiology-epub3.epub"));
+    EXPECT_EQ(ShelfModel::items(1, std::nullopt).size(), 2);
+    EXPECT_EQ(ShelfModel::contentsList(0, std::nullopt, true).size(), 3);
+
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
+    EXPECT_TRUE(ShelfModel::items(1, std::nullopt).isEmpty()) << "a lifted account shows nothing";
+}
+
+TEST_F(ShelfModelTest, SortOrders)
+{
+    for (const char *name : {"anatomy-basics.epub", "Emergency Medicine Handbook.epub", "臨床薬理学ノート.epub"})
+        DataBaseHelper::parseBook(installSampleBook(QString::fromUtf8(name)));
+    installSampleBook(QStringLiteral("cardiology-epub3.epub")); // never registered: always last
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+
+    const QStringList byTitle{QStringLiteral("anatomy-basics.epub"), QStringLiteral("Emergency Medicine Handbook.epub"),
+                              QString::fromUtf8("臨床薬理学ノート.epub"), QStringLiteral("cardiology-epub3.epub")};
+    const QStringList byDownload{QStringLiteral("anatomy-basics.epub"), QStringLiteral("Emergency Medicine Handbook.epub"),
+                                 QString::fromUtf8("臨床薬理学ノート.epub"), QStringLiteral("cardiology-epub3.epub")};
+    auto reversedFirstThree = [](QStringList l) {
+        std::reverse(l.begin(), l.begin() + 3);
+        return l;
+    };
+    const std::pair<QString, QStringList> cases[] = {
+        {ShelfModel::sortList().at(0), byDownload},
+        {ShelfModel::sortList().at(1), reversedFirstThree(byDownload)},
+        {ShelfModel::sortList().at(2), byTitle},
+        {ShelfModel::sortList().at(3), reversedFirstThree(byTitle)},
+    };
+    for (const auto &[label, expected] : cases) {
+        QList<ShelfEntry> items = ShelfModel::contentsList(0, std::nullopt, true);
+        ShelfModel::sortItems(items, label);
+        EXPECT_EQ(names(items), expected) << "sort: " << label.toStdString();
+    }
+
+    EXPECT_EQ(ShelfModel::currentSort(), ShelfModel::sortList().first());
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::sort), QStringLiteral("bogus"));
+    EXPECT_EQ(ShelfModel::currentSort(), ShelfModel::sortList().first()) << "unknown label falls back";
+    ShelfModel::setSort(ShelfModel::sortList().at(3));
+    EXPECT_EQ(ShelfModel::currentSort(), ShelfModel::sortList().at(3));
+}
+
+TEST_F(ShelfModelTest, SearchFindsTitlesThenTablesOfContents)
+{
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    const QString pdf = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
+    QFile::copy(sampleBookPath(QStringLiteral("respiratory-atlas.toc")), pdf.left(pdf.size() - 4) + QStringLiteral(".toc"));
+    DataBaseHelper::parsePDFBook(pdf, {{QStringLiteral("bookId"), QStringLiteral("pdf-1")},
+                                       {QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas")}});
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+
+    const std::pair<const char *, QStringList> cases[] = {
+        {"anatomy basics", {QStringLiteral("anatomy-basics.epub")}},
+        {"Cardiac Cycle", {QStringLiteral("anatomy-basics.epub")}},
+        {"Renal Function", {QStringLiteral("respiratory-atlas.pdf")}},
+        {"Jiro Kato", {QStringLiteral("respiratory-atlas.pdf")}},
+        {"Respiratory", {QStringLiteral("respiratory-atlas.pdf"), QStringLiteral("anatomy-basics.epub")}},
+        {"no such words", {}},
+    };
+    for (const auto &[text, expected] : cases) {
+        QStringList found = ShelfModel::search(QString::fromUtf8(text), 1);
+        EXPECT_EQ(found, expected) << "search: " << text;
+    }
+}
+
+TEST_F(ShelfModelTest, ShelvesCreateRenameSwapMoveAndDelete)
+{
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    const QString pdf = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
+    QFile::copy(sampleBookPath(QStringLiteral("respiratory-atlas.toc")), pdf.left(pdf.size() - 4) + QStringLiteral(".toc"));
+    DataBaseHelper::parsePDFBook(pdf, {{QStringLiteral("bookId"), QStringLiteral("pdf-1")},
+                                       {QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas")}});
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+
+    EXPECT_FALSE(ShelfModel::createShelf(QStringLiteral("  ")).has_value());
+    const auto a = ShelfModel::createShelf(QStringLiteral("Cardiology"));
+    const auto b = ShelfModel::createShelf(QStringLiteral("Respiratory"));
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(ShelfModel::labels().size(), 3);
+    EXPECT_TRUE(ShelfModel::renameShelf(*a->labelID, QStringLiteral("Heart")));
+    EXPECT_FALSE(ShelfModel::renameShelf(*a->labelID, QString()));
+    EXPECT_FALSE(ShelfModel::renameShelf(999, QStringLiteral("x")));
+
+    EXPECT_FALSE(ShelfModel::swapShelves(0, 1)) << "the first shelf stays first";
+    EXPECT_FALSE(ShelfModel::swapShelves(1, 3));
+    EXPECT_TRUE(ShelfModel::swapShelves(1, 2));
+    const auto shelves = ShelfModel::labels();
+    EXPECT_EQ(shelves.at(1).labelID, *b->labelID);
+    EXPECT_EQ(shelves.at(2).labelName, QStringLiteral("Heart"));
+
+    EXPECT_TRUE(ShelfModel::moveBook(QStringLiteral("respiratory-atlas.pdf"), 1));
+    EXPECT_FALSE(ShelfModel::moveBook(QStringLiteral("respiratory-atlas.pdf"), 7));
+    EXPECT_FALSE(ShelfModel::moveBook(QStringLiteral("missing.epub"), 1));
+    EXPECT_EQ(names(ShelfModel::items(*b->labelID, std::nullopt)), QStringList{QStringLiteral("respiratory-atlas.pdf")});
+    EXPECT_EQ(names(ShelfModel::items(1, std::nullopt)), QStringList{QStringLiteral("anatomy-basics.epub")});
+    EXPECT_EQ(ShelfModel::booksOnShelf(*b->labelID), 1);
+
+    EXPECT_FALSE(ShelfModel::deleteShelf(1, true)) << "the first shelf is never deleted";
+    EXPECT_TRUE(ShelfModel::deleteShelf(*b->labelID, true));
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_FALSE(QFile::exists(pdf.left(pdf.size() - 4) + QStringLiteral(".toc")));
+    EXPECT_FALSE(store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {QStringLiteral("respiratory-atlas.pdf")}));
+    EXPECT_EQ(ShelfModel::labels().size(), 2);
+
+    EXPECT_TRUE(ShelfModel::deleteShelf(*a->labelID, false));
+    EXPECT_TRUE(QFile::exists(entry(QStringLiteral("anatomy-basics.epub")).path));
+}
+
+TEST_F(ShelfModelTest, ReaderInfoMarksTheBookOpened)
+{
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+    const QVariantMap info = ShelfModel::readerInfo(entry(QStringLiteral("anatomy-basics.epub")), nullptr);
+    EXPECT_EQ(info.value(QStringLiteral("BookID")).toLongLong(), 1);
+    EXPECT_EQ(info.value(QStringLiteral("Title")).toString(), QStringLiteral("Anatomy Basics"));
+    EXPECT_EQ(info.value(QStringLiteral("fontSize")).toInt(), 16);
+    EXPECT_TRUE(info.value(QStringLiteral("url")).toString().startsWith(QStringLiteral("epub://")));
+    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=1"));
+    ASSERT_TRUE(book && book->lastOpenDate);
+}
+
+TEST(ShelfSwipe, PageAfterSwipe)
+{
+    struct Case { double offset; int page; int expected; };
+    const Case cases[] = {
+        {0, 2, 2},      {40, 2, 2},     {-49, 2, 2},  // under half a page: stays
+        {60, 2, 3},     {-60, 2, 1},                 // over half: one page on or back
+        {250, 2, 2},                                 // pageID pages or more: stays
+        {-100, 1, 1},                                // a whole page on the first: stays
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ShelfModel::pageAfterSwipe(c.offset, 100, c.page), c.expected)
+            << "offset " << c.offset << " page " << c.page;
+}
+
+} // namespace
