@@ -32,6 +32,19 @@ protected:
         ASSERT_TRUE(DataBaseHelper::addLibarywithFirstSetup());
     }
 
+    // An EPUB and a PDF with its ".toc", both registered on shelf 1; the
+    // PDF's path.
+    QString installTwoBooks()
+    {
+        DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+        const QString pdf = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
+        QFile::copy(sampleBookPath(QStringLiteral("respiratory-atlas.toc")), pdf.left(pdf.size() - 4) + QStringLiteral(".toc"));
+        DataBaseHelper::parsePDFBook(pdf, {{QStringLiteral("bookId"), QStringLiteral("pdf-1")},
+                                           {QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas")}});
+        UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+        return pdf;
+    }
+
     ShelfEntry entry(const QString &name)
     {
         for (const ShelfEntry &e : ShelfModel::contentsList(0, std::nullopt, true))
@@ -100,12 +113,7 @@ TEST_F(ShelfModelTest, SortOrders)
 
 TEST_F(ShelfModelTest, SearchFindsTitlesThenTablesOfContents)
 {
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    const QString pdf = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
-    QFile::copy(sampleBookPath(QStringLiteral("respiratory-atlas.toc")), pdf.left(pdf.size() - 4) + QStringLiteral(".toc"));
-    DataBaseHelper::parsePDFBook(pdf, {{QStringLiteral("bookId"), QStringLiteral("pdf-1")},
-                                       {QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas")}});
-    UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+    const QString pdf = installTwoBooks();
 
     const std::pair<const char *, QStringList> cases[] = {
         {"anatomy basics", {QStringLiteral("anatomy-basics.epub")}},
@@ -123,12 +131,7 @@ TEST_F(ShelfModelTest, SearchFindsTitlesThenTablesOfContents)
 
 TEST_F(ShelfModelTest, ShelvesCreateRenameSwapMoveAndDelete)
 {
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    const QString pdf = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
-    QFile::copy(sampleBookPath(QStringLiteral("respiratory-atlas.toc")), pdf.left(pdf.size() - 4) + QStringLiteral(".toc"));
-    DataBaseHelper::parsePDFBook(pdf, {{QStringLiteral("bookId"), QStringLiteral("pdf-1")},
-                                       {QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas")}});
-    UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+    const QString pdf = installTwoBooks();
 
     EXPECT_FALSE(ShelfModel::createShelf(QStringLiteral("  ")).has_value());
     const auto a = ShelfModel::createShelf(QStringLiteral("Cardiology"));
