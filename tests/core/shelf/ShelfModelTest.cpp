@@ -113,7 +113,7 @@ TEST_F(ShelfModelTest, SortOrders)
 
 TEST_F(ShelfModelTest, SearchFindsTitlesThenTablesOfContents)
 {
-    const QString pdf = installTwoBooks();
+    installTwoBooks();
 
     const std::pair<const char *, QStringList> cases[] = {
         {"anatomy basics", {QStringLiteral("anatomy-basics.epub")}},
