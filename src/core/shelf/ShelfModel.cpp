@@ -262,6 +262,9 @@ std::optional<LabelMaster> ShelfModel::createShelf(const QString &name)
 
 bool ShelfModel::renameShelf(qint64 labelID, const QString &name)
 {
+    const QList<LabelMaster> shelves = labels();
+    if (shelves.isEmpty() || shelves.first().labelID == labelID)
+        return false; // the first shelf keeps its name
     auto label = DataBaseHelper::getLabelByLabelID(labelID);
     if (!label || name.trimmed().isEmpty())
         return false;

@@ -64,6 +64,7 @@ public:
 
     // A new shelf; absent for an empty name.
     static std::optional<LabelMaster> createShelf(const QString &name);
+    // Renames a shelf other than the first; false for an empty name.
     static bool renameShelf(qint64 labelID, const QString &name);
     // Swaps the order of the shelves at rows `from` and `to` of labels(); the
     // first row neither moves nor is dropped on. Whether it swapped.

@@ -141,6 +141,7 @@ TEST_F(ShelfModelTest, ShelvesCreateRenameSwapMoveAndDelete)
     EXPECT_TRUE(ShelfModel::renameShelf(*a->labelID, QStringLiteral("Heart")));
     EXPECT_FALSE(ShelfModel::renameShelf(*a->labelID, QString()));
     EXPECT_FALSE(ShelfModel::renameShelf(999, QStringLiteral("x")));
+    EXPECT_FALSE(ShelfModel::renameShelf(1, QStringLiteral("x"))) << "the first shelf keeps its name";
 
     EXPECT_FALSE(ShelfModel::swapShelves(0, 1)) << "the first shelf stays first";
     EXPECT_FALSE(ShelfModel::swapShelves(1, 3));
