@@ -1,17 +1,25 @@
 #include "ShelfVC.h"
 
 #include "MainWindow.h"
-#include "app/AppDelegate.h"
 #include "app/Analytics.h"
+#include "app/AppDelegate.h"
 #include "app/DataFolder.h"
+#include "app/MsgBox.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
-#include "shelf/ShelfModel.h"
-#include "sync/QMShareHelper.h"
 #include "util/NotificationCenter.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QMenu>
+#include <QNetworkRequest>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QVBoxLayout>
 
 ShelfVC::ShelfVC(AppDelegate &app)
@@ -27,13 +35,59 @@ ShelfVC::ShelfVC(AppDelegate &app)
                 m_app.changeToStore();
         });
     });
+
+    m_shelfBox = new QComboBox(m_toolbar);
+    m_shelfBox->setObjectName(QStringLiteral("shelfBox"));
+    m_shelfBox->setToolTip(QStringLiteral("本棚"));
+    m_toolbar->addWidget(m_shelfBox);
+    connect(m_shelfBox, &QComboBox::activated, this, [this](int row) { showShelf(row + 1); });
+
+    auto *shelfMenu = new QMenu(this);
+    shelfMenu->addAction(QStringLiteral("新規"), this, &ShelfVC::askNewShelf);
+    shelfMenu->addAction(QStringLiteral("名前を変更"), this, &ShelfVC::askRenameShelf);
+    shelfMenu->addAction(QStringLiteral("削除"), this, [this] { deleteShelf(m_pageID - 1); });
+    auto *shelfButton = new QToolButton(m_toolbar);
+    shelfButton->setText(QStringLiteral("本棚"));
+    shelfButton->setMenu(shelfMenu);
+    shelfButton->setPopupMode(QToolButton::InstantPopup);
+    m_toolbar->addWidget(shelfButton);
+
+    m_sortBox = new QComboBox(m_toolbar);
+    m_sortBox->setObjectName(QStringLiteral("sortBox"));
+    m_sortBox->addItems(ShelfModel::sortList());
+    m_sortBox->setToolTip(QStringLiteral("並べ替え"));
+    m_toolbar->addWidget(m_sortBox);
+    connect(m_sortBox, &QComboBox::activated, this, [this](int row) { chooseSort(ShelfModel::sortList().at(row)); });
+
+    m_search = new QLineEdit(m_toolbar);
+    m_search->setObjectName(QStringLiteral("searchField"));
+    m_search->setPlaceholderText(QStringLiteral("検索"));
+    m_search->setClearButtonEnabled(true);
+    m_search->setMaximumWidth(220);
+    m_toolbar->addWidget(m_search);
+    connect(m_search, &QLineEdit::returnPressed, this, [this] { searchBook(m_search->text()); });
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text.isEmpty())
+            searchBook(text);
+    });
+
+    m_toolbar->addAction(QStringLiteral("PDFを取り込む"), this, &ShelfVC::askImportPdf);
+
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("bookList"));
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_list);
     connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
         const QString fileName = item->data(Qt::UserRole).toString();
         m_app.changeToReader(ShelfModel::readerInfo(entryFor(fileName), &m_app.shareHelper()));
+    });
+    connect(m_list, &QWidget::customContextMenuRequested, this, &ShelfVC::showBookMenu);
+    auto *del = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, [this] {
+        if (QListWidgetItem *item = m_list->currentItem())
+            deleteBook(item->data(Qt::UserRole).toString());
     });
     NotificationCenter::defaultCenter().observe(QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
     appear();
@@ -54,22 +108,193 @@ QVariantMap ShelfVC::bookInfo(const QString &fileName)
 void ShelfVC::appear()
 {
     m_app.window()->installToolbar(m_toolbar);
-    const auto label = DataBaseHelper::getLabelByLabelID(1);
-    const QString name = label ? label->labelName.value_or(QStringLiteral("本棚")) : QStringLiteral("本棚");
+    setShelf();
+}
+
+qint64 ShelfVC::shownLabelID() const
+{
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    if (m_pageID < 1 || m_pageID > shelves.size())
+        return 1;
+    return shelves.at(m_pageID - 1).labelID.value_or(1);
+}
+
+void ShelfVC::fillShelfBox()
+{
+    const QSignalBlocker block(m_shelfBox);
+    m_shelfBox->clear();
+    for (const LabelMaster &l : ShelfModel::labels())
+        m_shelfBox->addItem(l.labelName.value_or(QString()).isEmpty() ? QStringLiteral("本棚") : *l.labelName);
+    m_shelfBox->setCurrentIndex(m_pageID - 1);
+}
+
+void ShelfVC::setShelf()
+{
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    if (m_pageID < 1 || m_pageID > shelves.size())
+        m_pageID = 1;
+    const QString stored = shelves.isEmpty() ? QString() : shelves.at(m_pageID - 1).labelName.value_or(QString());
+    const QString name = stored.isEmpty() ? QStringLiteral("本棚") : stored;
     m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), name));
     Analytics::shared().sendGoogleAnalyticsWithScreenName(name);
+    fillShelfBox();
     reload();
+}
+
+void ShelfVC::showShelf(int pageID)
+{
+    m_pageID = pageID;
+    setShelf();
 }
 
 void ShelfVC::reload()
 {
+    {
+        const QSignalBlocker block(m_sortBox);
+        m_sortBox->setCurrentIndex(int(ShelfModel::sortList().indexOf(ShelfModel::currentSort())));
+    }
     m_list->clear();
-    for (const ShelfEntry &e : ShelfModel::items(1, std::nullopt)) {
+    for (const ShelfEntry &e : ShelfModel::items(shownLabelID(), m_searchBookList)) {
         const auto b = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {e.fileName});
         const QString title = b ? b->title.value_or(e.fileName) : e.fileName;
         const QString creator = b ? b->creator.value_or(QString()) : QString();
         auto *item = new QListWidgetItem(creator.isEmpty() ? title : QStringLiteral("%1 — %2").arg(title, creator));
         item->setData(Qt::UserRole, e.fileName);
+        item->setToolTip(e.fileName);
         m_list->addItem(item);
     }
+}
+
+void ShelfVC::searchBook(const QString &text)
+{
+    if (text.isEmpty())
+        m_searchBookList.reset();
+    else
+        m_searchBookList = ShelfModel::search(text, shownLabelID());
+    reload();
+}
+
+void ShelfVC::chooseSort(const QString &label)
+{
+    ShelfModel::setSort(label);
+    reload();
+}
+
+void ShelfVC::deleteBook(const QString &fileName)
+{
+    ShelfModel::deleteBook(entryFor(fileName));
+    reload();
+}
+
+void ShelfVC::moveBook(const QString &fileName, int shelfIndex)
+{
+    ShelfModel::moveBook(fileName, shelfIndex);
+    reload();
+}
+
+void ShelfVC::showBookMenu(const QPoint &pos)
+{
+    QListWidgetItem *item = m_list->itemAt(pos);
+    if (!item)
+        return;
+    const QString fileName = item->data(Qt::UserRole).toString();
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("削除"), this, [this, fileName] { deleteBook(fileName); });
+    QMenu *move = menu.addMenu(QStringLiteral("書籍を移動する"));
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    for (int i = 0; i < shelves.size(); ++i) {
+        const QString name = shelves.at(i).labelName.value_or(QString());
+        QAction *a = move->addAction(name.isEmpty() ? QStringLiteral("本棚") : name, this,
+                                     [this, fileName, i] { moveBook(fileName, i); });
+        a->setEnabled(i != m_pageID - 1);
+    }
+    menu.exec(m_list->viewport()->mapToGlobal(pos));
+}
+
+bool ShelfVC::newShelf(const QString &name)
+{
+    if (!ShelfModel::createShelf(name))
+        return false;
+    fillShelfBox();
+    return true;
+}
+
+bool ShelfVC::renameShelf(int row, const QString &name)
+{
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    if (row < 0 || row >= shelves.size() || !ShelfModel::renameShelf(shelves.at(row).labelID.value_or(-1), name))
+        return false;
+    setShelf();
+    return true;
+}
+
+void ShelfVC::deleteShelf(int row)
+{
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    if (row <= 0 || row >= shelves.size())
+        return; // the first shelf stays
+    const LabelMaster shelf = shelves.at(row);
+    const qint64 labelID = shelf.labelID.value_or(-1);
+    auto finish = [this, labelID, row](bool deleteBooks) {
+        if (m_pageID - 1 == row)
+            m_pageID = 1;
+        else if (shownLabelID() > labelID)
+            --m_pageID;
+        ShelfModel::deleteShelf(labelID, deleteBooks);
+        setShelf();
+    };
+    if (ShelfModel::booksOnShelf(labelID) == 0) {
+        finish(false);
+        return;
+    }
+    const QString name = shelf.labelName.value_or(QString());
+    MsgBox::ask(QStringLiteral("%1に本が存在されていますが、%2のすべての本を削除してもよろしいですか?").arg(name, name),
+                QStringLiteral("確認"), [finish](bool ok) {
+                    if (ok)
+                        finish(true);
+                });
+}
+
+void ShelfVC::askNewShelf()
+{
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("新規"), QStringLiteral("本棚の名前"), QLineEdit::Normal,
+                                               QString(), &ok);
+    if (ok)
+        newShelf(name);
+}
+
+void ShelfVC::askRenameShelf()
+{
+    if (m_pageID <= 1) {
+        MsgBox::infoMessage(QStringLiteral("この本棚の名前は変更できません"));
+        return;
+    }
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("名前を変更"), QStringLiteral("本棚の名前"),
+                                               QLineEdit::Normal, m_shelfBox->currentText(), &ok);
+    if (ok)
+        renameShelf(m_pageID - 1, name);
+}
+
+void ShelfVC::askImportPdf()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("PDFを取り込む"), QString(),
+                                                      QStringLiteral("PDF (*.pdf *.PDF)"));
+    if (!path.isEmpty())
+        importPdf(path);
+}
+
+void ShelfVC::importPdf(const QString &path)
+{
+    // Installed like a store download under the identifier of books from disk.
+    QUrl url = QUrl::fromLocalFile(path);
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("book_id"), QStringLiteral("999999"));
+    query.addQueryItem(QStringLiteral("bookId"), QStringLiteral("9999999999"));
+    query.addQueryItem(QStringLiteral("bookTitle"), url.fileName());
+    query.addQueryItem(QStringLiteral("bookAuthor"), QStringLiteral("未知"));
+    query.addQueryItem(QStringLiteral("bookPublisher"), QStringLiteral("未知"));
+    url.setQuery(query);
+    m_app.downloadFromExternal(QNetworkRequest(url));
 }

@@ -1,11 +1,18 @@
-// The shelf: the books of the library, opened in the reader. (The full
-// shelf with its shelves, covers and sorting builds on this screen.)
+// The shelf: the books of the shown shelf in a list, with the shelf chooser,
+// the sort orders, the search field, the book menu ("削除", "書籍を移動する"),
+// the shelf menu ("名前を変更", "削除"), new shelves and importing a PDF.
+// The rules live in ShelfModel; this screen only draws them.
+//
+// Main thread only.
 #pragma once
 
 #include "ScreenVC.h"
 #include "shelf/ShelfModel.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <optional>
 
 class ShelfVC : public ScreenVC
 {
@@ -15,14 +22,47 @@ public:
     void appear() override;
     QToolBar *toolbar() override { return m_toolbar; }
     QListWidget *list() const { return m_list; }
+    QComboBox *shelfBox() const { return m_shelfBox; }
+    QComboBox *sortBox() const { return m_sortBox; }
+    QLineEdit *searchField() const { return m_search; }
 
     // The book info dictionary the reader opens a book of the contents
     // folder with (no annotation download).
     static QVariantMap bookInfo(const QString &fileName);
     static ShelfEntry entryFor(const QString &fileName);
+
+    // The shown shelf, from 1 in the order of the shelf list.
+    int pageID() const { return m_pageID; }
+    void showShelf(int pageID);
+    // Redraws the shown shelf's books.
     void reload();
 
+    // What the controls do, callable without them.
+    void searchBook(const QString &text);
+    void chooseSort(const QString &label);
+    void deleteBook(const QString &fileName);
+    void moveBook(const QString &fileName, int shelfIndex);
+    bool newShelf(const QString &name);
+    bool renameShelf(int row, const QString &name);
+    // Deletes the shelf at `row`; a shelf holding books is deleted, with
+    // them, only after the user confirms.
+    void deleteShelf(int row);
+    void importPdf(const QString &path);
+
 private:
+    void setShelf();
+    void fillShelfBox();
+    void showBookMenu(const QPoint &pos);
+    void askNewShelf();
+    void askRenameShelf();
+    void askImportPdf();
+    qint64 shownLabelID() const;
+
     QToolBar *m_toolbar;
+    QComboBox *m_shelfBox;
+    QComboBox *m_sortBox;
+    QLineEdit *m_search;
     QListWidget *m_list;
+    int m_pageID = 1;
+    std::optional<QStringList> m_searchBookList;
 };

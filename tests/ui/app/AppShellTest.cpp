@@ -7,6 +7,7 @@
 #include "app/UserDefaults.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
+#include "screens/ShelfVC.h"
 #include "sheets/DevicesWindow.h"
 #include "store/KeyChainStore.h"
 #include "store/VamoManager.h"
@@ -15,6 +16,7 @@
 #include "support/Wait.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -260,6 +262,64 @@ TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
     EXPECT_EQ(book->title, QStringLiteral("Nursing Notes")) << "the link's query is the PDF's info";
     EXPECT_EQ(book->printable, 1);
     EXPECT_GE(m_app->shelfVC()->list()->count(), 1);
+}
+
+TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
+{
+    QDir(DataFolder::contentsFolder()).removeRecursively();
+    UserDefaults::remove(QString::fromLatin1(UserDefaults::hasBuildBookInfo));
+    UserDefaults::remove(QString::fromLatin1(UserDefaults::sort));
+    installSampleBook(QStringLiteral("anatomy-basics.epub"));
+    installSampleBook(QStringLiteral("臨床薬理学ノート.epub"));
+    launch();
+    m_app->changeToShelf();
+    ShelfVC *shelf = m_app->shelfVC();
+    auto shown = [shelf] {
+        QStringList names;
+        for (int i = 0; i < shelf->list()->count(); ++i)
+            names << shelf->list()->item(i)->data(Qt::UserRole).toString();
+        return names;
+    };
+    EXPECT_EQ(shown(), (QStringList{QStringLiteral("anatomy-basics.epub"), QStringLiteral("臨床薬理学ノート.epub")}))
+        << "loose books registered on first showing, in registration order";
+    EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - マイ本棚")));
+
+    shelf->chooseSort(ShelfModel::sortList().at(3));
+    EXPECT_EQ(shown().first(), QStringLiteral("臨床薬理学ノート.epub")) << "title descending";
+    EXPECT_EQ(shelf->sortBox()->currentIndex(), 3);
+    shelf->searchBook(QStringLiteral("Cardiac"));
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("anatomy-basics.epub")}) << "found in the table of contents";
+    shelf->searchBook(QString());
+    EXPECT_EQ(shown().size(), 2);
+
+    ASSERT_TRUE(shelf->newShelf(QStringLiteral("Cardiology")));
+    EXPECT_EQ(shelf->shelfBox()->count(), 2);
+    shelf->moveBook(QStringLiteral("anatomy-basics.epub"), 1);
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("臨床薬理学ノート.epub")});
+    shelf->showShelf(2);
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("anatomy-basics.epub")});
+    ASSERT_TRUE(shelf->renameShelf(1, QStringLiteral("Heart")));
+    EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - Heart")));
+    EXPECT_FALSE(shelf->renameShelf(0, QStringLiteral("x")));
+    shelf->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-list.png"));
+
+    // A shelf holding books goes, with its books, once the user says "OK".
+    shelf->deleteShelf(1);
+    ASSERT_TRUE(waitUntil([&] { return shelf->shelfBox()->count() == 1; }));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("確認"));
+    EXPECT_EQ(shelf->pageID(), 1);
+    EXPECT_FALSE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")));
+
+    shelf->deleteBook(QStringLiteral("臨床薬理学ノート.epub"));
+    EXPECT_TRUE(shown().isEmpty());
+
+    // A PDF from disk is installed like a download, without a store account.
+    shelf->importPdf(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
+    ASSERT_TRUE(waitUntil([&] { return shown().contains(QStringLiteral("nursing-notes.pdf")); }, 20000));
+    const auto pdf = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='nursing-notes.pdf'"));
+    ASSERT_TRUE(pdf.has_value());
+    EXPECT_EQ(pdf->identifier, QStringLiteral("9999999999"));
+    EXPECT_EQ(pdf->creator, QStringLiteral("未知"));
 }
 
 TEST_F(AppShellTest, MessageBoxes)
