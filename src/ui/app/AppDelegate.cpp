@@ -187,8 +187,8 @@ void AppDelegate::changeToStoreDownloadPage(const QNetworkRequest &request, cons
 
 bool AppDelegate::preparePdfCover(const QString &pdfPath)
 {
-    QString cover = pdfPath;
-    cover.replace(QStringLiteral(".pdf"), QStringLiteral(".cover"));
+    // Only the extension changes: a folder named like "x.pdf" stays as it is.
+    const QString cover = pdfPath.left(pdfPath.size() - 4) + QStringLiteral(".cover");
     if (QFileInfo::exists(cover))
         return true;
     QPdfDocument pdf;

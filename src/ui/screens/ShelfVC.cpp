@@ -9,7 +9,9 @@
 #include "library/LibraryStore.h"
 #include "util/NotificationCenter.h"
 
+#include <QActionGroup>
 #include <QCoreApplication>
+#include <QScrollBar>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -73,9 +75,23 @@ ShelfVC::ShelfVC(AppDelegate &app)
 
     m_toolbar->addAction(QStringLiteral("PDFを取り込む"), this, &ShelfVC::askImportPdf);
 
+    auto *modes = new QActionGroup(this);
+    QAction *grid = m_toolbar->addAction(QStringLiteral("グリッド"), this, [this] { setGridMode(true); });
+    QAction *list = m_toolbar->addAction(QStringLiteral("リスト"), this, [this] { setGridMode(false); });
+    for (QAction *a : {grid, list}) {
+        a->setCheckable(true);
+        modes->addAction(a);
+    }
+    grid->setChecked(true);
+
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("bookList"));
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setUniformItemSizes(true);
+    m_coverTimer.setInterval(0);
+    m_coverTimer.setSingleShot(true);
+    connect(&m_coverTimer, &QTimer::timeout, this, &ShelfVC::loadSomeCovers);
+    connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, &m_coverTimer, qOverload<>(&QTimer::start));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_list);
@@ -90,6 +106,7 @@ ShelfVC::ShelfVC(AppDelegate &app)
             deleteBook(item->data(Qt::UserRole).toString());
     });
     NotificationCenter::defaultCenter().observe(QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
+    setGridMode(true);
     appear();
 }
 
@@ -161,8 +178,66 @@ void ShelfVC::reload()
         auto *item = new QListWidgetItem(creator.isEmpty() ? title : QStringLiteral("%1 — %2").arg(title, creator));
         item->setData(Qt::UserRole, e.fileName);
         item->setToolTip(e.fileName);
+        item->setData(Qt::UserRole + 1, QVariant::fromValue(e.path));
+        item->setData(Qt::UserRole + 2, e.isPdf);
+        item->setData(Qt::UserRole + 3, title);
+        if (m_grid) {
+            const QPixmap known = m_covers.cached(e);
+            item->setIcon(known.isNull() ? QIcon(CoverCache::placeholder(title)) : QIcon(known));
+            item->setData(Qt::UserRole + 4, !known.isNull());
+        }
         m_list->addItem(item);
     }
+    m_coverTimer.start();
+}
+
+void ShelfVC::setGridMode(bool grid)
+{
+    m_grid = grid;
+    if (grid) {
+        m_list->setViewMode(QListView::IconMode);
+        m_list->setIconSize(CoverCache::kCoverSize);
+        m_list->setGridSize(CoverCache::kCellSize + QSize(0, 40));
+        m_list->setResizeMode(QListView::Adjust);
+        m_list->setMovement(QListView::Static);
+        m_list->setWordWrap(true);
+        m_list->setStyleSheet(QStringLiteral("QListWidget#bookList { background: #3b2a1e; color: #f4f1e8; }"));
+    } else {
+        m_list->setViewMode(QListView::ListMode);
+        m_list->setIconSize(QSize());
+        m_list->setGridSize(QSize());
+        m_list->setWordWrap(false);
+        m_list->setStyleSheet(QString());
+    }
+    reload();
+}
+
+void ShelfVC::loadSomeCovers()
+{
+    if (!m_grid)
+        return;
+    // Visible items first, then the rest; a handful per turn keeps the
+    // window answering while a large shelf fills in.
+    const QRect visible = m_list->viewport()->rect();
+    QList<QListWidgetItem *> pending;
+    QList<QListWidgetItem *> later;
+    for (int i = 0; i < m_list->count(); ++i) {
+        QListWidgetItem *item = m_list->item(i);
+        if (item->data(Qt::UserRole + 4).toBool())
+            continue;
+        (m_list->visualItemRect(item).intersects(visible) ? pending : later).append(item);
+    }
+    pending += later;
+    const int batch = 8;
+    for (int i = 0; i < std::min<int>(batch, int(pending.size())); ++i) {
+        QListWidgetItem *item = pending.at(i);
+        const QString path = item->data(Qt::UserRole + 1).toString();
+        const ShelfEntry entry{path, item->data(Qt::UserRole).toString(), item->data(Qt::UserRole + 2).toBool(), {}};
+        item->setIcon(QIcon(m_covers.cover(entry, item->data(Qt::UserRole + 3).toString())));
+        item->setData(Qt::UserRole + 4, true);
+    }
+    if (pending.size() > batch)
+        m_coverTimer.start();
 }
 
 void ShelfVC::searchBook(const QString &text)

@@ -6,12 +6,14 @@
 // Main thread only.
 #pragma once
 
+#include "CoverCache.h"
 #include "ScreenVC.h"
 #include "shelf/ShelfModel.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTimer>
 #include <optional>
 
 class ShelfVC : public ScreenVC
@@ -30,6 +32,10 @@ public:
     // folder with (no annotation download).
     static QVariantMap bookInfo(const QString &fileName);
     static ShelfEntry entryFor(const QString &fileName);
+
+    // Covers on shelf boards (the default) or a list of titles.
+    bool gridMode() const { return m_grid; }
+    void setGridMode(bool grid);
 
     // The shown shelf, from 1 in the order of the shelf list.
     int pageID() const { return m_pageID; }
@@ -57,6 +63,9 @@ private:
     void askRenameShelf();
     void askImportPdf();
     qint64 shownLabelID() const;
+    // Makes a few missing covers, visible rows first, and comes back for the
+    // rest on the next turn of the event loop.
+    void loadSomeCovers();
 
     QToolBar *m_toolbar;
     QComboBox *m_shelfBox;
@@ -65,4 +74,7 @@ private:
     QListWidget *m_list;
     int m_pageID = 1;
     std::optional<QStringList> m_searchBookList;
+    bool m_grid = true;
+    CoverCache m_covers;
+    QTimer m_coverTimer;
 };

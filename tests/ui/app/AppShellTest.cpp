@@ -283,6 +283,16 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     EXPECT_EQ(shown(), (QStringList{QStringLiteral("anatomy-basics.epub"), QStringLiteral("臨床薬理学ノート.epub")}))
         << "loose books registered on first showing, in registration order";
     EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - マイ本棚")));
+    ASSERT_TRUE(shelf->gridMode()) << "covers first";
+    EXPECT_TRUE(waitUntil([&] {
+        for (int i = 0; i < shelf->list()->count(); ++i)
+            if (!shelf->list()->item(i)->data(Qt::UserRole + 4).toBool())
+                return false;
+        return true;
+    })) << "every cover is made after the shelf shows";
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-grid.png"));
+    shelf->setGridMode(false);
+    EXPECT_EQ(shown().size(), 2) << "the list mode shows the same books";
 
     shelf->chooseSort(ShelfModel::sortList().at(3));
     EXPECT_EQ(shown().first(), QStringLiteral("臨床薬理学ノート.epub")) << "title descending";
@@ -301,7 +311,7 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     ASSERT_TRUE(shelf->renameShelf(1, QStringLiteral("Heart")));
     EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - Heart")));
     EXPECT_FALSE(shelf->renameShelf(0, QStringLiteral("x")));
-    shelf->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-list.png"));
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-list.png"));
 
     // A shelf holding books goes, with its books, once the user says "OK".
     shelf->deleteShelf(1);
