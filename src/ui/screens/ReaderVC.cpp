@@ -2,6 +2,8 @@
 
 #include "MainWindow.h"
 #include "app/AppDelegate.h"
+#include "app/MsgBox.h"
+#include "app/UserDefaults.h"
 #include "content/BookWebProfile.h"
 #include "content/EPUBManager.h"
 #include "library/LibraryStore.h"
@@ -11,6 +13,10 @@
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPdfView>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -26,7 +32,19 @@ ReaderVC::ReaderVC(AppDelegate &app)
     m_toolbar->addAction(QStringLiteral("◀"), this, [this] { goToPage(m_page - 1); });
     m_toolbar->addAction(QStringLiteral("▶"), this, [this] { goToPage(m_page + 1); });
     m_pageLabel = new QLabel(this);
+    m_pageLabel->setObjectName(QStringLiteral("pageLabel"));
     m_toolbar->addWidget(m_pageLabel);
+    m_fontDown = m_toolbar->addAction(QStringLiteral("A−"), this, &ReaderVC::fontSizeDown);
+    m_fontDefault = m_toolbar->addAction(QStringLiteral("A"), this, &ReaderVC::fontSizeDefault);
+    m_fontUp = m_toolbar->addAction(QStringLiteral("A+"), this, &ReaderVC::fontSizeUp);
+    m_fontDown->setShortcut(QKeySequence::ZoomOut);
+    m_fontUp->setShortcut(QKeySequence::ZoomIn);
+    for (QAction *a : {m_fontDown, m_fontDefault, m_fontUp})
+        a->setVisible(false);
+    auto *back = new QShortcut(QKeySequence(Qt::Key_Left), this);
+    connect(back, &QShortcut::activated, this, [this] { goToPage(m_page - 1); });
+    auto *forward = new QShortcut(QKeySequence(Qt::Key_Right), this);
+    connect(forward, &QShortcut::activated, this, [this] { goToPage(m_page + 1); });
     new QVBoxLayout(this);
     layout()->setContentsMargins(0, 0, 0, 0);
 }
@@ -61,13 +79,124 @@ void ReaderVC::appear()
         return;
     }
     m_epub = std::make_unique<EPUBManager>(info.value(QStringLiteral("url")).toUrl());
-    m_web = new QWebEngineView(this);
+    if (m_epub->spine().isEmpty()) {
+        MsgBox::errorMessage(QStringLiteral("この本を開けません"));
+        return;
+    }
+    m_split = new QSplitter(this);
+    m_outline = new QTreeWidget(m_split);
+    m_outline->setObjectName(QStringLiteral("outline"));
+    m_outline->setHeaderHidden(true);
+    m_outline->setWordWrap(true);
+    if (m_epub->toc())
+        fillOutline(nullptr, *m_epub->toc(), 0);
+    m_outline->setVisible(m_outline->topLevelItemCount() > 0);
+    connect(m_outline, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) { openOutlineItem(item); });
+    connect(m_outline, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { openOutlineItem(item); });
+    m_web = new QWebEngineView(m_split);
     m_web->setObjectName(QStringLiteral("bookView"));
     m_web->setPage(new QWebEnginePage(BookWebProfile::shared(), m_web));
-    m_web->page()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize,
-                                           info.value(QStringLiteral("fontSize"), 16).toInt());
-    layout()->addWidget(m_web);
+    connect(m_web, &QWebEngineView::urlChanged, this, &ReaderVC::pageShown);
+    m_split->setStretchFactor(1, 1);
+    m_split->setSizes({240, std::max(400, width() - 240)});
+    layout()->addWidget(m_split);
+    for (QAction *a : {m_fontDown, m_fontDefault, m_fontUp})
+        a->setVisible(true);
+    // The size last chosen in any book, else the book's own.
+    const QVariant stored = UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize));
+    setFontSize(stored.isValid() ? stored.toInt() : info.value(QStringLiteral("fontSize"), kDefaultFontSize).toInt());
     goToPage(std::max(0, last));
+}
+
+int ReaderVC::fontSize() const
+{
+    return m_web ? m_web->page()->settings()->fontSize(QWebEngineSettings::DefaultFontSize) : kDefaultFontSize;
+}
+
+void ReaderVC::setFontSize(int size)
+{
+    if (!m_web)
+        return;
+    size = std::clamp(size, kMinFontSize, kMaxFontSize);
+    m_web->page()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize, size);
+    m_fontDown->setEnabled(size > kMinFontSize);
+    m_fontUp->setEnabled(size < kMaxFontSize);
+}
+
+void ReaderVC::fontSizeDown()
+{
+    setFontSize(fontSize() - 1);
+}
+
+void ReaderVC::fontSizeUp()
+{
+    setFontSize(fontSize() + 1);
+}
+
+void ReaderVC::fontSizeDefault()
+{
+    setFontSize(kDefaultFontSize);
+}
+
+void ReaderVC::fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth)
+{
+    if (depth > 32)
+        return;
+    for (const QVariant &v : entries) {
+        const QVariantMap e = v.toMap();
+        QStringList lines{e.value(QStringLiteral("text")).toString()};
+        QStringList extra;
+        for (const char *key : {"category", "author"})
+            if (const QString t = e.value(QLatin1String(key)).toString(); !t.isEmpty())
+                extra << t;
+        if (!extra.isEmpty())
+            lines << extra.join(u'\n');
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_outline);
+        item->setText(0, lines.join(u'\n'));
+        QFont bold = item->font(0);
+        bold.setBold(true);
+        item->setFont(0, bold);
+        item->setData(0, Qt::UserRole, e.value(QStringLiteral("content")));
+        item->setData(0, Qt::UserRole + 1, e.value(QStringLiteral("id")));
+        fillOutline(item, e.value(QStringLiteral("child")).toList(), depth + 1);
+    }
+}
+
+void ReaderVC::openOutlineItem(QTreeWidgetItem *item)
+{
+    if (!item || !m_epub || m_selectingOutline)
+        return;
+    QString target = item->data(0, Qt::UserRole).toString();
+    if (target.isEmpty())
+        target = m_epub->manifest().value(item->data(0, Qt::UserRole + 1).toString()).toMap().value(QStringLiteral("href")).toString();
+    if (target.isEmpty())
+        return;
+    saveStatus();
+    m_web->load(m_epub->urlForContent(target));
+}
+
+void ReaderVC::pageShown(const QUrl &url)
+{
+    if (!m_epub)
+        return;
+    const QString path = url.path();
+    for (int i = 0; i < m_epub->spine().size(); ++i) {
+        const QString href = m_epub->spine().at(i).toMap().value(QStringLiteral("href")).toString();
+        if (!href.isEmpty() && path.endsWith(href)) {
+            m_page = i;
+            m_pageLabel->setText(QStringLiteral("%1/%2").arg(i + 1).arg(m_epub->spine().size()));
+        }
+    }
+    // The outline row of the shown document, without following it again.
+    m_selectingOutline = true;
+    for (QTreeWidgetItemIterator it(m_outline); *it; ++it) {
+        const QString content = (*it)->data(0, Qt::UserRole).toString().section(u'#', 0, 0);
+        if (!content.isEmpty() && path.endsWith(content)) {
+            m_outline->setCurrentItem(*it);
+            break;
+        }
+    }
+    m_selectingOutline = false;
 }
 
 void ReaderVC::goToPage(int page)
@@ -86,7 +215,7 @@ void ReaderVC::goToPage(int page)
     m_page = page;
     const QString href = m_epub->spine().at(page).toMap().value(QStringLiteral("href")).toString();
     m_web->load(m_epub->urlForContent(href));
-    m_pageLabel->setText(QStringLiteral("%1 / %2").arg(page + 1).arg(m_epub->spine().size()));
+    m_pageLabel->setText(QStringLiteral("%1/%2").arg(page + 1).arg(m_epub->spine().size()));
 }
 
 void ReaderVC::saveStatus()
@@ -99,6 +228,10 @@ void ReaderVC::saveStatus()
     status.BookID = bookID;
     status.lastOpenPage = m_page;
     if (m_web)
-        status.fontSetting = m_web->page()->settings()->fontSize(QWebEngineSettings::DefaultFontSize);
+        status.fontSetting = fontSize();
     store.save(status);
+    if (m_web) {
+        UserDefaults::setValue(QString::fromLatin1(UserDefaults::bookFontSize), fontSize());
+        UserDefaults::synchronize();
+    }
 }

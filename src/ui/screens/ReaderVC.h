@@ -1,6 +1,7 @@
 // The reader: an EPUB in the book web view (one spine item at a time) or a
 // PDF in the PDF view; the reading state is saved when it is left. (The full
-// reader with its outline, annotations and search builds on this screen.)
+// reader's annotations and search build on this screen.) EPUB pages come
+// with an outline of the table of contents, page buttons and the font size.
 #pragma once
 
 #include "ScreenVC.h"
@@ -9,7 +10,11 @@
 #include <memory>
 
 class EPUBManager;
+class QAction;
 class QLabel;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
 class QPdfDocument;
 class QWebEngineView;
 
@@ -29,15 +34,43 @@ public:
     int page() const { return m_page; }
     void goToPage(int page);
     QWebEngineView *web() const { return m_web; }
+    QTreeWidget *outline() const { return m_outline; }
+    QLabel *pageLabel() const { return m_pageLabel; }
+
+    // The book view's default font size, 11 to 27 (EPUB).
+    static constexpr int kMinFontSize = 11;
+    static constexpr int kMaxFontSize = 27;
+    static constexpr int kDefaultFontSize = 16;
+    int fontSize() const;
+    void fontSizeDown();
+    void fontSizeUp();
+    void fontSizeDefault();
+    QAction *fontDownAction() const { return m_fontDown; }
+    QAction *fontUpAction() const { return m_fontUp; }
+
+    // Follows the outline entry of `item`: its "content", else the manifest
+    // href of its "id".
+    void openOutlineItem(QTreeWidgetItem *item);
 
 private:
     void saveStatus();
+    void setFontSize(int size);
+    void fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth);
+    // Keeps the page number, page label and outline row in step with the
+    // document the book view shows.
+    void pageShown(const QUrl &url);
 
     QToolBar *m_toolbar;
     QLabel *m_pageLabel;
     QWebEngineView *m_web = nullptr;
+    QSplitter *m_split = nullptr;
+    QTreeWidget *m_outline = nullptr;
+    QAction *m_fontDown = nullptr;
+    QAction *m_fontUp = nullptr;
+    QAction *m_fontDefault = nullptr;
     std::unique_ptr<EPUBManager> m_epub;
     QPdfDocument *m_pdf = nullptr;
     int m_page = 0;
     bool m_loaded = false;
+    bool m_selectingOutline = false;
 };

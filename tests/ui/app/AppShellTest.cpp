@@ -17,6 +17,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QLineEdit>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -48,9 +51,11 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             for (QWidget *w : QApplication::topLevelWidgets()) {
                 auto *box = qobject_cast<QMessageBox *>(w);
-                if (!box || !box->isVisible() || m_answered.contains(box))
+                // Marked on the box itself: a new box may reuse a deleted
+                // one's address.
+                if (!box || !box->isVisible() || box->property("answered").toBool())
                     continue;
-                m_answered.insert(box);
+                box->setProperty("answered", true);
                 seen.append({box->text(), box->informativeText(), currentScreen ? currentScreen() : QString()});
                 if (!box->buttons().isEmpty())
                     box->buttons().value(button, box->buttons().first())->click();
@@ -61,7 +66,6 @@ public:
 
 private:
     QTimer m_timer;
-    QSet<QMessageBox *> m_answered;
 };
 
 class AppShellTest : public ::testing::Test
@@ -262,6 +266,79 @@ TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
     EXPECT_EQ(book->title, QStringLiteral("Nursing Notes")) << "the link's query is the PDF's info";
     EXPECT_EQ(book->printable, 1);
     EXPECT_GE(m_app->shelfVC()->list()->count(), 1);
+}
+
+TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
+{
+    launch();
+    UserDefaults::remove(QString::fromLatin1(UserDefaults::bookFontSize));
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    BookStatusData saved;
+    saved.BookID = 1;
+    saved.lastOpenPage = 1;
+    saved.fontSetting = 20;
+    LibraryStore::main().insert(saved);
+
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    ASSERT_TRUE(reader && reader->web());
+    EXPECT_EQ(reader->page(), 1) << "opens at the saved page";
+    EXPECT_EQ(reader->fontSize(), 20) << "no size chosen yet: the book's own";
+    auto label = [&] { return reader->pageLabel()->text(); };
+    ASSERT_TRUE(waitUntil([&] { return reader->web()->url().scheme() == u"epub"; }));
+
+    // Paging stops at both ends.
+    const int pages = label().section(u'/', 1).toInt();
+    ASSERT_GT(pages, 1);
+    for (int i = 0; i < pages + 2; ++i)
+        reader->goToPage(reader->page() + 1);
+    EXPECT_EQ(reader->page(), pages - 1);
+    EXPECT_TRUE(waitUntil([&] { return label() == QStringLiteral("%1/%1").arg(pages); })) << label().toStdString();
+    for (int i = 0; i < pages + 2; ++i)
+        reader->goToPage(reader->page() - 1);
+    EXPECT_EQ(reader->page(), 0);
+
+    ASSERT_TRUE(waitUntil([&] { return reader->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
+
+    // An outline row loads its document; the page and label follow it.
+    QTreeWidgetItem *cardiac = nullptr;
+    for (QTreeWidgetItemIterator it(reader->outline()); *it; ++it)
+        if ((*it)->text(0).startsWith(QStringLiteral("Cardiac Cycle")))
+            cardiac = *it;
+    ASSERT_TRUE(cardiac);
+    const QString content = cardiac->data(0, Qt::UserRole).toString().section(u'#', 0, 0);
+    bool loaded = false;
+    QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
+    reader->openOutlineItem(cardiac);
+    ASSERT_TRUE(waitUntil([&] { return loaded && reader->web()->url().path().endsWith(content); }));
+    EXPECT_EQ(label(), QStringLiteral("%1/%2").arg(reader->page() + 1).arg(pages));
+    EXPECT_GT(reader->page(), 0);
+    EXPECT_EQ(reader->outline()->currentItem()->data(0, Qt::UserRole).toString().section(u'#', 0, 0), content);
+
+    // Font sizes run from 11 to 27.
+    for (int i = 0; i < 20; ++i)
+        reader->fontSizeUp();
+    EXPECT_EQ(reader->fontSize(), 27);
+    EXPECT_FALSE(reader->fontUpAction()->isEnabled());
+    for (int i = 0; i < 30; ++i)
+        reader->fontSizeDown();
+    EXPECT_EQ(reader->fontSize(), 11);
+    EXPECT_FALSE(reader->fontDownAction()->isEnabled());
+    reader->fontSizeDefault();
+    reader->fontSizeUp();
+    EXPECT_TRUE(reader->fontDownAction()->isEnabled() && reader->fontUpAction()->isEnabled());
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader.png"));
+    const int page = reader->page();
+
+    m_app->changeToShelf();
+    ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
+    const auto status = LibraryStore::main().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=1"));
+    EXPECT_EQ(status->lastOpenPage, page);
+    EXPECT_EQ(status->fontSetting, 17);
+    EXPECT_EQ(UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize)).toInt(), 17);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    EXPECT_EQ(m_app->readerVC()->page(), page) << "reopened where it was left";
+    EXPECT_EQ(m_app->readerVC()->fontSize(), 17);
 }
 
 TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
