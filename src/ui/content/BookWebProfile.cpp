@@ -1,5 +1,6 @@
 #include "BookWebProfile.h"
 
+#include "BookLinkSchemeHandler.h"
 #include "EpubSchemeHandler.h"
 #include "content/BookUrl.h"
 
@@ -17,6 +18,7 @@ QWebEngineProfile *BookWebProfile::create(QObject *parent, const EPUBURLProtcol 
     // Off the record: book pages keep no cookies or caches on disk.
     auto *profile = new QWebEngineProfile(parent);
     profile->installUrlSchemeHandler(BookUrl::kScheme, new EpubSchemeHandler(protocol, profile));
+    profile->installUrlSchemeHandler(BookLinkSchemeHandler::kScheme, new BookLinkSchemeHandler(profile));
     QWebEngineSettings *settings = profile->settings();
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);

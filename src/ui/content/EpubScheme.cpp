@@ -1,5 +1,7 @@
 #include "EpubScheme.h"
 
+#include "BookLinkSchemeHandler.h"
+
 #include "content/BookUrl.h"
 
 #include <QWebEngineUrlScheme>
@@ -14,4 +16,12 @@ void EpubScheme::registerScheme()
     // installed only on the book profile (BookWebProfile).
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
+
+    // Links between books: registered so that a click on one is an ordinary
+    // navigation the reader's page can see and refuse, not a request to
+    // launch an outside program.
+    QWebEngineUrlScheme links(BookLinkSchemeHandler::kScheme);
+    links.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    links.setFlags(QWebEngineUrlScheme::SecureScheme);
+    QWebEngineUrlScheme::registerScheme(links);
 }

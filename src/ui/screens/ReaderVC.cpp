@@ -4,19 +4,25 @@
 #include "app/AppDelegate.h"
 #include "app/MsgBox.h"
 #include "app/UserDefaults.h"
+#include "content/BookPage.h"
+#include "content/BookUrl.h"
 #include "content/BookWebProfile.h"
 #include "content/EPUBManager.h"
+#include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
+#include "sync/QMShareHelper.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPdfView>
+#include <QPointer>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QUrlQuery>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -31,6 +37,8 @@ ReaderVC::ReaderVC(AppDelegate &app)
     m_toolbar->addAction(QStringLiteral("本棚"), this, [this] { m_app.changeToShelf(); });
     m_toolbar->addAction(QStringLiteral("◀"), this, [this] { goToPage(m_page - 1); });
     m_toolbar->addAction(QStringLiteral("▶"), this, [this] { goToPage(m_page + 1); });
+    m_back = m_toolbar->addAction(QStringLiteral("戻る"), this, &ReaderVC::goBackToPreviousBook);
+    m_back->setVisible(false);
     m_pageLabel = new QLabel(this);
     m_pageLabel->setObjectName(QStringLiteral("pageLabel"));
     m_toolbar->addWidget(m_pageLabel);
@@ -78,7 +86,13 @@ void ReaderVC::appear()
         goToPage(std::max(0, last));
         return;
     }
-    m_epub = std::make_unique<EPUBManager>(info.value(QStringLiteral("url")).toUrl());
+    // A URL with a document path comes from a link in another book: the
+    // package is read from its root and the document itself is shown.
+    const QUrl url = info.value(QStringLiteral("url")).toUrl();
+    QUrl root = url;
+    root.setPath(QString());
+    m_fromLink = url.path().size() > 1;
+    m_epub = std::make_unique<EPUBManager>(root);
     if (m_epub->spine().isEmpty()) {
         MsgBox::errorMessage(QStringLiteral("この本を開けません"));
         return;
@@ -95,7 +109,9 @@ void ReaderVC::appear()
     connect(m_outline, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { openOutlineItem(item); });
     m_web = new QWebEngineView(m_split);
     m_web->setObjectName(QStringLiteral("bookView"));
-    m_web->setPage(new QWebEnginePage(BookWebProfile::shared(), m_web));
+    auto *page = new BookPage(BookWebProfile::shared(), m_web);
+    connect(page, &BookPage::bookLinkRequested, this, &ReaderVC::bookLinkClicked);
+    m_web->setPage(page);
     connect(m_web, &QWebEngineView::urlChanged, this, &ReaderVC::pageShown);
     m_split->setStretchFactor(1, 1);
     m_split->setSizes({240, std::max(400, width() - 240)});
@@ -105,7 +121,87 @@ void ReaderVC::appear()
     // The size last chosen in any book, else the book's own.
     const QVariant stored = UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize));
     setFontSize(stored.isValid() ? stored.toInt() : info.value(QStringLiteral("fontSize"), kDefaultFontSize).toInt());
-    goToPage(std::max(0, last));
+    m_back->setVisible(m_fromLink);
+    if (m_fromLink)
+        m_web->load(url);
+    else
+        goToPage(std::max(0, last));
+}
+
+void ReaderVC::bookLinkClicked(const QUrl &url)
+{
+    QVariantMap query;
+    for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
+        query.insert(key, value);
+    const auto target = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"),
+                                                                     {query.value(QStringLiteral("paramBookId"))});
+    if (!target || !target->title) {
+        MsgBox::showMessage(QStringLiteral("指定された本が存在しません"), QStringLiteral("Warning"));
+        return;
+    }
+    QPointer<ReaderVC> self(this);
+    MsgBox::ask(QStringLiteral("他の書籍<<%1>>コンテンツを開きます").arg(*target->title), QStringLiteral("遷移しますか？"),
+                [self, query](bool ok) {
+                    if (ok && self)
+                        self->urlHandle(query);
+                });
+}
+
+void ReaderVC::urlHandle(const QVariantMap &query)
+{
+    LibraryStore &store = LibraryStore::main();
+    auto target = store.findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), {query.value(QStringLiteral("paramBookId"))});
+    if (!target || !target->BookID || !target->fileName) {
+        m_app.changeToShelf();
+        return;
+    }
+    // The linked document: the manifest item of the target book, else (as
+    // older links expect) the item of that id in this book.
+    const QString manifestID = query.value(QStringLiteral("paramManifestId")).toString();
+    const EPUBManager targetBook(BookUrl::rootUrl(*target->fileName));
+    QString href = targetBook.manifest().value(manifestID).toMap().value(QStringLiteral("href")).toString();
+    if (href.isEmpty() && m_epub)
+        href = m_epub->manifest().value(manifestID).toMap().value(QStringLiteral("href")).toString();
+    const QUrl targetUrl = href.isEmpty() ? targetBook.urlForContent(
+                                                targetBook.spine().value(0).toMap().value(QStringLiteral("href")).toString())
+                                          : targetBook.urlForContent(href);
+    saveStatus();
+    m_app.shareHelper().getMyBookAll(target->identifier.value_or(QString()),
+                                     DataBaseHelper::currentUserId().value_or(QString()), false);
+    target->lastOpenDate = QDateTime::currentDateTimeUtc();
+    store.save(*target);
+    const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {*target->BookID});
+    const QVariantMap targetInfo{{QStringLiteral("url"), targetUrl},
+                                 {QStringLiteral("BookID"), *target->BookID},
+                                 {QStringLiteral("fontSize"), status ? status->fontSetting.value_or(kDefaultFontSize) : kDefaultFontSize},
+                                 {QStringLiteral("print"), target->printable.value_or(0) != 0},
+                                 {QStringLiteral("Title"), target->title.value_or(QString())}};
+    QVariantMap previous{{QStringLiteral("url"), m_epub->rootURL()},
+                         {QStringLiteral("BookID"), info.value(QStringLiteral("BookID"))},
+                         {QStringLiteral("fontSize"), fontSize()},
+                         {QStringLiteral("print"), info.value(QStringLiteral("print"))},
+                         {QStringLiteral("Title"), info.value(QStringLiteral("Title"))}};
+    m_app.changeToReader(targetInfo, previous, m_currentManifestID);
+}
+
+void ReaderVC::goBackToPreviousBook()
+{
+    if (!m_fromLink)
+        return;
+    QPointer<ReaderVC> self(this);
+    MsgBox::ask(QStringLiteral("元の書籍<<%1>>コンテンツを戻ります").arg(befoInfo.value(QStringLiteral("Title")).toString()),
+                QStringLiteral("戻りますか？"), [self](bool ok) {
+                    if (!ok || !self)
+                        return;
+                    // The document the link was followed from.
+                    QVariantMap back = self->befoInfo;
+                    const EPUBManager previous(back.value(QStringLiteral("url")).toUrl());
+                    const QString href = previous.manifest().value(self->befoManifestID).toMap().value(QStringLiteral("href")).toString();
+                    if (!href.isEmpty())
+                        back.insert(QStringLiteral("url"), previous.urlForContent(href));
+                    self->saveStatus();
+                    self->m_app.changeToReader(back, back, QString());
+                });
 }
 
 int ReaderVC::fontSize() const
@@ -184,6 +280,7 @@ void ReaderVC::pageShown(const QUrl &url)
         const QString href = m_epub->spine().at(i).toMap().value(QStringLiteral("href")).toString();
         if (!href.isEmpty() && path.endsWith(href)) {
             m_page = i;
+            m_currentManifestID = m_epub->spine().at(i).toMap().value(QStringLiteral("id")).toString();
             m_pageLabel->setText(QStringLiteral("%1/%2").arg(i + 1).arg(m_epub->spine().size()));
         }
     }

@@ -48,6 +48,13 @@ public:
     QAction *fontDownAction() const { return m_fontDown; }
     QAction *fontUpAction() const { return m_fontUp; }
 
+    // A "tavro://" link to another book: asks, then opens the target
+    // document with this book kept for going back.
+    void bookLinkClicked(const QUrl &url);
+    // Back to the book a link came from (after asking).
+    void goBackToPreviousBook();
+    bool openedFromLink() const { return m_fromLink; }
+
     // Follows the outline entry of `item`: its "content", else the manifest
     // href of its "id".
     void openOutlineItem(QTreeWidgetItem *item);
@@ -59,6 +66,7 @@ private:
     // Keeps the page number, page label and outline row in step with the
     // document the book view shows.
     void pageShown(const QUrl &url);
+    void urlHandle(const QVariantMap &query);
 
     QToolBar *m_toolbar;
     QLabel *m_pageLabel;
@@ -73,4 +81,7 @@ private:
     int m_page = 0;
     bool m_loaded = false;
     bool m_selectingOutline = false;
+    bool m_fromLink = false;
+    QString m_currentManifestID;
+    QAction *m_back = nullptr;
 };

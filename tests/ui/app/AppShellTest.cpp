@@ -5,6 +5,7 @@
 #include "app/MsgBox.h"
 #include "app/ServerConfig.h"
 #include "app/UserDefaults.h"
+#include "content/BookUrl.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
 #include "screens/ShelfVC.h"
@@ -16,6 +17,7 @@
 #include "support/Wait.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
 #include <QTreeWidget>
@@ -66,6 +68,16 @@ public:
 
 private:
     QTimer m_timer;
+};
+
+// Stands in for the user's browser.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
 };
 
 class AppShellTest : public ::testing::Test
@@ -341,6 +353,53 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     EXPECT_EQ(m_app->readerVC()->fontSize(), 17);
 }
 
+TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("臨床薬理学ノート.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> first = m_app->readerVC();
+    bool loaded = false;
+    QObject::connect(first->web(), &QWebEngineView::loadFinished, first, [&](bool ok) { loaded = ok; });
+    ASSERT_TRUE(waitUntil([&] { return loaded; }));
+    auto click = [](ReaderVC *reader, const QString &href) {
+        reader->web()->page()->runJavaScript(
+            QStringLiteral("var a = document.createElement('a'); a.href = '%1'; document.body.appendChild(a); a.click();").arg(href));
+    };
+
+    // A web link goes to the browser; the book view stays on the book.
+    UrlRecorder browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
+    click(first, QStringLiteral("http://example.invalid/page"));
+    EXPECT_TRUE(waitUntil([&] { return !browser.urls.isEmpty(); }));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    EXPECT_EQ(first->web()->url().scheme(), QStringLiteral("epub"));
+
+    // A link to a book that is not in the library only warns.
+    click(first, QStringLiteral("tavro://open?paramBookId=urn%3Anone&paramManifestId=ch2"));
+    ASSERT_TRUE(waitUntil([&] { return !m_answerer.seen.isEmpty(); }));
+    EXPECT_EQ(m_answerer.seen.last().message, QStringLiteral("指定された本が存在しません"));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("Warning"));
+    EXPECT_EQ(m_app->readerVC(), first);
+
+    // After "OK" the other book opens at the linked document, and going back
+    // returns to the first book.
+    click(first, QStringLiteral("tavro://open?paramBookId=urn%3Atavro%3Aclinical-pharmacology&paramManifestId=ch2"));
+    ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != first.data(); }));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("遷移しますか？"));
+    ReaderVC *second = m_app->readerVC();
+    EXPECT_TRUE(second->openedFromLink());
+    ASSERT_TRUE(waitUntil([&] { return second->web()->url().path().endsWith(QStringLiteral("chapter02.xhtml")); }));
+    EXPECT_EQ(BookUrl::parse(second->web()->url())->fileName, QStringLiteral("臨床薬理学ノート.epub"));
+    second->goBackToPreviousBook();
+    ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != second; }));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("戻りますか？"));
+    ReaderVC *back = m_app->readerVC();
+    ASSERT_TRUE(waitUntil([&] { return back->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
+    EXPECT_EQ(BookUrl::parse(back->web()->url())->fileName, QStringLiteral("anatomy-basics.epub"));
+}
+
 TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
 {
     QDir(DataFolder::contentsFolder()).removeRecursively();
@@ -438,3 +497,5 @@ TEST_F(AppShellTest, MessageBoxes)
 }
 
 } // namespace
+
+#include "AppShellTest.moc"

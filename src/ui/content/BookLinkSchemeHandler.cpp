@@ -1,0 +1,8 @@
+#include "BookLinkSchemeHandler.h"
+
+#include <QWebEngineUrlRequestJob>
+
+void BookLinkSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    job->fail(QWebEngineUrlRequestJob::UrlInvalid);
+}
