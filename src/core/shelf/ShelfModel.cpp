@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -81,14 +83,26 @@ QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<Q
     const bool registered = UserDefaults::value(QString::fromLatin1(UserDefaults::hasBuildBookInfo)).toInt() == 1;
     QList<ShelfEntry> kept;
     const QDir contents(DataFolder::contentsFolder());
-    for (const QFileInfo &file : contents.entryInfoList(QDir::Files)) {
+    const QFileInfoList files = contents.entryInfoList(QDir::Files);
+    // One query each for the book records and the shelf's links, not one
+    // per file: a shelf of thousands of books opens at once.
+    QHash<QString, qint64> bookIDs;
+    QSet<qint64> onShelf;
+    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>())
+        if (b.fileName && b.BookID)
+            bookIDs.insert(*b.fileName, *b.BookID);
+    if (labelID > 0)
+        for (const BookLabelLink &l : DataBaseHelper::getBookListByLabelID(labelID))
+            if (l.BookID)
+                onShelf.insert(*l.BookID);
+    for (const QFileInfo &file : files) {
         const QString name = file.fileName();
         if (!all && searchBookList && !searchBookList->contains(name))
             continue;
         const QString ext = file.suffix().toLower();
         if (ext != u"epub" && ext != u"pdf")
             continue;
-        if (!registered && !bookFor(name)) {
+        if (!registered && !bookIDs.contains(name) && !bookFor(name)) {
             if (ext == u"epub")
                 DataBaseHelper::parseBook(file.absoluteFilePath());
             else
@@ -97,11 +111,16 @@ QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<Q
                 DataBaseHelper::parsePDFBook(file.absoluteFilePath(),
                                              {{QStringLiteral("bookId"), QStringLiteral("local:") + name},
                                               {QStringLiteral("bookTitle"), file.completeBaseName()}});
+            if (const auto b = bookFor(name); b && b->BookID) {
+                bookIDs.insert(name, *b->BookID);
+                if (labelID > 0 && DataBaseHelper::bookExistenceInLibary(labelID, *b->BookID))
+                    onShelf.insert(*b->BookID);
+            }
         }
         const ShelfEntry entry{file.absoluteFilePath(), name, ext == u"pdf", file.lastModified()};
         if (labelID > 0) {
-            const auto book = bookFor(name);
-            if (!book || !DataBaseHelper::bookExistenceInLibary(labelID, book->BookID.value_or(-1)))
+            const auto id = bookIDs.constFind(name);
+            if (id == bookIDs.cend() || !onShelf.contains(*id))
                 continue;
         }
         kept.append(entry);
@@ -129,9 +148,9 @@ void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel)
     const int index = std::max<int>(0, int(sortList().indexOf(sortLabel)));
     const bool descending = index % 2 == 1;
     QHash<QString, BookMetaData> books;
-    for (const ShelfEntry &e : items)
-        if (const auto b = bookFor(e.fileName))
-            books.insert(e.fileName, *b);
+    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>())
+        if (b.fileName)
+            books.insert(*b.fileName, b);
     // Books without the sort value (or without a record) go last.
     auto key = [&](const ShelfEntry &e) -> QVariant {
         const auto it = books.constFind(e.fileName);
