@@ -75,6 +75,29 @@ ShelfVC::ShelfVC(AppDelegate &app)
 
     m_toolbar->addAction(QStringLiteral("PDFを取り込む"), this, &ShelfVC::askImportPdf);
 
+    // Which installed dictionaries take part in look-ups, read afresh each
+    // time the menu opens.
+    auto *dictMenu = new QMenu(this);
+    dictMenu->setObjectName(QStringLiteral("dictionaryMenu"));
+    connect(dictMenu, &QMenu::aboutToShow, this, [dictMenu] {
+        dictMenu->clear();
+        const QList<DictionaryMaster> dicts = LibraryStore::main().findAll<DictionaryMaster>({}, {}, QStringLiteral("\"dicId\""));
+        if (dicts.isEmpty())
+            dictMenu->addAction(QStringLiteral("辞書がありません"))->setEnabled(false);
+        for (const DictionaryMaster &d : dicts) {
+            QAction *a = dictMenu->addAction(d.dicName.value_or(QString()));
+            a->setCheckable(true);
+            a->setChecked(d.useFlg.value_or(0) != 0);
+            const qint64 id = d.dicId.value_or(-1);
+            connect(a, &QAction::toggled, dictMenu, [id](bool on) { ShelfVC::setDictionaryUsed(id, on); });
+        }
+    });
+    auto *dictButton = new QToolButton(m_toolbar);
+    dictButton->setText(QStringLiteral("辞書"));
+    dictButton->setMenu(dictMenu);
+    dictButton->setPopupMode(QToolButton::InstantPopup);
+    m_toolbar->addWidget(dictButton);
+
     auto *modes = new QActionGroup(this);
     QAction *grid = m_toolbar->addAction(QStringLiteral("グリッド"), this, [this] { setGridMode(true); });
     QAction *list = m_toolbar->addAction(QStringLiteral("リスト"), this, [this] { setGridMode(false); });
@@ -372,4 +395,13 @@ void ShelfVC::importPdf(const QString &path)
     query.addQueryItem(QStringLiteral("bookPublisher"), QStringLiteral("未知"));
     url.setQuery(query);
     m_app.downloadFromExternal(QNetworkRequest(url));
+}
+
+bool ShelfVC::setDictionaryUsed(qint64 dicId, bool used)
+{
+    auto dict = LibraryStore::main().findFirst<DictionaryMaster>(QStringLiteral("\"dicId\"=?"), {dicId});
+    if (!dict)
+        return false;
+    dict->useFlg = used ? 1 : 0;
+    return LibraryStore::main().save(*dict);
 }

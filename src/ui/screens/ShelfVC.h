@@ -54,6 +54,9 @@ public:
     // them, only after the user confirms.
     void deleteShelf(int row);
     void importPdf(const QString &path);
+    // Whether the dictionary takes part in look-ups; false when there is no
+    // such dictionary or it could not be saved.
+    static bool setDictionaryUsed(qint64 dicId, bool used);
 
 private:
     void setShelf();

@@ -20,6 +20,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QLineEdit>
@@ -466,6 +467,21 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     ASSERT_TRUE(pdf.has_value());
     EXPECT_EQ(pdf->identifier, QStringLiteral("9999999999"));
     EXPECT_EQ(pdf->creator, QStringLiteral("未知"));
+
+    // The dictionary menu switches a dictionary out of look-ups.
+    DictionaryMaster dict;
+    dict.dicId = 1;
+    dict.dicName = QStringLiteral("医学辞典");
+    dict.useFlg = 1;
+    ASSERT_TRUE(LibraryStore::main().insert(dict));
+    auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
+    ASSERT_TRUE(menu);
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("医学辞典"));
+    EXPECT_TRUE(menu->actions().first()->isChecked());
+    menu->actions().first()->toggle();
+    EXPECT_EQ(LibraryStore::main().findFirst<DictionaryMaster>()->useFlg, 0);
 }
 
 TEST_F(AppShellTest, MessageBoxes)
