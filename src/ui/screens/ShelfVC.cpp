@@ -37,6 +37,12 @@ ShelfVC::ShelfVC(AppDelegate &app)
                 m_app.changeToStore();
         });
     });
+    m_toolbar->addAction(QStringLiteral("購入済み"), this, [this] {
+        m_app.takeToken([this](bool ok) {
+            if (ok)
+                m_app.changeToAcquired();
+        });
+    });
 
     m_shelfBox = new QComboBox(m_toolbar);
     m_shelfBox->setObjectName(QStringLiteral("shelfBox"));
