@@ -16,8 +16,11 @@
 #include <QLabel>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
+#include <QPainter>
 #include <QPdfView>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTreeWidget>
@@ -37,6 +40,9 @@ ReaderVC::ReaderVC(AppDelegate &app)
     m_toolbar->addAction(QStringLiteral("本棚"), this, [this] { m_app.changeToShelf(); });
     m_toolbar->addAction(QStringLiteral("◀"), this, [this] { goToPage(m_page - 1); });
     m_toolbar->addAction(QStringLiteral("▶"), this, [this] { goToPage(m_page + 1); });
+    m_print = m_toolbar->addAction(QStringLiteral("印刷"), this, &ReaderVC::tapPrint);
+    m_print->setShortcut(QKeySequence::Print);
+    m_print->setVisible(false);
     m_back = m_toolbar->addAction(QStringLiteral("戻る"), this, &ReaderVC::goBackToPreviousBook);
     m_back->setVisible(false);
     m_pageLabel = new QLabel(this);
@@ -70,6 +76,8 @@ void ReaderVC::appear()
     if (m_loaded)
         return;
     m_loaded = true;
+    // Printing only for books the publisher allows it for.
+    m_print->setVisible(info.value(QStringLiteral("print")).toBool());
     const int last = info.value(QStringLiteral("lastPage"), -1).toInt();
     if (info.contains(QStringLiteral("pdfurl"))) {
         m_pdf = new QPdfDocument(this);
@@ -331,4 +339,57 @@ void ReaderVC::saveStatus()
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::bookFontSize), fontSize());
         UserDefaults::synchronize();
     }
+}
+
+void ReaderVC::tapPrint()
+{
+    if (!info.value(QStringLiteral("print")).toBool() || m_printer)
+        return;
+    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(m_printer.get(), this);
+    if (m_pdf) // the page on screen is what a PDF prints
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    if (dialog.exec() != QDialog::Accepted) {
+        m_printer.reset();
+        return;
+    }
+    printTo(m_printer.get(), [this](bool ok) {
+        if (!ok)
+            MsgBox::errorMessage(QStringLiteral("印刷できませんでした"));
+        m_printer.reset();
+    });
+}
+
+void ReaderVC::printTo(QPrinter *printer, std::function<void(bool)> done)
+{
+    if (m_web) {
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(m_web, &QWebEngineView::printFinished, this, [connection, done](bool ok) {
+            QObject::disconnect(*connection);
+            done(ok);
+        });
+        m_web->print(printer);
+        return;
+    }
+    if (!m_pdf || m_page < 0 || m_page >= m_pdf->pageCount()) {
+        done(false);
+        return;
+    }
+    // The page on screen only, fitted to the paper and turned to match it.
+    QPainter painter;
+    if (!painter.begin(printer)) {
+        done(false);
+        return;
+    }
+    const QRect paper = painter.viewport();
+    QSizeF page = m_pdf->pagePointSize(m_page);
+    const bool rotate = (page.width() > page.height()) != (paper.width() > paper.height());
+    if (rotate)
+        page.transpose();
+    const QSize target = page.scaled(paper.size(), Qt::KeepAspectRatio).toSize();
+    QImage image = m_pdf->render(m_page, rotate ? target.transposed() : target);
+    if (rotate)
+        image = image.transformed(QTransform().rotate(90));
+    painter.drawImage(QRect(paper.topLeft(), target), image);
+    done(painter.end());
 }

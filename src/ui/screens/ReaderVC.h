@@ -7,6 +7,7 @@
 #include "ScreenVC.h"
 
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 
 class EPUBManager;
@@ -16,6 +17,7 @@ class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QPdfDocument;
+class QPrinter;
 class QWebEngineView;
 
 class ReaderVC : public ScreenVC
@@ -55,6 +57,12 @@ public:
     void goBackToPreviousBook();
     bool openedFromLink() const { return m_fromLink; }
 
+    // Prints what is shown on `printer` (kept alive by the caller until
+    // `done` runs): the whole document for an EPUB page, only the page on
+    // screen for a PDF. `done` gets whether printing succeeded.
+    void printTo(QPrinter *printer, std::function<void(bool)> done);
+    QAction *printAction() const { return m_print; }
+
     // Follows the outline entry of `item`: its "content", else the manifest
     // href of its "id".
     void openOutlineItem(QTreeWidgetItem *item);
@@ -67,6 +75,7 @@ private:
     // document the book view shows.
     void pageShown(const QUrl &url);
     void urlHandle(const QVariantMap &query);
+    void tapPrint();
 
     QToolBar *m_toolbar;
     QLabel *m_pageLabel;
@@ -84,4 +93,6 @@ private:
     bool m_fromLink = false;
     QString m_currentManifestID;
     QAction *m_back = nullptr;
+    QAction *m_print = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
 };

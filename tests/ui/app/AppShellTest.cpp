@@ -21,6 +21,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QPdfDocument>
+#include <QPrinter>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QLineEdit>
@@ -399,6 +401,44 @@ TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
     ReaderVC *back = m_app->readerVC();
     ASSERT_TRUE(waitUntil([&] { return back->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
     EXPECT_EQ(BookUrl::parse(back->web()->url())->fileName, QStringLiteral("anatomy-basics.epub"));
+}
+
+TEST_F(AppShellTest, ReaderPrintsOnlyAllowedBooks)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
+    DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
+                                 {{QStringLiteral("bookId"), QStringLiteral("pdf-nursing-notes")},
+                                  {QStringLiteral("bookTitle"), QStringLiteral("Nursing Notes")},
+                                  {QStringLiteral("print"), QStringLiteral("1")}});
+
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    EXPECT_FALSE(m_app->readerVC()->printAction()->isVisible()) << "no print permission";
+
+    auto printed = [&](const QString &fileName) {
+        m_app->changeToReader(ShelfVC::bookInfo(fileName));
+        ReaderVC *reader = m_app->readerVC();
+        EXPECT_TRUE(reader->printAction()->isVisible()) << fileName.toStdString();
+        if (reader->web()) {
+            bool loaded = false;
+            QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
+            EXPECT_TRUE(waitUntil([&] { return loaded; }));
+        }
+        const QString out = m_dir.filePath(fileName + QStringLiteral(".printed.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(out);
+        std::optional<bool> ok;
+        reader->printTo(&printer, [&](bool result) { ok = result; });
+        EXPECT_TRUE(waitUntil([&] { return ok.has_value(); }, 20000));
+        EXPECT_TRUE(ok.value_or(false));
+        QPdfDocument pdf;
+        EXPECT_EQ(pdf.load(out), QPdfDocument::Error::None);
+        return pdf.pageCount();
+    };
+    EXPECT_GE(printed(QStringLiteral("anatomy-basics.epub")), 1);
+    EXPECT_EQ(printed(QStringLiteral("nursing-notes.pdf")), 1) << "only the page on screen";
 }
 
 TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
