@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPainter>
@@ -121,6 +122,15 @@ void ReaderVC::appear()
     connect(page, &BookPage::bookLinkRequested, this, &ReaderVC::bookLinkClicked);
     m_web->setPage(page);
     connect(m_web, &QWebEngineView::urlChanged, this, &ReaderVC::pageShown);
+    // Not the browser's menu (back, reload, page source): only what applies
+    // to the selected text.
+    m_web->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_web, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        QMenu menu(this);
+        fillContextMenu(&menu);
+        if (!menu.isEmpty())
+            menu.exec(m_web->mapToGlobal(pos));
+    });
     m_split->setStretchFactor(1, 1);
     m_split->setSizes({240, std::max(400, width() - 240)});
     layout()->addWidget(m_split);
@@ -392,4 +402,11 @@ void ReaderVC::printTo(QPrinter *printer, std::function<void(bool)> done)
         image = image.transformed(QTransform().rotate(90));
     painter.drawImage(QRect(paper.topLeft(), target), image);
     done(painter.end());
+}
+
+void ReaderVC::fillContextMenu(QMenu *menu)
+{
+    if (!m_web || !m_web->hasSelection())
+        return;
+    menu->addAction(QStringLiteral("コピー"), this, [this] { m_web->triggerPageAction(QWebEnginePage::Copy); });
 }

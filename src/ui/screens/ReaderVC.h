@@ -13,6 +13,7 @@
 class EPUBManager;
 class QAction;
 class QLabel;
+class QMenu;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -62,6 +63,10 @@ public:
     // screen for a PDF. `done` gets whether printing succeeded.
     void printTo(QPrinter *printer, std::function<void(bool)> done);
     QAction *printAction() const { return m_print; }
+
+    // The book view's context menu: empty without a selection, else the
+    // actions on the selected text.
+    void fillContextMenu(QMenu *menu);
 
     // Follows the outline entry of `item`: its "content", else the manifest
     // href of its "id".

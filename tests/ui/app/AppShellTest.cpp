@@ -330,6 +330,16 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     EXPECT_GT(reader->page(), 0);
     EXPECT_EQ(reader->outline()->currentItem()->data(0, Qt::UserRole).toString().section(u'#', 0, 0), content);
 
+    // The context menu is empty until text is selected.
+    QMenu menu;
+    reader->fillContextMenu(&menu);
+    EXPECT_TRUE(menu.isEmpty());
+    reader->web()->page()->runJavaScript(QStringLiteral("window.getSelection().selectAllChildren(document.querySelector('h1'))"));
+    ASSERT_TRUE(waitUntil([&] { return reader->web()->hasSelection(); }));
+    reader->fillContextMenu(&menu);
+    ASSERT_EQ(menu.actions().size(), 1);
+    EXPECT_EQ(menu.actions().first()->text(), QStringLiteral("コピー"));
+
     // Font sizes run from 11 to 27.
     for (int i = 0; i < 20; ++i)
         reader->fontSizeUp();
