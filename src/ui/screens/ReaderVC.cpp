@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 #include "app/AppDelegate.h"
 #include "app/MsgBox.h"
+#include "app/StayTimeCounter.h"
 #include "app/UserDefaults.h"
 #include "content/BookPage.h"
 #include "content/BookUrl.h"
@@ -66,7 +67,36 @@ ReaderVC::ReaderVC(AppDelegate &app)
 
 ReaderVC::~ReaderVC()
 {
+    m_stay.reset();
     saveStatus();
+    // Leaving uploads the bookmarks of a store book.
+    const QString metaBookId = info.value(QStringLiteral("metaBookId")).toString();
+    if (m_loaded && !metaBookId.isEmpty() && metaBookId != u"9999999999")
+        m_app.shareHelper().syscBookMark(m_pdf != nullptr);
+}
+
+void ReaderVC::startCounting()
+{
+    const bool pdf = info.contains(QStringLiteral("pdfurl"));
+    StayTimePage book;
+    if (pdf) {
+        book.bookId = info.value(QStringLiteral("metaBookId")).toString();
+        book.bookAuthor = info.value(QStringLiteral("creator")).toString();
+        book.bookTitle = info.value(QStringLiteral("Title")).toString();
+    } else if (m_epub) {
+        book.bookId = m_epub->metadata().value(QStringLiteral("dc:identifier")).toString();
+        book.bookAuthor = m_epub->metadata().value(QStringLiteral("dc:creator")).toString();
+        book.bookTitle = m_epub->metadata().value(QStringLiteral("dc:title")).toString();
+    }
+    m_stay = std::make_unique<StayTimeCounter>(TimerSource::system(), [this, book] {
+        StayTimePage page = book;
+        page.manifestID = m_currentManifestID;
+        page.pageIndex = m_page;
+        if (m_outline && m_outline->currentItem())
+            page.naviTitle = m_outline->currentItem()->text(0).section(u'\n', 0, 0);
+        return page;
+    });
+    m_stay->bookOpened(book.bookId, book.bookAuthor, book.bookTitle);
 }
 
 void ReaderVC::appear()
@@ -88,8 +118,10 @@ void ReaderVC::appear()
         view->setDocument(m_pdf);
         view->setPageMode(QPdfView::PageMode::SinglePage);
         layout()->addWidget(view);
+        startCounting();
         connect(view->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this, [this](int p) {
             m_page = p;
+            m_stay->startIncreasingStaytime();
             m_pageLabel->setText(QStringLiteral("%1 / %2").arg(p + 1).arg(m_pdf->pageCount()));
         });
         goToPage(std::max(0, last));
@@ -122,6 +154,11 @@ void ReaderVC::appear()
     connect(page, &BookPage::bookLinkRequested, this, &ReaderVC::bookLinkClicked);
     m_web->setPage(page);
     connect(m_web, &QWebEngineView::urlChanged, this, &ReaderVC::pageShown);
+    startCounting();
+    connect(m_web, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (ok)
+            m_stay->startIncreasingStaytime();
+    });
     // Not the browser's menu (back, reload, page source): only what applies
     // to the selected text.
     m_web->setContextMenuPolicy(Qt::CustomContextMenu);

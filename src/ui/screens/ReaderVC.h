@@ -11,6 +11,7 @@
 #include <memory>
 
 class EPUBManager;
+class StayTimeCounter;
 class QAction;
 class QLabel;
 class QMenu;
@@ -81,6 +82,8 @@ private:
     void pageShown(const QUrl &url);
     void urlHandle(const QVariantMap &query);
     void tapPrint();
+    // The access log of the opened book and the reading-time count.
+    void startCounting();
 
     QToolBar *m_toolbar;
     QLabel *m_pageLabel;
@@ -100,4 +103,5 @@ private:
     QAction *m_back = nullptr;
     QAction *m_print = nullptr;
     std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<StayTimeCounter> m_stay;
 };

@@ -299,6 +299,10 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     ASSERT_TRUE(reader && reader->web());
     EXPECT_EQ(reader->page(), 1) << "opens at the saved page";
     EXPECT_EQ(reader->fontSize(), 20) << "no size chosen yet: the book's own";
+    const auto opened = LibraryStore::main().findFirst<AccessBookLog>();
+    ASSERT_TRUE(opened.has_value()) << "opening records an access log entry";
+    EXPECT_EQ(opened->bookId, QStringLiteral("urn:tavro:anatomy-basics"));
+    EXPECT_EQ(opened->bookTitle, QStringLiteral("Anatomy Basics"));
     auto label = [&] { return reader->pageLabel()->text(); };
     ASSERT_TRUE(waitUntil([&] { return reader->web()->url().scheme() == u"epub"; }));
 
