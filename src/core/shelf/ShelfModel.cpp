@@ -25,11 +25,6 @@ std::optional<BookMetaData> bookFor(const QString &fileName)
     return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
 }
 
-QString sideFile(const QString &pdfPath, const char *extension)
-{
-    return pdfPath.left(pdfPath.size() - 4) + QLatin1String(extension);
-}
-
 bool tocMentions(const QVariantList &entries, const QString &text, bool withTitle, int depth = 0)
 {
     if (depth > 32)
@@ -50,6 +45,18 @@ bool tocMentions(const QVariantList &entries, const QString &text, bool withTitl
 }
 
 } // namespace
+
+ShelfEntry ShelfModel::entryFor(const QString &fileName)
+{
+    const QFileInfo file(DataFolder::contentsFolder() + u'/' + fileName);
+    return {file.absoluteFilePath(), fileName, file.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0,
+            file.lastModified()};
+}
+
+QString ShelfModel::sideFile(const QString &pdfPath, const QString &extension)
+{
+    return pdfPath.left(pdfPath.size() - 4) + extension;
+}
 
 const QStringList &ShelfModel::sortList()
 {
@@ -84,6 +91,9 @@ QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<Q
     QList<ShelfEntry> kept;
     const QDir contents(DataFolder::contentsFolder());
     const QFileInfoList files = contents.entryInfoList(QDir::Files);
+    std::optional<QSet<QString>> wanted;
+    if (!all && searchBookList)
+        wanted = QSet<QString>(searchBookList->cbegin(), searchBookList->cend());
     // One query each for the book records and the shelf's links, not one
     // per file: a shelf of thousands of books opens at once.
     QHash<QString, qint64> bookIDs;
@@ -97,7 +107,7 @@ QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<Q
                 onShelf.insert(*l.BookID);
     for (const QFileInfo &file : files) {
         const QString name = file.fileName();
-        if (!all && searchBookList && !searchBookList->contains(name))
+        if (wanted && !wanted->contains(name))
             continue;
         const QString ext = file.suffix().toLower();
         if (ext != u"epub" && ext != u"pdf")
@@ -168,10 +178,7 @@ void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel)
         const QVariant kb = key(b);
         if (!ka.isValid() || !kb.isValid())
             return ka.isValid() && !kb.isValid();
-        const int c = QVariant::compare(ka, kb) == QPartialOrdering::Less ? -1
-                      : QVariant::compare(ka, kb) == QPartialOrdering::Greater ? 1
-                                                                                : 0;
-        return descending ? c > 0 : c < 0;
+        return QVariant::compare(ka, kb) == (descending ? QPartialOrdering::Greater : QPartialOrdering::Less);
     });
 }
 
@@ -235,7 +242,7 @@ QStringList ShelfModel::search(const QString &text, qint64 labelID)
     for (const ShelfEntry &e : contentsList(labelID, std::nullopt, true)) {
         bool hit = false;
         if (e.isPdf) {
-            QFile toc(sideFile(e.path, ".toc"));
+            QFile toc(sideFile(e.path, QStringLiteral(".toc")));
             const auto json = toc.open(QIODevice::ReadOnly) ? jsonDictonary(toc.readAll()) : std::nullopt;
             hit = json && tocMentions(json->value(QStringLiteral("toc")).toList(), text, true);
         } else {
@@ -252,8 +259,8 @@ void ShelfModel::deleteBook(const ShelfEntry &entry)
 {
     QFile::remove(entry.path);
     if (entry.isPdf) {
-        QFile::remove(sideFile(entry.path, ".toc"));
-        QFile::remove(sideFile(entry.path, ".cover"));
+        QFile::remove(sideFile(entry.path, QStringLiteral(".toc")));
+        QFile::remove(sideFile(entry.path, QStringLiteral(".cover")));
     }
     DataBaseHelper::removeBook(entry.fileName);
 }
@@ -319,7 +326,7 @@ bool ShelfModel::deleteShelf(qint64 labelID, bool deleteBooks)
             const QString name = book ? book->fileName.value_or(QString()) : link.fileName.value_or(QString());
             if (name.isEmpty())
                 continue;
-            deleteBook({DataFolder::contentsFolder() + u'/' + name, name, name.endsWith(QStringLiteral(".pdf")), {}});
+            deleteBook(entryFor(name));
         }
     }
     DataBaseHelper::removeLibaryByLabelID(labelID);

@@ -28,6 +28,12 @@ struct ShelfEntry
 class ShelfModel
 {
 public:
+    // The entry for a file of the contents folder (which need not exist).
+    static ShelfEntry entryFor(const QString &fileName);
+    // A PDF's side file: `pdfPath` with its 4-character extension replaced
+    // by `extension` (".toc", ".cover").
+    static QString sideFile(const QString &pdfPath, const QString &extension);
+
     // The sort labels, in the order the sort list shows them.
     static const QStringList &sortList();
     // "sort" of the user defaults, or the first label when absent or unknown.

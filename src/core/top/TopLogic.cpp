@@ -153,9 +153,7 @@ QList<BookMetaData> TopLogic::recentItems()
 
 QVariantMap TopLogic::readerInfoForRecentBook(const QString &fileName)
 {
-    const ShelfEntry entry{DataFolder::contentsFolder() + u'/' + fileName, fileName,
-                           !fileName.endsWith(QStringLiteral(".epub")), {}};
-    return ShelfModel::readerInfo(entry, m_sync);
+    return ShelfModel::readerInfo(ShelfModel::entryFor(fileName), m_sync);
 }
 
 std::optional<TopLogic::StoreRequest> TopLogic::gotostoreRequest(const QUrl &url)

@@ -11,6 +11,7 @@
 #include "dictionary/DictionaryManager.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
+#include "shelf/ShelfModel.h"
 #include "screens/ReaderVC.h"
 #include "screens/ShelfVC.h"
 #include "screens/StoreVC.h"
@@ -188,7 +189,7 @@ void AppDelegate::changeToStoreDownloadPage(const QNetworkRequest &request, cons
 bool AppDelegate::preparePdfCover(const QString &pdfPath)
 {
     // Only the extension changes: a folder named like "x.pdf" stays as it is.
-    const QString cover = pdfPath.left(pdfPath.size() - 4) + QStringLiteral(".cover");
+    const QString cover = ShelfModel::sideFile(pdfPath, QStringLiteral(".cover"));
     if (QFileInfo::exists(cover))
         return true;
     QPdfDocument pdf;

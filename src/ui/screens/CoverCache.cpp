@@ -24,7 +24,7 @@ QImage CoverCache::load(const ShelfEntry &entry)
         EPUBManager epub(BookUrl::rootUrl(entry.fileName));
         return epub.coverImage();
     }
-    const QString side = entry.path.left(entry.path.size() - 4) + QStringLiteral(".cover");
+    const QString side = ShelfModel::sideFile(entry.path, QStringLiteral(".cover"));
     QImage image(side);
     if (!image.isNull())
         return image;

@@ -13,7 +13,7 @@
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QFileDialog>
-#include <QFileInfo>
+#include <QHash>
 #include <QInputDialog>
 #include <QMenu>
 #include <QNetworkRequest>
@@ -126,7 +126,7 @@ ShelfVC::ShelfVC(AppDelegate &app)
     layout->addWidget(m_list);
     connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
         const QString fileName = item->data(Qt::UserRole).toString();
-        m_app.changeToReader(ShelfModel::readerInfo(entryFor(fileName), &m_app.shareHelper()));
+        m_app.changeToReader(ShelfModel::readerInfo(ShelfModel::entryFor(fileName), &m_app.shareHelper()));
     });
     connect(m_list, &QWidget::customContextMenuRequested, this, &ShelfVC::showBookMenu);
     auto *del = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
@@ -139,16 +139,9 @@ ShelfVC::ShelfVC(AppDelegate &app)
     appear();
 }
 
-ShelfEntry ShelfVC::entryFor(const QString &fileName)
-{
-    const QFileInfo file(DataFolder::contentsFolder() + u'/' + fileName);
-    return {file.absoluteFilePath(), fileName, file.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0,
-            file.lastModified()};
-}
-
 QVariantMap ShelfVC::bookInfo(const QString &fileName)
 {
-    return ShelfModel::readerInfo(entryFor(fileName), nullptr);
+    return ShelfModel::readerInfo(ShelfModel::entryFor(fileName), nullptr);
 }
 
 void ShelfVC::appear()
@@ -200,10 +193,17 @@ void ShelfVC::reload()
         m_sortBox->setCurrentIndex(int(ShelfModel::sortList().indexOf(ShelfModel::currentSort())));
     }
     m_list->clear();
+    m_coverScan = 0;
+    QHash<QString, BookMetaData> books;
+    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>())
+        if (b.fileName)
+            books.insert(*b.fileName, b);
+    // Covers not made yet share one blank book until their turn comes.
+    const QIcon blank(CoverCache::placeholder(QString()));
     for (const ShelfEntry &e : ShelfModel::items(shownLabelID(), m_searchBookList)) {
-        const auto b = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {e.fileName});
-        const QString title = b ? b->title.value_or(e.fileName) : e.fileName;
-        const QString creator = b ? b->creator.value_or(QString()) : QString();
+        const auto b = books.constFind(e.fileName);
+        const QString title = b != books.cend() ? b->title.value_or(e.fileName) : e.fileName;
+        const QString creator = b != books.cend() ? b->creator.value_or(QString()) : QString();
         auto *item = new QListWidgetItem(creator.isEmpty() ? title : QStringLiteral("%1 — %2").arg(title, creator));
         item->setData(Qt::UserRole, e.fileName);
         item->setToolTip(e.fileName);
@@ -212,7 +212,7 @@ void ShelfVC::reload()
         item->setData(Qt::UserRole + 3, title);
         if (m_grid) {
             const QPixmap known = m_covers.cached(e);
-            item->setIcon(known.isNull() ? QIcon(CoverCache::placeholder(title)) : QIcon(known));
+            item->setIcon(known.isNull() ? blank : QIcon(known));
             item->setData(Qt::UserRole + 4, !known.isNull());
         }
         m_list->addItem(item);
@@ -245,27 +245,30 @@ void ShelfVC::loadSomeCovers()
 {
     if (!m_grid)
         return;
-    // Visible items first, then the rest; a handful per turn keeps the
-    // window answering while a large shelf fills in.
-    const QRect visible = m_list->viewport()->rect();
-    QList<QListWidgetItem *> pending;
-    QList<QListWidgetItem *> later;
-    for (int i = 0; i < m_list->count(); ++i) {
-        QListWidgetItem *item = m_list->item(i);
+    // A handful per turn keeps the window answering while a large shelf
+    // fills in: first the items on screen (a contiguous run from the first
+    // visible one), then the rest in order.
+    constexpr int kBatch = 8;
+    int made = 0;
+    auto make = [&](QListWidgetItem *item) {
         if (item->data(Qt::UserRole + 4).toBool())
-            continue;
-        (m_list->visualItemRect(item).intersects(visible) ? pending : later).append(item);
-    }
-    pending += later;
-    const int batch = 8;
-    for (int i = 0; i < std::min<int>(batch, int(pending.size())); ++i) {
-        QListWidgetItem *item = pending.at(i);
-        const QString path = item->data(Qt::UserRole + 1).toString();
-        const ShelfEntry entry{path, item->data(Qt::UserRole).toString(), item->data(Qt::UserRole + 2).toBool(), {}};
+            return;
+        const ShelfEntry entry{item->data(Qt::UserRole + 1).toString(), item->data(Qt::UserRole).toString(),
+                               item->data(Qt::UserRole + 2).toBool(), {}};
         item->setIcon(QIcon(m_covers.cover(entry, item->data(Qt::UserRole + 3).toString())));
         item->setData(Qt::UserRole + 4, true);
+        ++made;
+    };
+    const QRect visible = m_list->viewport()->rect();
+    for (int row = std::max(0, m_list->indexAt(QPoint(1, 1)).row()); row < m_list->count() && made < kBatch; ++row) {
+        QListWidgetItem *item = m_list->item(row);
+        if (!m_list->visualItemRect(item).intersects(visible))
+            break;
+        make(item);
     }
-    if (pending.size() > batch)
+    for (; m_coverScan < m_list->count() && made < kBatch; ++m_coverScan)
+        make(m_list->item(m_coverScan));
+    if (m_coverScan < m_list->count() || made == kBatch)
         m_coverTimer.start();
 }
 
@@ -286,7 +289,7 @@ void ShelfVC::chooseSort(const QString &label)
 
 void ShelfVC::deleteBook(const QString &fileName)
 {
-    ShelfModel::deleteBook(entryFor(fileName));
+    ShelfModel::deleteBook(ShelfModel::entryFor(fileName));
     reload();
 }
 

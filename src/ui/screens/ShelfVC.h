@@ -31,7 +31,6 @@ public:
     // The book info dictionary the reader opens a book of the contents
     // folder with (no annotation download).
     static QVariantMap bookInfo(const QString &fileName);
-    static ShelfEntry entryFor(const QString &fileName);
 
     // Covers on shelf boards (the default) or a list of titles.
     bool gridMode() const { return m_grid; }
@@ -66,7 +65,7 @@ private:
     void askRenameShelf();
     void askImportPdf();
     qint64 shownLabelID() const;
-    // Makes a few missing covers, visible rows first, and comes back for the
+    // Makes a few missing covers, visible ones first, and comes back for the
     // rest on the next turn of the event loop.
     void loadSomeCovers();
 
@@ -80,4 +79,5 @@ private:
     bool m_grid = true;
     CoverCache m_covers;
     QTimer m_coverTimer;
+    int m_coverScan = 0; // the next item the background pass looks at
 };

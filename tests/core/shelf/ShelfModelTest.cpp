@@ -79,15 +79,16 @@ TEST_F(ShelfModelTest, LooseFilesAreRegisteredOnceOnTheFirstShelf)
 
 TEST_F(ShelfModelTest, SortOrders)
 {
-    for (const char *name : {"anatomy-basics.epub", "Emergency Medicine Handbook.epub", "臨床薬理学ノート.epub"})
+    // Registered in an order that differs from the title order.
+    for (const char *name : {"臨床薬理学ノート.epub", "anatomy-basics.epub", "Emergency Medicine Handbook.epub"})
         DataBaseHelper::parseBook(installSampleBook(QString::fromUtf8(name)));
     installSampleBook(QStringLiteral("cardiology-epub3.epub")); // never registered: always last
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
 
     const QStringList byTitle{QStringLiteral("anatomy-basics.epub"), QStringLiteral("Emergency Medicine Handbook.epub"),
                               QString::fromUtf8("臨床薬理学ノート.epub"), QStringLiteral("cardiology-epub3.epub")};
-    const QStringList byDownload{QStringLiteral("anatomy-basics.epub"), QStringLiteral("Emergency Medicine Handbook.epub"),
-                                 QString::fromUtf8("臨床薬理学ノート.epub"), QStringLiteral("cardiology-epub3.epub")};
+    const QStringList byDownload{QString::fromUtf8("臨床薬理学ノート.epub"), QStringLiteral("anatomy-basics.epub"),
+                                 QStringLiteral("Emergency Medicine Handbook.epub"), QStringLiteral("cardiology-epub3.epub")};
     auto reversedFirstThree = [](QStringList l) {
         std::reverse(l.begin(), l.begin() + 3);
         return l;
