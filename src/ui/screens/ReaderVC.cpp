@@ -127,12 +127,15 @@ void ReaderVC::appear()
         goToPage(std::max(0, last));
         return;
     }
-    // A URL with a document path comes from a link in another book: the
+    // A URL with a document path comes from a link between books: the
     // package is read from its root and the document itself is shown.
     const QUrl url = info.value(QStringLiteral("url")).toUrl();
     QUrl root = url;
     root.setPath(QString());
-    m_fromLink = url.path().size() > 1;
+    const bool documentUrl = url.path().size() > 1;
+    // Going back reopens the previous book with itself as the one before,
+    // which offers no way further back.
+    m_fromLink = documentUrl && befoInfo != info;
     m_epub = std::make_unique<EPUBManager>(root);
     if (m_epub->spine().isEmpty()) {
         MsgBox::errorMessage(QStringLiteral("この本を開けません"));
@@ -177,7 +180,7 @@ void ReaderVC::appear()
     const QVariant stored = UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize));
     setFontSize(stored.isValid() ? stored.toInt() : info.value(QStringLiteral("fontSize"), kDefaultFontSize).toInt());
     m_back->setVisible(m_fromLink);
-    if (m_fromLink)
+    if (documentUrl)
         m_web->load(url);
     else
         goToPage(std::max(0, last));

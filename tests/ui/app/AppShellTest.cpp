@@ -415,6 +415,7 @@ TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
     ReaderVC *back = m_app->readerVC();
     ASSERT_TRUE(waitUntil([&] { return back->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
     EXPECT_EQ(BookUrl::parse(back->web()->url())->fileName, QStringLiteral("anatomy-basics.epub"));
+    EXPECT_FALSE(back->openedFromLink()) << "back where the reader started: nothing further back";
 }
 
 TEST_F(AppShellTest, ReaderPrintsOnlyAllowedBooks)
