@@ -184,6 +184,8 @@ def epub2(path, ident, title, creator, chapters, lang="en", date="2014-4-1", spl
             '<meta name="cover" content="cover-image"/>']
     if splash:
         meta.append('<dc:splash>%s</dc:splash>' % splash)
+        # The splash the reader shows first (PNG bytes; readers go by content).
+        files.append(("OEBPS/splash_image1.jpg", cover_png(hue)))
     if print_flag is not None:
         meta.append('<meta name="print" content="%s"/>' % print_flag)
     opf = ('<?xml version="1.0" encoding="UTF-8"?>\n<package xmlns="http://www.idpf.org/2007/opf" '

@@ -26,5 +26,8 @@ bool BookPage::acceptNavigationRequest(const QUrl &url, NavigationType type, boo
             emit bookLinkRequested(url);
         return false;
     }
-    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    const bool accepted = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    if (accepted && isMainFrame)
+        emit navigationAccepted(url);
+    return accepted;
 }

@@ -18,6 +18,9 @@ public:
 
 signals:
     void bookLinkRequested(const QUrl &url);
+    // A main-frame navigation the page is about to follow (in-page "#"
+    // jumps included), before the view leaves the current document.
+    void navigationAccepted(const QUrl &url);
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;

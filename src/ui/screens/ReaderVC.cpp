@@ -1,7 +1,9 @@
 #include "ReaderVC.h"
 
+#include "ImageViewer.h"
 #include "MainWindow.h"
 #include "app/AppDelegate.h"
+#include "app/ConfigDictionary.h"
 #include "app/MsgBox.h"
 #include "app/StayTimeCounter.h"
 #include "app/UserDefaults.h"
@@ -9,12 +11,17 @@
 #include "content/BookUrl.h"
 #include "content/BookWebProfile.h"
 #include "content/EPUBManager.h"
+#include "content/EPUBURLProtcol.h"
+#include "content/PageScripts.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
 #include "sync/QMShareHelper.h"
+#include "util/Logging.h"
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QMenu>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
@@ -40,13 +47,15 @@ ReaderVC::ReaderVC(AppDelegate &app)
     m_toolbar = new QToolBar(QStringLiteral("Reader"), this);
     m_toolbar->setObjectName(QStringLiteral("readerToolbar"));
     m_toolbar->addAction(QStringLiteral("本棚"), this, [this] { m_app.changeToShelf(); });
-    m_toolbar->addAction(QStringLiteral("◀"), this, [this] { goToPage(m_page - 1); });
-    m_toolbar->addAction(QStringLiteral("▶"), this, [this] { goToPage(m_page + 1); });
+    m_toolbar->addAction(QStringLiteral("◀"), this, [this] { tapDir(0); });
+    m_toolbar->addAction(QStringLiteral("▶"), this, [this] { tapDir(1); });
     m_print = m_toolbar->addAction(QStringLiteral("印刷"), this, &ReaderVC::tapPrint);
     m_print->setShortcut(QKeySequence::Print);
     m_print->setVisible(false);
-    m_back = m_toolbar->addAction(QStringLiteral("戻る"), this, &ReaderVC::goBackToPreviousBook);
+    m_back = m_toolbar->addAction(QStringLiteral("戻る"), this, &ReaderVC::tapBackBtn);
+    m_back->setShortcut(QKeySequence::Back);
     m_back->setVisible(false);
+    m_back->setEnabled(false);
     m_pageLabel = new QLabel(this);
     m_pageLabel->setObjectName(QStringLiteral("pageLabel"));
     m_toolbar->addWidget(m_pageLabel);
@@ -58,9 +67,9 @@ ReaderVC::ReaderVC(AppDelegate &app)
     for (QAction *a : {m_fontDown, m_fontDefault, m_fontUp})
         a->setVisible(false);
     auto *back = new QShortcut(QKeySequence(Qt::Key_Left), this);
-    connect(back, &QShortcut::activated, this, [this] { goToPage(m_page - 1); });
+    connect(back, &QShortcut::activated, this, [this] { tapDir(0); });
     auto *forward = new QShortcut(QKeySequence(Qt::Key_Right), this);
-    connect(forward, &QShortcut::activated, this, [this] { goToPage(m_page + 1); });
+    connect(forward, &QShortcut::activated, this, [this] { tapDir(1); });
     new QVBoxLayout(this);
     layout()->setContentsMargins(0, 0, 0, 0);
 }
@@ -68,6 +77,7 @@ ReaderVC::ReaderVC(AppDelegate &app)
 ReaderVC::~ReaderVC()
 {
     m_stay.reset();
+    savesplit();
     saveStatus();
     // Leaving uploads the bookmarks of a store book.
     const QString metaBookId = info.value(QStringLiteral("metaBookId")).toString();
@@ -133,15 +143,25 @@ void ReaderVC::appear()
     QUrl root = url;
     root.setPath(QString());
     const bool documentUrl = url.path().size() > 1;
-    // Going back reopens the previous book with itself as the one before,
-    // which offers no way further back.
-    m_fromLink = documentUrl && befoInfo != info;
+    if (documentUrl && befoInfo != info) {
+        // Followed a link: going back returns to the book before.
+        m_fromLink = true;
+        m_isBackOther = true;
+    } else {
+        // Opened from the shelf, or reopened by going back (which offers
+        // no way further back).
+        m_firstOpen = true;
+        m_otherBook = documentUrl;
+    }
     m_epub = std::make_unique<EPUBManager>(root);
     if (m_epub->spine().isEmpty()) {
         MsgBox::errorMessage(QStringLiteral("この本を開けません"));
         return;
     }
+    const QString title = QUrl::fromPercentEncoding(m_epub->metadata().value(QStringLiteral("dc:title")).toString().toUtf8());
+    m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), title));
     m_split = new QSplitter(this);
+    m_split->setChildrenCollapsible(true);
     m_outline = new QTreeWidget(m_split);
     m_outline->setObjectName(QStringLiteral("outline"));
     m_outline->setHeaderHidden(true);
@@ -154,14 +174,17 @@ void ReaderVC::appear()
     m_web = new QWebEngineView(m_split);
     m_web->setObjectName(QStringLiteral("bookView"));
     auto *page = new BookPage(BookWebProfile::shared(), m_web);
+    PageScripts::install(page);
     connect(page, &BookPage::bookLinkRequested, this, &ReaderVC::bookLinkClicked);
+    connect(page, &BookPage::navigationAccepted, this, &ReaderVC::navigationStarted);
     m_web->setPage(page);
-    connect(m_web, &QWebEngineView::urlChanged, this, &ReaderVC::pageShown);
+    // Double clicks on an image open the viewer; the view's input arrives
+    // at its render widget.
+    m_web->installEventFilter(this);
+    if (m_web->focusProxy())
+        m_web->focusProxy()->installEventFilter(this);
     startCounting();
-    connect(m_web, &QWebEngineView::loadFinished, this, [this](bool ok) {
-        if (ok)
-            m_stay->startIncreasingStaytime();
-    });
+    connect(m_web, &QWebEngineView::loadFinished, this, &ReaderVC::didFinishLoad);
     // Not the browser's menu (back, reload, page source): only what applies
     // to the selected text.
     m_web->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -172,18 +195,89 @@ void ReaderVC::appear()
             menu.exec(m_web->mapToGlobal(pos));
     });
     m_split->setStretchFactor(1, 1);
-    m_split->setSizes({240, std::max(400, width() - 240)});
     layout()->addWidget(m_split);
     for (QAction *a : {m_fontDown, m_fontDefault, m_fontUp})
         a->setVisible(true);
     // The size last chosen in any book, else the book's own.
     const QVariant stored = UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize));
     setFontSize(stored.isValid() ? stored.toInt() : info.value(QStringLiteral("fontSize"), kDefaultFontSize).toInt());
-    m_back->setVisible(m_fromLink);
+    m_back->setVisible(true);
+    m_back->setEnabled(m_isBackOther);
+
+    // The splash covers the reader (outline closed) for its seconds.
+    QUrl splashUrl = root;
+    splashUrl.setPath(QStringLiteral("/OEBPS/splash_image1.jpg"));
+    const QImage splash = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(splashUrl).value_or(QByteArray()));
+    if (!splash.isNull()) {
+        auto *cover = new QLabel(this);
+        cover->setObjectName(QStringLiteral("splash"));
+        cover->setAutoFillBackground(true);
+        cover->setStyleSheet(QStringLiteral("background: white;"));
+        cover->setAlignment(Qt::AlignCenter);
+        cover->setGeometry(rect());
+        const QSize room = size().isEmpty() ? QSize(800, 600) : size();
+        cover->setPixmap(QPixmap::fromImage(splash.size().boundedTo(room) == splash.size()
+                                                ? splash
+                                                : splash.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        cover->show();
+        cover->raise();
+        m_splash = cover;
+        installEventFilter(this);
+        m_split->setSizes({0, std::max(1, width())});
+        bool number = false;
+        double seconds = m_epub->metadata().value(QStringLiteral("dc:splash")).toString().trimmed().toDouble(&number);
+        if (!number || seconds < 0 || seconds > 30)
+            seconds = 2.0;
+        QTimer::singleShot(int(seconds * 1000), this, &ReaderVC::splashClear);
+    } else {
+        restoreSplit();
+    }
+
+    m_page = std::max(0, last);
+    saveLastPage();
     if (documentUrl)
         m_web->load(url);
     else
-        goToPage(std::max(0, last));
+        redispByPage();
+    // The outline row of the opening page.
+    if (QTreeWidgetItem *row = m_outline->topLevelItem(m_page)) {
+        m_selectingOutline = true;
+        m_outline->setCurrentItem(row);
+        m_selectingOutline = false;
+    }
+}
+
+void ReaderVC::splashClear()
+{
+    if (!m_splash)
+        return;
+    delete m_splash;
+    m_splash = nullptr;
+    restoreSplit();
+}
+
+void ReaderVC::restoreSplit()
+{
+    if (!m_split)
+        return;
+    const int total = std::max(m_split->width(), width());
+    bool number = false;
+    const double fraction = ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(&number);
+    int outline = 240;
+    if (number && fraction >= 0.05 && fraction <= 0.95)
+        outline = int(fraction * total + 0.5);
+    m_split->setSizes({outline, std::max(1, total - outline)});
+}
+
+void ReaderVC::savesplit()
+{
+    // Not while the splash has the outline closed.
+    if (!m_split || m_splash || m_split->width() <= 0 || !m_outline->isVisible())
+        return;
+    ConfigDictionary &config = ConfigDictionary::shared();
+    config.setValue(QStringLiteral("r_split"), double(m_outline->width()) / m_split->width());
+    if (!config.save())
+        qCWarning(lcApp) << "could not write" << config.file();
 }
 
 void ReaderVC::bookLinkClicked(const QUrl &url)
@@ -242,24 +336,212 @@ void ReaderVC::urlHandle(const QVariantMap &query)
     m_app.changeToReader(targetInfo, previous, m_currentManifestID);
 }
 
-void ReaderVC::goBackToPreviousBook()
+void ReaderVC::tapBackBtn()
 {
-    if (!m_fromLink)
+    if (!m_back->isEnabled())
         return;
+    m_back->setEnabled(false);
+    if (m_isBackOther) {
+        QPointer<ReaderVC> self(this);
+        MsgBox::ask(QStringLiteral("元の書籍<<%1>>コンテンツを戻ります").arg(befoInfo.value(QStringLiteral("Title")).toString()),
+                    QStringLiteral("戻りますか？"), [self](bool ok) {
+                        if (!self)
+                            return;
+                        if (!ok) {
+                            self->m_back->setEnabled(true);
+                            return;
+                        }
+                        // The document the link was followed from.
+                        QVariantMap back = self->befoInfo;
+                        const EPUBManager previous(back.value(QStringLiteral("url")).toUrl());
+                        const QString href =
+                            previous.manifest().value(self->befoManifestID).toMap().value(QStringLiteral("href")).toString();
+                        if (!href.isEmpty())
+                            back.insert(QStringLiteral("url"), previous.urlForContent(href));
+                        self->saveStatus();
+                        self->m_app.changeToReader(back, back, QString());
+                    });
+        return;
+    }
+    if (m_offsetEmpty) {
+        redispToPage(m_lastPage);
+    } else if (m_otherPage) {
+        // Back to the page before, then to where it was scrolled.
+        m_backFlag = true;
+        redispToPage(m_lastPage);
+    } else {
+        // An in-page jump: only the scroll position goes back.
+        scrollTo(m_offset);
+        m_offsetEmpty = true;
+        saveLastPage();
+    }
+}
+
+void ReaderVC::scrollTo(int offset)
+{
+    if (m_web)
+        PageScripts::run(m_web->page(), QStringLiteral("window.scrollTo(0,%1)").arg(offset));
+}
+
+void ReaderVC::tapDir(int segment)
+{
+    if (m_pdf) {
+        goToPage(m_page + (segment == 0 ? -1 : 1));
+        return;
+    }
+    if (!m_epub)
+        return;
+    m_isBackOther = false;
+    saveLastPage();
+    m_page = std::clamp(m_page + (segment == 0 ? -1 : 1), 0, int(m_epub->spine().size()) - 1);
+    redispByPage();
+}
+
+void ReaderVC::redispByPage()
+{
+    if (!m_epub || m_page < 0 || m_page >= m_epub->spine().size())
+        return;
+    closeImageShow();
+    const QString href = m_epub->spine().at(m_page).toMap().value(QStringLiteral("href")).toString();
+    m_web->load(m_epub->urlForContent(href));
+}
+
+void ReaderVC::redispToPage(int page)
+{
+    saveLastPage();
+    m_page = page;
+    if (m_pdf)
+        goToPage(page);
+    else
+        redispByPage();
+}
+
+void ReaderVC::navigationStarted(const QUrl &url)
+{
+    if (!m_epub)
+        return;
+    // An in-page jump keeps where the page was, for going back.
+    if (url.toString().contains(u'#')) {
+        saveLastPage();
+        m_offset = int(m_web->page()->scrollPosition().y());
+        m_offsetEmpty = false;
+    }
+    const QString path = url.path();
+    for (int i = 0; i < m_epub->spine().size(); ++i) {
+        const QVariantMap item = m_epub->spine().at(i).toMap();
+        const QString href = item.value(QStringLiteral("href")).toString();
+        if (href.isEmpty() || !path.endsWith(href))
+            continue;
+        m_page = i;
+        m_currentManifestID = item.value(QStringLiteral("id")).toString();
+        m_pageLabel->setText(QStringLiteral("%1/%2").arg(i + 1).arg(m_epub->spine().size()));
+        m_otherPage = m_pageLabel->text() != m_beforePageStr;
+        m_beforePageStr = m_pageLabel->text();
+    }
+    QTimer::singleShot(10, this, [this, url] { webchangelate(url); });
+    if (!m_firstOpen || m_fromLink) {
+        m_fromLink = false;
+        m_back->setEnabled(true);
+    } else {
+        m_firstOpen = false;
+        m_back->setEnabled(false);
+    }
+}
+
+void ReaderVC::webchangelate(const QUrl &url)
+{
+    // The outline row of the shown document, without following it again.
+    const QString path = url.path();
+    m_selectingOutline = true;
+    for (QTreeWidgetItemIterator it(m_outline); *it; ++it) {
+        const QString content = (*it)->data(0, Qt::UserRole).toString().section(u'#', 0, 0);
+        if (!content.isEmpty() && path.endsWith(content)) {
+            m_outline->setCurrentItem(*it);
+            break;
+        }
+    }
+    m_selectingOutline = false;
+    if (m_otherBook) {
+        m_otherBook = false;
+        m_back->setEnabled(false);
+    }
+}
+
+void ReaderVC::didFinishLoad(bool ok)
+{
+    if (!ok || !m_web)
+        return;
+    if (m_otherPage && m_backFlag) {
+        m_otherPage = m_backFlag = false;
+        scrollTo(m_offset);
+        m_offsetEmpty = true;
+        saveLastPage();
+    }
+    // The page scripts must answer before anything relies on them; a page
+    // without them cannot be annotated, so the reader closes.
     QPointer<ReaderVC> self(this);
-    MsgBox::ask(QStringLiteral("元の書籍<<%1>>コンテンツを戻ります").arg(befoInfo.value(QStringLiteral("Title")).toString()),
-                QStringLiteral("戻りますか？"), [self](bool ok) {
-                    if (!ok || !self)
-                        return;
-                    // The document the link was followed from.
-                    QVariantMap back = self->befoInfo;
-                    const EPUBManager previous(back.value(QStringLiteral("url")).toUrl());
-                    const QString href = previous.manifest().value(self->befoManifestID).toMap().value(QStringLiteral("href")).toString();
-                    if (!href.isEmpty())
-                        back.insert(QStringLiteral("url"), previous.urlForContent(href));
-                    self->saveStatus();
-                    self->m_app.changeToReader(back, back, QString());
-                });
+    PageScripts::verify(m_web->page(), [self](bool loaded) {
+        if (!self)
+            return;
+        if (!loaded) {
+            qCWarning(lcContent) << "QMJavacriptCouldNotLoadException: because Javascript could not load.";
+            self->m_app.changeToShelf();
+            return;
+        }
+        qCDebug(lcContent) << "load HighlightdataEnd";
+        if (self->m_stay)
+            self->m_stay->startIncreasingStaytime();
+    });
+}
+
+bool ReaderVC::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == this && event->type() == QEvent::Resize && m_splash)
+        m_splash->setGeometry(rect());
+    if (m_web && watched == m_web && event->type() == QEvent::ChildAdded && m_web->focusProxy())
+        m_web->focusProxy()->installEventFilter(this); // the render widget may be made anew
+    if (m_web && watched == m_web->focusProxy()) {
+        // The release that ends a double click over an image opens it.
+        if (event->type() == QEvent::MouseButtonDblClick && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            m_dblClicked = true;
+        else if (event->type() == QEvent::MouseButtonRelease && m_dblClicked) {
+            m_dblClicked = false;
+            openImageAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+        }
+    }
+    return ScreenVC::eventFilter(watched, event);
+}
+
+void ReaderVC::openImageAt(const QPoint &pos, std::function<void(bool)> done)
+{
+    if (!m_web) {
+        if (done)
+            done(false);
+        return;
+    }
+    QPointer<ReaderVC> self(this);
+    PageScripts::run(m_web->page(), QStringLiteral("qmImageAt(%1,%2)").arg(pos.x()).arg(pos.y()),
+                     [self, done](const QVariant &result) {
+                         bool opened = false;
+                         const QUrl src(result.toString());
+                         // Only the book's own images, read from its archive.
+                         if (self && self->m_web && src.scheme() == QLatin1String(BookUrl::kScheme)) {
+                             const QImage image = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(src).value_or(QByteArray()));
+                             if (!image.isNull()) {
+                                 self->closeImageShow();
+                                 self->m_imageViewer = new ImageViewer(image, self->m_web);
+                                 opened = true;
+                             }
+                         }
+                         if (done)
+                             done(opened);
+                     });
+}
+
+void ReaderVC::closeImageShow()
+{
+    if (m_imageViewer)
+        m_imageViewer->closeImageShow();
 }
 
 int ReaderVC::fontSize() const
@@ -325,33 +607,10 @@ void ReaderVC::openOutlineItem(QTreeWidgetItem *item)
         target = m_epub->manifest().value(item->data(0, Qt::UserRole + 1).toString()).toMap().value(QStringLiteral("href")).toString();
     if (target.isEmpty())
         return;
-    saveStatus();
+    m_isBackOther = false;
+    saveLastPage();
+    closeImageShow();
     m_web->load(m_epub->urlForContent(target));
-}
-
-void ReaderVC::pageShown(const QUrl &url)
-{
-    if (!m_epub)
-        return;
-    const QString path = url.path();
-    for (int i = 0; i < m_epub->spine().size(); ++i) {
-        const QString href = m_epub->spine().at(i).toMap().value(QStringLiteral("href")).toString();
-        if (!href.isEmpty() && path.endsWith(href)) {
-            m_page = i;
-            m_currentManifestID = m_epub->spine().at(i).toMap().value(QStringLiteral("id")).toString();
-            m_pageLabel->setText(QStringLiteral("%1/%2").arg(i + 1).arg(m_epub->spine().size()));
-        }
-    }
-    // The outline row of the shown document, without following it again.
-    m_selectingOutline = true;
-    for (QTreeWidgetItemIterator it(m_outline); *it; ++it) {
-        const QString content = (*it)->data(0, Qt::UserRole).toString().section(u'#', 0, 0);
-        if (!content.isEmpty() && path.endsWith(content)) {
-            m_outline->setCurrentItem(*it);
-            break;
-        }
-    }
-    m_selectingOutline = false;
 }
 
 void ReaderVC::goToPage(int page)
@@ -365,12 +624,9 @@ void ReaderVC::goToPage(int page)
         m_pageLabel->setText(QStringLiteral("%1 / %2").arg(page + 1).arg(m_pdf->pageCount()));
         return;
     }
-    if (!m_epub || page < 0 || page >= m_epub->spine().size())
+    if (!m_epub)
         return;
-    m_page = page;
-    const QString href = m_epub->spine().at(page).toMap().value(QStringLiteral("href")).toString();
-    m_web->load(m_epub->urlForContent(href));
-    m_pageLabel->setText(QStringLiteral("%1/%2").arg(page + 1).arg(m_epub->spine().size()));
+    redispToPage(std::clamp(page, 0, int(m_epub->spine().size()) - 1));
 }
 
 void ReaderVC::saveStatus()

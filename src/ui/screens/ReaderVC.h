@@ -4,8 +4,11 @@
 // with an outline of the table of contents, page buttons and the font size.
 #pragma once
 
+#include "ImageViewer.h"
 #include "ScreenVC.h"
 
+#include <QPointer>
+#include <QUrl>
 #include <QVariantMap>
 #include <functional>
 #include <memory>
@@ -36,7 +39,14 @@ public:
     void appear() override;
     QToolBar *toolbar() override { return m_toolbar; }
     int page() const { return m_page; }
+    // The page before the last jump (where going back returns to).
+    int lastPage() const { return m_lastPage; }
+    // Shows page `page` (clamped to the book), keeping the page shown now
+    // as the one to go back to.
     void goToPage(int page);
+    // Previous (segment 0) or next (1) page; past either end the end page
+    // is shown again.
+    void tapDir(int segment);
     QWebEngineView *web() const { return m_web; }
     QTreeWidget *outline() const { return m_outline; }
     QLabel *pageLabel() const { return m_pageLabel; }
@@ -55,9 +65,22 @@ public:
     // A "tavro://" link to another book: asks, then opens the target
     // document with this book kept for going back.
     void bookLinkClicked(const QUrl &url);
-    // Back to the book a link came from (after asking).
-    void goBackToPreviousBook();
-    bool openedFromLink() const { return m_fromLink; }
+    // The go-back button: back to the book a link came from (after
+    // asking), else to the page or the scroll position before the last jump.
+    void tapBackBtn();
+    QAction *backAction() const { return m_back; }
+    bool openedFromLink() const { return m_isBackOther; }
+
+    // The splash of a book that has "OEBPS/splash_image1.jpg": shown over
+    // the reader for the seconds of its "dc:splash" (2 when not a number).
+    bool splashShown() const { return m_splash != nullptr; }
+    void splashClear();
+    QSplitter *splitter() const { return m_split; }
+
+    // Opens the image viewer on the image at `pos` of the book view, if
+    // there is one; `done` (optional) gets whether it opened.
+    void openImageAt(const QPoint &pos, std::function<void(bool)> done = {});
+    ImageViewer *imageViewer() const { return m_imageViewer; }
 
     // Prints what is shown on `printer` (kept alive by the caller until
     // `done` runs): the whole document for an EPUB page, only the page on
@@ -73,13 +96,26 @@ public:
     // href of its "id".
     void openOutlineItem(QTreeWidgetItem *item);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void saveStatus();
+    // The outline pane's share of the reader's width, kept in "r_split".
+    void savesplit();
+    void restoreSplit();
+    void saveLastPage() { m_lastPage = m_page; }
+    void redispByPage();
+    void redispToPage(int page);
+    void scrollTo(int offset);
+    // Every main-frame navigation of the book view, before it happens.
+    void navigationStarted(const QUrl &url);
+    void webchangelate(const QUrl &url);
+    // After each document has loaded: the page scripts, then the count.
+    void didFinishLoad(bool ok);
+    void closeImageShow();
     void setFontSize(int size);
     void fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth);
-    // Keeps the page number, page label and outline row in step with the
-    // document the book view shows.
-    void pageShown(const QUrl &url);
     void urlHandle(const QVariantMap &query);
     void tapPrint();
     // The access log of the opened book and the reading-time count.
@@ -96,9 +132,23 @@ private:
     std::unique_ptr<EPUBManager> m_epub;
     QPdfDocument *m_pdf = nullptr;
     int m_page = 0;
+    int m_lastPage = 0;
+    // The scroll offset to go back to; starts unset (scrolls to 0) and is
+    // emptied once used.
+    int m_offset = 0;
+    bool m_offsetEmpty = false;
+    QString m_beforePageStr;
     bool m_loaded = false;
     bool m_selectingOutline = false;
-    bool m_fromLink = false;
+    bool m_firstOpen = false;
+    bool m_fromLink = false;    // opened at a linked document
+    bool m_isBackOther = false; // going back returns to the book before
+    bool m_otherBook = false;   // reopened by going back
+    bool m_otherPage = false;   // the last navigation changed the page
+    bool m_backFlag = false;    // going back: scroll once the page is in
+    QWidget *m_splash = nullptr;
+    QPointer<ImageViewer> m_imageViewer;
+    bool m_dblClicked = false;
     QString m_currentManifestID;
     QAction *m_back = nullptr;
     QAction *m_print = nullptr;

@@ -1,6 +1,7 @@
 #include "ShelfVC.h"
 
 #include "MainWindow.h"
+#include "QLBShelfManagerView.h"
 #include "app/Analytics.h"
 #include "app/AppDelegate.h"
 #include "app/DataFolder.h"
@@ -12,6 +13,8 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QScrollBar>
+#include <QSplitter>
+#include <QWheelEvent>
 #include <QFileDialog>
 #include <QHash>
 #include <QInputDialog>
@@ -43,12 +46,6 @@ ShelfVC::ShelfVC(AppDelegate &app)
                 m_app.changeToAcquired();
         });
     });
-
-    m_shelfBox = new QComboBox(m_toolbar);
-    m_shelfBox->setObjectName(QStringLiteral("shelfBox"));
-    m_shelfBox->setToolTip(QStringLiteral("本棚"));
-    m_toolbar->addWidget(m_shelfBox);
-    connect(m_shelfBox, &QComboBox::activated, this, [this](int row) { showShelf(row + 1); });
 
     auto *shelfMenu = new QMenu(this);
     shelfMenu->addAction(QStringLiteral("新規"), this, &ShelfVC::askNewShelf);
@@ -121,9 +118,59 @@ ShelfVC::ShelfVC(AppDelegate &app)
     m_coverTimer.setSingleShot(true);
     connect(&m_coverTimer, &QTimer::timeout, this, &ShelfVC::loadSomeCovers);
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, &m_coverTimer, qOverload<>(&QTimer::start));
+
+    // The shelves beside the books: choose one, drag to reorder, rename in
+    // place (F2 or the row's menu), delete.
+    m_shelfTable = new ShelfTableView(this);
+    m_shelfTable->setObjectName(QStringLiteral("shelfTable"));
+    m_shelfTable->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    auto *rows = new QLBShelfManagerView(m_shelfTable);
+    m_shelfTable->setItemDelegate(rows);
+    // Queued: showing a shelf refills the table that is reporting the change.
+    connect(m_shelfTable, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row + 1 != m_pageID)
+            showShelf(row + 1);
+    }, Qt::QueuedConnection);
+    connect(m_shelfTable, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
+        const int row = m_shelfTable->row(item);
+        const QList<LabelMaster> shelves = ShelfModel::labels();
+        if (row > 0 && row < shelves.size() && item->text() != shelves.at(row).labelName.value_or(QString())
+            && !renameShelf(row, item->text()))
+            fillShelfBox(); // an empty name keeps the old one
+    });
+    connect(m_shelfTable, &ShelfTableView::rowDropped, this, &ShelfVC::dropShelf);
+    connect(rows, &QLBShelfManagerView::labelTapEdit, this, [this](int row) {
+        QTimer::singleShot(0, this, [this, row] {
+            if (QListWidgetItem *item = m_shelfTable->item(row))
+                m_shelfTable->editItem(item);
+        });
+    });
+    connect(rows, &QLBShelfManagerView::labelTapDelete, this, [this](int row) { deleteShelf(row); });
+    auto *delShelf = new QShortcut(QKeySequence::Delete, m_shelfTable, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(delShelf, &QShortcut::activated, this, [this] { deleteShelf(m_shelfTable->currentRow()); });
+    auto *nextShelf = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), this);
+    connect(nextShelf, &QShortcut::activated, this, [this] { swipeEnded(0.75 * m_list->width()); });
+    auto *previousShelf = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this);
+    connect(previousShelf, &QShortcut::activated, this, [this] { swipeEnded(-0.75 * m_list->width()); });
+
+    // Swipes sideways over the books move between shelves.
+    m_list->viewport()->installEventFilter(this);
+    m_swipeEnd.setSingleShot(true);
+    m_swipeEnd.setInterval(250);
+    connect(&m_swipeEnd, &QTimer::timeout, this, [this] {
+        const double offset = m_swipe;
+        m_swipe = 0;
+        swipeEnded(offset);
+    });
+
+    auto *split = new QSplitter(this);
+    split->addWidget(m_shelfTable);
+    split->addWidget(m_list);
+    split->setStretchFactor(1, 1);
+    split->setSizes({160, 800});
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_list);
+    layout->addWidget(split);
     connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
         const QString fileName = item->data(Qt::UserRole).toString();
         m_app.changeToReader(ShelfModel::readerInfo(ShelfModel::entryFor(fileName), &m_app.shareHelper()));
@@ -160,11 +207,73 @@ qint64 ShelfVC::shownLabelID() const
 
 void ShelfVC::fillShelfBox()
 {
-    const QSignalBlocker block(m_shelfBox);
-    m_shelfBox->clear();
-    for (const LabelMaster &l : ShelfModel::labels())
-        m_shelfBox->addItem(l.labelName.value_or(QString()).isEmpty() ? QStringLiteral("本棚") : *l.labelName);
-    m_shelfBox->setCurrentIndex(m_pageID - 1);
+    const QSignalBlocker block(m_shelfTable);
+    m_shelfTable->clear();
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    for (int row = 0; row < shelves.size(); ++row) {
+        const QString name = shelves.at(row).labelName.value_or(QString());
+        auto *item = new QListWidgetItem(name.isEmpty() ? QStringLiteral("本棚") : name);
+        Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (row > 0) // the first shelf is neither renamed nor moved
+            flags |= Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+        item->setFlags(flags);
+        if (row == m_pageID - 1) {
+            QFont bold = item->font();
+            bold.setBold(true);
+            item->setFont(bold);
+        }
+        m_shelfTable->addItem(item);
+    }
+    m_shelfTable->setCurrentRow(m_pageID - 1);
+}
+
+bool ShelfVC::dropShelf(int from, int to)
+{
+    if (!m_shelfTable->canDrop(from, to) || !ShelfModel::swapShelves(from, to))
+        return false;
+    // The shown shelf stays shown wherever it went.
+    if (m_pageID == from + 1)
+        m_pageID = to + 1;
+    else if (m_pageID == to + 1)
+        m_pageID = from + 1;
+    setShelf();
+    return true;
+}
+
+void ShelfVC::swipeEnded(double offset)
+{
+    const int shelves = int(ShelfModel::labels().size());
+    const int page = std::clamp(ShelfModel::pageAfterSwipe(offset, std::max(1, m_list->width()), m_pageID), 1,
+                                std::max(1, shelves));
+    if (page != m_pageID)
+        showShelf(page);
+}
+
+bool ShelfVC::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::Wheel) {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        const QPoint pixels = wheel->pixelDelta();
+        const QPoint angle = wheel->angleDelta();
+        // Sideways only; up and down scroll the books.
+        const bool sideways = pixels.isNull() ? std::abs(angle.x()) > std::abs(angle.y())
+                                              : std::abs(pixels.x()) > std::abs(pixels.y());
+        if (sideways || (m_swipe != 0 && wheel->phase() == Qt::ScrollEnd)) {
+            // A wheel notch (120) counts as three quarters of a shelf: one
+            // notch, one shelf.
+            m_swipe -= pixels.isNull() ? angle.x() / 160.0 * m_list->width() : pixels.x();
+            if (wheel->phase() == Qt::ScrollEnd || wheel->phase() == Qt::NoScrollPhase && pixels.isNull()) {
+                m_swipeEnd.stop();
+                const double offset = m_swipe;
+                m_swipe = 0;
+                swipeEnded(offset);
+            } else {
+                m_swipeEnd.start();
+            }
+            return true;
+        }
+    }
+    return ScreenVC::eventFilter(watched, event);
 }
 
 void ShelfVC::setShelf()
@@ -379,7 +488,7 @@ void ShelfVC::askRenameShelf()
     }
     bool ok = false;
     const QString name = QInputDialog::getText(this, QStringLiteral("名前を変更"), QStringLiteral("本棚の名前"),
-                                               QLineEdit::Normal, m_shelfBox->currentText(), &ok);
+                                               QLineEdit::Normal, m_shelfTable->currentItem() ? m_shelfTable->currentItem()->text() : QString(), &ok);
     if (ok)
         renameShelf(m_pageID - 1, name);
 }

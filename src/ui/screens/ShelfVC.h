@@ -8,6 +8,7 @@
 
 #include "CoverCache.h"
 #include "ScreenVC.h"
+#include "ShelfTableView.h"
 #include "shelf/ShelfModel.h"
 
 #include <QComboBox>
@@ -24,7 +25,8 @@ public:
     void appear() override;
     QToolBar *toolbar() override { return m_toolbar; }
     QListWidget *list() const { return m_list; }
-    QComboBox *shelfBox() const { return m_shelfBox; }
+    // The shelf table beside the books: one row a shelf.
+    ShelfTableView *shelfTable() const { return m_shelfTable; }
     QComboBox *sortBox() const { return m_sortBox; }
     QLineEdit *searchField() const { return m_search; }
 
@@ -52,10 +54,19 @@ public:
     // Deletes the shelf at `row`; a shelf holding books is deleted, with
     // them, only after the user confirms.
     void deleteShelf(int row);
+    // Drops shelf row `from` on row `to`: the two shelves swap places (the
+    // first row neither moves nor is dropped on). Whether they swapped.
+    bool dropShelf(int from, int to);
+    // A horizontal swipe over the books that ended `offset` pixels towards
+    // the next shelf (negative: the previous one): at most one shelf on.
+    void swipeEnded(double offset);
     void importPdf(const QString &path);
     // Whether the dictionary takes part in look-ups; false when there is no
     // such dictionary or it could not be saved.
     static bool setDictionaryUsed(qint64 dicId, bool used);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setShelf();
@@ -70,7 +81,7 @@ private:
     void loadSomeCovers();
 
     QToolBar *m_toolbar;
-    QComboBox *m_shelfBox;
+    ShelfTableView *m_shelfTable;
     QComboBox *m_sortBox;
     QLineEdit *m_search;
     QListWidget *m_list;
@@ -80,4 +91,6 @@ private:
     CoverCache m_covers;
     QTimer m_coverTimer;
     int m_coverScan = 0; // the next item the background pass looks at
+    double m_swipe = 0;  // the horizontal distance of the swipe under way
+    QTimer m_swipeEnd;   // a swipe without end phase ends when it pauses
 };

@@ -409,7 +409,7 @@ TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
     EXPECT_TRUE(second->openedFromLink());
     ASSERT_TRUE(waitUntil([&] { return second->web()->url().path().endsWith(QStringLiteral("chapter02.xhtml")); }));
     EXPECT_EQ(BookUrl::parse(second->web()->url())->fileName, QStringLiteral("臨床薬理学ノート.epub"));
-    second->goBackToPreviousBook();
+    second->tapBackBtn();
     ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != second; }));
     EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("戻りますか？"));
     ReaderVC *back = m_app->readerVC();
@@ -495,7 +495,7 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     EXPECT_EQ(shown().size(), 2);
 
     ASSERT_TRUE(shelf->newShelf(QStringLiteral("Cardiology")));
-    EXPECT_EQ(shelf->shelfBox()->count(), 2);
+    EXPECT_EQ(shelf->shelfTable()->count(), 2);
     shelf->moveBook(QStringLiteral("anatomy-basics.epub"), 1);
     EXPECT_EQ(shown(), QStringList{QStringLiteral("臨床薬理学ノート.epub")});
     shelf->showShelf(2);
@@ -507,7 +507,7 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
 
     // A shelf holding books goes, with its books, once the user says "OK".
     shelf->deleteShelf(1);
-    ASSERT_TRUE(waitUntil([&] { return shelf->shelfBox()->count() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return shelf->shelfTable()->count() == 1; }));
     EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("確認"));
     EXPECT_EQ(shelf->pageID(), 1);
     EXPECT_FALSE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")));

@@ -1,6 +1,7 @@
 // Book pages in a real QWebEngineView, served through the epub:// handler.
 #include "content/BookUrl.h"
 #include "content/BookWebProfile.h"
+#include "content/PageScripts.h"
 #include "support/Samples.h"
 #include "support/ZipWriter.h"
 
@@ -44,11 +45,12 @@ protected:
         return finished && ok;
     }
 
-    QVariant js(const QString &script)
+    // Evaluates `script` in the page's own world, or in `world`.
+    QVariant js(const QString &script, quint32 world = 0)
     {
         QEventLoop loop;
         QVariant result;
-        m_page->runJavaScript(script, [&](const QVariant &v) {
+        m_page->runJavaScript(script, world, [&](const QVariant &v) {
             result = v;
             loop.quit();
         });
@@ -158,3 +160,97 @@ TEST_F(EpubWebViewTest, BookPagesCannotReadFilesOrOtherBooks)
 }
 
 } // namespace
+
+namespace {
+
+QVariantMap jsonObject(const QVariant &text)
+{
+    return QJsonDocument::fromJson(text.toString().toUtf8()).toVariant().toMap();
+}
+
+} // namespace
+
+TEST_F(EpubWebViewTest, PageScriptsLiveInTheirOwnWorldAndKeepTheirNumbering)
+{
+    // A book whose own scripts look for the reader's functions and try to
+    // replace one.
+    const QByteArray page =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title>"
+        "<script>window.setHighlight = function () { return 'hijacked'; };"
+        "window.addEventListener('load', function () { window.bookSaw = typeof getSelectionStartQmNodeInfo; });</script>"
+        "</head><body><p id=\"a\">Alpha beta gamma</p>\n<p id=\"b\">Delta <i>epsilon</i> zeta</p></body></html>";
+    const QByteArray opf =
+        "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\"><metadata/>"
+        "<manifest><item id=\"p\" href=\"p.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"
+        "<spine><itemref idref=\"p\"/></spine></package>";
+    DataFolder::createContentsFolder();
+    ASSERT_TRUE(writeEpub(DataFolder::contentsFolder() + QStringLiteral("/scripted.epub"), QStringLiteral("OEBPS/content.opf"),
+                          {{"OEBPS/content.opf", opf}, {"OEBPS/p.xhtml", page}}));
+    PageScripts::install(m_page);
+    ASSERT_TRUE(load(BookUrl::entryUrl(QStringLiteral("scripted.epub"), QStringLiteral("OEBPS/p.xhtml"))));
+    const quint32 ours = PageScripts::kWorld;
+
+    EXPECT_EQ(js(QStringLiteral("bookSaw")).toString(), QStringLiteral("undefined")) << "the book cannot see them";
+    EXPECT_EQ(js(QStringLiteral("typeof setHighlight"), ours).toString(), QStringLiteral("function"));
+    bool verified = false;
+    PageScripts::verify(m_page, [&](bool ok) { verified = ok; });
+    ASSERT_TRUE(waitFor(QStringLiteral("true")) && verified);
+
+    // Selections are numbered per text node: "beta gamma" is node 1, 6..16.
+    auto select = [&](const QString &startNode, int start, const QString &endNode, int end) {
+        js(QStringLiteral("(function () { var r = document.createRange(); r.setStart(%1, %2); r.setEnd(%3, %4);"
+                          "var s = window.getSelection(); s.removeAllRanges(); s.addRange(r); })()")
+               .arg(startNode).arg(start).arg(endNode).arg(end));
+    };
+    const QString alpha = QStringLiteral("document.getElementById('a').firstChild");
+    select(alpha, 6, alpha, 16);
+    QVariantMap start = jsonObject(js(QStringLiteral("getSelectionStartQmNodeInfo()"), ours));
+    QVariantMap end = jsonObject(js(QStringLiteral("getSelectionEndQmNodeInfo()"), ours));
+    EXPECT_EQ(start.value(QStringLiteral("startQmNodeNo")).toInt(), 1);
+    EXPECT_EQ(start.value(QStringLiteral("startQmNodeOffset")).toInt(), 6);
+    EXPECT_EQ(end.value(QStringLiteral("endQmNodeNo")).toInt(), 1);
+    EXPECT_EQ(end.value(QStringLiteral("endQmNodeOffset")).toInt(), 16);
+    js(QStringLiteral("window.getSelection().removeAllRanges()"));
+    EXPECT_EQ(js(QStringLiteral("getSelectionStartQmNodeInfo()"), ours).toString(), QStringLiteral("false"));
+
+    // A highlight from "beta" to "eps" of "epsilon" (node 3) spans three nodes.
+    const QString before = js(QStringLiteral("document.body.textContent")).toString();
+    EXPECT_EQ(js(QStringLiteral("setHighlight('3_dev','highlight_color1',1,6,3,3,{})"), ours).toString(), QStringLiteral("true"));
+    EXPECT_EQ(js(QStringLiteral("Array.from(document.querySelectorAll('span.qmHighlight')).map(s => s.textContent).join('|')"))
+                  .toString(),
+              QStringLiteral("beta gamma|Delta |eps"));
+    EXPECT_EQ(js(QStringLiteral("document.body.textContent")).toString(), before);
+
+    // Split nodes keep their numbers and offsets: "ilon" is still node 3
+    // from offset 3, " zeta" still node 4.
+    const QString ilon = QStringLiteral("document.querySelector('i').lastChild");
+    select(ilon, 1, ilon, 4);
+    start = jsonObject(js(QStringLiteral("getSelectionStartQmNodeInfo()"), ours));
+    EXPECT_EQ(start.value(QStringLiteral("startQmNodeNo")).toInt(), 3);
+    EXPECT_EQ(start.value(QStringLiteral("startQmNodeOffset")).toInt(), 4);
+    EXPECT_EQ(js(QStringLiteral("highlightSearchTerm('ET')"), ours).toString(), QStringLiteral("2")) << "b-et-a, z-et-a";
+    EXPECT_EQ(js(QStringLiteral("clearSearchHighlight()"), ours).toString(), QStringLiteral("2"));
+    const QString zeta = QStringLiteral("document.querySelector('i').nextSibling"); // " z" of " zeta" now
+    select(zeta, 1, zeta, 2);
+    start = jsonObject(js(QStringLiteral("getSelectionStartQmNodeInfo()"), ours));
+    EXPECT_EQ(start.value(QStringLiteral("startQmNodeNo")).toInt(), 4);
+    EXPECT_EQ(start.value(QStringLiteral("startQmNodeOffset")).toInt(), 1);
+
+    // The highlight under a selection, and removing it.
+    const QString marked = QStringLiteral("document.querySelector('span.qmHighlight').firstChild");
+    select(marked, 0, marked, 1);
+    EXPECT_EQ(js(QStringLiteral("isSellectionHighlighMemoed()"), ours).toString(), QStringLiteral("3_dev"));
+    EXPECT_EQ(js(QStringLiteral("setHighlight(5,'memo_color1',4,1,4,5,{memodate:'2026/01/01 10:00:00',memotext:'note'})"), ours)
+                  .toString(),
+              QStringLiteral("true"));
+    EXPECT_EQ(js(QStringLiteral("removeOldQmNodeNoMemoSpan([3]);"), ours).toString(), QStringLiteral("1"));
+    EXPECT_EQ(js(QStringLiteral("Array.from(document.querySelectorAll('span.qmHighlight')).map(s => s.dataset.qmId).join()"))
+                  .toString(),
+              QStringLiteral("5,5,5"))
+        << "only 5 is left, over the three pieces the search marks made of \" zeta\"";
+    EXPECT_EQ(js(QStringLiteral("document.querySelector('span.qmHighlight').title")).toString(), QStringLiteral("2026/01/01 10:00:00\nnote"));
+    EXPECT_EQ(js(QStringLiteral("removeHighlight('5')"), ours).toString(), QStringLiteral("3"));
+    EXPECT_EQ(js(QStringLiteral("document.body.textContent")).toString(), before);
+    EXPECT_EQ(js(QStringLiteral("setHighlight('9_x','highlight_color1',40,0,41,2,{})"), ours).toString(), QStringLiteral("false"))
+        << "positions beyond the page draw nothing";
+}

@@ -1,0 +1,79 @@
+#include "ShelfTableView.h"
+
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
+
+ShelfTableView::ShelfTableView(QWidget *parent)
+    : QListWidget(parent)
+{
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+}
+
+bool ShelfTableView::canDrop(int from, int to) const
+{
+    return from > 0 && to > 0 && from < count() && to < count() && from != to;
+}
+
+QStringList ShelfTableView::mimeTypes() const
+{
+    return {QString::fromLatin1(kDragType)};
+}
+
+QMimeData *ShelfTableView::mimeData(const QList<QListWidgetItem *> &items) const
+{
+    if (items.size() != 1 || row(items.first()) <= 0)
+        return nullptr; // the first shelf stays where it is
+    auto *data = new QMimeData;
+    data->setData(QString::fromLatin1(kDragType), QByteArray::number(row(items.first())));
+    return data;
+}
+
+int ShelfTableView::draggedRow(const QMimeData *data) const
+{
+    if (!data || !data->hasFormat(QString::fromLatin1(kDragType)))
+        return -1;
+    bool ok = false;
+    const int from = data->data(QString::fromLatin1(kDragType)).toInt(&ok);
+    return ok ? from : -1;
+}
+
+int ShelfTableView::rowAt(const QPointF &pos) const
+{
+    const QModelIndex index = indexAt(pos.toPoint());
+    return index.isValid() ? index.row() : -1;
+}
+
+void ShelfTableView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->source() == this && draggedRow(event->mimeData()) > 0)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ShelfTableView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->source() == this && canDrop(draggedRow(event->mimeData()), rowAt(event->position())))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ShelfTableView::dropEvent(QDropEvent *event)
+{
+    const int from = draggedRow(event->mimeData());
+    const int to = rowAt(event->position());
+    if (event->source() != this || !canDrop(from, to)) {
+        event->ignore();
+        return;
+    }
+    // The rows are redrawn by the controller; the view moves nothing.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    emit rowDropped(from, to);
+}
