@@ -177,6 +177,7 @@ void ReaderVC::appear()
     PageScripts::install(page);
     connect(page, &BookPage::bookLinkRequested, this, &ReaderVC::bookLinkClicked);
     connect(page, &BookPage::navigationAccepted, this, &ReaderVC::navigationStarted);
+    connect(m_web, &QWebEngineView::urlChanged, this, &ReaderVC::urlShown);
     m_web->setPage(page);
     // Double clicks on an image open the viewer; the view's input arrives
     // at its render widget.
@@ -261,18 +262,24 @@ void ReaderVC::restoreSplit()
     if (!m_split)
         return;
     const int total = std::max(m_split->width(), width());
-    bool number = false;
-    const double fraction = ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(&number);
-    int outline = 240;
-    if (number && fraction >= 0.05 && fraction <= 0.95)
-        outline = int(fraction * total + 0.5);
+    const auto fraction = storedSplit(ConfigDictionary::shared().value(QStringLiteral("r_split")));
+    const int outline = fraction ? int(*fraction * total + 0.5) : 240;
     m_split->setSizes({outline, std::max(1, total - outline)});
+}
+
+std::optional<double> ReaderVC::storedSplit(const QVariant &value)
+{
+    bool number = false;
+    const double fraction = value.toDouble(&number);
+    if (!value.isValid() || !number || !(fraction >= 0.05 && fraction <= 0.95))
+        return std::nullopt;
+    return fraction;
 }
 
 void ReaderVC::savesplit()
 {
     // Not while the splash has the outline closed.
-    if (!m_split || m_splash || m_split->width() <= 0 || !m_outline->isVisible())
+    if (!m_split || m_splash || m_split->width() <= 0 || m_outline->isHidden())
         return;
     ConfigDictionary &config = ConfigDictionary::shared();
     config.setValue(QStringLiteral("r_split"), double(m_outline->width()) / m_split->width());
@@ -426,6 +433,34 @@ void ReaderVC::navigationStarted(const QUrl &url)
         m_offset = int(m_web->page()->scrollPosition().y());
         m_offsetEmpty = false;
     }
+    m_expectedUrl = url;
+    m_shownDocument = url.adjusted(QUrl::RemoveFragment);
+    pageNavigated(url);
+}
+
+void ReaderVC::urlShown(const QUrl &url)
+{
+    if (!m_epub || url == m_expectedUrl) {
+        m_expectedUrl.clear(); // announced by navigationStarted
+        return;
+    }
+    if (!url.hasFragment() || url.adjusted(QUrl::RemoveFragment) != m_shownDocument)
+        return;
+    // A jump within the shown document: the page script noted where the
+    // page was before it.
+    saveLastPage();
+    QPointer<ReaderVC> self(this);
+    PageScripts::run(m_web->page(), QStringLiteral("qmTakeJumpOffset()"), [self](const QVariant &offset) {
+        if (self && offset.toInt() >= 0) {
+            self->m_offset = offset.toInt();
+            self->m_offsetEmpty = false;
+        }
+    });
+    pageNavigated(url);
+}
+
+void ReaderVC::pageNavigated(const QUrl &url)
+{
     const QString path = url.path();
     for (int i = 0; i < m_epub->spine().size(); ++i) {
         const QVariantMap item = m_epub->spine().at(i).toMap();
@@ -471,6 +506,8 @@ void ReaderVC::didFinishLoad(bool ok)
 {
     if (!ok || !m_web)
         return;
+    if (QWidget *input = m_web->focusProxy())
+        input->installEventFilter(this); // made with the first document
     if (m_otherPage && m_backFlag) {
         m_otherPage = m_backFlag = false;
         scrollTo(m_offset);

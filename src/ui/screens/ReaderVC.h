@@ -12,6 +12,7 @@
 #include <QVariantMap>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class EPUBManager;
 class StayTimeCounter;
@@ -76,6 +77,9 @@ public:
     bool splashShown() const { return m_splash != nullptr; }
     void splashClear();
     QSplitter *splitter() const { return m_split; }
+    // The outline's share of the width stored under "r_split", when it is
+    // a number from 0.05 to 0.95; absent otherwise (the default width).
+    static std::optional<double> storedSplit(const QVariant &value);
 
     // Opens the image viewer on the image at `pos` of the book view, if
     // there is one; `done` (optional) gets whether it opened.
@@ -110,6 +114,11 @@ private:
     void scrollTo(int offset);
     // Every main-frame navigation of the book view, before it happens.
     void navigationStarted(const QUrl &url);
+    // Every change of the shown URL; catches in-page "#" jumps, which are
+    // no navigation of the page.
+    void urlShown(const QUrl &url);
+    // The page number, label and go-back button after a navigation.
+    void pageNavigated(const QUrl &url);
     void webchangelate(const QUrl &url);
     // After each document has loaded: the page scripts, then the count.
     void didFinishLoad(bool ok);
@@ -146,6 +155,8 @@ private:
     bool m_otherBook = false;   // reopened by going back
     bool m_otherPage = false;   // the last navigation changed the page
     bool m_backFlag = false;    // going back: scroll once the page is in
+    QUrl m_expectedUrl;  // the navigation under way
+    QUrl m_shownDocument; // the document shown, without fragment
     QWidget *m_splash = nullptr;
     QPointer<ImageViewer> m_imageViewer;
     bool m_dblClicked = false;

@@ -32,6 +32,12 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QSplitter>
+#include <QTest>
+#include <QWheelEvent>
+#include "app/ConfigDictionary.h"
+#include "screens/ImageViewer.h"
+#include "screens/QLBShelfManagerView.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -418,6 +424,160 @@ TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
     EXPECT_FALSE(back->openedFromLink()) << "back where the reader started: nothing further back";
 }
 
+// Waits for the book view's result of `script` (in the page's own world).
+QVariant pageValue(QWebEngineView *view, const QString &script)
+{
+    std::optional<QVariant> result;
+    view->page()->runJavaScript(script, [&](const QVariant &v) { result = v; });
+    waitUntil([&] { return result.has_value(); });
+    return result.value_or(QVariant());
+}
+
+TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    ASSERT_TRUE(reader && reader->web());
+    QWebEngineView *view = reader->web();
+    int loads = 0;
+    QObject::connect(view, &QWebEngineView::loadFinished, reader, [&](bool ok) { loads += ok; });
+    ASSERT_TRUE(waitUntil([&] { return loads == 1; }));
+    EXPECT_FALSE(reader->backAction()->isEnabled()) << "nothing to go back to on opening";
+    auto scrollY = [&] { return int(view->page()->scrollPosition().y()); };
+
+    // An in-page "#" jump keeps where the page was; going back scrolls there
+    // without loading the page again.
+    pageValue(view, QStringLiteral("var tall = document.createElement('div'); tall.style.height = '4000px';"
+                                   "document.body.insertBefore(tall, document.getElementById('summary'));"
+                                   "var a = document.createElement('a'); a.id = 'jump'; a.href = '#summary'; a.textContent = 'jump';"
+                                   "document.body.insertBefore(a, document.body.firstChild); window.scrollTo(0, 120); true"));
+    ASSERT_TRUE(waitUntil([&] { return scrollY() == 120; }));
+    pageValue(view, QStringLiteral("document.getElementById('jump').click(); true"));
+    ASSERT_TRUE(waitUntil([&] { return scrollY() > 1000 && reader->backAction()->isEnabled(); }))
+        << scrollY() << " " << reader->backAction()->isEnabled();
+    EXPECT_EQ(reader->page(), 0);
+    reader->tapBackBtn();
+    EXPECT_TRUE(waitUntil([&] { return scrollY() == 120; })) << scrollY();
+    EXPECT_EQ(loads, 1) << "the same page is not loaded again";
+    EXPECT_FALSE(reader->backAction()->isEnabled());
+
+    // Next page, then back to the page before.
+    reader->tapDir(1);
+    ASSERT_TRUE(waitUntil([&] { return loads == 2 && reader->backAction()->isEnabled(); }));
+    EXPECT_EQ(reader->page(), 1);
+    EXPECT_EQ(reader->lastPage(), 0);
+    reader->tapBackBtn();
+    ASSERT_TRUE(waitUntil([&] { return loads == 3; }));
+    EXPECT_EQ(reader->page(), 0);
+    EXPECT_TRUE(view->url().path().endsWith(QStringLiteral("chapter01.xhtml")));
+
+    // A "#" link into the next document: back returns to this one.
+    pageValue(view, QStringLiteral("document.querySelector('a[href^=\"chapter02\"]').click(); true"));
+    ASSERT_TRUE(waitUntil([&] { return loads == 4; }));
+    EXPECT_EQ(reader->page(), 1);
+    reader->tapBackBtn();
+    ASSERT_TRUE(waitUntil([&] { return loads == 5; }));
+    EXPECT_EQ(reader->page(), 0);
+
+    // A double click on the figure opens it in the viewer; text does not.
+    const QVariantList box = pageValue(view, QStringLiteral(
+        "var img = document.querySelector('img.figure'); img.scrollIntoView(); var r = img.getBoundingClientRect();"
+        "[r.left + r.width / 2, r.top + r.height / 2]")).toList();
+    ASSERT_EQ(box.size(), 2);
+    const QPoint figure(box.at(0).toInt(), box.at(1).toInt());
+    QWidget *input = view->focusProxy();
+    ASSERT_TRUE(input);
+    // The events of a real double click: press, release, press, double
+    // click, release.
+    QTest::mouseClick(input, Qt::LeftButton, {}, figure);
+    QTest::mousePress(input, Qt::LeftButton, {}, figure);
+    QTest::mouseDClick(input, Qt::LeftButton, {}, figure);
+    QTest::mouseRelease(input, Qt::LeftButton, {}, figure);
+    ASSERT_TRUE(waitUntil([&] { return reader->imageViewer() != nullptr; })) << "double click at " << figure.x() << "," << figure.y();
+    ImageViewer *viewer = reader->imageViewer();
+    EXPECT_TRUE(viewer->isVisible());
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/image-viewer.png"));
+    const double fitted = viewer->scale();
+    EXPECT_LE(fitted, 1.0) << "fitted to the view, never blown up";
+    viewer->tapZoom(1);
+    EXPECT_GT(viewer->scale(), fitted);
+    viewer->tapZoom(0);
+    viewer->tapZoom(0);
+    EXPECT_LT(viewer->scale(), fitted);
+    QTest::keyClick(viewer, Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return reader->imageViewer() == nullptr; }));
+    std::optional<bool> opened;
+    reader->openImageAt(QPoint(2, 2), [&](bool ok) { opened = ok; });
+    ASSERT_TRUE(waitUntil([&] { return opened.has_value(); }));
+    EXPECT_FALSE(*opened) << "no image there";
+}
+
+TEST(ReaderSplit, StoredFractionCountsOnlyFromFivePercentToNinetyFive)
+{
+    const struct
+    {
+        QVariant stored;
+        std::optional<double> expected;
+    } cases[] = {
+        {0.97, std::nullopt}, {0.05, 0.05},         {0.95, 0.95},         {0.3, 0.3},
+        {0.049, std::nullopt}, {-0.5, std::nullopt}, {QStringLiteral("0.4"), 0.4}, {QStringLiteral("wide"), std::nullopt},
+        {QVariant(), std::nullopt},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ReaderVC::storedSplit(c.stored), c.expected) << c.stored.toString().toStdString();
+}
+
+TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
+    ConfigDictionary::shared().setValue(QStringLiteral("r_split"), 0.5);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    EXPECT_FALSE(reader->splashShown()) << "no splash image in this book";
+    auto outlineShare = [&](ReaderVC *r) {
+        const QList<int> sizes = r->splitter()->sizes();
+        return double(sizes.value(0)) / (sizes.value(0) + sizes.value(1));
+    };
+    ASSERT_TRUE(waitUntil([&] { return reader->splitter()->isVisible(); }));
+    EXPECT_NEAR(outlineShare(reader), 0.5, 0.02);
+
+    // Leaving keeps the width the reader left it at.
+    const int total = reader->splitter()->width();
+    reader->splitter()->setSizes({total / 4, total - total / 4});
+    m_app->changeToShelf();
+    ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
+    EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02);
+
+    // The splash covers the reader with the outline closed, then goes by
+    // itself (two seconds: the book's "dc:splash" is not a number).
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    reader = m_app->readerVC();
+    ASSERT_TRUE(reader->splashShown());
+    auto *splash = reader->findChild<QLabel *>(QStringLiteral("splash"));
+    ASSERT_TRUE(splash);
+    EXPECT_FALSE(splash->pixmap().isNull());
+    EXPECT_EQ(reader->splitter()->sizes().value(0), 0);
+    m_app->changeToShelf();
+    EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02)
+        << "leaving during the splash keeps the stored width";
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    reader = m_app->readerVC();
+    ASSERT_TRUE(reader->splashShown());
+    ASSERT_TRUE(waitUntil([&] { return !reader->splashShown(); }, 6000));
+    EXPECT_NEAR(outlineShare(reader), 0.25, 0.02);
+
+    // A stored width out of range gives the default outline.
+    ConfigDictionary::shared().setValue(QStringLiteral("r_split"), 0.97);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    reader = m_app->readerVC();
+    ASSERT_TRUE(waitUntil([&] { return reader->splitter()->isVisible(); }));
+    EXPECT_NEAR(reader->splitter()->sizes().value(0), 240, 10);
+}
+
 TEST_F(AppShellTest, ReaderPrintsOnlyAllowedBooks)
 {
     launch();
@@ -537,6 +697,108 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     EXPECT_TRUE(menu->actions().first()->isChecked());
     menu->actions().first()->toggle();
     EXPECT_EQ(LibraryStore::main().findFirst<DictionaryMaster>()->useFlg, 0);
+}
+
+TEST_F(AppShellTest, ShelfTableReordersRenamesAndSwipes)
+{
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+    launch();
+    m_app->changeToShelf();
+    ShelfVC *shelf = m_app->shelfVC();
+    for (const char *name : {"A", "B", "C"})
+        ASSERT_TRUE(shelf->newShelf(QString::fromLatin1(name)));
+    ShelfTableView *table = shelf->shelfTable();
+    auto rows = [table] {
+        QStringList names;
+        for (int i = 0; i < table->count(); ++i)
+            names << table->item(i)->text();
+        return names.join(u',');
+    };
+    ASSERT_EQ(rows(), QStringLiteral("マイ本棚,A,B,C"));
+
+    // The first row has no menu and can neither be dragged nor renamed.
+    auto *rowViews = qobject_cast<QLBShelfManagerView *>(table->itemDelegate());
+    ASSERT_TRUE(rowViews);
+    EXPECT_EQ(rowViews->menuForRow(0, table), nullptr);
+    std::unique_ptr<QMenu> menu(rowViews->menuForRow(2, table));
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("名前を変更"));
+    EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("削除"));
+    EXPECT_FALSE(table->item(0)->flags() & (Qt::ItemIsDragEnabled | Qt::ItemIsEditable));
+    EXPECT_TRUE(table->item(1)->flags() & Qt::ItemIsDragEnabled);
+
+    // Dropping swaps two shelves; the one shown stays shown.
+    shelf->showShelf(2);
+    const struct
+    {
+        int from, to;
+        bool taken;
+        const char *rows;
+        int pageID;
+    } drops[] = {
+        {1, 3, true, "マイ本棚,C,B,A", 4}, {0, 2, false, "マイ本棚,C,B,A", 4}, {2, 0, false, "マイ本棚,C,B,A", 4},
+        {2, 2, false, "マイ本棚,C,B,A", 4}, {3, 9, false, "マイ本棚,C,B,A", 4}, {1, 3, true, "マイ本棚,A,B,C", 2},
+        {2, 3, true, "マイ本棚,A,C,B", 2},
+    };
+    for (const auto &d : drops) {
+        EXPECT_EQ(shelf->dropShelf(d.from, d.to), d.taken) << d.from << "→" << d.to;
+        EXPECT_EQ(rows(), QString::fromUtf8(d.rows)) << d.from << "→" << d.to;
+        EXPECT_EQ(shelf->pageID(), d.pageID) << d.from << "→" << d.to;
+    }
+    EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - A")));
+
+    // Renaming in place; an empty name keeps the old one.
+    table->item(2)->setText(QStringLiteral("Cardiology"));
+    EXPECT_EQ(ShelfModel::labels().at(2).labelName, QStringLiteral("Cardiology"));
+    table->item(2)->setText(QString());
+    EXPECT_EQ(rows(), QStringLiteral("マイ本棚,A,Cardiology,B"));
+
+    // Choosing a row shows its shelf.
+    table->setCurrentRow(3);
+    EXPECT_TRUE(waitUntil([&] { return shelf->pageID() == 4; }));
+
+    // Sideways swipes over the books move one shelf at most.
+    QWidget *books = shelf->list()->viewport();
+    auto wheel = [&](QPoint pixels, QPoint angle, Qt::ScrollPhase phase) {
+        QWheelEvent event(QPointF(10, 10), books->mapToGlobal(QPointF(10, 10)), pixels, angle, Qt::NoButton, Qt::NoModifier,
+                          phase, false);
+        QApplication::sendEvent(books, &event);
+    };
+    const int w = shelf->list()->width();
+    const struct
+    {
+        int startPage;
+        QList<int> pixelSteps; // a touchpad gesture, towards the next shelf when negative
+        int notches;           // else wheel notches, next when negative
+        int expected;
+    } swipes[] = {
+        {2, {}, -1, 3},                      // a tilt-wheel notch: the next shelf
+        {2, {}, 1, 1},                       // and back
+        {1, {}, 1, 1},                       // nothing before the first shelf
+        {4, {}, -1, 4},                      // nor after the last
+        {2, {-w / 10, -w / 10}, 0, 2},       // a fifth of a page springs back
+        {2, {-w / 4, -w / 4, -w / 4}, 0, 3}, // three quarters: one shelf on
+        {2, {-w / 2, -w / 2, -w / 2}, 0, 3}, // past a whole page: still one shelf
+        {3, {w / 3, w / 3}, 0, 2},
+    };
+    for (const auto &sw : swipes) {
+        shelf->showShelf(sw.startPage);
+        if (sw.notches != 0) {
+            wheel({}, QPoint(sw.notches * 120, 0), Qt::NoScrollPhase);
+        } else {
+            wheel({}, {}, Qt::ScrollBegin);
+            for (int step : sw.pixelSteps)
+                wheel(QPoint(step, 0), QPoint(step, 0), Qt::ScrollUpdate);
+            wheel({}, {}, Qt::ScrollEnd);
+        }
+        EXPECT_EQ(shelf->pageID(), sw.expected) << "from shelf " << sw.startPage << ", notches " << sw.notches << ", steps "
+                                                << sw.pixelSteps.size();
+    }
+    // Up and down still scroll the books.
+    shelf->showShelf(2);
+    wheel({}, QPoint(0, -120), Qt::NoScrollPhase);
+    EXPECT_EQ(shelf->pageID(), 2);
 }
 
 TEST_F(AppShellTest, MessageBoxes)

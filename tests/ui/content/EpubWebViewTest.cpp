@@ -178,7 +178,7 @@ TEST_F(EpubWebViewTest, PageScriptsLiveInTheirOwnWorldAndKeepTheirNumbering)
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title>"
         "<script>window.setHighlight = function () { return 'hijacked'; };"
         "window.addEventListener('load', function () { window.bookSaw = typeof getSelectionStartQmNodeInfo; });</script>"
-        "</head><body><p id=\"a\">Alpha beta gamma</p>\n<p id=\"b\">Delta <i>epsilon</i> zeta</p></body></html>";
+        "</head><body><script>var notText = 1;</script><p id=\"a\">Alpha beta gamma</p>\n<p id=\"b\">Delta <i>epsilon</i> zeta</p></body></html>";
     const QByteArray opf =
         "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\"><metadata/>"
         "<manifest><item id=\"p\" href=\"p.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"

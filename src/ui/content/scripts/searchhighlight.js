@@ -28,7 +28,7 @@
         var walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT, null);
         var nodes = [];
         for (var n = walker.nextNode(); n; n = walker.nextNode()) {
-            var parent = n.parentNode && n.parentNode.nodeName;
+            var parent = n.parentNode && n.parentNode.nodeName.toUpperCase(); // lower case in XHTML
             if (parent !== 'SCRIPT' && parent !== 'STYLE')
                 nodes.push(n);
         }

@@ -21,7 +21,7 @@
 
     function skipped(node) {
         for (var p = node.parentNode; p; p = p.parentNode) {
-            var name = p.nodeName;
+            var name = p.nodeName.toUpperCase(); // lower case in XHTML
             if (name === 'SCRIPT' || name === 'STYLE' || name === 'NOSCRIPT' || name === 'HEAD')
                 return true;
         }
@@ -206,7 +206,7 @@
     window.qmImageAt = function (x, y) {
         var el = document.elementFromPoint(x, y);
         for (; el; el = el.parentElement) {
-            if (el.nodeName === 'IMG')
+            if (el.nodeName.toUpperCase() === 'IMG')
                 return el.currentSrc || el.src || '';
             if (el.nodeName.toLowerCase() === 'image') { // SVG <image>
                 var href = el.getAttribute('href') || el.getAttributeNS('http://www.w3.org/1999/xlink', 'href');
@@ -214,6 +214,21 @@
             }
         }
         return '';
+    };
+
+    // Where the page was when a link to a place in a document was
+    // followed; the reader takes it once the jump has happened (an in-page
+    // jump loads nothing it could see coming).
+    var jumpOffset = -1;
+    window.addEventListener('click', function (event) {
+        var link = event.target && event.target.closest ? event.target.closest('a[href]') : null;
+        if (link && link.getAttribute('href').indexOf('#') >= 0)
+            jumpOffset = Math.round(window.pageYOffset);
+    }, true);
+    window.qmTakeJumpOffset = function () {
+        var offset = jumpOffset;
+        jumpOffset = -1;
+        return offset;
     };
 
     numberTextNodes();
