@@ -2,6 +2,7 @@
 
 #include "ImageViewer.h"
 #include "MainWindow.h"
+#include "OutlineRowDelegate.h"
 #include "app/AppDelegate.h"
 #include "app/ConfigDictionary.h"
 #include "app/MsgBox.h"
@@ -79,6 +80,7 @@ ReaderVC::~ReaderVC()
     m_stay.reset();
     savesplit();
     saveStatus();
+    QMShareHelper::syscAccessLog();
     // Leaving uploads the bookmarks of a store book.
     const QString metaBookId = info.value(QStringLiteral("metaBookId")).toString();
     if (m_loaded && !metaBookId.isEmpty() && metaBookId != u"9999999999")
@@ -166,6 +168,9 @@ void ReaderVC::appear()
     m_outline->setObjectName(QStringLiteral("outline"));
     m_outline->setHeaderHidden(true);
     m_outline->setWordWrap(true);
+    m_outline->setItemDelegate(new OutlineRowDelegate(m_outline));
+    // Row heights follow the pane's width.
+    m_outline->viewport()->installEventFilter(this);
     if (m_epub->toc())
         fillOutline(nullptr, *m_epub->toc(), 0);
     m_outline->setVisible(m_outline->topLevelItemCount() > 0);
@@ -535,6 +540,8 @@ bool ReaderVC::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == this && event->type() == QEvent::Resize && m_splash)
         m_splash->setGeometry(rect());
+    if (m_outline && watched == m_outline->viewport() && event->type() == QEvent::Resize)
+        QMetaObject::invokeMethod(m_outline, [outline = m_outline] { outline->doItemsLayout(); }, Qt::QueuedConnection);
     if (m_web && watched == m_web && event->type() == QEvent::ChildAdded && m_web->focusProxy())
         m_web->focusProxy()->installEventFilter(this); // the render widget may be made anew
     if (m_web && watched == m_web->focusProxy()) {
@@ -626,9 +633,9 @@ void ReaderVC::fillOutline(QTreeWidgetItem *parent, const QVariantList &entries,
             lines << extra.join(u'\n');
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_outline);
         item->setText(0, lines.join(u'\n'));
-        QFont bold = item->font(0);
-        bold.setBold(true);
-        item->setFont(0, bold);
+        item->setToolTip(0, item->text(0));
+        item->setData(0, OutlineRowDelegate::kTitleRole, lines.first());
+        item->setData(0, OutlineRowDelegate::kDetailRole, extra.join(u'\n'));
         item->setData(0, Qt::UserRole, e.value(QStringLiteral("content")));
         item->setData(0, Qt::UserRole + 1, e.value(QStringLiteral("id")));
         fillOutline(item, e.value(QStringLiteral("child")).toList(), depth + 1);

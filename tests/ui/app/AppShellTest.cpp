@@ -331,6 +331,17 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
         if ((*it)->text(0).startsWith(QStringLiteral("Cardiac Cycle")))
             cardiac = *it;
     ASSERT_TRUE(cardiac);
+    // Rows grow when the pane is too narrow for their text on one line.
+    QSplitter *split = reader->splitter();
+    split->setSizes({400, split->width() - 400});
+    ASSERT_TRUE(waitUntil([&] { return reader->outline()->width() >= 390; }));
+    QTest::qWait(50);
+    const int wide = reader->outline()->visualItemRect(cardiac).height();
+    EXPECT_GE(wide, 20);
+    split->setSizes({90, split->width() - 90});
+    EXPECT_TRUE(waitUntil([&] { return reader->outline()->visualItemRect(cardiac).height() > wide; }))
+        << wide << " at 400 wide, " << reader->outline()->visualItemRect(cardiac).height() << " at 90";
+    split->setSizes({240, split->width() - 240});
     const QString content = cardiac->data(0, Qt::UserRole).toString().section(u'#', 0, 0);
     bool loaded = false;
     QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
