@@ -59,6 +59,7 @@ ImageViewer::ImageViewer(const QImage &image, QWidget *over)
     show();
     raise();
     setFocus();
+    layout->activate();
     fit();
 }
 
@@ -68,8 +69,8 @@ void ImageViewer::fit()
     if (m_image.width() <= 0 || m_image.height() <= 0 || room.isEmpty()) {
         m_scale = 1.0;
     } else {
-        m_scale = std::min({1.0, double(room.width()) / m_image.width(), double(room.height()) / m_image.height()});
-        m_scale = std::max(m_scale, kMinScale);
+        m_scale = std::min(double(room.width()) / m_image.width(), double(room.height()) / m_image.height());
+        m_scale = std::clamp(m_scale, kMinScale, kMaxScale);
     }
     showScaled();
 }

@@ -1,5 +1,5 @@
 // The reader's image viewer: an image of the page shown over the content
-// on white, fitted to the view at first, with zoom out ("−"), zoom in ("+")
+// on white, zoomed to fit the view at first (small figures grow), with zoom out ("−"), zoom in ("+")
 // and close ("閉じる", also Escape).
 //
 // Main thread only. The viewer is a child of the widget it covers and

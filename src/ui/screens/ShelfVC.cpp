@@ -2,6 +2,7 @@
 
 #include "MainWindow.h"
 #include "QLBShelfManagerView.h"
+#include "QLBTableCellView.h"
 #include "app/Analytics.h"
 #include "app/AppDelegate.h"
 #include "app/DataFolder.h"
@@ -13,6 +14,8 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QScrollBar>
+#include <QApplication>
+#include <QPainter>
 #include <QSplitter>
 #include <QWheelEvent>
 #include <QFileDialog>
@@ -109,15 +112,23 @@ ShelfVC::ShelfVC(AppDelegate &app)
         modes->addAction(a);
     }
     grid->setChecked(true);
+    m_gridAction = grid;
+    m_listAction = list;
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("bookList"));
+    m_gridCells = new QStyledItemDelegate(m_list);
+    m_listRows = new QLBTableCellView(m_list);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setUniformItemSizes(true);
     m_coverTimer.setInterval(0);
     m_coverTimer.setSingleShot(true);
     connect(&m_coverTimer, &QTimer::timeout, this, &ShelfVC::loadSomeCovers);
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, &m_coverTimer, qOverload<>(&QTimer::start));
+    connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_grid)
+            setBoards(true);
+    });
 
     // The shelves beside the books: choose one, drag to reorder, rename in
     // place (F2 or the row's menu), delete.
@@ -318,12 +329,14 @@ void ShelfVC::reload()
         item->setToolTip(e.fileName);
         item->setData(Qt::UserRole + 1, QVariant::fromValue(e.path));
         item->setData(Qt::UserRole + 2, e.isPdf);
-        item->setData(Qt::UserRole + 3, title);
-        if (m_grid) {
-            const QPixmap known = m_covers.cached(e);
-            item->setIcon(known.isNull() ? blank : QIcon(known));
-            item->setData(Qt::UserRole + 4, !known.isNull());
-        }
+        item->setData(QLBTableCellView::kTitleRole, title);
+        if (b != books.cend())
+            item->setData(QLBTableCellView::kSubTitleRole, QLBTableCellView::subTitle(b->creator, b->publisher));
+        // When the file came: the download (or the import from disk).
+        item->setData(QLBTableCellView::kTimeRole, QLBTableCellView::timeText(e.date));
+        const QPixmap known = m_covers.cached(e);
+        item->setIcon(known.isNull() ? blank : QIcon(known));
+        item->setData(Qt::UserRole + 4, !known.isNull());
         m_list->addItem(item);
     }
     m_coverTimer.start();
@@ -332,6 +345,8 @@ void ShelfVC::reload()
 void ShelfVC::setGridMode(bool grid)
 {
     m_grid = grid;
+    if (m_gridAction)
+        (grid ? m_gridAction : m_listAction)->setChecked(true);
     if (grid) {
         m_list->setViewMode(QListView::IconMode);
         m_list->setIconSize(CoverCache::kCoverSize);
@@ -339,21 +354,51 @@ void ShelfVC::setGridMode(bool grid)
         m_list->setResizeMode(QListView::Adjust);
         m_list->setMovement(QListView::Static);
         m_list->setWordWrap(true);
-        m_list->setStyleSheet(QStringLiteral("QListWidget#bookList { background: #3b2a1e; color: #f4f1e8; }"));
+        m_list->setStyleSheet(QStringLiteral("QListWidget#bookList { color: #f4f1e8; }"));
+        setBoards(true);
+        m_list->setItemDelegate(m_gridCells);
     } else {
+        m_list->setItemDelegate(m_listRows);
         m_list->setViewMode(QListView::ListMode);
         m_list->setIconSize(QSize());
         m_list->setGridSize(QSize());
         m_list->setWordWrap(false);
         m_list->setStyleSheet(QString());
+        setBoards(false);
     }
     reload();
 }
 
+void ShelfVC::setBoards(bool on)
+{
+    QPalette palette = m_list->palette();
+    if (!on) {
+        palette.setBrush(QPalette::Base, QApplication::palette().base());
+        m_list->setPalette(palette);
+        return;
+    }
+    // One row of the grid: the wall, and a wooden board under the covers.
+    const int rowHeight = m_list->gridSize().height();
+    QPixmap tile(64, rowHeight);
+    tile.fill(QColor(0x3b, 0x2a, 0x1e));
+    QPainter paint(&tile);
+    const int board = 18;
+    QLinearGradient wood(0, rowHeight - board, 0, rowHeight);
+    wood.setColorAt(0, QColor(0xa0, 0x6a, 0x3c));
+    wood.setColorAt(0.3, QColor(0x8a, 0x58, 0x30));
+    wood.setColorAt(1, QColor(0x52, 0x33, 0x1b));
+    paint.fillRect(QRect(0, rowHeight - board, 64, board), wood);
+    paint.fillRect(QRect(0, rowHeight - board - 4, 64, 4), QColor(0, 0, 0, 60)); // the books' shadow
+    paint.end();
+    QBrush boards(tile);
+    // The boards scroll with the books.
+    boards.setTransform(QTransform::fromTranslate(0, -m_list->verticalScrollBar()->value() % rowHeight));
+    palette.setBrush(QPalette::Base, boards);
+    m_list->setPalette(palette);
+}
+
 void ShelfVC::loadSomeCovers()
 {
-    if (!m_grid)
-        return;
     // A handful per turn keeps the window answering while a large shelf
     // fills in: first the items on screen (a contiguous run from the first
     // visible one), then the rest in order.

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <optional>
 
@@ -79,12 +80,18 @@ private:
     // Makes a few missing covers, visible ones first, and comes back for the
     // rest on the next turn of the event loop.
     void loadSomeCovers();
+    // Shelf boards behind the grid of covers (or the plain list background).
+    void setBoards(bool on);
 
     QToolBar *m_toolbar;
     ShelfTableView *m_shelfTable;
     QComboBox *m_sortBox;
     QLineEdit *m_search;
     QListWidget *m_list;
+    QStyledItemDelegate *m_gridCells;
+    QStyledItemDelegate *m_listRows;
+    QAction *m_gridAction = nullptr;
+    QAction *m_listAction = nullptr;
     int m_pageID = 1;
     std::optional<QStringList> m_searchBookList;
     bool m_grid = true;
