@@ -5,6 +5,7 @@
 // the ratio, then the time to draw the same shelf again with the covers kept.
 //
 // Runs on the offscreen platform in a private HOME.
+#include "BenchLibrary.h"
 #include "app/DataFolder.h"
 #include "app/UserDefaults.h"
 #include "content/BookUrl.h"
@@ -25,40 +26,6 @@ namespace {
 constexpr int kBooks = 2000;
 constexpr int kScreenful = 40; // 8 columns by 5 rows of covers
 
-double secondsOf(const std::function<void()> &f)
-{
-    QElapsedTimer t;
-    t.start();
-    f();
-    return t.nsecsElapsed() / 1e9;
-}
-
-bool makeLibrary()
-{
-    DataFolder::createContentsFolder();
-    LibraryStore &store = LibraryStore::main();
-    DataBaseHelper::addLibarywithFirstSetup();
-    return store.transaction([&] {
-        for (int i = 0; i < kBooks; ++i) {
-            const QString name = QStringLiteral("book-%1.epub").arg(i, 4, 10, QLatin1Char('0'));
-            if (!QFile::copy(QStringLiteral(TAVRO_SAMPLE_BOOK), DataFolder::contentsFolder() + u'/' + name))
-                return false;
-            BookMetaData book;
-            book.BookID = i + 1;
-            book.identifier = QStringLiteral("urn:bench:%1").arg(i);
-            book.title = QStringLiteral("Book %1").arg(i);
-            book.fileName = name;
-            BookLabelLink link;
-            link.LabelID = 1;
-            link.BookID = i + 1;
-            link.fileName = name;
-            if (!store.insert(book) || !store.insert(link))
-                return false;
-        }
-        return true;
-    });
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -69,14 +36,14 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavro"));
-    if (!LibraryStore::main().open(home.filePath(QStringLiteral("Tavro.sqlite"))) || !makeLibrary()) {
+    if (!LibraryStore::main().open(home.filePath(QStringLiteral("Tavro.sqlite"))) || !bench::makeLibrary(QStringLiteral(TAVRO_SAMPLE_BOOK), kBooks)) {
         std::fprintf(stderr, "could not build the library\n");
         return 1;
     }
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
 
     int made = 0;
-    const double naive = secondsOf([&] {
+    const double naive = bench::secondsOf([&] {
         for (const ShelfEntry &e : ShelfModel::items(1, std::nullopt)) {
             EPUBManager epub(BookUrl::rootUrl(e.fileName));
             const QImage cover = epub.coverImage();
@@ -86,14 +53,14 @@ int main(int argc, char **argv)
 
     CoverCache covers(kBooks);
     QList<ShelfEntry> shown;
-    const double ours = secondsOf([&] {
+    const double ours = bench::secondsOf([&] {
         shown = ShelfModel::items(1, std::nullopt);
         for (int i = 0; i < std::min<int>(kScreenful, int(shown.size())); ++i)
             made += !covers.cover(shown.at(i), QString()).isNull();
     });
     for (const ShelfEntry &e : shown) // scrolled through once
         covers.cover(e, QString());
-    const double again = secondsOf([&] {
+    const double again = bench::secondsOf([&] {
         for (const ShelfEntry &e : ShelfModel::items(1, std::nullopt))
             made += !covers.cover(e, QString()).isNull();
     });

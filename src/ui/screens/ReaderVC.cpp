@@ -523,16 +523,28 @@ void ReaderVC::didFinishLoad(bool ok)
     // without them cannot be annotated, so the reader closes.
     QPointer<ReaderVC> self(this);
     PageScripts::verify(m_web->page(), [self](bool loaded) {
-        if (!self)
+        if (!self || !self->m_web)
             return;
-        if (!loaded) {
-            qCWarning(lcContent) << "QMJavacriptCouldNotLoadException: because Javascript could not load.";
-            self->m_app.changeToShelf();
+        if (loaded) {
+            qCDebug(lcContent) << "load HighlightdataEnd";
+            if (self->m_stay)
+                self->m_stay->startIncreasingStaytime();
             return;
         }
-        qCDebug(lcContent) << "load HighlightdataEnd";
-        if (self->m_stay)
-            self->m_stay->startIncreasingStaytime();
+        // Only a (X)HTML page needs them; a picture or drawing shown as a
+        // page is read without.
+        self->m_web->page()->runJavaScript(
+            QStringLiteral("document.documentElement ? document.documentElement.namespaceURI : ''"),
+            [self](const QVariant &ns) {
+                if (!self)
+                    return;
+                if (ns.toString() == QLatin1String("http://www.w3.org/1999/xhtml")) {
+                    qCWarning(lcContent) << "QMJavacriptCouldNotLoadException: because Javascript could not load.";
+                    self->m_app.changeToShelf();
+                } else if (self->m_stay) {
+                    self->m_stay->startIncreasingStaytime();
+                }
+            });
     });
 }
 

@@ -15,6 +15,7 @@
 #include "support/BackendProcess.h"
 #include "support/Samples.h"
 #include "support/Wait.h"
+#include "support/ZipWriter.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -524,6 +525,39 @@ TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
     reader->openImageAt(QPoint(2, 2), [&](bool ok) { opened = ok; });
     ASSERT_TRUE(waitUntil([&] { return opened.has_value(); }));
     EXPECT_FALSE(*opened) << "no image there";
+}
+
+TEST_F(AppShellTest, ReaderKeepsPagesThatAreDrawingsOpen)
+{
+    // A drawing shown as a page is read like any other page: the check for
+    // the page scripts must not send the reader back to the shelf.
+    launch();
+    const QByteArray opf =
+        "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
+        "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Drawn</dc:title><dc:identifier>urn:drawn</dc:identifier></metadata>"
+        "<manifest><item id=\"p\" href=\"p.xhtml\" media-type=\"application/xhtml+xml\"/>"
+        "<item id=\"d\" href=\"d.svg\" media-type=\"image/svg+xml\"/></manifest>"
+        "<spine><itemref idref=\"p\"/><itemref idref=\"d\"/></spine></package>";
+    const QByteArray page = "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>p</title></head>"
+                            "<body><p>Text</p></body></html>";
+    const QByteArray drawing = "<?xml version=\"1.0\"?><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">"
+                               "<circle cx=\"50\" cy=\"50\" r=\"40\" fill=\"red\"/></svg>";
+    DataFolder::createContentsFolder();
+    const QString path = DataFolder::contentsFolder() + QStringLiteral("/drawn.epub");
+    ASSERT_TRUE(writeEpub(path, QStringLiteral("OEBPS/content.opf"),
+                          {{"OEBPS/content.opf", opf}, {"OEBPS/p.xhtml", page}, {"OEBPS/d.svg", drawing}}));
+    DataBaseHelper::parseBook(path);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("drawn.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    ASSERT_TRUE(reader && reader->web());
+    int loads = 0;
+    QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loads += ok; });
+    ASSERT_TRUE(waitUntil([&] { return loads == 1; }));
+    reader->tapDir(1);
+    ASSERT_TRUE(waitUntil([&] { return loads == 2; }));
+    QTest::qWait(300);
+    EXPECT_EQ(m_app->readerVC(), reader.data()) << "still reading";
+    EXPECT_EQ(reader->page(), 1);
 }
 
 TEST(ReaderSplit, StoredFractionCountsOnlyFromFivePercentToNinetyFive)
