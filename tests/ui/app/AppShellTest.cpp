@@ -291,6 +291,15 @@ TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
     EXPECT_GE(m_app->shelfVC()->list()->count(), 1);
 }
 
+// Waits for the book view's result of `script` (in the page's own world).
+QVariant pageValue(QWebEngineView *view, const QString &script)
+{
+    std::optional<QVariant> result;
+    view->page()->runJavaScript(script, [&](const QVariant &v) { result = v; });
+    waitUntil([&] { return result.has_value(); });
+    return result.value_or(QVariant());
+}
+
 TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
 {
     launch();
@@ -375,6 +384,9 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     reader->fontSizeDefault();
     reader->fontSizeUp();
     EXPECT_TRUE(reader->fontDownAction()->isEnabled() && reader->fontUpAction()->isEnabled());
+    EXPECT_EQ(pageValue(reader->web(), QStringLiteral("document.querySelector('h1').textContent")).toString(),
+              QStringLiteral("Cardiac Cycle"));
+    QTest::qWait(300); // the page's last frame
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader.png"));
     const int page = reader->page();
 
@@ -435,15 +447,6 @@ TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
     ASSERT_TRUE(waitUntil([&] { return back->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
     EXPECT_EQ(BookUrl::parse(back->web()->url())->fileName, QStringLiteral("anatomy-basics.epub"));
     EXPECT_FALSE(back->openedFromLink()) << "back where the reader started: nothing further back";
-}
-
-// Waits for the book view's result of `script` (in the page's own world).
-QVariant pageValue(QWebEngineView *view, const QString &script)
-{
-    std::optional<QVariant> result;
-    view->page()->runJavaScript(script, [&](const QVariant &v) { result = v; });
-    waitUntil([&] { return result.has_value(); });
-    return result.value_or(QVariant());
 }
 
 TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
