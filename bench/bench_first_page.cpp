@@ -6,7 +6,8 @@
 // several rounds of each and the ratio.
 //
 // Needs a display (run under xvfb-run without one) and runs in a private
-// HOME, with servers that answer nothing.
+// HOME, with servers that answer nothing. BENCH_BOOKS sets another shelf
+// size; BENCH_TRACE prints when each reader was made and its page loaded.
 #include "BenchLibrary.h"
 #include "app/AppDelegate.h"
 #include "app/ServerConfig.h"
@@ -32,7 +33,7 @@
 
 namespace {
 
-constexpr int kBooks = 2000;
+const int kBooks = qEnvironmentVariableIsSet("BENCH_BOOKS") ? qEnvironmentVariableIntValue("BENCH_BOOKS") : 2000;
 constexpr int kRounds = 5;
 
 // Runs the event loop until `done` holds or `ms` pass; whether it held.
@@ -56,14 +57,22 @@ bool chooseAndWaitForFirstPage(AppDelegate &app, int row)
     QListWidgetItem *item = shelf->list()->item(row);
     if (!item)
         return false;
+    QElapsedTimer open;
+    open.start();
     emit shelf->list()->itemActivated(item);
+    if (qEnvironmentVariableIsSet("BENCH_TRACE"))
+        std::fprintf(stderr, "reader made after %lld ms\n", open.elapsed());
     ReaderVC *reader = app.readerVC();
     if (!reader || !reader->web())
         return false;
     bool loaded = false;
     QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
+    QElapsedTimer t;
+    t.start();
     if (!waitFor([&] { return loaded; }))
         return false;
+    if (qEnvironmentVariableIsSet("BENCH_TRACE"))
+        std::fprintf(stderr, "loaded after %lld ms\n", t.elapsed());
     bool painted = false;
     PageScripts::run(reader->web()->page(),
                      QStringLiteral("new Promise(function (r) { requestAnimationFrame(function () {"

@@ -27,6 +27,9 @@ public:
     // The cover when it is already made, else null.
     QPixmap cached(const ShelfEntry &entry) const;
 
+    // How many covers are kept.
+    int capacity() const { return int(m_covers.maxCost()); }
+
     // The plain book with `title` written over it.
     static QPixmap placeholder(const QString &title);
 

@@ -208,6 +208,12 @@ void ShelfVC::appear()
     setShelf();
 }
 
+void ShelfVC::showEvent(QShowEvent *event)
+{
+    ScreenVC::showEvent(event);
+    m_coverTimer.start();
+}
+
 qint64 ShelfVC::shownLabelID() const
 {
     const QList<LabelMaster> shelves = ShelfModel::labels();
@@ -413,6 +419,10 @@ void ShelfVC::loadSomeCovers()
         item->setData(Qt::UserRole + 4, true);
         ++made;
     };
+    // Nothing while the shelf is not on screen (the reader has the main
+    // thread to itself); showing the shelf resumes.
+    if (!m_list->isVisible())
+        return;
     const QRect visible = m_list->viewport()->rect();
     for (int row = std::max(0, m_list->indexAt(QPoint(1, 1)).row()); row < m_list->count() && made < kBatch; ++row) {
         QListWidgetItem *item = m_list->item(row);
@@ -420,9 +430,12 @@ void ShelfVC::loadSomeCovers()
             break;
         make(item);
     }
-    for (; m_coverScan < m_list->count() && made < kBatch; ++m_coverScan)
+    // Ahead of the scrolling only as many as are kept: making more would
+    // push out covers made a moment ago.
+    const int ahead = std::min(m_list->count(), m_covers.capacity());
+    for (; m_coverScan < ahead && made < kBatch; ++m_coverScan)
         make(m_list->item(m_coverScan));
-    if (m_coverScan < m_list->count() || made == kBatch)
+    if (m_coverScan < ahead || made == kBatch)
         m_coverTimer.start();
 }
 

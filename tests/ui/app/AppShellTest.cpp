@@ -705,6 +705,12 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
         << "loose books registered on first showing, in registration order";
     EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - マイ本棚")));
     ASSERT_TRUE(shelf->gridMode()) << "covers first";
+    // No covers are made while another screen has the window.
+    m_app->changeToTop();
+    QTest::qWait(200);
+    for (int i = 0; i < shelf->list()->count(); ++i)
+        EXPECT_FALSE(shelf->list()->item(i)->data(Qt::UserRole + 4).toBool()) << i;
+    m_app->changeToShelf();
     EXPECT_TRUE(waitUntil([&] {
         for (int i = 0; i < shelf->list()->count(); ++i)
             if (!shelf->list()->item(i)->data(Qt::UserRole + 4).toBool())
