@@ -72,8 +72,10 @@ void ShelfTableView::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    // The rows are redrawn by the controller; the view moves nothing.
+    // The rows are redrawn by the controller; the view moves nothing. The
+    // controller hears of it after the drag has ended, since redrawing
+    // replaces the rows the drag started from.
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    emit rowDropped(from, to);
+    QMetaObject::invokeMethod(this, [this, from, to] { emit rowDropped(from, to); }, Qt::QueuedConnection);
 }

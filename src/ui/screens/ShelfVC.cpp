@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 #include "QLBShelfManagerView.h"
 #include "QLBTableCellView.h"
+#include "ShelfCell.h"
 #include "app/Analytics.h"
 #include "app/AppDelegate.h"
 #include "app/DataFolder.h"
@@ -117,7 +118,7 @@ ShelfVC::ShelfVC(AppDelegate &app)
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("bookList"));
-    m_gridCells = new QStyledItemDelegate(m_list);
+    m_gridCells = new ShelfCell(m_list);
     m_listRows = new QLBTableCellView(m_list);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setUniformItemSizes(true);
@@ -356,7 +357,7 @@ void ShelfVC::setGridMode(bool grid)
     if (grid) {
         m_list->setViewMode(QListView::IconMode);
         m_list->setIconSize(CoverCache::kCoverSize);
-        m_list->setGridSize(CoverCache::kCellSize + QSize(0, 40));
+        m_list->setGridSize(CoverCache::kCellSize + QSize(0, 40)); // a row of the shelf: cell and title
         m_list->setResizeMode(QListView::Adjust);
         m_list->setMovement(QListView::Static);
         m_list->setWordWrap(true);
@@ -383,18 +384,20 @@ void ShelfVC::setBoards(bool on)
         m_list->setPalette(palette);
         return;
     }
-    // One row of the grid: the wall, and a wooden board under the covers.
+    // One row of the grid: the wall, a wooden board under the covers (at
+    // the bottom of their cells), then the titles on the wall.
     const int rowHeight = m_list->gridSize().height();
+    const int boardTop = CoverCache::kCellSize.height();
+    const int board = 14;
     QPixmap tile(64, rowHeight);
     tile.fill(QColor(0x3b, 0x2a, 0x1e));
     QPainter paint(&tile);
-    const int board = 18;
-    QLinearGradient wood(0, rowHeight - board, 0, rowHeight);
+    QLinearGradient wood(0, boardTop, 0, boardTop + board);
     wood.setColorAt(0, QColor(0xa0, 0x6a, 0x3c));
     wood.setColorAt(0.3, QColor(0x8a, 0x58, 0x30));
     wood.setColorAt(1, QColor(0x52, 0x33, 0x1b));
-    paint.fillRect(QRect(0, rowHeight - board, 64, board), wood);
-    paint.fillRect(QRect(0, rowHeight - board - 4, 64, 4), QColor(0, 0, 0, 60)); // the books' shadow
+    paint.fillRect(QRect(0, boardTop, 64, board), wood);
+    paint.fillRect(QRect(0, boardTop + board, 64, 3), QColor(0, 0, 0, 80)); // the board's shadow
     paint.end();
     QBrush boards(tile);
     // The boards scroll with the books.
