@@ -16,7 +16,9 @@
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QApplication>
+#include <QLabel>
 #include <QPainter>
+#include <QPropertyAnimation>
 #include <QSplitter>
 #include <QWheelEvent>
 #include <QFileDialog>
@@ -263,8 +265,25 @@ void ShelfVC::swipeEnded(double offset)
     const int shelves = int(ShelfModel::labels().size());
     const int page = std::clamp(ShelfModel::pageAfterSwipe(offset, std::max(1, m_list->width()), m_pageID), 1,
                                 std::max(1, shelves));
-    if (page != m_pageID)
-        showShelf(page);
+    if (page == m_pageID)
+        return;
+    // The shelf shown so far slides away to the side it was swiped to,
+    // uncovering the next one.
+    const bool forward = page > m_pageID;
+    QWidget *books = m_list->viewport(); // clips the slide to the books
+    auto *leaving = new QLabel(books);
+    leaving->setPixmap(books->grab());
+    leaving->setGeometry(books->rect());
+    showShelf(page);
+    leaving->show();
+    leaving->raise();
+    auto *slide = new QPropertyAnimation(leaving, "pos", leaving);
+    slide->setDuration(220);
+    slide->setEasingCurve(QEasingCurve::OutCubic);
+    slide->setStartValue(leaving->pos());
+    slide->setEndValue(leaving->pos() + QPoint(forward ? -leaving->width() : leaving->width(), 0));
+    connect(slide, &QPropertyAnimation::finished, leaving, &QObject::deleteLater);
+    slide->start();
 }
 
 bool ShelfVC::eventFilter(QObject *watched, QEvent *event)
