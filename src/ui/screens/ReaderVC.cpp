@@ -157,7 +157,9 @@ void ReaderVC::appear()
     }
     m_epub = std::make_unique<EPUBManager>(root);
     if (m_epub->spine().isEmpty()) {
+        // Back to the shelf rather than an empty reader.
         MsgBox::errorMessage(QStringLiteral("この本を開けません"));
+        QMetaObject::invokeMethod(this, [this] { m_app.changeToShelf(); }, Qt::QueuedConnection);
         return;
     }
     const QString title = QUrl::fromPercentEncoding(m_epub->metadata().value(QStringLiteral("dc:title")).toString().toUtf8());
@@ -229,6 +231,7 @@ void ReaderVC::appear()
         cover->raise();
         m_splash = cover;
         installEventFilter(this);
+        cover->installEventFilter(this); // a click ends it early
         m_split->setSizes({0, std::max(1, width())});
         bool number = false;
         double seconds = m_epub->metadata().value(QStringLiteral("dc:splash")).toString().trimmed().toDouble(&number);
@@ -257,7 +260,9 @@ void ReaderVC::splashClear()
 {
     if (!m_splash)
         return;
-    delete m_splash;
+    // Later: this may run inside the splash's own click.
+    m_splash->hide();
+    m_splash->deleteLater();
     m_splash = nullptr;
     restoreSplit();
 }
@@ -552,6 +557,10 @@ bool ReaderVC::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == this && event->type() == QEvent::Resize && m_splash)
         m_splash->setGeometry(rect());
+    if (m_splash && watched == m_splash && event->type() == QEvent::MouseButtonPress) {
+        splashClear();
+        return true;
+    }
     if (m_outline && watched == m_outline->viewport() && event->type() == QEvent::Resize)
         QMetaObject::invokeMethod(m_outline, [outline = m_outline] { outline->doItemsLayout(); }, Qt::QueuedConnection);
     if (m_web && watched == m_web && event->type() == QEvent::ChildAdded && m_web->focusProxy())

@@ -561,6 +561,15 @@ TEST_F(AppShellTest, ReaderKeepsPagesThatAreDrawingsOpen)
     QTest::qWait(300);
     EXPECT_EQ(m_app->readerVC(), reader.data()) << "still reading";
     EXPECT_EQ(reader->page(), 1);
+
+    // A file that is no book says so and goes back to the shelf.
+    QFile broken(DataFolder::contentsFolder() + QStringLiteral("/broken.epub"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("PK\x03\x04 not really a zip");
+    broken.close();
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("broken.epub")));
+    ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }));
+    EXPECT_EQ(m_answerer.seen.last().message, QStringLiteral("この本を開けません"));
 }
 
 TEST(ReaderSplit, StoredFractionCountsOnlyFromFivePercentToNinetyFive)
@@ -637,6 +646,14 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
     reader = m_app->readerVC();
     ASSERT_TRUE(reader->splashShown());
     ASSERT_TRUE(waitUntil([&] { return !reader->splashShown(); }, 6000));
+    EXPECT_NEAR(outlineShare(reader), 0.25, 0.02);
+    // A click ends the splash early.
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    reader = m_app->readerVC();
+    ASSERT_TRUE(reader->splashShown());
+    ASSERT_TRUE(waitUntil([&] { return reader->splitter()->width() > 500; })) << "laid out, as when a person clicks";
+    QTest::mouseClick(reader->findChild<QLabel *>(QStringLiteral("splash")), Qt::LeftButton);
+    EXPECT_FALSE(reader->splashShown());
     EXPECT_NEAR(outlineShare(reader), 0.25, 0.02);
 
     // A stored width out of range gives the default outline.
