@@ -232,14 +232,34 @@ QVariantMap ShelfModel::readerInfo(const ShelfEntry &entry, QMShareHelper *sync)
 
 QStringList ShelfModel::search(const QString &text, qint64 labelID)
 {
+    QStringList found = searchTitles(text);
+    if (text.isEmpty())
+        return found;
+    for (const QString &name : searchContents(contentsList(labelID, std::nullopt, true), text))
+        if (!found.contains(name))
+            found << name;
+    return found;
+}
+
+QStringList ShelfModel::searchTitles(const QString &text)
+{
     QStringList found;
     for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>()) {
         if (b.fileName && (text.isEmpty() || b.title.value_or(QString()).contains(text, Qt::CaseInsensitive)))
             found << *b.fileName;
     }
+    return found;
+}
+
+QStringList ShelfModel::searchContents(const QList<ShelfEntry> &entries, const QString &text,
+                                       const std::function<bool()> &cancelled)
+{
+    QStringList found;
     if (text.isEmpty())
         return found;
-    for (const ShelfEntry &e : contentsList(labelID, std::nullopt, true)) {
+    for (const ShelfEntry &e : entries) {
+        if (cancelled && cancelled())
+            break;
         bool hit = false;
         if (e.isPdf) {
             QFile toc(sideFile(e.path, QStringLiteral(".toc")));
@@ -249,7 +269,7 @@ QStringList ShelfModel::search(const QString &text, qint64 labelID)
             const EPUBManager epub(BookUrl::rootUrl(e.fileName));
             hit = epub.toc() && tocMentions(*epub.toc(), text, false);
         }
-        if (hit && !found.contains(e.fileName))
+        if (hit)
             found << e.fileName;
     }
     return found;

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
 
 class QMShareHelper;
@@ -62,6 +63,13 @@ public:
     // The file names matching a search: titles first, then books of the shelf
     // whose table of contents (EPUB) or ".toc" (PDF) mentions the text.
     static QStringList search(const QString &text, qint64 labelID);
+    // The two halves of search(): the titles (every book for an empty text;
+    // main thread, it reads the store), then, of `entries`, the books whose
+    // table of contents or ".toc" mentions the text (reads files only: any
+    // thread; `cancelled`, when given, is polled between books).
+    static QStringList searchTitles(const QString &text);
+    static QStringList searchContents(const QList<ShelfEntry> &entries, const QString &text,
+                                      const std::function<bool()> &cancelled = {});
 
     // Deletes the book's file (with a PDF's ".toc" and ".cover") and records.
     static void deleteBook(const ShelfEntry &entry);

@@ -16,6 +16,8 @@
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QApplication>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QLabel>
 #include <QPainter>
 #include <QPropertyAnimation>
@@ -76,6 +78,10 @@ ShelfVC::ShelfVC(AppDelegate &app)
     m_search->setClearButtonEnabled(true);
     m_search->setMaximumWidth(220);
     m_toolbar->addWidget(m_search);
+    m_searchBusy = new QLabel(QStringLiteral("目次を検索中…"), m_toolbar);
+    m_searchBusy->setObjectName(QStringLiteral("searchBusy"));
+    m_searchBusyAction = m_toolbar->addWidget(m_searchBusy);
+    m_searchBusyAction->setVisible(false);
     connect(m_search, &QLineEdit::returnPressed, this, [this] { searchBook(m_search->text()); });
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (text.isEmpty())
@@ -461,13 +467,54 @@ void ShelfVC::loadSomeCovers()
         m_coverTimer.start();
 }
 
+ShelfVC::~ShelfVC()
+{
+    m_searchToken->store(-1); // a scan still running stops
+}
+
+bool ShelfVC::searching() const
+{
+    return m_searchBusyAction->isVisible();
+}
+
 void ShelfVC::searchBook(const QString &text)
 {
-    if (text.isEmpty())
+    const int generation = ++m_searchGeneration;
+    m_searchToken->store(generation);
+    auto setBusy = [this](bool busy) { m_searchBusyAction->setVisible(busy); };
+    if (text.isEmpty()) {
+        setBusy(false);
         m_searchBookList.reset();
-    else
-        m_searchBookList = ShelfModel::search(text, shownLabelID());
+        reload();
+        return;
+    }
+    m_searchBookList = ShelfModel::searchTitles(text);
     reload();
+    // Tables of contents mean opening every package: off the main thread.
+    const QList<ShelfEntry> entries = ShelfModel::contentsList(shownLabelID(), std::nullopt, true);
+    setBusy(true);
+    auto *watcher = new QFutureWatcher<QStringList>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, setBusy] {
+        watcher->deleteLater();
+        if (generation != m_searchGeneration)
+            return; // a newer search has taken over
+        setBusy(false);
+        if (!m_searchBookList)
+            return;
+        bool added = false;
+        for (const QString &name : watcher->result()) {
+            if (!m_searchBookList->contains(name)) {
+                m_searchBookList->append(name);
+                added = true;
+            }
+        }
+        if (added)
+            reload();
+    });
+    const auto token = m_searchToken;
+    watcher->setFuture(QtConcurrent::run([entries, text, token, generation] {
+        return ShelfModel::searchContents(entries, text, [&] { return token->load() != generation; });
+    }));
 }
 
 void ShelfVC::chooseSort(const QString &label)

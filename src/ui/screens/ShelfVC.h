@@ -13,9 +13,12 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <atomic>
+#include <memory>
 #include <optional>
 
 class ShelfVC : public ScreenVC
@@ -23,6 +26,7 @@ class ShelfVC : public ScreenVC
     Q_OBJECT
 public:
     explicit ShelfVC(AppDelegate &app);
+    ~ShelfVC() override;
     void appear() override;
     QToolBar *toolbar() override { return m_toolbar; }
     QListWidget *list() const { return m_list; }
@@ -46,7 +50,12 @@ public:
     void reload();
 
     // What the controls do, callable without them.
+    // Searching shows the title matches at once and adds the books whose
+    // table of contents mentions the text when a background scan of the
+    // shelf's files is done (searching() until then). A newer search or
+    // clearing the field cancels the scan.
     void searchBook(const QString &text);
+    bool searching() const;
     void chooseSort(const QString &label);
     void deleteBook(const QString &fileName);
     void moveBook(const QString &fileName, int shelfIndex);
@@ -99,6 +108,12 @@ private:
     CoverCache m_covers;
     QTimer m_coverTimer;
     int m_coverScan = 0; // the next item the background pass looks at
+    QLabel *m_searchBusy;
+    QAction *m_searchBusyAction;
+    int m_searchGeneration = 0;
+    // The generation a background scan belongs to; a scan stops as soon as
+    // it differs (shared with the scan, which may outlive this screen).
+    std::shared_ptr<std::atomic<int>> m_searchToken = std::make_shared<std::atomic<int>>(0);
     double m_swipe = 0;  // the horizontal distance of the swipe under way
     QTimer m_swipeEnd;   // a swipe without end phase ends when it pauses
 };

@@ -748,7 +748,15 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     EXPECT_EQ(shown().first(), QStringLiteral("臨床薬理学ノート.epub")) << "title descending";
     EXPECT_EQ(shelf->sortBox()->currentIndex(), 3);
     shelf->searchBook(QStringLiteral("Cardiac"));
+    EXPECT_TRUE(shelf->searching());
+    ASSERT_TRUE(waitUntil([&] { return !shelf->searching(); }));
     EXPECT_EQ(shown(), QStringList{QStringLiteral("anatomy-basics.epub")}) << "found in the table of contents";
+    // A newer search wins over one still scanning.
+    shelf->searchBook(QStringLiteral("Cardiac"));
+    shelf->searchBook(QStringLiteral("臨床"));
+    ASSERT_TRUE(waitUntil([&] { return !shelf->searching(); }));
+    QTest::qWait(100);
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("臨床薬理学ノート.epub")}) << "the title match only";
     shelf->searchBook(QString());
     EXPECT_EQ(shown().size(), 2);
 
