@@ -410,21 +410,25 @@ void ShelfVC::setBoards(bool on)
         return;
     }
     // One row of the grid: the wall, a wooden board under the covers (at
-    // the bottom of their cells), then the titles on the wall.
+    // the bottom of their cells), then the titles on the wall. Drawn once;
+    // scrolling only moves it.
     const int rowHeight = m_list->gridSize().height();
-    const int boardTop = CoverCache::kCellSize.height();
-    const int board = 14;
-    QPixmap tile(64, rowHeight);
-    tile.fill(QColor(0x3b, 0x2a, 0x1e));
-    QPainter paint(&tile);
-    QLinearGradient wood(0, boardTop, 0, boardTop + board);
-    wood.setColorAt(0, QColor(0xa0, 0x6a, 0x3c));
-    wood.setColorAt(0.3, QColor(0x8a, 0x58, 0x30));
-    wood.setColorAt(1, QColor(0x52, 0x33, 0x1b));
-    paint.fillRect(QRect(0, boardTop, 64, board), wood);
-    paint.fillRect(QRect(0, boardTop + board, 64, 3), QColor(0, 0, 0, 80)); // the board's shadow
-    paint.end();
-    QBrush boards(tile);
+    if (m_boardTile.height() != rowHeight) {
+        const int boardTop = CoverCache::kCellSize.height();
+        const int board = 14;
+        QPixmap tile(64, rowHeight);
+        tile.fill(QColor(0x3b, 0x2a, 0x1e));
+        QPainter paint(&tile);
+        QLinearGradient wood(0, boardTop, 0, boardTop + board);
+        wood.setColorAt(0, QColor(0xa0, 0x6a, 0x3c));
+        wood.setColorAt(0.3, QColor(0x8a, 0x58, 0x30));
+        wood.setColorAt(1, QColor(0x52, 0x33, 0x1b));
+        paint.fillRect(QRect(0, boardTop, 64, board), wood);
+        paint.fillRect(QRect(0, boardTop + board, 64, 3), QColor(0, 0, 0, 80)); // the board's shadow
+        paint.end();
+        m_boardTile = tile;
+    }
+    QBrush boards(m_boardTile);
     // The boards scroll with the books.
     boards.setTransform(QTransform::fromTranslate(0, -m_list->verticalScrollBar()->value() % rowHeight));
     palette.setBrush(QPalette::Base, boards);

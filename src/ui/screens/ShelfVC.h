@@ -100,6 +100,7 @@ private:
     QListWidget *m_list;
     QStyledItemDelegate *m_gridCells;
     QStyledItemDelegate *m_listRows;
+    QPixmap m_boardTile;
     QAction *m_gridAction = nullptr;
     QAction *m_listAction = nullptr;
     int m_pageID = 1;
