@@ -20,6 +20,7 @@
 #include "screens/ReaderVC.h"
 #include "screens/ShelfVC.h"
 #include "shelf/ShelfModel.h"
+#include "support/Wait.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -35,19 +36,6 @@ namespace {
 
 const int kBooks = qEnvironmentVariableIsSet("BENCH_BOOKS") ? qEnvironmentVariableIntValue("BENCH_BOOKS") : 2000;
 constexpr int kRounds = 5;
-
-// Runs the event loop until `done` holds or `ms` pass; whether it held.
-bool waitFor(const std::function<bool()> &done, int ms = 30000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // Chooses row `row` of the shown shelf and waits for the reader's first
 // page to be loaded and painted (two animation frames after the load).
@@ -69,7 +57,7 @@ bool chooseAndWaitForFirstPage(AppDelegate &app, int row)
     QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
     QElapsedTimer t;
     t.start();
-    if (!waitFor([&] { return loaded; }))
+    if (!waitUntil([&] { return loaded; }))
         return false;
     if (qEnvironmentVariableIsSet("BENCH_TRACE"))
         std::fprintf(stderr, "loaded after %lld ms\n", t.elapsed());
@@ -81,7 +69,7 @@ bool chooseAndWaitForFirstPage(AppDelegate &app, int row)
         std::optional<bool> answer;
         PageScripts::run(reader->web()->page(), QStringLiteral("window.benchPainted === true"),
                          [&](const QVariant &v) { answer = v.toBool(); });
-        if (!waitFor([&] { return answer.has_value(); }))
+        if (!waitUntil([&] { return answer.has_value(); }))
             return false;
         painted = *answer;
     }
@@ -139,20 +127,26 @@ int main(int argc, char **argv)
     AppDelegate app(servers);
     app.applicationDidFinishLaunching();
     app.changeToShelf();
-    waitFor([] { return false; }, 500); // the first covers come in
+    settle(500); // the first covers come in
 
     QList<double> ours;
     QList<double> naive;
     int made = 0;
+    // Back to the shelf, the closed reader gone before the next choice.
+    auto backToShelf = [&app] {
+        QPointer<ReaderVC> closed = app.readerVC();
+        app.changeToShelf();
+        waitUntil([&] { return closed.isNull(); });
+    };
     for (int round = 0; round < kRounds; ++round) {
         bool ok = true;
         ours << bench::secondsOf([&] { ok = ok && chooseAndWaitForFirstPage(app, round); });
-        app.changeToShelf();
+        backToShelf();
         naive << bench::secondsOf([&] {
             made += drawShelfReadingEveryPackage();
             ok = ok && chooseAndWaitForFirstPage(app, round + kRounds);
         });
-        app.changeToShelf();
+        backToShelf();
         if (!ok) {
             std::fprintf(stderr, "a book did not open\n");
             return 1;

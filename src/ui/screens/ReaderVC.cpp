@@ -561,8 +561,14 @@ bool ReaderVC::eventFilter(QObject *watched, QEvent *event)
         splashClear();
         return true;
     }
-    if (m_outline && watched == m_outline->viewport() && event->type() == QEvent::Resize)
-        QMetaObject::invokeMethod(m_outline, [outline = m_outline] { outline->doItemsLayout(); }, Qt::QueuedConnection);
+    if (m_outline && watched == m_outline->viewport() && event->type() == QEvent::Resize && !m_outlineRelayout) {
+        // Once for a burst of resizes (dragging the divider).
+        m_outlineRelayout = true;
+        QMetaObject::invokeMethod(this, [this] {
+            m_outlineRelayout = false;
+            m_outline->doItemsLayout();
+        }, Qt::QueuedConnection);
+    }
     if (m_web && watched == m_web && event->type() == QEvent::ChildAdded && m_web->focusProxy())
         m_web->focusProxy()->installEventFilter(this); // the render widget may be made anew
     if (m_web && watched == m_web->focusProxy()) {
@@ -590,7 +596,8 @@ void ReaderVC::openImageAt(const QPoint &pos, std::function<void(bool)> done)
                          bool opened = false;
                          const QUrl src(result.toString());
                          // Only the book's own images, read from its archive.
-                         if (self && self->m_web && src.scheme() == QLatin1String(BookUrl::kScheme)) {
+                         if (self && self->m_web && self->m_epub && src.scheme() == QLatin1String(BookUrl::kScheme)
+                             && src.host() == self->m_epub->rootURL().host()) {
                              const QImage image = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(src).value_or(QByteArray()));
                              if (!image.isNull()) {
                                  self->closeImageShow();

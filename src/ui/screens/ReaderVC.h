@@ -160,6 +160,7 @@ private:
     QWidget *m_splash = nullptr;
     QPointer<ImageViewer> m_imageViewer;
     bool m_dblClicked = false;
+    bool m_outlineRelayout = false; // a relayout of the outline rows is queued
     QString m_currentManifestID;
     QAction *m_back = nullptr;
     QAction *m_print = nullptr;

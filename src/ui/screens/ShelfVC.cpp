@@ -305,7 +305,7 @@ bool ShelfVC::eventFilter(QObject *watched, QEvent *event)
             // A wheel notch (120) counts as three quarters of a shelf: one
             // notch, one shelf.
             m_swipe -= pixels.isNull() ? angle.x() / 160.0 * m_list->width() : pixels.x();
-            if (wheel->phase() == Qt::ScrollEnd || wheel->phase() == Qt::NoScrollPhase && pixels.isNull()) {
+            if (wheel->phase() == Qt::ScrollEnd || (wheel->phase() == Qt::NoScrollPhase && pixels.isNull())) {
                 m_swipeEnd.stop();
                 const double offset = m_swipe;
                 m_swipe = 0;
@@ -483,8 +483,7 @@ bool ShelfVC::searching() const
 
 void ShelfVC::searchBook(const QString &text)
 {
-    const int generation = ++m_searchGeneration;
-    m_searchToken->store(generation);
+    const int generation = m_searchToken->fetch_add(1) + 1;
     auto setBusy = [this](bool busy) { m_searchBusyAction->setVisible(busy); };
     if (text.isEmpty()) {
         setBusy(false);
@@ -500,7 +499,7 @@ void ShelfVC::searchBook(const QString &text)
     auto *watcher = new QFutureWatcher<QStringList>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, setBusy] {
         watcher->deleteLater();
-        if (generation != m_searchGeneration)
+        if (generation != m_searchToken->load())
             return; // a newer search has taken over
         setBusy(false);
         if (!m_searchBookList)

@@ -111,9 +111,9 @@ private:
     int m_coverScan = 0; // the next item the background pass looks at
     QLabel *m_searchBusy;
     QAction *m_searchBusyAction;
-    int m_searchGeneration = 0;
-    // The generation a background scan belongs to; a scan stops as soon as
-    // it differs (shared with the scan, which may outlive this screen).
+    // The number of the latest search; a background scan stops as soon as
+    // it is no longer its own (shared with the scan, which may outlive this
+    // screen).
     std::shared_ptr<std::atomic<int>> m_searchToken = std::make_shared<std::atomic<int>>(0);
     double m_swipe = 0;  // the horizontal distance of the swipe under way
     QTimer m_swipeEnd;   // a swipe without end phase ends when it pauses

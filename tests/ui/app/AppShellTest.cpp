@@ -528,6 +528,18 @@ TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
     reader->openImageAt(QPoint(2, 2), [&](bool ok) { opened = ok; });
     ASSERT_TRUE(waitUntil([&] { return opened.has_value(); }));
     EXPECT_FALSE(*opened) << "no image there";
+
+    // A picture from another book is not this book's to show.
+    installSampleBook(QStringLiteral("臨床薬理学ノート.epub"));
+    const QString foreign =
+        BookUrl::entryUrl(QStringLiteral("臨床薬理学ノート.epub"), QStringLiteral("OEBPS/images/figure 1.png")).toString(QUrl::FullyEncoded);
+    pageValue(view, QStringLiteral("var f = document.createElement('img'); f.src = '%1';"
+                                   "f.style = 'position:fixed;left:0;top:0;width:60px;height:60px';"
+                                   "document.body.appendChild(f); true").arg(foreign));
+    opened.reset();
+    reader->openImageAt(QPoint(20, 20), [&](bool ok) { opened = ok; });
+    ASSERT_TRUE(waitUntil([&] { return opened.has_value(); }));
+    EXPECT_FALSE(*opened) << "another book's picture";
 }
 
 TEST_F(AppShellTest, ReaderKeepsPagesThatAreDrawingsOpen)
