@@ -1,5 +1,7 @@
 #include "XML2DicParser.h"
 
+#include "util/Logging.h"
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -19,9 +21,13 @@ struct XML2DicParser::Node
 
 static QVariant itemToVariant(const XML2DicParser::Node::Item &item, int depth);
 
+// The tree never grows deeper than kMaxDepth (startElement stops the parse
+// first), so this recursion is bounded; the check keeps it so.
 QVariantMap XML2DicParser::Node::toMap(int depth) const
 {
     QVariantMap map;
+    if (depth > kMaxDepth)
+        return map;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
         const Value &v = it.value();
         if (const auto *s = std::get_if<QString>(&v)) {
@@ -46,6 +52,8 @@ static QVariant itemToVariant(const XML2DicParser::Node::Item &item, int depth)
 }
 
 namespace {
+
+thread_local XML2DicParser::ErrorCollector *t_collector = nullptr;
 
 QString fromXml(const xmlChar *s)
 {
@@ -90,12 +98,29 @@ XML2DicParser::XML2DicParser()
 
 XML2DicParser::~XML2DicParser() = default;
 
-std::optional<QVariantMap> XML2DicParser::parse(const std::optional<QByteArray> &bytes)
+XML2DicParser::ErrorCollector::ErrorCollector()
+    : m_outer(t_collector)
+{
+    t_collector = this;
+}
+
+XML2DicParser::ErrorCollector::~ErrorCollector()
+{
+    t_collector = m_outer;
+}
+
+std::optional<QVariantMap> XML2DicParser::parse(const std::optional<QByteArray> &bytes, QString *error)
 {
     if (!bytes)
         return std::nullopt;
     XML2DicParser parser;
-    return parser.parseString(*bytes);
+    QVariantMap result = parser.parseString(*bytes);
+    if (!parser.errorString().isEmpty()) {
+        if (error)
+            *error = parser.errorString();
+        return std::nullopt;
+    }
+    return result;
 }
 
 QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
@@ -103,6 +128,7 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
     m_dic = std::make_shared<Node>();
     m_stack.clear();
     m_curdic = m_dic;
+    m_error.clear();
 
     xmlSAXHandler sax{};
     sax.initialized = 1; // the plain (SAX1) callbacks: names arrive as written
@@ -114,6 +140,7 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
     // Errors are recovered from; keep them off stderr.
     xmlSetStructuredErrorFunc(nullptr, ignoreError);
     xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
+    m_context = ctxt;
     if (ctxt) {
         xmlCtxtUseOptions(ctxt, XML_PARSE_RECOVER | XML_PARSE_NOENT | XML_PARSE_NOBLANKS
                                     | XML_PARSE_COMPACT | XML_PARSE_NONET);
@@ -126,9 +153,15 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
         ctxt->myDoc = nullptr;
         xmlFreeParserCtxt(ctxt);
     }
+    m_context = nullptr;
     xmlSetStructuredErrorFunc(nullptr, nullptr);
 
-    QVariantMap result = m_dic->toMap();
+    QVariantMap result = m_error.isEmpty() ? m_dic->toMap() : QVariantMap();
+    if (!m_error.isEmpty()) {
+        qCWarning(lcContent) << "XML document not read:" << m_error;
+        if (t_collector)
+            t_collector->m_errors.append(m_error);
+    }
     m_dic.reset();
     m_stack.clear();
     m_curdic.reset();
@@ -137,6 +170,16 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
 
 void XML2DicParser::startElement(const QString &name, const QList<QPair<QString, QString>> &attributes)
 {
+    if (!m_error.isEmpty() || !m_curdic)
+        return;
+    if (m_stack.size() >= kMaxDepth) {
+        m_error = QStringLiteral("elements nested deeper than %1 levels").arg(kMaxDepth);
+        // No further events: the tree stays within the limit, and so do the
+        // walks over it (and its destruction).
+        if (m_context)
+            xmlStopParser(static_cast<xmlParserCtxtPtr>(m_context));
+        return;
+    }
     m_stack.append(m_curdic);
     auto node = std::make_shared<Node>();
     for (const auto &[key, value] : attributes)
@@ -161,14 +204,14 @@ void XML2DicParser::startElement(const QString &name, const QList<QPair<QString,
 
 void XML2DicParser::endElement(const QString &)
 {
-    if (m_stack.isEmpty())
+    if (!m_error.isEmpty() || m_stack.isEmpty())
         return;
     m_curdic = m_stack.takeLast();
 }
 
 void XML2DicParser::characters(const QString &text)
 {
-    if (!m_curdic || m_curdic == m_dic)
+    if (!m_error.isEmpty() || !m_curdic || m_curdic == m_dic)
         return;
     const QString key = QStringLiteral("value");
     auto it = m_curdic->entries.find(key);

@@ -14,6 +14,11 @@
 // entities declared in a DTD are neither stored nor loaded (no external
 // fetches, no entity expansion attacks).
 //
+// Elements nested deeper than kMaxDepth fail the parse as a whole: the
+// dictionary and every walk over it are bounded by that depth, so a hostile
+// document cannot exhaust the stack of whoever reads it (the installer, the
+// reader, the local backend's XML-RPC route).
+//
 // One parser object per thread at a time; parse() may be called from any
 // thread. Never throws.
 #pragma once
@@ -21,6 +26,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 #include <memory>
 #include <optional>
@@ -28,15 +34,45 @@
 class XML2DicParser
 {
 public:
+    // The deepest element nesting accepted (the document element is level
+    // 1). Package, NCX and navigation documents of real books nest a few
+    // dozen levels; libxml2's own parser stops at the same depth by default.
+    static constexpr int kMaxDepth = 256;
+
     XML2DicParser();
     ~XML2DicParser();
 
-    // The document dictionary of `bytes`, or absent when given absent.
-    // Malformed XML gives whatever was recognised (possibly empty).
-    static std::optional<QVariantMap> parse(const std::optional<QByteArray> &bytes);
+    // The document dictionary of `bytes`; absent when given absent or when
+    // the document nests elements deeper than kMaxDepth (then `error`, when
+    // given, receives the reason). Malformed XML otherwise gives whatever was
+    // recognised (possibly empty).
+    static std::optional<QVariantMap> parse(const std::optional<QByteArray> &bytes, QString *error = nullptr);
 
-    // Parses the whole buffer and returns the document dictionary.
+    // Parses the whole buffer and returns the document dictionary: an empty
+    // one when the document nests deeper than kMaxDepth, with errorString()
+    // saying so.
     QVariantMap parseString(const QByteArray &bytes);
+    // Why the last parseString() failed; empty when it did not.
+    const QString &errorString() const { return m_error; }
+
+    // Collects the errors of every parse on the calling thread while it
+    // lives, for callers that reach the parser through other classes (the
+    // inspector reading a book through EPUBManager). Collectors nest; the
+    // innermost one receives the errors. Create and destroy it on one thread.
+    class ErrorCollector
+    {
+    public:
+        ErrorCollector();
+        ~ErrorCollector();
+        ErrorCollector(const ErrorCollector &) = delete;
+        ErrorCollector &operator=(const ErrorCollector &) = delete;
+        const QStringList &errors() const { return m_errors; }
+
+    private:
+        friend class XML2DicParser;
+        ErrorCollector *m_outer;
+        QStringList m_errors;
+    };
 
     // The parser's events.
     void startElement(const QString &name, const QList<QPair<QString, QString>> &attributes);
@@ -50,4 +86,6 @@ private:
     std::shared_ptr<Node> m_dic;
     QList<std::shared_ptr<Node>> m_stack;
     std::shared_ptr<Node> m_curdic;
+    void *m_context = nullptr; // libxml2's parser while parseString() runs
+    QString m_error;
 };

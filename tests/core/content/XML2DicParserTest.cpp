@@ -83,3 +83,97 @@ TEST(XML2DicParser, RegressionLeakInternalSubset)
 }
 
 } // namespace
+
+namespace {
+
+// `depth` nested elements, each holding the next; `closed` adds the end tags.
+QByteArray nested(int depth, bool closed)
+{
+    QByteArray xml = "<?xml version=\"1.0\"?>";
+    for (int i = 0; i < depth; ++i)
+        xml += "<n i=\"" + QByteArray::number(i + 1) + "\">";
+    xml += "text";
+    if (closed)
+        for (int i = 0; i < depth; ++i)
+            xml += "</n>";
+    return xml;
+}
+
+// How many "n" dictionaries lie inside one another from the top.
+int depthOf(const QVariantMap &document)
+{
+    int depth = 0;
+    QVariantMap m = document;
+    while (m.contains(QStringLiteral("n"))) {
+        m = m.value(QStringLiteral("n")).toMap();
+        ++depth;
+    }
+    return depth;
+}
+
+// An OPF or NCX nested 60,000 deep overflowed the stack (the dictionary was
+// built and freed recursively, once per element), which crashed the
+// installer, the inspector and the backend's XML-RPC route. The input is
+// kept in the fuzz corpus.
+TEST(XML2DicParser, RegressionDeepNesting)
+{
+    QFile f(QStringLiteral(TAVRO_FIXTURES_DIR "/../../fuzz/corpus/xml2dic/regression-deep-nesting.xml"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QString error;
+    EXPECT_FALSE(XML2DicParser::parse(f.readAll(), &error).has_value());
+    EXPECT_EQ(error, QStringLiteral("elements nested deeper than 256 levels"));
+
+    struct Case
+    {
+        int depth;
+        bool closed;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {1, true, true},
+        {XML2DicParser::kMaxDepth, true, true},
+        {XML2DicParser::kMaxDepth, false, true}, // unclosed: recovered as before
+        {XML2DicParser::kMaxDepth + 1, true, false},
+        {60000, true, false},
+        {60000, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "depth " << c.depth << (c.closed ? " closed" : " unclosed"));
+        QString why;
+        const auto d = XML2DicParser::parse(nested(c.depth, c.closed), &why);
+        if (c.accepted) {
+            ASSERT_TRUE(d.has_value()) << why.toStdString();
+            EXPECT_TRUE(why.isEmpty());
+            EXPECT_EQ(depthOf(*d), c.depth);
+        } else {
+            EXPECT_FALSE(d.has_value());
+            EXPECT_TRUE(why.contains(QStringLiteral("deeper than 256"))) << why.toStdString();
+        }
+    }
+
+    // One parser object: a refused document gives an empty dictionary and
+    // the reason; the next document parses again.
+    XML2DicParser parser;
+    EXPECT_TRUE(parser.parseString(nested(300, true)).isEmpty());
+    EXPECT_FALSE(parser.errorString().isEmpty());
+    EXPECT_EQ(depthOf(parser.parseString(nested(3, true))), 3);
+    EXPECT_TRUE(parser.errorString().isEmpty());
+}
+
+// Errors reach whoever collects them on the thread that parsed, through
+// classes that only see an absent dictionary.
+TEST(XML2DicParser, ErrorCollectorsSeeTheirThreadsErrors)
+{
+    XML2DicParser::ErrorCollector outer;
+    XML2DicParser::parse(nested(300, true));
+    {
+        XML2DicParser::ErrorCollector inner;
+        XML2DicParser::parse(nested(400, false));
+        XML2DicParser::parse(nested(10, true)); // accepted: nothing to collect
+        EXPECT_EQ(inner.errors().size(), 1);
+    }
+    XML2DicParser::parse(std::nullopt);
+    EXPECT_EQ(outer.errors().size(), 1) << "the inner collector took the second error";
+}
+
+} // namespace
