@@ -5,7 +5,8 @@
 #include <QHash>
 #include <QTimer>
 
-namespace {
+namespace
+{
 
 class QtTimerSource : public TimerSource
 {
@@ -26,8 +27,14 @@ public:
     }
     void stop(int id) override
     {
-        if (QTimer *t = m_timers.take(id))
+        // Stopped here and now: a deferred delete may wait behind a nested
+        // event loop (a message box) while the timer would keep firing into
+        // an owner that is gone.
+        if (QTimer *t = m_timers.take(id)) {
+            t->stop();
+            t->disconnect();
             t->deleteLater();
+        }
     }
 
 private:
@@ -73,7 +80,7 @@ void StayTimeCounter::delayedStartIncreasingStaytime()
     const StayTimePage page = m_page();
     const QString number = QString::number(page.pageIndex + 1);
     DataBaseHelper::insertAccessPageLog(page.bookId, page.bookAuthor, page.bookTitle, page.manifestID, number,
-                                        page.naviTitle, std::nullopt, 5, page.pageIndex + 1);
+        page.naviTitle, std::nullopt, 5, page.pageIndex + 1);
     DataBaseHelper::incrementAccessBookLogStaytime(5);
     m_ticker = m_timers.start(1000, true, [this] { increaseStayTime(); });
 }

@@ -16,7 +16,8 @@
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 
-namespace {
+namespace
+{
 
 const QString kColumns = QStringLiteral("word, item1, item2 ,item3, item4");
 
@@ -38,16 +39,28 @@ class RecordCounter : public CSVParserDelegate
 public:
     quint64 records = 0;
     bool failed = false;
-    void didBeginLine(CSVParser *, quint64) override { m_fields = 0; m_empty = true; }
+    bool cancelled = false;
+    std::function<bool()> isCancelled;
+    void didBeginLine(CSVParser *, quint64) override
+    {
+        m_fields = 0;
+        m_empty = true;
+    }
     void didReadField(CSVParser *, const QString &field, qint64) override
     {
         ++m_fields;
         m_empty = m_empty && field.isEmpty();
     }
-    void didEndLine(CSVParser *, quint64) override
+    void didEndLine(CSVParser *parser, quint64) override
     {
         if (!(m_fields == 1 && m_empty))
             ++records;
+        // Counting a large file takes a while: a cancel (or quitting) need
+        // not wait for it.
+        if (records % 1024 == 0 && isCancelled && isCancelled()) {
+            cancelled = true;
+            parser->cancelParsing();
+        }
     }
     void didFailWithError(CSVParser *, const CSVError &) override { failed = true; }
 
@@ -95,13 +108,93 @@ const QString kRemoved = QStringLiteral(
 } // namespace
 
 DictionaryManager::DictionaryManager(QString databasePath, QString libraryPath)
-    : m_path(databasePath.isEmpty() ? DataFolder::path() + QStringLiteral("/Dic.sqlite") : std::move(databasePath))
+    : m_path(
+        databasePath.isEmpty() ? DataFolder::path() + QStringLiteral("/Dic.sqlite") : std::move(databasePath))
     , m_libraryPath(std::move(libraryPath))
 {
     initDB();
 }
 
-DictionaryManager::~DictionaryManager() = default;
+DictionaryManager::~DictionaryManager()
+{
+    shutdown();
+    // m_pool's own destructor waits for anything still running.
+}
+
+void DictionaryManager::startImport(
+    const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath)
+{
+    m_pool.setMaxThreadCount(1);
+    m_pool.start([this, csvPath, bookInfo, tPath] { expandDic(csvPath, bookInfo, tPath); });
+}
+
+bool DictionaryManager::shutdown(int msecs)
+{
+    m_closing = true;
+    if (m_pool.waitForDone(msecs))
+        return true;
+    qCWarning(lcDictionary) << "a dictionary import is still running after" << msecs << "ms";
+    return false;
+}
+
+bool DictionaryManager::recoverInterruptedImports()
+{
+    LibraryStore own;
+    LibraryStore *library = &own;
+    if (!m_libraryPath.isEmpty()) {
+        if (!own.open(m_libraryPath))
+            return false;
+    } else if (LibraryStore::main().isOpen()) {
+        library = &LibraryStore::main();
+    } else {
+        return false;
+    }
+    if (!m_db.isOpen())
+        return false;
+    return recover(m_db, *library);
+}
+
+bool DictionaryManager::recover(SqliteDatabase &db, LibraryStore &library)
+{
+    QList<std::pair<qint64, std::optional<qint64>>> pending;
+    {
+        SqliteStatement select
+            = db.prepare(QStringLiteral("SELECT dicId, replacesDicId FROM pendingImport;"));
+        while (select.step() == SqliteStatement::Step::Row) {
+            const QVariant replaces = select.columnValue(1);
+            pending.append({ select.columnValue(0).toLongLong(),
+                replaces.isNull() ? std::nullopt : std::optional<qint64>(replaces.toLongLong()) });
+        }
+    }
+    bool ok = true;
+    for (const auto &[dicId, replaces] : pending) {
+        // The master is recorded in the last step: with it, the import
+        // completed and only the rows of the install it replaced remain to
+        // go; without it, its own rows go.
+        const bool recorded = library.count<DictionaryMaster>(QStringLiteral("\"dicId\"=?"), { dicId }) > 0;
+        const std::optional<qint64> drop = recorded ? replaces : std::optional<qint64>(dicId);
+        qCInfo(lcDictionary) << "finishing an interrupted import of dictionary" << dicId
+                             << (recorded ? "(completed)" : "(incomplete: removed)");
+        bool step = db.exec(QStringLiteral("BEGIN"));
+        if (step && drop) {
+            SqliteStatement remove = db.prepare(QStringLiteral("DELETE FROM edict WHERE dicId = ?;"));
+            remove.bind(1, QString::number(*drop));
+            step = remove.step() != SqliteStatement::Step::Error;
+        }
+        if (step) {
+            SqliteStatement done = db.prepare(QStringLiteral("DELETE FROM pendingImport WHERE dicId = ?;"));
+            done.bind(1, dicId);
+            step = done.step() != SqliteStatement::Step::Error;
+        }
+        if (step)
+            step = db.exec(QStringLiteral("COMMIT"));
+        if (!step) {
+            db.exec(QStringLiteral("ROLLBACK"));
+            ok = false;
+        }
+    }
+    return ok;
+}
 
 bool DictionaryManager::openDatabase(SqliteDatabase &db) const
 {
@@ -124,6 +217,13 @@ bool DictionaryManager::openDatabase(SqliteDatabase &db) const
         db.close();
         return false;
     }
+    // One row per import under way: the id its rows carry and the id of
+    // the install it replaces.
+    if (!db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS pendingImport(dicId INTEGER PRIMARY KEY, "
+                                "replacesDicId INTEGER)"))) {
+        db.close();
+        return false;
+    }
     return true;
 }
 
@@ -132,53 +232,106 @@ bool DictionaryManager::initDB()
     if (m_db.isOpen())
         return true;
     m_isCancel = false;
-    return openDatabase(m_db);
+    if (!openDatabase(m_db))
+        return false;
+    recoverInterruptedImports();
+    return true;
 }
 
 bool DictionaryManager::consumeCancel()
 {
+    if (m_closing)
+        return true;
     bool expected = true;
     return m_isCancel.compare_exchange_strong(expected, false);
 }
 
-void DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath)
+bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath)
 {
     const QString bookId = stringForKey(bookInfo, QStringLiteral("bookId")).value_or(QString());
     const QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
+    auto finished = [&tPath] {
+        postProgress({ { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath } });
+    };
 
     SqliteDatabase db;
     LibraryStore library;
     const QString libraryPath = m_libraryPath.isEmpty() ? LibraryStore::main().path() : m_libraryPath;
-    if (!openDatabase(db) || libraryPath.isEmpty() || !library.open(libraryPath)) {
-        qCWarning(lcDictionary) << "cannot install the dictionary" << bookId << ": a database cannot be opened";
-        postProgress({{QStringLiteral("status"), 0}});
-        postProgress({{QStringLiteral("status"), 1}});
-        postProgress({{QStringLiteral("status"), 2}, {QStringLiteral("tpath"), tPath}});
-        return;
+    if (!openDatabase(db) || libraryPath.isEmpty() || !library.open(libraryPath) || !recover(db, library)) {
+        qCWarning(lcDictionary) << "cannot install the dictionary" << bookId
+                                << ": a database cannot be opened";
+        postProgress({ { QStringLiteral("status"), 0 } });
+        postProgress({ { QStringLiteral("status"), 1 } });
+        finished();
+        return false;
     }
-
-    const std::optional<qint64> oldId = DataBaseHelper::deleteDictMaster(library, bookId);
-    SqliteStatement remove = db.prepare(QStringLiteral("DELETE FROM edict WHERE dicId = ?;"));
-    remove.bind(1, QString::number(oldId.value_or(0)));
-    remove.step();
 
     // A reinstalled dictionary gets a new, larger id even when its old one
     // was the largest, so no row of the old install can ever count as new.
-    const auto master = DataBaseHelper::insertDictMaster(library, bookId, title, 1, oldId.value_or(0) + 1);
-    postProgress({{QStringLiteral("status"), 0}});
-    if (master)
-        addDict(master->dicId.value_or(0), csvPath, *master, db, library);
-    else
-        postProgress({{QStringLiteral("status"), 1}});
-    postProgress({{QStringLiteral("status"), 2}, {QStringLiteral("tpath"), tPath}});
+    const auto old = library.findFirst<DictionaryMaster>(QStringLiteral("\"bookid\"=?"), { bookId });
+    const qint64 oldId = old ? old->dicId.value_or(0) : 0;
+    const auto top = library.findFirst<DictionaryMaster>({}, {}, QStringLiteral("\"dicId\" DESC"));
+    const qint64 dicId = std::max((top && top->dicId ? *top->dicId : 0) + 1, oldId + 1);
+
+    // Noted before the first row goes in, with any stray rows of that id.
+    bool started = db.exec(QStringLiteral("BEGIN"));
+    if (started) {
+        SqliteStatement note = db.prepare(
+            QStringLiteral("INSERT OR REPLACE INTO pendingImport(dicId, replacesDicId) VALUES(?, ?);"));
+        note.bindAll({ dicId, old ? QVariant(oldId) : QVariant() });
+        SqliteStatement stray = db.prepare(QStringLiteral("DELETE FROM edict WHERE dicId = ?;"));
+        stray.bind(1, QString::number(dicId));
+        started = note.step() != SqliteStatement::Step::Error && stray.step() != SqliteStatement::Step::Error
+            && db.exec(QStringLiteral("COMMIT"));
+        if (!started)
+            db.exec(QStringLiteral("ROLLBACK"));
+    }
+    postProgress({ { QStringLiteral("status"), 0 } });
+    if (!started) {
+        qCWarning(lcDictionary) << "cannot install the dictionary" << bookId << db.lastError();
+        postProgress({ { QStringLiteral("status"), 1 } });
+        finished();
+        return false;
+    }
+
+    QStringList columns;
+    Outcome outcome = addDict(dicId, csvPath, db, &columns);
+    if (outcome == Outcome::Imported) {
+        // The switch: the old master and its columns out, the new ones in.
+        const bool recorded = library.transaction([&] {
+            if (old
+                && !(library.removeAll<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), { old->pk }) >= 0
+                    && library.remove(*old)))
+                return false;
+            const auto master = DataBaseHelper::insertDictMaster(library, bookId, title, 1, dicId);
+            if (!master || master->dicId != dicId)
+                return false;
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                if (!DataBaseHelper::addDictionaryItemSetting(library, *master, columns.at(i), i))
+                    return false;
+            return true;
+        });
+        if (!recorded) {
+            qCWarning(lcDictionary) << "cannot record the dictionary" << bookId;
+            outcome = Outcome::Failed;
+        }
+    }
+    if (outcome != Outcome::Imported)
+        qCInfo(lcDictionary) << "the dictionary" << bookId << "was not installed; any earlier install stays";
+    // Rows of whichever install lost, and the note, go together; should this
+    // fail (or the process die here), the next recovery finishes it.
+    recover(db, library);
+    finished();
+    return outcome == Outcome::Imported;
 }
 
-void DictionaryManager::addDict(qint64 dicId, const QString &csvPath, const DictionaryMaster &master,
-                                SqliteDatabase &db, LibraryStore &library)
+DictionaryManager::Outcome DictionaryManager::addDict(
+    qint64 dicId, const QString &csvPath, SqliteDatabase &db, QStringList *columns)
 {
     if (consumeCancel()) {
         qCInfo(lcDictionary) << "thread break for" << csvPath;
-        return;
+        postProgress({ { QStringLiteral("status"), 1 } });
+        return Outcome::Cancelled;
     }
 
     // First pass: the number of records (for the progress step), and whether
@@ -186,26 +339,35 @@ void DictionaryManager::addDict(qint64 dicId, const QString &csvPath, const Dict
     quint64 records = 0;
     {
         RecordCounter counter;
+        counter.isCancelled = [this] { return consumeCancel(); };
         auto parser = CSVParser::withContentsOfFile(csvPath);
         parser->setOptions(2);
         parser->setDelegate(&counter);
         parser->parse();
+        if (counter.cancelled) {
+            qCInfo(lcDictionary) << "thread break for" << csvPath;
+            postProgress({ { QStringLiteral("status"), 1 } });
+            return Outcome::Cancelled;
+        }
         records = counter.failed ? 0 : counter.records;
     }
     if (records == 0) {
-        postProgress({{QStringLiteral("status"), 1}});
-        return;
+        postProgress({ { QStringLiteral("status"), 1 } });
+        return Outcome::Unreadable;
     }
 
     const quint64 step = records / std::min<quint64>(records, 50);
     const QString dicText = QString::number(dicId);
-    SqliteStatement insert = db.prepare(
-        QStringLiteral("INSERT INTO edict(%1, searchWord, dicId) VALUES(?, ?, ?, ?, ?, ?, ?);").arg(kColumns));
+    SqliteStatement insert
+        = db.prepare(QStringLiteral("INSERT INTO edict(%1, searchWord, dicId) VALUES(?, ?, ?, ?, ?, ?, ?);")
+                         .arg(kColumns));
     bool inTransaction = false;
+    bool storageFailed = false;
+    bool cancelled = false;
     int rowsInTransaction = 0;
     auto commit = [&] {
-        if (inTransaction)
-            db.exec(QStringLiteral("COMMIT"));
+        if (inTransaction && !db.exec(QStringLiteral("COMMIT")))
+            storageFailed = true;
         inTransaction = false;
         rowsInTransaction = 0;
     };
@@ -213,20 +375,18 @@ void DictionaryManager::addDict(qint64 dicId, const QString &csvPath, const Dict
     RecordReader reader;
     reader.onRecord = [&](CSVParser *parser, const QStringList &fields, quint64 r) {
         if (r == 0) {
-            library.transaction([&] {
-                for (qsizetype i = 0; i < fields.size(); ++i)
-                    DataBaseHelper::addDictionaryItemSetting(library, master, fields.at(i), i);
-                return true;
-            });
-            postProgress({{QStringLiteral("status"), 1}});
+            *columns = fields;
+            postProgress({ { QStringLiteral("status"), 1 } });
             return;
         }
         if (r % step == 0) {
             commit();
-            postProgress({{QStringLiteral("status"), 1}});
+            postProgress({ { QStringLiteral("status"), 1 } });
         }
-        if (consumeCancel()) {
-            qCInfo(lcDictionary) << "thread break for" << csvPath;
+        if (consumeCancel() || storageFailed) {
+            cancelled = !storageFailed;
+            if (cancelled)
+                qCInfo(lcDictionary) << "thread break for" << csvPath;
             commit();
             parser->cancelParsing();
             return;
@@ -235,10 +395,12 @@ void DictionaryManager::addDict(qint64 dicId, const QString &csvPath, const Dict
             inTransaction = db.exec(QStringLiteral("BEGIN"));
         const QString word = fields.value(0);
         insert.reset();
-        insert.bindAll({word, fields.value(1), fields.value(2), fields.value(3), fields.value(4),
-                        searchWordFor(word), dicText});
-        if (insert.step() == SqliteStatement::Step::Error)
+        insert.bindAll({ word, fields.value(1), fields.value(2), fields.value(3), fields.value(4),
+            searchWordFor(word), dicText });
+        if (insert.step() == SqliteStatement::Step::Error) {
             qCWarning(lcDictionary) << "cannot store the entry" << word << db.lastError();
+            storageFailed = true;
+        }
         if (++rowsInTransaction >= kRowsPerTransaction)
             commit();
     };
@@ -247,6 +409,9 @@ void DictionaryManager::addDict(qint64 dicId, const QString &csvPath, const Dict
     parser->setDelegate(&reader);
     parser->parse();
     commit();
+    if (cancelled)
+        return Outcome::Cancelled;
+    return storageFailed ? Outcome::Failed : Outcome::Imported;
 }
 
 QString DictionaryManager::resolveString(const QString &text)
@@ -254,7 +419,8 @@ QString DictionaryManager::resolveString(const QString &text)
     icu::BreakIterator *breaker = wordBreaker();
     if (!breaker || text.isEmpty())
         return {};
-    const icu::UnicodeString source(false, reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()));
+    const icu::UnicodeString source(
+        false, reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()));
     breaker->setText(source);
     QString out;
     int32_t start = breaker->first();
@@ -338,23 +504,25 @@ std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &
     QSet<QString> seen;
     if (!m_db.isOpen())
         return rows;
-    const struct
-    {
+    const struct {
         const char *column;
         QString query;
-    } queries[] = {{"word", ftsQuery(word, true)}, {"searchWord", ftsQuery(word, false)}};
+    } queries[] = { { "word", ftsQuery(word, true) }, { "searchWord", ftsQuery(word, false) } };
     for (const auto &q : queries) {
         if (q.query.isEmpty())
             continue;
-        SqliteStatement select = m_db.prepare(
-            QStringLiteral("SELECT %1,dicId FROM edict WHERE %2 MATCH ? AND dicId in (%3);")
-                .arg(kColumns, QLatin1String(q.column), ids.join(u',')));
+        SqliteStatement select
+            = m_db.prepare(QStringLiteral("SELECT %1,dicId FROM edict WHERE %2 MATCH ? AND dicId in (%3);")
+                               .arg(kColumns, QLatin1String(q.column), ids.join(u',')));
         select.bind(1, q.query);
         while (select.step() == SqliteStatement::Step::Row) {
-            const QVariantMap row{
-                {QStringLiteral("word"), select.columnText(0)},  {QStringLiteral("item1"), select.columnText(1)},
-                {QStringLiteral("item2"), select.columnText(2)}, {QStringLiteral("item3"), select.columnText(3)},
-                {QStringLiteral("item4"), select.columnText(4)}, {QStringLiteral("dicId"), select.columnText(5)},
+            const QVariantMap row {
+                { QStringLiteral("word"), select.columnText(0) },
+                { QStringLiteral("item1"), select.columnText(1) },
+                { QStringLiteral("item2"), select.columnText(2) },
+                { QStringLiteral("item3"), select.columnText(3) },
+                { QStringLiteral("item4"), select.columnText(4) },
+                { QStringLiteral("dicId"), select.columnText(5) },
             };
             QStringList key;
             for (int c = 0; c < 6; ++c)

@@ -1,17 +1,29 @@
 // User dictionaries: imports dictionary CSV files into the full-text table
 // `edict` of "Dic.sqlite" and looks words up in the enabled dictionaries.
 //
-// Threads: expandDic() runs on a worker thread with its own connections to
-// the dictionary database and the library store (both in WAL mode), so it
-// never shares a connection with the main thread; doSearchStr() runs on the
-// main thread; cancel() may be called from any thread. Import progress is
-// posted as "analyzeDic" through NotificationCenter.
+// An import is all or nothing: its rows go in under a new dictionary id that
+// no master record names yet, so look-ups never see them; only when every
+// row is in does one library transaction put the new master (and its
+// columns) in place of the old one, whose rows then go. A cancelled, failed
+// or killed import leaves the earlier install as it was. Unfinished imports
+// are noted in the table "pendingImport" of the dictionary database and
+// cleaned up by recoverInterruptedImports() (at construction and before
+// every import).
+//
+// Threads: expandDic() runs on the calling thread with its own connections
+// to the dictionary database and the library store (both in WAL mode), so it
+// never shares a connection with the main thread; startImport() runs it on
+// the manager's own worker, one import at a time, and the destructor cancels
+// and waits for that worker. doSearchStr() runs on the main thread; cancel()
+// may be called from any thread. Import progress is posted as "analyzeDic"
+// through NotificationCenter.
 #pragma once
 
 #include "library/DictionaryMaster.h"
 #include "library/SqliteDatabase.h"
 
 #include <QString>
+#include <QThreadPool>
 #include <QVariant>
 #include <QVariantMap>
 #include <atomic>
@@ -36,16 +48,33 @@ public:
     bool initDB();
     const QString &databasePath() const { return m_path; }
 
-    // Installs the dictionary in the CSV file: replaces the rows of an earlier
-    // install of the same "bookId", records a new DictionaryMaster with its
-    // columns, imports the rows, and posts "analyzeDic" with status 0, then 1
-    // (after the header and about 50 times during the rows), then 2 with
-    // "tpath". Runs to the end on the calling thread.
-    void expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath);
+    // Installs the dictionary in the CSV file: imports the rows, then records
+    // a new DictionaryMaster with its columns in place of an earlier install
+    // of the same "bookId" (whose rows are removed), and posts "analyzeDic"
+    // with status 0, then 1 (after the header and about 50 times during the
+    // rows), then 2 with "tpath" (also when nothing was installed). A file
+    // that cannot be read or parsed, a cancel and a storage failure install
+    // nothing and keep the earlier install. Runs to the end on the calling
+    // thread; true when the dictionary was installed.
+    bool expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath);
 
-    // Stops a running import at the next row; the rows so far stay.
+    // expandDic() on the manager's worker; returns at once.
+    void startImport(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath);
+    // Cancels what runs on the worker and waits up to `msecs` for it; false
+    // when it is still running. Further imports are cancelled at once.
+    bool shutdown(int msecs = 10000);
+
+    // Stops a running import at the next row; nothing of it is kept.
     void cancel() { m_isCancel = true; }
     bool isCancel() const { return m_isCancel; }
+
+    // Finishes what a killed import left: rows of an import whose master
+    // was never recorded are removed, and so are the rows of a dictionary
+    // that a recorded import replaced. Uses the library store given at
+    // construction (or the main one when that is open); false when either
+    // database cannot be opened (nothing is touched then). Not while an
+    // import runs.
+    bool recoverInterruptedImports();
 
     // The rows for a word ("word", "item1".."item4", "dicId"), prefix matches
     // on the headword first, then word matches on the search key, without
@@ -71,13 +100,19 @@ public:
     static constexpr int kRowsPerTransaction = 5000;
 
 private:
+    enum class Outcome { Imported, Cancelled, Unreadable, Failed };
+
     bool openDatabase(SqliteDatabase &db) const;
-    void addDict(qint64 dicId, const QString &csvPath, const DictionaryMaster &master, SqliteDatabase &db,
-                 LibraryStore &library);
-    bool consumeCancel(); // true (and cleared) when a cancel is pending
+    Outcome addDict(qint64 dicId, const QString &csvPath, SqliteDatabase &db, QStringList *columns);
+    bool consumeCancel(); // true (and cleared) when a cancel is pending, or closing
+    static bool recover(SqliteDatabase &db, LibraryStore &library);
 
     QString m_path;
     QString m_libraryPath;
     SqliteDatabase m_db;
-    std::atomic<bool> m_isCancel{false};
+    std::atomic<bool> m_isCancel { false };
+    std::atomic<bool> m_closing { false };
+    // Last: destroyed first, waiting for a running import before anything
+    // it uses goes.
+    QThreadPool m_pool;
 };

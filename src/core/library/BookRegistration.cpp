@@ -9,7 +9,8 @@
 
 #include <QLocale>
 
-namespace {
+namespace
+{
 
 QString lastComponent(const QString &path)
 {
@@ -29,10 +30,10 @@ BookMetaData findOrMake(const std::optional<QString> &identifier, const QString 
     LibraryStore &store = LibraryStore::main();
     std::optional<BookMetaData> found;
     if (identifier)
-        found = store.findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), {*identifier});
+        found = store.findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { *identifier });
     else
-        found = store.findFirst<BookMetaData>(QStringLiteral("\"identifier\" IS NULL AND \"fileName\"=?"),
-                                              {fileName});
+        found = store.findFirst<BookMetaData>(
+            QStringLiteral("\"identifier\" IS NULL AND \"fileName\"=?"), { fileName });
     return found.value_or(BookMetaData());
 }
 
@@ -51,7 +52,8 @@ std::optional<qint64> printValue(const QVariant &v)
 }
 
 // Gives the book the next BookID, moves what belonged to its earlier BookID
-// along, saves it and puts it on shelf 1 unless it already stands there.
+// along, saves it and puts it on shelf 1 unless it already stands there, all
+// in one transaction: a crash never leaves a book on no shelf.
 void saveRegistration(BookMetaData &book)
 {
     LibraryStore &store = LibraryStore::main();
@@ -63,22 +65,25 @@ void saveRegistration(BookMetaData &book)
         if (!store.save(book))
             return false;
         if (oldID && *oldID != newID) {
-            for (const char *entity : {"BookStatusData", "BookHighlightMemo", "BookLabelLink"}) {
+            for (const char *entity : { "BookStatusData", "BookHighlightMemo", "BookLabelLink" }) {
                 if (store.execute(QStringLiteral("UPDATE \"%1\" SET \"BookID\"=? WHERE \"BookID\"=?")
                                       .arg(QLatin1String(entity)),
-                                  {newID, *oldID})
+                        { newID, *oldID })
                     < 0)
                     return false;
             }
         }
+        if (book.identifier && !DataBaseHelper::bookExistenceInLibary(1, newID)) {
+            const qint64 links = store.count<BookLabelLink>();
+            DataBaseHelper::addBookLabelLinkWithMetaId(*book.identifier);
+            if (store.count<BookLabelLink>() != links + 1)
+                return false;
+        }
         return true;
     });
-    if (!ok) {
-        qCWarning(lcLibrary) << "registration of" << book.fileName.value_or(QString()) << "could not be saved";
-        return;
-    }
-    if (book.identifier && !DataBaseHelper::bookExistenceInLibary(1, *book.BookID))
-        DataBaseHelper::addBookLabelLinkWithMetaId(*book.identifier);
+    if (!ok)
+        qCWarning(lcLibrary) << "registration of" << book.fileName.value_or(QString())
+                             << "could not be saved";
 }
 
 } // namespace
@@ -119,6 +124,13 @@ void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info)
     const auto identifier = stringForKey(info, QStringLiteral("bookId"));
 
     BookMetaData book = findOrMake(identifier, fileName);
+    // A PDF registered from disk (after an interrupted download, say) that
+    // now comes from the store is the same book: one record per file.
+    if (!book.pk && identifier)
+        book = LibraryStore::main()
+                   .findFirst<BookMetaData>(
+                       QStringLiteral("\"identifier\"=?"), { QStringLiteral("local:") + fileName })
+                   .value_or(book);
     book.identifier = identifier;
     book.creator = stringForKey(info, QStringLiteral("bookAuthor"));
     book.publisher = stringForKey(info, QStringLiteral("bookPublisher"));

@@ -576,13 +576,15 @@ std::optional<qint64> DataBaseHelper::deleteDictMaster(LibraryStore &store, cons
     return dict->dicId;
 }
 
-void DataBaseHelper::addDictionaryItemSetting(LibraryStore &store, const DictionaryMaster &dict,
+bool DataBaseHelper::addDictionaryItemSetting(LibraryStore &store, const DictionaryMaster &dict,
                                               const QString &columnName, qint64 columnId)
 {
     DictionarySettingItem item;
     item.columnId = columnId;
     item.columnName = columnName;
     item.dict = dict.pk;
-    if (!store.insert(item))
-        logFailure("addDictionaryItemSetting");
+    if (store.insert(item))
+        return true;
+    logFailure("addDictionaryItemSetting");
+    return false;
 }

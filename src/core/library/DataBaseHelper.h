@@ -159,6 +159,7 @@ public:
                                                             const QString &dicTitle, qint64 useFlg,
                                                             qint64 minimumId = 1);
     static std::optional<qint64> deleteDictMaster(LibraryStore &store, const QString &bookid);
-    static void addDictionaryItemSetting(LibraryStore &store, const DictionaryMaster &dict,
+    // False when the setting could not be stored.
+    static bool addDictionaryItemSetting(LibraryStore &store, const DictionaryMaster &dict,
                                          const QString &columnName, qint64 columnId);
 };

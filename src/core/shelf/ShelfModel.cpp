@@ -6,6 +6,7 @@
 #include "content/EPUBManager.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
+#include "store/PackageInstaller.h"
 #include "sync/QMShareHelper.h"
 #include "util/DataHelpers.h"
 #include "util/DictionaryHelpers.h"
@@ -112,7 +113,9 @@ QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<Q
         const QString ext = file.suffix().toLower();
         if (ext != u"epub" && ext != u"pdf")
             continue;
-        if (!registered && !bookIDs.contains(name) && !bookFor(name)) {
+        // A damaged file is no book: it is not registered.
+        if (!registered && !bookIDs.contains(name) && !bookFor(name)
+            && PackageInstaller::isReadableBook(file.absoluteFilePath(), ext)) {
             if (ext == u"epub")
                 DataBaseHelper::parseBook(file.absoluteFilePath());
             else

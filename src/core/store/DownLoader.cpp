@@ -1,5 +1,6 @@
 #include "DownLoader.h"
 
+#include "InstallRecovery.h"
 #include "content/SafePath.h"
 #include "util/Logging.h"
 #include "util/StringHelpers.h"
@@ -26,13 +27,13 @@ QString DownLoader::fileNameFromDisposition(const QByteArray &disposition)
 {
     const QString text = QString::fromLatin1(disposition);
     static const QRegularExpression extended(QStringLiteral("filename\\*\\s*=\\s*([^']*)'[^']*'([^;]+)"),
-                                             QRegularExpression::CaseInsensitiveOption);
+        QRegularExpression::CaseInsensitiveOption);
     if (const auto m = extended.match(text); m.hasMatch()) {
         if (const auto decoded = decodeURI(m.captured(2).trimmed()))
             return *decoded;
     }
-    static const QRegularExpression plain(QStringLiteral("filename\\s*=\\s*(\"([^\"]*)\"|[^;]+)"),
-                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression plain(
+        QStringLiteral("filename\\s*=\\s*(\"([^\"]*)\"|[^;]+)"), QRegularExpression::CaseInsensitiveOption);
     if (const auto m = plain.match(text); m.hasMatch()) {
         const QString value = m.captured(2).isNull() ? m.captured(1).trimmed() : m.captured(2);
         return QString::fromUtf8(value.toLatin1());
@@ -44,7 +45,7 @@ void DownLoader::downloadWithRequest(const QNetworkRequest &request, Callback ca
 {
     m_call = std::move(call);
     url = request.url();
-    tmpFile = QDir::tempPath() + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    tmpFile = QDir::tempPath() + u'/' + InstallRecovery::downloadFileName();
     QFile::remove(tmpFile);
     m_file = std::make_unique<QFile>(tmpFile);
     status = Waiting;

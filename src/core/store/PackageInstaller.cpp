@@ -1,9 +1,11 @@
 #include "PackageInstaller.h"
 
 #include "DownLoader.h"
+#include "InstallRecovery.h"
 #include "PackageUnpacker.h"
 #include "app/DataFolder.h"
 #include "content/SafePath.h"
+#include "content/ZipArchive.h"
 #include "dictionary/DictionaryManager.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
@@ -15,17 +17,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThreadPool>
 #include <QUuid>
 #include <cstdio>
 
 const QString PackageInstaller::kUnsupported = QStringLiteral("コンテンツはサポート対象外です");
 const QString PackageInstaller::kNoBook = QStringLiteral("EPUBがファイル内に存在しません");
 const QString PackageInstaller::kOverwrite = QStringLiteral("ファイルが存在します。上書きしますか？");
-const QString PackageInstaller::kRefused =
-    QStringLiteral("パッケージを展開できませんでした。ファイルが壊れているか、大きすぎます。");
+const QString PackageInstaller::kDamaged
+    = QStringLiteral("ファイルが壊れているため、本棚に登録できませんでした。");
+const QString PackageInstaller::kRefused
+    = QStringLiteral("パッケージを展開できませんでした。ファイルが壊れているか、大きすぎます。");
 
-namespace {
+namespace
+{
 
 QString extensionOf(const QString &name)
 {
@@ -44,16 +48,17 @@ PackageInstaller::PackageInstaller(InstallerUi &ui, DictionaryManager *dictionar
     , m_dictionaries(dictionaries)
     , m_context(std::make_unique<QObject>())
 {
-    NotificationCenter::defaultCenter().observe(QString::fromLatin1(DictionaryManager::kAnalyzeDic), m_context.get(),
-                                                [this](const QVariant &object) { onAnalyzeDic(object); });
+    NotificationCenter::defaultCenter().observe(QString::fromLatin1(DictionaryManager::kAnalyzeDic),
+        m_context.get(), [this](const QVariant &object) { onAnalyzeDic(object); });
 }
 
 PackageInstaller::~PackageInstaller() = default;
 
 bool PackageInstaller::storeAtomically(const QString &source, const QString &destination)
 {
-    const QString temp = QFileInfo(destination).absolutePath() + QStringLiteral("/.") + QFileInfo(destination).fileName()
-                         + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString temp = QFileInfo(destination).absolutePath() + QStringLiteral("/.")
+        + QFileInfo(destination).fileName() + QStringLiteral(".")
+        + QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (!QFile::copy(source, temp)) {
         QFile::remove(temp);
         return false;
@@ -66,10 +71,34 @@ bool PackageInstaller::storeAtomically(const QString &source, const QString &des
     return true;
 }
 
+bool PackageInstaller::isReadableBook(const QString &path, const QString &extension)
+{
+    const QString ext = extension.toLower();
+    if (ext == u"pdf") {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        // Readers accept the header anywhere in the first kilobyte.
+        return file.read(1024).contains("%PDF-");
+    }
+    if (ext == u"epub") {
+        const auto archive = ZipArchive::open(path);
+        if (!archive)
+            return false;
+        if (archive->contains("META-INF/container.xml"))
+            return true;
+        for (const QByteArray &name : archive->entryNames())
+            if (name.toLower().endsWith(".opf"))
+                return true;
+        return false;
+    }
+    return false;
+}
+
 bool PackageInstaller::alreadyInstalled(const QString &name) const
 {
     return QFileInfo::exists(contentsPath(name))
-           && LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), {name}) > 0;
+        && LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }) > 0;
 }
 
 void PackageInstaller::didDownload(const DownLoader &download)
@@ -83,6 +112,7 @@ void PackageInstaller::install(const QString &tmpFile, const QString &suggestedN
 {
     installed.clear();
     refused.clear();
+    m_damaged = false;
     if (suggestedName.isEmpty()) {
         m_ui.error(kUnsupported);
         return;
@@ -96,24 +126,38 @@ void PackageInstaller::install(const QString &tmpFile, const QString &suggestedN
         ok = didDownloadEPUB(tmpFile, suggestedName);
     else if (ext == u"pdf")
         ok = didDownloadPDF(tmpFile, suggestedName, info);
+    if ((ext == u"epub" || ext == u"pdf") && m_damaged)
+        m_ui.error(kDamaged);
     if (ok && !m_analyzing) {
         NotificationCenter::defaultCenter().post(QStringLiteral("reloadshelf"));
         m_ui.showShelf();
     }
 }
 
-bool PackageInstaller::installBookFile(const QString &source, const QString &name, const QVariantMap *pdfInfo,
-                                       const QString &packageDir)
+bool PackageInstaller::installBookFile(
+    const QString &source, const QString &name, const QVariantMap *pdfInfo, const QString &packageDir)
 {
     if (!SafePath::isSafeFileName(name)) {
         refused << name;
         return false;
     }
+    if (!isReadableBook(source, extensionOf(name))) {
+        qCWarning(lcStore) << "refused an unreadable book file:" << name;
+        refused << name;
+        m_damaged = true;
+        return false;
+    }
     if (alreadyInstalled(name) && !m_ui.askOverwrite())
         return false;
     const QString destination = contentsPath(name);
+    // Until the book is registered, a marker tells a later start that this
+    // file was on its way in (InstallRecovery).
+    QFile marker(InstallRecovery::installingMarker(name));
+    marker.open(QIODevice::WriteOnly);
+    marker.close();
     if (!storeAtomically(source, destination)) {
         qCWarning(lcStore) << "cannot store" << name << "in the contents folder";
+        marker.remove();
         refused << name;
         return false;
     }
@@ -125,6 +169,7 @@ bool PackageInstaller::installBookFile(const QString &source, const QString &nam
     } else {
         DataBaseHelper::parseBook(destination);
     }
+    marker.remove();
     installed << name;
     return true;
 }
@@ -141,7 +186,7 @@ bool PackageInstaller::didDownloadPDF(const QString &tmpFile, const QString &nam
 
 bool PackageInstaller::didDownloadZIP(const QString &tmpFile)
 {
-    const QString packageDir = QDir::tempPath() + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString packageDir = QDir::tempPath() + u'/' + InstallRecovery::packageFolderName();
     const PackageUnpacker::Result unpacked = PackageUnpacker::unpack(tmpFile, packageDir);
     refused += unpacked.skipped;
     if (unpacked.refused) {
@@ -223,8 +268,8 @@ bool PackageInstaller::downSubZipSubZip(const QString &packageDir)
         } else if (ext == u"dict") {
             // Imported as in a plain package, with its manifest entry when
             // there is one, so the import ends and the shelf reloads.
-            QVariantMap entry{{QStringLiteral("bookId"), QFileInfo(name).completeBaseName()},
-                              {QStringLiteral("bookTitle"), QFileInfo(name).completeBaseName()}};
+            QVariantMap entry { { QStringLiteral("bookId"), QFileInfo(name).completeBaseName() },
+                { QStringLiteral("bookTitle"), QFileInfo(name).completeBaseName() } };
             for (const QVariant &v : manifest)
                 if (v.toMap().value(QStringLiteral("filename")).toString() == name)
                     entry = v.toMap();
@@ -236,22 +281,20 @@ bool PackageInstaller::downSubZipSubZip(const QString &packageDir)
     return installedAny;
 }
 
-void PackageInstaller::startDictionaryImport(const QString &source, const QVariantMap &entry,
-                                             const QString &packageDir)
+void PackageInstaller::startDictionaryImport(
+    const QString &source, const QVariantMap &entry, const QString &packageDir)
 {
     m_analyzing = true;
     if (!m_dictionaries) {
         qCWarning(lcStore) << "no dictionary manager; the dictionary" << source << "is not imported";
         NotificationCenter::defaultCenter().post(QString::fromLatin1(DictionaryManager::kAnalyzeDic),
-                                                 QVariantMap{{QStringLiteral("status"), 2},
-                                                             {QStringLiteral("tpath"), packageDir}});
+            QVariantMap { { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), packageDir } });
         return;
     }
     installed << QFileInfo(source).fileName();
-    DictionaryManager *manager = m_dictionaries;
-    QThreadPool::globalInstance()->start([manager, source, entry, packageDir] {
-        manager->expandDic(source, entry, packageDir);
-    });
+    // On the manager's own worker, which it cancels and waits for when it
+    // goes (quitting during an import).
+    m_dictionaries->startImport(source, entry, packageDir);
 }
 
 void PackageInstaller::finishPackage(const QString &packageDir, bool installedAny, bool importStarted)
@@ -260,7 +303,7 @@ void PackageInstaller::finishPackage(const QString &packageDir, bool installedAn
         QDir(packageDir).removeRecursively();
     // A dictionary on its way in is no reason to say the package was empty.
     if (!installedAny && !importStarted)
-        m_ui.error(kNoBook);
+        m_ui.error(m_damaged ? kDamaged : kNoBook);
 }
 
 void PackageInstaller::onAnalyzeDic(const QVariant &object)

@@ -36,10 +36,11 @@ public:
 class PackageInstaller
 {
 public:
-    static const QString kUnsupported;    // "コンテンツはサポート対象外です"
-    static const QString kNoBook;         // "EPUBがファイル内に存在しません"
-    static const QString kOverwrite;      // "ファイルが存在します。上書きしますか？"
-    static const QString kRefused;        // a package that could not be unpacked safely
+    static const QString kUnsupported; // "コンテンツはサポート対象外です"
+    static const QString kNoBook; // "EPUBがファイル内に存在しません"
+    static const QString kOverwrite; // "ファイルが存在します。上書きしますか？"
+    static const QString kRefused; // a package that could not be unpacked safely
+    static const QString kDamaged; // a book file that cannot be read
 
     PackageInstaller(InstallerUi &ui, DictionaryManager *dictionaries);
     ~PackageInstaller();
@@ -67,10 +68,15 @@ public:
     // Copies `source` to `destination` through a temporary file and a rename.
     static bool storeAtomically(const QString &source, const QString &destination);
 
+    // Whether the file can be a book of this extension ("epub": a zip
+    // archive with a container or a package document; "pdf": a PDF header
+    // near the start). An empty or random file is neither.
+    static bool isReadableBook(const QString &path, const QString &extension);
+
 private:
     bool alreadyInstalled(const QString &name) const;
-    bool installBookFile(const QString &source, const QString &name, const QVariantMap *pdfInfo,
-                         const QString &packageDir);
+    bool installBookFile(
+        const QString &source, const QString &name, const QVariantMap *pdfInfo, const QString &packageDir);
     void startDictionaryImport(const QString &source, const QVariantMap &entry, const QString &packageDir);
     void finishPackage(const QString &packageDir, bool installedAny, bool importStarted);
     void onAnalyzeDic(const QVariant &object);
@@ -78,5 +84,6 @@ private:
     InstallerUi &m_ui;
     DictionaryManager *m_dictionaries;
     bool m_analyzing = false;
+    bool m_damaged = false; // the last call met an unreadable book file
     std::unique_ptr<QObject> m_context;
 };

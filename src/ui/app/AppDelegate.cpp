@@ -17,6 +17,7 @@
 #include "screens/StoreVC.h"
 #include "screens/TopVC.h"
 #include "sheets/UpdateWindows.h"
+#include "store/InstallRecovery.h"
 #include "store/StoreManager.h"
 #include "store/VamoManager.h"
 #include "sync/QMShareHelper.h"
@@ -84,6 +85,8 @@ void AppDelegate::applicationDidFinishLaunching()
     // 5-6. Data folder, configuration, contents folder.
     ConfigDictionary::shared();
     DataFolder::createContentsFolder();
+    // What an installation cut short by a crash or a kill left behind.
+    InstallRecovery::run();
     // 7. The book content scheme's handler on the book profile.
     BookWebProfile::shared();
     // 8. The shared services.

@@ -10,6 +10,7 @@
 #include "app/MsgBox.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
+#include "util/ContextGuard.h"
 #include "util/NotificationCenter.h"
 
 #include <QActionGroup>
@@ -43,16 +44,16 @@ ShelfVC::ShelfVC(AppDelegate &app)
     m_toolbar->setObjectName(QStringLiteral("shelfToolbar"));
     m_toolbar->addAction(QStringLiteral("TOP"), this, [this] { m_app.changeToTop(); });
     m_toolbar->addAction(QStringLiteral("ストア"), this, [this] {
-        m_app.takeToken([this](bool ok) {
+        m_app.takeToken(guardedBy(this, [this](bool ok) {
             if (ok)
                 m_app.changeToStore();
-        });
+        }));
     });
     m_toolbar->addAction(QStringLiteral("購入済み"), this, [this] {
-        m_app.takeToken([this](bool ok) {
+        m_app.takeToken(guardedBy(this, [this](bool ok) {
             if (ok)
                 m_app.changeToAcquired();
-        });
+        }));
     });
 
     auto *shelfMenu = new QMenu(this);

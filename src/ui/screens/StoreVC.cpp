@@ -11,6 +11,7 @@
 #include "store/StoreManager.h"
 #include "store/VamoManager.h"
 #include "util/Logging.h"
+#include "util/ContextGuard.h"
 #include "util/StringHelpers.h"
 
 #include <QCoreApplication>
@@ -135,13 +136,13 @@ void StoreVC::loadStore(const QNetworkRequest &request, const QByteArray &body)
 void StoreVC::tapHome()
 {
     if (!m_app.storeManager().token()) {
-        m_app.takeToken([this](bool ok) {
+        m_app.takeToken(guardedBy(this, [this](bool ok) {
             if (ok)
                 home2();
             else
                 m_web->setHtml(QStringLiteral("<html><body>ストアにアクセスにするにはログインしてください。ログインを行う、"
                                               "もしくはログインしている場合はホームボタンを押してください</body><html>"));
-        });
+        }));
         return;
     }
     home2();
@@ -151,7 +152,8 @@ void StoreVC::home2()
 {
     m_app.storeManager().getTavroTokenWithVamoToken(
         m_app.vamoManager().token(),
-        [this](const QVariant &, const std::optional<ApiResponse> &response, const std::optional<ApiError> &) {
+        guardedBy(this, [this](const QVariant &, const std::optional<ApiResponse> &response,
+                               const std::optional<ApiError> &) {
             const QByteArray token = response ? response->header("token") : QByteArray();
             qCInfo(lcStore) << "token" << token;
             m_app.storeManager().setToken(token.isEmpty() ? std::nullopt : std::optional(QString::fromLatin1(token)));
@@ -166,7 +168,7 @@ void StoreVC::home2()
             } else {
                 loadStore();
             }
-        });
+        }));
 }
 
 void StoreVC::navigationFinished(bool)
@@ -191,18 +193,29 @@ void StoreVC::navigationFinished(bool)
 void StoreVC::doDownload(const QNetworkRequest &request)
 {
     m_progress->clear();
-    m_down = std::make_unique<DownLoader>(m_network);
-    m_down->downloadWithRequest(request, [this](DownLoader &d) {
+    auto down = std::make_shared<DownLoader>(m_network);
+    m_down = down;
+    const std::weak_ptr<DownLoader> weak = down;
+    down->downloadWithRequest(request, [this, weak](DownLoader &d) {
+        const std::shared_ptr<DownLoader> self = weak.lock();
+        if (!self)
+            return;
+        const bool current = m_down == self;
         if (d.suggestedFilename.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
             d.info = query2dic(d.url.query(QUrl::FullyEncoded));
         if (d.status == DownLoader::Finished || d.status == DownLoader::Failed) {
-            m_progress->clear();
+            if (current)
+                m_progress->clear();
             m_installer.didDownload(d);
-            // Released once its own callback has returned.
-            QTimer::singleShot(0, this, [this] { m_down.reset(); });
+            // Released once its own callback has returned, and only if no
+            // newer download has taken its place meanwhile.
+            QTimer::singleShot(0, this, [this, self] {
+                if (m_down == self)
+                    m_down.reset();
+            });
             return;
         }
-        if (d.status == DownLoader::Receiving && d.totalSize > 0)
+        if (current && d.status == DownLoader::Receiving && d.totalSize > 0)
             m_progress->setText(QStringLiteral("%1MB / %2MB")
                                     .arg(double(d.currentSize) / 1048576, 0, 'f', 1)
                                     .arg(double(d.totalSize) / 1048576, 0, 'f', 1));

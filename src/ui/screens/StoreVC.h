@@ -55,7 +55,10 @@ private:
     QWebEngineView *m_web;
     PackageInstaller m_installer;
     QNetworkAccessManager m_network;
-    std::unique_ptr<DownLoader> m_down;
+    // Shared with the download's own callback while it runs: a download
+    // replaced inside a nested event loop of its installation (the
+    // overwrite question) stays alive until its callback has returned.
+    std::shared_ptr<DownLoader> m_down;
     std::optional<QPair<QNetworkRequest, QByteArray>> m_storeContentReq;
     QUrl m_lastNavigation;
 };

@@ -8,6 +8,7 @@
 #include "store/StoreManager.h"
 #include "store/VamoManager.h"
 #include "sync/QMShareHelper.h"
+#include "util/ContextGuard.h"
 #include "util/StringHelpers.h"
 
 #include <QCoreApplication>
@@ -114,16 +115,17 @@ void TopVC::openStore(std::function<void()> open)
     auto fetchStoreToken = [this, open] {
         m_app.storeManager().getTavroTokenWithVamoToken(
             m_app.vamoManager().token(),
-            [this, open](const QVariant &, const std::optional<ApiResponse> &response, const std::optional<ApiError> &) {
+            guardedBy(this, [this, open](const QVariant &, const std::optional<ApiResponse> &response,
+                                         const std::optional<ApiError> &) {
                 const QByteArray token = response ? response->header("token") : QByteArray();
                 m_app.storeManager().setToken(token.isEmpty() ? std::nullopt : std::optional(QString::fromLatin1(token)));
                 if (!token.isEmpty())
                     m_app.storeManager().setDeviceInfos();
                 open();
-            });
+            }));
     };
     if (!m_app.vamoManager().token()) {
-        m_app.takeToken([fetchStoreToken](bool) { fetchStoreToken(); });
+        m_app.takeToken(guardedBy(this, [fetchStoreToken](bool) { fetchStoreToken(); }));
         return;
     }
     fetchStoreToken();

@@ -4,13 +4,17 @@
 #include "util/NotificationCenter.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <thread>
 
-namespace {
+namespace
+{
 
 class DictionaryManagerTest : public LibraryFixture
 {
@@ -49,8 +53,10 @@ protected:
     void install(const QString &csv, const QString &bookId = QStringLiteral("dict-1"))
     {
         m_statuses.clear();
-        m_manager->expandDic(csv, {{QStringLiteral("bookId"), bookId}, {QStringLiteral("bookTitle"), QStringLiteral("医学用語集")}},
-                             QStringLiteral("/tmp/package-dir"));
+        m_manager->expandDic(csv,
+            { { QStringLiteral("bookId"), bookId },
+                { QStringLiteral("bookTitle"), QStringLiteral("医学用語集") } },
+            QStringLiteral("/tmp/package-dir"));
     }
 
     qint64 rowCount(const QString &where = QStringLiteral("1"))
@@ -95,9 +101,10 @@ TEST_F(DictionaryManagerTest, InstallsRowsColumnsAndProgress)
     EXPECT_EQ(master->useFlg, 1);
     EXPECT_EQ(master->dicName, QStringLiteral("医学用語集"));
     QStringList columns;
-    for (const auto &item : store().findAll<DictionarySettingItem>(QString(), {}, QStringLiteral("\"columnId\"")))
+    for (const auto &item :
+        store().findAll<DictionarySettingItem>(QString(), {}, QStringLiteral("\"columnId\"")))
         columns << item.columnName.value_or(QString());
-    EXPECT_EQ(columns, (QStringList{"word", "reading", "meaning", "category", "note"}));
+    EXPECT_EQ(columns, (QStringList { "word", "reading", "meaning", "category", "note" }));
 
     EXPECT_EQ(rowCount(), 6) << "the empty record after the last line break is no entry";
     EXPECT_EQ(rowCount(QStringLiteral("word='tachycardia' AND item4=''")), 1) << "short rows fill with \"\"";
@@ -112,7 +119,7 @@ TEST_F(DictionaryManagerTest, InstallsRowsColumnsAndProgress)
 
 TEST_F(DictionaryManagerTest, ProgressStepTable)
 {
-    const std::pair<int, int> cases[] = {{10, 10}, {49, 49}, {1000, 50}, {1234, 51}};
+    const std::pair<int, int> cases[] = { { 10, 10 }, { 49, 49 }, { 1000, 50 }, { 1234, 51 } };
     for (const auto &[lines, rowNotifications] : cases) {
         QByteArray csv = "word,meaning";
         for (int i = 0; i < lines; ++i)
@@ -127,15 +134,39 @@ TEST_F(DictionaryManagerTest, HeaderOnlyAndUnparsableFiles)
     install(writeCsv("word,reading\n"));
     EXPECT_EQ(store().count<DictionarySettingItem>(), 2);
     EXPECT_EQ(rowCount(), 0);
-    EXPECT_EQ(m_statuses, (QList<int>{0, 1, 2}));
+    EXPECT_EQ(m_statuses, (QList<int> { 0, 1, 2 }));
 
     install(writeCsv("word,reading\nab\"c,d\n"), QStringLiteral("dict-bad"));
-    EXPECT_EQ(m_statuses, (QList<int>{0, 1, 2})) << "nothing parsed, every status still posted";
+    EXPECT_EQ(m_statuses, (QList<int> { 0, 1, 2 })) << "nothing parsed, every status still posted";
     EXPECT_EQ(store().count<DictionarySettingItem>(), 2) << "no columns for the bad file";
-    EXPECT_EQ(store().count<DictionaryMaster>(), 2);
+    EXPECT_EQ(store().count<DictionaryMaster>(), 1) << "a file that does not parse installs nothing";
 
     install(m_dir.filePath(QStringLiteral("missing.csv")), QStringLiteral("dict-missing"));
-    EXPECT_EQ(m_statuses, (QList<int>{0, 1, 2}));
+    EXPECT_EQ(m_statuses, (QList<int> { 0, 1, 2 }));
+    EXPECT_EQ(store().count<DictionaryMaster>(), 1);
+}
+
+// A damaged or missing file in place of an installed dictionary takes
+// nothing away.
+TEST_F(DictionaryManagerTest, ABadReinstallKeepsTheEarlierInstall)
+{
+    install(writeCsv(kGlossary));
+    const struct {
+        const char *name;
+        QString csv;
+    } cases[] = {
+        { "unparsable", writeCsv("word,reading\nab\"c,d\n") },
+        { "missing", m_dir.filePath(QStringLiteral("missing.csv")) },
+    };
+    for (const auto &c : cases) {
+        install(c.csv);
+        EXPECT_EQ(m_statuses.last(), 2) << c.name;
+        ASSERT_EQ(store().count<DictionaryMaster>(), 1) << c.name;
+        EXPECT_EQ(store().findFirst<DictionaryMaster>()->dicId, 1) << c.name;
+        EXPECT_EQ(store().count<DictionarySettingItem>(), 5) << c.name;
+        EXPECT_EQ(rowCount(), 6) << c.name;
+        EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" }) << c.name;
+    }
 }
 
 TEST_F(DictionaryManagerTest, ReinstallReplacesTheOldRows)
@@ -150,35 +181,172 @@ TEST_F(DictionaryManagerTest, ReinstallReplacesTheOldRows)
     EXPECT_EQ(store().count<DictionarySettingItem>(), 2) << "the old columns went with the old master";
 }
 
-TEST_F(DictionaryManagerTest, CancelKeepsWhatWasInserted)
+QByteArray numberedCsv(int rows)
 {
-    QByteArray csv = "word,meaning";
-    for (int i = 0; i < 500; ++i)
-        csv += "\nw" + QByteArray::number(i) + ",m";
-    int ones = 0;
-    m_onStatus = [&](int status) {
-        if (status == 1 && ++ones == 3)
-            m_manager->cancel();
+    QByteArray csv = "word,reading,meaning";
+    for (int i = 0; i < rows; ++i)
+        csv += "\n用語" + QByteArray::number(i) + ",ようご,term " + QByteArray::number(i);
+    return csv;
+}
+
+// A cancelled import, first or in place of an earlier one, leaves the
+// dictionaries as they were before it started.
+TEST_F(DictionaryManagerTest, CancelLeavesTheDictionariesAsBefore)
+{
+    for (const bool earlier : { false, true }) {
+        SCOPED_TRACE(earlier ? "reinstall" : "first install");
+        if (earlier)
+            install(writeCsv(kGlossary));
+        const qint64 mastersBefore = store().count<DictionaryMaster>();
+        const qint64 rowsBefore = rowCount();
+        int ones = 0;
+        m_onStatus = [&](int status) {
+            if (status == 1 && ++ones == 3)
+                m_manager->cancel();
+        };
+        install(writeCsv(numberedCsv(500)));
+        m_onStatus = nullptr;
+        EXPECT_EQ(m_statuses.last(), 2) << "the end is still posted";
+        EXPECT_EQ(rowCount(), rowsBefore) << "no row of the cancelled import stays";
+        EXPECT_EQ(store().count<DictionaryMaster>(), mastersBefore);
+        EXPECT_FALSE(m_manager->isCancel()) << "the import clears the flag";
+        EXPECT_EQ(words(QStringLiteral("用語1")), QStringList());
+        if (earlier) {
+            EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" });
+        }
+    }
+}
+
+// Quitting while an import runs on the manager's worker: the destructor
+// cancels it and waits, and nothing of it is kept.
+TEST_F(DictionaryManagerTest, QuittingDuringAnImportCancelsAndWaits)
+{
+    install(writeCsv(kGlossary));
+    const QString big = writeCsv(numberedCsv(20000));
+    m_statuses.clear();
+    m_manager->startImport(big,
+        { { QStringLiteral("bookId"), QStringLiteral("dict-1") },
+            { QStringLiteral("bookTitle"), QStringLiteral("new") } },
+        QString());
+    // Rows are going in once a progress notice after the header arrived.
+    QElapsedTimer clock;
+    clock.start();
+    while (m_statuses.count(1) < 3 && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_GE(m_statuses.count(1), 3);
+    m_manager.reset();
+    QCoreApplication::processEvents();
+
+    m_manager = std::make_unique<DictionaryManager>(m_dir.filePath(QStringLiteral("Dic.sqlite")));
+    EXPECT_EQ(rowCount(), 6) << "only the earlier install's rows";
+    ASSERT_EQ(store().count<DictionaryMaster>(), 1);
+    EXPECT_EQ(store().findFirst<DictionaryMaster>()->dicId, 1);
+    EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" });
+}
+
+// Started imports run one after another on the worker, each to the end.
+TEST_F(DictionaryManagerTest, StartedImportsRunInTurn)
+{
+    m_manager->startImport(
+        writeCsv(kGlossary), { { QStringLiteral("bookId"), QStringLiteral("a") } }, QString());
+    m_manager->startImport(
+        writeCsv(numberedCsv(100)), { { QStringLiteral("bookId"), QStringLiteral("b") } }, QString());
+    QElapsedTimer clock;
+    clock.start();
+    while (m_statuses.count(2) < 2 && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_EQ(m_statuses.count(2), 2);
+    EXPECT_EQ(store().count<DictionaryMaster>(), 2);
+    EXPECT_EQ(rowCount(), 106);
+    EXPECT_EQ(words(QStringLiteral("用語99")), QStringList { "用語99" });
+    EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" });
+}
+
+// kill -9 in the middle of an import: at the next start the dictionaries
+// are as they were before it (no half-filled dictionary switched on).
+TEST(DictionaryImportCrash, AKilledImportLeavesTheEarlierInstall)
+{
+    if (!qEnvironmentVariableIsSet("TAVRO_CRASH_DICT")) {
+        // Set once in the parent; each death-test child inherits it.
+        static QTemporaryDir dir;
+        qputenv("TAVRO_CRASH_DICT", dir.path().toUtf8());
+    }
+    const QString dir = qEnvironmentVariable("TAVRO_CRASH_DICT");
+    const struct {
+        const char *name;
+        bool earlier;
+        int killAtNotice; // the n-th status 1 (1: after the header)
+    } cases[] = {
+        { "first install, after the header", false, 1 },
+        { "first install, mid-way", false, 20 },
+        { "reinstall, after the header", true, 1 },
+        { "reinstall, mid-way", true, 20 },
+        { "reinstall, at the last notice", true, 51 },
     };
-    install(writeCsv(csv));
-    m_onStatus = nullptr;
-    EXPECT_EQ(m_statuses.last(), 2) << "the end is still posted";
-    const qint64 rows = rowCount();
-    EXPECT_GT(rows, 0);
-    EXPECT_LT(rows, 500);
-    EXPECT_FALSE(m_manager->isCancel()) << "the import clears the flag";
-    EXPECT_EQ(store().count<DictionaryMaster>(), 1);
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString home = dir + QStringLiteral("/case%1").arg(++n);
+        QDir().mkpath(home);
+        const QString dic = home + QStringLiteral("/Dic.sqlite");
+        const QString lib = home + QStringLiteral("/Tavro.sqlite");
+        QFile csv(home + QStringLiteral("/big.csv"));
+        ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+        csv.write(numberedCsv(20000));
+        csv.close();
+        QFile small(home + QStringLiteral("/small.csv"));
+        ASSERT_TRUE(small.open(QIODevice::WriteOnly));
+        small.write(kGlossary);
+        small.close();
+        const QVariantMap info { { QStringLiteral("bookId"), QStringLiteral("dict-1") },
+            { QStringLiteral("bookTitle"), QStringLiteral("医学用語集") } };
+
+        EXPECT_EXIT(
+            {
+                DictionaryManager manager(dic, lib);
+                if (c.earlier)
+                    manager.expandDic(small.fileName(), info, QString());
+                QObject context;
+                int ones = 0;
+                NotificationCenter::defaultCenter().observe(
+                    QString::fromLatin1(DictionaryManager::kAnalyzeDic), &context,
+                    [&](const QVariant &object) {
+                        if (object.toMap().value(QStringLiteral("status")) == 1 && ++ones == c.killAtNotice)
+                            std::raise(SIGKILL);
+                    });
+                manager.expandDic(csv.fileName(), info, QString());
+                std::exit(0);
+            },
+            ::testing::KilledBySignal(SIGKILL), "");
+
+        LibraryStore library;
+        ASSERT_TRUE(library.open(lib));
+        DictionaryManager manager(dic, lib);
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(dic));
+        EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM edict")).toLongLong(), c.earlier ? 6 : 0);
+        EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM pendingImport")).toLongLong(), 0);
+        EXPECT_EQ(library.count<DictionaryMaster>(), c.earlier ? 1 : 0);
+        if (c.earlier) {
+            EXPECT_EQ(library.findFirst<DictionaryMaster>()->dicId, 1);
+            EXPECT_EQ(library.count<DictionarySettingItem>(), 5);
+        }
+    }
 }
 
 TEST_F(DictionaryManagerTest, SearchKeys)
 {
-    EXPECT_EQ(DictionaryManager::strReplace(QStringLiteral("a-b.c 「d」（e）、f—g")), QStringLiteral("abc defg"));
-    EXPECT_EQ(DictionaryManager::resolveString(QStringLiteral("脳梗塞の治療")), QStringLiteral("脳 梗塞 の 治療 "));
-    EXPECT_EQ(DictionaryManager::resolveString(QStringLiteral("heart rate, 100!")), QStringLiteral("heart rate 100 "));
+    EXPECT_EQ(
+        DictionaryManager::strReplace(QStringLiteral("a-b.c 「d」（e）、f—g")), QStringLiteral("abc defg"));
+    EXPECT_EQ(
+        DictionaryManager::resolveString(QStringLiteral("脳梗塞の治療")), QStringLiteral("脳 梗塞 の 治療 "));
+    EXPECT_EQ(DictionaryManager::resolveString(QStringLiteral("heart rate, 100!")),
+        QStringLiteral("heart rate 100 "));
     EXPECT_EQ(DictionaryManager::resolveString(QStringLiteral("、。")), QString());
     // Tags are stripped in the first part only; the second is built from the
     // raw headword's tokens.
-    EXPECT_EQ(DictionaryManager::searchWordFor(QStringLiteral("<b>心筋</b>炎")), QStringLiteral("心筋炎 b 心筋 b 炎 "));
+    EXPECT_EQ(DictionaryManager::searchWordFor(QStringLiteral("<b>心筋</b>炎")),
+        QStringLiteral("心筋炎 b 心筋 b 炎 "));
     EXPECT_EQ(DictionaryManager::escape(QStringLiteral("it's")), QStringLiteral("it''s"));
     EXPECT_EQ(DictionaryManager::escape(12), QStringLiteral("12"));
     EXPECT_FALSE(DictionaryManager::escape(QVariant()).has_value());
@@ -187,10 +355,11 @@ TEST_F(DictionaryManagerTest, SearchKeys)
 TEST_F(DictionaryManagerTest, LookupsMatchWordsAndPrefixes)
 {
     install(writeCsv(kGlossary));
-    EXPECT_EQ(words(QStringLiteral("心筋")), (QStringList{"心筋梗塞", "<b>心筋</b>炎"})) << "prefix of the headword";
-    EXPECT_EQ(words(QStringLiteral("梗塞")), QStringList{"脳梗塞"}) << "a word inside the headword";
-    EXPECT_EQ(words(QStringLiteral("Tachy")), QStringList{"tachycardia"});
-    EXPECT_EQ(words(QStringLiteral("it's")), QStringList{"it's"});
+    EXPECT_EQ(words(QStringLiteral("心筋")), (QStringList { "心筋梗塞", "<b>心筋</b>炎" }))
+        << "prefix of the headword";
+    EXPECT_EQ(words(QStringLiteral("梗塞")), QStringList { "脳梗塞" }) << "a word inside the headword";
+    EXPECT_EQ(words(QStringLiteral("Tachy")), QStringList { "tachycardia" });
+    EXPECT_EQ(words(QStringLiteral("it's")), QStringList { "it's" });
     EXPECT_TRUE(words(QStringLiteral("nothing")).isEmpty());
 
     const QVariantMap row = m_manager->doSearchStr(QStringLiteral("高血圧")).value().first();
@@ -205,17 +374,25 @@ TEST_F(DictionaryManagerTest, QuerySyntaxInTheWordIsInert)
 {
     install(writeCsv(kGlossary));
     const std::pair<const char *, const char *> cases[] = {
-        {"\"tachy", "tachy"},       {"tachy*", "tachy"},        {"-tachycardia", "tachycardia"},
-        {"(tachy)", "tachy"},       {"tachy OR blood", "tachy blood"}, {"NOT tachy", "not tachy"},
-        {"tachy NEAR rate", "tachy near rate"}, {"'; DROP TABLE edict; --", "drop table edict"},
-        {"*", ""},                  {"\"\"", ""},               {"心筋 AND", "心筋 and"},
+        { "\"tachy", "tachy" },
+        { "tachy*", "tachy" },
+        { "-tachycardia", "tachycardia" },
+        { "(tachy)", "tachy" },
+        { "tachy OR blood", "tachy blood" },
+        { "NOT tachy", "not tachy" },
+        { "tachy NEAR rate", "tachy near rate" },
+        { "'; DROP TABLE edict; --", "drop table edict" },
+        { "*", "" },
+        { "\"\"", "" },
+        { "心筋 AND", "心筋 and" },
     };
     for (const auto &[odd, plain] : cases) {
         const auto got = m_manager->doSearchStr(QString::fromUtf8(odd));
         ASSERT_TRUE(got.has_value()) << odd;
         EXPECT_EQ(words(QString::fromUtf8(odd)), words(QString::fromUtf8(plain))) << odd;
     }
-    EXPECT_EQ(words(QStringLiteral("tachy OR blood")), QStringList()) << "no OR: both words would have to match";
+    EXPECT_EQ(words(QStringLiteral("tachy OR blood")), QStringList())
+        << "no OR: both words would have to match";
     EXPECT_EQ(rowCount(), 6) << "the table is intact";
 }
 
@@ -243,8 +420,10 @@ TEST_F(DictionaryManagerTest, ImportAndLookupsRunAtOnce)
     bool onMainThread = true;
     m_onStatus = [&](int) { onMainThread = onMainThread && QThread::currentThread() == qApp->thread(); };
     std::thread worker([&] {
-        m_manager->expandDic(big, {{QStringLiteral("bookId"), QStringLiteral("dict-big")},
-                                   {QStringLiteral("bookTitle"), QStringLiteral("big")}}, QString());
+        m_manager->expandDic(big,
+            { { QStringLiteral("bookId"), QStringLiteral("dict-big") },
+                { QStringLiteral("bookTitle"), QStringLiteral("big") } },
+            QString());
     });
     int lookups = 0;
     while (m_statuses.isEmpty() || m_statuses.last() != 2) {
@@ -259,7 +438,7 @@ TEST_F(DictionaryManagerTest, ImportAndLookupsRunAtOnce)
     EXPECT_GT(lookups, 0);
     EXPECT_TRUE(onMainThread);
     EXPECT_EQ(rowCount(QStringLiteral("dicId='2'")), 20000);
-    EXPECT_EQ(words(QStringLiteral("用語19999")), QStringList{"用語19999"});
+    EXPECT_EQ(words(QStringLiteral("用語19999")), QStringList { "用語19999" });
 }
 
 // Real data: Debian's EDICT, converted by tools/edict_to_csv.py.
@@ -269,19 +448,24 @@ TEST_F(DictionaryManagerTest, EdictJapaneseLookups)
         GTEST_SKIP() << "the edict package is not installed";
     const QString csv = m_dir.filePath(QStringLiteral("edict-slice.csv"));
     QProcess p;
-    p.start(QStringLiteral("python3"), {QStringLiteral(TAVRO_EDICT_TOOL), QStringLiteral("--out"), csv,
-                                        QStringLiteral("--grep"), QStringLiteral("心|梗塞|血")});
+    p.start(QStringLiteral("python3"),
+        { QStringLiteral(TAVRO_EDICT_TOOL), QStringLiteral("--out"), csv, QStringLiteral("--grep"),
+            QStringLiteral("心|梗塞|血") });
     ASSERT_TRUE(p.waitForFinished(60000));
     ASSERT_EQ(p.exitCode(), 0);
     install(csv, QStringLiteral("edict"));
     EXPECT_GT(rowCount(), 1000);
-    EXPECT_TRUE(words(QStringLiteral("梗塞")).contains(QStringLiteral("脳梗塞"))) << "found inside the longer headword";
+    EXPECT_TRUE(words(QStringLiteral("梗塞")).contains(QStringLiteral("脳梗塞")))
+        << "found inside the longer headword";
     EXPECT_TRUE(words(QStringLiteral("心筋梗塞")).contains(QStringLiteral("急性心筋梗塞")));
     EXPECT_TRUE(words(QStringLiteral("心筋")).contains(QStringLiteral("心筋炎"))) << "prefix";
     const auto rows = m_manager->doSearchStr(QStringLiteral("心筋梗塞")).value();
     ASSERT_FALSE(rows.isEmpty());
     EXPECT_EQ(rows.first().value(QStringLiteral("item1")).toString(), QStringLiteral("しんきんこうそく"));
-    EXPECT_TRUE(rows.first().value(QStringLiteral("item2")).toString().contains(QStringLiteral("myocardial infarction")));
+    EXPECT_TRUE(rows.first()
+                    .value(QStringLiteral("item2"))
+                    .toString()
+                    .contains(QStringLiteral("myocardial infarction")));
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 // Installation of downloaded books and packages, with crafted packages.
+#include "store/PackageInstaller.h"
 #include "app/DataFolder.h"
 #include "dictionary/DictionaryManager.h"
 #include "library/DataBaseHelper.h"
-#include "store/PackageInstaller.h"
+#include "store/InstallRecovery.h"
 #include "store/PackageUnpacker.h"
 #include "support/LibraryFixture.h"
 #include "support/Samples.h"
@@ -14,9 +15,12 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
+#include <QProcess>
+#include <QUuid>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class Ui : public InstallerUi
 {
@@ -42,13 +46,14 @@ QByteArray readFile(const QString &path)
 
 QByteArray manifest(const QVariantList &entries)
 {
-    return QJsonDocument::fromVariant(QVariantMap{{QStringLiteral("bookinfo"), entries}}).toJson();
+    return QJsonDocument::fromVariant(QVariantMap { { QStringLiteral("bookinfo"), entries } }).toJson();
 }
 
 QVariantMap entry(const QString &file, const QString &id, const QString &title = QStringLiteral("T"))
 {
-    return {{QStringLiteral("filename"), file}, {QStringLiteral("bookId"), id}, {QStringLiteral("bookTitle"), title},
-            {QStringLiteral("bookAuthor"), QStringLiteral("A")}, {QStringLiteral("bookPublisher"), QStringLiteral("P")}};
+    return { { QStringLiteral("filename"), file }, { QStringLiteral("bookId"), id },
+        { QStringLiteral("bookTitle"), title }, { QStringLiteral("bookAuthor"), QStringLiteral("A") },
+        { QStringLiteral("bookPublisher"), QStringLiteral("P") } };
 }
 
 class PackageInstallerTest : public LibraryFixture
@@ -60,8 +65,8 @@ protected:
         QDir(DataFolder::contentsFolder()).removeRecursively();
         DataFolder::createContentsFolder();
         m_installer = std::make_unique<PackageInstaller>(m_ui, nullptr);
-        NotificationCenter::defaultCenter().observe(QStringLiteral("reloadshelf"), &m_context,
-                                                    [this](const QVariant &) { ++m_reloads; });
+        NotificationCenter::defaultCenter().observe(
+            QStringLiteral("reloadshelf"), &m_context, [this](const QVariant &) { ++m_reloads; });
     }
 
     QString file(const QString &name, const QByteArray &data)
@@ -94,80 +99,89 @@ TEST_F(PackageInstallerTest, SingleBooksAndTheOverwriteQuestion)
 {
     const QByteArray epub = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
     m_installer->install(file(QStringLiteral("dl1"), epub), QStringLiteral("anatomy-basics.epub"), {});
-    EXPECT_EQ(contents(), QStringList{"anatomy-basics.epub"});
-    EXPECT_TRUE(DataBaseHelper::findBookIDByBookMetaID(QStringLiteral("urn:tavro:anatomy-basics")).has_value());
+    EXPECT_EQ(contents(), QStringList { "anatomy-basics.epub" });
+    EXPECT_TRUE(
+        DataBaseHelper::findBookIDByBookMetaID(QStringLiteral("urn:tavro:anatomy-basics")).has_value());
     EXPECT_EQ(m_reloads, 1);
     EXPECT_EQ(m_ui.shelves, 1);
     EXPECT_EQ(m_ui.asked, 0);
 
     m_ui.answer = false;
-    m_installer->install(file(QStringLiteral("dl2"), "new bytes"), QStringLiteral("anatomy-basics.epub"), {});
+    m_installer->install(
+        file(QStringLiteral("dl2"), readFile(sampleBookPath(QStringLiteral("cardiology-epub3.epub")))),
+        QStringLiteral("anatomy-basics.epub"), {});
     EXPECT_EQ(m_ui.asked, 1);
-    EXPECT_EQ(readFile(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")), epub) << "declined: kept";
+    EXPECT_EQ(readFile(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")), epub)
+        << "declined: kept";
     EXPECT_EQ(m_reloads, 1) << "no reload after a declined install";
 
     // A file of that name without a library record is replaced unasked.
     file(QStringLiteral("x"), QByteArray());
-    QFile::copy(m_dir.filePath(QStringLiteral("x")), DataFolder::contentsFolder() + QStringLiteral("/loose.pdf"));
-    m_installer->install(file(QStringLiteral("dl3"), readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")))),
-                         QStringLiteral("loose.pdf"),
-                         {{QStringLiteral("bookId"), QStringLiteral("pdf-9")}, {QStringLiteral("bookTitle"), QStringLiteral("Notes")}});
+    QFile::copy(
+        m_dir.filePath(QStringLiteral("x")), DataFolder::contentsFolder() + QStringLiteral("/loose.pdf"));
+    m_installer->install(
+        file(QStringLiteral("dl3"), readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")))),
+        QStringLiteral("loose.pdf"),
+        { { QStringLiteral("bookId"), QStringLiteral("pdf-9") },
+            { QStringLiteral("bookTitle"), QStringLiteral("Notes") } });
     EXPECT_EQ(m_ui.asked, 1);
-    EXPECT_EQ(store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-9'"))->title, QStringLiteral("Notes"));
-    EXPECT_FALSE(contents().join(u' ').contains(QStringLiteral(".loose"))) << "no temporary file left";
+    EXPECT_EQ(store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-9'"))->title,
+        QStringLiteral("Notes"));
+    EXPECT_FALSE(contents().join(u' ').contains(QStringLiteral(".loose")))
+        << "no temporary file or marker left";
 
     m_installer->install(file(QStringLiteral("dl4"), "x"), QString(), {});
-    EXPECT_EQ(m_ui.errors, QStringList{PackageInstaller::kUnsupported});
+    EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kUnsupported });
     m_installer->install(file(QStringLiteral("dl5"), "x"), QStringLiteral("page.php"), {});
     EXPECT_EQ(m_ui.errors.size(), 1) << "another extension installs nothing and says nothing";
 }
 
 TEST_F(PackageInstallerTest, ManifestPackagesWithSideFilesAndFolders)
 {
-    m_installer->install(samplePackagePath(QStringLiteral("pkg-respiratory.zip")), QStringLiteral("pkg.zip"), {});
-    EXPECT_EQ(contents(), (QStringList{"respiratory-atlas.pdf", "respiratory-atlas.toc"}));
-    const auto pdf = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-respiratory-atlas'"));
+    m_installer->install(
+        samplePackagePath(QStringLiteral("pkg-respiratory.zip")), QStringLiteral("pkg.zip"), {});
+    EXPECT_EQ(contents(), (QStringList { "respiratory-atlas.pdf", "respiratory-atlas.toc" }));
+    const auto pdf
+        = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-respiratory-atlas'"));
     ASSERT_TRUE(pdf.has_value());
     EXPECT_EQ(pdf->creator, QStringLiteral("Jiro Kato"));
 
     const QByteArray pdfBytes = readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
     const QString pkg = zip(QStringLiteral("folders.zip"),
-                            {{"bookinfo.meta", manifest({entry(QStringLiteral("plain.pdf"), QStringLiteral("pdf-plain"))})},
-                             {"plain.pdf", pdfBytes},
-                             {"a/b/c.pdf", pdfBytes},
-                             {"__MACOSX/._plain.pdf", "junk"},
-                             {".hidden", "junk"}});
+        { { "bookinfo.meta", manifest({ entry(QStringLiteral("plain.pdf"), QStringLiteral("pdf-plain")) }) },
+            { "plain.pdf", pdfBytes }, { "a/b/c.pdf", pdfBytes }, { "__MACOSX/._plain.pdf", "junk" },
+            { ".hidden", "junk" } });
     const QString unpacked = m_dir.filePath(QStringLiteral("unpacked"));
     const PackageUnpacker::Result r = PackageUnpacker::unpack(pkg, unpacked);
-    EXPECT_TRUE(QFileInfo(unpacked + QStringLiteral("/a/b/c.pdf")).isFile()) << "folders along the name are made";
+    EXPECT_TRUE(QFileInfo(unpacked + QStringLiteral("/a/b/c.pdf")).isFile())
+        << "folders along the name are made";
     EXPECT_FALSE(QFileInfo::exists(unpacked + QStringLiteral("/__MACOSX")));
     EXPECT_FALSE(QFileInfo::exists(unpacked + QStringLiteral("/.hidden")));
     EXPECT_EQ(r.skipped.size(), 2);
 
     m_installer->install(pkg, QStringLiteral("folders.zip"), {});
     EXPECT_TRUE(contents().contains(QStringLiteral("plain.pdf")));
-    EXPECT_FALSE(contents().contains(QStringLiteral("plain.toc"))) << "a PDF without a side file installs without one";
+    EXPECT_FALSE(contents().contains(QStringLiteral("plain.toc")))
+        << "a PDF without a side file installs without one";
 }
 
 TEST_F(PackageInstallerTest, NothingIsWrittenOutsideThePackage)
 {
     const QByteArray epub = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
     const QString pkg = zip(QStringLiteral("evil.zip"),
-                            {{"bookinfo.meta", manifest({entry(QStringLiteral("../escape.epub"), QStringLiteral("e1")),
-                                                         entry(QStringLiteral("sub/inner.epub"), QStringLiteral("e2")),
-                                                         entry(QStringLiteral("good.epub"), QStringLiteral("e3"))})},
-                             {"../escape.epub", epub},
-                             {"../../escape2.txt", "x"},
-                             {"/tmp/absolute-escape.txt", "x"},
-                             {"a\\..\\..\\backslash.txt", "x"},
-                             {"ok/../../dots.txt", "x"},
-                             {"link", "/etc", false, true},
-                             {"sub/inner.epub", epub},
-                             {"good.epub", epub}});
+        { { "bookinfo.meta",
+              manifest({ entry(QStringLiteral("../escape.epub"), QStringLiteral("e1")),
+                  entry(QStringLiteral("sub/inner.epub"), QStringLiteral("e2")),
+                  entry(QStringLiteral("good.epub"), QStringLiteral("e3")) }) },
+            { "../escape.epub", epub }, { "../../escape2.txt", "x" }, { "/tmp/absolute-escape.txt", "x" },
+            { "a\\..\\..\\backslash.txt", "x" }, { "ok/../../dots.txt", "x" },
+            { "link", "/etc", false, true }, { "sub/inner.epub", epub }, { "good.epub", epub } });
     const QString unpacked = m_dir.filePath(QStringLiteral("jail/pkg"));
     const PackageUnpacker::Result r = PackageUnpacker::unpack(pkg, unpacked);
     QStringList outside;
-    for (QDirIterator it(m_dir.path(), QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+    for (QDirIterator it(
+             m_dir.path(), QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();) {
         const QString f = it.next();
         if (!f.startsWith(unpacked) && !f.endsWith(QStringLiteral(".zip")))
             outside << f;
@@ -178,7 +192,7 @@ TEST_F(PackageInstallerTest, NothingIsWrittenOutsideThePackage)
     EXPECT_GE(r.skipped.size(), 6);
 
     m_installer->install(pkg, QStringLiteral("evil.zip"), {});
-    EXPECT_EQ(contents(), QStringList{"good.epub"}) << "the contents folder stays flat";
+    EXPECT_EQ(contents(), QStringList { "good.epub" }) << "the contents folder stays flat";
     EXPECT_TRUE(m_installer->refused.contains(QStringLiteral("sub/inner.epub")));
 }
 
@@ -188,25 +202,28 @@ TEST_F(PackageInstallerTest, ShiftJisNamesAndNestedPackages)
     EXPECT_EQ(PackageUnpacker::decodeName(QByteArray("医学.epub")), QStringLiteral("医学.epub"));
     const QByteArray epub = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
     const QString sjis = zip(QStringLiteral("sjis.zip"),
-                             {{"bookinfo.meta", manifest({entry(QStringLiteral("医学.epub"), QStringLiteral("e"))})},
-                              {QByteArray("\x88\xe3\x8a\x77.epub"), epub, false, false, false}});
+        { { "bookinfo.meta", manifest({ entry(QStringLiteral("医学.epub"), QStringLiteral("e")) }) },
+            { QByteArray("\x88\xe3\x8a\x77.epub"), epub, false, false, false } });
     m_installer->install(sjis, QStringLiteral("sjis.zip"), {});
-    EXPECT_EQ(contents(), QStringList{"医学.epub"});
+    EXPECT_EQ(contents(), QStringList { "医学.epub" });
 
     // An outer package holding a zip: the PDF is installed once per entry.
     QTemporaryDir inner;
     const QString innerZip = inner.filePath(QStringLiteral("inner.zip"));
-    ASSERT_TRUE(writeZip(innerZip, {{"atlas.pdf", readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")))},
-                                    {"atlas.toc", "{\"toc\":[]}"}}));
+    ASSERT_TRUE(writeZip(innerZip,
+        { { "atlas.pdf", readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf"))) },
+            { "atlas.toc", "{\"toc\":[]}" } }));
     const QString outer = zip(QStringLiteral("outer.zip"),
-                              {{"bookinfo.meta", manifest({entry(QStringLiteral("atlas.pdf"), QStringLiteral("pdf-a"), QStringLiteral("First")),
-                                                           entry(QStringLiteral("atlas.pdf"), QStringLiteral("pdf-b"), QStringLiteral("Second"))})},
-                               {"inner.zip", readFile(innerZip)}});
+        { { "bookinfo.meta",
+              manifest({ entry(QStringLiteral("atlas.pdf"), QStringLiteral("pdf-a"), QStringLiteral("First")),
+                  entry(QStringLiteral("atlas.pdf"), QStringLiteral("pdf-b"), QStringLiteral("Second")) }) },
+            { "inner.zip", readFile(innerZip) } });
     m_installer->install(outer, QStringLiteral("outer.zip"), {});
     EXPECT_TRUE(contents().contains(QStringLiteral("atlas.pdf")));
     EXPECT_TRUE(contents().contains(QStringLiteral("atlas.toc")));
     EXPECT_EQ(m_ui.asked, 1) << "the second entry finds the book installed";
-    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='atlas.pdf'")), 2) << "registered per entry";
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='atlas.pdf'")), 2)
+        << "registered per entry";
 }
 
 TEST_F(PackageInstallerTest, BookAndDictionaryTogether)
@@ -216,10 +233,11 @@ TEST_F(PackageInstallerTest, BookAndDictionaryTogether)
     DictionaryManager dictionaries(dicDir.filePath(QStringLiteral("Dic.sqlite")), storePath());
     PackageInstaller installer(m_ui, &dictionaries);
     const QString pkg = zip(QStringLiteral("both.zip"),
-                            {{"bookinfo.meta", manifest({entry(QStringLiteral("good.epub"), QStringLiteral("e")),
-                                                         entry(QStringLiteral("terms.dict"), QStringLiteral("dict-1"), QStringLiteral("用語"))})},
-                             {"good.epub", readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")))},
-                             {"terms.dict", "word,meaning\n脳梗塞,cerebral infarction\n"}});
+        { { "bookinfo.meta",
+              manifest({ entry(QStringLiteral("good.epub"), QStringLiteral("e")),
+                  entry(QStringLiteral("terms.dict"), QStringLiteral("dict-1"), QStringLiteral("用語")) }) },
+            { "good.epub", readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub"))) },
+            { "terms.dict", "word,meaning\n脳梗塞,cerebral infarction\n" } });
     installer.install(pkg, QStringLiteral("both.zip"), {});
     EXPECT_TRUE(contents().contains(QStringLiteral("good.epub")));
     EXPECT_TRUE(installer.analyzing());
@@ -230,27 +248,160 @@ TEST_F(PackageInstallerTest, BookAndDictionaryTogether)
     EXPECT_EQ(dictionaries.doSearchStr(QStringLiteral("梗塞"))->size(), 1);
     EXPECT_TRUE(m_ui.errors.isEmpty());
 
-    const QString onlyBook = zip(QStringLiteral("none.zip"), {{"bookinfo.meta", manifest({})}, {"readme.txt", "x"}});
+    const QString onlyBook
+        = zip(QStringLiteral("none.zip"), { { "bookinfo.meta", manifest({}) }, { "readme.txt", "x" } });
     installer.install(onlyBook, QStringLiteral("none.zip"), {});
-    EXPECT_EQ(m_ui.errors, QStringList{PackageInstaller::kNoBook});
+    EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kNoBook });
 }
 
 TEST_F(PackageInstallerTest, ZipBombIsRefusedAndLeavesNothing)
 {
     const QString pkg = zip(QStringLiteral("bomb.zip"),
-                            {{"bookinfo.meta", manifest({entry(QStringLiteral("zeros.epub"), QStringLiteral("z"))})},
-                             {"zeros.epub", QByteArray(24 * 1024 * 1024, '\0')}});
+        { { "bookinfo.meta", manifest({ entry(QStringLiteral("zeros.epub"), QStringLiteral("z")) }) },
+            { "zeros.epub", QByteArray(24 * 1024 * 1024, '\0') } });
     EXPECT_LT(QFileInfo(pkg).size(), 100 * 1024);
     m_installer->install(pkg, QStringLiteral("bomb.zip"), {});
-    EXPECT_EQ(m_ui.errors, QStringList{PackageInstaller::kRefused});
+    EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kRefused });
     EXPECT_TRUE(contents().isEmpty());
     EXPECT_EQ(store().count<BookMetaData>(), 0);
 
     QList<ZipEntry> many;
     for (int i = 0; i < 4100; ++i)
-        many.append({QByteArray("f") + QByteArray::number(i), "x"});
-    const PackageUnpacker::Result r = PackageUnpacker::unpack(zip(QStringLiteral("many.zip"), many), m_dir.filePath(QStringLiteral("many")));
+        many.append({ QByteArray("f") + QByteArray::number(i), "x" });
+    const PackageUnpacker::Result r = PackageUnpacker::unpack(
+        zip(QStringLiteral("many.zip"), many), m_dir.filePath(QStringLiteral("many")));
     EXPECT_TRUE(r.refused) << "more than 4096 entries";
+}
+
+// Files that are no book are refused with a message, alone or in a
+// package, and nothing of them is stored or registered.
+TEST_F(PackageInstallerTest, DamagedBookFilesAreRefused)
+{
+    const struct {
+        const char *name;
+        QString fileName;
+        QByteArray data;
+    } cases[] = {
+        { "empty EPUB", QStringLiteral("empty.epub"), QByteArray() },
+        { "random EPUB", QStringLiteral("random.epub"),
+            QByteArray("\x93\x11\xfe random bytes, no archive", 30) },
+        { "zip header only", QStringLiteral("header.epub"), QByteArray("PK\x03\x04 not really a zip") },
+        { "zip without a package", QStringLiteral("plain.epub"), QByteArray() }, // filled below
+        { "empty PDF", QStringLiteral("empty.pdf"), QByteArray() },
+        { "random PDF", QStringLiteral("random.pdf"), QByteArray("<html>an error page</html>") },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_ui.errors.clear();
+        QString source = file(QStringLiteral("dl-") + c.fileName, c.data);
+        if (c.fileName == u"plain.epub")
+            source = zip(QStringLiteral("plain-zip"), { { "readme.txt", "no container, no package" } });
+        m_installer->install(source, c.fileName, { { QStringLiteral("bookId"), QStringLiteral("x") } });
+        EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kDamaged });
+        EXPECT_TRUE(contents().isEmpty());
+        EXPECT_EQ(store().count<BookMetaData>(), 0);
+        EXPECT_EQ(m_ui.shelves, 0);
+    }
+
+    m_ui.errors.clear();
+    const QString pkg = zip(QStringLiteral("damaged.zip"),
+        { { "bookinfo.meta", manifest({ entry(QStringLiteral("bad.epub"), QStringLiteral("b")) }) },
+            { "bad.epub", QByteArray(2048, '\0') } });
+    m_installer->install(pkg, QStringLiteral("damaged.zip"), {});
+    EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kDamaged });
+    EXPECT_TRUE(contents().isEmpty());
+    EXPECT_EQ(store().count<BookMetaData>(), 0);
+}
+
+// The book record and its place on the first shelf are one write: when
+// the shelf link cannot be stored, no record stays behind either.
+TEST_F(PackageInstallerTest, ABookIsNeverRegisteredWithoutItsShelf)
+{
+    DataBaseHelper::addLibarywithFirstSetup();
+    SqliteDatabase db;
+    ASSERT_TRUE(db.open(storePath()));
+    ASSERT_TRUE(db.exec(QStringLiteral("CREATE TRIGGER refuse_links BEFORE INSERT ON \"BookLabelLink\" "
+                                       "BEGIN SELECT RAISE(ABORT, 'disk full'); END;")));
+    m_installer->install(
+        file(QStringLiteral("dl"), readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")))),
+        QStringLiteral("anatomy-basics.epub"), {});
+    EXPECT_EQ(store().count<BookMetaData>(), 0);
+    EXPECT_EQ(store().count<BookLabelLink>(), 0);
+
+    ASSERT_TRUE(db.exec(QStringLiteral("DROP TRIGGER refuse_links;")));
+    m_installer->install(
+        file(QStringLiteral("dl2"), readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")))),
+        QStringLiteral("anatomy-basics.epub"), {});
+    EXPECT_EQ(store().count<BookMetaData>(), 1);
+    EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"LabelID\"=1")), 1);
+}
+
+// What an installation killed half-way leaves is cleaned up at the next
+// start; what belongs to a running process is not touched.
+TEST_F(PackageInstallerTest, LeftoversOfAnInterruptedInstallation)
+{
+    QProcess gone;
+    gone.start(QStringLiteral("true"));
+    ASSERT_TRUE(gone.waitForFinished());
+    const QString deadPid = QString::number(gone.processId());
+    const QString ownPid = QString::number(QCoreApplication::applicationPid());
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QDir temp(QDir::tempPath());
+    const QString deadPackage = temp.filePath(QStringLiteral("tavro-package-%1-%2").arg(deadPid, uuid));
+    const QString livePackage = temp.filePath(QStringLiteral("tavro-package-%1-%2").arg(ownPid, uuid));
+    const QString deadDownload = temp.filePath(QStringLiteral("tavro-download-%1-%2").arg(deadPid, uuid));
+    const QString otherFolder = temp.filePath(QStringLiteral("someone-else-%1").arg(uuid));
+    for (const QString &dir : { deadPackage, livePackage, otherFolder })
+        ASSERT_TRUE(QDir().mkpath(dir + QStringLiteral("/inner")));
+    QFile(deadDownload).open(QIODevice::WriteOnly);
+
+    const QString folder = DataFolder::contentsFolder() + u'/';
+    const QString halfCopy = folder + QStringLiteral(".anatomy-basics.epub.") + uuid;
+    QFile::copy(sampleBookPath(QStringLiteral("nursing-notes.pdf")), halfCopy);
+    // Stored, not yet registered: the installation's marker is still there.
+    auto storedWithMarker = [&](const QString &source, const QString &name) {
+        QFile::copy(source, folder + name);
+        QFile(InstallRecovery::installingMarker(name)).open(QIODevice::WriteOnly);
+    };
+    storedWithMarker(
+        sampleBookPath(QStringLiteral("anatomy-basics.epub")), QStringLiteral("anatomy-basics.epub"));
+    storedWithMarker(sampleBookPath(QStringLiteral("nursing-notes.pdf")), QStringLiteral("notes.pdf"));
+    storedWithMarker(file(QStringLiteral("damaged"), "no book"), QStringLiteral("damaged.epub"));
+    // Killed before the copy: only the marker.
+    QFile(InstallRecovery::installingMarker(QStringLiteral("never-copied.epub"))).open(QIODevice::WriteOnly);
+    // Put there by someone else: not ours to register or remove.
+    QFile::copy(
+        sampleBookPath(QStringLiteral("cardiology-epub3.epub")), folder + QStringLiteral("placed.epub"));
+
+    const InstallRecovery::Report report = InstallRecovery::run();
+    EXPECT_FALSE(QFileInfo::exists(deadPackage));
+    EXPECT_FALSE(QFileInfo::exists(deadDownload));
+    EXPECT_FALSE(QFileInfo::exists(halfCopy));
+    EXPECT_TRUE(QFileInfo::exists(livePackage)) << "this process's own package";
+    EXPECT_TRUE(QFileInfo::exists(otherFolder));
+    EXPECT_EQ(report.registered, (QStringList { "anatomy-basics.epub", "notes.pdf" }));
+    EXPECT_TRUE(
+        DataBaseHelper::findBookIDByBookMetaID(QStringLiteral("urn:tavro:anatomy-basics")).has_value());
+    EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"LabelID\"=1")), 2) << "both on the first shelf";
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='damaged.epub'")), 0);
+    EXPECT_EQ(contents(), (QStringList { "anatomy-basics.epub", "notes.pdf", "placed.epub" }))
+        << "the damaged file and every marker are gone; the placed book stays";
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='placed.epub'")), 0);
+
+    // The PDF, registered from disk, keeps its one record when the store's
+    // download of it arrives.
+    m_installer->install(
+        file(QStringLiteral("dl"), readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")))),
+        QStringLiteral("notes.pdf"),
+        { { QStringLiteral("bookId"), QStringLiteral("pdf-notes") },
+            { QStringLiteral("bookTitle"), QStringLiteral("Notes") } });
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='notes.pdf'")), 1);
+    EXPECT_EQ(store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='notes.pdf'"))->identifier,
+        QStringLiteral("pdf-notes"));
+
+    EXPECT_TRUE(InstallRecovery::run().registered.isEmpty()) << "a second start finds nothing to do";
+    QDir(livePackage).removeRecursively();
+    QDir(otherFolder).removeRecursively();
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "screens/ShelfVC.h"
 #include "sheets/DevicesWindow.h"
 #include "store/KeyChainStore.h"
+#include "store/PackageInstaller.h"
 #include "store/VamoManager.h"
 #include "support/BackendProcess.h"
 #include "support/Samples.h"
@@ -41,6 +42,7 @@
 #include "screens/QLBShelfManagerView.h"
 #include "screens/QLBTableCellView.h"
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -58,6 +60,8 @@ public:
     };
     QList<Seen> seen;
     std::function<QString()> currentScreen;
+    // Runs once while the next box is open, before it is answered.
+    std::function<void()> beforeAnswer;
 
     BoxAnswerer()
     {
@@ -70,6 +74,8 @@ public:
                     continue;
                 box->setProperty("answered", true);
                 seen.append({box->text(), box->informativeText(), currentScreen ? currentScreen() : QString()});
+                if (auto before = std::exchange(beforeAnswer, nullptr))
+                    before();
                 if (!box->buttons().isEmpty())
                     box->buttons().value(button, box->buttons().first())->click();
             }
@@ -289,6 +295,51 @@ TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
     EXPECT_EQ(book->title, QStringLiteral("Nursing Notes")) << "the link's query is the PDF's info";
     EXPECT_EQ(book->printable, 1);
     EXPECT_GE(m_app->shelfVC()->list()->count(), 1);
+}
+
+// A download that ends while the previous one's installation waits for an
+// answer (a nested event loop): the waiting one finishes with its own file,
+// and the newer one is neither destroyed early nor released by the older
+// one's clean-up.
+TEST_F(AppShellTest, ADownloadStartedWhileAnInstallationAsksFinishesToo)
+{
+    launch();
+    m_app->changeToStore();
+    StoreVC *store = m_app->storeVC();
+    ASSERT_TRUE(store);
+    const QString epub = sampleBookPath(QStringLiteral("anatomy-basics.epub"));
+    const QString installed = DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub");
+    auto registered = [](const char *fileName) {
+        return LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), {QString::fromUtf8(fileName)});
+    };
+    store->doDownload(QNetworkRequest(QUrl::fromLocalFile(epub)));
+    ASSERT_TRUE(waitUntil([&] { return registered("anatomy-basics.epub") == 1; }, 30000));
+
+    // The same book again asks whether to replace it; while the question is
+    // open, a slow download of another book starts.
+    ASSERT_TRUE(backend->setFault({{"path", "/files/late-arrival.pdf"},
+                                   {"status", 200},
+                                   {"body", "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n"},
+                                   {"contentType", "application/pdf"},
+                                   {"delayMs", 1500}}));
+    const int boxesBefore = m_answerer.seen.size();
+    m_answerer.beforeAnswer = [&] {
+        store->doDownload(QNetworkRequest(QUrl(backend->baseUrl() + QStringLiteral("/files/late-arrival.pdf"))));
+    };
+    const QDateTime before = QFileInfo(installed).lastModified();
+    store->doDownload(QNetworkRequest(QUrl::fromLocalFile(epub)));
+    ASSERT_TRUE(waitUntil([&] { return m_answerer.seen.size() > boxesBefore; }, 30000));
+    EXPECT_TRUE(m_answerer.seen.at(boxesBefore).title.contains(PackageInstaller::kOverwrite)
+                || m_answerer.seen.at(boxesBefore).message.contains(PackageInstaller::kOverwrite));
+
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/late-arrival.pdf")); }, 30000))
+        << "the newer download was installed";
+    ASSERT_TRUE(waitUntil([&] { return registered("late-arrival.pdf") == 1; }, 30000));
+    EXPECT_EQ(registered("anatomy-basics.epub"), 1);
+    EXPECT_TRUE(QFileInfo(installed).isFile());
+    EXPECT_EQ(QFileInfo(installed).size(), QFileInfo(epub).size()) << "the replaced book is whole";
+    EXPECT_GE(QFileInfo(installed).lastModified(), before);
+    backend->resetFaults();
 }
 
 // Waits for the book view's result of `script` (in the page's own world).

@@ -1,0 +1,115 @@
+#include "InstallRecovery.h"
+
+#include "PackageInstaller.h"
+#include "app/DataFolder.h"
+#include "library/DataBaseHelper.h"
+#include "library/LibraryStore.h"
+#include "util/Logging.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUuid>
+#include <cerrno>
+#include <csignal>
+
+namespace
+{
+
+const QString kPackagePrefix = QStringLiteral("tavro-package-");
+const QString kDownloadPrefix = QStringLiteral("tavro-download-");
+
+bool processRuns(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+// "<prefix><pid>-<uuid>" of a process that is gone.
+bool isLeftOver(const QString &name, const QString &prefix)
+{
+    if (!name.startsWith(prefix))
+        return false;
+    bool ok = false;
+    const qint64 pid = name.mid(prefix.size()).section(u'-', 0, 0).toLongLong(&ok);
+    return ok && pid != QCoreApplication::applicationPid() && !processRuns(pid);
+}
+
+} // namespace
+
+QString InstallRecovery::packageFolderName()
+{
+    return kPackagePrefix + QString::number(QCoreApplication::applicationPid()) + u'-'
+        + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QString InstallRecovery::installingMarker(const QString &fileName)
+{
+    return DataFolder::contentsFolder() + QStringLiteral("/.") + fileName + QStringLiteral(".installing");
+}
+
+QString InstallRecovery::downloadFileName()
+{
+    return kDownloadPrefix + QString::number(QCoreApplication::applicationPid()) + u'-'
+        + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+InstallRecovery::Report InstallRecovery::run()
+{
+    Report report;
+
+    const QDir temp(QDir::tempPath());
+    for (const QFileInfo &info :
+        temp.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString name = info.fileName();
+        if (info.isDir() && !info.isSymLink() && isLeftOver(name, kPackagePrefix)) {
+            if (QDir(info.absoluteFilePath()).removeRecursively())
+                report.removed << info.absoluteFilePath();
+        } else if (info.isFile() && isLeftOver(name, kDownloadPrefix)) {
+            if (QFile::remove(info.absoluteFilePath()))
+                report.removed << info.absoluteFilePath();
+        }
+    }
+
+    const QDir contents(DataFolder::contentsFolder());
+    static const QRegularExpression halfCopied(
+        QStringLiteral("^\\..+\\.[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    static const QRegularExpression marker(QStringLiteral("^\\.(.+)\\.installing$"));
+    for (const QFileInfo &info : contents.entryInfoList(QDir::Files | QDir::Hidden)) {
+        const QString name = info.fileName();
+        if (halfCopied.match(name).hasMatch()) {
+            if (QFile::remove(info.absoluteFilePath()))
+                report.removed << info.absoluteFilePath();
+            continue;
+        }
+        const auto m = marker.match(name);
+        if (!m.hasMatch())
+            continue;
+        const QString bookName = m.captured(1);
+        const QString bookPath = contents.filePath(bookName);
+        const QString ext = QFileInfo(bookName).suffix().toLower();
+        const bool stored = QFileInfo(bookPath).isFile();
+        const bool known
+            = LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { bookName }) > 0;
+        if (stored && !known) {
+            if (PackageInstaller::isReadableBook(bookPath, ext)) {
+                if (ext == u"epub")
+                    DataBaseHelper::parseBook(bookPath);
+                else
+                    DataBaseHelper::parsePDFBook(bookPath,
+                        { { QStringLiteral("bookId"), QStringLiteral("local:") + bookName },
+                            { QStringLiteral("bookTitle"), QFileInfo(bookName).completeBaseName() } });
+                report.registered << bookName;
+            } else if (QFile::remove(bookPath)) {
+                report.removed << bookPath;
+            }
+        }
+        QFile::remove(info.absoluteFilePath());
+    }
+    if (!report.removed.isEmpty() || !report.registered.isEmpty())
+        qCInfo(lcStore) << "after an interrupted installation: removed" << report.removed << "registered"
+                        << report.registered;
+    return report;
+}

@@ -1,0 +1,35 @@
+// Cleans up after an installation that a crash or a kill interrupted, once
+// at start-up before anything else installs:
+// - half-copied book files in the contents folder (".name.<uuid>", the
+//   temporary files of PackageInstaller::storeAtomically) are removed;
+// - package folders and download files in the temporary folder that belong
+//   to a process no longer running are removed;
+// - a book file that an installation was storing (it leaves a marker,
+//   ".name.installing", until the book is registered) and that reached the
+//   contents folder but not the library store is registered when it can be
+//   read: an EPUB by its package, a PDF as a book from disk; one that cannot
+//   be read is removed. Files that were not being installed are left alone.
+//
+// Main thread, with LibraryStore::main() open.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class InstallRecovery
+{
+public:
+    struct Report {
+        QStringList removed; // paths
+        QStringList registered; // file names
+    };
+
+    static Report run();
+
+    // Names of the temporary package folders and download files: the
+    // process id first, so that a later start can tell whose they are.
+    static QString packageFolderName();
+    static QString downloadFileName();
+    // The marker of a book file being installed into the contents folder.
+    static QString installingMarker(const QString &fileName);
+};
