@@ -12,11 +12,12 @@ void installAnalytics(httplib::Server &server, Backend &b)
     server.Get("/analytics/hits", [&b](const httplib::Request &, httplib::Response &res) {
         QVariantList hits;
         for (const QVariant &body : b.store.hits())
-            hits.append(QVariantMap{{QStringLiteral("body"), body}, {QStringLiteral("fields"), splitForm(body.toString())}});
+            hits.append(QVariantMap {
+                { QStringLiteral("body"), body }, { QStringLiteral("fields"), splitForm(body.toString()) } });
         sendJson(res, hits);
     });
     server.Delete("/analytics/hits", [&b](const httplib::Request &, httplib::Response &res) {
         b.store.clearHits();
-        sendJson(res, QVariantMap{{QStringLiteral("result"), true}});
+        sendJson(res, QVariantMap { { QStringLiteral("result"), true } });
     });
 }

@@ -14,8 +14,8 @@ void Backend::install(httplib::Server &server)
         if (fault->drop) {
             // Headers promise a body that never comes: the client sees the
             // connection close mid-answer.
-            res.set_content_provider(size_t(1) << 20, "text/plain",
-                                     [](size_t, size_t, httplib::DataSink &) { return false; });
+            res.set_content_provider(
+                size_t(1) << 20, "text/plain", [](size_t, size_t, httplib::DataSink &) { return false; });
             return httplib::Server::HandlerResponse::Handled;
         }
         if (fault->status == 0)

@@ -12,20 +12,20 @@
 
 #include <QString>
 
-namespace httplib {
+namespace httplib
+{
 class Server;
 struct Request;
 struct Response;
 } // namespace httplib
 
-struct Backend
-{
+struct Backend {
     BackendConfig config;
     BackendStore store;
     FaultInjector faults;
-    QString baseUrl;      // http://127.0.0.1:PORT, known once listening
-    QString samplesDir;   // generated books and packages
-    QString filesDir;     // plain files
+    QString baseUrl; // http://127.0.0.1:PORT, known once listening
+    QString samplesDir; // generated books and packages
+    QString filesDir; // plain files
 
     // Installs every route and the fault hook on `server`.
     void install(httplib::Server &server);

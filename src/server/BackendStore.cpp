@@ -9,7 +9,8 @@
 #include <QRandomGenerator>
 #include <QUuid>
 
-namespace {
+namespace
+{
 
 const char *kSchema = R"(
 CREATE TABLE IF NOT EXISTS accounts (id INTEGER PRIMARY KEY, login TEXT UNIQUE, password TEXT,
@@ -73,9 +74,9 @@ bool BackendStore::open(const QString &folder, const BackendConfig &config)
     if (!m_db.exec(QString::fromLatin1(kSchema)))
         return false;
     for (const SeedAccount &a : config.accounts) {
-        SqliteStatement st = m_db.prepare(QStringLiteral(
-            "INSERT OR IGNORE INTO accounts (login, password, last_name, first_name, email) VALUES (?,?,?,?,?)"));
-        st.bindAll({a.login, a.password, a.lastName, a.firstName, a.email});
+        SqliteStatement st = m_db.prepare(QStringLiteral("INSERT OR IGNORE INTO accounts (login, password, "
+                                                         "last_name, first_name, email) VALUES (?,?,?,?,?)"));
+        st.bindAll({ a.login, a.password, a.lastName, a.firstName, a.email });
         st.step();
     }
     return true;
@@ -95,28 +96,30 @@ std::optional<Account> BackendStore::accountWhere(const QString &where, const QV
     st.bindAll(args);
     if (st.step() != SqliteStatement::Step::Row)
         return std::nullopt;
-    return Account{st.columnInt64(0), st.columnText(1), st.columnValue(2), st.columnValue(3), st.columnValue(4)};
+    return Account { st.columnInt64(0), st.columnText(1), st.columnValue(2), st.columnValue(3),
+        st.columnValue(4) };
 }
 
 std::optional<Account> BackendStore::accountByPassword(const QString &login, const QString &password)
 {
     QMutexLocker lock(&m_mutex);
-    return accountWhere(QStringLiteral("login = ? AND password = ?"), {login, password});
+    return accountWhere(QStringLiteral("login = ? AND password = ?"), { login, password });
 }
 
 std::optional<Account> BackendStore::accountByAccessToken(const QString &token)
 {
     QMutexLocker lock(&m_mutex);
-    return accountWhere(QStringLiteral("id = (SELECT account_id FROM access_tokens WHERE token = ?)"), {token});
+    return accountWhere(
+        QStringLiteral("id = (SELECT account_id FROM access_tokens WHERE token = ?)"), { token });
 }
 
 bool BackendStore::createAccount(const QString &login, const QString &password, const QVariant &lastName,
-                                 const QVariant &firstName, const QVariant &email)
+    const QVariant &firstName, const QVariant &email)
 {
     QMutexLocker lock(&m_mutex);
     SqliteStatement st = m_db.prepare(QStringLiteral(
         "INSERT OR IGNORE INTO accounts (login, password, last_name, first_name, email) VALUES (?,?,?,?,?)"));
-    st.bindAll({login, password, nullable(lastName), nullable(firstName), nullable(email)});
+    st.bindAll({ login, password, nullable(lastName), nullable(firstName), nullable(email) });
     return st.step() == SqliteStatement::Step::Done && m_db.changes() == 1;
 }
 
@@ -125,7 +128,7 @@ QString BackendStore::issueAccessToken(qint64 accountId)
     QMutexLocker lock(&m_mutex);
     const QString token = randomToken();
     SqliteStatement st = m_db.prepare(QStringLiteral("INSERT INTO access_tokens VALUES (?,?,?)"));
-    st.bindAll({token, accountId, QDateTime::currentSecsSinceEpoch()});
+    st.bindAll({ token, accountId, QDateTime::currentSecsSinceEpoch() });
     st.step();
     return token;
 }
@@ -137,90 +140,108 @@ QVariantList BackendStore::devices(qint64 accountId)
         QStringLiteral("SELECT id, unit_name, last_date FROM devices WHERE account_id = ? ORDER BY id"));
     st.bind(1, accountId);
     while (st.step() == SqliteStatement::Step::Row)
-        list.append(QVariantMap{{QStringLiteral("id"), st.columnInt64(0)},
-                                {QStringLiteral("unit_name"), st.columnText(1)},
-                                {QStringLiteral("last_date"), st.columnText(2)}});
+        list.append(QVariantMap { { QStringLiteral("id"), st.columnInt64(0) },
+            { QStringLiteral("unit_name"), st.columnText(1) },
+            { QStringLiteral("last_date"), st.columnText(2) } });
     return list;
 }
 
 BackendStore::LoginAnswer BackendStore::login(const QString &accessToken, const QString &uid, int deviceLimit)
 {
     QMutexLocker lock(&m_mutex);
-    const auto account =
-        accountWhere(QStringLiteral("id = (SELECT account_id FROM access_tokens WHERE token = ?)"), {accessToken});
+    const auto account = accountWhere(
+        QStringLiteral("id = (SELECT account_id FROM access_tokens WHERE token = ?)"), { accessToken });
     if (!account || uid.isEmpty())
-        return {401, {{QStringLiteral("success"), false}, {QStringLiteral("message"), QStringLiteral("認証に失敗しました。")}}};
+        return { 401,
+            { { QStringLiteral("success"), false },
+                { QStringLiteral("message"), QStringLiteral("認証に失敗しました。") } } };
 
     // A device released from the device list has lost this sign-in: the
     // answer names the devices, which tells the client its session was lifted.
-    const QVariant released = m_db.scalar(
-        QStringLiteral("SELECT released FROM token_devices WHERE token = ? AND uid = ?"), {accessToken, uid});
+    const QVariant released
+        = m_db.scalar(QStringLiteral("SELECT released FROM token_devices WHERE token = ? AND uid = ?"),
+            { accessToken, uid });
     if (released.toInt() == 1)
-        return {200, {{QStringLiteral("success"), false}, {QStringLiteral("unitList"), devices(account->id)},
-                      {QStringLiteral("message"), QStringLiteral("この端末の利用は解除されました。再度ログインしてください。")}}};
+        return { 200,
+            { { QStringLiteral("success"), false }, { QStringLiteral("unitList"), devices(account->id) },
+                { QStringLiteral("message"),
+                    QStringLiteral("この端末の利用は解除されました。再度ログインしてください。") } } };
 
-    const QVariant existing = m_db.scalar(QStringLiteral("SELECT id FROM devices WHERE account_id = ? AND uid = ?"),
-                                          {account->id, uid});
+    const QVariant existing = m_db.scalar(
+        QStringLiteral("SELECT id FROM devices WHERE account_id = ? AND uid = ?"), { account->id, uid });
     if (existing.toLongLong() == 0) {
-        const qint64 count =
-            m_db.scalar(QStringLiteral("SELECT count(*) FROM devices WHERE account_id = ?"), {account->id}).toLongLong();
+        const qint64 count = m_db.scalar(QStringLiteral("SELECT count(*) FROM devices WHERE account_id = ?"),
+                                     { account->id })
+                                 .toLongLong();
         if (count >= deviceLimit)
-            return {200, {{QStringLiteral("success"), false}, {QStringLiteral("unitList"), devices(account->id)},
-                          {QStringLiteral("message"), QStringLiteral("デバイスの登録数が上限に達しています。")}}};
+            return {
+                200,
+                { { QStringLiteral("success"), false }, { QStringLiteral("unitList"), devices(account->id) },
+                    { QStringLiteral("message"), QStringLiteral("デバイスの登録数が上限に達しています。") } }
+            };
         SqliteStatement add = m_db.prepare(
             QStringLiteral("INSERT INTO devices (account_id, uid, unit_name, last_date) VALUES (?,?,?,?)"));
-        add.bindAll({account->id, uid, QStringLiteral("Tavro for Linux (%1)").arg(uid.left(8)), nowText()});
+        add.bindAll({ account->id, uid, QStringLiteral("Tavro for Linux (%1)").arg(uid.left(8)), nowText() });
         add.step();
     } else {
         SqliteStatement touch = m_db.prepare(QStringLiteral("UPDATE devices SET last_date = ? WHERE id = ?"));
-        touch.bindAll({nowText(), existing});
+        touch.bindAll({ nowText(), existing });
         touch.step();
     }
-    SqliteStatement bind = m_db.prepare(QStringLiteral("INSERT OR IGNORE INTO token_devices (token, uid) VALUES (?,?)"));
-    bind.bindAll({accessToken, uid});
+    SqliteStatement bind
+        = m_db.prepare(QStringLiteral("INSERT OR IGNORE INTO token_devices (token, uid) VALUES (?,?)"));
+    bind.bindAll({ accessToken, uid });
     bind.step();
-    return {200, {{QStringLiteral("success"), true}, {QStringLiteral("userId"), account->id},
-                  {QStringLiteral("message"), QString()}}};
+    return { 200,
+        { { QStringLiteral("success"), true }, { QStringLiteral("userId"), account->id },
+            { QStringLiteral("message"), QString() } } };
 }
 
 QVariantMap BackendStore::releaseDevice(const QString &accessToken, const QString &uid, const QString &id)
 {
     QMutexLocker lock(&m_mutex);
-    const auto account =
-        accountWhere(QStringLiteral("id = (SELECT account_id FROM access_tokens WHERE token = ?)"), {accessToken});
+    const auto account = accountWhere(
+        QStringLiteral("id = (SELECT account_id FROM access_tokens WHERE token = ?)"), { accessToken });
     if (!account || uid.isEmpty())
-        return {{QStringLiteral("result"), false}, {QStringLiteral("message"), QStringLiteral("認証に失敗しました。")}};
-    const QVariant deviceUid = m_db.scalar(QStringLiteral("SELECT uid FROM devices WHERE id = ? AND account_id = ?"),
-                                           {id.toLongLong(), account->id});
+        return { { QStringLiteral("result"), false },
+            { QStringLiteral("message"), QStringLiteral("認証に失敗しました。") } };
+    const QVariant deviceUid
+        = m_db.scalar(QStringLiteral("SELECT uid FROM devices WHERE id = ? AND account_id = ?"),
+            { id.toLongLong(), account->id });
     if (!deviceUid.isValid() || deviceUid.toString().isEmpty())
-        return {{QStringLiteral("result"), false}, {QStringLiteral("message"), QStringLiteral("指定された端末は登録されていません。")}};
+        return { { QStringLiteral("result"), false },
+            { QStringLiteral("message"), QStringLiteral("指定された端末は登録されていません。") } };
     SqliteStatement remove = m_db.prepare(QStringLiteral("DELETE FROM devices WHERE id = ?"));
     remove.bind(1, id.toLongLong());
     remove.step();
     // Every sign-in that device held is lifted.
-    SqliteStatement lift = m_db.prepare(QStringLiteral("UPDATE token_devices SET released = 1 WHERE uid = ?"));
+    SqliteStatement lift
+        = m_db.prepare(QStringLiteral("UPDATE token_devices SET released = 1 WHERE uid = ?"));
     lift.bind(1, deviceUid);
     lift.step();
-    SqliteStatement revoke = m_db.prepare(QStringLiteral("UPDATE store_tokens SET revoked = 1 WHERE uid = ?"));
+    SqliteStatement revoke
+        = m_db.prepare(QStringLiteral("UPDATE store_tokens SET revoked = 1 WHERE uid = ?"));
     revoke.bind(1, deviceUid);
     revoke.step();
-    return {{QStringLiteral("result"), true}, {QStringLiteral("message"), QString()}};
+    return { { QStringLiteral("result"), true }, { QStringLiteral("message"), QString() } };
 }
 
 QString BackendStore::issueStoreToken(const QString &accessToken, const QString &uid)
 {
     QMutexLocker lock(&m_mutex);
-    const auto account =
-        accountWhere(QStringLiteral("id = (SELECT account_id FROM access_tokens WHERE token = ?)"), {accessToken});
+    const auto account = accountWhere(
+        QStringLiteral("id = (SELECT account_id FROM access_tokens WHERE token = ?)"), { accessToken });
     if (!account)
         return {};
-    if (m_db.scalar(QStringLiteral("SELECT released FROM token_devices WHERE token = ? AND uid = ?"), {accessToken, uid})
+    if (m_db.scalar(QStringLiteral("SELECT released FROM token_devices WHERE token = ? AND uid = ?"),
+                { accessToken, uid })
             .toInt()
         == 1)
         return {};
     const QString token = randomToken();
-    SqliteStatement st = m_db.prepare(QStringLiteral("INSERT INTO store_tokens (token, account_id, uid) VALUES (?,?,?)"));
-    st.bindAll({token, account->id, uid});
+    SqliteStatement st
+        = m_db.prepare(QStringLiteral("INSERT INTO store_tokens (token, account_id, uid) VALUES (?,?,?)"));
+    st.bindAll({ token, account->id, uid });
     st.step();
     return token;
 }
@@ -235,7 +256,7 @@ std::optional<QPair<Account, QString>> BackendStore::storeSession(const QString 
         return std::nullopt;
     const qint64 accountId = st.columnInt64(0);
     const QString uid = st.columnText(1);
-    const auto account = accountWhere(QStringLiteral("id = ?"), {accountId});
+    const auto account = accountWhere(QStringLiteral("id = ?"), { accountId });
     if (!account)
         return std::nullopt;
     return qMakePair(*account, uid);
@@ -253,7 +274,7 @@ void BackendStore::purchase(qint64 accountId, const QString &bookId)
 {
     QMutexLocker lock(&m_mutex);
     SqliteStatement st = m_db.prepare(QStringLiteral("INSERT OR IGNORE INTO purchases VALUES (?,?)"));
-    st.bindAll({accountId, bookId});
+    st.bindAll({ accountId, bookId });
     st.step();
 }
 
@@ -268,13 +289,13 @@ QStringList BackendStore::purchases(qint64 accountId)
     return ids;
 }
 
-void BackendStore::recordUnitInfo(const QString &storeToken, const QString &userId, const QString &version,
-                                  const QString &unitInfo)
+void BackendStore::recordUnitInfo(
+    const QString &storeToken, const QString &userId, const QString &version, const QString &unitInfo)
 {
     QMutexLocker lock(&m_mutex);
     SqliteStatement st = m_db.prepare(QStringLiteral(
         "INSERT INTO unit_infos (store_token, user_id, version, unit_info, received) VALUES (?,?,?,?,?)"));
-    st.bindAll({storeToken, userId, version, unitInfo, QDateTime::currentSecsSinceEpoch()});
+    st.bindAll({ storeToken, userId, version, unitInfo, QDateTime::currentSecsSinceEpoch() });
     st.step();
 }
 
@@ -282,11 +303,12 @@ QVariantList BackendStore::unitInfos()
 {
     QMutexLocker lock(&m_mutex);
     QVariantList list;
-    SqliteStatement st = m_db.prepare(QStringLiteral("SELECT user_id, version, unit_info FROM unit_infos ORDER BY id"));
+    SqliteStatement st
+        = m_db.prepare(QStringLiteral("SELECT user_id, version, unit_info FROM unit_infos ORDER BY id"));
     while (st.step() == SqliteStatement::Step::Row)
-        list.append(QVariantMap{{QStringLiteral("userId"), st.columnText(0)},
-                                {QStringLiteral("tavroVersion"), st.columnText(1)},
-                                {QStringLiteral("unitInfo"), st.columnText(2)}});
+        list.append(QVariantMap { { QStringLiteral("userId"), st.columnText(0) },
+            { QStringLiteral("tavroVersion"), st.columnText(1) },
+            { QStringLiteral("unitInfo"), st.columnText(2) } });
     return list;
 }
 
@@ -322,7 +344,8 @@ bool BackendStore::isNewsToken(const QString &token)
 {
     QMutexLocker lock(&m_mutex);
     return !token.isEmpty()
-           && m_db.scalar(QStringLiteral("SELECT count(*) FROM news_tokens WHERE token = ?"), {token}).toInt() > 0;
+        && m_db.scalar(QStringLiteral("SELECT count(*) FROM news_tokens WHERE token = ?"), { token }).toInt()
+        > 0;
 }
 
 void BackendStore::upsertAnnotation(bool isPdf, const QString &kind, const QVariantMap &record)
@@ -331,11 +354,12 @@ void BackendStore::upsertAnnotation(bool isPdf, const QString &kind, const QVari
     const qint64 updateMs = wallClockMs(text(record, "updateDate"));
     // A record deleted later than this version was last changed stays
     // deleted: another device may upload the copy it downloaded earlier.
-    const QVariantList key{text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0, text(record, "udId"),
-                           text(record, "highlightNo"), text(record, "pageIdx")};
+    const QVariantList key { text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0,
+        text(record, "udId"), text(record, "highlightNo"), text(record, "pageIdx") };
     const QVariant deletedAt = m_db.scalar(
-        QStringLiteral("SELECT update_ms FROM annotation_tombstones WHERE user = ? AND book_id = ? AND is_pdf = ? "
-                       "AND ud_id = ? AND highlight_no = ? AND page_idx = ?"),
+        QStringLiteral(
+            "SELECT update_ms FROM annotation_tombstones WHERE user = ? AND book_id = ? AND is_pdf = ? "
+            "AND ud_id = ? AND highlight_no = ? AND page_idx = ?"),
         key);
     if (deletedAt.isValid() && deletedAt.toLongLong() >= updateMs)
         return;
@@ -346,58 +370,58 @@ void BackendStore::upsertAnnotation(bool isPdf, const QString &kind, const QVari
         "highlight_no, page_idx) DO UPDATE SET kind = excluded.kind, record = excluded.record, "
         "update_ms = excluded.update_ms "
         "WHERE excluded.update_ms >= annotations.update_ms"));
-    st.bindAll({text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0, kind, text(record, "udId"),
-                text(record, "highlightNo"), text(record, "pageIdx"),
-                QString::fromUtf8(QJsonDocument::fromVariant(record).toJson(QJsonDocument::Compact)), updateMs});
+    st.bindAll({ text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0, kind, text(record, "udId"),
+        text(record, "highlightNo"), text(record, "pageIdx"),
+        QString::fromUtf8(QJsonDocument::fromVariant(record).toJson(QJsonDocument::Compact)), updateMs });
     st.step();
 }
 
-void BackendStore::deleteAnnotation(bool isPdf, const QString &kind, const QVariantMap &identity,
-                                    const QString &updateDate)
+void BackendStore::deleteAnnotation(
+    bool isPdf, const QString &kind, const QVariantMap &identity, const QString &updateDate)
 {
     QMutexLocker lock(&m_mutex);
-    SqliteStatement tomb = m_db.prepare(QStringLiteral(
-        "INSERT OR REPLACE INTO annotation_tombstones VALUES (?,?,?,?,?,?,?)"));
-    tomb.bindAll({text(identity, "user"), text(identity, "bookId"), isPdf ? 1 : 0, text(identity, "udId"),
-                  text(identity, "highlightNo"), text(identity, "pageIdx"), wallClockMs(updateDate)});
+    SqliteStatement tomb
+        = m_db.prepare(QStringLiteral("INSERT OR REPLACE INTO annotation_tombstones VALUES (?,?,?,?,?,?,?)"));
+    tomb.bindAll({ text(identity, "user"), text(identity, "bookId"), isPdf ? 1 : 0, text(identity, "udId"),
+        text(identity, "highlightNo"), text(identity, "pageIdx"), wallClockMs(updateDate) });
     tomb.step();
-    SqliteStatement st = m_db.prepare(QStringLiteral(
-        "DELETE FROM annotations WHERE user = ? AND book_id = ? AND is_pdf = ? AND ud_id = ? "
-        "AND highlight_no = ? AND page_idx = ?"));
+    SqliteStatement st = m_db.prepare(
+        QStringLiteral("DELETE FROM annotations WHERE user = ? AND book_id = ? AND is_pdf = ? AND ud_id = ? "
+                       "AND highlight_no = ? AND page_idx = ?"));
     Q_UNUSED(kind);
-    st.bindAll({text(identity, "user"), text(identity, "bookId"), isPdf ? 1 : 0, text(identity, "udId"),
-                text(identity, "highlightNo"), text(identity, "pageIdx")});
+    st.bindAll({ text(identity, "user"), text(identity, "bookId"), isPdf ? 1 : 0, text(identity, "udId"),
+        text(identity, "highlightNo"), text(identity, "pageIdx") });
     st.step();
 }
 
 QVariantMap BackendStore::annotations(bool isPdf, const QString &bookId, const QString &user)
 {
     QMutexLocker lock(&m_mutex);
-    QVariantMap out{{QStringLiteral("shiori"), QVariantList()},
-                    {QStringLiteral("highlight"), QVariantList()},
-                    {QStringLiteral("memo"), QVariantList()}};
-    SqliteStatement st = m_db.prepare(QStringLiteral(
-        "SELECT kind, record, update_ms FROM annotations WHERE book_id = ? AND user = ? AND is_pdf = ? ORDER BY rowid"));
-    st.bindAll({bookId, user, isPdf ? 1 : 0});
+    QVariantMap out { { QStringLiteral("shiori"), QVariantList() },
+        { QStringLiteral("highlight"), QVariantList() }, { QStringLiteral("memo"), QVariantList() } };
+    SqliteStatement st
+        = m_db.prepare(QStringLiteral("SELECT kind, record, update_ms FROM annotations WHERE book_id = ? AND "
+                                      "user = ? AND is_pdf = ? ORDER BY rowid"));
+    st.bindAll({ bookId, user, isPdf ? 1 : 0 });
     while (st.step() == SqliteStatement::Step::Row) {
         QVariantMap entry = QJsonDocument::fromJson(st.columnText(1).toUtf8()).toVariant().toMap();
         // The download form: numbers where the client reads numbers.
         entry.insert(QStringLiteral("updateDate"), st.columnInt64(2));
-        for (const char *key : {"highlightNo", "pageIdx", "startNodeNo", "startNodeOffset", "endNodeNo",
-                                "endNodeOffset", "twitterFlg", "facebookFlg"}) {
+        for (const char *key : { "highlightNo", "pageIdx", "startNodeNo", "startNodeOffset", "endNodeNo",
+                 "endNodeOffset", "twitterFlg", "facebookFlg" }) {
             const QString k = QString::fromLatin1(key);
             if (entry.contains(k))
                 entry.insert(k, entry.value(k).toString().toLongLong());
         }
-        for (const char *key : {"naviId", "manifestId"}) {
+        for (const char *key : { "naviId", "manifestId" }) {
             const QString k = QString::fromLatin1(key);
             if (entry.value(k).toString() == u"(null)")
                 entry.insert(k, QVariant::fromValue(nullptr));
         }
         const QString kind = st.columnText(0);
         const QString group = kind.endsWith(QStringLiteral("Shiori")) ? QStringLiteral("shiori")
-                              : kind.endsWith(QStringLiteral("Memo")) ? QStringLiteral("memo")
-                                                                       : QStringLiteral("highlight");
+            : kind.endsWith(QStringLiteral("Memo"))                   ? QStringLiteral("memo")
+                                                                      : QStringLiteral("highlight");
         QVariantList list = out.value(group).toList();
         list.append(entry);
         out.insert(group, list);
@@ -409,7 +433,7 @@ void BackendStore::recordHit(const QByteArray &body)
 {
     QMutexLocker lock(&m_mutex);
     SqliteStatement st = m_db.prepare(QStringLiteral("INSERT INTO hits (body, received) VALUES (?,?)"));
-    st.bindAll({QString::fromUtf8(body), QDateTime::currentMSecsSinceEpoch()});
+    st.bindAll({ QString::fromUtf8(body), QDateTime::currentMSecsSinceEpoch() });
     st.step();
 }
 

@@ -13,8 +13,7 @@
 
 struct BackendConfig;
 
-struct Account
-{
+struct Account {
     qint64 id = 0;
     QString login;
     QVariant lastName;
@@ -33,12 +32,11 @@ public:
     std::optional<Account> accountByPassword(const QString &login, const QString &password);
     std::optional<Account> accountByAccessToken(const QString &token);
     bool createAccount(const QString &login, const QString &password, const QVariant &lastName,
-                       const QVariant &firstName, const QVariant &email);
+        const QVariant &firstName, const QVariant &email);
     QString issueAccessToken(qint64 accountId);
 
     // ---- devices and store tokens ----
-    struct LoginAnswer
-    {
+    struct LoginAnswer {
         int status = 200;
         QVariantMap body;
     };
@@ -57,8 +55,8 @@ public:
     // ---- store ----
     void purchase(qint64 accountId, const QString &bookId);
     QStringList purchases(qint64 accountId);
-    void recordUnitInfo(const QString &storeToken, const QString &userId, const QString &version,
-                        const QString &unitInfo);
+    void recordUnitInfo(
+        const QString &storeToken, const QString &userId, const QString &version, const QString &unitInfo);
     QVariantList unitInfos();
     void recordEntry(const QVariantMap &fields);
     QVariantList entries();
@@ -72,7 +70,8 @@ public:
     void upsertAnnotation(bool isPdf, const QString &kind, const QVariantMap &record);
     // Removes a record and remembers when (the delete entry's "updateDate"),
     // so that an older copy uploaded later does not bring it back.
-    void deleteAnnotation(bool isPdf, const QString &kind, const QVariantMap &identity, const QString &updateDate);
+    void deleteAnnotation(
+        bool isPdf, const QString &kind, const QVariantMap &identity, const QString &updateDate);
     // The book's annotations of `user` in download form: "shiori",
     // "highlight", "memo".
     QVariantMap annotations(bool isPdf, const QString &bookId, const QString &user);

@@ -8,7 +8,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 QString xmlText(const QString &s)
 {
@@ -33,7 +34,8 @@ QString valueXml(const QVariant &v)
         QString out = QStringLiteral("<value><struct>");
         const QVariantMap m = v.toMap();
         for (auto it = m.cbegin(); it != m.cend(); ++it)
-            out += QStringLiteral("<member><name>%1</name>%2</member>").arg(xmlText(it.key()), valueXml(it.value()));
+            out += QStringLiteral("<member><name>%1</name>%2</member>")
+                       .arg(xmlText(it.key()), valueXml(it.value()));
         return out + QStringLiteral("</struct></value>");
     }
     default:
@@ -44,25 +46,27 @@ QString valueXml(const QVariant &v)
 void respond(httplib::Response &res, const QVariant &value)
 {
     res.set_content(("<?xml version=\"1.0\"?><methodResponse><params><param>" + valueXml(value)
-                     + "</param></params></methodResponse>")
+                        + "</param></params></methodResponse>")
                         .toStdString(),
-                    "text/xml; charset=utf-8");
+        "text/xml; charset=utf-8");
 }
 
 void fault(httplib::Response &res, int code, const QString &message)
 {
     res.set_content(("<?xml version=\"1.0\"?><methodResponse><fault>"
-                     + valueXml(QVariantMap{{QStringLiteral("faultCode"), code}, {QStringLiteral("faultString"), message}})
-                     + "</fault></methodResponse>")
+                        + valueXml(QVariantMap { { QStringLiteral("faultCode"), code },
+                            { QStringLiteral("faultString"), message } })
+                        + "</fault></methodResponse>")
                         .toStdString(),
-                    "text/xml; charset=utf-8");
+        "text/xml; charset=utf-8");
 }
 
 // The scalar parameters of a method call, as text, in order.
 QStringList callParams(const QVariantMap &call)
 {
     QStringList out;
-    for (const QVariant &p : pathToArray(call, QStringLiteral("methodCall/params/param")).value_or(QVariantList())) {
+    for (const QVariant &p :
+        pathToArray(call, QStringLiteral("methodCall/params/param")).value_or(QVariantList())) {
         const auto value = pathToDictionary(p.toMap(), QStringLiteral("value"));
         if (!value) {
             out << QString();
@@ -81,7 +85,8 @@ QVariantList articlesNewestFirst(const Backend &b)
 {
     QVariantList list = b.config.articles;
     std::sort(list.begin(), list.end(), [](const QVariant &x, const QVariant &y) {
-        return x.toMap().value(QStringLiteral("date")).toString() > y.toMap().value(QStringLiteral("date")).toString();
+        return x.toMap().value(QStringLiteral("date")).toString()
+            > y.toMap().value(QStringLiteral("date")).toString();
     });
     return list;
 }
@@ -91,11 +96,14 @@ QVariantList articlesNewestFirst(const Backend &b)
 void installNewsRpc(httplib::Server &server, Backend &b)
 {
     server.Post("/news-rpc", [&b](const httplib::Request &req, httplib::Response &res) {
-        const QVariantMap call = XML2DicParser::parse(QByteArray::fromStdString(req.body)).value_or(QVariantMap());
-        const QString method = pathToString(call, QStringLiteral("methodCall/methodName/value")).value_or(QString());
+        const QVariantMap call
+            = XML2DicParser::parse(QByteArray::fromStdString(req.body)).value_or(QVariantMap());
+        const QString method
+            = pathToString(call, QStringLiteral("methodCall/methodName/value")).value_or(QString());
         const QStringList params = callParams(call);
         auto credentialsAt = [&](int index) {
-            return params.value(index) == b.config.serviceEmail && params.value(index + 1) == b.config.servicePassword;
+            return params.value(index) == b.config.serviceEmail
+                && params.value(index + 1) == b.config.servicePassword;
         };
         const QVariantList articles = articlesNewestFirst(b);
         if (method == u"get_article_update_status") {
@@ -103,8 +111,11 @@ void installNewsRpc(httplib::Server &server, Backend &b)
                 return fault(res, 401, QStringLiteral("Authentication failed"));
             QVariantList dates;
             if (!articles.isEmpty())
-                dates.append(QVariantMap{{QStringLiteral("date"), articles.first().toMap().value(QStringLiteral("date"))}});
-            return respond(res, QVariantMap{{QStringLiteral("total"), articles.size()}, {QStringLiteral("list"), dates}});
+                dates.append(QVariantMap {
+                    { QStringLiteral("date"), articles.first().toMap().value(QStringLiteral("date")) } });
+            return respond(res,
+                QVariantMap {
+                    { QStringLiteral("total"), articles.size() }, { QStringLiteral("list"), dates } });
         }
         if (method == u"get_article_list") {
             if (!credentialsAt(2))
@@ -113,11 +124,11 @@ void installNewsRpc(httplib::Server &server, Backend &b)
             QVariantList list;
             for (const QVariant &a : articles.mid(0, count)) {
                 const QVariantMap m = a.toMap();
-                list.append(QVariantMap{{QStringLiteral("id"), m.value(QStringLiteral("id")).toInt()},
-                                        {QStringLiteral("title"), m.value(QStringLiteral("title")).toString()},
-                                        {QStringLiteral("date"), m.value(QStringLiteral("date")).toString()}});
+                list.append(QVariantMap { { QStringLiteral("id"), m.value(QStringLiteral("id")).toInt() },
+                    { QStringLiteral("title"), m.value(QStringLiteral("title")).toString() },
+                    { QStringLiteral("date"), m.value(QStringLiteral("date")).toString() } });
             }
-            return respond(res, QVariantMap{{QStringLiteral("list"), list}});
+            return respond(res, QVariantMap { { QStringLiteral("list"), list } });
         }
         if (method == u"get_article") {
             if (!credentialsAt(1))
@@ -125,7 +136,9 @@ void installNewsRpc(httplib::Server &server, Backend &b)
             for (const QVariant &a : articles) {
                 const QVariantMap m = a.toMap();
                 if (m.value(QStringLiteral("id")).toString() == params.value(0))
-                    return respond(res, QVariantMap{{QStringLiteral("body"), m.value(QStringLiteral("body")).toString()}});
+                    return respond(res,
+                        QVariantMap {
+                            { QStringLiteral("body"), m.value(QStringLiteral("body")).toString() } });
             }
             return fault(res, 404, QStringLiteral("No such article"));
         }

@@ -10,7 +10,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
-namespace {
+namespace
+{
 
 const std::string kPrefix = "/store-api";
 const char *kCookie = "tavro_store";
@@ -19,10 +20,9 @@ const char *kCookie = "tavro_store";
 // page's headers (the client downloads with its own connection).
 QString downloadKey(const Backend &b, qint64 accountId, const QString &bookId)
 {
-    return QString::fromLatin1(QCryptographicHash::hash((b.config.clientSecret + u'|' + QString::number(accountId)
-                                                         + u'|' + bookId)
-                                                            .toUtf8(),
-                                                        QCryptographicHash::Sha256)
+    return QString::fromLatin1(QCryptographicHash::hash(
+        (b.config.clientSecret + u'|' + QString::number(accountId) + u'|' + bookId).toUtf8(),
+        QCryptographicHash::Sha256)
                                    .toHex()
                                    .left(24));
 }
@@ -41,7 +41,8 @@ QString cookieToken(const httplib::Request &req)
 // The signed-in store session of a page request: the client's headers
 // ("X-Tavro-Uid", "Authorization" = store token, "appVersion") with the
 // form's tokens, or the cookie a signed-in page set.
-std::optional<Account> pageSession(Backend &b, const httplib::Request &req, httplib::Response &res, QString *why)
+std::optional<Account> pageSession(
+    Backend &b, const httplib::Request &req, httplib::Response &res, QString *why)
 {
     const QString storeToken = header(req, "Authorization");
     if (!storeToken.isEmpty()) {
@@ -67,8 +68,9 @@ std::optional<Account> pageSession(Backend &b, const httplib::Request &req, http
             *why = QStringLiteral("アカウントのトークンが無効です。");
             return std::nullopt;
         }
-        res.set_header("Set-Cookie", (QLatin1String(kCookie) + u'=' + storeToken + QStringLiteral("; Path=/store-api; HttpOnly"))
-                                          .toStdString());
+        res.set_header("Set-Cookie",
+            (QLatin1String(kCookie) + u'=' + storeToken + QStringLiteral("; Path=/store-api; HttpOnly"))
+                .toStdString());
         return session->first;
     }
     if (const auto session = b.store.storeSession(cookieToken(req)))
@@ -91,22 +93,23 @@ QString downloadLink(const Backend &b, const Account &account, const CatalogueIt
 {
     QString query = QStringLiteral("bookId=%1&bookTitle=%2&bookAuthor=%3&bookPublisher=%4")
                         .arg(encodeURI(item.bookId), encodeURI(item.title), encodeURI(item.author),
-                             encodeURI(item.publisher));
+                            encodeURI(item.publisher));
     if (item.print)
         query += QStringLiteral("&print=%1").arg(*item.print);
-    query += QStringLiteral("&account=%1&key=%2").arg(account.id).arg(downloadKey(b, account.id, item.bookId));
+    query
+        += QStringLiteral("&account=%1&key=%2").arg(account.id).arg(downloadKey(b, account.id, item.bookId));
     return QStringLiteral("/store-api/store/download.php?") + query;
 }
 
-QString listing(const Backend &b, const Account &account, const QList<const CatalogueItem *> &items, bool buyLinks,
-                const QString &focus)
+QString listing(const Backend &b, const Account &account, const QList<const CatalogueItem *> &items,
+    bool buyLinks, const QString &focus)
 {
     QString html = QStringLiteral("<ul id=\"catalogue\">");
     for (const CatalogueItem *item : items) {
         html += QStringLiteral("<li%1><span class=\"title\">%2</span> / %3 / %4円 "
                                "<a class=\"download\" href=\"%5\">ダウンロード</a>")
                     .arg(item->bookId == focus ? QStringLiteral(" class=\"focus\"") : QString(),
-                         htmlEscape(item->title), htmlEscape(item->author))
+                        htmlEscape(item->title), htmlEscape(item->author))
                     .arg(item->price)
                     .arg(htmlEscape(downloadLink(b, account, *item)));
         if (buyLinks)
@@ -122,7 +125,9 @@ void storePage(Backend &b, const httplib::Request &req, httplib::Response &res, 
     QString why;
     const auto account = pageSession(b, req, res, &why);
     if (!account) {
-        sendHtml(res, page(QStringLiteral("ストア"), QStringLiteral("<p class=\"error\">%1</p>").arg(htmlEscape(why))), 401);
+        sendHtml(res,
+            page(QStringLiteral("ストア"), QStringLiteral("<p class=\"error\">%1</p>").arg(htmlEscape(why))),
+            401);
         return;
     }
     const QString name = account->lastName.toString() + account->firstName.toString();
@@ -130,21 +135,25 @@ void storePage(Backend &b, const httplib::Request &req, httplib::Response &res, 
         QList<const CatalogueItem *> all;
         for (const CatalogueItem &i : b.config.catalogue)
             all.append(&i);
-        sendHtml(res, page(QStringLiteral("ストア"), QStringLiteral("<p class=\"user\">%1 様</p>").arg(htmlEscape(name))
-                                                      + listing(b, *account, all, true, paramTwice(req, "bookId"))));
+        sendHtml(res,
+            page(QStringLiteral("ストア"),
+                QStringLiteral("<p class=\"user\">%1 様</p>").arg(htmlEscape(name))
+                    + listing(b, *account, all, true, paramTwice(req, "bookId"))));
     } else if (which == u"acquired") {
         QList<const CatalogueItem *> owned;
         for (const QString &id : b.store.purchases(account->id))
             if (const CatalogueItem *i = b.config.item(id))
                 owned.append(i);
-        sendHtml(res, page(QStringLiteral("取得済み書籍"),
-                           owned.isEmpty() ? QStringLiteral("<p id=\"empty\">取得済みの書籍はありません。</p>")
-                                           : listing(b, *account, owned, false, QString())));
+        sendHtml(res,
+            page(QStringLiteral("取得済み書籍"),
+                owned.isEmpty() ? QStringLiteral("<p id=\"empty\">取得済みの書籍はありません。</p>")
+                                : listing(b, *account, owned, false, QString())));
     } else {
-        sendHtml(res, page(QStringLiteral("マイメニュー"),
-                           QStringLiteral("<p class=\"user\">%1 様（%2）</p><p>登録端末: %3台</p>")
-                               .arg(htmlEscape(name), htmlEscape(account->login))
-                               .arg(b.store.devices(account->id).size())));
+        sendHtml(res,
+            page(QStringLiteral("マイメニュー"),
+                QStringLiteral("<p class=\"user\">%1 様（%2）</p><p>登録端末: %3台</p>")
+                    .arg(htmlEscape(name), htmlEscape(account->login))
+                    .arg(b.store.devices(account->id).size())));
     }
 }
 
@@ -155,67 +164,86 @@ void installStoreApi(httplib::Server &server, Backend &b)
     server.Get(kPrefix + "/api/token", [&b](const httplib::Request &req, httplib::Response &res) {
         const QString token = b.store.issueStoreToken(paramTwice(req, "token"), paramTwice(req, "uid"));
         if (token.isEmpty()) {
-            sendJson(res, QVariantMap{{QStringLiteral("result"), false},
-                                      {QStringLiteral("message"), QStringLiteral("認証に失敗しました。")}},
-                     401);
+            sendJson(res,
+                QVariantMap { { QStringLiteral("result"), false },
+                    { QStringLiteral("message"), QStringLiteral("認証に失敗しました。") } },
+                401);
             return;
         }
         res.set_header("token", token.toStdString());
-        sendJson(res, QVariantMap{{QStringLiteral("result"), true}});
+        sendJson(res, QVariantMap { { QStringLiteral("result"), true } });
     });
 
     server.Post(kPrefix + "/api/login", [&b](const httplib::Request &req, httplib::Response &res) {
-        const auto answer = b.store.login(paramTwice(req, "token"), paramTwice(req, "uid"), b.config.deviceLimit);
+        const auto answer
+            = b.store.login(paramTwice(req, "token"), paramTwice(req, "uid"), b.config.deviceLimit);
         sendJson(res, answer.body, answer.status);
     });
 
     server.Delete(kPrefix + "/api/user/device", [&b](const httplib::Request &req, httplib::Response &res) {
-        sendJson(res, b.store.releaseDevice(paramTwice(req, "token"), paramTwice(req, "uid"), paramTwice(req, "id")));
+        sendJson(res,
+            b.store.releaseDevice(paramTwice(req, "token"), paramTwice(req, "uid"), paramTwice(req, "id")));
     });
 
-    server.Post(kPrefix + "/store/index_m.php",
-                [&b](const httplib::Request &req, httplib::Response &res) { storePage(b, req, res, QStringLiteral("top")); });
-    server.Get(kPrefix + "/store/index_m.php",
-               [&b](const httplib::Request &req, httplib::Response &res) { storePage(b, req, res, QStringLiteral("top")); });
-    server.Post(kPrefix + "/store/mypage/index.php",
-                [&b](const httplib::Request &req, httplib::Response &res) { storePage(b, req, res, QStringLiteral("mypage")); });
-    server.Get(kPrefix + "/store/mypage/index.php",
-               [&b](const httplib::Request &req, httplib::Response &res) { storePage(b, req, res, QStringLiteral("mypage")); });
-    server.Post(kPrefix + "/store/acquired_list.php", [&b](const httplib::Request &req, httplib::Response &res) {
-        storePage(b, req, res, QStringLiteral("acquired"));
+    server.Post(kPrefix + "/store/index_m.php", [&b](const httplib::Request &req, httplib::Response &res) {
+        storePage(b, req, res, QStringLiteral("top"));
     });
-    server.Get(kPrefix + "/store/acquired_list.php", [&b](const httplib::Request &req, httplib::Response &res) {
-        storePage(b, req, res, QStringLiteral("acquired"));
+    server.Get(kPrefix + "/store/index_m.php", [&b](const httplib::Request &req, httplib::Response &res) {
+        storePage(b, req, res, QStringLiteral("top"));
     });
+    server.Post(
+        kPrefix + "/store/mypage/index.php", [&b](const httplib::Request &req, httplib::Response &res) {
+            storePage(b, req, res, QStringLiteral("mypage"));
+        });
+    server.Get(
+        kPrefix + "/store/mypage/index.php", [&b](const httplib::Request &req, httplib::Response &res) {
+            storePage(b, req, res, QStringLiteral("mypage"));
+        });
+    server.Post(
+        kPrefix + "/store/acquired_list.php", [&b](const httplib::Request &req, httplib::Response &res) {
+            storePage(b, req, res, QStringLiteral("acquired"));
+        });
+    server.Get(
+        kPrefix + "/store/acquired_list.php", [&b](const httplib::Request &req, httplib::Response &res) {
+            storePage(b, req, res, QStringLiteral("acquired"));
+        });
 
     server.Get(kPrefix + "/store/buy.php", [&b](const httplib::Request &req, httplib::Response &res) {
         const auto session = b.store.storeSession(cookieToken(req));
         const CatalogueItem *item = b.config.item(param(req, "bookId"));
         if (!session || !item) {
-            sendHtml(res, page(QStringLiteral("購入"), QStringLiteral("<p class=\"error\">購入できませんでした。</p>")), 403);
+            sendHtml(res,
+                page(QStringLiteral("購入"), QStringLiteral("<p class=\"error\">購入できませんでした。</p>")),
+                403);
             return;
         }
         b.store.purchase(session->first.id, item->bookId);
-        sendHtml(res, page(QStringLiteral("購入完了"),
-                           QStringLiteral("<p id=\"bought\">「%1」を購入しました。</p>"
-                                          "<p><a class=\"download\" href=\"%2\">ダウンロード</a></p>")
-                               .arg(htmlEscape(item->title), htmlEscape(downloadLink(b, session->first, *item)))));
+        sendHtml(res,
+            page(QStringLiteral("購入完了"),
+                QStringLiteral("<p id=\"bought\">「%1」を購入しました。</p>"
+                               "<p><a class=\"download\" href=\"%2\">ダウンロード</a></p>")
+                    .arg(htmlEscape(item->title), htmlEscape(downloadLink(b, session->first, *item)))));
     });
 
     server.Get(kPrefix + "/store/download.php", [&b](const httplib::Request &req, httplib::Response &res) {
         const CatalogueItem *item = b.config.item(param(req, "bookId"));
         if (!item) {
-            sendHtml(res, page(QStringLiteral("ダウンロード"), QStringLiteral("<p>その書籍はありません。</p>")), 404);
+            sendHtml(res,
+                page(QStringLiteral("ダウンロード"), QStringLiteral("<p>その書籍はありません。</p>")), 404);
             return;
         }
         const qint64 account = param(req, "account").toLongLong();
         if (!item->freeSample && param(req, "key") != downloadKey(b, account, item->bookId)) {
-            sendHtml(res, page(QStringLiteral("ダウンロード"), QStringLiteral("<p>ダウンロードの権限がありません。</p>")), 403);
+            sendHtml(res,
+                page(QStringLiteral("ダウンロード"),
+                    QStringLiteral("<p>ダウンロードの権限がありません。</p>")),
+                403);
             return;
         }
         QFile file(b.samplesDir + u'/' + item->file);
         if (!file.open(QIODevice::ReadOnly)) {
-            sendHtml(res, page(QStringLiteral("ダウンロード"), QStringLiteral("<p>ファイルがありません。</p>")), 500);
+            sendHtml(res,
+                page(QStringLiteral("ダウンロード"), QStringLiteral("<p>ファイルがありません。</p>")), 500);
             return;
         }
         if (account > 0)
@@ -224,8 +252,8 @@ void installStoreApi(httplib::Server &server, Backend &b)
         const QByteArray data = file.readAll();
         const QString suffix = QFileInfo(name).suffix().toLower();
         const char *type = suffix == u"epub" ? "application/epub+zip"
-                           : suffix == u"pdf" ? "application/pdf"
-                                              : "application/zip";
+            : suffix == u"pdf"               ? "application/pdf"
+                                             : "application/zip";
         // The ASCII fallback keeps old clients working; filename* carries
         // the real (UTF-8) name.
         QString ascii = name;
@@ -233,15 +261,19 @@ void installStoreApi(httplib::Server &server, Backend &b)
             if (c.unicode() > 0x7E || c == u'"' || c == u'\\')
                 c = u'_';
         res.set_header("Content-Disposition",
-                       QStringLiteral("attachment; filename=\"%1\"; filename*=UTF-8''%2").arg(ascii, encodeURI(name)).toStdString());
+            QStringLiteral("attachment; filename=\"%1\"; filename*=UTF-8''%2")
+                .arg(ascii, encodeURI(name))
+                .toStdString());
         res.set_content(data.toStdString(), type);
     });
 
     server.Get(kPrefix + "/store/logout.php", [&b](const httplib::Request &req, httplib::Response &res) {
         b.store.revokeStoreToken(cookieToken(req));
         res.set_header("Set-Cookie", std::string(kCookie) + "=; Path=/store-api; Max-Age=0");
-        sendHtml(res, QStringLiteral("<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\"><title>ログアウト</title>"
-                                     "</head><body><p>ログアウトしました。</p></body></html>"));
+        sendHtml(res,
+            QStringLiteral(
+                "<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\"><title>ログアウト</title>"
+                "</head><body><p>ログアウトしました。</p></body></html>"));
     });
 
     server.Post(kPrefix + "/api/entry", [&b](const httplib::Request &req, httplib::Response &res) {
@@ -251,13 +283,15 @@ void installStoreApi(httplib::Server &server, Backend &b)
         const QString provider = form.value(QStringLiteral("provider")).toString();
         const QString item = form.value(QStringLiteral("item")).toString();
         if (!account || provider.isEmpty() || item.isEmpty()) {
-            sendJson(res, QVariantMap{{QStringLiteral("messages"), QVariant::fromValue(nullptr)},
-                                      {QStringLiteral("error"), QStringLiteral("entry refused")}});
+            sendJson(res,
+                QVariantMap { { QStringLiteral("messages"), QVariant::fromValue(nullptr) },
+                    { QStringLiteral("error"), QStringLiteral("entry refused") } });
             return;
         }
         QVariantMap fields = form;
         fields.insert(QStringLiteral("account"), account->login);
         b.store.recordEntry(fields);
-        sendJson(res, QVariantMap{{QStringLiteral("messages"), QStringLiteral("エントリーを受け付けました。")}});
+        sendJson(res,
+            QVariantMap { { QStringLiteral("messages"), QStringLiteral("エントリーを受け付けました。") } });
     });
 }

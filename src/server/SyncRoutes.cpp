@@ -8,7 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
+namespace
+{
 
 // The "json" value of an upload body, sent as it is ("json={...}") or
 // percent-encoded as a form value: the raw text is tried first, so a memo
@@ -19,7 +20,7 @@ std::optional<QVariantMap> uploadDocument(const std::string &body)
     if (!text.startsWith(QStringLiteral("json=")))
         return std::nullopt;
     text = text.mid(5);
-    QJsonParseError error{};
+    QJsonParseError error {};
     QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
     if (!doc.isObject()) {
         const qsizetype amp = text.indexOf(u'&');
@@ -49,21 +50,24 @@ void upload(Backend &b, bool isPdf, const httplib::Request &req, httplib::Respon
 {
     const auto doc = uploadDocument(req.body);
     if (!doc) {
-        sendJson(res, QVariantMap{{QStringLiteral("result"), QStringLiteral("0")},
-                                  {QStringLiteral("message"), QStringLiteral("json がありません")}},
-                 400);
+        sendJson(res,
+            QVariantMap { { QStringLiteral("result"), QStringLiteral("0") },
+                { QStringLiteral("message"), QStringLiteral("json がありません") } },
+            400);
         return;
     }
     for (const QVariant &v : doc->value(QStringLiteral("insertList")).toList())
         b.store.upsertAnnotation(isPdf, kindOf(v.toMap(), isPdf), v.toMap());
     for (const QVariant &v : doc->value(QStringLiteral("deleteList")).toList()) {
         const QVariantMap entry = v.toMap();
-        const QVariantMap identity =
-            QJsonDocument::fromJson(entry.value(QStringLiteral("JsonString")).toString().toUtf8()).toVariant().toMap();
+        const QVariantMap identity
+            = QJsonDocument::fromJson(entry.value(QStringLiteral("JsonString")).toString().toUtf8())
+                  .toVariant()
+                  .toMap();
         b.store.deleteAnnotation(isPdf, entry.value(QStringLiteral("TableName")).toString(), identity,
-                                 entry.value(QStringLiteral("updateDate")).toString());
+            entry.value(QStringLiteral("updateDate")).toString());
     }
-    sendJson(res, QVariantMap{{QStringLiteral("result"), QStringLiteral("1")}});
+    sendJson(res, QVariantMap { { QStringLiteral("result"), QStringLiteral("1") } });
 }
 
 void download(Backend &b, bool isPdf, const httplib::Request &req, httplib::Response &res)
@@ -72,7 +76,7 @@ void download(Backend &b, bool isPdf, const httplib::Request &req, httplib::Resp
     const QString bookId = form.value(QStringLiteral("bookId")).toString();
     const QString user = form.value(QStringLiteral("user")).toString();
     if (bookId.isEmpty()) {
-        sendJson(res, QVariantMap{{QStringLiteral("result"), QStringLiteral("0")}}, 400);
+        sendJson(res, QVariantMap { { QStringLiteral("result"), QStringLiteral("0") } }, 400);
         return;
     }
     sendJson(res, b.store.annotations(isPdf, bookId, user));
@@ -84,11 +88,11 @@ void installSync(httplib::Server &server, Backend &b)
 {
     const std::string prefix = "/sync/shareapi";
     server.Post(prefix + "/insertBookAll",
-                [&b](const httplib::Request &req, httplib::Response &res) { upload(b, false, req, res); });
+        [&b](const httplib::Request &req, httplib::Response &res) { upload(b, false, req, res); });
     server.Post(prefix + "/insertPdfAll",
-                [&b](const httplib::Request &req, httplib::Response &res) { upload(b, true, req, res); });
+        [&b](const httplib::Request &req, httplib::Response &res) { upload(b, true, req, res); });
     server.Post(prefix + "/getMyBookAll",
-                [&b](const httplib::Request &req, httplib::Response &res) { download(b, false, req, res); });
+        [&b](const httplib::Request &req, httplib::Response &res) { download(b, false, req, res); });
     server.Post(prefix + "/getMyPdfAll",
-                [&b](const httplib::Request &req, httplib::Response &res) { download(b, true, req, res); });
+        [&b](const httplib::Request &req, httplib::Response &res) { download(b, true, req, res); });
 }

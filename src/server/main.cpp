@@ -8,8 +8,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <httplib.h>
 
 #ifndef TAVRO_BACKEND_SEED
@@ -22,7 +22,8 @@
 #define TAVRO_BACKEND_SAMPLES ""
 #endif
 
-namespace {
+namespace
+{
 
 // Every answer has been written to SQLite before it was sent, so the
 // process can end at once; waiting for idle keep-alive connections would
@@ -34,9 +35,10 @@ void stopServer(int)
 
 int usage(const char *message)
 {
-    std::fprintf(stderr, "tavro-backend: %s\nusage: tavro-backend --port N [--data DIR] [--seed FILE] "
-                         "[--samples DIR] [--files DIR]\n",
-                 message);
+    std::fprintf(stderr,
+        "tavro-backend: %s\nusage: tavro-backend --port N [--data DIR] [--seed FILE] "
+        "[--samples DIR] [--files DIR]\n",
+        message);
     return 2;
 }
 
@@ -65,12 +67,12 @@ int main(int argc, char *argv[])
     if (!config)
         return usage(error.toLocal8Bit().constData());
 
-    Backend backend{*config, {}, {}, {}, {}, {}};
+    Backend backend { *config, {}, {}, {}, {}, {} };
     backend.samplesDir = options.value(QStringLiteral("samples"), QStringLiteral(TAVRO_BACKEND_SAMPLES));
     backend.filesDir = options.value(QStringLiteral("files"), QStringLiteral(TAVRO_BACKEND_FILES));
-    const QString data = options.value(
-        QStringLiteral("data"),
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/tavro-backend"));
+    const QString data = options.value(QStringLiteral("data"),
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+            + QStringLiteral("/tavro-backend"));
     if (!backend.store.open(data, backend.config))
         return usage(QStringLiteral("cannot open the data folder %1").arg(data).toLocal8Bit().constData());
 
@@ -78,7 +80,8 @@ int main(int argc, char *argv[])
     // Small answers go out at once instead of waiting for the client's ACK.
     server.set_tcp_nodelay(true);
     backend.install(server);
-    const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+    const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1")
+                                : (server.bind_to_port("127.0.0.1", port) ? port : -1);
     if (bound <= 0)
         return usage(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(port).toLocal8Bit().constData());
     backend.baseUrl = QStringLiteral("http://127.0.0.1:%1").arg(bound);

@@ -20,7 +20,8 @@ QVariant HttpReply::json() const
     return QJsonDocument::fromJson(body).toVariant();
 }
 
-namespace {
+namespace
+{
 // Tests pass cookies explicitly; a jar would sign requests in behind their
 // back.
 class NoCookieJar : public QNetworkCookieJar
@@ -44,8 +45,8 @@ bool BackendProcess::start()
 {
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->start(QStringLiteral(TAVRO_BACKEND), {QStringLiteral("--port"), QStringLiteral("0"),
-                                                     QStringLiteral("--data"), m_data.path()});
+    m_process->start(QStringLiteral(TAVRO_BACKEND),
+        { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), m_data.path() });
     if (!m_process->waitForStarted(10000)) {
         m_error = QStringLiteral("cannot start: ") + m_process->errorString();
         return false;
@@ -59,7 +60,8 @@ bool BackendProcess::start()
     }
     const QByteArray first = line.left(line.indexOf('\n'));
     if (!first.startsWith("listening on http://127.0.0.1:")) {
-        m_error = QStringLiteral("no listening line: ") + QString::fromUtf8(first + m_process->readAllStandardError());
+        m_error = QStringLiteral("no listening line: ")
+            + QString::fromUtf8(first + m_process->readAllStandardError());
         return false;
     }
     m_baseUrl = QString::fromUtf8(first.mid(int(strlen("listening on "))));
@@ -78,7 +80,7 @@ void BackendProcess::stop()
 }
 
 HttpReply BackendProcess::send(const QByteArray &method, const QString &path, const QByteArray &body,
-                               const QList<QPair<QByteArray, QByteArray>> &headers)
+    const QList<QPair<QByteArray, QByteArray>> &headers)
 {
     QNetworkRequest request(path.startsWith(QStringLiteral("http")) ? QUrl(path) : url(path));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -89,7 +91,8 @@ HttpReply BackendProcess::send(const QByteArray &method, const QString &path, co
         hasType = hasType || k.compare("Content-Type", Qt::CaseInsensitive) == 0;
     }
     if (!hasType && !body.isNull())
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        request.setHeader(
+            QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     QNetworkReply *reply = m_network.sendCustomRequest(request, method, body);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -108,8 +111,8 @@ HttpReply BackendProcess::get(const QString &path, const QList<QPair<QByteArray,
     return send("GET", path, QByteArray(), headers);
 }
 
-HttpReply BackendProcess::post(const QString &path, const QByteArray &body,
-                               const QList<QPair<QByteArray, QByteArray>> &headers)
+HttpReply BackendProcess::post(
+    const QString &path, const QByteArray &body, const QList<QPair<QByteArray, QByteArray>> &headers)
 {
     return send("POST", path, body.isNull() ? QByteArray("") : body, headers);
 }
@@ -117,9 +120,9 @@ HttpReply BackendProcess::post(const QString &path, const QByteArray &body,
 bool BackendProcess::setFault(const QVariantMap &fault)
 {
     return post(QStringLiteral("/_control/fault"), QJsonDocument::fromVariant(fault).toJson(),
-                {{"Content-Type", "application/json"}})
+               { { "Content-Type", "application/json" } })
                .status
-           == 200;
+        == 200;
 }
 
 void BackendProcess::resetFaults()
@@ -131,7 +134,11 @@ static QString seedValue(const char *key)
 {
     QFile f(QStringLiteral(TAVRO_BACKEND_SEED_FILE));
     f.open(QIODevice::ReadOnly);
-    return QJsonDocument::fromJson(f.readAll()).toVariant().toMap().value(QString::fromLatin1(key)).toString();
+    return QJsonDocument::fromJson(f.readAll())
+        .toVariant()
+        .toMap()
+        .value(QString::fromLatin1(key))
+        .toString();
 }
 
 QString BackendProcess::clientId()

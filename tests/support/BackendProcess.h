@@ -13,10 +13,9 @@
 #include <QVariant>
 #include <memory>
 
-struct HttpReply
-{
-    int status = 0;           // 0 when no HTTP answer came
-    int networkError = 0;     // QNetworkReply::NetworkError
+struct HttpReply {
+    int status = 0; // 0 when no HTTP answer came
+    int networkError = 0; // QNetworkReply::NetworkError
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
 
@@ -40,9 +39,9 @@ public:
 
     HttpReply get(const QString &path, const QList<QPair<QByteArray, QByteArray>> &headers = {});
     HttpReply post(const QString &path, const QByteArray &body,
-                   const QList<QPair<QByteArray, QByteArray>> &headers = {});
+        const QList<QPair<QByteArray, QByteArray>> &headers = {});
     HttpReply send(const QByteArray &method, const QString &path, const QByteArray &body = {},
-                   const QList<QPair<QByteArray, QByteArray>> &headers = {});
+        const QList<QPair<QByteArray, QByteArray>> &headers = {});
 
     // A fault for the next `times` requests to `path` (see FaultInjector).
     bool setFault(const QVariantMap &fault);
