@@ -6,6 +6,9 @@
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QTimer>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 QByteArray HttpReply::header(const QByteArray &name) const
 {
@@ -41,12 +44,23 @@ BackendProcess::~BackendProcess()
     stop();
 }
 
-bool BackendProcess::start()
+bool BackendProcess::start(const QStringList &arguments)
 {
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    // A file, not a pipe: a test that does not read the log must not block
+    // a backend that writes a lot of it.
+    m_process->setStandardErrorFile(m_data.filePath(QStringLiteral("backend-stderr.log")), QIODevice::Append);
+    const pid_t parent = ::getpid();
+    m_process->setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The test may have died between fork() and prctl().
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     m_process->start(QStringLiteral(TAVRO_BACKEND),
-        { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), m_data.path() });
+        QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), m_data.path() }
+            + arguments);
     if (!m_process->waitForStarted(10000)) {
         m_error = QStringLiteral("cannot start: ") + m_process->errorString();
         return false;
@@ -60,8 +74,7 @@ bool BackendProcess::start()
     }
     const QByteArray first = line.left(line.indexOf('\n'));
     if (!first.startsWith("listening on http://127.0.0.1:")) {
-        m_error = QStringLiteral("no listening line: ")
-            + QString::fromUtf8(first + m_process->readAllStandardError());
+        m_error = QStringLiteral("no listening line: ") + QString::fromUtf8(first + errorOutput());
         return false;
     }
     m_baseUrl = QString::fromUtf8(first.mid(int(strlen("listening on "))));
@@ -79,12 +92,30 @@ void BackendProcess::stop()
     m_process.reset();
 }
 
+std::optional<int> BackendProcess::terminate(int signal, int timeoutMs)
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return std::nullopt;
+    ::kill(pid_t(m_process->processId()), signal);
+    std::optional<int> code;
+    if (m_process->waitForFinished(timeoutMs) && m_process->exitStatus() == QProcess::NormalExit)
+        code = m_process->exitCode();
+    stop();
+    return code;
+}
+
+QByteArray BackendProcess::errorOutput() const
+{
+    QFile log(m_data.filePath(QStringLiteral("backend-stderr.log")));
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
 HttpReply BackendProcess::send(const QByteArray &method, const QString &path, const QByteArray &body,
     const QList<QPair<QByteArray, QByteArray>> &headers)
 {
     QNetworkRequest request(path.startsWith(QStringLiteral("http")) ? QUrl(path) : url(path));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(20000);
+    request.setTransferTimeout(m_requestTimeoutMs);
     bool hasType = false;
     for (const auto &[k, v] : headers) {
         request.setRawHeader(k, v);
