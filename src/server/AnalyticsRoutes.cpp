@@ -5,7 +5,12 @@
 
 void installAnalytics(httplib::Server &server, Backend &b)
 {
+    // The body's size is bounded before it is read (see Backend::install).
     server.Post("/analytics/collect", [&b](const httplib::Request &req, httplib::Response &res) {
+        if (formFieldCount(req.body) > kMaxParameters) {
+            refuse(res, 400, QStringLiteral("too many fields in a hit"));
+            return;
+        }
         b.store.recordHit(QByteArray::fromStdString(req.body));
         res.set_content("GIF89a", "image/gif");
     });

@@ -10,7 +10,10 @@
 #include "BackendStore.h"
 #include "FaultInjector.h"
 
+#include <QByteArray>
 #include <QString>
+#include <cstddef>
+#include <string>
 
 namespace httplib
 {
@@ -26,10 +29,16 @@ struct Backend {
     QString baseUrl; // http://127.0.0.1:PORT, known once listening
     QString samplesDir; // generated books and packages
     QString filesDir; // plain files
+    QByteArray secret; // signs download links; the server's alone
 
-    // Installs every route and the fault hook on `server`.
+    // Installs the request limits, the refusal log, the fault hook and
+    // every route on `server`.
     void install(httplib::Server &server);
 };
+
+// The largest request body accepted on `path`, and on any path.
+size_t bodyLimit(const std::string &path);
+size_t largestBodyLimit();
 
 // Each endpoint kind adds its routes.
 void installStoreApi(httplib::Server &server, Backend &backend);

@@ -270,6 +270,18 @@ void BackendStore::revokeStoreToken(const QString &storeToken)
     st.step();
 }
 
+QStringList BackendStore::liveStoreTokens(qint64 accountId)
+{
+    QMutexLocker lock(&m_mutex);
+    SqliteStatement st
+        = m_db.prepare(QStringLiteral("SELECT token FROM store_tokens WHERE account_id = ? AND revoked = 0"));
+    st.bind(1, accountId);
+    QStringList tokens;
+    while (st.step() == SqliteStatement::Step::Row)
+        tokens << st.columnText(0);
+    return tokens;
+}
+
 void BackendStore::purchase(qint64 accountId, const QString &bookId)
 {
     QMutexLocker lock(&m_mutex);

@@ -50,6 +50,8 @@ public:
     // The account of a store token (and the device it was issued to).
     std::optional<QPair<Account, QString>> storeSession(const QString &storeToken);
     void revokeStoreToken(const QString &storeToken);
+    // The store tokens of the account that are still valid.
+    QStringList liveStoreTokens(qint64 accountId);
     QVariantList devices(qint64 accountId);
 
     // ---- store ----

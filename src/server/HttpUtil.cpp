@@ -1,8 +1,12 @@
 #include "HttpUtil.h"
 
+#include "BackendServer.h"
+
 #include "util/StringHelpers.h"
 
 #include <QJsonDocument>
+#include <algorithm>
+#include <utility>
 
 QString param(const httplib::Request &req, const char *name)
 {
@@ -30,6 +34,34 @@ QVariantMap splitForm(const QString &body)
         out.insert(decodeURI(key).value_or(key), decodeURI(value).value_or(value));
     }
     return out;
+}
+
+qsizetype formFieldCount(const std::string &body)
+{
+    if (body.empty())
+        return 0;
+    return qsizetype(std::count(body.begin(), body.end(), '&')) + 1;
+}
+
+namespace
+{
+thread_local QString t_refusalReason;
+}
+
+void refuse(httplib::Response &res, int status, const QString &why, bool closeConnection)
+{
+    res.status = status;
+    res.set_content((why + u'\n').toStdString(), "text/plain; charset=utf-8");
+    t_refusalReason = why;
+    if (closeConnection) {
+        res.set_header("Connection", "close");
+        BackendServer::closeAfterThisAnswer();
+    }
+}
+
+QString takeRefusalReason()
+{
+    return std::exchange(t_refusalReason, QString());
 }
 
 void sendJson(httplib::Response &res, const QVariant &value, int status)

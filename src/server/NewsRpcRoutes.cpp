@@ -1,6 +1,7 @@
 // The news provider's XML-RPC endpoint "/news-rpc": "get_article_update_status",
 // "get_article_list", "get_article"; faults for bad credentials.
 #include "Backend.h"
+#include "BackendLog.h"
 #include "HttpUtil.h"
 
 #include "content/XML2DicParser.h"
@@ -96,10 +97,18 @@ QVariantList articlesNewestFirst(const Backend &b)
 void installNewsRpc(httplib::Server &server, Backend &b)
 {
     server.Post("/news-rpc", [&b](const httplib::Request &req, httplib::Response &res) {
+        // The body's size is bounded before it is read (see Backend::install),
+        // which bounds the parser's work too.
         const QVariantMap call
             = XML2DicParser::parse(QByteArray::fromStdString(req.body)).value_or(QVariantMap());
         const QString method
             = pathToString(call, QStringLiteral("methodCall/methodName/value")).value_or(QString());
+        if (method.isEmpty()) {
+            qCWarning(lcBackend).noquote() << QStringLiteral("malformed XML-RPC call of %1 bytes from %2")
+                                                  .arg(req.body.size())
+                                                  .arg(logSafe(req.remote_addr, 64));
+            return fault(res, -32700, QStringLiteral("Parse error: not an XML-RPC method call"));
+        }
         const QStringList params = callParams(call);
         auto credentialsAt = [&](int index) {
             return params.value(index) == b.config.serviceEmail

@@ -2,10 +2,10 @@
 // "/api/user/device", the store pages, downloads, "logout.php", "/api/entry".
 #include "Backend.h"
 #include "HttpUtil.h"
+#include "ServerSecret.h"
 
 #include "util/StringHelpers.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
@@ -15,17 +15,6 @@ namespace
 
 const std::string kPrefix = "/store-api";
 const char *kCookie = "tavro_store";
-
-// The key that lets a download link of a signed-in page work without the
-// page's headers (the client downloads with its own connection).
-QString downloadKey(const Backend &b, qint64 accountId, const QString &bookId)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(
-        (b.config.clientSecret + u'|' + QString::number(accountId) + u'|' + bookId).toUtf8(),
-        QCryptographicHash::Sha256)
-                                   .toHex()
-                                   .left(24));
-}
 
 QString cookieToken(const httplib::Request &req)
 {
@@ -38,10 +27,15 @@ QString cookieToken(const httplib::Request &req)
     return {};
 }
 
+struct Session {
+    Account account;
+    QString storeToken;
+};
+
 // The signed-in store session of a page request: the client's headers
 // ("X-Tavro-Uid", "Authorization" = store token, "appVersion") with the
 // form's tokens, or the cookie a signed-in page set.
-std::optional<Account> pageSession(
+std::optional<Session> pageSession(
     Backend &b, const httplib::Request &req, httplib::Response &res, QString *why)
 {
     const QString storeToken = header(req, "Authorization");
@@ -71,10 +65,11 @@ std::optional<Account> pageSession(
         res.set_header("Set-Cookie",
             (QLatin1String(kCookie) + u'=' + storeToken + QStringLiteral("; Path=/store-api; HttpOnly"))
                 .toStdString());
-        return session->first;
+        return Session { session->first, storeToken };
     }
-    if (const auto session = b.store.storeSession(cookieToken(req)))
-        return session->first;
+    const QString cookie = cookieToken(req);
+    if (const auto session = b.store.storeSession(cookie))
+        return Session { session->first, cookie };
     *why = QStringLiteral("ストアにログインしてください。");
     return std::nullopt;
 }
@@ -89,19 +84,25 @@ QString page(const QString &title, const QString &body)
         .arg(htmlEscape(title), body);
 }
 
-QString downloadLink(const Backend &b, const Account &account, const CatalogueItem &item)
+// A download link of a signed-in page. The client downloads with a
+// connection of its own that carries neither the page's headers nor its
+// cookie, so the link carries the session: a key over the account, the book
+// and the page's store token, signed with the server's secret. It stops
+// working when that session ends (logout, device released).
+QString downloadLink(const Backend &b, const Session &session, const CatalogueItem &item)
 {
     QString query = QStringLiteral("bookId=%1&bookTitle=%2&bookAuthor=%3&bookPublisher=%4")
                         .arg(encodeURI(item.bookId), encodeURI(item.title), encodeURI(item.author),
                             encodeURI(item.publisher));
     if (item.print)
         query += QStringLiteral("&print=%1").arg(*item.print);
-    query
-        += QStringLiteral("&account=%1&key=%2").arg(account.id).arg(downloadKey(b, account.id, item.bookId));
+    query += QStringLiteral("&account=%1&key=%2")
+                 .arg(session.account.id)
+                 .arg(downloadKey(b.secret, session.storeToken, session.account.id, item.bookId));
     return QStringLiteral("/store-api/store/download.php?") + query;
 }
 
-QString listing(const Backend &b, const Account &account, const QList<const CatalogueItem *> &items,
+QString listing(const Backend &b, const Session &session, const QList<const CatalogueItem *> &items,
     bool buyLinks, const QString &focus)
 {
     QString html = QStringLiteral("<ul id=\"catalogue\">");
@@ -111,7 +112,7 @@ QString listing(const Backend &b, const Account &account, const QList<const Cata
                     .arg(item->bookId == focus ? QStringLiteral(" class=\"focus\"") : QString(),
                         htmlEscape(item->title), htmlEscape(item->author))
                     .arg(item->price)
-                    .arg(htmlEscape(downloadLink(b, account, *item)));
+                    .arg(htmlEscape(downloadLink(b, session, *item)));
         if (buyLinks)
             html += QStringLiteral("<a class=\"buy\" href=\"/store-api/store/buy.php?bookId=%1\">購入</a>")
                         .arg(encodeURI(item->bookId));
@@ -120,16 +121,49 @@ QString listing(const Backend &b, const Account &account, const QList<const Cata
     return html + QStringLiteral("</ul>");
 }
 
+// The account a download is made for: the store session of the request
+// (cookie or store token), or the session a link's key was made in. Absent,
+// with `why` set, when there is neither.
+std::optional<qint64> downloadAccount(
+    Backend &b, const httplib::Request &req, const QString &bookId, QString *why)
+{
+    const QString named = param(req, "account");
+    const QString storeToken
+        = header(req, "Authorization").isEmpty() ? cookieToken(req) : header(req, "Authorization");
+    if (const auto session = b.store.storeSession(storeToken)) {
+        if (!named.isEmpty() && named != QString::number(session->first.id)) {
+            *why = QStringLiteral("download for account %1 in a session of account %2")
+                       .arg(named.left(20))
+                       .arg(session->first.id);
+            return std::nullopt;
+        }
+        return session->first.id;
+    }
+    const QString key = param(req, "key");
+    bool numeric = false;
+    const qint64 accountId = named.toLongLong(&numeric);
+    if (!numeric || key.isEmpty()) {
+        *why = QStringLiteral("download without a session");
+        return std::nullopt;
+    }
+    for (const QString &token : b.store.liveStoreTokens(accountId))
+        if (sameKey(key, downloadKey(b.secret, token, accountId, bookId)))
+            return accountId;
+    *why = QStringLiteral("download key of no live session of account %1").arg(accountId);
+    return std::nullopt;
+}
+
 void storePage(Backend &b, const httplib::Request &req, httplib::Response &res, const QString &which)
 {
     QString why;
-    const auto account = pageSession(b, req, res, &why);
-    if (!account) {
+    const auto session = pageSession(b, req, res, &why);
+    if (!session) {
         sendHtml(res,
             page(QStringLiteral("ストア"), QStringLiteral("<p class=\"error\">%1</p>").arg(htmlEscape(why))),
             401);
         return;
     }
+    const Account *account = &session->account;
     const QString name = account->lastName.toString() + account->firstName.toString();
     if (which == u"top") {
         QList<const CatalogueItem *> all;
@@ -138,7 +172,7 @@ void storePage(Backend &b, const httplib::Request &req, httplib::Response &res, 
         sendHtml(res,
             page(QStringLiteral("ストア"),
                 QStringLiteral("<p class=\"user\">%1 様</p>").arg(htmlEscape(name))
-                    + listing(b, *account, all, true, paramTwice(req, "bookId"))));
+                    + listing(b, *session, all, true, paramTwice(req, "bookId"))));
     } else if (which == u"acquired") {
         QList<const CatalogueItem *> owned;
         for (const QString &id : b.store.purchases(account->id))
@@ -147,7 +181,7 @@ void storePage(Backend &b, const httplib::Request &req, httplib::Response &res, 
         sendHtml(res,
             page(QStringLiteral("取得済み書籍"),
                 owned.isEmpty() ? QStringLiteral("<p id=\"empty\">取得済みの書籍はありません。</p>")
-                                : listing(b, *account, owned, false, QString())));
+                                : listing(b, *session, owned, false, QString())));
     } else {
         sendHtml(res,
             page(QStringLiteral("マイメニュー"),
@@ -209,7 +243,8 @@ void installStoreApi(httplib::Server &server, Backend &b)
         });
 
     server.Get(kPrefix + "/store/buy.php", [&b](const httplib::Request &req, httplib::Response &res) {
-        const auto session = b.store.storeSession(cookieToken(req));
+        const QString cookie = cookieToken(req);
+        const auto session = b.store.storeSession(cookie);
         const CatalogueItem *item = b.config.item(param(req, "bookId"));
         if (!session || !item) {
             sendHtml(res,
@@ -222,7 +257,8 @@ void installStoreApi(httplib::Server &server, Backend &b)
             page(QStringLiteral("購入完了"),
                 QStringLiteral("<p id=\"bought\">「%1」を購入しました。</p>"
                                "<p><a class=\"download\" href=\"%2\">ダウンロード</a></p>")
-                    .arg(htmlEscape(item->title), htmlEscape(downloadLink(b, session->first, *item)))));
+                    .arg(htmlEscape(item->title),
+                        htmlEscape(downloadLink(b, Session { session->first, cookie }, *item)))));
     });
 
     server.Get(kPrefix + "/store/download.php", [&b](const httplib::Request &req, httplib::Response &res) {
@@ -232,8 +268,10 @@ void installStoreApi(httplib::Server &server, Backend &b)
                 page(QStringLiteral("ダウンロード"), QStringLiteral("<p>その書籍はありません。</p>")), 404);
             return;
         }
-        const qint64 account = param(req, "account").toLongLong();
-        if (!item->freeSample && param(req, "key") != downloadKey(b, account, item->bookId)) {
+        QString why;
+        const std::optional<qint64> account = downloadAccount(b, req, item->bookId, &why);
+        if (!account && !item->freeSample) {
+            refuse(res, 403, why);
             sendHtml(res,
                 page(QStringLiteral("ダウンロード"),
                     QStringLiteral("<p>ダウンロードの権限がありません。</p>")),
@@ -246,8 +284,10 @@ void installStoreApi(httplib::Server &server, Backend &b)
                 page(QStringLiteral("ダウンロード"), QStringLiteral("<p>ファイルがありません。</p>")), 500);
             return;
         }
-        if (account > 0)
-            b.store.purchase(account, item->bookId);
+        // A free sample downloads for anyone; it is counted as acquired
+        // only for a proven session.
+        if (account)
+            b.store.purchase(*account, item->bookId);
         const QString name = QFileInfo(item->file).fileName();
         const QByteArray data = file.readAll();
         const QString suffix = QFileInfo(name).suffix().toLower();
@@ -277,6 +317,10 @@ void installStoreApi(httplib::Server &server, Backend &b)
     });
 
     server.Post(kPrefix + "/api/entry", [&b](const httplib::Request &req, httplib::Response &res) {
+        if (formFieldCount(req.body) > kMaxParameters) {
+            refuse(res, 400, QStringLiteral("too many form fields"));
+            return;
+        }
         // The client may send the form values as they are or percent-encoded.
         const QVariantMap form = splitForm(QString::fromStdString(req.body));
         const auto account = b.store.accountByAccessToken(form.value(QStringLiteral("token")).toString());

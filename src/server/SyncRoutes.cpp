@@ -46,14 +46,37 @@ QString kindOf(const QVariantMap &record, bool isPdf)
     return prefix + QStringLiteral("Shiori");
 }
 
-void upload(Backend &b, bool isPdf, const httplib::Request &req, httplib::Response &res)
+// Records in one upload: more than any book's annotations.
+constexpr qsizetype kMaxRecords = 10000;
+
+void upload(Backend &b, bool isPdf, const httplib::Request &req, httplib::Response &res,
+    const httplib::ContentReader &content)
 {
-    const auto doc = uploadDocument(req.body);
+    // Read here rather than by httplib, which caps form bodies at 8 KB: a
+    // book's annotations are more. The path's own limit holds (see
+    // Backend::install).
+    const size_t limit = bodyLimit(req.path);
+    std::string body;
+    const bool read = content([&](const char *data, size_t length) {
+        body.append(data, length);
+        return body.size() <= limit;
+    });
+    if (!read || body.size() > limit) {
+        refuse(res, 413, QStringLiteral("sync upload over %1 bytes").arg(limit), true);
+        return;
+    }
+    const auto doc = uploadDocument(body);
     if (!doc) {
         sendJson(res,
             QVariantMap { { QStringLiteral("result"), QStringLiteral("0") },
                 { QStringLiteral("message"), QStringLiteral("json がありません") } },
             400);
+        return;
+    }
+    if (doc->value(QStringLiteral("insertList")).toList().size()
+            + doc->value(QStringLiteral("deleteList")).toList().size()
+        > kMaxRecords) {
+        refuse(res, 413, QStringLiteral("more than %1 records in one upload").arg(kMaxRecords));
         return;
     }
     for (const QVariant &v : doc->value(QStringLiteral("insertList")).toList())
@@ -72,6 +95,10 @@ void upload(Backend &b, bool isPdf, const httplib::Request &req, httplib::Respon
 
 void download(Backend &b, bool isPdf, const httplib::Request &req, httplib::Response &res)
 {
+    if (formFieldCount(req.body) > kMaxParameters) {
+        refuse(res, 400, QStringLiteral("too many form fields"));
+        return;
+    }
     const QVariantMap form = splitForm(QString::fromStdString(req.body));
     const QString bookId = form.value(QStringLiteral("bookId")).toString();
     const QString user = form.value(QStringLiteral("user")).toString();
@@ -88,9 +115,13 @@ void installSync(httplib::Server &server, Backend &b)
 {
     const std::string prefix = "/sync/shareapi";
     server.Post(prefix + "/insertBookAll",
-        [&b](const httplib::Request &req, httplib::Response &res) { upload(b, false, req, res); });
+        [&b](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &content) {
+            upload(b, false, req, res, content);
+        });
     server.Post(prefix + "/insertPdfAll",
-        [&b](const httplib::Request &req, httplib::Response &res) { upload(b, true, req, res); });
+        [&b](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &content) {
+            upload(b, true, req, res, content);
+        });
     server.Post(prefix + "/getMyBookAll",
         [&b](const httplib::Request &req, httplib::Response &res) { download(b, false, req, res); });
     server.Post(prefix + "/getMyPdfAll",
