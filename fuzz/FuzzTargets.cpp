@@ -17,6 +17,19 @@ int fuzzXml2Dic(const uint8_t *data, size_t size)
     return 0;
 }
 
+#include "top/XmlRpcDescription.h"
+#include "top/XmlRpcResponseParser.h"
+#include "util/JsonWriter.h"
+
+int fuzzXmlRpc(const uint8_t *data, size_t size)
+{
+    XmlRpcResponseParser parser(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    const QVariant value = parser.parse();
+    if (value.isValid())
+        compactJson(QVariantList{describeXmlRpcValue(value)});
+    return 0;
+}
+
 int fuzzEpubZip(const uint8_t *data, size_t size)
 {
     // minizip reads from a path: one file per process, rewritten each run.

@@ -7,6 +7,9 @@
 
 // XML2DicParser over arbitrary bytes.
 int fuzzXml2Dic(const uint8_t *data, size_t size);
+// XmlRpcResponseParser over arbitrary bytes, then the value described and
+// written as JSON, as the inspector does.
+int fuzzXmlRpc(const uint8_t *data, size_t size);
 // The entry resolver and the package reader over arbitrary zip bytes.
 int fuzzEpubZip(const uint8_t *data, size_t size);
 // CSVParser over arbitrary bytes; the first byte picks the options and the

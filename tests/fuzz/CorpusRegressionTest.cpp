@@ -23,6 +23,7 @@ void runCorpus(const char *target, int (*fuzz)(const uint8_t *, size_t))
 }
 
 TEST(FuzzCorpus, Xml2Dic) { runCorpus("xml2dic", fuzzXml2Dic); }
+TEST(FuzzCorpus, XmlRpc) { runCorpus("xmlrpc", fuzzXmlRpc); }
 TEST(FuzzCorpus, EpubZip) { runCorpus("epub_zip", fuzzEpubZip); }
 
 } // namespace

@@ -1,23 +1,34 @@
 #include "XmlRpcDescription.h"
 
+#include "XmlRpcResponseParser.h"
 #include "util/DataHelpers.h"
 
 #include <QDateTime>
 
-QVariant describeXmlRpcValue(const QVariant &value)
+namespace {
+
+// `depth` counts the enclosing values, this one included; past the limit the
+// whole description fails (`*tooDeep`).
+QVariant describe(const QVariant &value, int depth, bool *tooDeep)
 {
-    switch (value.metaType().id()) {
+    const int type = value.metaType().id();
+    if ((type == QMetaType::QVariantMap || type == QMetaType::QVariantList) && depth > XmlRpcResponseParser::kMaxDepth) {
+        *tooDeep = true;
+        return {};
+    }
+    switch (type) {
     case QMetaType::QVariantMap: {
         QVariantMap out;
         const QVariantMap m = value.toMap();
-        for (auto it = m.cbegin(); it != m.cend(); ++it)
-            out.insert(it.key(), describeXmlRpcValue(it.value()));
+        for (auto it = m.cbegin(); it != m.cend() && !*tooDeep; ++it)
+            out.insert(it.key(), describe(it.value(), depth + 1, tooDeep));
         return QVariantMap{{QStringLiteral("struct"), out}};
     }
     case QMetaType::QVariantList: {
         QVariantList out;
-        for (const QVariant &v : value.toList())
-            out.append(describeXmlRpcValue(v));
+        const QVariantList l = value.toList();
+        for (auto it = l.cbegin(); it != l.cend() && !*tooDeep; ++it)
+            out.append(describe(*it, depth + 1, tooDeep));
         return QVariantMap{{QStringLiteral("array"), out}};
     }
     case QMetaType::LongLong:
@@ -36,4 +47,13 @@ QVariant describeXmlRpcValue(const QVariant &value)
             return QVariantMap{{QStringLiteral("date"), QVariant::fromValue(nullptr)}};
         return QVariantMap{{QStringLiteral("string"), value.toString()}};
     }
+}
+
+} // namespace
+
+QVariant describeXmlRpcValue(const QVariant &value)
+{
+    bool tooDeep = false;
+    QVariant out = describe(value, 1, &tooDeep);
+    return tooDeep ? QVariant() : out;
 }

@@ -7,4 +7,7 @@
 
 #include <QVariant>
 
+// The description of `value`; invalid when `value` nests maps and lists
+// deeper than XmlRpcResponseParser::kMaxDepth (which the parser never
+// gives), so the walk stays within a bounded depth.
 QVariant describeXmlRpcValue(const QVariant &value);

@@ -48,6 +48,12 @@ void XmlRpcResponseParser::startElement(const QString &name)
         return;
     if (m_current) {
         m_current = m_current->startElement(name);
+        if (m_current->depth() > kMaxDepth) {
+            m_error = QStringLiteral("XML-RPC value nested deeper than %1 levels").arg(kMaxDepth);
+            m_aborted = true;
+            if (m_context)
+                xmlStopParser(static_cast<xmlParserCtxtPtr>(m_context));
+        }
         return;
     }
     if (name == u"fault") {
@@ -66,6 +72,8 @@ void XmlRpcResponseParser::endElement(const QString &name)
     XmlRpcValueNode *next = m_current->endElement(name, &finished);
     if (finished && m_current == m_root)
         m_done = true; // the rest of the document is not read
+    else if (finished && !m_arena.empty() && m_arena.back().get() == m_current)
+        m_arena.pop_back(); // its value is with its parent now
     m_current = next;
 }
 
@@ -85,11 +93,22 @@ QVariant XmlRpcResponseParser::parse()
     sax.cdataBlock = onCharacters;
     xmlSetStructuredErrorFunc(nullptr, ignoreError);
     xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
+    m_context = ctxt;
     int rc = -1;
     if (ctxt) {
         xmlCtxtUseOptions(ctxt, XML_PARSE_NONET);
-        rc = xmlParseChunk(ctxt, m_data.constData(), int(std::min<qsizetype>(m_data.size(), INT_MAX)), 1);
-        if (rc != 0 || !ctxt->wellFormed) {
+        // Fed in pieces: libxml2 refuses to look ahead over more than 10 MB
+        // of unparsed input at once, which a large answer handed over whole
+        // would be.
+        constexpr qsizetype kChunk = 1 << 16;
+        rc = 0;
+        for (qsizetype at = 0; rc == 0 && !m_aborted && at < m_data.size(); at += kChunk)
+            rc = xmlParseChunk(ctxt, m_data.constData() + at, int(std::min(kChunk, m_data.size() - at)), 0);
+        if (rc == 0 && !m_aborted)
+            rc = xmlParseChunk(ctxt, nullptr, 0, 1);
+        if (m_aborted) {
+            rc = rc ? rc : -1; // m_error says why
+        } else if (rc != 0 || !ctxt->wellFormed) {
             const xmlError *e = xmlCtxtGetLastError(ctxt);
             m_error = e && e->message ? QString::fromUtf8(e->message).trimmed() : QStringLiteral("malformed XML");
             rc = rc ? rc : -1;
@@ -99,6 +118,7 @@ QVariant XmlRpcResponseParser::parse()
         ctxt->myDoc = nullptr;
         xmlFreeParserCtxt(ctxt);
     }
+    m_context = nullptr;
     xmlSetStructuredErrorFunc(nullptr, nullptr);
     if (rc != 0 || m_aborted || !m_root)
         return {};

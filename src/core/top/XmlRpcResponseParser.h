@@ -3,7 +3,13 @@
 // JSON-null value for an unparsable date, which a struct leaves out),
 // QByteArray for Base64. Faults are recognised.
 //
-// One parser per response, on one thread.
+// Values nested deeper than kMaxDepth fail the parse, so neither the parser
+// nor anyone walking the value (describeXmlRpcValue, JSON writers, the
+// value's own destructor) recurses without bound. Parsing takes time linear
+// in the size of the response and memory for the value plus the open nodes.
+//
+// One parser per response, used on one thread; any thread (the article
+// screen's answers are parsed on a worker).
 #pragma once
 
 #include "XmlRpcValueNode.h"
@@ -16,12 +22,18 @@
 class XmlRpcResponseParser
 {
 public:
+    // The deepest value nesting accepted: the top-level value is level 1, an
+    // element of its array or a member of its struct level 2. News answers
+    // nest three or four levels.
+    static constexpr int kMaxDepth = 256;
+
     // Absent bytes give no parser.
     static std::optional<XmlRpcResponseParser> withData(const std::optional<QByteArray> &data);
     explicit XmlRpcResponseParser(QByteArray data);
 
     // The value of the first top-level "value" element; invalid on a parse
-    // error (malformed XML) or when there is none.
+    // error (malformed XML, values nested deeper than kMaxDepth; see
+    // parserError()) or when there is none.
     QVariant parse();
     void abortParsing() { m_aborted = true; }
     const QString &parserError() const { return m_error; }
@@ -41,4 +53,5 @@ private:
     bool m_isFault = false;
     bool m_aborted = false;
     QString m_error;
+    void *m_context = nullptr; // libxml2's parser while parse() runs
 };

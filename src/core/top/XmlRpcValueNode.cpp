@@ -26,6 +26,7 @@ XmlRpcValueNode *XmlRpcValueNode::startElement(const QString &name)
     if (name == u"value" || name == u"member" || name == u"name") {
         m_arena->push_back(std::make_unique<XmlRpcValueNode>(this, m_arena));
         XmlRpcValueNode *child = m_arena->back().get();
+        child->m_depth = name == u"value" ? m_depth + 1 : m_depth;
         if (name == u"member")
             child->m_type = Member;
         else if (name == u"name")
@@ -77,35 +78,37 @@ void XmlRpcValueNode::finish()
     }
 }
 
+// The value moves: this node is finished and never reads it again. The
+// parent's container is changed in place (it is not shared, so nothing is
+// copied); copying it out and back for each child made parsing quadratic.
 void XmlRpcValueNode::giveToParent()
 {
     if (!m_parent || !m_value.isValid())
         return;
+    QVariant &target = m_parent->m_value;
     switch (m_parent->m_type) {
     case Member:
         if (m_type == Name)
             m_parent->m_key = m_value.toString();
         else
-            m_parent->m_value = m_value;
+            target = std::move(m_value);
         break;
-    case Struct: {
-        QVariantMap map = m_parent->m_value.toMap();
+    case Struct:
+        if (target.metaType() != QMetaType::fromType<QVariantMap>())
+            break;
         if (isJsonNull(m_value))
-            map.remove(m_key);
+            static_cast<QVariantMap *>(target.data())->remove(m_key);
         else
-            map.insert(m_key, m_value);
-        m_parent->m_value = map;
+            static_cast<QVariantMap *>(target.data())->insert(m_key, std::move(m_value));
         break;
-    }
-    case Array: {
-        QVariantList list = m_parent->m_value.toList();
-        list.append(m_value);
-        m_parent->m_value = list;
+    case Array:
+        if (target.metaType() == QMetaType::fromType<QVariantList>())
+            static_cast<QVariantList *>(target.data())->append(std::move(m_value));
         break;
-    }
     default:
         break;
     }
+    m_value = QVariant();
 }
 
 QVariant XmlRpcValueNode::parseInteger(const QString &text)

@@ -1,5 +1,7 @@
 // One node of an XML-RPC value tree while a response is parsed: its element
-// type decides how its text becomes a value when the node ends.
+// type decides how its text becomes a value when the node ends. A finished
+// node moves its value into its parent's array or struct in place, so a
+// response is read in time linear in its size.
 #pragma once
 
 #include <QList>
@@ -14,12 +16,17 @@ public:
     enum ElementType { Array = 0, Struct = 1, Member = 2, Name = 3, Integer = 4, Double = 5, Boolean = 6, String = 7,
                        Date = 8, Binary = 9 };
 
-    // Nodes are owned by `arena` (the parser's), which keeps every node of
-    // one response until the parser is done.
+    // Nodes are owned by `arena` (the parser's). Nodes nest strictly, so the
+    // open ones form a stack: a new child is pushed at the back, and the
+    // parser may pop a node once it has finished.
     using Arena = std::vector<std::unique_ptr<XmlRpcValueNode>>;
     XmlRpcValueNode(XmlRpcValueNode *parent, Arena *arena);
 
     XmlRpcValueNode *parent() const { return m_parent; }
+    // How many "value" elements enclose this node, its own included: 1 for
+    // the top-level value, 2 for an element of its array or a member value
+    // of its struct, and so on.
+    int depth() const { return m_depth; }
     int elementType() const { return m_type; }
     void setElementType(int type);
     const QString &elementKey() const { return m_key; }
@@ -52,6 +59,7 @@ private:
 
     XmlRpcValueNode *m_parent;
     Arena *m_arena;
+    int m_depth = 1;
     int m_type = String;
     QString m_key;
     QVariant m_value;

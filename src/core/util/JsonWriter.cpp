@@ -6,21 +6,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <vector>
 
-bool isJsonWritable(const QVariant &v)
+namespace {
+
+bool isWritableScalar(const QVariant &v)
 {
     switch (v.metaType().id()) {
-    case QMetaType::QVariantMap: {
-        const QVariantMap m = v.toMap();
-        for (auto it = m.cbegin(); it != m.cend(); ++it)
-            if (!isJsonWritable(it.value()))
-                return false;
-        return true;
-    }
-    case QMetaType::QVariantList: {
-        const QVariantList l = v.toList();
-        return std::all_of(l.cbegin(), l.cend(), isJsonWritable);
-    }
     case QMetaType::QString:
     case QMetaType::Bool:
     case QMetaType::Int:
@@ -35,6 +27,55 @@ bool isJsonWritable(const QVariant &v)
     default:
         return false;
     }
+}
+
+// Visits every value of `root` depth first with an explicit stack (a hostile
+// value must not exhaust the call stack); `scalar` decides each value that
+// is not a map or list. False as soon as `scalar` says no or a map or list
+// lies deeper than `maxDepth`.
+template<typename Scalar>
+bool walk(const QVariant &root, int maxDepth, Scalar scalar)
+{
+    struct Pending
+    {
+        QVariant value;
+        int depth; // of the map or list holding it; 0 for the root
+    };
+    std::vector<Pending> stack{{root, 0}};
+    while (!stack.empty()) {
+        Pending p = std::move(stack.back());
+        stack.pop_back();
+        const int type = p.value.metaType().id();
+        if (type != QMetaType::QVariantMap && type != QMetaType::QVariantList) {
+            if (!scalar(p.value))
+                return false;
+            continue;
+        }
+        if (p.depth + 1 > maxDepth)
+            return false;
+        if (type == QMetaType::QVariantMap) {
+            const QVariantMap m = p.value.toMap();
+            for (auto it = m.cbegin(); it != m.cend(); ++it)
+                stack.push_back({it.value(), p.depth + 1});
+        } else {
+            const QVariantList l = p.value.toList();
+            for (const QVariant &item : l)
+                stack.push_back({item, p.depth + 1});
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool isJsonWritable(const QVariant &v)
+{
+    return walk(v, kMaxJsonDepth, isWritableScalar);
+}
+
+bool isWithinJsonDepth(const QVariant &v, int maxDepth)
+{
+    return walk(v, maxDepth, [](const QVariant &) { return true; });
 }
 
 std::optional<QString> compactJson(const QVariant &v)

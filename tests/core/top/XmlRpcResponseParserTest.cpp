@@ -2,7 +2,9 @@
 // xmlrpc.client, a peer we did not write.
 #include "top/XmlRpcDescription.h"
 #include "top/XmlRpcResponseParser.h"
+#include "util/JsonWriter.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -97,6 +99,148 @@ TEST(XmlRpcResponseParser, EdgeCases)
     for (const char *m : malformed)
         EXPECT_FALSE(parse(m).isValid()) << m;
     EXPECT_FALSE(XmlRpcResponseParser::withData(std::nullopt).has_value());
+}
+
+// A response whose value is `depth` values deep: arrays or structs, each
+// holding the next.
+QByteArray nestedResponse(int depth, bool structs)
+{
+    const QByteArray open = structs ? "<value><struct><member><name>m</name>" : "<value><array><data>";
+    const QByteArray close = structs ? "</member></struct></value>" : "</data></array></value>";
+    QByteArray xml = "<?xml version=\"1.0\"?><methodResponse><params><param>";
+    xml.reserve(xml.size() + depth * (open.size() + close.size()) + 100);
+    for (int i = 1; i < depth; ++i)
+        xml += open;
+    xml += "<value><int>7</int></value>";
+    for (int i = 1; i < depth; ++i)
+        xml += close;
+    return xml + "</param></params></methodResponse>";
+}
+
+// A value nested 60,000 deep overflowed the stack: the nested value was
+// built, described and freed recursively. The fuzz corpus keeps an input.
+TEST(XmlRpcResponseParser, RegressionDeepNesting)
+{
+    QFile f(QStringLiteral(TAVRO_FIXTURES_DIR "/../../fuzz/corpus/xmlrpc/regression-deep-nesting.xml"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    XmlRpcResponseParser kept(f.readAll());
+    EXPECT_FALSE(kept.parse().isValid());
+    EXPECT_EQ(kept.parserError(), QStringLiteral("XML-RPC value nested deeper than 256 levels"));
+
+    struct Case
+    {
+        int depth;
+        bool structs;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {XmlRpcResponseParser::kMaxDepth, false, true}, {XmlRpcResponseParser::kMaxDepth, true, true},
+        {XmlRpcResponseParser::kMaxDepth + 1, false, false}, {XmlRpcResponseParser::kMaxDepth + 1, true, false},
+        {60000, false, false}, {60000, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.depth << (c.structs ? " structs" : " arrays"));
+        XmlRpcResponseParser parser(nestedResponse(c.depth, c.structs));
+        const QVariant value = parser.parse();
+        if (!c.accepted) {
+            EXPECT_FALSE(value.isValid());
+            EXPECT_TRUE(parser.parserError().contains(QStringLiteral("deeper than 256"))) << parser.parserError().toStdString();
+            continue;
+        }
+        ASSERT_TRUE(value.isValid()) << parser.parserError().toStdString();
+        int levels = 1;
+        QVariant v = value;
+        while (v.metaType().id() == QMetaType::QVariantList || v.metaType().id() == QMetaType::QVariantMap) {
+            v = v.metaType().id() == QMetaType::QVariantList ? v.toList().value(0) : v.toMap().value(QStringLiteral("m"));
+            ++levels;
+        }
+        EXPECT_EQ(levels, c.depth);
+        EXPECT_EQ(v.toLongLong(), 7);
+        const QVariant described = describeXmlRpcValue(value);
+        ASSERT_TRUE(described.isValid());
+        EXPECT_TRUE(isJsonWritable(described)) << "two JSON levels per value stay within the writer's limit";
+    }
+}
+
+// Built without recursion, and freed the same way: dropping the outer list
+// while a copy of the inner one is held only lowers the inner one's count.
+QVariant deepList(int depth)
+{
+    QVariant v = QVariantList{1};
+    for (int i = 1; i < depth; ++i)
+        v = QVariantList{v};
+    return v;
+}
+void freeDeepList(QVariant &v)
+{
+    while (v.metaType().id() == QMetaType::QVariantList && !v.toList().isEmpty()) {
+        QVariant inner = v.toList().first();
+        v = QVariant();
+        v = std::move(inner);
+    }
+}
+
+// Values built elsewhere are walked within bounds too: the description and
+// the JSON writer refuse what nests too deeply instead of recursing into it.
+TEST(XmlRpcResponseParser, ValueWalkersAreBounded)
+{
+    struct Case
+    {
+        int depth;
+        bool describable;
+        bool writable;
+    };
+    const Case cases[] = {
+        {XmlRpcResponseParser::kMaxDepth, true, true},
+        {XmlRpcResponseParser::kMaxDepth + 1, false, true},
+        {kMaxJsonDepth, false, true},
+        {kMaxJsonDepth + 1, false, false},
+        {200000, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "depth " << c.depth);
+        QVariant v = deepList(c.depth);
+        EXPECT_EQ(describeXmlRpcValue(v).isValid(), c.describable);
+        EXPECT_EQ(isJsonWritable(v), c.writable);
+        EXPECT_EQ(isWithinJsonDepth(v), c.writable);
+        const auto json = compactJson(v);
+        EXPECT_EQ(json.has_value(), c.writable);
+        if (json) {
+            EXPECT_EQ(json->size(), 2 * c.depth + 1) << "[[...[1]...]]";
+        }
+        freeDeepList(v);
+    }
+    EXPECT_TRUE(isWithinJsonDepth(QVariant(5), 0)) << "a scalar has no depth";
+    EXPECT_FALSE(isWithinJsonDepth(QVariantMap(), 0));
+}
+
+// Parsing used to copy each array or struct once per child (100,000 values
+// took over a minute); bench_xmlrpc measures the time. Here: all arrive.
+TEST(XmlRpcResponseParser, HundredThousandValues)
+{
+    const int n = 100000;
+    QByteArray xml = "<methodResponse><params><param><value><struct>"
+                     "<member><name>list</name><value><array><data>";
+    for (int i = 0; i < n; ++i)
+        xml += "<value><int>" + QByteArray::number(i) + "</int></value>";
+    xml += "</data></array></value></member>";
+    for (int i = 0; i < n; ++i)
+        xml += "<member><name>k" + QByteArray::number(i) + "</name><value><string>v" + QByteArray::number(i)
+               + "</string></value></member>";
+    xml += "</struct></value></param></params></methodResponse>";
+
+    XmlRpcResponseParser parser(xml);
+    const QVariantMap value = parser.parse().toMap();
+    ASSERT_EQ(value.size(), n + 1) << parser.parserError().toStdString();
+    const QVariantList list = value.value(QStringLiteral("list")).toList();
+    ASSERT_EQ(list.size(), n);
+    qlonglong sum = 0;
+    for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(list.at(i).toLongLong(), i) << "element " << i;
+        sum += list.at(i).toLongLong();
+    }
+    EXPECT_EQ(sum, qlonglong(n) * (n - 1) / 2);
+    EXPECT_EQ(value.value(QStringLiteral("k99999")).toString(), QStringLiteral("v99999"));
 }
 
 } // namespace
