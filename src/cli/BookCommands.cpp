@@ -5,6 +5,7 @@
 #include "content/BookUrl.h"
 #include "content/EPUBManager.h"
 #include "content/EPUBURLProtcol.h"
+#include "content/XML2DicParser.h"
 #include "content/ZipArchive.h"
 
 #include <QFileInfo>
@@ -41,7 +42,13 @@ int bookCommand(const QStringList &args)
     auto book = openBook(args.first(), &error);
     if (!book)
         return fail(error);
+    // A package document the parser refused (nested too deeply) leaves the
+    // manager without its part; say so rather than print a partial book.
+    XML2DicParser::ErrorCollector xmlErrors;
     EPUBManager epub(BookUrl::rootUrl(book->fileName), &book->protocol);
+    if (!xmlErrors.errors().isEmpty())
+        return fail(QStringLiteral("%1: the EPUB package cannot be read: %2")
+                        .arg(args.first(), xmlErrors.errors().join(QStringLiteral("; "))));
     if (!epub.contentURL().isValid())
         return fail(QStringLiteral("%1 has no readable EPUB package (META-INF/container.xml)").arg(args.first()));
 
@@ -64,8 +71,7 @@ int bookCommand(const QStringList &args)
         {QStringLiteral("toc"), epub.toc() ? QVariant(*epub.toc()) : QVariant::fromValue(nullptr)},
         {QStringLiteral("coverPath"), epub.coverPath() ? QVariant(*epub.coverPath()) : QVariant::fromValue(nullptr)},
     };
-    printJson(out);
-    return 0;
+    return printJson(out);
 }
 
 int entryCommand(const QStringList &args)

@@ -42,8 +42,7 @@ int csvCommand(const QStringList &args)
     QVariantList out;
     for (const QStringList &record : *aggregator.lines)
         out.append(record);
-    printJson(out);
-    return 0;
+    return printJson(out);
 }
 
 int dictImportCommand(const QStringList &args)
@@ -91,16 +90,17 @@ int dictLookupCommand(const QStringList &args)
         return fail(QStringLiteral("cannot open the library store under %1").arg(QDir::homePath()));
     DictionaryManager manager;
     const auto rows = manager.doSearchStr(positional.first());
+    int code = 0;
     if (!rows) {
-        printJson(QVariant::fromValue(nullptr));
+        code = printJson(QVariant::fromValue(nullptr));
     } else {
         QVariantList out;
         for (const QVariantMap &row : *rows)
             out.append(row);
-        printJson(out);
+        code = printJson(out);
     }
     LibraryStore::cleanUp();
-    return 0;
+    return code;
 }
 
 } // namespace

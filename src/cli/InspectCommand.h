@@ -19,5 +19,9 @@ struct InspectCommand
 QList<InspectCommand> inspectCommands();
 
 // Helpers shared by the verbs.
-void printJson(const QVariant &value);
+// Prints `value` as indented JSON and returns 0; prints nothing and returns
+// 1 (with a message on standard error) when it nests deeper than
+// kMaxJsonDepth, which Qt's writer could not take without exhausting the
+// stack.
+int printJson(const QVariant &value);
 int fail(const QString &message, int code = 1);

@@ -2,6 +2,7 @@
 #include "InspectCommand.h"
 
 #include "CliOptions.h"
+#include "content/XML2DicParser.h"
 #include "dictionary/DictionaryManager.h"
 #include "library/LibraryStore.h"
 #include "store/PackageInstaller.h"
@@ -45,6 +46,9 @@ int installCommand(const QStringList &args)
     ui.overwrite = overwrite == u"yes";
     DictionaryManager dictionaries;
     PackageInstaller installer(ui, &dictionaries);
+    // Package documents the parser refused (nested too deeply) are installed
+    // without their metadata; the exit code says so.
+    XML2DicParser::ErrorCollector xmlErrors;
     installer.install(file.absoluteFilePath(), file.fileName(), query2dic(o.value(QStringLiteral("info")).toString()));
     // A dictionary import goes on in the background: wait for its end.
     while (installer.analyzing()) {
@@ -58,12 +62,16 @@ int installCommand(const QStringList &args)
                                  {QStringLiteral("fileName"), b.fileName.value_or(QString())},
                                  {QStringLiteral("identifier"), b.identifier.value_or(QString())},
                                  {QStringLiteral("title"), b.title.value_or(QString())}});
-    printJson(QVariantMap{{QStringLiteral("installed"), installer.installed},
+    const int printed = printJson(QVariantMap{{QStringLiteral("installed"), installer.installed},
                           {QStringLiteral("refused"), installer.refused},
                           {QStringLiteral("errors"), ui.errors},
                           {QStringLiteral("shelfReloaded"), ui.shelves > 0},
                           {QStringLiteral("library"), books}});
     LibraryStore::cleanUp();
+    for (const QString &e : xmlErrors.errors())
+        fail(QStringLiteral("%1: a package document cannot be read: %2").arg(positional.first(), e));
+    if (printed != 0 || !xmlErrors.errors().isEmpty())
+        return 1;
     return installer.installed.isEmpty() && !ui.errors.isEmpty() ? 1 : 0;
 }
 

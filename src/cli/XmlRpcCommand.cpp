@@ -19,8 +19,10 @@ int xmlrpcCommand(const QStringList &args)
     const QVariant value = parser.parse();
     if (!value.isValid())
         return fail(QStringLiteral("%1 is not an XML-RPC method response: %2").arg(args.first(), parser.parserError()));
-    printJson(QVariantMap{{QStringLiteral("fault"), parser.isFault()}, {QStringLiteral("value"), describeXmlRpcValue(value)}});
-    return 0;
+    const QVariant described = describeXmlRpcValue(value);
+    if (!described.isValid())
+        return fail(QStringLiteral("%1: the value nests too deeply to describe").arg(args.first()));
+    return printJson(QVariantMap{{QStringLiteral("fault"), parser.isFault()}, {QStringLiteral("value"), described}});
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // tests. One verb per job; JSON on standard output.
 #include "InspectCommand.h"
 
+#include "util/JsonWriter.h"
+
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <cstdio>
@@ -21,15 +23,18 @@ QList<InspectCommand> inspectCommands()
     return all;
 }
 
-void printJson(const QVariant &value)
+int printJson(const QVariant &value)
 {
     // A document holds an object or an array; print the scalars ourselves.
     if (!value.isValid() || value.metaType().id() == QMetaType::Nullptr) {
         std::fputs("null\n", stdout);
-        return;
+        return 0;
     }
+    if (!isWithinJsonDepth(value))
+        return fail(QStringLiteral("the result nests deeper than %1 levels; not printed").arg(kMaxJsonDepth));
     const QByteArray json = QJsonDocument::fromVariant(value).toJson(QJsonDocument::Indented);
     std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    return 0;
 }
 
 int fail(const QString &message, int code)
