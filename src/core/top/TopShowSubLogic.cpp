@@ -1,16 +1,24 @@
 #include "TopShowSubLogic.h"
 
-#include "SyncRequest.h"
 #include "XmlRpcResponseParser.h"
 #include "app/ServerConfig.h"
 #include "app/UserDefaults.h"
 #include "library/DataBaseHelper.h"
 #include "library/LibraryStore.h"
+#include "store/ApiRequest.h"
 #include "util/DictionaryHelpers.h"
 #include "util/Logging.h"
 #include "util/StringHelpers.h"
 
 #include <QDateTime>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QPromise>
+#include <QThread>
+#include <QThreadPool>
+#include <memory>
 
 namespace {
 
@@ -35,6 +43,26 @@ QString stringParam(const QString &s)
 QString latestUpdate()
 {
     return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::latestUpdate)).value_or(QString());
+}
+
+struct ParsedAnswer
+{
+    std::optional<QVariantMap> value;
+    const QThread *thread = nullptr;
+};
+
+// Parses `body` on a pool thread. The promise is shared because the pool
+// takes copyable jobs only.
+QFuture<ParsedAnswer> parseOnWorker(QByteArray body)
+{
+    auto promise = std::make_shared<QPromise<ParsedAnswer>>();
+    QFuture<ParsedAnswer> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, body = std::move(body)] {
+        promise->addResult(ParsedAnswer{TopShowSubLogic::parseAnswer(body), QThread::currentThread()});
+        promise->finish();
+    });
+    return future;
 }
 
 } // namespace
@@ -63,19 +91,73 @@ QByteArray TopShowSubLogic::articleDocument(int id, const QString &email, const 
     return methodCall("get_article", intParam(id) + stringParam(email) + stringParam(password));
 }
 
-std::optional<QVariantMap> TopShowSubLogic::call(const QByteArray &document)
+std::optional<QVariantMap> TopShowSubLogic::parseAnswer(const QByteArray &body)
+{
+    XmlRpcResponseParser parser(body);
+    const QVariant value = parser.parse();
+    if (parser.isFault() || value.metaType().id() != QMetaType::QVariantMap) {
+        if (!parser.parserError().isEmpty())
+            qCInfo(lcTop) << "unreadable answer:" << parser.parserError();
+        return std::nullopt;
+    }
+    return value.toMap();
+}
+
+void TopShowSubLogic::callAsync(const QByteArray &document, QObject *context,
+                                std::function<void(std::optional<QVariantMap>)> done)
 {
     ++calls;
+    ++m_inFlight;
     QNetworkRequest request(QUrl(m_servers.baseUrl(ServerConfig::Endpoint::NewsRpc)));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/xml"));
-    const SyncAnswer answer = sendSynchronously(m_network, request, "POST", document, 30000);
-    if (answer.error || answer.status != 200)
-        return std::nullopt;
-    XmlRpcResponseParser parser(answer.body);
-    const QVariant value = parser.parse();
-    if (parser.isFault() || value.metaType().id() != QMetaType::QVariantMap)
-        return std::nullopt;
-    return value.toMap();
+    request.setTransferTimeout(std::max(1, int(30000 * apiTimeoutScale())));
+    QNetworkReply *reply = m_network.post(request, document);
+
+    // Every step checks that the receiver still exists; the hand-back itself
+    // belongs to m_deliveries, so it dies with this object.
+    const QPointer<QObject> receiver(context);
+    auto deliver = [this, receiver, done = std::move(done)](const std::optional<QVariantMap> &value) {
+        --m_inFlight;
+        if (receiver)
+            done(value);
+    };
+    QObject::connect(reply, &QNetworkReply::finished, &m_deliveries, [this, reply, deliver = std::move(deliver)]() mutable {
+        reply->deleteLater();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        QByteArray body = reply->readAll();
+        bool lengthOk = false;
+        const qlonglong announced = reply->rawHeader("Content-Length").toLongLong(&lengthOk);
+        const bool transportFailed = reply->error() != QNetworkReply::NoError && int(reply->error()) < 200;
+        if (transportFailed || status != 200 || (lengthOk && body.size() < announced)) {
+            deliver({});
+            return;
+        }
+        auto *watcher = new QFutureWatcher<ParsedAnswer>(&m_deliveries);
+        QObject::connect(watcher, &QFutureWatcherBase::finished, watcher,
+                         [this, watcher, deliver = std::move(deliver)]() mutable {
+                             watcher->deleteLater();
+                             const ParsedAnswer parsed = watcher->result();
+                             lastParseThread = parsed.thread;
+                             deliver(parsed.value);
+                         });
+        watcher->setFuture(parseOnWorker(std::move(body)));
+    });
+}
+
+std::optional<QVariantMap> TopShowSubLogic::call(const QByteArray &document)
+{
+    std::optional<QVariantMap> result;
+    bool answered = false;
+    QEventLoop loop;
+    callAsync(document, &loop, [&](std::optional<QVariantMap> value) {
+        result = std::move(value);
+        answered = true;
+        loop.quit();
+    });
+    // User input waits; the window still paints.
+    if (!answered)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return result;
 }
 
 int TopShowSubLogic::isUpdate()

@@ -18,6 +18,8 @@
 #include <QFile>
 #include <QSet>
 #include <QJsonDocument>
+#include <QThread>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 namespace {
@@ -94,6 +96,90 @@ TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
     EXPECT_EQ(broken.isUpdate(), -1) << "a malformed answer is no data";
     broken.getArticleList(30);
     EXPECT_TRUE(broken.updateInfoLists.isEmpty());
+}
+
+// Answers are parsed on a worker thread; the result comes back to the main
+// thread through its event loop, never inside the call.
+TEST_F(TopLogicTest, ProviderAnswersAreParsedOnAWorker)
+{
+    TopShowSubLogic articles(*m_servers);
+    QObject receiver;
+    std::optional<QVariantMap> got;
+    bool answered = false;
+    const QThread *deliveredOn = nullptr;
+    articles.callAsync(TopShowSubLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword),
+                       &receiver, [&](std::optional<QVariantMap> value) {
+                           got = std::move(value);
+                           answered = true;
+                           deliveredOn = QThread::currentThread();
+                       });
+    EXPECT_FALSE(answered) << "nothing is answered inside the call";
+    ASSERT_TRUE(waitUntil([&] { return answered; }));
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(got->value(QStringLiteral("list")).toList().size(), 3);
+    EXPECT_EQ(deliveredOn, QThread::currentThread());
+    ASSERT_NE(articles.lastParseThread, nullptr);
+    EXPECT_NE(articles.lastParseThread, QThread::currentThread());
+    EXPECT_EQ(articles.inFlight(), 0);
+
+    // The waiting calls go the same way.
+    articles.lastParseThread = nullptr;
+    EXPECT_EQ(articles.isUpdate(), 3);
+    ASSERT_NE(articles.lastParseThread, nullptr);
+    EXPECT_NE(articles.lastParseThread, QThread::currentThread());
+
+    // Answers that read as no data, a value nested 60,000 deep among them.
+    QByteArray deep = "<methodResponse><params><param>";
+    for (int i = 0; i < 60000; ++i)
+        deep += "<value><array>";
+    for (int i = 0; i < 60000; ++i)
+        deep += "</array></value>";
+    deep += "</param></params></methodResponse>";
+    const std::pair<const char *, QByteArray> unreadable[] = {
+        {"malformed", "<methodResponse><params>"},
+        {"nested too deeply", deep},
+        {"not a struct", "<methodResponse><params><param><value><int>1</int></value></param></params></methodResponse>"},
+    };
+    for (const auto &[name, body] : unreadable) {
+        SCOPED_TRACE(name);
+        backend->setFault({{"path", "/news-rpc"}, {"status", 200}, {"body", QString::fromUtf8(body)}});
+        answered = false;
+        got = QVariantMap{{QStringLiteral("stale"), 1}};
+        articles.callAsync(TopShowSubLogic::articleDocument(5001, m_servers->serviceEmail, m_servers->servicePassword),
+                           &receiver, [&](std::optional<QVariantMap> value) {
+                               got = std::move(value);
+                               answered = true;
+                           });
+        ASSERT_TRUE(waitUntil([&] { return answered; }));
+        EXPECT_FALSE(got.has_value());
+    }
+}
+
+// An answer whose receiver is gone is dropped; an answer for a destroyed
+// logic object is never handed back at all.
+TEST_F(TopLogicTest, AnswersForReceiversThatAreGoneAreDropped)
+{
+    const QByteArray document = TopShowSubLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword);
+    auto articles = std::make_unique<TopShowSubLogic>(*m_servers);
+    int handedBack = 0;
+    auto receiver = std::make_unique<QObject>();
+    articles->callAsync(document, receiver.get(), [&](std::optional<QVariantMap>) { ++handedBack; });
+    receiver.reset();
+    ASSERT_TRUE(waitUntil([&] { return articles->inFlight() == 0; })) << "the call ends all the same";
+    EXPECT_EQ(handedBack, 0);
+
+    // Still usable: a live receiver gets its answer.
+    QObject live;
+    articles->callAsync(document, &live, [&](std::optional<QVariantMap> v) { handedBack += v ? 10 : 100; });
+    ASSERT_TRUE(waitUntil([&] { return articles->inFlight() == 0; }));
+    EXPECT_EQ(handedBack, 10);
+
+    // The logic goes while its call is out (and perhaps being parsed).
+    articles->callAsync(document, &live, [&](std::optional<QVariantMap>) { ++handedBack; });
+    articles.reset();
+    ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }));
+    settle();
+    EXPECT_EQ(handedBack, 10);
 }
 
 TEST_F(TopLogicTest, EntriesAndArticleNavigation)
