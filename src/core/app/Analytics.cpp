@@ -3,6 +3,7 @@
 #include "ConfigDictionary.h"
 #include "ServerConfig.h"
 #include "UserDefaults.h"
+#include "store/ApiRequest.h"
 #include "util/Logging.h"
 #include "util/StringHelpers.h"
 
@@ -19,6 +20,13 @@ const QString kFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 Analytics::Analytics(const ServerConfig &servers)
     : m_servers(servers)
 {
+    m_probeTimer.setSingleShot(true);
+    QObject::connect(&m_probeTimer, &QTimer::timeout, &m_probeTimer, [this] { probeFinished(false); });
+}
+
+Analytics::~Analytics()
+{
+    delete m_probe.data();
 }
 
 Analytics &Analytics::shared()
@@ -41,10 +49,50 @@ bool Analytics::isReachable()
 {
     if (reachable)
         return reachable();
+    if (m_state != Reachability::Reachable)
+        probe();
+    return m_state == Reachability::Reachable;
+}
+
+// A connection attempt that never blocks: its outcome (or the time-out)
+// arrives through the event loop. One at a time.
+void Analytics::probe()
+{
+    if (reachable) {
+        learn(reachable());
+        return;
+    }
+    if (m_probe)
+        return;
     const QUrl url = m_servers.analyticsCollectUrl();
-    QTcpSocket socket;
-    socket.connectToHost(url.host(), quint16(url.port(url.scheme() == u"https" ? 443 : 80)));
-    return socket.waitForConnected(300);
+    ++m_probes;
+    auto *socket = new QTcpSocket;
+    m_probe = socket;
+    QObject::connect(socket, &QTcpSocket::connected, socket, [this] { probeFinished(true); });
+    QObject::connect(socket, &QTcpSocket::errorOccurred, socket, [this] { probeFinished(false); });
+    m_probeTimer.start(std::max(1, int(3000 * apiTimeoutScale())));
+    socket->connectToHost(url.host(), quint16(url.port(url.scheme() == u"https" ? 443 : 80)));
+}
+
+void Analytics::probeFinished(bool up)
+{
+    m_probeTimer.stop();
+    if (QTcpSocket *socket = m_probe.data()) {
+        m_probe = nullptr;
+        // Called from the socket's own signals: it goes later.
+        socket->disconnect();
+        socket->abort();
+        socket->deleteLater();
+    }
+    learn(up);
+}
+
+void Analytics::learn(bool up)
+{
+    const bool found = up && m_state != Reachability::Reachable;
+    m_state = up ? Reachability::Reachable : Reachability::Unreachable;
+    if (found)
+        sendLostGAData();
 }
 
 QString Analytics::hitBody(const QString &name, qint64 qt) const
@@ -59,17 +107,26 @@ QString Analytics::hitBody(const QString &name, qint64 qt) const
 void Analytics::sendGoogleAnalyticsWithScreenName(const QString &name, qint64 qt)
 {
     const QDateTime at = now();
-    if (!isReachable()) {
+    // Only a collector known to be unreachable keeps the hit back; when
+    // nothing is known the hit itself finds out.
+    const bool knownDown = reachable ? !reachable() : m_state == Reachability::Unreachable;
+    if (knownDown) {
         setLostGADataWithScreenName(name, at);
+        probe();
         return;
     }
     QNetworkRequest request(m_servers.analyticsCollectUrl());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    request.setTransferTimeout(30000);
+    request.setTransferTimeout(std::max(1, int(30000 * apiTimeoutScale())));
     QNetworkReply *reply = m_network.post(request, hitBody(name, qt).toUtf8());
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, name, at] {
         reply->deleteLater();
-        if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        // Any HTTP answer means the collector is there. Learnt before this
+        // view is remembered, so a resend it triggers does not repeat it.
+        if (!reachable)
+            learn(status != 0);
+        if (status != 200)
             setLostGADataWithScreenName(name, at);
     });
 }
@@ -104,13 +161,8 @@ void Analytics::sendLostGAData()
 
 void Analytics::setReachableBlock()
 {
-    // Checked now and then: when the collector turns reachable the queue goes.
-    QObject::connect(&m_watch, &QTimer::timeout, &m_watch, [this] {
-        const bool up = isReachable();
-        if (up && !m_wasReachable)
-            sendLostGAData();
-        m_wasReachable = up;
-    });
-    m_wasReachable = isReachable();
-    m_watch.start(30000);
+    // Probed now and then: when the collector turns reachable the queue goes.
+    QObject::connect(&m_watch, &QTimer::timeout, &m_watch, [this] { probe(); });
+    m_watch.start(watchIntervalMs);
+    probe();
 }

@@ -10,7 +10,12 @@
 #include "support/Wait.h"
 
 #include <QMap>
+#include <QTcpServer>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +82,97 @@ TEST_F(AnalyticsTest, OfflineViewsAreQueuedAndResent)
     m_analytics->sendGoogleAnalyticsWithScreenName(QStringLiteral("Help"));
     ASSERT_TRUE(waitUntil([&] { return lost().size() == 1; }));
     EXPECT_EQ(lost().first().toString(), QStringLiteral("Help"));
+}
+
+// A collector behind a black hole: a listening socket that never accepts,
+// its accept queue filled by one connection, so that the kernel drops the
+// handshakes of any further ones and they hang.
+class BlackHole
+{
+public:
+    BlackHole()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(m_listener, reinterpret_cast<sockaddr *>(&addr), len) != 0 || ::listen(m_listener, 0) != 0
+            || ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&addr), &len) != 0)
+            return;
+        m_port = ntohs(addr.sin_port);
+        m_filler = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::connect(m_filler, reinterpret_cast<sockaddr *>(&addr), len) != 0)
+            m_port = 0;
+    }
+    ~BlackHole()
+    {
+        ::close(m_filler);
+        ::close(m_listener);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_filler = -1;
+    quint16 m_port = 0;
+};
+
+// A port where nothing listens: connections are refused.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort();
+}
+
+// Screen views are sent from the interface thread: an unreachable collector
+// must never make the call wait. The call only starts the attempt; its end
+// (the view remembered, the collector marked unreachable) and the later
+// resend arrive through the event loop.
+TEST_F(AnalyticsTest, UnreachableCollectorsNeverHoldUpTheCaller)
+{
+    setApiTimeoutScale(0.05); // a hit gives up after 1.5 s, a probe after 150 ms
+    BlackHole hole;
+    ASSERT_NE(hole.port(), 0);
+    const std::pair<const char *, quint16> collectors[] = {{"refusing", closedPort()}, {"black-holed", hole.port()}};
+    for (const auto &[name, port] : collectors) {
+        SCOPED_TRACE(name);
+        backend->send("DELETE", QStringLiteral("/analytics/hits"));
+        UserDefaults::remove(QStringLiteral("lostGAData"));
+        ServerConfig servers(QStringLiteral("http://127.0.0.1:%1").arg(port), QStringLiteral("/nonexistent.ini"));
+        Analytics analytics(servers);
+        analytics.now = [this] { return m_now; };
+
+        analytics.sendGoogleAnalyticsWithScreenName(QStringLiteral("TOP"));
+        EXPECT_TRUE(lost().isEmpty()) << "the call returned before the attempt ended";
+        ASSERT_TRUE(waitUntil([&] { return lost().size() == 1; })) << "remembered when the attempt failed";
+
+        // Known to be unreachable: the next view is remembered at once, and
+        // a probe goes out to see whether the collector is back.
+        const int probes = analytics.probes();
+        m_now = m_now.addSecs(1);
+        analytics.sendGoogleAnalyticsWithScreenName(QStringLiteral("ストア"));
+        EXPECT_EQ(lost().size(), 2);
+        EXPECT_FALSE(analytics.isReachable());
+        EXPECT_EQ(analytics.probes(), probes + 1);
+
+        // The collector comes back: the watch finds it and the views go with
+        // their queue times.
+        servers = ServerConfig(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
+        m_now = m_now.addSecs(10);
+        analytics.watchIntervalMs = 50;
+        analytics.setReachableBlock();
+        ASSERT_TRUE(waitUntil([&] { return lost().isEmpty() && hits().size() == 2; }));
+        QMap<QString, QString> queued;
+        for (const QVariant &h : hits()) {
+            const QVariantMap f = h.toMap().value(QStringLiteral("fields")).toMap();
+            queued.insert(f.value(QStringLiteral("cd")).toString(), f.value(QStringLiteral("qt")).toString());
+        }
+        EXPECT_EQ(queued.value(QStringLiteral("TOP")), QStringLiteral("11000"));
+        EXPECT_EQ(queued.value(QStringLiteral("ストア")), QStringLiteral("10000"));
+        EXPECT_TRUE(analytics.isReachable());
+    }
 }
 
 // A clock the test moves by hand.
