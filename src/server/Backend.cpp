@@ -153,6 +153,10 @@ void Backend::install(httplib::Server &server)
         }
         if (fault->status == 0)
             return httplib::Server::HandlerResponse::Unhandled;
+        // Answered before the request's body was read: the connection ends
+        // with the answer, or the body would be taken for the next request.
+        res.set_header("Connection", "close");
+        BackendServer::closeAfterThisAnswer();
         res.status = fault->status;
         res.set_content(fault->body.toStdString(), fault->contentType.toStdString());
         return httplib::Server::HandlerResponse::Handled;
