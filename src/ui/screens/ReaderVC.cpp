@@ -459,14 +459,18 @@ void ReaderVC::urlShown(const QUrl &url)
     // A jump within the shown document: the page script noted where the
     // page was before it.
     saveLastPage();
+    // The jump counts (and going back is offered) once the offset is known:
+    // going back any earlier would reload the page instead of scrolling.
     QPointer<ReaderVC> self(this);
-    PageScripts::run(m_web->page(), QStringLiteral("qmTakeJumpOffset()"), [self](const QVariant &offset) {
-        if (self && offset.toInt() >= 0) {
+    PageScripts::run(m_web->page(), QStringLiteral("qmTakeJumpOffset()"), [self, url](const QVariant &offset) {
+        if (!self)
+            return;
+        if (offset.isValid() && offset.toInt() >= 0) {
             self->m_offset = offset.toInt();
             self->m_offsetEmpty = false;
         }
+        self->pageNavigated(url);
     });
-    pageNavigated(url);
 }
 
 void ReaderVC::pageNavigated(const QUrl &url)

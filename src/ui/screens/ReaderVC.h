@@ -50,6 +50,8 @@ public:
     void tapDir(int segment);
     QWebEngineView *web() const { return m_web; }
     QTreeWidget *outline() const { return m_outline; }
+    // True while a relayout of the outline rows for a new width is queued.
+    bool outlineRelayoutPending() const { return m_outlineRelayout; }
     QLabel *pageLabel() const { return m_pageLabel; }
 
     // The book view's default font size, 11 to 27 (EPUB).

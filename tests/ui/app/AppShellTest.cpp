@@ -396,8 +396,7 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     // Rows grow when the pane is too narrow for their text on one line.
     QSplitter *split = reader->splitter();
     split->setSizes({400, split->width() - 400});
-    ASSERT_TRUE(waitUntil([&] { return reader->outline()->width() >= 390; }));
-    QTest::qWait(50);
+    ASSERT_TRUE(waitUntil([&] { return reader->outline()->width() >= 390 && !reader->outlineRelayoutPending(); }));
     const int wide = reader->outline()->visualItemRect(cardiac).height();
     EXPECT_GE(wide, 20);
     split->setSizes({90, split->width() - 90});
