@@ -12,6 +12,7 @@
 #include "sync/QMShareHelper.h"
 #include "util/DataHelpers.h"
 #include "util/DictionaryHelpers.h"
+#include "util/ContextGuard.h"
 #include "util/Logging.h"
 #include "util/StringHelpers.h"
 
@@ -59,7 +60,8 @@ void TopLogic::requestNewsInfo(const QString &token)
     m_store.requestAPIToken(
         QStringLiteral("/rest/getInformationsV2.php"), "GET",
         {{QStringLiteral("token"), token}, {QStringLiteral("exec"), QStringLiteral("G")}}, {},
-        [this](const QVariant &result, const std::optional<ApiResponse> &, const std::optional<ApiError> &) {
+        guardedBy(&m_context, [this](const QVariant &result, const std::optional<ApiResponse> &,
+                                     const std::optional<ApiError> &) {
             const QVariantMap answer = result.toMap();
             if (answer.value(QStringLiteral("result")).toBool()) {
                 qCInfo(lcTop) << "インフォメーション取得 成功";
@@ -81,7 +83,7 @@ void TopLogic::requestNewsInfo(const QString &token)
             }
             if (newsReloaded)
                 newsReloaded();
-        });
+        }));
 }
 
 void TopLogic::loadDataFromCache()

@@ -70,4 +70,7 @@ private:
     StoreManager &m_store;
     QMShareHelper *m_sync;
     QNetworkAccessManager m_network;
+    // Completions handed to the store's requests are tied to this: an answer
+    // arriving after the top screen's logic is gone does nothing.
+    QObject m_context;
 };

@@ -16,6 +16,8 @@
 #include "top/TopShowSubLogic.h"
 
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSet>
 #include <QJsonDocument>
 #include <QThread>
@@ -237,6 +239,28 @@ TEST_F(TopLogicTest, NewsLoginListAndCache)
     TopLogic refused(wrong, storeManager, nullptr);
     EXPECT_FALSE(refused.reconnectForToken());
     EXPECT_EQ(refused.newsLists.size(), 2) << "from the cache";
+}
+
+// The news list answers after the top screen's logic is gone: the answer
+// goes nowhere (the store's requests outlive the screens that make them).
+TEST_F(TopLogicTest, NewsAnswerAfterTheLogicIsGoneIsDropped)
+{
+    ConfigDictionary config(QDir::homePath() + QStringLiteral("/top-config.plist"));
+    VamoManager vamo(*m_servers);
+    StoreManager storeManager(*m_servers, config, vamo);
+    int answered = 0;
+    QObject::connect(&storeManager.network(), &QNetworkAccessManager::finished, [&] { ++answered; });
+    backend->setFault({{"path", "/store-web/rest/getInformationsV2.php"}, {"delayMs", 300}});
+    auto top = std::make_unique<TopLogic>(*m_servers, storeManager, nullptr);
+    int reloads = 0;
+    top->newsReloaded = [&] { ++reloads; };
+    ASSERT_TRUE(top->reconnectForToken());
+    const int before = answered;
+    top.reset();
+    ASSERT_TRUE(waitUntil([&] { return answered > before; }));
+    settle(50);
+    EXPECT_EQ(reloads, 0);
+    EXPECT_EQ(store().count<CacheInfo>(), 0) << "nothing written for a logic that is gone";
 }
 
 TEST_F(TopLogicTest, InformationFileIsReplacedOnlyByAGoodOne)
