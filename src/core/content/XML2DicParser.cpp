@@ -60,35 +60,88 @@ QString fromXml(const xmlChar *s)
     return s ? QString::fromUtf8(reinterpret_cast<const char *>(s)) : QString();
 }
 
-void onStartElement(void *ctx, const xmlChar *name, const xmlChar **atts)
-{
-    QList<QPair<QString, QString>> attributes;
-    for (const xmlChar **a = atts; a && a[0]; a += 2) {
-        const QString key = fromXml(a[0]);
-        attributes.append({key, a[1] ? fromXml(a[1]) : key});
-    }
-    static_cast<XML2DicParser *>(ctx)->startElement(fromXml(name), attributes);
-}
-
-void onEndElement(void *ctx, const xmlChar *name)
-{
-    static_cast<XML2DicParser *>(ctx)->endElement(fromXml(name));
-}
-
-void onCharacters(void *ctx, const xmlChar *ch, int len)
-{
-    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(ch), len).trimmed();
-    if (!text.isEmpty())
-        static_cast<XML2DicParser *>(ctx)->characters(text);
-}
-
-// Without a CDATA callback libxml2 would hand CDATA to the characters
-// callback; CDATA sections are not part of the document dictionary.
-void ignoreCdata(void *, const xmlChar *, int) {}
-
 void ignoreError(void *, xmlErrorPtr) {}
 
+// True when a characters event carries the replacement of an entity or
+// character reference rather than document text. libxml2 hands plain text
+// over as a pointer into its input buffer or, when the text holds non-ASCII
+// characters, from a buffer of its own filled from the input just before the
+// cursor; the replacement of a reference comes from elsewhere right after the
+// cursor has passed the reference's ";". Plain text holds no "&" (it would be
+// a reference), and the text libxml2 copies begins with a character that
+// cannot be part of a reference's name, so the scan back from the cursor
+// cannot mistake it for one.
+bool isReference(xmlParserCtxtPtr ctxt, const xmlChar *ch)
+{
+    const xmlParserInputPtr in = ctxt ? ctxt->input : nullptr;
+    if (!in || !in->base || !in->cur || !in->end)
+        return false;
+    if (ch >= in->base && ch < in->end)
+        return false;
+    const xmlChar *p = in->cur;
+    if (p <= in->base || p[-1] != ';')
+        return false;
+    --p;
+    while (p > in->base) {
+        const xmlChar c = *--p;
+        if (c == '&')
+            return in->cur - p > 2;
+        const bool nameChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+                              || c == '#' || c == '_' || c == '-' || c == '.' || c == ':';
+        if (!nameChar)
+            return false;
+    }
+    return false;
+}
+
 } // namespace
+
+// libxml2's callbacks, with access to the text of the current piece.
+struct SaxEvents
+{
+    static void startElement(void *ctx, const xmlChar *name, const xmlChar **atts)
+    {
+        auto *parser = static_cast<XML2DicParser *>(ctx);
+        parser->flushText();
+        QList<QPair<QString, QString>> attributes;
+        for (const xmlChar **a = atts; a && a[0]; a += 2) {
+            const QString key = fromXml(a[0]);
+            attributes.append({key, a[1] ? fromXml(a[1]) : key});
+        }
+        parser->startElement(fromXml(name), attributes);
+    }
+
+    static void endElement(void *ctx, const xmlChar *name)
+    {
+        auto *parser = static_cast<XML2DicParser *>(ctx);
+        parser->flushText();
+        parser->endElement(fromXml(name));
+    }
+
+    static void characters(void *ctx, const xmlChar *ch, int len)
+    {
+        auto *parser = static_cast<XML2DicParser *>(ctx);
+        if (len <= 0)
+            return;
+        if (!isReference(static_cast<xmlParserCtxtPtr>(parser->m_context), ch)) {
+            parser->m_text.append(reinterpret_cast<const char *>(ch), len);
+            return;
+        }
+        // A reference is a piece of its own, trimmed like any other.
+        parser->flushText();
+        parser->m_text.append(reinterpret_cast<const char *>(ch), len);
+        parser->flushText();
+    }
+
+    // Comments, processing instructions and CDATA sections are not part of
+    // the document dictionary; they end the piece of text before them.
+    static void cdata(void *ctx, const xmlChar *, int) { static_cast<XML2DicParser *>(ctx)->flushText(); }
+    static void comment(void *ctx, const xmlChar *) { static_cast<XML2DicParser *>(ctx)->flushText(); }
+    static void processingInstruction(void *ctx, const xmlChar *, const xmlChar *)
+    {
+        static_cast<XML2DicParser *>(ctx)->flushText();
+    }
+};
 
 XML2DicParser::XML2DicParser()
 {
@@ -107,6 +160,12 @@ XML2DicParser::ErrorCollector::ErrorCollector()
 XML2DicParser::ErrorCollector::~ErrorCollector()
 {
     t_collector = m_outer;
+}
+
+void XML2DicParser::ErrorCollector::report(const QString &error)
+{
+    if (t_collector)
+        t_collector->m_errors.append(error);
 }
 
 std::optional<QVariantMap> XML2DicParser::parse(const std::optional<QByteArray> &bytes, QString *error)
@@ -129,13 +188,18 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
     m_stack.clear();
     m_curdic = m_dic;
     m_error.clear();
+    m_text.clear();
 
     xmlSAXHandler sax{};
     sax.initialized = 1; // the plain (SAX1) callbacks: names arrive as written
-    sax.startElement = onStartElement;
-    sax.endElement = onEndElement;
-    sax.characters = onCharacters;
-    sax.cdataBlock = ignoreCdata;
+    sax.startElement = SaxEvents::startElement;
+    sax.endElement = SaxEvents::endElement;
+    sax.characters = SaxEvents::characters;
+    // Without a CDATA callback libxml2 would hand CDATA to the characters
+    // callback.
+    sax.cdataBlock = SaxEvents::cdata;
+    sax.comment = SaxEvents::comment;
+    sax.processingInstruction = SaxEvents::processingInstruction;
 
     // Errors are recovered from; keep them off stderr.
     xmlSetStructuredErrorFunc(nullptr, ignoreError);
@@ -146,6 +210,7 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
                                     | XML_PARSE_COMPACT | XML_PARSE_NONET);
         const int size = int(std::min<qsizetype>(bytes.size(), INT_MAX));
         xmlParseChunk(ctxt, bytes.constData(), size, 1);
+        flushText();
         // A DOCTYPE with an internal subset makes libxml2 build a document to
         // hold it even in SAX mode; it is ours to free.
         if (ctxt->myDoc)
@@ -165,7 +230,18 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
     m_dic.reset();
     m_stack.clear();
     m_curdic.reset();
+    m_text.clear();
     return result;
+}
+
+void XML2DicParser::flushText()
+{
+    if (m_text.isEmpty())
+        return;
+    const QString text = QString::fromUtf8(m_text).trimmed();
+    m_text.clear();
+    if (!text.isEmpty())
+        characters(text);
 }
 
 void XML2DicParser::startElement(const QString &name, const QList<QPair<QString, QString>> &attributes)

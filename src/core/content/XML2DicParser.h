@@ -9,10 +9,15 @@
 //    collides with an attribute), and "value": its text pieces, each trimmed
 //    of white space and joined without separator.
 //
-// Only the start-element, end-element and characters events are handled,
-// so comments, processing instructions and CDATA are not delivered, and
-// entities declared in a DTD are neither stored nor loaded (no external
-// fetches, no entity expansion attacks).
+// A piece of text is a run of character data between two pieces of markup,
+// or the replacement of one entity or character reference: "A &amp; B"
+// gives the pieces "A ", "&" and " B", hence "A&B". Plain text is never
+// split further, however libxml2 happens to deliver it (it hands over a run
+// of ASCII and the non-ASCII text after it separately), so "Harrison's
+// 内科学" keeps its blank. Comments, processing instructions and CDATA end a
+// piece but are not delivered themselves, and entities declared in a DTD are
+// neither stored nor loaded (no external fetches, no entity expansion
+// attacks).
 //
 // Elements nested deeper than kMaxDepth fail the parse as a whole: the
 // dictionary and every walk over it are bounded by that depth, so a hostile
@@ -68,6 +73,11 @@ public:
         ErrorCollector &operator=(const ErrorCollector &) = delete;
         const QStringList &errors() const { return m_errors; }
 
+        // Hands the error of a document read by other means (EPUBManager's
+        // reader of navigation documents) to the innermost collector of the
+        // calling thread; nothing happens when there is none.
+        static void report(const QString &error);
+
     private:
         friend class XML2DicParser;
         ErrorCollector *m_outer;
@@ -83,9 +93,15 @@ public:
     struct Node;
 
 private:
+    friend struct SaxEvents;
+    // Delivers the text gathered since the last piece of markup or reference
+    // as one piece.
+    void flushText();
+
     std::shared_ptr<Node> m_dic;
     QList<std::shared_ptr<Node>> m_stack;
     std::shared_ptr<Node> m_curdic;
     void *m_context = nullptr; // libxml2's parser while parseString() runs
+    QByteArray m_text;         // plain text of the current piece, UTF-8
     QString m_error;
 };

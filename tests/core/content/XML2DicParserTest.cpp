@@ -39,6 +39,54 @@ TEST(XML2DicParser, DataModelRules)
     EXPECT_FALSE(XML2DicParser::parse(std::nullopt).has_value());
 }
 
+// The text of the document element "t".
+QString textOf(const QByteArray &xml)
+{
+    const auto d = XML2DicParser::parse(xml);
+    return d ? d->value(QStringLiteral("t")).toMap().value(QStringLiteral("value")).toString()
+             : QStringLiteral("<refused>");
+}
+
+// Text is cut into pieces (each trimmed, then joined) only where a reference
+// or a piece of markup stands. libxml2 delivers a run of ASCII and the
+// non-ASCII text after it separately, and long non-ASCII text in chunks of
+// about 300 bytes; none of that may cost a blank.
+TEST(XML2DicParser, TextIsSplitOnlyAtReferencesAndMarkup)
+{
+    const QByteArray longMixed = QByteArray("第5版 Vol. 2 ").repeated(60);
+    const std::pair<QByteArray, QString> cases[] = {
+        // Latin and Japanese side by side
+        {"<t>Harrison's 内科学 第5版 Vol. 2</t>", QStringLiteral("Harrison's 内科学 第5版 Vol. 2")},
+        {"<t>Chapter 1 心臓 and lungs</t>", QStringLiteral("Chapter 1 心臓 and lungs")},
+        {"<t>A Apple Pie — embedded images</t>", QStringLiteral("A Apple Pie — embedded images")},
+        {"<t>\n  Line one\n  心臓 two  </t>", QStringLiteral("Line one\n  心臓 two")},
+        {"<t>" + longMixed + "</t>", QString::fromUtf8(longMixed).trimmed()},
+        // a non-breaking space inside text stays; at the ends it is trimmed
+        {"<t>Vol.\xc2\xa0" "2 巻</t>", QStringLiteral("Vol.\u00a02 巻")},
+        {"<t>\xc2\xa0" "edge\xc2\xa0</t>", QStringLiteral("edge")},
+        // an entity or character reference is a piece of its own
+        {"<t>A &amp; B</t>", QStringLiteral("A&B")},
+        {"<t>内科 &amp; 外科 and more</t>", QStringLiteral("内科&外科 and more")},
+        {"<t>&lt;tag&gt; 日本</t>", QStringLiteral("<tag>日本")},
+        {"<t>x &#x41; y</t>", QStringLiteral("xAy")},
+        {"<t>心&#x81D3; and lungs</t>", QStringLiteral("心臓and lungs")},
+        {"<t>A&#160;B</t>", QStringLiteral("AB")},
+        // text ending in ";" after a reference is still plain text
+        {"<t>&amp;ab 日x;</t>", QStringLiteral("&ab 日x;")},
+        // a declared encoding: the text arrives converted, pieces as in UTF-8
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><t>ABC \x88\xe3\x8a\x77 &amp; DEF</t>",
+         QStringLiteral("ABC 医学&DEF")},
+        // CDATA, comments and processing instructions end a piece
+        {"<t>one <![CDATA[two]]> 三</t>", QStringLiteral("one三")},
+        {"<t>one <!-- c --> 三 four</t>", QStringLiteral("one三 four")},
+        {"<t>one <?pi x?> 三</t>", QStringLiteral("one三")},
+        // pieces of one element separated by a child are joined
+        {"<t>前 <i>x</i> 後 end</t>", QStringLiteral("前後 end")},
+    };
+    for (const auto &[xml, text] : cases)
+        EXPECT_EQ(textOf(xml), text) << "xml: " << xml.toStdString();
+}
+
 TEST(XML2DicParser, EntitiesNeverReachOutsideTheDocument)
 {
     const char *external = "<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
