@@ -1,7 +1,11 @@
 // The package description of one EPUB book: container, OPF (metadata,
 // manifest, spine, cover) and table of contents (NCX, or the EPUB 3
-// navigation document when the spine names no NCX). Every file is read
-// through the epub:// scheme resolver; the archive is never unpacked.
+// navigation document when there is no NCX or it gives no entries). Every
+// file is read through the epub:// scheme resolver; the archive is never
+// unpacked. Elements of the container, package, Dublin Core and NCX are
+// matched by namespace and local name, so a book that writes <opf:package>
+// or binds Dublin Core to another prefix reads as one without prefixes;
+// unprefixed names are read whatever their namespace.
 //
 // Construction reads everything at once on the calling thread. Afterwards the
 // object is read-only apart from the lazily cached cover, so it belongs to one
@@ -34,11 +38,15 @@ public:
     // Item id -> the item's attribute dictionary ("id", "href", ...).
     const QVariantMap &manifest() const { return m_manifest; }
     // Manifest item dictionaries in reading order; a page is an index here.
+    // Empty when the package is unreadable or names no manifest item in its
+    // spine (not a readable book).
     const QVariantList &spine() const { return m_spine; }
     // Entries {"id", "content", "text", "child"}; absent without a table of
     // contents.
     const std::optional<QVariantList> &toc() const { return m_toc; }
-    // The manifest href of the cover image, relative to contentURL.
+    // The manifest href of the cover image, relative to contentURL: the item
+    // that <meta name="cover"> names, or without such a meta the item whose
+    // properties include "cover-image"; absent when neither is there.
     const std::optional<QString> &coverPath() const { return m_coverPath; }
 
     // The cover image, loaded on first use and kept; a null image when there
@@ -58,6 +66,7 @@ public:
 private:
     void readPackage();
     void readNavDocument(const QString &href);
+    std::optional<QString> manifestHrefWithProperty(const QString &property) const;
     std::optional<QByteArray> load(const QUrl &url) const;
 
     const EPUBURLProtcol *m_protocol;

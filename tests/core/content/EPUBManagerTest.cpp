@@ -1,7 +1,12 @@
+#include "FixturePackages.h"
 #include "content/EPUBManager.h"
 #include "content/EPUBURLProtcol.h"
+#include "content/ZipArchive.h"
 #include "support/Samples.h"
 #include "support/ZipWriter.h"
+
+#include <QImage>
+#include <QRegularExpression>
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -15,6 +20,19 @@ QStringList tocTexts(const QVariantList &toc)
     QStringList out;
     for (const QVariant &e : toc)
         out << e.toMap().value(QStringLiteral("text")).toString();
+    return out;
+}
+
+// The table of contents as lines "text -> content", children indented.
+QStringList outline(const QVariantList &toc, const QString &indent = {})
+{
+    QStringList out;
+    for (const QVariant &e : toc) {
+        const QVariantMap entry = e.toMap();
+        out << indent + entry.value(QStringLiteral("text")).toString() + QStringLiteral(" -> ")
+                   + entry.value(QStringLiteral("content")).toString();
+        out += outline(entry.value(QStringLiteral("child")).toList(), indent + QStringLiteral("  "));
+    }
     return out;
 }
 
@@ -125,12 +143,28 @@ TEST_F(EPUBManagerTest, PackageEdgeCases)
     EXPECT_EQ(spineIds(b), (QStringList{"x", "y"}));
     EXPECT_TRUE(b.coverImage().isNull());
 
-    // A prefixed root element yields nothing.
-    EPUBManager c = book("<opf:package xmlns:opf=\"http://www.idpf.org/2007/opf\"><opf:metadata/>"
-                         "<opf:manifest><opf:item id=\"x\" href=\"x\"/></opf:manifest></opf:package>");
-    EXPECT_TRUE(c.metadata().isEmpty());
-    EXPECT_TRUE(c.manifest().isEmpty());
-    EXPECT_TRUE(c.spine().isEmpty());
+    // Prefixed package elements read as unprefixed ones; Dublin Core is
+    // known by its namespace, under whatever prefix, and two creators under
+    // two prefixes are still two creators.
+    EPUBManager c = book("<opf:package xmlns:opf=\"http://www.idpf.org/2007/opf\">"
+                         "<opf:metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+                         "<dc:title>T 内科学</dc:title><dc:creator>X</dc:creator>"
+                         "<d:creator xmlns:d=\"http://purl.org/dc/elements/1.1/\">Y</d:creator>"
+                         "<d:publisher xmlns:d=\"http://purl.org/dc/elements/1.1/\">P</d:publisher></opf:metadata>"
+                         "<opf:manifest><opf:item id=\"x\" href=\"x\"/></opf:manifest>"
+                         "<opf:spine><opf:itemref idref=\"x\"/></opf:spine></opf:package>");
+    EXPECT_EQ(c.metadata(), (QVariantMap{{"dc:title", "T 内科学"}, {"dc:publisher", "P"}}));
+    EXPECT_EQ(c.manifest().size(), 1);
+    EXPECT_EQ(spineIds(c), QStringList{"x"});
+
+    // Unprefixed names are read whatever their namespace, an undeclared "dc"
+    // prefix too, as before; a prefix bound to another namespace is not the
+    // package's.
+    EPUBManager lenient = book("<package xmlns=\"urn:typo\"><metadata><dc:title>Old</dc:title></metadata>"
+                               "<manifest><item id=\"x\" href=\"x\"/><o:item xmlns:o=\"urn:other\" id=\"y\" href=\"y\"/>"
+                               "</manifest><spine><itemref idref=\"x\"/><itemref idref=\"y\"/></spine></package>");
+    EXPECT_EQ(lenient.metadata().value(QStringLiteral("dc:title")).toString(), QStringLiteral("Old"));
+    EXPECT_EQ(spineIds(lenient), QStringList{"x"});
 
     // NCX: a single navPoint; nested ones without ids give an empty child list.
     EPUBManager d = book(kHead + "</metadata><manifest><item id=\"ncx\" href=\"toc.ncx\"/></manifest>"
@@ -198,6 +232,177 @@ TEST_F(EPUBManagerTest, PandocBooks)
         EXPECT_TRUE(texts.contains(QStringLiteral("Reabsorption"))) << format;
         for (const QVariant &item : m.spine())
             EXPECT_TRUE(m.dataForContent(item.toMap().value(QStringLiteral("href")).toString()).has_value()) << format;
+    }
+}
+
+// The table of contents of tests/fixtures/packages/*/OEBPS/nav.xhtml.
+const QStringList kNavOutline{
+    "3.4.1. The package Element -> c1.xhtml#package",
+    "Why we read nested spans -> c1.xhtml#why",
+    "  Bold and italic -> c1.xhtml#deep",
+    "Part II without link -> ",
+    "  心臓 and lungs -> c1.xhtml#x",
+};
+
+// One crafted package per way real books have been misread.
+TEST_F(EPUBManagerTest, CraftedPackages)
+{
+    struct Case
+    {
+        const char *fixture;
+        QVariantMap metadata; // expected keys (others may be present)
+        QStringList outline;  // empty: no table of contents
+        QString coverPath;    // empty: none
+        QSize coverSize;      // QSize(0, 0): no image
+        int spine;
+    };
+    const Case cases[] = {
+        {"mixed-scripts",
+         {{"dc:title", "Harrison's 内科学 第5版 Vol. 2"}, {"dc:publisher", "Heart&Lungs 出版"}},
+         {"Chapter 1 心臓 and lungs -> c1.xhtml", "  A Apple Pie — embedded images -> c1.xhtml#pie",
+          QStringLiteral("Vol.\u00a02 付録 -> c1.xhtml#app")},
+         {},
+         {0, 0},
+         1},
+        {"nav-inline-markup", {{"dc:title", "Navigation Fixture"}}, kNavOutline, {}, {0, 0}, 1},
+        {"ncx-empty-nav-fallback", {{"dc:title", "Navigation Fixture"}}, kNavOutline, {}, {0, 0}, 1},
+        {"ncx-missing-nav-fallback", {{"dc:title", "Navigation Fixture"}}, kNavOutline, {}, {0, 0}, 1},
+        {"ncx-prefixed", {}, {"From the NCX -> c1.xhtml", "  Nested 心臓 -> c1.xhtml#n"}, {}, {0, 0}, 1},
+        {"opf-prefixed",
+         {{"dc:title", "Prefixed Package 内科学"},
+          {"dc:creator", "Aiko Mori"},
+          {"dc:publisher", "Another Prefix Press"},
+          {"dc:identifier", "urn:fixture:opf-prefixed"},
+          {"print", "1"}},
+         {"First -> c1.xhtml", "Second -> c2.xhtml"},
+         "images/cover.png",
+         {30, 40},
+         2},
+        {"cover-image-property", {}, kNavOutline, "images/cover.png", {24, 36}, 1},
+        {"cover-meta-and-property", {}, kNavOutline, "images/meta.png", {12, 16}, 1},
+        {"foreign-namespace", {}, {}, {}, {0, 0}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fixture);
+        const QString name = QStringLiteral("%1.epub").arg(QLatin1String(c.fixture));
+        ASSERT_TRUE(writeFixturePackage(QLatin1String(c.fixture), m_dir.filePath(name)));
+        EPUBManager m(BookUrl::rootUrl(name), &m_protocol);
+        for (auto it = c.metadata.cbegin(); it != c.metadata.cend(); ++it)
+            EXPECT_EQ(m.metadata().value(it.key()).toString(), it.value().toString()) << it.key().toStdString();
+        if (c.outline.isEmpty()) {
+            EXPECT_TRUE(!m.toc() || m.toc()->isEmpty());
+        } else {
+            ASSERT_TRUE(m.toc().has_value());
+            EXPECT_EQ(outline(*m.toc()), c.outline);
+        }
+        EXPECT_EQ(m.coverPath().value_or(QString()), c.coverPath);
+        EXPECT_EQ(m.coverImage().size(), c.coverSize);
+        EXPECT_EQ(m.spine().size(), c.spine);
+    }
+
+    // Entry ids of the navigation document: the item's own, else numbered in
+    // document order.
+    EPUBManager nav(BookUrl::rootUrl(QStringLiteral("nav-inline-markup.epub")), &m_protocol);
+    QStringList ids;
+    std::function<void(const QVariantList &)> collect = [&](const QVariantList &toc) {
+        for (const QVariant &e : toc) {
+            ids << e.toMap().value(QStringLiteral("id")).toString();
+            collect(e.toMap().value(QStringLiteral("child")).toList());
+        }
+    };
+    collect(nav.toc().value_or(QVariantList()));
+    EXPECT_EQ(ids, (QStringList{"s341", "nav-2", "nav-3", "nav-4", "nav-5"}));
+}
+
+// Copies the book at `from` to `to`, passing each entry's bytes through `edit`.
+bool rewriteBook(const QString &from, const QString &to,
+                 const std::function<QByteArray(const QByteArray &name, const QByteArray &data)> &edit)
+{
+    const auto archive = ZipArchive::open(from);
+    if (!archive)
+        return false;
+    QList<ZipEntry> entries;
+    for (const QByteArray &name : archive->entryNames())
+        entries.append({name, edit(name, archive->read(name).value_or(QByteArray())), name == "mimetype"});
+    return writeZip(to, entries);
+}
+
+// Books made by pandoc with a title and headings that mix scripts and carry
+// inline code, in the forms real books come in.
+TEST_F(EPUBManagerTest, PandocBooksWithMixedScriptsReadInFull)
+{
+    const QString pandoc = QStandardPaths::findExecutable(QStringLiteral("pandoc"));
+    if (pandoc.isEmpty())
+        GTEST_SKIP() << "pandoc is not installed";
+    QFile md(m_dir.filePath(QStringLiteral("mixed.md")));
+    ASSERT_TRUE(md.open(QIODevice::WriteOnly));
+    md.write("---\ntitle: \"Harrison's 内科学 第5版 Vol. 2\"\nauthor: 山田 Taro\nlang: ja\n---\n\n"
+             "# Chapter 1 心臓 and lungs\n\nText.\n\n## 3.4.1. The `package` Element\n\nMore.\n\n"
+             "# A Apple Pie — embedded images\n\nEnd.\n");
+    md.close();
+    QImage cover(20, 30, QImage::Format_RGB32);
+    cover.fill(Qt::darkCyan);
+    ASSERT_TRUE(cover.save(m_dir.filePath(QStringLiteral("cover.png"))));
+    auto make = [&](const char *format, const QString &name) {
+        QProcess p;
+        p.start(pandoc, {QStringLiteral("-f"), QStringLiteral("markdown-smart"), md.fileName(), QStringLiteral("-t"),
+                         QLatin1String(format), QStringLiteral("--epub-cover-image=") + m_dir.filePath("cover.png"),
+                         QStringLiteral("-o"), m_dir.filePath(name)});
+        return p.waitForFinished(60000) && p.exitCode() == 0;
+    };
+    ASSERT_TRUE(make("epub2", QStringLiteral("p2.epub")));
+    ASSERT_TRUE(make("epub3", QStringLiteral("p3.epub")));
+
+    // Variants of the EPUB 3 book: an NCX without entries, a cover marked only
+    // in the manifest, every package element prefixed.
+    auto variant = [&](const QString &name, const QByteArray &entry, auto edit) {
+        return rewriteBook(m_dir.filePath(QStringLiteral("p3.epub")), m_dir.filePath(name),
+                           [&](const QByteArray &n, const QByteArray &data) { return n == entry ? edit(data) : data; });
+    };
+    ASSERT_TRUE(variant(QStringLiteral("p3-empty-ncx.epub"), "EPUB/toc.ncx", [](QByteArray ncx) {
+        const qsizetype from = ncx.indexOf("<navMap>"), to = ncx.indexOf("</navMap>");
+        return ncx.remove(from + 8, to - from - 8);
+    }));
+    ASSERT_TRUE(variant(QStringLiteral("p3-cover-property.epub"), "EPUB/content.opf", [](QByteArray opf) {
+        return QString::fromUtf8(opf).remove(QRegularExpression(QStringLiteral("<meta name=\"cover\"[^>]*>"))).toUtf8();
+    }));
+    ASSERT_TRUE(variant(QStringLiteral("p3-prefixed.epub"), "EPUB/content.opf", [](QByteArray opf) {
+        QString text = QString::fromUtf8(opf);
+        text.replace(QRegularExpression(QStringLiteral("<(/?)(package|metadata|manifest|item|spine|itemref|guide|"
+                                                       "reference|meta)\\b")),
+                     QStringLiteral("<\\1opf:\\2"));
+        text.replace(QStringLiteral("xmlns=\"http://www.idpf.org/2007/opf\""),
+                     QStringLiteral("xmlns:opf=\"http://www.idpf.org/2007/opf\""));
+        return text.toUtf8();
+    }));
+
+    const QStringList chapters{"Chapter 1 心臓 and lungs", "  3.4.1. The package Element",
+                               "A Apple Pie — embedded images"};
+    struct Case
+    {
+        const char *book;
+        QStringList toc; // texts, children indented
+    };
+    const Case cases[] = {
+        {"p2.epub", QStringList{"Harrison's 内科学 第5版 Vol. 2"} + chapters}, // the NCX lists the title page
+        {"p3.epub", QStringList{"Harrison's 内科学 第5版 Vol. 2"} + chapters},
+        {"p3-empty-ncx.epub", chapters}, // from the navigation document
+        {"p3-cover-property.epub", QStringList{"Harrison's 内科学 第5版 Vol. 2"} + chapters},
+        {"p3-prefixed.epub", QStringList{"Harrison's 内科学 第5版 Vol. 2"} + chapters},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.book);
+        EPUBManager m(BookUrl::rootUrl(QLatin1String(c.book)), &m_protocol);
+        EXPECT_EQ(m.metadata().value(QStringLiteral("dc:title")).toString(),
+                  QStringLiteral("Harrison's 内科学 第5版 Vol. 2"));
+        EXPECT_EQ(m.metadata().value(QStringLiteral("dc:creator")).toString(), QStringLiteral("山田 Taro"));
+        EXPECT_EQ(m.spine().size(), 4) << "cover, title page, two chapters";
+        ASSERT_TRUE(m.toc().has_value());
+        QStringList texts = outline(*m.toc());
+        for (QString &line : texts)
+            line = line.section(QStringLiteral(" -> "), 0, 0);
+        EXPECT_EQ(texts, c.toc);
+        EXPECT_EQ(m.coverImage().size(), QSize(20, 30));
     }
 }
 
