@@ -51,6 +51,11 @@ int bookCommand(const QStringList &args)
                         .arg(args.first(), xmlErrors.errors().join(QStringLiteral("; "))));
     if (!epub.contentURL().isValid())
         return fail(QStringLiteral("%1 has no readable EPUB package (META-INF/container.xml)").arg(args.first()));
+    // Without a spine there is nothing to read: an unreadable or foreign
+    // package document, not an empty book.
+    if (epub.spine().isEmpty())
+        return fail(QStringLiteral("%1: the EPUB package has no spine (no itemref names a manifest item)")
+                        .arg(args.first()));
 
     QVariantList manifest;
     for (auto it = epub.manifest().cbegin(); it != epub.manifest().cend(); ++it) {
@@ -91,6 +96,11 @@ int entryCommand(const QStringList &args)
                         .arg(args.at(1), args.at(0), r.errorDomain)
                         .arg(r.errorCode));
     std::fwrite(r.data->constData(), 1, size_t(r.data->size()), stdout);
+    // The bytes are served as the reader would get them, but a damaged
+    // archive must not pass for a good one.
+    if (r.crcMismatch)
+        return fail(QStringLiteral("entry %1 of %2 does not match its CRC: the archive is damaged")
+                        .arg(args.at(1), args.at(0)));
     return 0;
 }
 

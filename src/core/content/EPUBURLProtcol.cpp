@@ -61,15 +61,17 @@ QByteArray EPUBURLProtcol::mimeTypeForPath(const QString &path)
     return type.name().toUtf8();
 }
 
-std::optional<QByteArray> EPUBURLProtcol::zipData(const QString &archive, const QString &path)
+std::optional<QByteArray> EPUBURLProtcol::zipData(const QString &archive, const QString &path, bool *crcMismatch)
 {
+    if (crcMismatch)
+        *crcMismatch = false;
     const auto zip = ZipArchive::archiveFor(archive);
     if (!zip)
         return std::nullopt;
     const QString entry = path.startsWith(u'/') ? path.mid(1) : path;
     if (!SafePath::isSafeRelativePath(entry))
         return std::nullopt;
-    return zip->read(entry);
+    return zip->read(entry, crcMismatch);
 }
 
 EpubResponse EPUBURLProtcol::startLoading(const QUrl &url) const
@@ -87,7 +89,7 @@ EpubResponse EPUBURLProtcol::startLoading(const QUrl &url) const
             }
         }
         response.data = builtIn ? readFile(m_resources + u'/' + QLatin1String(builtIn))
-                                : zipData(archivePath(*target), path);
+                                : zipData(archivePath(*target), path, &response.crcMismatch);
     }
 
     response.mimeType = mimeTypeForPath(path);

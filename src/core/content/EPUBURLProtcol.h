@@ -26,6 +26,9 @@ struct EpubResponse
     std::optional<QByteArray> data;
     QString errorDomain;
     int errorCode = 0;
+    // The entry was served, but its bytes do not match the CRC the archive
+    // records for it.
+    bool crcMismatch = false;
 
     bool failed() const { return !data.has_value(); }
 };
@@ -53,7 +56,10 @@ public:
     // rest looked up exactly (case-sensitive). Absent when the archive cannot
     // be opened, the entry is missing, or the path is absolute or climbs out
     // with ".."; partial bytes after a read error; empty for an empty entry.
-    static std::optional<QByteArray> zipData(const QString &archive, const QString &path);
+    // Bytes that do not match the entry's CRC are returned as read, with
+    // `crcMismatch` (when given) set.
+    static std::optional<QByteArray> zipData(const QString &archive, const QString &path,
+                                             bool *crcMismatch = nullptr);
 
     // The MIME type for a path by its lower-cased extension; empty when none
     // is known.

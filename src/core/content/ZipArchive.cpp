@@ -107,8 +107,10 @@ void ZipArchive::clearCache()
     cache.clear();
 }
 
-std::optional<QByteArray> ZipArchive::read(const QByteArray &name)
+std::optional<QByteArray> ZipArchive::read(const QByteArray &name, bool *crcMismatch)
 {
+    if (crcMismatch)
+        *crcMismatch = false;
     const auto it = m_index.constFind(name);
     if (it == m_index.cend())
         return std::nullopt;
@@ -137,6 +139,15 @@ std::optional<QByteArray> ZipArchive::read(const QByteArray &name)
         }
         data.append(buffer, n);
     }
-    unzCloseCurrentFile(handle);
+    // minizip checks the CRC on closing an entry read to its end. A stored
+    // entry has no other check: its altered bytes are served as they are.
+    if (unzCloseCurrentFile(handle) == UNZ_CRCERROR) {
+        if (crcMismatch)
+            *crcMismatch = true;
+        if (!m_crcLogged.contains(name)) {
+            m_crcLogged.insert(name);
+            qCWarning(lcContent) << "entry" << name << "of" << m_path << "does not match its CRC; served as stored";
+        }
+    }
     return data;
 }

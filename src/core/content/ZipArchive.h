@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -40,9 +41,15 @@ public:
 
     // The bytes of the entry with this exact (case-sensitive, raw) name:
     // absent when there is no such entry; the bytes inflated so far when the
-    // entry is corrupt or cannot be opened (possibly empty).
-    std::optional<QByteArray> read(const QByteArray &name);
-    std::optional<QByteArray> read(const QString &name) { return read(name.toUtf8()); }
+    // entry is corrupt or cannot be opened (possibly empty). Bytes read in
+    // full that do not match the entry's recorded CRC are returned all the
+    // same; `crcMismatch`, when given, says so, and the first such read of
+    // each entry is logged.
+    std::optional<QByteArray> read(const QByteArray &name, bool *crcMismatch = nullptr);
+    std::optional<QByteArray> read(const QString &name, bool *crcMismatch = nullptr)
+    {
+        return read(name.toUtf8(), crcMismatch);
+    }
 
     bool contains(const QByteArray &name) const { return m_index.contains(name); }
     // Raw entry names in central-directory order.
@@ -65,5 +72,6 @@ private:
     void *m_handle = nullptr; // unzFile
     QHash<QByteArray, Position> m_index;
     QList<QByteArray> m_names;
+    QSet<QByteArray> m_crcLogged; // entries whose mismatch was logged
     QMutex m_mutex;
 };

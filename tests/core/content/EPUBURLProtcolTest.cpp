@@ -168,4 +168,55 @@ TEST_F(EPUBURLProtcolTest, CorruptInputIsServedAsFarAsItGoes)
     EXPECT_TRUE(protocol().startLoading(url(QStringLiteral("/x"), QStringLiteral("junk.epub"))).failed());
 }
 
+// Warnings logged while it lives.
+class WarningLog
+{
+public:
+    WarningLog() { s_messages.clear(); m_previous = qInstallMessageHandler(&WarningLog::handle); }
+    ~WarningLog() { qInstallMessageHandler(m_previous); }
+    const QStringList &messages() const { return s_messages; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &, const QString &message)
+    {
+        if (type == QtWarningMsg)
+            s_messages << message;
+    }
+    static inline QStringList s_messages;
+    QtMessageHandler m_previous;
+};
+
+TEST_F(EPUBURLProtcolTest, StoredEntryThatNoLongerMatchesItsCrcIsServedAndLoggedOnce)
+{
+    // A stored entry has no compression that could notice damage; only the
+    // CRC tells. Another entry of the same archive stays good.
+    const QString path = m_contents.filePath(QStringLiteral("crc.epub"));
+    ASSERT_TRUE(writeZip(path, {{"OEBPS/c1.xhtml", "<p>Chapter one, as written</p>", true},
+                                {"OEBPS/c2.xhtml", "<p>Chapter two</p>", true}}));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    const qsizetype at = bytes.indexOf("as written");
+    ASSERT_GT(at, 0);
+    bytes.replace(at, 10, "AS WRITTEN");
+    f.seek(0);
+    f.write(bytes);
+    f.close();
+    ZipArchive::clearCache();
+
+    WarningLog log;
+    for (int i = 0; i < 3; ++i) {
+        const EpubResponse r = protocol().startLoading(url(QStringLiteral("/OEBPS/c1.xhtml"), QStringLiteral("crc.epub")));
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(r.data, QByteArray("<p>Chapter one, AS WRITTEN</p>")) << "served as stored";
+        EXPECT_TRUE(r.crcMismatch) << "read " << i;
+    }
+    const EpubResponse good = protocol().startLoading(url(QStringLiteral("/OEBPS/c2.xhtml"), QStringLiteral("crc.epub")));
+    EXPECT_FALSE(good.crcMismatch);
+    EXPECT_EQ(good.data, QByteArray("<p>Chapter two</p>"));
+    ASSERT_EQ(log.messages().size(), 1) << log.messages().join(u'\n').toStdString();
+    EXPECT_TRUE(log.messages().first().contains(QStringLiteral("OEBPS/c1.xhtml")));
+    EXPECT_TRUE(log.messages().first().contains(QStringLiteral("CRC")));
+}
+
 } // namespace
