@@ -1,13 +1,16 @@
 # make run   installs what is missing, builds, starts the application
-# make test  installs what is missing, builds, runs every test
+# make test  installs what is missing, builds, runs every test, then the same
+#            tests in the sanitizer build (SANITIZE=0 skips that part)
 # make bench builds and runs the benchmarks
 # make fuzz  builds the libFuzzer targets with clang and runs each for a while
+# make sanitize  builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= 2
+SANITIZE ?= 1
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench fuzz clean
+.PHONY: all deps configure build test run bench fuzz sanitize clean
 
 all: build
 
@@ -24,6 +27,7 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@if [ "$(SANITIZE)" = 1 ]; then $(MAKE) --no-print-directory sanitize; fi
 
 run: build
 	@bash scripts/run
@@ -38,5 +42,12 @@ fuzz: deps
 	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_xml2dic fuzz_epub_zip fuzz_csv fuzz_package
 	@bash fuzz/run-all $(BUILD_DIR)-fuzz
 
+sanitize: deps
+	@if [ ! -f $(BUILD_DIR)-asan/build.ninja ]; then \
+	  cmake -S . -B $(BUILD_DIR)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRO_SANITIZE=ON; \
+	fi
+	cmake --build $(BUILD_DIR)-asan -j $(JOBS)
+	cd $(BUILD_DIR)-asan && ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-fuzz
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-fuzz $(BUILD_DIR)-asan

@@ -60,6 +60,11 @@ AppDelegate::~AppDelegate()
     if (m_loginWindow)
         delete m_loginWindow;
     m_window.reset();
+    // Screens made before the window ever hosted them (the store made for a
+    // download from disk) are no children of it.
+    delete m_top.data();
+    delete m_shelf.data();
+    delete m_store.data();
     MessagePresenter::setShared(nullptr);
     Analytics::setShared(nullptr);
     QMShareHelper::setShared(nullptr);

@@ -284,7 +284,7 @@ TEST_F(PackageInstallerTest, DamagedBookFilesAreRefused)
     } cases[] = {
         { "empty EPUB", QStringLiteral("empty.epub"), QByteArray() },
         { "random EPUB", QStringLiteral("random.epub"),
-            QByteArray("\x93\x11\xfe random bytes, no archive", 30) },
+            QByteArray("\x93\x11\xfe random bytes, no archive") },
         { "zip header only", QStringLiteral("header.epub"), QByteArray("PK\x03\x04 not really a zip") },
         { "zip without a package", QStringLiteral("plain.epub"), QByteArray() }, // filled below
         { "empty PDF", QStringLiteral("empty.pdf"), QByteArray() },
