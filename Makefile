@@ -1,5 +1,5 @@
 # make run   installs what is missing, builds, starts the application
-# make test  installs what is missing, builds, runs every test, then the same
+# make test  installs what is missing, checks the formatting, builds, runs every test, then the same
 #            tests in the sanitizer build (SANITIZE=0 skips that part)
 # make bench builds and runs the benchmarks
 # make fuzz  builds the libFuzzer targets with clang and runs each for a while
@@ -10,7 +10,7 @@ JOBS ?= 2
 SANITIZE ?= 1
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench fuzz sanitize clean
+.PHONY: all deps configure build test check-format run bench fuzz sanitize clean
 
 all: build
 
@@ -25,7 +25,10 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
+check-format: deps
+	@bash scripts/check-format
+
+test: check-format build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@if [ "$(SANITIZE)" = 1 ]; then $(MAKE) --no-print-directory sanitize; fi
 
@@ -39,7 +42,7 @@ bench: deps
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_DIR)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRO_BUILD_TESTS=OFF -DTAVRO_BUILD_FUZZ=ON
-	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_xml2dic fuzz_epub_zip fuzz_csv fuzz_package
+	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_xml2dic fuzz_epub_zip fuzz_csv fuzz_package fuzz_xmlrpc
 	@bash fuzz/run-all $(BUILD_DIR)-fuzz
 
 sanitize: deps

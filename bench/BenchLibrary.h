@@ -2,9 +2,9 @@
 // benchmarks: every copy registered and standing on the first shelf.
 #pragma once
 
-#include "app/DataFolder.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
+#include "core/platform/DataFolder.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
 
 #include <QElapsedTimer>
 #include <QFile>

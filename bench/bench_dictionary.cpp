@@ -6,10 +6,10 @@
 //    (the floor: SQLite's own FTS indexing);
 //  - median and 99th percentile of a look-up over 1,000 headwords;
 //  - CSV parsing throughput against Python's csv module on the same file.
-#include "dictionary/CSVParser.h"
-#include "dictionary/DictionaryManager.h"
-#include "library/LibraryStore.h"
-#include "library/SqliteDatabase.h"
+#include "core/dictionary/CSVParser.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/library/LibraryStore.h"
+#include "core/library/SqliteDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>

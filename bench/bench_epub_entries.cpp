@@ -2,9 +2,9 @@
 // `unzip -t` on the same file (which inflates every entry once) as the
 // baseline. Prints the ratio and the peak memory; then micro-benchmarks one
 // look-up through the entry index against minizip's unzLocateFile.
-#include "content/BookUrl.h"
-#include "content/EPUBURLProtcol.h"
-#include "content/ZipArchive.h"
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBURLProtcol.h"
+#include "core/content/ZipArchive.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -9,17 +9,17 @@
 // HOME, with servers that answer nothing. BENCH_BOOKS sets another shelf
 // size; BENCH_TRACE prints when each reader was made and its page loaded.
 #include "BenchLibrary.h"
-#include "app/AppDelegate.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "content/BookUrl.h"
-#include "content/EPUBManager.h"
-#include "content/EpubScheme.h"
-#include "content/PageScripts.h"
-#include "screens/CoverCache.h"
-#include "screens/ReaderVC.h"
-#include "screens/ShelfVC.h"
-#include "shelf/ShelfModel.h"
+#include "ui/app/AppDelegate.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+#include "ui/reader/EpubScheme.h"
+#include "ui/reader/PageScripts.h"
+#include "ui/shelf/CoverCache.h"
+#include "ui/reader/ReaderVC.h"
+#include "ui/shelf/ShelfVC.h"
+#include "core/shelf/ShelfModel.h"
 #include "support/Wait.h"
 
 #include <QAbstractButton>

@@ -6,14 +6,14 @@
 //
 // Runs on the offscreen platform in a private HOME.
 #include "BenchLibrary.h"
-#include "app/DataFolder.h"
-#include "app/UserDefaults.h"
-#include "content/BookUrl.h"
-#include "content/EPUBManager.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "screens/CoverCache.h"
-#include "shelf/ShelfModel.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/UserDefaults.h"
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "ui/shelf/CoverCache.h"
+#include "core/shelf/ShelfModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

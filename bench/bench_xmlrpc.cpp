@@ -6,7 +6,7 @@
 //    ten times the values take about ten times as long.
 // The documents have the shape of the provider's article lists: a struct
 // holding an array of article structs with three members each.
-#include "top/XmlRpcResponseParser.h"
+#include "core/top/XmlRpcResponseParser.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 #include "FuzzTargets.h"
 
-#include "content/BookUrl.h"
-#include "content/EPUBManager.h"
-#include "content/EPUBURLProtcol.h"
-#include "content/XML2DicParser.h"
-#include "content/ZipArchive.h"
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+#include "core/content/EPUBURLProtcol.h"
+#include "core/content/XML2DicParser.h"
+#include "core/content/ZipArchive.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,9 +17,9 @@ int fuzzXml2Dic(const uint8_t *data, size_t size)
     return 0;
 }
 
-#include "top/XmlRpcDescription.h"
-#include "top/XmlRpcResponseParser.h"
-#include "util/JsonWriter.h"
+#include "core/top/XmlRpcDescription.h"
+#include "core/top/XmlRpcResponseParser.h"
+#include "core/util/JsonWriter.h"
 
 int fuzzXmlRpc(const uint8_t *data, size_t size)
 {
@@ -54,8 +54,8 @@ int fuzzEpubZip(const uint8_t *data, size_t size)
     return 0;
 }
 
-#include "dictionary/CSVAggregator.h"
-#include "dictionary/CSVParser.h"
+#include "core/dictionary/CSVAggregator.h"
+#include "core/dictionary/CSVParser.h"
 
 #include <QBuffer>
 
@@ -76,7 +76,7 @@ int fuzzCsv(const uint8_t *data, size_t size)
     return 0;
 }
 
-#include "store/PackageUnpacker.h"
+#include "core/store/PackageUnpacker.h"
 
 #include <QDirIterator>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // tavro [--config FILE]: the e-book client.
-#include "app/AppDelegate.h"
-#include "app/ServerConfig.h"
-#include "content/EpubScheme.h"
-#include "library/LibraryStore.h"
+#include "ui/app/AppDelegate.h"
+#include "core/platform/ServerConfig.h"
+#include "ui/reader/EpubScheme.h"
+#include "core/library/LibraryStore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,12 +1,12 @@
 // tavro-inspect book FILE / entry FILE PATH
 #include "InspectCommand.h"
 
-#include "app/AppResources.h"
-#include "content/BookUrl.h"
-#include "content/EPUBManager.h"
-#include "content/EPUBURLProtcol.h"
-#include "content/XML2DicParser.h"
-#include "content/ZipArchive.h"
+#include "core/platform/AppResources.h"
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+#include "core/content/EPUBURLProtcol.h"
+#include "core/content/XML2DicParser.h"
+#include "core/content/ZipArchive.h"
 
 #include <QFileInfo>
 #include <cstdio>

@@ -3,11 +3,11 @@
 
 #include "CliOptions.h"
 
-#include "dictionary/CSVAggregator.h"
-#include "dictionary/CSVParser.h"
-#include "dictionary/DictionaryManager.h"
-#include "library/LibraryStore.h"
-#include "util/NotificationCenter.h"
+#include "core/dictionary/CSVAggregator.h"
+#include "core/dictionary/CSVParser.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/library/LibraryStore.h"
+#include "core/util/NotificationCenter.h"
 
 #include <QDir>
 #include <QFileInfo>

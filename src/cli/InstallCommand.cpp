@@ -2,11 +2,11 @@
 #include "InspectCommand.h"
 
 #include "CliOptions.h"
-#include "content/XML2DicParser.h"
-#include "dictionary/DictionaryManager.h"
-#include "library/LibraryStore.h"
-#include "store/PackageInstaller.h"
-#include "util/StringHelpers.h"
+#include "core/content/XML2DicParser.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/library/LibraryStore.h"
+#include "core/store/PackageInstaller.h"
+#include "core/util/StringHelpers.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // tavro-inspect xmlrpc FILE
 #include "InspectCommand.h"
 
-#include "top/XmlRpcDescription.h"
-#include "top/XmlRpcResponseParser.h"
+#include "core/top/XmlRpcDescription.h"
+#include "core/top/XmlRpcResponseParser.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 // tests. One verb per job; JSON on standard output.
 #include "InspectCommand.h"
 
-#include "util/JsonWriter.h"
+#include "core/util/JsonWriter.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #include "BackendConfig.h"
 
-#include "util/DataHelpers.h"
-#include "util/DictionaryHelpers.h"
+#include "core/util/DataHelpers.h"
+#include "core/util/DictionaryHelpers.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -3,7 +3,7 @@
 // one lock, so handlers may call it from any worker thread.
 #pragma once
 
-#include "library/SqliteDatabase.h"
+#include "core/library/SqliteDatabase.h"
 
 #include <QMutex>
 #include <QString>

@@ -4,7 +4,7 @@
 #include "Backend.h"
 #include "HttpUtil.h"
 
-#include "content/SafePath.h"
+#include "core/content/SafePath.h"
 
 #include <QFile>
 #include <QFileInfo>

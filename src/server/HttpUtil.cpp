@@ -2,7 +2,7 @@
 
 #include "BackendServer.h"
 
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QJsonDocument>
 #include <algorithm>

@@ -4,8 +4,8 @@
 #include "BackendLog.h"
 #include "HttpUtil.h"
 
-#include "content/XML2DicParser.h"
-#include "util/DictionaryHelpers.h"
+#include "core/content/XML2DicParser.h"
+#include "core/util/DictionaryHelpers.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include "HttpUtil.h"
 #include "ServerSecret.h"
 
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QFile>
 #include <QFileInfo>

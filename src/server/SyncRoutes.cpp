@@ -3,7 +3,7 @@
 #include "Backend.h"
 #include "HttpUtil.h"
 
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

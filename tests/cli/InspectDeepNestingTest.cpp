@@ -2,7 +2,7 @@
 // and a non-zero exit, never a crash. Nesting of 60,000 levels used to
 // overflow the stack in the parsers and in the JSON output.
 #include "Inspect.h"
-#include "content/XML2DicParser.h"
+#include "core/content/XML2DicParser.h"
 #include "support/ZipWriter.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // The local publisher backend, driven over HTTP.
 #include "support/BackendProcess.h"
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>

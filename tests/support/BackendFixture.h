@@ -4,7 +4,7 @@
 
 #include "BackendProcess.h"
 #include "LibraryFixture.h"
-#include "store/ApiRequest.h"
+#include "core/store/ApiRequest.h"
 
 class BackendFixture : public LibraryFixture
 {

@@ -1,7 +1,7 @@
 // main() of widget and web view tests: a private HOME, the epub scheme
 // registered, then a QApplication.
 #include "TempHome.h"
-#include "content/EpubScheme.h"
+#include "ui/reader/EpubScheme.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // store that DataBaseHelper uses.
 #pragma once
 
-#include "library/LibraryStore.h"
+#include "core/library/LibraryStore.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // A message presenter that records what the user would have been shown.
 #pragma once
 
-#include "app/MessagePresenter.h"
+#include "core/platform/MessagePresenter.h"
 
 #include <QList>
 #include <QPair>

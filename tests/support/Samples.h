@@ -1,7 +1,7 @@
 // The generated sample content (tools/make_samples.py) for tests.
 #pragma once
 
-#include "app/DataFolder.h"
+#include "core/platform/DataFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 #include "Analytics.h"
 
-#include "ConfigDictionary.h"
-#include "ServerConfig.h"
-#include "UserDefaults.h"
-#include "store/ApiRequest.h"
-#include "util/Logging.h"
-#include "util/StringHelpers.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/store/ApiRequest.h"
+#include "core/util/Logging.h"
+#include "core/util/StringHelpers.h"
 
 #include <QCoreApplication>
 #include <QNetworkReply>

@@ -1,9 +1,9 @@
 #include "UpdateCheck.h"
 
-#include "ServerConfig.h"
-#include "UserDefaults.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,8 +1,8 @@
 #include "BookUrl.h"
 
 #include "SafePath.h"
-#include "util/DataHelpers.h"
-#include "util/StringHelpers.h"
+#include "core/util/DataHelpers.h"
+#include "core/util/StringHelpers.h"
 
 namespace {
 

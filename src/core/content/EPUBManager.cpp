@@ -2,9 +2,9 @@
 
 #include "EPUBURLProtcol.h"
 #include "XML2DicParser.h"
-#include "util/ArrayHelpers.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
+#include "core/util/ArrayHelpers.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
 
 #include <libxml/parser.h>
 #include <vector>

@@ -2,8 +2,8 @@
 
 #include "SafePath.h"
 #include "ZipArchive.h"
-#include "app/AppResources.h"
-#include "app/DataFolder.h"
+#include "core/platform/AppResources.h"
+#include "core/platform/DataFolder.h"
 
 #include <QFile>
 #include <QMimeDatabase>

@@ -1,6 +1,6 @@
 #include "XML2DicParser.h"
 
-#include "util/Logging.h"
+#include "core/util/Logging.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>

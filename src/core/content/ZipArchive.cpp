@@ -1,6 +1,6 @@
 #include "ZipArchive.h"
 
-#include "util/Logging.h"
+#include "core/util/Logging.h"
 
 #include <QFile>
 #include <QFileInfo>

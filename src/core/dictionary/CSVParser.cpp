@@ -1,6 +1,6 @@
 #include "CSVParser.h"
 
-#include "util/Logging.h"
+#include "core/util/Logging.h"
 
 #include <QBuffer>
 #include <QFile>

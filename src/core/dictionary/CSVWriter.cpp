@@ -1,6 +1,6 @@
 #include "CSVWriter.h"
 
-#include "util/DictionaryHelpers.h"
+#include "core/util/DictionaryHelpers.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,13 +1,13 @@
 #include "DictionaryManager.h"
 
 #include "CSVParser.h"
-#include "app/DataFolder.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
-#include "util/NotificationCenter.h"
-#include "util/StringHelpers.h"
+#include "core/platform/DataFolder.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
+#include "core/util/NotificationCenter.h"
+#include "core/util/StringHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>

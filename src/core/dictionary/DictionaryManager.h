@@ -19,8 +19,8 @@
 // through NotificationCenter.
 #pragma once
 
-#include "library/DictionaryMaster.h"
-#include "library/SqliteDatabase.h"
+#include "core/library/DictionaryMaster.h"
+#include "core/library/SqliteDatabase.h"
 
 #include <QString>
 #include <QThreadPool>

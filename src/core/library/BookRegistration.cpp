@@ -2,10 +2,10 @@
 #include "DataBaseHelper.h"
 
 #include "LibraryStore.h"
-#include "content/BookUrl.h"
-#include "content/EPUBManager.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
 
 #include <QLocale>
 

@@ -1,9 +1,9 @@
 #include "DataBaseHelper.h"
 
 #include "LibraryStore.h"
-#include "app/ConfigDictionary.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "LibraryStore.h"
 
-#include "util/Logging.h"
+#include "core/util/Logging.h"
 
 #include <QCoreApplication>
 #include <QDir>

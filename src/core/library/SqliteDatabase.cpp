@@ -1,6 +1,6 @@
 #include "SqliteDatabase.h"
 
-#include "util/Logging.h"
+#include "core/util/Logging.h"
 
 #include <QDateTime>
 #include <sqlite3.h>

@@ -1,16 +1,18 @@
 #include "ShelfModel.h"
 
-#include "app/DataFolder.h"
-#include "app/UserDefaults.h"
-#include "content/BookUrl.h"
-#include "content/EPUBManager.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "store/PackageInstaller.h"
-#include "sync/QMShareHelper.h"
-#include "util/DataHelpers.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/UserDefaults.h"
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/store/PackageInstaller.h"
+#include "core/sync/QMShareHelper.h"
+#include "core/util/DataHelpers.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
+#include "core/account/AccountSession.h"
+#include "core/reader/BookOpening.h"
 
 #include <QDir>
 #include <QFile>
@@ -148,8 +150,7 @@ QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<Q
 
 QList<ShelfEntry> ShelfModel::items(qint64 labelID, const std::optional<QStringList> &searchBookList)
 {
-    const auto lift = UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift));
-    if (lift && *lift != u"0")
+    if (AccountSession::isLifted())
         return {};
     QList<ShelfEntry> list = contentsList(labelID, searchBookList, false);
     sortItems(list, currentSort());
@@ -187,50 +188,8 @@ void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel)
 
 QVariantMap ShelfModel::readerInfo(const ShelfEntry &entry, QMShareHelper *sync)
 {
-    LibraryStore &store = LibraryStore::main();
-    auto book = bookFor(entry.fileName);
-    const QString user = DataBaseHelper::currentUserId().value_or(QString());
-    if (entry.isPdf) {
-        QVariantMap info{{QStringLiteral("pdfurl"), entry.path}};
-        if (!book)
-            return info;
-        const QString id = book->identifier.value_or(QString());
-        if (sync && id != u"9999999999")
-            sync->getMyBookAll(id, user, true);
-        book->lastOpenDate = QDateTime::currentDateTimeUtc();
-        store.save(*book);
-        const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)});
-        info.insert(QStringLiteral("BookID"), book->BookID.value_or(-1));
-        info.insert(QStringLiteral("lastPage"), status ? status->lastOpenPage.value_or(-1) : -1);
-        info.insert(QStringLiteral("print"), book->printable.value_or(0) != 0);
-        if (book->title)
-            info.insert(QStringLiteral("Title"), *book->title);
-        if (book->identifier)
-            info.insert(QStringLiteral("metaBookId"), *book->identifier);
-        if (book->creator)
-            info.insert(QStringLiteral("creator"), *book->creator);
-        return info;
-    }
-    QVariantMap info{{QStringLiteral("url"), BookUrl::rootUrl(entry.fileName)},
-                     {QStringLiteral("BookID"), -1},
-                     {QStringLiteral("lastPage"), -1},
-                     {QStringLiteral("fontSize"), 16},
-                     {QStringLiteral("print"), false}};
-    if (book) {
-        if (sync)
-            sync->getMyBookAll(book->identifier.value_or(QString()), user, false);
-        info.insert(QStringLiteral("print"), book->printable.value_or(0) != 0);
-        info.insert(QStringLiteral("BookID"), book->BookID.value_or(-1));
-        book->lastOpenDate = QDateTime::currentDateTimeUtc();
-        store.save(*book);
-        if (const auto status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {book->BookID.value_or(-1)})) {
-            info.insert(QStringLiteral("lastPage"), status->lastOpenPage.value_or(-1));
-            info.insert(QStringLiteral("fontSize"), status->fontSetting.value_or(16));
-        }
-        if (book->title)
-            info.insert(QStringLiteral("Title"), *book->title);
-    }
-    return info;
+    BookOpening::markOpened(entry.fileName, sync);
+    return BookOpening::infoForBook(entry.fileName).toMap();
 }
 
 QStringList ShelfModel::search(const QString &text, qint64 labelID)
@@ -362,4 +321,27 @@ int ShelfModel::pageAfterSwipe(double offset, double width, int pageID)
     if (distance < width / 2 || distance >= pageID * width)
         return pageID;
     return offset > width / 2 ? pageID + 1 : pageID - 1;
+}
+
+QHash<QString, BookMetaData> ShelfModel::booksByFileName()
+{
+    QHash<QString, BookMetaData> books;
+    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>())
+        if (b.fileName)
+            books.insert(*b.fileName, b);
+    return books;
+}
+
+QList<DictionaryMaster> ShelfModel::dictionaries()
+{
+    return LibraryStore::main().findAll<DictionaryMaster>({}, {}, QStringLiteral("\"dicId\""));
+}
+
+bool ShelfModel::setDictionaryUsed(qint64 dicId, bool used)
+{
+    auto dict = LibraryStore::main().findFirst<DictionaryMaster>(QStringLiteral("\"dicId\"=?"), {dicId});
+    if (!dict)
+        return false;
+    dict->useFlg = used ? 1 : 0;
+    return LibraryStore::main().save(*dict);
 }

@@ -6,10 +6,13 @@
 // Main thread only.
 #pragma once
 
-#include "library/LabelMaster.h"
+#include "core/library/DictionaryMaster.h"
+#include "core/library/BookMetaData.h"
+#include "core/library/LabelMaster.h"
 
 #include <QDateTime>
 #include <QList>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -91,4 +94,12 @@ public:
     // The page to show after a swipe that ended `offset` points away from the
     // shown page `pageID` (from 1) on pages `width` wide: at most one page.
     static int pageAfterSwipe(double offset, double width, int pageID);
+
+    // Every book record by its file name (for the shelf's rows).
+    static QHash<QString, BookMetaData> booksByFileName();
+    // The installed dictionaries in id order, and switching one in or out
+    // of look-ups; false when there is no such dictionary or it could not
+    // be saved.
+    static QList<DictionaryMaster> dictionaries();
+    static bool setDictionaryUsed(qint64 dicId, bool used);
 };

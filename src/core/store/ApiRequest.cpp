@@ -1,6 +1,6 @@
 #include "ApiRequest.h"
 
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QJsonDocument>
 #include <QNetworkAccessManager>

@@ -1,9 +1,9 @@
 #include "DevicesWindowLogic.h"
 
 #include "StoreManager.h"
-#include "app/MessagePresenter.h"
-#include "app/UserDefaults.h"
-#include "util/DictionaryHelpers.h"
+#include "core/platform/MessagePresenter.h"
+#include "core/platform/UserDefaults.h"
+#include "core/util/DictionaryHelpers.h"
 
 DevicesWindowLogic::DevicesWindowLogic(StoreManager &store, MessagePresenter &messages)
     : m_store(store)

@@ -1,9 +1,9 @@
 #include "DownLoader.h"
 
 #include "InstallRecovery.h"
-#include "content/SafePath.h"
-#include "util/Logging.h"
-#include "util/StringHelpers.h"
+#include "core/content/SafePath.h"
+#include "core/util/Logging.h"
+#include "core/util/StringHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>

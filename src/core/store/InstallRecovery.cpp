@@ -1,10 +1,10 @@
 #include "InstallRecovery.h"
 
 #include "PackageInstaller.h"
-#include "app/DataFolder.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "util/Logging.h"
+#include "core/platform/DataFolder.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/util/Logging.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "KeyChainStore.h"
 
 #include "SecretFileStore.h"
-#include "util/Logging.h"
+#include "core/util/Logging.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -2,12 +2,12 @@
 
 #include "StoreManager.h"
 #include "VamoManager.h"
-#include "app/DataFolder.h"
-#include "app/MessagePresenter.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/MessagePresenter.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
 
 #include <QDir>
 #include <QFile>

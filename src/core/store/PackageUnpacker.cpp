@@ -1,8 +1,8 @@
 #include "PackageUnpacker.h"
 
-#include "content/SafePath.h"
-#include "dictionary/CSVStreamDecoder.h"
-#include "util/Logging.h"
+#include "core/content/SafePath.h"
+#include "core/dictionary/CSVStreamDecoder.h"
+#include "core/util/Logging.h"
 
 #include <QDir>
 #include <QFile>

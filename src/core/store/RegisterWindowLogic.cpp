@@ -1,7 +1,7 @@
 #include "RegisterWindowLogic.h"
 
 #include "VamoManager.h"
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 RegisterWindowLogic::RegisterWindowLogic(VamoManager &vamo)
     : m_vamo(vamo)

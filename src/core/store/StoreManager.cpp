@@ -1,11 +1,11 @@
 #include "StoreManager.h"
 
 #include "VamoManager.h"
-#include "app/ConfigDictionary.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "util/Logging.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/util/Logging.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -60,7 +60,7 @@ ApiRequest StoreManager::makeRequest(const QString &path, const QByteArray &meth
                            ApiEscaping::PlatformThenEncodeURI);
 }
 
-ApiRequest StoreManager::makeRequest2(const QString &path, const QByteArray &method, const ApiParams &params,
+ApiRequest StoreManager::makeStoreWebRequest(const QString &path, const QByteArray &method, const ApiParams &params,
                                       const ApiParams &headers) const
 {
     return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreApi), path, method, params, headers, 10000,
@@ -90,7 +90,7 @@ void StoreManager::requestAPI(const QString &path, const QByteArray &method, con
 void StoreManager::requestAPIForLogin(const QString &path, const QByteArray &method, const ApiParams &params,
                                       const ApiParams &headers, ApiCompletion completion)
 {
-    sendApiRequest(m_network, makeRequest2(path, method, params, headers), std::move(completion));
+    sendApiRequest(m_network, makeStoreWebRequest(path, method, params, headers), std::move(completion));
 }
 
 void StoreManager::requestAPIToken(const QString &path, const QByteArray &method, const ApiParams &params,

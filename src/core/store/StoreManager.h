@@ -35,7 +35,7 @@ public:
     // escaping).
     ApiRequest makeRequest(const QString &path, const QByteArray &method, const ApiParams &params,
                            const ApiParams &headers) const;
-    ApiRequest makeRequest2(const QString &path, const QByteArray &method, const ApiParams &params,
+    ApiRequest makeStoreWebRequest(const QString &path, const QByteArray &method, const ApiParams &params,
                             const ApiParams &headers) const;
     ApiRequest makeRequestToken(const QString &path, const QByteArray &method, const ApiParams &params,
                                 const ApiParams &headers) const;

@@ -1,6 +1,6 @@
 #include "VamoManager.h"
 
-#include "app/ServerConfig.h"
+#include "core/platform/ServerConfig.h"
 
 #include <QDesktopServices>
 

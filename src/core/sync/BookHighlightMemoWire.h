@@ -5,7 +5,7 @@
 #pragma once
 
 #include "OrderedJson.h"
-#include "library/BookHighlightMemo.h"
+#include "core/library/BookHighlightMemo.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,17 +1,18 @@
 #include "QMShareHelper.h"
 
 #include "BookHighlightMemoWire.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "store/ApiRequest.h"
-#include "store/VamoManager.h"
-#include "util/DataHelpers.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
-#include "util/NotificationCenter.h"
-#include "util/StringHelpers.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/store/ApiRequest.h"
+#include "core/store/VamoManager.h"
+#include "core/util/DataHelpers.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
+#include "core/util/NotificationCenter.h"
+#include "core/util/StringHelpers.h"
+#include "core/account/AccountSession.h"
 
 #include <QNetworkReply>
 #include <QTimeZone>
@@ -90,7 +91,7 @@ QDateTime QMShareHelper::initNsDateFromUTCLong(qint64 milliseconds)
 
 bool QMShareHelper::signInCheck()
 {
-    if (UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)) == QStringLiteral("1"))
+    if (AccountSession::isLifted())
         m_vamo.writeToken(std::nullopt);
     if (!m_vamo.isLogined()) {
         qCInfo(lcSync) << "未ログインの場合、ソーシャルログを送らないようにする";

@@ -1,6 +1,6 @@
 #include "ArticleNavigation.h"
 
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 ArticleNavigation ArticleNavigation::decide(const QUrl &url)
 {

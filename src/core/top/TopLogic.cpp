@@ -1,20 +1,21 @@
 #include "TopLogic.h"
 
-#include "SyncRequest.h"
-#include "app/DataFolder.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "content/BookUrl.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "shelf/ShelfModel.h"
-#include "store/StoreManager.h"
-#include "sync/QMShareHelper.h"
-#include "util/DataHelpers.h"
-#include "util/DictionaryHelpers.h"
-#include "util/ContextGuard.h"
-#include "util/Logging.h"
-#include "util/StringHelpers.h"
+#include "BlockingRequest.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/content/BookUrl.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/shelf/ShelfModel.h"
+#include "core/store/StoreManager.h"
+#include "core/sync/QMShareHelper.h"
+#include "core/util/DataHelpers.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/ContextGuard.h"
+#include "core/util/Logging.h"
+#include "core/util/StringHelpers.h"
+#include "core/account/AccountSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,7 +39,7 @@ bool TopLogic::reconnectForToken()
     const QUrl url(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb) + QStringLiteral("/rest/authentication.php")
                    + createParam());
     qCInfo(lcTop) << url;
-    const SyncAnswer answer = sendSynchronously(m_network, QNetworkRequest(url), "GET", QByteArray(), 60000);
+    const BlockingAnswer answer = sendSynchronously(m_network, QNetworkRequest(url), "GET", QByteArray(), 60000);
     qCInfo(lcTop) << "error:" << answer.error.value_or(QString());
     qCInfo(lcTop) << "jsonString ==" << QString::fromUtf8(answer.body);
     const QVariantMap json = jsonDecode(QString::fromUtf8(answer.body)).toMap();
@@ -146,8 +147,7 @@ void TopLogic::processTheData()
 
 QList<BookMetaData> TopLogic::recentItems()
 {
-    const auto lift = UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift));
-    if (lift && *lift != u"0")
+    if (AccountSession::isLifted())
         return {};
     return LibraryStore::main().findAll<BookMetaData>(QStringLiteral("\"lastOpenDate\" IS NOT NULL"), {},
                                                       QStringLiteral("\"lastOpenDate\" DESC"), 30);

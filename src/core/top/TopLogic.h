@@ -14,7 +14,7 @@
 #include <functional>
 #include <optional>
 
-#include "library/BookMetaData.h"
+#include "core/library/BookMetaData.h"
 
 class ServerConfig;
 class StoreManager;

@@ -1,7 +1,7 @@
 #include "XmlRpcDescription.h"
 
 #include "XmlRpcResponseParser.h"
-#include "util/DataHelpers.h"
+#include "core/util/DataHelpers.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
 #include "XmlRpcValueNode.h"
 
-#include "util/DataHelpers.h"
+#include "core/util/DataHelpers.h"
 
 #include <QDateTime>
 #include <QRegularExpression>

@@ -2,49 +2,33 @@
 
 #include "MainWindow.h"
 #include "MsgBox.h"
-#include "app/Analytics.h"
-#include "app/ConfigDictionary.h"
-#include "app/DataFolder.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "content/BookWebProfile.h"
-#include "dictionary/DictionaryManager.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "shelf/ShelfModel.h"
-#include "screens/ReaderVC.h"
-#include "screens/ShelfVC.h"
-#include "screens/StoreVC.h"
-#include "screens/TopVC.h"
-#include "sheets/UpdateWindows.h"
-#include "store/InstallRecovery.h"
-#include "store/StoreManager.h"
-#include "store/VamoManager.h"
-#include "sync/QMShareHelper.h"
-#include "util/DictionaryHelpers.h"
-#include "util/Logging.h"
-#include "util/NotificationCenter.h"
+#include "core/app/Analytics.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "ui/reader/BookWebProfile.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/shelf/ShelfModel.h"
+#include "ui/reader/ReaderVC.h"
+#include "ui/shelf/ShelfVC.h"
+#include "ui/store/StoreVC.h"
+#include "ui/top/TopVC.h"
+#include "UpdateWindows.h"
+#include "core/store/InstallRecovery.h"
+#include "core/store/StoreManager.h"
+#include "core/store/VamoManager.h"
+#include "core/sync/QMShareHelper.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
+#include "core/util/NotificationCenter.h"
 
 #include <QFileInfo>
 #include <QImage>
 #include <QPdfDocument>
 
-namespace {
-const QString kLiftedMessage =
-    QStringLiteral("端末の解除かログアウトが行われました。\n取得済み書籍を選択し、再度ログインしてください。");
-const QString kWarning = QStringLiteral("警告");
-
-QString accountLift()
-{
-    return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)).value_or(QString());
-}
-
-void setAccountLift(const QString &value)
-{
-    UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), value);
-    UserDefaults::synchronize();
-}
-} // namespace
 
 AppDelegate::AppDelegate(const ServerConfig &servers, QObject *parent)
     : QObject(parent)
@@ -99,13 +83,14 @@ void AppDelegate::applicationDidFinishLaunching()
     VamoManager::setShared(m_vamo.get());
     m_storeManager = std::make_unique<StoreManager>(m_servers, ConfigDictionary::shared(), *m_vamo);
     StoreManager::setShared(m_storeManager.get());
+    m_session = std::make_unique<AccountSession>(*m_storeManager, *m_vamo, *this);
     m_dictionaries = std::make_unique<DictionaryManager>();
     m_sync = std::make_unique<QMShareHelper>(m_servers, *m_vamo);
     QMShareHelper::setShared(m_sync.get());
     // 10. The account session.
     if (DataBaseHelper::firstUserInfo()) {
-        if (accountLift() == u"1")
-            MsgBox::showMessage(kLiftedMessage, kWarning);
+        if (AccountSession::isLifted())
+            showLiftedWarning();
         else
             checkToken({});
     }
@@ -239,64 +224,21 @@ void AppDelegate::presentLoginSheet()
     m_loginWindow->open();
 }
 
-void AppDelegate::takeToken(std::function<void(bool)> completion)
+void AppDelegate::showLiftedWarning()
 {
-    m_tokenCompletion = std::move(completion);
-    if (accountLift() == u"1")
-        m_vamo->writeToken(std::nullopt);
-    const auto token = m_vamo->token();
-    if (!token) {
-        presentLoginSheet();
-        return;
-    }
-    m_storeManager->loginWithVamoToken(*token, [this, token](const QVariant &result, const std::optional<ApiResponse> &,
-                                                             const std::optional<ApiError> &error) {
-        if (error) {
-            didTakeToken(false);
-            return;
-        }
-        m_vamo->writeToken(m_vamo->token());
-        if (result.toMap().value(QStringLiteral("success")).toBool()) {
-            DataBaseHelper::saveUserInfo(result.toMap());
-            didTakeToken(true);
-        } else {
-            presentLoginSheet();
-        }
-    });
+    MsgBox::showMessage(AccountSession::kLiftedMessage, AccountSession::kWarning);
 }
 
-void AppDelegate::checkToken(std::function<void(bool)> completion)
+void AppDelegate::refreshTopIfShown()
 {
-    m_tokenCompletion = std::move(completion);
-    const auto token = m_vamo->token();
-    if (!token) {
-        setAccountLift(QStringLiteral("1"));
-        qCInfo(lcApp) << "~~~~~~~~~~~~~logout";
-        MsgBox::showMessage(kLiftedMessage, kWarning);
-        return;
-    }
-    m_storeManager->loginWithVamoToken(*token, [this](const QVariant &, const std::optional<ApiResponse> &,
-                                                      const std::optional<ApiError> &error) {
-        if (error)
-            return;
-        m_vamo->writeToken(m_vamo->token());
-        if (accountLift() == u"1") {
-            MsgBox::showMessage(kLiftedMessage, kWarning);
-            if (m_top)
-                m_top->appear();
-        }
-    });
-}
-
-void AppDelegate::didTakeToken(bool success)
-{
-    if (success && m_window && m_window->windowTitle().contains(QStringLiteral("TOP")) && m_top)
+    if (m_window && m_window->windowTitle().contains(QStringLiteral("TOP")) && m_top)
         m_top->appear();
-    if (m_tokenCompletion) {
-        auto completion = std::move(m_tokenCompletion);
-        m_tokenCompletion = nullptr;
-        completion(success);
-    }
+}
+
+void AppDelegate::refreshTop()
+{
+    if (m_top)
+        m_top->appear();
 }
 
 void AppDelegate::didLoginWindow(LoginWindowLogic *, bool success)
@@ -304,18 +246,7 @@ void AppDelegate::didLoginWindow(LoginWindowLogic *, bool success)
     if (m_loginWindow)
         m_loginWindow->hide();
     getUserInfo();
-    didTakeToken(success);
-}
-
-void AppDelegate::didDevicesWindow(bool success)
-{
-    if (!success) {
-        m_storeManager->logout();
-        NotificationCenter::defaultCenter().post(QStringLiteral("reloadshelf"));
-        didTakeToken(false);
-        return;
-    }
-    takeToken(std::move(m_tokenCompletion));
+    m_session->didLoginWindow(success);
 }
 
 void AppDelegate::getUserInfo()

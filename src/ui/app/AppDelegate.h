@@ -1,14 +1,17 @@
 // The application delegate: the start-up sequence, the one main window and
-// its screens (top, shelf, store, reader; one at a time), the sign-in token
-// state machine, and the shared service objects. Main thread only.
+// its screens (top, shelf, store, reader; one at a time), the sheets of the
+// account session, and the shared service objects. Screens reach it through
+// Navigation. Main thread only.
 #pragma once
 
-#include "screens/ReaderVC.h"
-#include "screens/ShelfVC.h"
-#include "screens/StoreVC.h"
-#include "screens/TopVC.h"
-#include "sheets/LoginWindow.h"
-#include "store/LoginWindowLogic.h"
+#include "ui/reader/ReaderVC.h"
+#include "ui/shelf/ShelfVC.h"
+#include "ui/store/StoreVC.h"
+#include "ui/top/TopVC.h"
+#include "ui/store/LoginWindow.h"
+#include "core/account/AccountSession.h"
+#include "core/store/LoginWindowLogic.h"
+#include "ui/app/Navigation.h"
 
 #include <QNetworkRequest>
 #include <QObject>
@@ -28,7 +31,7 @@ class StoreManager;
 class VamoManager;
 class QWidget;
 
-class AppDelegate : public QObject, public LoginWindowDelegate
+class AppDelegate : public QObject, public Navigation, public LoginWindowDelegate, public AccountSessionUi
 {
     Q_OBJECT
 public:
@@ -38,26 +41,26 @@ public:
     // The start-up sequence, in order.
     void applicationDidFinishLaunching();
 
-    // Screen switching.
-    void changeToTop();
-    void changeToShelf();
-    void changeToStore();
-    void changeToMyMenu();
-    void changeToAcquired();
-    void changeToStoreDownloadPage(const QNetworkRequest &request, const QByteArray &body);
-    void changeToReader(const QVariantMap &info);
-    void changeToReader(const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID);
+    // Navigation: screen switching.
+    void changeToTop() override;
+    void changeToShelf() override;
+    void changeToStore() override;
+    void changeToMyMenu() override;
+    void changeToAcquired() override;
+    void changeToStoreDownloadPage(const QNetworkRequest &request, const QByteArray &body) override;
+    void changeToReader(const QVariantMap &info) override;
+    void changeToReader(const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID) override;
     void changeToVC(ScreenVC *screen);
 
-    // Sign-in token.
-    void takeToken(std::function<void(bool)> completion);
-    void checkToken(std::function<void(bool)> completion);
-    void didTakeToken(bool success);
+    // Sign-in token (the account session's state machine).
+    void takeToken(std::function<void(bool)> completion) { m_session->takeToken(std::move(completion)); }
+    void checkToken(std::function<void(bool)> completion) { m_session->checkToken(std::move(completion)); }
+    void didTakeToken(bool success) { m_session->didTakeToken(success); }
     void didLoginWindow(LoginWindowLogic *sheet, bool success) override;
-    void didDevicesWindow(bool success);
+    void didDevicesWindow(bool success) { m_session->didDevicesWindow(success); }
     void getUserInfo();
 
-    void downloadFromExternal(const QNetworkRequest &request);
+    void downloadFromExternal(const QNetworkRequest &request) override;
     void showUpdateWindow();
     void showNotificationWindow();
 
@@ -65,28 +68,34 @@ public:
     // when missing. Whether a cover exists afterwards.
     static bool preparePdfCover(const QString &pdfPath);
 
-    MainWindow *window() const { return m_window.get(); }
+    MainWindow *window() const override { return m_window.get(); }
+    AccountSession &account() override { return *m_session; }
     ScreenVC *currentVC() const { return m_current; }
     TopVC *topVC() const { return m_top; }
     ShelfVC *shelfVC() const { return m_shelf; }
     StoreVC *storeVC() const { return m_store; }
     ReaderVC *readerVC() const { return m_reader; }
     LoginWindow *loginWindow() const { return m_loginWindow; }
-    StoreManager &storeManager() { return *m_storeManager; }
-    VamoManager &vamoManager() { return *m_vamo; }
-    DictionaryManager &dictionaryManager() { return *m_dictionaries; }
-    QMShareHelper &shareHelper() { return *m_sync; }
-    const ServerConfig &servers() const { return m_servers; }
-    bool hasPendingTokenRequest() const { return bool(m_tokenCompletion); }
+    StoreManager &storeManager() override { return *m_storeManager; }
+    VamoManager &vamoManager() override { return *m_vamo; }
+    DictionaryManager &dictionaryManager() override { return *m_dictionaries; }
+    QMShareHelper &shareHelper() override { return *m_sync; }
+    const ServerConfig &servers() const override { return m_servers; }
+    bool hasPendingTokenRequest() const { return m_session && m_session->hasPendingTokenRequest(); }
 
 private:
-    void presentLoginSheet();
+    // AccountSessionUi
+    void presentLoginSheet() override;
+    void showLiftedWarning() override;
+    void refreshTopIfShown() override;
+    void refreshTop() override;
 
     const ServerConfig &m_servers;
     std::unique_ptr<MsgBox> m_messages;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<VamoManager> m_vamo;
     std::unique_ptr<StoreManager> m_storeManager;
+    std::unique_ptr<AccountSession> m_session;
     std::unique_ptr<DictionaryManager> m_dictionaries;
     std::unique_ptr<QMShareHelper> m_sync;
     std::unique_ptr<Analytics> m_analytics;
@@ -98,5 +107,4 @@ private:
     QPointer<LoginWindow> m_loginWindow;
     QPointer<QWidget> m_updateWindow;
     QPointer<QWidget> m_notificationWindow;
-    std::function<void(bool)> m_tokenCompletion;
 };

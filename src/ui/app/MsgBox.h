@@ -4,7 +4,7 @@
 // Texts are shown exactly as given ("%" included). Main thread only.
 #pragma once
 
-#include "app/MessagePresenter.h"
+#include "core/platform/MessagePresenter.h"
 
 #include <QMessageBox>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "content/BookUrl.h"
+#include "core/content/BookUrl.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>

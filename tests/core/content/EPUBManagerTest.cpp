@@ -1,7 +1,7 @@
 #include "FixturePackages.h"
-#include "content/EPUBManager.h"
-#include "content/EPUBURLProtcol.h"
-#include "content/ZipArchive.h"
+#include "core/content/EPUBManager.h"
+#include "core/content/EPUBURLProtcol.h"
+#include "core/content/ZipArchive.h"
 #include "support/Samples.h"
 #include "support/ZipWriter.h"
 

@@ -1,5 +1,5 @@
-#include "content/EPUBURLProtcol.h"
-#include "content/ZipArchive.h"
+#include "core/content/EPUBURLProtcol.h"
+#include "core/content/ZipArchive.h"
 #include "support/ZipWriter.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "content/SafePath.h"
+#include "core/content/SafePath.h"
 
 #include <gtest/gtest.h>
 

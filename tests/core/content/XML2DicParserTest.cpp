@@ -1,4 +1,4 @@
-#include "content/XML2DicParser.h"
+#include "core/content/XML2DicParser.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "dictionary/CSVAggregator.h"
-#include "dictionary/CSVConvenience.h"
-#include "dictionary/CSVParser.h"
+#include "core/dictionary/CSVAggregator.h"
+#include "core/dictionary/CSVConvenience.h"
+#include "core/dictionary/CSVParser.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "dictionary/CSVConvenience.h"
-#include "dictionary/CSVWriter.h"
+#include "core/dictionary/CSVConvenience.h"
+#include "core/dictionary/CSVWriter.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "dictionary/DictionaryManager.h"
-#include "library/DataBaseHelper.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/library/DataBaseHelper.h"
 #include "support/LibraryFixture.h"
-#include "util/NotificationCenter.h"
+#include "core/util/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QDir>

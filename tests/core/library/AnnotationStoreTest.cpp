@@ -1,5 +1,5 @@
-#include "app/ConfigDictionary.h"
-#include "library/DataBaseHelper.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/library/DataBaseHelper.h"
 #include "support/LibraryFixture.h"
 
 #include <gtest/gtest.h>

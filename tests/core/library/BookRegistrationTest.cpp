@@ -1,4 +1,4 @@
-#include "library/DataBaseHelper.h"
+#include "core/library/DataBaseHelper.h"
 #include "support/LibraryFixture.h"
 #include "support/Samples.h"
 #include "support/ZipWriter.h"

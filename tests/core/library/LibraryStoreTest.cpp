@@ -1,5 +1,5 @@
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
 #include "support/LibraryFixture.h"
 
 #include <QDir>

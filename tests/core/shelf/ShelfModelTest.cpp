@@ -1,7 +1,7 @@
-#include "app/DataFolder.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "shelf/ShelfModel.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/shelf/ShelfModel.h"
 #include "support/LibraryFixture.h"
 #include "support/Samples.h"
 

@@ -1,7 +1,7 @@
 // DownLoader against the local backend, and into the installer.
-#include "app/DataFolder.h"
-#include "store/DownLoader.h"
-#include "store/PackageInstaller.h"
+#include "core/platform/DataFolder.h"
+#include "core/store/DownLoader.h"
+#include "core/store/PackageInstaller.h"
 #include "support/BackendFixture.h"
 #include "support/Samples.h"
 #include "support/Wait.h"

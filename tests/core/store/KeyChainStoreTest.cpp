@@ -1,7 +1,7 @@
 // Runs twice under CTest: inside a D-Bus session with the GNOME keyring (the
 // real Secret Service), and with no session bus (the owner-only file).
-#include "store/KeyChainStore.h"
-#include "store/SecretFileStore.h"
+#include "core/store/KeyChainStore.h"
+#include "core/store/SecretFileStore.h"
 
 #include <QFileInfo>
 #include <QUuid>

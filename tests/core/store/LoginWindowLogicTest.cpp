@@ -1,18 +1,18 @@
 // The sign-in sequence against the local backend.
-#include "app/ConfigDictionary.h"
-#include "app/DataFolder.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "store/ApiRequest.h"
-#include "store/LoginWindowLogic.h"
-#include "store/StoreManager.h"
-#include "store/VamoManager.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/store/ApiRequest.h"
+#include "core/store/LoginWindowLogic.h"
+#include "core/store/StoreManager.h"
+#include "core/store/VamoManager.h"
 #include "support/BackendFixture.h"
 #include "support/RecordingPresenter.h"
 #include "support/Samples.h"
 #include "support/Wait.h"
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QDir>
 #include <QTcpServer>

@@ -1,15 +1,15 @@
 // Installation of downloaded books and packages, with crafted packages.
-#include "store/PackageInstaller.h"
-#include "app/DataFolder.h"
-#include "dictionary/DictionaryManager.h"
-#include "library/DataBaseHelper.h"
-#include "store/InstallRecovery.h"
-#include "store/PackageUnpacker.h"
+#include "core/store/PackageInstaller.h"
+#include "core/platform/DataFolder.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/store/InstallRecovery.h"
+#include "core/store/PackageUnpacker.h"
 #include "support/LibraryFixture.h"
 #include "support/Samples.h"
 #include "support/Wait.h"
 #include "support/ZipWriter.h"
-#include "util/NotificationCenter.h"
+#include "core/util/NotificationCenter.h"
 
 #include <QDir>
 #include <QDirIterator>

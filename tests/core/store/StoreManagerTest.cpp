@@ -1,13 +1,13 @@
 // StoreManager against the local backend over HTTP.
-#include "app/ConfigDictionary.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "store/StoreManager.h"
-#include "store/VamoManager.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/store/StoreManager.h"
+#include "core/store/VamoManager.h"
 #include "support/BackendFixture.h"
 #include "support/Wait.h"
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -115,8 +115,8 @@ TEST_F(StoreManagerTest, RequestBuildingAndEscaping)
         << "escaped once";
     EXPECT_EQ(m_store->makeRequestToken(QStringLiteral("/p"), "GET", {}, {}).request.url().toString(),
               backend->baseUrl() + QStringLiteral("/store-web/p"));
-    EXPECT_EQ(m_store->makeRequest2(QStringLiteral("/p"), "POST", params, {}).body, QByteArray("v=a%2520b%2F%25C3%25A9"));
-    EXPECT_EQ(m_store->makeRequest2(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 10000);
+    EXPECT_EQ(m_store->makeStoreWebRequest(QStringLiteral("/p"), "POST", params, {}).body, QByteArray("v=a%2520b%2F%25C3%25A9"));
+    EXPECT_EQ(m_store->makeStoreWebRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 10000);
     EXPECT_EQ(m_store->makeRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 30000);
 }
 

@@ -1,17 +1,17 @@
 // Annotation sync: the wire forms, and round trips between two devices of
 // one user through the local backend, with every failure changing nothing.
-#include "app/ConfigDictionary.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "store/ApiRequest.h"
-#include "store/VamoManager.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/store/ApiRequest.h"
+#include "core/store/VamoManager.h"
 #include "support/BackendProcess.h"
 #include "support/Wait.h"
-#include "sync/BookHighlightMemoWire.h"
-#include "sync/QMShareHelper.h"
-#include "util/NotificationCenter.h"
+#include "core/sync/BookHighlightMemoWire.h"
+#include "core/sync/QMShareHelper.h"
+#include "core/util/NotificationCenter.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
 // Analytics queue, reading time and update decisions.
-#include "app/Analytics.h"
-#include "app/ServerConfig.h"
-#include "app/StayTimeCounter.h"
-#include "app/UpdateCheck.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
+#include "core/app/Analytics.h"
+#include "core/platform/ServerConfig.h"
+#include "core/reader/StayTimeCounter.h"
+#include "core/app/UpdateCheck.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
 #include "support/BackendFixture.h"
 #include "support/Wait.h"
 

@@ -1,19 +1,19 @@
 // The top screen's logic against the local backend.
-#include "app/DataFolder.h"
-#include "app/ServerConfig.h"
-#include "app/UserDefaults.h"
-#include "library/DataBaseHelper.h"
-#include "library/LibraryStore.h"
-#include "store/ApiRequest.h"
-#include "store/StoreManager.h"
-#include "store/VamoManager.h"
-#include "app/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/store/ApiRequest.h"
+#include "core/store/StoreManager.h"
+#include "core/store/VamoManager.h"
+#include "core/platform/ConfigDictionary.h"
 #include "support/BackendFixture.h"
 #include "support/Wait.h"
-#include "top/ArticleNavigation.h"
-#include "top/EntryLogic.h"
-#include "top/TopLogic.h"
-#include "top/TopShowSubLogic.h"
+#include "core/top/ArticleNavigation.h"
+#include "core/top/EntryForm.h"
+#include "core/top/TopLogic.h"
+#include "core/top/ProviderArticleLogic.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -46,7 +46,7 @@ protected:
 
 TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
 {
-    TopShowSubLogic articles(*m_servers);
+    ProviderArticleLogic articles(*m_servers);
     articles.getInfoList();
     ASSERT_EQ(articles.updateInfoLists.size(), 3);
     EXPECT_EQ(articles.mediaInfoUpdateCount, 3);
@@ -72,7 +72,7 @@ TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
     const int calls = articles.calls;
     EXPECT_EQ(articles.bodyForArticle(cached), body);
     EXPECT_EQ(articles.calls, calls) << "the second opening reads the cache";
-    EXPECT_TRUE(TopShowSubLogic::pageHtml(body).endsWith(QStringLiteral("</span></body></html>")));
+    EXPECT_TRUE(ProviderArticleLogic::pageHtml(body).endsWith(QStringLiteral("</span></body></html>")));
 
     // Fewer articles than asked for: only those.
     articles.getArticleList(2);
@@ -81,20 +81,20 @@ TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
 
 TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
 {
-    const QByteArray doc = TopShowSubLogic::articleDocument(5, QStringLiteral("a&b<c>@x"), QStringLiteral("p&w"));
+    const QByteArray doc = ProviderArticleLogic::articleDocument(5, QStringLiteral("a&b<c>@x"), QStringLiteral("p&w"));
     EXPECT_TRUE(doc.contains("<string>a&#38;b&#60;c&#62;@x</string>")) << doc.toStdString();
     EXPECT_TRUE(doc.startsWith("<?xml version=\"1.0\"?><methodCall><methodName>get_article</methodName>"));
-    EXPECT_TRUE(TopShowSubLogic::updateStatusDocument(QStringLiteral("e"), QStringLiteral("p"), QString())
+    EXPECT_TRUE(ProviderArticleLogic::updateStatusDocument(QStringLiteral("e"), QStringLiteral("p"), QString())
                     .contains("<string>(null)</string></value></param>"));
 
     ServerConfig wrong(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
     wrong.servicePassword = QStringLiteral("nope");
-    TopShowSubLogic refused(wrong);
+    ProviderArticleLogic refused(wrong);
     EXPECT_EQ(refused.isUpdate(), -1) << "a fault reads as no answer";
     EXPECT_FALSE(refused.getArticle(QStringLiteral("5001")).has_value());
 
     backend->setFault({{"path", "/news-rpc"}, {"status", 200}, {"body", "<methodResponse><params>"}, {"times", 3}});
-    TopShowSubLogic broken(*m_servers);
+    ProviderArticleLogic broken(*m_servers);
     EXPECT_EQ(broken.isUpdate(), -1) << "a malformed answer is no data";
     broken.getArticleList(30);
     EXPECT_TRUE(broken.updateInfoLists.isEmpty());
@@ -104,12 +104,12 @@ TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
 // thread through its event loop, never inside the call.
 TEST_F(TopLogicTest, ProviderAnswersAreParsedOnAWorker)
 {
-    TopShowSubLogic articles(*m_servers);
+    ProviderArticleLogic articles(*m_servers);
     QObject receiver;
     std::optional<QVariantMap> got;
     bool answered = false;
     const QThread *deliveredOn = nullptr;
-    articles.callAsync(TopShowSubLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword),
+    articles.callAsync(ProviderArticleLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword),
                        &receiver, [&](std::optional<QVariantMap> value) {
                            got = std::move(value);
                            answered = true;
@@ -147,7 +147,7 @@ TEST_F(TopLogicTest, ProviderAnswersAreParsedOnAWorker)
         backend->setFault({{"path", "/news-rpc"}, {"status", 200}, {"body", QString::fromUtf8(body)}});
         answered = false;
         got = QVariantMap{{QStringLiteral("stale"), 1}};
-        articles.callAsync(TopShowSubLogic::articleDocument(5001, m_servers->serviceEmail, m_servers->servicePassword),
+        articles.callAsync(ProviderArticleLogic::articleDocument(5001, m_servers->serviceEmail, m_servers->servicePassword),
                            &receiver, [&](std::optional<QVariantMap> value) {
                                got = std::move(value);
                                answered = true;
@@ -161,8 +161,8 @@ TEST_F(TopLogicTest, ProviderAnswersAreParsedOnAWorker)
 // logic object is never handed back at all.
 TEST_F(TopLogicTest, AnswersForReceiversThatAreGoneAreDropped)
 {
-    const QByteArray document = TopShowSubLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword);
-    auto articles = std::make_unique<TopShowSubLogic>(*m_servers);
+    const QByteArray document = ProviderArticleLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword);
+    auto articles = std::make_unique<ProviderArticleLogic>(*m_servers);
     int handedBack = 0;
     auto receiver = std::make_unique<QObject>();
     articles->callAsync(document, receiver.get(), [&](std::optional<QVariantMap>) { ++handedBack; });
@@ -186,9 +186,9 @@ TEST_F(TopLogicTest, AnswersForReceiversThatAreGoneAreDropped)
 
 TEST_F(TopLogicTest, EntriesAndArticleNavigation)
 {
-    EntryLogic entry(*m_servers);
+    EntryForm entry(*m_servers);
     const QVariantMap query{{QStringLiteral("provider"), QStringLiteral("tavro")}, {QStringLiteral("item"), QStringLiteral("seminar")}};
-    EXPECT_EQ(EntryLogic::entryBody(QStringLiteral("t"), query, QString(), QString()),
+    EXPECT_EQ(EntryForm::entryBody(QStringLiteral("t"), query, QString(), QString()),
               QByteArray("token=t&provider=tavro&item=seminar")) << "empty fields are left out";
     const QString token = accessToken(QStringLiteral("yamada"), QStringLiteral("Yamada-2026"));
     EXPECT_EQ(entry.entry(token, query, QStringLiteral("田中 & 佐藤"), QStringLiteral("a+b@x.jp")),
@@ -197,9 +197,9 @@ TEST_F(TopLogicTest, EntriesAndArticleNavigation)
                                      .value(QStringLiteral("entries")).toList().last().toMap();
     EXPECT_EQ(recorded.value(QStringLiteral("name")).toString(), QStringLiteral("田中 & 佐藤")) << "arrives whole";
     EXPECT_EQ(recorded.value(QStringLiteral("email")).toString(), QStringLiteral("a+b@x.jp"));
-    EXPECT_EQ(entry.entry(QStringLiteral("bad"), query, QString(), QString()), EntryLogic::kFailed);
+    EXPECT_EQ(entry.entry(QStringLiteral("bad"), query, QString(), QString()), EntryForm::kFailed);
     backend->setFault({{"path", "/store-api/api/entry"}, {"status", 500}, {"body", "x"}});
-    EXPECT_EQ(entry.entry(token, query, QString(), QString()), EntryLogic::kFailed);
+    EXPECT_EQ(entry.entry(token, query, QString(), QString()), EntryForm::kFailed);
 
     const std::pair<const char *, ArticleNavigation::Action> cases[] = {
         {"http://x/files/entry/entry.html?provider=p&item=i", ArticleNavigation::OpenEntry},

@@ -1,8 +1,8 @@
 // The XML-RPC response parser against answers written by Python's own
 // xmlrpc.client, a peer we did not write.
-#include "top/XmlRpcDescription.h"
-#include "top/XmlRpcResponseParser.h"
-#include "util/JsonWriter.h"
+#include "core/top/XmlRpcDescription.h"
+#include "core/top/XmlRpcResponseParser.h"
+#include "core/util/JsonWriter.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "util/ContextGuard.h"
+#include "core/util/ContextGuard.h"
 
 #include <QObject>
 #include <functional>

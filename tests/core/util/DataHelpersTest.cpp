@@ -1,5 +1,5 @@
-#include "util/DataHelpers.h"
-#include "util/StringHelpers.h"
+#include "core/util/DataHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "util/ArrayHelpers.h"
-#include "util/DictionaryHelpers.h"
+#include "core/util/ArrayHelpers.h"
+#include "core/util/DictionaryHelpers.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "util/StringHelpers.h"
+#include "core/util/StringHelpers.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

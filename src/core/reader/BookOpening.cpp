@@ -1,0 +1,68 @@
+#include "BookOpening.h"
+
+#include "core/platform/DataFolder.h"
+#include "core/content/BookUrl.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/sync/QMShareHelper.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+namespace {
+
+std::optional<BookMetaData> recordFor(const QString &fileName)
+{
+    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
+}
+
+bool isPdfName(const QString &fileName)
+{
+    return QFileInfo(fileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+BookInfo BookOpening::infoForBook(const QString &fileName)
+{
+    BookInfo info;
+    const bool pdf = isPdfName(fileName);
+    if (pdf)
+        info.pdfUrl = DataFolder::contentsFolder() + u'/' + fileName;
+    else
+        info.url = BookUrl::rootUrl(fileName);
+    const auto book = recordFor(fileName);
+    if (!book)
+        return info;
+    info.bookID = book->BookID.value_or(-1);
+    info.print = book->printable.value_or(0) != 0;
+    info.title = book->title.value_or(QString());
+    if (const auto status
+        = LibraryStore::main().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {info.bookID})) {
+        info.lastPage = int(status->lastOpenPage.value_or(-1));
+        if (!pdf)
+            info.fontSize = int(status->fontSetting.value_or(BookInfo::kDefaultFontSize));
+    }
+    if (pdf) {
+        info.metaBookId = book->identifier.value_or(QString());
+        info.creator = book->creator.value_or(QString());
+    }
+    return info;
+}
+
+std::optional<BookMetaData> BookOpening::bookWithIdentifier(const QString &identifier)
+{
+    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), {identifier});
+}
+
+void BookOpening::markOpened(const QString &fileName, QMShareHelper *sync)
+{
+    auto book = recordFor(fileName);
+    if (!book)
+        return;
+    const QString id = book->identifier.value_or(QString());
+    if (sync && id != QLatin1String(BookInfo::kBookIdFromDisk))
+        sync->getMyBookAll(id, DataBaseHelper::currentUserId().value_or(QString()), isPdfName(fileName));
+    book->lastOpenDate = QDateTime::currentDateTimeUtc();
+    LibraryStore::main().save(*book);
+}

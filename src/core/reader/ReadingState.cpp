@@ -1,0 +1,49 @@
+#include "ReadingState.h"
+
+#include "core/library/LibraryStore.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/UserDefaults.h"
+#include "core/util/Logging.h"
+
+bool ReadingState::save(qint64 bookID, int page, std::optional<int> fontSize)
+{
+    if (bookID < 0)
+        return true;
+    LibraryStore &store = LibraryStore::main();
+    BookStatusData status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {bookID})
+                                .value_or(BookStatusData());
+    status.BookID = bookID;
+    status.lastOpenPage = page;
+    if (fontSize)
+        status.fontSetting = *fontSize;
+    const bool saved = store.save(status);
+    if (fontSize) {
+        UserDefaults::setValue(QString::fromLatin1(UserDefaults::bookFontSize), *fontSize);
+        UserDefaults::synchronize();
+    }
+    return saved;
+}
+
+std::optional<double> ReadingState::storedSplit(const QVariant &value)
+{
+    bool number = false;
+    const double fraction = value.toDouble(&number);
+    if (!value.isValid() || !number || !(fraction >= 0.05 && fraction <= 0.95))
+        return std::nullopt;
+    return fraction;
+}
+
+std::optional<double> ReadingState::storedSplit()
+{
+    return storedSplit(ConfigDictionary::shared().value(QStringLiteral("r_split")));
+}
+
+bool ReadingState::saveSplit(double fraction)
+{
+    ConfigDictionary &config = ConfigDictionary::shared();
+    config.setValue(QStringLiteral("r_split"), fraction);
+    if (config.save())
+        return true;
+    qCWarning(lcApp) << "could not write" << config.file();
+    return false;
+}

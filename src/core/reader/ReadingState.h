@@ -1,0 +1,32 @@
+// What the reader keeps when a book is left: the page and font size of the
+// book (its BookStatusData record, and "bookFontSize" for every book), the
+// outline's share of the width ("r_split" of the configuration dictionary),
+// and whether leaving uploads the book's bookmarks.
+//
+// Main thread (the main library store).
+#pragma once
+
+#include "BookInfo.h"
+
+#include <QVariant>
+#include <optional>
+
+class ReadingState
+{
+public:
+    // Stores the page (and, for EPUB, the font size) of the book `bookID`;
+    // nothing for a book without a record (bookID < 0). False when the
+    // record could not be written.
+    static bool save(qint64 bookID, int page, std::optional<int> fontSize);
+
+    // The outline's share of the width stored under "r_split", when it is
+    // a number from 0.05 to 0.95; absent otherwise (the default width).
+    static std::optional<double> storedSplit(const QVariant &value);
+    static std::optional<double> storedSplit();
+    // Writes "r_split"; false when the configuration could not be saved.
+    static bool saveSplit(double fraction);
+
+    // Leaving a book uploads its bookmarks when it was shown and comes from
+    // the store.
+    static bool uploadsOnLeave(const BookInfo &info, bool shown) { return shown && info.isStoreBook(); }
+};

@@ -1,0 +1,45 @@
+// What a screen may ask of the application: to show another screen, the
+// main window, the account session and the shared service objects. The
+// application delegate implements it; screens hold only this.
+#pragma once
+
+#include <QByteArray>
+#include <QNetworkRequest>
+#include <QString>
+#include <QVariantMap>
+
+class AccountSession;
+class DictionaryManager;
+class MainWindow;
+class ServerConfig;
+class QMShareHelper;
+class StoreManager;
+class VamoManager;
+
+class Navigation
+{
+public:
+    virtual ~Navigation() = default;
+
+    virtual void changeToTop() = 0;
+    virtual void changeToShelf() = 0;
+    virtual void changeToStore() = 0;
+    virtual void changeToMyMenu() = 0;
+    virtual void changeToAcquired() = 0;
+    virtual void changeToStoreDownloadPage(const QNetworkRequest &request, const QByteArray &body) = 0;
+    // The reader on a book (the info of BookInfo::toMap()); with the book
+    // and document a link between books came from.
+    virtual void changeToReader(const QVariantMap &info) = 0;
+    virtual void changeToReader(const QVariantMap &info, const QVariantMap &befoInfo,
+                                const QString &befoManifestID) = 0;
+    // A download (a store link, or a file from disk) installed by the store.
+    virtual void downloadFromExternal(const QNetworkRequest &request) = 0;
+
+    virtual MainWindow *window() const = 0;
+    virtual AccountSession &account() = 0;
+    virtual StoreManager &storeManager() = 0;
+    virtual VamoManager &vamoManager() = 0;
+    virtual QMShareHelper &shareHelper() = 0;
+    virtual DictionaryManager &dictionaryManager() = 0;
+    virtual const ServerConfig &servers() const = 0;
+};

@@ -1,0 +1,78 @@
+#include "CoverCache.h"
+
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+
+#include <QFileInfo>
+#include <QPainter>
+#include <QPdfDocument>
+
+CoverCache::CoverCache(int maxCovers)
+    : m_covers(maxCovers)
+{
+}
+
+QString CoverCache::keyFor(const ShelfEntry &entry)
+{
+    const QFileInfo file(entry.path);
+    return QStringLiteral("%1|%2|%3").arg(entry.path).arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch());
+}
+
+QImage CoverCache::load(const ShelfEntry &entry)
+{
+    if (!entry.isPdf) {
+        EPUBManager epub(BookUrl::rootUrl(entry.fileName));
+        return epub.coverImage();
+    }
+    const QString side = ShelfModel::sideFile(entry.path, QStringLiteral(".cover"));
+    QImage image(side);
+    if (!image.isNull())
+        return image;
+    QPdfDocument pdf;
+    if (pdf.load(entry.path) != QPdfDocument::Error::None || pdf.pageCount() < 1)
+        return {};
+    return pdf.render(0, pdf.pagePointSize(0).scaled(kCoverSize * 2, Qt::KeepAspectRatio).toSize());
+}
+
+QPixmap CoverCache::placeholder(const QString &title)
+{
+    QPixmap pixmap(kCoverSize);
+    pixmap.fill(QColor(0x2f, 0x5d, 0x8a));
+    QPainter p(&pixmap);
+    p.setPen(QColor(0xf4, 0xf1, 0xe8));
+    p.drawRect(QRect(QPoint(6, 6), kCoverSize - QSize(13, 13)));
+    QFont font = p.font();
+    font.setPixelSize(13);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(QRect(QPoint(12, 14), kCoverSize - QSize(24, 28)), Qt::AlignCenter | Qt::TextWordWrap, title);
+    return pixmap;
+}
+
+QPixmap CoverCache::cached(const ShelfEntry &entry) const
+{
+    const QPixmap *hit = m_covers.object(keyFor(entry));
+    return hit ? *hit : QPixmap();
+}
+
+QPixmap CoverCache::cover(const ShelfEntry &entry, const QString &title)
+{
+    const QString key = keyFor(entry);
+    if (const QPixmap *hit = m_covers.object(key))
+        return *hit;
+    const QImage image = load(entry);
+    QPixmap made;
+    if (image.isNull()) {
+        made = placeholder(title);
+    } else {
+        // Drawn over white of the same size: transparent covers stay legible
+        // on the dark shelf.
+        const QImage scaled = image.scaled(kCoverSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        made = QPixmap(scaled.size());
+        made.fill(Qt::white);
+        QPainter p(&made);
+        p.drawImage(0, 0, scaled);
+    }
+    m_covers.insert(key, new QPixmap(made));
+    return made;
+}

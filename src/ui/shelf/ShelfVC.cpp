@@ -1,0 +1,655 @@
+#include "ShelfVC.h"
+
+#include "ui/app/MainWindow.h"
+#include "QLBShelfManagerView.h"
+#include "QLBTableCellView.h"
+#include "ShelfCell.h"
+#include "core/app/Analytics.h"
+#include "ui/app/Navigation.h"
+#include "ui/app/MainWindow.h"
+#include "core/account/AccountSession.h"
+#include "core/store/StoreManager.h"
+#include "core/store/VamoManager.h"
+#include "core/sync/QMShareHelper.h"
+#include "core/platform/DataFolder.h"
+#include "ui/app/MsgBox.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/util/ContextGuard.h"
+#include "core/util/NotificationCenter.h"
+#include "core/reader/BookInfo.h"
+
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QScrollBar>
+#include <QApplication>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QLabel>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QSplitter>
+#include <QWheelEvent>
+#include <QFileDialog>
+#include <QHash>
+#include <QInputDialog>
+#include <QMenu>
+#include <QNetworkRequest>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QVBoxLayout>
+
+ShelfVC::ShelfVC(Navigation &app)
+    : ScreenVC(app)
+{
+    setObjectName(QStringLiteral("ShelfVC"));
+    m_toolbar = new QToolBar(QStringLiteral("Shelf"), this);
+    m_toolbar->setObjectName(QStringLiteral("shelfToolbar"));
+    m_toolbar->addAction(QStringLiteral("TOP"), this, [this] { m_app.changeToTop(); });
+    m_toolbar->addAction(QStringLiteral("ストア"), this, [this] {
+        m_app.account().takeToken(guardedBy(this, [this](bool ok) {
+            if (ok)
+                m_app.changeToStore();
+        }));
+    });
+    m_toolbar->addAction(QStringLiteral("購入済み"), this, [this] {
+        m_app.account().takeToken(guardedBy(this, [this](bool ok) {
+            if (ok)
+                m_app.changeToAcquired();
+        }));
+    });
+
+    auto *shelfMenu = new QMenu(this);
+    shelfMenu->addAction(QStringLiteral("新規"), this, &ShelfVC::askNewShelf);
+    shelfMenu->addAction(QStringLiteral("名前を変更"), this, &ShelfVC::askRenameShelf);
+    shelfMenu->addAction(QStringLiteral("削除"), this, [this] { deleteShelf(m_pageID - 1); });
+    auto *shelfButton = new QToolButton(m_toolbar);
+    shelfButton->setText(QStringLiteral("本棚"));
+    shelfButton->setMenu(shelfMenu);
+    shelfButton->setPopupMode(QToolButton::InstantPopup);
+    m_toolbar->addWidget(shelfButton);
+
+    m_sortBox = new QComboBox(m_toolbar);
+    m_sortBox->setObjectName(QStringLiteral("sortBox"));
+    m_sortBox->addItems(ShelfModel::sortList());
+    m_sortBox->setToolTip(QStringLiteral("並べ替え"));
+    m_toolbar->addWidget(m_sortBox);
+    connect(m_sortBox, &QComboBox::activated, this, [this](int row) { chooseSort(ShelfModel::sortList().at(row)); });
+
+    m_search = new QLineEdit(m_toolbar);
+    m_search->setObjectName(QStringLiteral("searchField"));
+    m_search->setPlaceholderText(QStringLiteral("検索"));
+    m_search->setClearButtonEnabled(true);
+    m_search->setMaximumWidth(220);
+    m_toolbar->addWidget(m_search);
+    m_searchBusy = new QLabel(QStringLiteral("目次を検索中…"), m_toolbar);
+    m_searchBusy->setObjectName(QStringLiteral("searchBusy"));
+    m_searchBusyAction = m_toolbar->addWidget(m_searchBusy);
+    m_searchBusyAction->setVisible(false);
+    connect(m_search, &QLineEdit::returnPressed, this, [this] { searchBook(m_search->text()); });
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text.isEmpty())
+            searchBook(text);
+    });
+
+    m_toolbar->addAction(QStringLiteral("PDFを取り込む"), this, &ShelfVC::askImportPdf);
+
+    // Which installed dictionaries take part in look-ups, read afresh each
+    // time the menu opens.
+    auto *dictMenu = new QMenu(this);
+    dictMenu->setObjectName(QStringLiteral("dictionaryMenu"));
+    connect(dictMenu, &QMenu::aboutToShow, this, [dictMenu] {
+        dictMenu->clear();
+        const QList<DictionaryMaster> dicts = ShelfModel::dictionaries();
+        if (dicts.isEmpty())
+            dictMenu->addAction(QStringLiteral("辞書がありません"))->setEnabled(false);
+        for (const DictionaryMaster &d : dicts) {
+            QAction *a = dictMenu->addAction(d.dicName.value_or(QString()));
+            a->setCheckable(true);
+            a->setChecked(d.useFlg.value_or(0) != 0);
+            const qint64 id = d.dicId.value_or(-1);
+            connect(a, &QAction::toggled, dictMenu, [id](bool on) { ShelfVC::setDictionaryUsed(id, on); });
+        }
+    });
+    auto *dictButton = new QToolButton(m_toolbar);
+    dictButton->setText(QStringLiteral("辞書"));
+    dictButton->setMenu(dictMenu);
+    dictButton->setPopupMode(QToolButton::InstantPopup);
+    m_toolbar->addWidget(dictButton);
+
+    auto *modes = new QActionGroup(this);
+    QAction *grid = m_toolbar->addAction(QStringLiteral("グリッド"), this, [this] { setGridMode(true); });
+    QAction *list = m_toolbar->addAction(QStringLiteral("リスト"), this, [this] { setGridMode(false); });
+    for (QAction *a : {grid, list}) {
+        a->setCheckable(true);
+        modes->addAction(a);
+    }
+    grid->setChecked(true);
+    m_gridAction = grid;
+    m_listAction = list;
+
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("bookList"));
+    m_gridCells = new ShelfCell(m_list);
+    m_listRows = new QLBTableCellView(m_list);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setUniformItemSizes(true);
+    m_coverTimer.setInterval(0);
+    m_coverTimer.setSingleShot(true);
+    connect(&m_coverTimer, &QTimer::timeout, this, &ShelfVC::loadSomeCovers);
+    connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, &m_coverTimer, qOverload<>(&QTimer::start));
+    connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_grid)
+            setBoards(true);
+    });
+
+    // The shelves beside the books: choose one, drag to reorder, rename in
+    // place (F2 or the row's menu), delete.
+    m_shelfTable = new ShelfTableView(this);
+    m_shelfTable->setObjectName(QStringLiteral("shelfTable"));
+    m_shelfTable->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    auto *rows = new QLBShelfManagerView(m_shelfTable);
+    m_shelfTable->setItemDelegate(rows);
+    // Queued: showing a shelf refills the table that is reporting the change.
+    connect(m_shelfTable, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row + 1 != m_pageID)
+            showShelf(row + 1);
+    }, Qt::QueuedConnection);
+    connect(m_shelfTable, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
+        const int row = m_shelfTable->row(item);
+        const QList<LabelMaster> shelves = ShelfModel::labels();
+        if (row > 0 && row < shelves.size() && item->text() != shelves.at(row).labelName.value_or(QString())
+            && !renameShelf(row, item->text()))
+            fillShelfBox(); // an empty name keeps the old one
+    });
+    connect(m_shelfTable, &ShelfTableView::rowDropped, this, &ShelfVC::dropShelf);
+    connect(rows, &QLBShelfManagerView::labelTapEdit, this, [this](int row) {
+        QTimer::singleShot(0, this, [this, row] {
+            if (QListWidgetItem *item = m_shelfTable->item(row))
+                m_shelfTable->editItem(item);
+        });
+    });
+    connect(rows, &QLBShelfManagerView::labelTapDelete, this, [this](int row) { deleteShelf(row); });
+    auto *delShelf = new QShortcut(QKeySequence::Delete, m_shelfTable, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(delShelf, &QShortcut::activated, this, [this] { deleteShelf(m_shelfTable->currentRow()); });
+    auto *nextShelf = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), this);
+    connect(nextShelf, &QShortcut::activated, this, [this] { swipeEnded(0.75 * m_list->width()); });
+    auto *previousShelf = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this);
+    connect(previousShelf, &QShortcut::activated, this, [this] { swipeEnded(-0.75 * m_list->width()); });
+
+    // Swipes sideways over the books move between shelves.
+    m_list->viewport()->installEventFilter(this);
+    m_swipeEnd.setSingleShot(true);
+    m_swipeEnd.setInterval(250);
+    connect(&m_swipeEnd, &QTimer::timeout, this, [this] {
+        const double offset = m_swipe;
+        m_swipe = 0;
+        swipeEnded(offset);
+    });
+
+    auto *split = new QSplitter(this);
+    split->addWidget(m_shelfTable);
+    split->addWidget(m_list);
+    split->setStretchFactor(1, 1);
+    split->setSizes({160, 800});
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(split);
+    connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
+        const QString fileName = item->data(Qt::UserRole).toString();
+        m_app.changeToReader(ShelfModel::readerInfo(ShelfModel::entryFor(fileName), &m_app.shareHelper()));
+    });
+    connect(m_list, &QWidget::customContextMenuRequested, this, &ShelfVC::showBookMenu);
+    auto *del = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, [this] {
+        if (QListWidgetItem *item = m_list->currentItem())
+            deleteBook(item->data(Qt::UserRole).toString());
+    });
+    NotificationCenter::defaultCenter().observe(QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
+    setGridMode(true);
+    appear();
+}
+
+QVariantMap ShelfVC::bookInfo(const QString &fileName)
+{
+    return ShelfModel::readerInfo(ShelfModel::entryFor(fileName), nullptr);
+}
+
+void ShelfVC::appear()
+{
+    m_app.window()->installToolbar(m_toolbar);
+    setShelf();
+}
+
+void ShelfVC::showEvent(QShowEvent *event)
+{
+    ScreenVC::showEvent(event);
+    m_coverTimer.start();
+}
+
+qint64 ShelfVC::shownLabelID() const
+{
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    if (m_pageID < 1 || m_pageID > shelves.size())
+        return 1;
+    return shelves.at(m_pageID - 1).labelID.value_or(1);
+}
+
+void ShelfVC::fillShelfBox()
+{
+    const QSignalBlocker block(m_shelfTable);
+    m_shelfTable->clear();
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    for (int row = 0; row < shelves.size(); ++row) {
+        const QString name = shelves.at(row).labelName.value_or(QString());
+        auto *item = new QListWidgetItem(name.isEmpty() ? QStringLiteral("本棚") : name);
+        Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (row > 0) // the first shelf is neither renamed nor moved
+            flags |= Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+        item->setFlags(flags);
+        if (row == m_pageID - 1) {
+            QFont bold = item->font();
+            bold.setBold(true);
+            item->setFont(bold);
+        }
+        m_shelfTable->addItem(item);
+    }
+    m_shelfTable->setCurrentRow(m_pageID - 1);
+}
+
+bool ShelfVC::dropShelf(int from, int to)
+{
+    if (!m_shelfTable->canDrop(from, to) || !ShelfModel::swapShelves(from, to))
+        return false;
+    // The shown shelf stays shown wherever it went.
+    if (m_pageID == from + 1)
+        m_pageID = to + 1;
+    else if (m_pageID == to + 1)
+        m_pageID = from + 1;
+    setShelf();
+    return true;
+}
+
+void ShelfVC::swipeEnded(double offset)
+{
+    const int shelves = int(ShelfModel::labels().size());
+    const int page = std::clamp(ShelfModel::pageAfterSwipe(offset, std::max(1, m_list->width()), m_pageID), 1,
+                                std::max(1, shelves));
+    if (page == m_pageID)
+        return;
+    // The shelf shown so far slides away to the side it was swiped to,
+    // uncovering the next one.
+    const bool forward = page > m_pageID;
+    QWidget *books = m_list->viewport(); // clips the slide to the books
+    auto *leaving = new QLabel(books);
+    leaving->setPixmap(books->grab());
+    leaving->setGeometry(books->rect());
+    showShelf(page);
+    leaving->show();
+    leaving->raise();
+    auto *slide = new QPropertyAnimation(leaving, "pos", leaving);
+    slide->setDuration(220);
+    slide->setEasingCurve(QEasingCurve::OutCubic);
+    slide->setStartValue(leaving->pos());
+    slide->setEndValue(leaving->pos() + QPoint(forward ? -leaving->width() : leaving->width(), 0));
+    connect(slide, &QPropertyAnimation::finished, leaving, &QObject::deleteLater);
+    slide->start();
+}
+
+bool ShelfVC::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::Wheel) {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        const QPoint pixels = wheel->pixelDelta();
+        const QPoint angle = wheel->angleDelta();
+        // Sideways only; up and down scroll the books.
+        const bool sideways = pixels.isNull() ? std::abs(angle.x()) > std::abs(angle.y())
+                                              : std::abs(pixels.x()) > std::abs(pixels.y());
+        if (sideways || (m_swipe != 0 && wheel->phase() == Qt::ScrollEnd)) {
+            // A wheel notch (120) counts as three quarters of a shelf: one
+            // notch, one shelf.
+            m_swipe -= pixels.isNull() ? angle.x() / 160.0 * m_list->width() : pixels.x();
+            if (wheel->phase() == Qt::ScrollEnd || (wheel->phase() == Qt::NoScrollPhase && pixels.isNull())) {
+                m_swipeEnd.stop();
+                const double offset = m_swipe;
+                m_swipe = 0;
+                swipeEnded(offset);
+            } else {
+                m_swipeEnd.start();
+            }
+            return true;
+        }
+    }
+    return ScreenVC::eventFilter(watched, event);
+}
+
+void ShelfVC::setShelf()
+{
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    if (m_pageID < 1 || m_pageID > shelves.size())
+        m_pageID = 1;
+    const QString stored = shelves.isEmpty() ? QString() : shelves.at(m_pageID - 1).labelName.value_or(QString());
+    const QString name = stored.isEmpty() ? QStringLiteral("本棚") : stored;
+    m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), name));
+    Analytics::shared().sendGoogleAnalyticsWithScreenName(name);
+    fillShelfBox();
+    reload();
+}
+
+void ShelfVC::showShelf(int pageID)
+{
+    m_pageID = pageID;
+    setShelf();
+}
+
+void ShelfVC::reload()
+{
+    {
+        const QSignalBlocker block(m_sortBox);
+        m_sortBox->setCurrentIndex(int(ShelfModel::sortList().indexOf(ShelfModel::currentSort())));
+    }
+    m_list->clear();
+    m_coverScan = 0;
+    const QHash<QString, BookMetaData> books = ShelfModel::booksByFileName();
+    // Covers not made yet share one blank book until their turn comes.
+    const QIcon blank(CoverCache::placeholder(QString()));
+    for (const ShelfEntry &e : ShelfModel::items(shownLabelID(), m_searchBookList)) {
+        const auto b = books.constFind(e.fileName);
+        const QString title = b != books.cend() ? b->title.value_or(e.fileName) : e.fileName;
+        const QString creator = b != books.cend() ? b->creator.value_or(QString()) : QString();
+        auto *item = new QListWidgetItem(creator.isEmpty() ? title : QStringLiteral("%1 — %2").arg(title, creator));
+        item->setData(Qt::UserRole, e.fileName);
+        item->setToolTip(e.fileName);
+        item->setData(Qt::UserRole + 1, QVariant::fromValue(e.path));
+        item->setData(Qt::UserRole + 2, e.isPdf);
+        item->setData(QLBTableCellView::kTitleRole, title);
+        if (b != books.cend())
+            item->setData(QLBTableCellView::kSubTitleRole, QLBTableCellView::subTitle(b->creator, b->publisher));
+        // When the file came: the download (or the import from disk).
+        item->setData(QLBTableCellView::kTimeRole, QLBTableCellView::timeText(e.date));
+        const QPixmap known = m_covers.cached(e);
+        item->setIcon(known.isNull() ? blank : QIcon(known));
+        item->setData(Qt::UserRole + 4, !known.isNull());
+        m_list->addItem(item);
+    }
+    m_coverTimer.start();
+}
+
+void ShelfVC::setGridMode(bool grid)
+{
+    m_grid = grid;
+    if (m_gridAction)
+        (grid ? m_gridAction : m_listAction)->setChecked(true);
+    if (grid) {
+        m_list->setViewMode(QListView::IconMode);
+        m_list->setIconSize(CoverCache::kCoverSize);
+        m_list->setGridSize(CoverCache::kCellSize + QSize(0, 40)); // a row of the shelf: cell and title
+        m_list->setResizeMode(QListView::Adjust);
+        m_list->setMovement(QListView::Static);
+        m_list->setWordWrap(true);
+        m_list->setStyleSheet(QStringLiteral("QListWidget#bookList { color: #f4f1e8; }"));
+        setBoards(true);
+        m_list->setItemDelegate(m_gridCells);
+    } else {
+        m_list->setItemDelegate(m_listRows);
+        m_list->setViewMode(QListView::ListMode);
+        m_list->setIconSize(QSize());
+        m_list->setGridSize(QSize());
+        m_list->setWordWrap(false);
+        m_list->setStyleSheet(QString());
+        setBoards(false);
+    }
+    reload();
+}
+
+void ShelfVC::setBoards(bool on)
+{
+    QPalette palette = m_list->palette();
+    if (!on) {
+        palette.setBrush(QPalette::Base, QApplication::palette().base());
+        m_list->setPalette(palette);
+        return;
+    }
+    // One row of the grid: the wall, a wooden board under the covers (at
+    // the bottom of their cells), then the titles on the wall. Drawn once;
+    // scrolling only moves it.
+    const int rowHeight = m_list->gridSize().height();
+    if (m_boardTile.height() != rowHeight) {
+        const int boardTop = CoverCache::kCellSize.height();
+        const int board = 14;
+        QPixmap tile(64, rowHeight);
+        tile.fill(QColor(0x3b, 0x2a, 0x1e));
+        QPainter paint(&tile);
+        QLinearGradient wood(0, boardTop, 0, boardTop + board);
+        wood.setColorAt(0, QColor(0xa0, 0x6a, 0x3c));
+        wood.setColorAt(0.3, QColor(0x8a, 0x58, 0x30));
+        wood.setColorAt(1, QColor(0x52, 0x33, 0x1b));
+        paint.fillRect(QRect(0, boardTop, 64, board), wood);
+        paint.fillRect(QRect(0, boardTop + board, 64, 3), QColor(0, 0, 0, 80)); // the board's shadow
+        paint.end();
+        m_boardTile = tile;
+    }
+    QBrush boards(m_boardTile);
+    // The boards scroll with the books.
+    boards.setTransform(QTransform::fromTranslate(0, -m_list->verticalScrollBar()->value() % rowHeight));
+    palette.setBrush(QPalette::Base, boards);
+    m_list->setPalette(palette);
+}
+
+void ShelfVC::loadSomeCovers()
+{
+    // A handful per turn keeps the window answering while a large shelf
+    // fills in: first the items on screen (a contiguous run from the first
+    // visible one), then the rest in order.
+    constexpr int kBatch = 8;
+    int made = 0;
+    auto make = [&](QListWidgetItem *item) {
+        if (item->data(Qt::UserRole + 4).toBool())
+            return;
+        const ShelfEntry entry{item->data(Qt::UserRole + 1).toString(), item->data(Qt::UserRole).toString(),
+                               item->data(Qt::UserRole + 2).toBool(), {}};
+        item->setIcon(QIcon(m_covers.cover(entry, item->data(Qt::UserRole + 3).toString())));
+        item->setData(Qt::UserRole + 4, true);
+        ++made;
+    };
+    // Nothing while the shelf is not on screen (the reader has the main
+    // thread to itself); showing the shelf resumes.
+    if (!m_list->isVisible())
+        return;
+    const QRect visible = m_list->viewport()->rect();
+    for (int row = std::max(0, m_list->indexAt(QPoint(1, 1)).row()); row < m_list->count() && made < kBatch; ++row) {
+        QListWidgetItem *item = m_list->item(row);
+        if (!m_list->visualItemRect(item).intersects(visible))
+            break;
+        make(item);
+    }
+    // Ahead of the scrolling only as many as are kept: making more would
+    // push out covers made a moment ago.
+    const int ahead = std::min(m_list->count(), m_covers.capacity());
+    for (; m_coverScan < ahead && made < kBatch; ++m_coverScan)
+        make(m_list->item(m_coverScan));
+    if (m_coverScan < ahead || made == kBatch)
+        m_coverTimer.start();
+}
+
+ShelfVC::~ShelfVC()
+{
+    m_searchToken->store(-1); // a scan still running stops
+}
+
+bool ShelfVC::searching() const
+{
+    return m_searchBusyAction->isVisible();
+}
+
+void ShelfVC::searchBook(const QString &text)
+{
+    const int generation = m_searchToken->fetch_add(1) + 1;
+    auto setBusy = [this](bool busy) { m_searchBusyAction->setVisible(busy); };
+    if (text.isEmpty()) {
+        setBusy(false);
+        m_searchBookList.reset();
+        reload();
+        return;
+    }
+    m_searchBookList = ShelfModel::searchTitles(text);
+    reload();
+    // Tables of contents mean opening every package: off the main thread.
+    const QList<ShelfEntry> entries = ShelfModel::contentsList(shownLabelID(), std::nullopt, true);
+    setBusy(true);
+    auto *watcher = new QFutureWatcher<QStringList>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, setBusy] {
+        watcher->deleteLater();
+        if (generation != m_searchToken->load())
+            return; // a newer search has taken over
+        setBusy(false);
+        if (!m_searchBookList)
+            return;
+        bool added = false;
+        for (const QString &name : watcher->result()) {
+            if (!m_searchBookList->contains(name)) {
+                m_searchBookList->append(name);
+                added = true;
+            }
+        }
+        if (added)
+            reload();
+    });
+    const auto token = m_searchToken;
+    watcher->setFuture(QtConcurrent::run([entries, text, token, generation] {
+        return ShelfModel::searchContents(entries, text, [&] { return token->load() != generation; });
+    }));
+}
+
+void ShelfVC::chooseSort(const QString &label)
+{
+    ShelfModel::setSort(label);
+    reload();
+}
+
+void ShelfVC::deleteBook(const QString &fileName)
+{
+    ShelfModel::deleteBook(ShelfModel::entryFor(fileName));
+    reload();
+}
+
+void ShelfVC::moveBook(const QString &fileName, int shelfIndex)
+{
+    ShelfModel::moveBook(fileName, shelfIndex);
+    reload();
+}
+
+void ShelfVC::showBookMenu(const QPoint &pos)
+{
+    QListWidgetItem *item = m_list->itemAt(pos);
+    if (!item)
+        return;
+    const QString fileName = item->data(Qt::UserRole).toString();
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("削除"), this, [this, fileName] { deleteBook(fileName); });
+    QMenu *move = menu.addMenu(QStringLiteral("書籍を移動する"));
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    for (int i = 0; i < shelves.size(); ++i) {
+        const QString name = shelves.at(i).labelName.value_or(QString());
+        QAction *a = move->addAction(name.isEmpty() ? QStringLiteral("本棚") : name, this,
+                                     [this, fileName, i] { moveBook(fileName, i); });
+        a->setEnabled(i != m_pageID - 1);
+    }
+    menu.exec(m_list->viewport()->mapToGlobal(pos));
+}
+
+bool ShelfVC::newShelf(const QString &name)
+{
+    if (!ShelfModel::createShelf(name))
+        return false;
+    fillShelfBox();
+    return true;
+}
+
+bool ShelfVC::renameShelf(int row, const QString &name)
+{
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    if (row < 0 || row >= shelves.size() || !ShelfModel::renameShelf(shelves.at(row).labelID.value_or(-1), name))
+        return false;
+    setShelf();
+    return true;
+}
+
+void ShelfVC::deleteShelf(int row)
+{
+    const QList<LabelMaster> shelves = ShelfModel::labels();
+    if (row <= 0 || row >= shelves.size())
+        return; // the first shelf stays
+    const LabelMaster shelf = shelves.at(row);
+    const qint64 labelID = shelf.labelID.value_or(-1);
+    auto finish = [this, labelID, row](bool deleteBooks) {
+        if (m_pageID - 1 == row)
+            m_pageID = 1;
+        else if (shownLabelID() > labelID)
+            --m_pageID;
+        ShelfModel::deleteShelf(labelID, deleteBooks);
+        setShelf();
+    };
+    if (ShelfModel::booksOnShelf(labelID) == 0) {
+        finish(false);
+        return;
+    }
+    const QString name = shelf.labelName.value_or(QString());
+    MsgBox::ask(QStringLiteral("%1に本が存在されていますが、%2のすべての本を削除してもよろしいですか?").arg(name, name),
+                QStringLiteral("確認"), [finish](bool ok) {
+                    if (ok)
+                        finish(true);
+                });
+}
+
+void ShelfVC::askNewShelf()
+{
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("新規"), QStringLiteral("本棚の名前"), QLineEdit::Normal,
+                                               QString(), &ok);
+    if (ok)
+        newShelf(name);
+}
+
+void ShelfVC::askRenameShelf()
+{
+    if (m_pageID <= 1) {
+        MsgBox::infoMessage(QStringLiteral("この本棚の名前は変更できません"));
+        return;
+    }
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("名前を変更"), QStringLiteral("本棚の名前"),
+                                               QLineEdit::Normal, m_shelfTable->currentItem() ? m_shelfTable->currentItem()->text() : QString(), &ok);
+    if (ok)
+        renameShelf(m_pageID - 1, name);
+}
+
+void ShelfVC::askImportPdf()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("PDFを取り込む"), QString(),
+                                                      QStringLiteral("PDF (*.pdf *.PDF)"));
+    if (!path.isEmpty())
+        importPdf(path);
+}
+
+void ShelfVC::importPdf(const QString &path)
+{
+    // Installed like a store download under the identifier of books from disk.
+    QUrl url = QUrl::fromLocalFile(path);
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("book_id"), QStringLiteral("999999"));
+    query.addQueryItem(QStringLiteral("bookId"), QString::fromLatin1(BookInfo::kBookIdFromDisk));
+    query.addQueryItem(QStringLiteral("bookTitle"), url.fileName());
+    query.addQueryItem(QStringLiteral("bookAuthor"), QStringLiteral("未知"));
+    query.addQueryItem(QStringLiteral("bookPublisher"), QStringLiteral("未知"));
+    url.setQuery(query);
+    m_app.downloadFromExternal(QNetworkRequest(url));
+}
+
+bool ShelfVC::setDictionaryUsed(qint64 dicId, bool used)
+{
+    return ShelfModel::setDictionaryUsed(dicId, used);
+}

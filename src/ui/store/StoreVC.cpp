@@ -1,0 +1,239 @@
+#include "StoreVC.h"
+
+#include "ui/app/MainWindow.h"
+#include "ui/app/Navigation.h"
+#include "ui/app/MainWindow.h"
+#include "core/account/AccountSession.h"
+#include "core/store/StoreManager.h"
+#include "core/store/VamoManager.h"
+#include "core/sync/QMShareHelper.h"
+#include "core/app/Analytics.h"
+#include "ui/app/MsgBox.h"
+#include "core/platform/UserDefaults.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/store/DownLoader.h"
+#include "core/store/StoreManager.h"
+#include "core/store/VamoManager.h"
+#include "core/util/Logging.h"
+#include "core/util/ContextGuard.h"
+#include "core/util/StringHelpers.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebEngineHttpRequest>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace {
+
+class StorePage : public QWebEnginePage
+{
+public:
+    StorePage(StoreVC &store, QUrl &last, QObject *parent)
+        : QWebEnginePage(parent)
+        , m_store(store)
+        , m_last(last)
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        qCInfo(lcStore) << "^^^^^^^^^^^^^^^^^^^^," << url;
+        m_last = url;
+        const bool userAction = type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted
+                                || type == NavigationTypeBackForward || type == NavigationTypeReload;
+        if (userAction && url.path().section(u'/', -1) == u"download.php") {
+            m_store.doDownload(QNetworkRequest(url));
+            return false;
+        }
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+
+private:
+    StoreVC &m_store;
+    QUrl &m_last;
+};
+
+} // namespace
+
+StoreVC::StoreVC(Navigation &app)
+    : ScreenVC(app)
+    , m_installer(*this, &app.dictionaryManager())
+{
+    setObjectName(QStringLiteral("StoreVC"));
+    m_toolbar = new QToolBar(QStringLiteral("Store"), this);
+    m_toolbar->setObjectName(QStringLiteral("storeToolbar"));
+    m_toolbar->addAction(QStringLiteral("TOP"), this, [this] { m_app.changeToTop(); });
+    m_toolbar->addAction(QStringLiteral("本棚"), this, [this] { m_app.changeToShelf(); });
+    m_toolbar->addAction(QStringLiteral("◀"), this, [this] { m_web->back(); });
+    m_toolbar->addAction(QStringLiteral("▶"), this, [this] { m_web->forward(); });
+    m_toolbar->addAction(QStringLiteral("再読込"), this, [this] { m_web->reload(); });
+    m_toolbar->addAction(QStringLiteral("ホーム"), this, [this] { tapHome(); });
+    m_progress = new QLabel(this);
+    m_toolbar->addWidget(m_progress);
+    m_web = new QWebEngineView(this);
+    m_web->setObjectName(QStringLiteral("storeView"));
+    m_web->setPage(new StorePage(*this, m_lastNavigation, m_web));
+    m_web->page()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize, 16);
+    connect(m_web, &QWebEngineView::loadFinished, this, &StoreVC::navigationFinished);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_web);
+    appear();
+    QTimer::singleShot(0, this, [this] { tapHome(); });
+}
+
+StoreVC::~StoreVC() = default;
+
+void StoreVC::appear()
+{
+    m_app.window()->installToolbar(m_toolbar);
+    m_app.window()->setWindowTitle(QStringLiteral("%1 - Store").arg(QCoreApplication::applicationName()));
+    Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("ストア"));
+}
+
+void StoreVC::loadApiRequest(const std::optional<ApiRequest> &request)
+{
+    if (!request)
+        return;
+    QWebEngineHttpRequest r(request->request.url(), QWebEngineHttpRequest::Post);
+    for (const QByteArray &name : request->request.rawHeaderList())
+        r.setHeader(name, request->request.rawHeader(name));
+    r.setHeader("Content-Type", "application/x-www-form-urlencoded");
+    r.setPostData(request->body);
+    m_web->load(r);
+}
+
+static std::optional<QString> userId()
+{
+    return DataBaseHelper::currentUserId();
+}
+
+void StoreVC::loadStore()
+{
+    StoreManager &s = m_app.storeManager();
+    loadApiRequest(s.requestForStoreTop(m_app.vamoManager().token(), s.token(), userId()));
+}
+
+void StoreVC::loadMyMenu()
+{
+    StoreManager &s = m_app.storeManager();
+    loadApiRequest(s.requestForMyMenu(m_app.vamoManager().token(), s.token(), userId()));
+}
+
+void StoreVC::loadAcquiredList()
+{
+    StoreManager &s = m_app.storeManager();
+    loadApiRequest(s.requestForDLHis(m_app.vamoManager().token(), s.token(), userId()));
+}
+
+void StoreVC::loadStore(const QNetworkRequest &request, const QByteArray &body)
+{
+    m_storeContentReq = qMakePair(request, body);
+    loadStore();
+}
+
+void StoreVC::tapHome()
+{
+    if (!m_app.storeManager().token()) {
+        m_app.account().takeToken(guardedBy(this, [this](bool ok) {
+            if (ok)
+                home2();
+            else
+                m_web->setHtml(QStringLiteral("<html><body>ストアにアクセスにするにはログインしてください。ログインを行う、"
+                                              "もしくはログインしている場合はホームボタンを押してください</body><html>"));
+        }));
+        return;
+    }
+    home2();
+}
+
+void StoreVC::home2()
+{
+    m_app.account().fetchStoreToken(guardedBy(this, [this] {
+            if (mymenuFlag) {
+                mymenuFlag = false;
+                loadMyMenu();
+            } else if (acquiredFlag) {
+                acquiredFlag = false;
+                loadAcquiredList();
+            } else {
+                loadStore();
+            }
+        }));
+}
+
+void StoreVC::navigationFinished(bool)
+{
+    if (m_storeContentReq) {
+        const auto [request, body] = *m_storeContentReq;
+        m_storeContentReq.reset();
+        QWebEngineHttpRequest r(request.url(), body.isEmpty() ? QWebEngineHttpRequest::Get : QWebEngineHttpRequest::Post);
+        r.setPostData(body);
+        m_web->load(r);
+    }
+    if (m_lastNavigation.toString().contains(QStringLiteral("logout.php"))) {
+        m_lastNavigation.clear();
+        m_app.storeManager().logout();
+        AccountSession::setLifted(true);
+        m_app.changeToTop();
+        MsgBox::showMessage(QStringLiteral("ログアウトされました。"), QStringLiteral("確認"));
+    }
+}
+
+void StoreVC::doDownload(const QNetworkRequest &request)
+{
+    m_progress->clear();
+    auto down = std::make_shared<DownLoader>(m_network);
+    m_down = down;
+    const std::weak_ptr<DownLoader> weak = down;
+    down->downloadWithRequest(request, [this, weak](DownLoader &d) {
+        const std::shared_ptr<DownLoader> self = weak.lock();
+        if (!self)
+            return;
+        const bool current = m_down == self;
+        if (d.suggestedFilename.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+            d.info = query2dic(d.url.query(QUrl::FullyEncoded));
+        if (d.status == DownLoader::Finished || d.status == DownLoader::Failed) {
+            if (current)
+                m_progress->clear();
+            m_installer.didDownload(d);
+            // Released once its own callback has returned, and only if no
+            // newer download has taken its place meanwhile.
+            QTimer::singleShot(0, this, [this, self] {
+                if (m_down == self)
+                    m_down.reset();
+            });
+            return;
+        }
+        if (current && d.status == DownLoader::Receiving && d.totalSize > 0)
+            m_progress->setText(QStringLiteral("%1MB / %2MB")
+                                    .arg(double(d.currentSize) / 1048576, 0, 'f', 1)
+                                    .arg(double(d.totalSize) / 1048576, 0, 'f', 1));
+    });
+}
+
+bool StoreVC::askOverwrite()
+{
+    return MsgBox::syncedAsk(PackageInstaller::kOverwrite, QString());
+}
+
+void StoreVC::error(const QString &message)
+{
+    MsgBox::errorMessage(message);
+}
+
+void StoreVC::showShelf()
+{
+    m_app.changeToShelf();
+}
+
+void StoreVC::importProgress(int status)
+{
+    m_progress->setText(status == 0 ? QStringLiteral("辞書解析中") : m_progress->text() + QStringLiteral("."));
+}

@@ -1,0 +1,107 @@
+// The reader's book info and what opening a book reads and writes.
+#include "core/library/DataBaseHelper.h"
+#include "core/platform/DataFolder.h"
+#include "core/reader/BookInfo.h"
+#include "core/reader/BookOpening.h"
+#include "core/reader/ReadingState.h"
+#include "support/LibraryFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(BookInfo, DictionaryFormRoundTrips)
+{
+    BookInfo epub;
+    epub.url = QUrl(QStringLiteral("epub://abc.book/OEBPS/ch1.xhtml"));
+    epub.bookID = 7;
+    epub.lastPage = 3;
+    epub.fontSize = 20;
+    epub.print = true;
+    epub.title = QStringLiteral("内科学");
+    const BookInfo back = BookInfo::fromMap(epub.toMap());
+    EXPECT_EQ(back.url, epub.url);
+    EXPECT_EQ(back.bookID, 7);
+    EXPECT_EQ(back.lastPage, 3);
+    EXPECT_EQ(back.fontSize, 20);
+    EXPECT_TRUE(back.print);
+    EXPECT_EQ(back.title, epub.title);
+    EXPECT_FALSE(back.isPdf());
+
+    BookInfo loose;
+    loose.pdfUrl = QStringLiteral("/contents/x.pdf");
+    EXPECT_EQ(loose.toMap(), (QVariantMap{{QStringLiteral("pdfurl"), loose.pdfUrl}}));
+    const BookInfo empty = BookInfo::fromMap({});
+    EXPECT_EQ(empty.bookID, -1);
+    EXPECT_EQ(empty.lastPage, -1);
+    EXPECT_EQ(empty.fontSize, BookInfo::kDefaultFontSize);
+}
+
+TEST(BookInfo, OnlyStoreBooksUploadOnLeave)
+{
+    const struct
+    {
+        const char *metaBookId;
+        bool shown;
+        bool uploads;
+    } cases[] = {{"urn:store:1", true, true},
+                 {"urn:store:1", false, false},
+                 {"", true, false},
+                 {BookInfo::kBookIdFromDisk, true, false}};
+    for (const auto &c : cases) {
+        BookInfo info;
+        info.metaBookId = QString::fromLatin1(c.metaBookId);
+        EXPECT_EQ(ReadingState::uploadsOnLeave(info, c.shown), c.uploads) << c.metaBookId << " shown " << c.shown;
+    }
+}
+
+class BookOpeningTest : public LibraryFixture
+{
+};
+
+TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
+{
+    BookMetaData book;
+    book.BookID = 4;
+    book.fileName = QStringLiteral("notes.pdf");
+    book.identifier = QStringLiteral("pdf-notes");
+    book.title = QStringLiteral("Notes");
+    book.creator = QStringLiteral("A");
+    book.printable = 1;
+    ASSERT_TRUE(store().insert(book));
+    ASSERT_TRUE(ReadingState::save(4, 12, std::nullopt));
+
+    const BookInfo info = BookOpening::infoForBook(QStringLiteral("notes.pdf"));
+    EXPECT_TRUE(info.isPdf());
+    EXPECT_EQ(info.pdfUrl, DataFolder::contentsFolder() + QStringLiteral("/notes.pdf"));
+    EXPECT_EQ(info.bookID, 4);
+    EXPECT_EQ(info.lastPage, 12);
+    EXPECT_TRUE(info.print);
+    EXPECT_EQ(info.metaBookId, QStringLiteral("pdf-notes"));
+    EXPECT_FALSE(store().findFirst<BookMetaData>()->lastOpenDate.has_value()) << "reading info changes nothing";
+
+    BookOpening::markOpened(QStringLiteral("notes.pdf"), nullptr);
+    EXPECT_TRUE(store().findFirst<BookMetaData>()->lastOpenDate.has_value());
+
+    const BookInfo unknown = BookOpening::infoForBook(QStringLiteral("other.epub"));
+    EXPECT_FALSE(unknown.isPdf());
+    EXPECT_EQ(unknown.bookID, -1);
+    EXPECT_EQ(unknown.fontSize, BookInfo::kDefaultFontSize);
+}
+
+TEST(ReaderSplit, StoredFractionCountsOnlyFromFivePercentToNinetyFive)
+{
+    const struct
+    {
+        QVariant stored;
+        std::optional<double> expected;
+    } cases[] = {
+        {0.97, std::nullopt}, {0.05, 0.05},         {0.95, 0.95},         {0.3, 0.3},
+        {0.049, std::nullopt}, {-0.5, std::nullopt}, {QStringLiteral("0.4"), 0.4}, {QStringLiteral("wide"), std::nullopt},
+        {QVariant(), std::nullopt},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ReadingState::storedSplit(c.stored), c.expected) << c.stored.toString().toStdString();
+}
+
+} // namespace

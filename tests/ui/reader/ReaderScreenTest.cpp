@@ -1,0 +1,396 @@
+// The reader screen.
+#include "ui/AppShellFixture.h"
+
+namespace {
+
+// Stands in for the user's browser.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
+{
+    launch();
+    UserDefaults::remove(QString::fromLatin1(UserDefaults::bookFontSize));
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    BookStatusData saved;
+    saved.BookID = 1;
+    saved.lastOpenPage = 1;
+    saved.fontSetting = 20;
+    LibraryStore::main().insert(saved);
+
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    ASSERT_TRUE(reader && reader->web());
+    EXPECT_EQ(reader->page(), 1) << "opens at the saved page";
+    EXPECT_EQ(reader->fontSize(), 20) << "no size chosen yet: the book's own";
+    const auto opened = LibraryStore::main().findFirst<AccessBookLog>();
+    ASSERT_TRUE(opened.has_value()) << "opening records an access log entry";
+    EXPECT_EQ(opened->bookId, QStringLiteral("urn:tavro:anatomy-basics"));
+    EXPECT_EQ(opened->bookTitle, QStringLiteral("Anatomy Basics"));
+    auto label = [&] { return reader->pageLabel()->text(); };
+    ASSERT_TRUE(waitUntil([&] { return reader->web()->url().scheme() == u"epub"; }));
+
+    // Paging stops at both ends.
+    const int pages = label().section(u'/', 1).toInt();
+    ASSERT_GT(pages, 1);
+    for (int i = 0; i < pages + 2; ++i)
+        reader->goToPage(reader->page() + 1);
+    EXPECT_EQ(reader->page(), pages - 1);
+    EXPECT_TRUE(waitUntil([&] { return label() == QStringLiteral("%1/%1").arg(pages); })) << label().toStdString();
+    for (int i = 0; i < pages + 2; ++i)
+        reader->goToPage(reader->page() - 1);
+    EXPECT_EQ(reader->page(), 0);
+
+    ASSERT_TRUE(waitUntil([&] { return reader->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
+
+    // An outline row loads its document; the page and label follow it.
+    QTreeWidgetItem *cardiac = nullptr;
+    for (QTreeWidgetItemIterator it(reader->outline()); *it; ++it)
+        if ((*it)->text(0).startsWith(QStringLiteral("Cardiac Cycle")))
+            cardiac = *it;
+    ASSERT_TRUE(cardiac);
+    // Rows grow when the pane is too narrow for their text on one line.
+    QSplitter *split = reader->splitter();
+    split->setSizes({400, split->width() - 400});
+    ASSERT_TRUE(waitUntil([&] { return reader->outline()->width() >= 390 && !reader->outlineRelayoutPending(); }));
+    const int wide = reader->outline()->visualItemRect(cardiac).height();
+    EXPECT_GE(wide, 20);
+    split->setSizes({90, split->width() - 90});
+    EXPECT_TRUE(waitUntil([&] { return reader->outline()->visualItemRect(cardiac).height() > wide; }))
+        << wide << " at 400 wide, " << reader->outline()->visualItemRect(cardiac).height() << " at 90";
+    split->setSizes({240, split->width() - 240});
+    const QString content = cardiac->data(0, Qt::UserRole).toString().section(u'#', 0, 0);
+    bool loaded = false;
+    QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
+    reader->openOutlineItem(cardiac);
+    ASSERT_TRUE(waitUntil([&] { return loaded && reader->web()->url().path().endsWith(content); }));
+    EXPECT_EQ(label(), QStringLiteral("%1/%2").arg(reader->page() + 1).arg(pages));
+    EXPECT_GT(reader->page(), 0);
+    EXPECT_EQ(reader->outline()->currentItem()->data(0, Qt::UserRole).toString().section(u'#', 0, 0), content);
+
+    // The context menu is empty until text is selected.
+    QMenu menu;
+    reader->fillContextMenu(&menu);
+    EXPECT_TRUE(menu.isEmpty());
+    reader->web()->page()->runJavaScript(QStringLiteral("window.getSelection().selectAllChildren(document.querySelector('h1'))"));
+    ASSERT_TRUE(waitUntil([&] { return reader->web()->hasSelection(); }));
+    reader->fillContextMenu(&menu);
+    ASSERT_EQ(menu.actions().size(), 1);
+    EXPECT_EQ(menu.actions().first()->text(), QStringLiteral("コピー"));
+
+    // Font sizes run from 11 to 27.
+    for (int i = 0; i < 20; ++i)
+        reader->fontSizeUp();
+    EXPECT_EQ(reader->fontSize(), 27);
+    EXPECT_FALSE(reader->fontUpAction()->isEnabled());
+    for (int i = 0; i < 30; ++i)
+        reader->fontSizeDown();
+    EXPECT_EQ(reader->fontSize(), 11);
+    EXPECT_FALSE(reader->fontDownAction()->isEnabled());
+    reader->fontSizeDefault();
+    reader->fontSizeUp();
+    EXPECT_TRUE(reader->fontDownAction()->isEnabled() && reader->fontUpAction()->isEnabled());
+    EXPECT_EQ(pageValue(reader->web(), QStringLiteral("document.querySelector('h1').textContent")).toString(),
+              QStringLiteral("Cardiac Cycle"));
+    QTest::qWait(300); // the page's last frame
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader.png"));
+    const int page = reader->page();
+
+    m_app->changeToShelf();
+    ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
+    const auto status = LibraryStore::main().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=1"));
+    EXPECT_EQ(status->lastOpenPage, page);
+    EXPECT_EQ(status->fontSetting, 17);
+    EXPECT_EQ(UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize)).toInt(), 17);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    EXPECT_EQ(m_app->readerVC()->page(), page) << "reopened where it was left";
+    EXPECT_EQ(m_app->readerVC()->fontSize(), 17);
+}
+
+TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("臨床薬理学ノート.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> first = m_app->readerVC();
+    bool loaded = false;
+    QObject::connect(first->web(), &QWebEngineView::loadFinished, first, [&](bool ok) { loaded = ok; });
+    ASSERT_TRUE(waitUntil([&] { return loaded; }));
+    auto click = [](ReaderVC *reader, const QString &href) {
+        reader->web()->page()->runJavaScript(
+            QStringLiteral("var a = document.createElement('a'); a.href = '%1'; document.body.appendChild(a); a.click();").arg(href));
+    };
+
+    // A web link goes to the browser; the book view stays on the book.
+    UrlRecorder browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
+    click(first, QStringLiteral("http://example.invalid/page"));
+    EXPECT_TRUE(waitUntil([&] { return !browser.urls.isEmpty(); }));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    EXPECT_EQ(first->web()->url().scheme(), QStringLiteral("epub"));
+
+    // A link to a book that is not in the library only warns.
+    click(first, QStringLiteral("tavro://open?paramBookId=urn%3Anone&paramManifestId=ch2"));
+    ASSERT_TRUE(waitUntil([&] { return !m_answerer.seen.isEmpty(); }));
+    EXPECT_EQ(m_answerer.seen.last().message, QStringLiteral("指定された本が存在しません"));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("Warning"));
+    EXPECT_EQ(m_app->readerVC(), first);
+
+    // After "OK" the other book opens at the linked document, and going back
+    // returns to the first book.
+    click(first, QStringLiteral("tavro://open?paramBookId=urn%3Atavro%3Aclinical-pharmacology&paramManifestId=ch2"));
+    ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != first.data(); }));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("遷移しますか？"));
+    ReaderVC *second = m_app->readerVC();
+    EXPECT_TRUE(second->openedFromLink());
+    ASSERT_TRUE(waitUntil([&] { return second->web()->url().path().endsWith(QStringLiteral("chapter02.xhtml")); }));
+    EXPECT_EQ(BookUrl::parse(second->web()->url())->fileName, QStringLiteral("臨床薬理学ノート.epub"));
+    second->tapBackBtn();
+    ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != second; }));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("戻りますか？"));
+    ReaderVC *back = m_app->readerVC();
+    ASSERT_TRUE(waitUntil([&] { return back->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
+    EXPECT_EQ(BookUrl::parse(back->web()->url())->fileName, QStringLiteral("anatomy-basics.epub"));
+    EXPECT_FALSE(back->openedFromLink()) << "back where the reader started: nothing further back";
+}
+
+TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    ASSERT_TRUE(reader && reader->web());
+    QWebEngineView *view = reader->web();
+    int loads = 0;
+    QObject::connect(view, &QWebEngineView::loadFinished, reader, [&](bool ok) { loads += ok; });
+    ASSERT_TRUE(waitUntil([&] { return loads == 1; }));
+    EXPECT_FALSE(reader->backAction()->isEnabled()) << "nothing to go back to on opening";
+    auto scrollY = [&] { return int(view->page()->scrollPosition().y()); };
+
+    // An in-page "#" jump keeps where the page was; going back scrolls there
+    // without loading the page again.
+    pageValue(view, QStringLiteral("var tall = document.createElement('div'); tall.style.height = '4000px';"
+                                   "document.body.insertBefore(tall, document.getElementById('summary'));"
+                                   "var a = document.createElement('a'); a.id = 'jump'; a.href = '#summary'; a.textContent = 'jump';"
+                                   "document.body.insertBefore(a, document.body.firstChild); window.scrollTo(0, 120); true"));
+    ASSERT_TRUE(waitUntil([&] { return scrollY() == 120; }));
+    pageValue(view, QStringLiteral("document.getElementById('jump').click(); true"));
+    ASSERT_TRUE(waitUntil([&] { return scrollY() > 1000 && reader->backAction()->isEnabled(); }))
+        << scrollY() << " " << reader->backAction()->isEnabled();
+    EXPECT_EQ(reader->page(), 0);
+    reader->tapBackBtn();
+    EXPECT_TRUE(waitUntil([&] { return scrollY() == 120; })) << scrollY();
+    EXPECT_EQ(loads, 1) << "the same page is not loaded again";
+    EXPECT_FALSE(reader->backAction()->isEnabled());
+
+    // Next page, then back to the page before.
+    reader->tapDir(1);
+    ASSERT_TRUE(waitUntil([&] { return loads == 2 && reader->backAction()->isEnabled(); }));
+    EXPECT_EQ(reader->page(), 1);
+    EXPECT_EQ(reader->lastPage(), 0);
+    reader->tapBackBtn();
+    ASSERT_TRUE(waitUntil([&] { return loads == 3; }));
+    EXPECT_EQ(reader->page(), 0);
+    EXPECT_TRUE(view->url().path().endsWith(QStringLiteral("chapter01.xhtml")));
+
+    // A "#" link into the next document: back returns to this one.
+    pageValue(view, QStringLiteral("document.querySelector('a[href^=\"chapter02\"]').click(); true"));
+    ASSERT_TRUE(waitUntil([&] { return loads == 4; }));
+    EXPECT_EQ(reader->page(), 1);
+    reader->tapBackBtn();
+    ASSERT_TRUE(waitUntil([&] { return loads == 5; }));
+    EXPECT_EQ(reader->page(), 0);
+
+    // A double click on the figure opens it in the viewer; text does not.
+    const QVariantList box = pageValue(view, QStringLiteral(
+        "var img = document.querySelector('img.figure'); img.scrollIntoView(); var r = img.getBoundingClientRect();"
+        "[r.left + r.width / 2, r.top + r.height / 2]")).toList();
+    ASSERT_EQ(box.size(), 2);
+    const QPoint figure(box.at(0).toInt(), box.at(1).toInt());
+    QWidget *input = view->focusProxy();
+    ASSERT_TRUE(input);
+    // The events of a real double click: press, release, press, double
+    // click, release.
+    QTest::mouseClick(input, Qt::LeftButton, {}, figure);
+    QTest::mousePress(input, Qt::LeftButton, {}, figure);
+    QTest::mouseDClick(input, Qt::LeftButton, {}, figure);
+    QTest::mouseRelease(input, Qt::LeftButton, {}, figure);
+    ASSERT_TRUE(waitUntil([&] { return reader->imageViewer() != nullptr; })) << "double click at " << figure.x() << "," << figure.y();
+    ImageViewer *viewer = reader->imageViewer();
+    EXPECT_TRUE(viewer->isVisible());
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/image-viewer.png"));
+    const double fitted = viewer->scale();
+    EXPECT_GT(fitted, 1.5) << "the small figure is zoomed to fit the view";
+    viewer->tapZoom(1);
+    EXPECT_GT(viewer->scale(), fitted);
+    viewer->tapZoom(0);
+    viewer->tapZoom(0);
+    EXPECT_LT(viewer->scale(), fitted);
+    QTest::keyClick(viewer, Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return reader->imageViewer() == nullptr; }));
+    std::optional<bool> opened;
+    reader->openImageAt(QPoint(2, 2), [&](bool ok) { opened = ok; });
+    ASSERT_TRUE(waitUntil([&] { return opened.has_value(); }));
+    EXPECT_FALSE(*opened) << "no image there";
+
+    // A picture from another book is not this book's to show.
+    installSampleBook(QStringLiteral("臨床薬理学ノート.epub"));
+    const QString foreign =
+        BookUrl::entryUrl(QStringLiteral("臨床薬理学ノート.epub"), QStringLiteral("OEBPS/images/figure 1.png")).toString(QUrl::FullyEncoded);
+    pageValue(view, QStringLiteral("var f = document.createElement('img'); f.src = '%1';"
+                                   "f.style = 'position:fixed;left:0;top:0;width:60px;height:60px';"
+                                   "document.body.appendChild(f); true").arg(foreign));
+    opened.reset();
+    reader->openImageAt(QPoint(20, 20), [&](bool ok) { opened = ok; });
+    ASSERT_TRUE(waitUntil([&] { return opened.has_value(); }));
+    EXPECT_FALSE(*opened) << "another book's picture";
+}
+
+TEST_F(AppShellTest, ReaderKeepsPagesThatAreDrawingsOpen)
+{
+    // A drawing shown as a page is read like any other page: the check for
+    // the page scripts must not send the reader back to the shelf.
+    launch();
+    const QByteArray opf =
+        "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
+        "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Drawn</dc:title><dc:identifier>urn:drawn</dc:identifier></metadata>"
+        "<manifest><item id=\"p\" href=\"p.xhtml\" media-type=\"application/xhtml+xml\"/>"
+        "<item id=\"d\" href=\"d.svg\" media-type=\"image/svg+xml\"/></manifest>"
+        "<spine><itemref idref=\"p\"/><itemref idref=\"d\"/></spine></package>";
+    const QByteArray page = "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>p</title></head>"
+                            "<body><p>Text</p></body></html>";
+    const QByteArray drawing = "<?xml version=\"1.0\"?><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">"
+                               "<circle cx=\"50\" cy=\"50\" r=\"40\" fill=\"red\"/></svg>";
+    DataFolder::createContentsFolder();
+    const QString path = DataFolder::contentsFolder() + QStringLiteral("/drawn.epub");
+    ASSERT_TRUE(writeEpub(path, QStringLiteral("OEBPS/content.opf"),
+                          {{"OEBPS/content.opf", opf}, {"OEBPS/p.xhtml", page}, {"OEBPS/d.svg", drawing}}));
+    DataBaseHelper::parseBook(path);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("drawn.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    ASSERT_TRUE(reader && reader->web());
+    int loads = 0;
+    QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loads += ok; });
+    ASSERT_TRUE(waitUntil([&] { return loads == 1; }));
+    reader->tapDir(1);
+    ASSERT_TRUE(waitUntil([&] { return loads == 2; }));
+    QTest::qWait(300);
+    EXPECT_EQ(m_app->readerVC(), reader.data()) << "still reading";
+    EXPECT_EQ(reader->page(), 1);
+
+    // A file that is no book says so and goes back to the shelf.
+    QFile broken(DataFolder::contentsFolder() + QStringLiteral("/broken.epub"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("PK\x03\x04 not really a zip");
+    broken.close();
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("broken.epub")));
+    ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }));
+    EXPECT_EQ(m_answerer.seen.last().message, QStringLiteral("この本を開けません"));
+}
+
+TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
+    ConfigDictionary::shared().setValue(QStringLiteral("r_split"), 0.5);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    EXPECT_FALSE(reader->splashShown()) << "no splash image in this book";
+    auto outlineShare = [&](ReaderVC *r) {
+        const QList<int> sizes = r->splitter()->sizes();
+        return double(sizes.value(0)) / (sizes.value(0) + sizes.value(1));
+    };
+    ASSERT_TRUE(waitUntil([&] { return reader->splitter()->isVisible(); }));
+    EXPECT_NEAR(outlineShare(reader), 0.5, 0.02);
+
+    // Leaving keeps the width the reader left it at.
+    const int total = reader->splitter()->width();
+    reader->splitter()->setSizes({total / 4, total - total / 4});
+    m_app->changeToShelf();
+    ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
+    EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02);
+
+    // The splash covers the reader with the outline closed, then goes by
+    // itself (two seconds: the book's "dc:splash" is not a number).
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    reader = m_app->readerVC();
+    ASSERT_TRUE(reader->splashShown());
+    auto *splash = reader->findChild<QLabel *>(QStringLiteral("splash"));
+    ASSERT_TRUE(splash);
+    EXPECT_FALSE(splash->pixmap().isNull());
+    EXPECT_EQ(reader->splitter()->sizes().value(0), 0);
+    m_app->changeToShelf();
+    EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02)
+        << "leaving during the splash keeps the stored width";
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    reader = m_app->readerVC();
+    ASSERT_TRUE(reader->splashShown());
+    ASSERT_TRUE(waitUntil([&] { return !reader->splashShown(); }, 6000));
+    EXPECT_NEAR(outlineShare(reader), 0.25, 0.02);
+    // A click ends the splash early.
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    reader = m_app->readerVC();
+    ASSERT_TRUE(reader->splashShown());
+    ASSERT_TRUE(waitUntil([&] { return reader->splitter()->width() > 500; })) << "laid out, as when a person clicks";
+    QTest::mouseClick(reader->findChild<QLabel *>(QStringLiteral("splash")), Qt::LeftButton);
+    EXPECT_FALSE(reader->splashShown());
+    EXPECT_NEAR(outlineShare(reader), 0.25, 0.02);
+
+    // A stored width out of range gives the default outline.
+    ConfigDictionary::shared().setValue(QStringLiteral("r_split"), 0.97);
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    reader = m_app->readerVC();
+    ASSERT_TRUE(waitUntil([&] { return reader->splitter()->isVisible(); }));
+    EXPECT_NEAR(reader->splitter()->sizes().value(0), 240, 10);
+}
+
+TEST_F(AppShellTest, ReaderPrintsOnlyAllowedBooks)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
+    DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
+                                 {{QStringLiteral("bookId"), QStringLiteral("pdf-nursing-notes")},
+                                  {QStringLiteral("bookTitle"), QStringLiteral("Nursing Notes")},
+                                  {QStringLiteral("print"), QStringLiteral("1")}});
+
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    EXPECT_FALSE(m_app->readerVC()->printAction()->isVisible()) << "no print permission";
+
+    auto printed = [&](const QString &fileName) {
+        m_app->changeToReader(ShelfVC::bookInfo(fileName));
+        ReaderVC *reader = m_app->readerVC();
+        EXPECT_TRUE(reader->printAction()->isVisible()) << fileName.toStdString();
+        if (reader->web()) {
+            bool loaded = false;
+            QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
+            EXPECT_TRUE(waitUntil([&] { return loaded; }));
+        }
+        const QString out = m_dir.filePath(fileName + QStringLiteral(".printed.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(out);
+        std::optional<bool> ok;
+        reader->printTo(&printer, [&](bool result) { ok = result; });
+        EXPECT_TRUE(waitUntil([&] { return ok.has_value(); }, 20000));
+        EXPECT_TRUE(ok.value_or(false));
+        QPdfDocument pdf;
+        EXPECT_EQ(pdf.load(out), QPdfDocument::Error::None);
+        return pdf.pageCount();
+    };
+    EXPECT_GE(printed(QStringLiteral("anatomy-basics.epub")), 1);
+    EXPECT_EQ(printed(QStringLiteral("nursing-notes.pdf")), 1) << "only the page on screen";
+}
+
+} // namespace
+
+#include "ReaderScreenTest.moc"
