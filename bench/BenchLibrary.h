@@ -2,15 +2,16 @@
 // benchmarks: every copy registered and standing on the first shelf.
 #pragma once
 
-#include "core/platform/DataFolder.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/DataFolder.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <functional>
 
-namespace bench {
+namespace bench
+{
 
 inline double secondsOf(const std::function<void()> &f)
 {

@@ -23,7 +23,8 @@
 #include <cstdio>
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 
 double seconds(const std::function<void()> &f)
 {
@@ -52,8 +53,10 @@ public:
     void didReadField(CSVParser *, const QString &, qint64) override { ++fields; }
 };
 
-const char *kCreate = "CREATE VIRTUAL TABLE edict USING fts4(word, item1, item2, item3, item4, searchWord, dicId)";
-const char *kInsert = "INSERT INTO edict(word, item1, item2 ,item3, item4, searchWord, dicId) VALUES(?,?,?,?,?,?,?)";
+const char *kCreate
+    = "CREATE VIRTUAL TABLE edict USING fts4(word, item1, item2, item3, item4, searchWord, dicId)";
+const char *kInsert
+    = "INSERT INTO edict(word, item1, item2 ,item3, item4, searchWord, dicId) VALUES(?,?,?,?,?,?,?)";
 
 double insertPrepared(const QString &path, const QList<QVariantList> &rows, bool oneTransaction)
 {
@@ -87,7 +90,8 @@ int main(int argc, char **argv)
     const QString csv = dir + QStringLiteral("/edict.csv");
     if (!QFileInfo::exists(csv)) {
         QProcess gen;
-        gen.start(QStringLiteral("python3"), {QStringLiteral(TAVRO_EDICT_TOOL), QStringLiteral("--out"), csv});
+        gen.start(
+            QStringLiteral("python3"), { QStringLiteral(TAVRO_EDICT_TOOL), QStringLiteral("--out"), csv });
         gen.waitForFinished(-1);
         if (gen.exitCode() != 0) {
             std::fprintf(stderr, "cannot convert EDICT (is the edict package installed?)\n");
@@ -98,7 +102,7 @@ int main(int argc, char **argv)
 
     // CSV reading against Python's csv module, and the memory it takes.
     auto peakKb = [] {
-        rusage u{};
+        rusage u {};
         getrusage(RUSAGE_SELF, &u);
         return long(u.ru_maxrss);
     };
@@ -112,25 +116,29 @@ int main(int argc, char **argv)
     });
     QProcess py;
     py.start(QStringLiteral("python3"),
-             {QStringLiteral("-c"),
-              QStringLiteral("import csv,sys,time\nt=time.perf_counter()\n"
-                             "n=sum(len(r) for r in csv.reader(open(sys.argv[1],encoding='utf-8',newline='')))\n"
-                             "print(time.perf_counter()-t)"),
-              csv});
+        { QStringLiteral("-c"),
+            QStringLiteral(
+                "import csv,sys,time\nt=time.perf_counter()\n"
+                "n=sum(len(r) for r in csv.reader(open(sys.argv[1],encoding='utf-8',newline='')))\n"
+                "print(time.perf_counter()-t)"),
+            csv });
     py.waitForFinished(-1);
     const double python = py.readAllStandardOutput().trimmed().toDouble();
-    std::printf("CSV parsing of %.1f MB: ours %.1f MB/s, Python csv %.1f MB/s (ratio %.2fx faster)\n", megabytes,
-                megabytes / ours, megabytes / python, python / ours);
-    std::printf("  peak memory growth while parsing: %ld KB for a %.1f MB file (bounded by the longest field)\n",
-                peakKb() - rssBefore, megabytes);
+    std::printf("CSV parsing of %.1f MB: ours %.1f MB/s, Python csv %.1f MB/s (ratio %.2fx faster)\n",
+        megabytes, megabytes / ours, megabytes / python, python / ours);
+    std::printf(
+        "  peak memory growth while parsing: %ld KB for a %.1f MB file (bounded by the longest field)\n",
+        peakKb() - rssBefore, megabytes);
 
     // Import.
     QTemporaryDir work;
     LibraryStore::main().open(work.filePath(QStringLiteral("Tavro.sqlite")));
     DictionaryManager manager(work.filePath(QStringLiteral("Dic.sqlite")));
     const double import = seconds([&] {
-        manager.expandDic(csv, {{QStringLiteral("bookId"), QStringLiteral("edict")},
-                                {QStringLiteral("bookTitle"), QStringLiteral("EDICT")}}, QString());
+        manager.expandDic(csv,
+            { { QStringLiteral("bookId"), QStringLiteral("edict") },
+                { QStringLiteral("bookTitle"), QStringLiteral("EDICT") } },
+            QString());
     });
 
     Collector collector;
@@ -145,20 +153,22 @@ int main(int argc, char **argv)
         const QStringList &f = collector.rows.at(i);
         if (f.size() == 1 && f.first().isEmpty())
             continue;
-        prepared.append({f.value(0), f.value(1), f.value(2), f.value(3), f.value(4),
-                         DictionaryManager::searchWordFor(f.value(0)), QStringLiteral("1")});
+        prepared.append({ f.value(0), f.value(1), f.value(2), f.value(3), f.value(4),
+            DictionaryManager::searchWordFor(f.value(0)), QStringLiteral("1") });
     }
     const qsizetype rows = prepared.size();
     const double floor = insertPrepared(work.filePath(QStringLiteral("floor.sqlite")), prepared, true);
     const int slice = 2000;
-    const double autocommit =
-        insertPrepared(work.filePath(QStringLiteral("autocommit.sqlite")), prepared.mid(0, slice), false);
+    const double autocommit
+        = insertPrepared(work.filePath(QStringLiteral("autocommit.sqlite")), prepared.mid(0, slice), false);
     const double autocommitAll = autocommit / slice * rows;
-    std::printf("import of %lld rows: %.2f s, %.0f rows/s\n", static_cast<long long>(rows), import, rows / import);
-    std::printf("  floor (one transaction, prepared rows): %.2f s, %.0f rows/s; ratio import/floor %.2fx (goal <= 1.5x)\n",
-                floor, rows / floor, import / floor);
+    std::printf(
+        "import of %lld rows: %.2f s, %.0f rows/s\n", static_cast<long long>(rows), import, rows / import);
+    std::printf("  floor (one transaction, prepared rows): %.2f s, %.0f rows/s; ratio import/floor %.2fx "
+                "(goal <= 1.5x)\n",
+        floor, rows / floor, import / floor);
     std::printf("  autocommit per row (on %d rows): %.0f rows/s; ratio autocommit/import %.1fx\n", slice,
-                slice / autocommit, autocommitAll / import);
+        slice / autocommit, autocommitAll / import);
 
     // Look-ups over 1,000 headwords drawn from the file.
     QRandomGenerator rng(2024);
@@ -168,8 +178,8 @@ int main(int argc, char **argv)
         times.append(seconds([&] { manager.doSearchStr(word); }) * 1000.0);
     }
     std::sort(times.begin(), times.end());
-    std::printf("look-up over 1000 headwords: median %.3f ms, p99 %.3f ms (goal: median < 1 ms)\n", times.at(500),
-                times.at(989));
+    std::printf("look-up over 1000 headwords: median %.3f ms, p99 %.3f ms (goal: median < 1 ms)\n",
+        times.at(500), times.at(989));
     LibraryStore::cleanUp();
     return 0;
 }

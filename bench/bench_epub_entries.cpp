@@ -17,14 +17,15 @@
 #include <minizip/unzip.h>
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 
 QString bigBook;
 QList<QByteArray> entryNames;
 
 long peakRssKb()
 {
-    rusage u{};
+    rusage u {};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
 }
@@ -46,7 +47,7 @@ void compareWithUnzip()
 
     const double unzip = secondsOf([&] {
         QProcess p;
-        p.start(QStringLiteral("unzip"), {QStringLiteral("-tqq"), bigBook});
+        p.start(QStringLiteral("unzip"), { QStringLiteral("-tqq"), bigBook });
         p.waitForFinished(-1);
     });
 
@@ -55,8 +56,8 @@ void compareWithUnzip()
     const long rssBefore = peakRssKb();
     const double ours = secondsOf([&] {
         for (const QByteArray &name : entryNames) {
-            const EpubResponse r = protocol.startLoading(
-                BookUrl::entryUrl(info.fileName(), QString::fromUtf8(name)));
+            const EpubResponse r
+                = protocol.startLoading(BookUrl::entryUrl(info.fileName(), QString::fromUtf8(name)));
             if (r.data) {
                 bytes += r.data->size();
                 largest = std::max<qint64>(largest, r.data->size());
@@ -64,12 +65,12 @@ void compareWithUnzip()
         }
     });
     std::printf("entries served:      %lld (%.1f MB inflated) from %.1f MB on disk\n",
-                static_cast<long long>(entryNames.size()), bytes / 1e6, info.size() / 1e6);
+        static_cast<long long>(entryNames.size()), bytes / 1e6, info.size() / 1e6);
     std::printf("unzip -t (baseline): %.3f s\n", unzip);
     std::printf("epub:// resolver:    %.3f s\n", ours);
     std::printf("ratio resolver/unzip: %.2fx (goal: within 2x)\n", ours / unzip);
     std::printf("peak RSS growth while serving: %ld KB (largest entry %lld KB)\n", peakRssKb() - rssBefore,
-                static_cast<long long>(largest / 1024));
+        static_cast<long long>(largest / 1024));
 }
 
 // One look-up of an entry near the end of the central directory.
@@ -103,9 +104,10 @@ int main(int argc, char **argv)
     if (!QFileInfo::exists(bigBook)) {
         std::printf("generating %s ...\n", qPrintable(bigBook));
         QProcess gen;
-        gen.start(QStringLiteral("python3"), {QStringLiteral(TAVRO_SAMPLE_TOOL), QStringLiteral("--big"), bigBook,
-                                             QStringLiteral("--entries"), QStringLiteral("2000"),
-                                             QStringLiteral("--entry-kb"), QStringLiteral("17")});
+        gen.start(QStringLiteral("python3"),
+            { QStringLiteral(TAVRO_SAMPLE_TOOL), QStringLiteral("--big"), bigBook,
+                QStringLiteral("--entries"), QStringLiteral("2000"), QStringLiteral("--entry-kb"),
+                QStringLiteral("17") });
         gen.waitForFinished(-1);
         if (gen.exitCode() != 0 || !QFileInfo::exists(bigBook)) {
             std::fprintf(stderr, "cannot generate the benchmark book\n");

@@ -9,18 +9,18 @@
 // HOME, with servers that answer nothing. BENCH_BOOKS sets another shelf
 // size; BENCH_TRACE prints when each reader was made and its page loaded.
 #include "BenchLibrary.h"
-#include "ui/app/AppDelegate.h"
-#include "core/platform/ServerConfig.h"
-#include "core/platform/UserDefaults.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
-#include "ui/reader/EpubScheme.h"
-#include "ui/reader/PageScripts.h"
-#include "ui/shelf/CoverCache.h"
-#include "ui/reader/ReaderVC.h"
-#include "ui/shelf/ShelfVC.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
 #include "core/shelf/ShelfModel.h"
 #include "support/Wait.h"
+#include "ui/app/AppDelegate.h"
+#include "ui/reader/EpubScheme.h"
+#include "ui/reader/PageScripts.h"
+#include "ui/reader/ReaderVC.h"
+#include "ui/shelf/CoverCache.h"
+#include "ui/shelf/ShelfVC.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -32,9 +32,11 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
-const int kBooks = qEnvironmentVariableIsSet("BENCH_BOOKS") ? qEnvironmentVariableIntValue("BENCH_BOOKS") : 2000;
+const int kBooks
+    = qEnvironmentVariableIsSet("BENCH_BOOKS") ? qEnvironmentVariableIntValue("BENCH_BOOKS") : 2000;
 constexpr int kRounds = 5;
 
 // Chooses row `row` of the shown shelf and waits for the reader's first
@@ -63,12 +65,13 @@ bool chooseAndWaitForFirstPage(AppDelegate &app, int row)
         std::fprintf(stderr, "loaded after %lld ms\n", t.elapsed());
     bool painted = false;
     PageScripts::run(reader->web()->page(),
-                     QStringLiteral("new Promise(function (r) { requestAnimationFrame(function () {"
-                                    " requestAnimationFrame(function () { window.benchPainted = true; r(); }); }); }); 1"));
+        QStringLiteral(
+            "new Promise(function (r) { requestAnimationFrame(function () {"
+            " requestAnimationFrame(function () { window.benchPainted = true; r(); }); }); }); 1"));
     while (!painted) {
         std::optional<bool> answer;
         PageScripts::run(reader->web()->page(), QStringLiteral("window.benchPainted === true"),
-                         [&](const QVariant &v) { answer = v.toBool(); });
+            [&](const QVariant &v) { answer = v.toBool(); });
         if (!waitUntil([&] { return answer.has_value(); }))
             return false;
         painted = *answer;
@@ -98,7 +101,7 @@ double median(QList<double> v)
 int main(int argc, char **argv)
 {
     QTemporaryDir home;
-    for (const char *var : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+    for (const char *var : { "HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME" })
         qputenv(var, home.path().toUtf8());
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
@@ -118,7 +121,8 @@ int main(int argc, char **argv)
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [] {
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible() && !box->buttons().isEmpty())
+            if (auto *box = qobject_cast<QMessageBox *>(w);
+                box && box->isVisible() && !box->buttons().isEmpty())
                 box->buttons().first()->click();
     });
     answer.start(20);
@@ -154,8 +158,9 @@ int main(int argc, char **argv)
     }
     const double a = median(ours);
     const double b = median(naive);
-    std::printf("choosing a book on a shelf of %d books to its first page painted (median of %d, %d covers read)\n",
-                kBooks, kRounds, made);
+    std::printf(
+        "choosing a book on a shelf of %d books to its first page painted (median of %d, %d covers read)\n",
+        kBooks, kRounds, made);
     std::printf("  every package read on drawing the shelf: %8.1f ms\n", b * 1e3);
     std::printf("  shelf as built (covers kept, lazy)     : %8.1f ms  (%.1fx faster)\n", a * 1e3, b / a);
     LibraryStore::cleanUp();

@@ -6,14 +6,14 @@
 //
 // Runs on the offscreen platform in a private HOME.
 #include "BenchLibrary.h"
-#include "core/platform/DataFolder.h"
-#include "core/platform/UserDefaults.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
-#include "ui/shelf/CoverCache.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/UserDefaults.h"
 #include "core/shelf/ShelfModel.h"
+#include "ui/shelf/CoverCache.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,7 +21,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 constexpr int kBooks = 2000;
 constexpr int kScreenful = 40; // 8 columns by 5 rows of covers
@@ -31,12 +32,13 @@ constexpr int kScreenful = 40; // 8 columns by 5 rows of covers
 int main(int argc, char **argv)
 {
     QTemporaryDir home;
-    for (const char *var : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+    for (const char *var : { "HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME" })
         qputenv(var, home.path().toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavro"));
-    if (!LibraryStore::main().open(home.filePath(QStringLiteral("Tavro.sqlite"))) || !bench::makeLibrary(QStringLiteral(TAVRO_SAMPLE_BOOK), kBooks)) {
+    if (!LibraryStore::main().open(home.filePath(QStringLiteral("Tavro.sqlite")))
+        || !bench::makeLibrary(QStringLiteral(TAVRO_SAMPLE_BOOK), kBooks)) {
         std::fprintf(stderr, "could not build the library\n");
         return 1;
     }
@@ -69,7 +71,7 @@ int main(int argc, char **argv)
     std::printf("  every package read on drawing : %8.1f ms\n", naive * 1e3);
     std::printf("  list + first screenful        : %8.1f ms  (%.1fx faster)\n", ours * 1e3, naive / ours);
     std::printf("  whole shelf again, covers kept: %8.1f ms  (%.1fx faster than reading every package)\n",
-                again * 1e3, naive / again);
+        again * 1e3, naive / again);
     LibraryStore::cleanUp();
     return 0;
 }

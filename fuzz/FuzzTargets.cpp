@@ -26,7 +26,7 @@ int fuzzXmlRpc(const uint8_t *data, size_t size)
     XmlRpcResponseParser parser(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     const QVariant value = parser.parse();
     if (value.isValid())
-        compactJson(QVariantList{describeXmlRpcValue(value)});
+        compactJson(QVariantList { describeXmlRpcValue(value) });
     return 0;
 }
 
@@ -64,7 +64,7 @@ int fuzzCsv(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     const int options = data[0] & 15;
-    const QChar delimiters[] = {u',', u';', u'\t', u'|'};
+    const QChar delimiters[] = { u',', u';', u'\t', u'|' };
     const QChar delimiter = delimiters[(data[0] >> 4) & 3];
     auto buffer = std::make_unique<QBuffer>();
     buffer->setData(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
@@ -97,7 +97,7 @@ int fuzzPackage(const uint8_t *data, size_t size)
     limits.maxTotalBytes = 64 * 1024 * 1024;
     PackageUnpacker::unpack(archive, jail + QStringLiteral("/package"), limits);
     for (QDirIterator it(jail, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                         QDirIterator::Subdirectories);
+             QDirIterator::Subdirectories);
          it.hasNext();) {
         const QString path = it.next();
         if (path != archive && !path.startsWith(jail + QStringLiteral("/package")))

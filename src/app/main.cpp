@@ -1,8 +1,8 @@
 // tavro [--config FILE]: the e-book client.
-#include "ui/app/AppDelegate.h"
-#include "core/platform/ServerConfig.h"
-#include "ui/reader/EpubScheme.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/ServerConfig.h"
+#include "ui/app/AppDelegate.h"
+#include "ui/reader/EpubScheme.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,8 +23,7 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption config(QStringLiteral("config"),
-                                    QStringLiteral("Server base URLs and credentials (INI, see the README)."),
-                                    QStringLiteral("FILE"));
+        QStringLiteral("Server base URLs and credentials (INI, see the README)."), QStringLiteral("FILE"));
     parser.addOption(config);
     parser.process(app);
     if (parser.isSet(config)) {

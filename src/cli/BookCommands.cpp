@@ -1,20 +1,20 @@
 // tavro-inspect book FILE / entry FILE PATH
 #include "InspectCommand.h"
 
-#include "core/platform/AppResources.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
 #include "core/content/XML2DicParser.h"
 #include "core/content/ZipArchive.h"
+#include "core/platform/AppResources.h"
 
 #include <QFileInfo>
 #include <cstdio>
 
-namespace {
-
-struct OpenedBook
+namespace
 {
+
+struct OpenedBook {
     QString fileName;
     EPUBURLProtcol protocol;
 };
@@ -31,7 +31,7 @@ std::optional<OpenedBook> openBook(const QString &file, QString *error)
         *error = QStringLiteral("cannot read %1: not a zip archive").arg(file);
         return std::nullopt;
     }
-    return OpenedBook{info.fileName(), EPUBURLProtcol(info.absolutePath(), AppResources::directory())};
+    return OpenedBook { info.fileName(), EPUBURLProtcol(info.absolutePath(), AppResources::directory()) };
 }
 
 int bookCommand(const QStringList &args)
@@ -50,7 +50,8 @@ int bookCommand(const QStringList &args)
         return fail(QStringLiteral("%1: the EPUB package cannot be read: %2")
                         .arg(args.first(), xmlErrors.errors().join(QStringLiteral("; "))));
     if (!epub.contentURL().isValid())
-        return fail(QStringLiteral("%1 has no readable EPUB package (META-INF/container.xml)").arg(args.first()));
+        return fail(
+            QStringLiteral("%1 has no readable EPUB package (META-INF/container.xml)").arg(args.first()));
     // Without a spine there is nothing to read: an unreadable or foreign
     // package document, not an empty book.
     if (epub.spine().isEmpty())
@@ -60,21 +61,22 @@ int bookCommand(const QStringList &args)
     QVariantList manifest;
     for (auto it = epub.manifest().cbegin(); it != epub.manifest().cend(); ++it) {
         const QVariantMap item = it.value().toMap();
-        manifest.append(QVariantMap{{QStringLiteral("id"), it.key()},
-                                    {QStringLiteral("href"), item.value(QStringLiteral("href"))},
-                                    {QStringLiteral("media-type"), item.value(QStringLiteral("media-type"))}});
+        manifest.append(QVariantMap { { QStringLiteral("id"), it.key() },
+            { QStringLiteral("href"), item.value(QStringLiteral("href")) },
+            { QStringLiteral("media-type"), item.value(QStringLiteral("media-type")) } });
     }
     QVariantList spine;
     for (const QVariant &item : epub.spine())
         spine.append(item.toMap().value(QStringLiteral("id")));
-    QVariantMap out{
-        {QStringLiteral("file"), book->fileName},
-        {QStringLiteral("contentPath"), epub.contentURL().path(QUrl::FullyDecoded)},
-        {QStringLiteral("metadata"), epub.metadata()},
-        {QStringLiteral("manifest"), manifest},
-        {QStringLiteral("spine"), spine},
-        {QStringLiteral("toc"), epub.toc() ? QVariant(*epub.toc()) : QVariant::fromValue(nullptr)},
-        {QStringLiteral("coverPath"), epub.coverPath() ? QVariant(*epub.coverPath()) : QVariant::fromValue(nullptr)},
+    QVariantMap out {
+        { QStringLiteral("file"), book->fileName },
+        { QStringLiteral("contentPath"), epub.contentURL().path(QUrl::FullyDecoded) },
+        { QStringLiteral("metadata"), epub.metadata() },
+        { QStringLiteral("manifest"), manifest },
+        { QStringLiteral("spine"), spine },
+        { QStringLiteral("toc"), epub.toc() ? QVariant(*epub.toc()) : QVariant::fromValue(nullptr) },
+        { QStringLiteral("coverPath"),
+            epub.coverPath() ? QVariant(*epub.coverPath()) : QVariant::fromValue(nullptr) },
     };
     return printJson(out);
 }
@@ -109,9 +111,11 @@ int entryCommand(const QStringList &args)
 QList<InspectCommand> bookCommands()
 {
     return {
-        {QStringLiteral("book"), QStringLiteral("book FILE          the EPUB package: metadata, manifest, spine, toc, cover"),
-         bookCommand},
-        {QStringLiteral("entry"), QStringLiteral("entry FILE PATH    the bytes served for an entry (type and status on stderr)"),
-         entryCommand},
+        { QStringLiteral("book"),
+            QStringLiteral("book FILE          the EPUB package: metadata, manifest, spine, toc, cover"),
+            bookCommand },
+        { QStringLiteral("entry"),
+            QStringLiteral("entry FILE PATH    the bytes served for an entry (type and status on stderr)"),
+            entryCommand },
     };
 }

@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-bool splitOptions(const QStringList &args, const QStringList &known, QStringList *positional, QVariantMap *options)
+bool splitOptions(
+    const QStringList &args, const QStringList &known, QStringList *positional, QVariantMap *options)
 {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);

@@ -14,13 +14,14 @@
 #include <QJsonDocument>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 int csvCommand(const QStringList &args)
 {
     QStringList positional;
     QVariantMap options;
-    if (!splitOptions(args, {QStringLiteral("options"), QStringLiteral("delimiter")}, &positional, &options)
+    if (!splitOptions(args, { QStringLiteral("options"), QStringLiteral("delimiter") }, &positional, &options)
         || positional.size() != 1)
         return fail(QStringLiteral("usage: tavro-inspect csv FILE [--options N] [--delimiter C]"), 2);
     bool ok = true;
@@ -37,8 +38,8 @@ int csvCommand(const QStringList &args)
     parser->setDelegate(&aggregator);
     parser->parse();
     if (!aggregator.lines)
-        return fail(QStringLiteral("%1: %2").arg(positional.first(),
-                                                 aggregator.error ? aggregator.error->description : QString()));
+        return fail(QStringLiteral("%1: %2").arg(
+            positional.first(), aggregator.error ? aggregator.error->description : QString()));
     QVariantList out;
     for (const QStringList &record : *aggregator.lines)
         out.append(record);
@@ -49,9 +50,10 @@ int dictImportCommand(const QStringList &args)
 {
     QStringList positional;
     QVariantMap o;
-    const QStringList known{QStringLiteral("home"), QStringLiteral("book-id"), QStringLiteral("title")};
+    const QStringList known { QStringLiteral("home"), QStringLiteral("book-id"), QStringLiteral("title") };
     if (!splitOptions(args, known, &positional, &o) || positional.size() != 1 || o.size() != 3)
-        return fail(QStringLiteral("usage: tavro-inspect dict-import CSV --home DIR --book-id ID --title T"), 2);
+        return fail(
+            QStringLiteral("usage: tavro-inspect dict-import CSV --home DIR --book-id ID --title T"), 2);
     const QString csv = QFileInfo(positional.first()).absoluteFilePath();
     if (!QFileInfo(csv).isFile())
         return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
@@ -62,17 +64,16 @@ int dictImportCommand(const QStringList &args)
 
     DictionaryManager manager;
     QObject context;
-    NotificationCenter::defaultCenter().observe(QString::fromLatin1(DictionaryManager::kAnalyzeDic), &context,
-                                                [](const QVariant &object) {
-                                                    const QByteArray line = QJsonDocument::fromVariant(object).toJson(
-                                                        QJsonDocument::Compact);
-                                                    std::printf("%s\n", line.constData());
-                                                    std::fflush(stdout);
-                                                });
+    NotificationCenter::defaultCenter().observe(
+        QString::fromLatin1(DictionaryManager::kAnalyzeDic), &context, [](const QVariant &object) {
+            const QByteArray line = QJsonDocument::fromVariant(object).toJson(QJsonDocument::Compact);
+            std::printf("%s\n", line.constData());
+            std::fflush(stdout);
+        });
     manager.expandDic(csv,
-                      {{QStringLiteral("bookId"), o.value(QStringLiteral("book-id"))},
-                       {QStringLiteral("bookTitle"), o.value(QStringLiteral("title"))}},
-                      csv);
+        { { QStringLiteral("bookId"), o.value(QStringLiteral("book-id")) },
+            { QStringLiteral("bookTitle"), o.value(QStringLiteral("title")) } },
+        csv);
     LibraryStore::cleanUp();
     return 0;
 }
@@ -81,7 +82,7 @@ int dictLookupCommand(const QStringList &args)
 {
     QStringList positional;
     QVariantMap o;
-    if (!splitOptions(args, {QStringLiteral("home")}, &positional, &o) || positional.size() != 1
+    if (!splitOptions(args, { QStringLiteral("home") }, &positional, &o) || positional.size() != 1
         || !o.contains(QStringLiteral("home")))
         return fail(QStringLiteral("usage: tavro-inspect dict-lookup WORD --home DIR"), 2);
     if (!useHome(o.value(QStringLiteral("home")).toString()))
@@ -108,12 +109,13 @@ int dictLookupCommand(const QStringList &args)
 QList<InspectCommand> dictionaryCommands()
 {
     return {
-        {QStringLiteral("csv"), QStringLiteral("csv FILE [--options N] [--delimiter C]   the records as JSON"),
-         csvCommand},
-        {QStringLiteral("dict-import"),
-         QStringLiteral("dict-import CSV --home DIR --book-id ID --title T   install a dictionary, printing progress"),
-         dictImportCommand},
-        {QStringLiteral("dict-lookup"), QStringLiteral("dict-lookup WORD --home DIR   the entries found for a word"),
-         dictLookupCommand},
+        { QStringLiteral("csv"),
+            QStringLiteral("csv FILE [--options N] [--delimiter C]   the records as JSON"), csvCommand },
+        { QStringLiteral("dict-import"),
+            QStringLiteral("dict-import CSV --home DIR --book-id ID --title T   install a dictionary, "
+                           "printing progress"),
+            dictImportCommand },
+        { QStringLiteral("dict-lookup"),
+            QStringLiteral("dict-lookup WORD --home DIR   the entries found for a word"), dictLookupCommand },
     };
 }

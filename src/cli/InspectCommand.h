@@ -8,8 +8,7 @@
 #include <QStringList>
 #include <functional>
 
-struct InspectCommand
-{
+struct InspectCommand {
     QString name;
     QString usage; // e.g. "book FILE"
     std::function<int(const QStringList &args)> run;

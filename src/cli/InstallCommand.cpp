@@ -13,7 +13,8 @@
 #include <QThread>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 class CliInstallerUi : public InstallerUi
 {
@@ -30,9 +31,12 @@ int installCommand(const QStringList &args)
 {
     QStringList positional;
     QVariantMap o;
-    const QStringList known{QStringLiteral("home"), QStringLiteral("overwrite"), QStringLiteral("info")};
-    if (!splitOptions(args, known, &positional, &o) || positional.size() != 1 || !o.contains(QStringLiteral("home")))
-        return fail(QStringLiteral("usage: tavro-inspect install FILE --home DIR [--overwrite yes|no] [--info QUERY]"), 2);
+    const QStringList known { QStringLiteral("home"), QStringLiteral("overwrite"), QStringLiteral("info") };
+    if (!splitOptions(args, known, &positional, &o) || positional.size() != 1
+        || !o.contains(QStringLiteral("home")))
+        return fail(QStringLiteral(
+                        "usage: tavro-inspect install FILE --home DIR [--overwrite yes|no] [--info QUERY]"),
+            2);
     const QString overwrite = o.value(QStringLiteral("overwrite"), QStringLiteral("no")).toString();
     if (overwrite != u"yes" && overwrite != u"no")
         return fail(QStringLiteral("--overwrite takes yes or no"), 2);
@@ -40,7 +44,8 @@ int installCommand(const QStringList &args)
     if (!file.isFile())
         return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
     if (!useHome(o.value(QStringLiteral("home")).toString()) || !LibraryStore::openLibraryStore())
-        return fail(QStringLiteral("cannot open the library under %1").arg(o.value(QStringLiteral("home")).toString()));
+        return fail(QStringLiteral("cannot open the library under %1")
+                        .arg(o.value(QStringLiteral("home")).toString()));
 
     CliInstallerUi ui;
     ui.overwrite = overwrite == u"yes";
@@ -49,7 +54,8 @@ int installCommand(const QStringList &args)
     // Package documents the parser refused (nested too deeply) are installed
     // without their metadata; the exit code says so.
     XML2DicParser::ErrorCollector xmlErrors;
-    installer.install(file.absoluteFilePath(), file.fileName(), query2dic(o.value(QStringLiteral("info")).toString()));
+    installer.install(
+        file.absoluteFilePath(), file.fileName(), query2dic(o.value(QStringLiteral("info")).toString()));
     // A dictionary import goes on in the background: wait for its end.
     while (installer.analyzing()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -57,16 +63,15 @@ int installCommand(const QStringList &args)
     }
 
     QVariantList books;
-    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>({}, {}, QStringLiteral("\"BookID\"")))
-        books.append(QVariantMap{{QStringLiteral("BookID"), b.BookID.value_or(0)},
-                                 {QStringLiteral("fileName"), b.fileName.value_or(QString())},
-                                 {QStringLiteral("identifier"), b.identifier.value_or(QString())},
-                                 {QStringLiteral("title"), b.title.value_or(QString())}});
-    const int printed = printJson(QVariantMap{{QStringLiteral("installed"), installer.installed},
-                          {QStringLiteral("refused"), installer.refused},
-                          {QStringLiteral("errors"), ui.errors},
-                          {QStringLiteral("shelfReloaded"), ui.shelves > 0},
-                          {QStringLiteral("library"), books}});
+    for (const BookMetaData &b :
+        LibraryStore::main().findAll<BookMetaData>({}, {}, QStringLiteral("\"BookID\"")))
+        books.append(QVariantMap { { QStringLiteral("BookID"), b.BookID.value_or(0) },
+            { QStringLiteral("fileName"), b.fileName.value_or(QString()) },
+            { QStringLiteral("identifier"), b.identifier.value_or(QString()) },
+            { QStringLiteral("title"), b.title.value_or(QString()) } });
+    const int printed = printJson(QVariantMap { { QStringLiteral("installed"), installer.installed },
+        { QStringLiteral("refused"), installer.refused }, { QStringLiteral("errors"), ui.errors },
+        { QStringLiteral("shelfReloaded"), ui.shelves > 0 }, { QStringLiteral("library"), books } });
     LibraryStore::cleanUp();
     for (const QString &e : xmlErrors.errors())
         fail(QStringLiteral("%1: a package document cannot be read: %2").arg(positional.first(), e));
@@ -79,7 +84,8 @@ int installCommand(const QStringList &args)
 
 QList<InspectCommand> installCommands()
 {
-    return {{QStringLiteral("install"),
-             QStringLiteral("install FILE --home DIR [--overwrite yes|no] [--info QUERY]   install a downloaded file"),
-             installCommand}};
+    return { { QStringLiteral("install"),
+        QStringLiteral(
+            "install FILE --home DIR [--overwrite yes|no] [--info QUERY]   install a downloaded file"),
+        installCommand } };
 }

@@ -6,7 +6,8 @@
 
 #include <QFile>
 
-namespace {
+namespace
+{
 
 int xmlrpcCommand(const QStringList &args)
 {
@@ -18,17 +19,19 @@ int xmlrpcCommand(const QStringList &args)
     XmlRpcResponseParser parser(file.readAll());
     const QVariant value = parser.parse();
     if (!value.isValid())
-        return fail(QStringLiteral("%1 is not an XML-RPC method response: %2").arg(args.first(), parser.parserError()));
+        return fail(QStringLiteral("%1 is not an XML-RPC method response: %2")
+                        .arg(args.first(), parser.parserError()));
     const QVariant described = describeXmlRpcValue(value);
     if (!described.isValid())
         return fail(QStringLiteral("%1: the value nests too deeply to describe").arg(args.first()));
-    return printJson(QVariantMap{{QStringLiteral("fault"), parser.isFault()}, {QStringLiteral("value"), described}});
+    return printJson(QVariantMap {
+        { QStringLiteral("fault"), parser.isFault() }, { QStringLiteral("value"), described } });
 }
 
 } // namespace
 
 QList<InspectCommand> xmlrpcCommands()
 {
-    return {{QStringLiteral("xmlrpc"), QStringLiteral("xmlrpc FILE   the parsed value of a method response, typed"),
-             xmlrpcCommand}};
+    return { { QStringLiteral("xmlrpc"),
+        QStringLiteral("xmlrpc FILE   the parsed value of a method response, typed"), xmlrpcCommand } };
 }

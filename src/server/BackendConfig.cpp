@@ -14,7 +14,7 @@ std::optional<BackendConfig> BackendConfig::load(const QString &path, QString *e
         *error = QStringLiteral("cannot read %1").arg(path);
         return std::nullopt;
     }
-    QJsonParseError parseError{};
+    QJsonParseError parseError {};
     const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &parseError);
     if (!doc.isObject()) {
         *error = QStringLiteral("%1 is not a JSON object: %2").arg(path, parseError.errorString());
@@ -22,7 +22,8 @@ std::optional<BackendConfig> BackendConfig::load(const QString &path, QString *e
     }
     const QVariantMap m = doc.object().toVariantMap();
     BackendConfig c;
-    auto text = [&](const char *key) { return stringForKey(m, QString::fromLatin1(key)).value_or(QString()); };
+    auto text
+        = [&](const char *key) { return stringForKey(m, QString::fromLatin1(key)).value_or(QString()); };
     c.clientId = text("clientId");
     c.clientSecret = text("clientSecret");
     c.newsCid = text("newsCid");
@@ -33,9 +34,9 @@ std::optional<BackendConfig> BackendConfig::load(const QString &path, QString *e
     c.deviceLimit = m.value(QStringLiteral("deviceLimit"), 3).toInt();
     for (const QVariant &v : m.value(QStringLiteral("accounts")).toList()) {
         const QVariantMap a = v.toMap();
-        c.accounts.append({a.value(QStringLiteral("login")).toString(), a.value(QStringLiteral("password")).toString(),
-                           a.value(QStringLiteral("lastName")), a.value(QStringLiteral("firstName")),
-                           a.value(QStringLiteral("email"))});
+        c.accounts.append({ a.value(QStringLiteral("login")).toString(),
+            a.value(QStringLiteral("password")).toString(), a.value(QStringLiteral("lastName")),
+            a.value(QStringLiteral("firstName")), a.value(QStringLiteral("email")) });
     }
     for (const QVariant &v : m.value(QStringLiteral("catalogue")).toList()) {
         const QVariantMap i = v.toMap();

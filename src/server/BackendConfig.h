@@ -8,19 +8,17 @@
 #include <QVariantMap>
 #include <optional>
 
-struct SeedAccount
-{
+struct SeedAccount {
     QString login;
     QString password;
-    QVariant lastName;  // string or JSON null
+    QVariant lastName; // string or JSON null
     QVariant firstName; // string or JSON null
-    QVariant email;     // string or JSON null
+    QVariant email; // string or JSON null
 };
 
-struct CatalogueItem
-{
+struct CatalogueItem {
     QString bookId;
-    QString file;       // relative to the samples folder
+    QString file; // relative to the samples folder
     QString title;
     QString author;
     QString publisher;
@@ -29,8 +27,7 @@ struct CatalogueItem
     bool freeSample = false;
 };
 
-struct BackendConfig
-{
+struct BackendConfig {
     QString clientId;
     QString clientSecret;
     QString newsCid;

@@ -8,14 +8,13 @@
 #include <QString>
 #include <optional>
 
-struct Fault
-{
-    int status = 0;          // 0: answer normally (after any delay)
+struct Fault {
+    int status = 0; // 0: answer normally (after any delay)
     QByteArray body;
     QByteArray contentType = "text/plain";
     int delayMs = 0;
-    bool drop = false;       // close the connection mid-answer
-    int times = 1;           // requests affected; -1 for all until reset
+    bool drop = false; // close the connection mid-answer
+    int times = 1; // requests affected; -1 for all until reset
 };
 
 class FaultInjector

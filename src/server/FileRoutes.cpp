@@ -14,7 +14,8 @@ void installFiles(httplib::Server &server, Backend &b)
     server.Get(R"(/files/(.+))", [&b](const httplib::Request &req, httplib::Response &res) {
         const QString path = QString::fromStdString(req.matches[1].str());
         QFile file(b.filesDir + u'/' + path);
-        if (!SafePath::isSafeRelativePath(path) || !QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
+        if (!SafePath::isSafeRelativePath(path) || !QFileInfo(file).isFile()
+            || !file.open(QIODevice::ReadOnly)) {
             res.status = 404;
             res.set_content("not found", "text/plain");
             return;
@@ -24,8 +25,8 @@ void installFiles(httplib::Server &server, Backend &b)
         if (suffix == u"json" || suffix == u"html")
             data.replace("{{BASE}}", b.baseUrl.toUtf8());
         res.set_content(data.toStdString(),
-                        suffix == u"json" ? "application/json; charset=utf-8"
-                        : suffix == u"html" ? "text/html; charset=utf-8"
-                                            : "application/octet-stream");
+            suffix == u"json"       ? "application/json; charset=utf-8"
+                : suffix == u"html" ? "text/html; charset=utf-8"
+                                    : "application/octet-stream");
     });
 }

@@ -4,8 +4,7 @@
 #include <QProcess>
 #include <QStringList>
 
-struct ProcessResult
-{
+struct ProcessResult {
     int exitCode;
     QByteArray out;
     QByteArray err;
@@ -16,6 +15,6 @@ inline ProcessResult inspect(const QStringList &args)
     QProcess p;
     p.start(QStringLiteral(TAVRO_INSPECT), args);
     p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
+    return { p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+        p.readAllStandardError() };
 }

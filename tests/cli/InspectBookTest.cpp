@@ -10,15 +10,17 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(InspectBook, PrintsThePackageAsJson)
 {
-    const ProcessResult r = inspect({QStringLiteral("book"), sampleBookPath(QStringLiteral("臨床薬理学ノート.epub"))});
+    const ProcessResult r
+        = inspect({ QStringLiteral("book"), sampleBookPath(QStringLiteral("臨床薬理学ノート.epub")) });
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QVariantMap out = QJsonDocument::fromJson(r.out).toVariant().toMap();
     EXPECT_EQ(out.value(QStringLiteral("metadata")).toMap().value(QStringLiteral("dc:title")).toString(),
-              QStringLiteral("臨床薬理学ノート"));
+        QStringLiteral("臨床薬理学ノート"));
     EXPECT_EQ(out.value(QStringLiteral("spine")).toList().size(), 3);
     EXPECT_EQ(out.value(QStringLiteral("toc")).toList().size(), 3);
     EXPECT_EQ(out.value(QStringLiteral("coverPath")).toString(), QStringLiteral("images/cover.png"));
@@ -27,8 +29,8 @@ TEST(InspectBook, PrintsThePackageAsJson)
 
 TEST(InspectBook, PrintsEntryBytesWithTypeAndStatus)
 {
-    const ProcessResult r = inspect({QStringLiteral("entry"), sampleBookPath(QStringLiteral("anatomy-basics.epub")),
-                           QStringLiteral("OEBPS/style.css")});
+    const ProcessResult r = inspect({ QStringLiteral("entry"),
+        sampleBookPath(QStringLiteral("anatomy-basics.epub")), QStringLiteral("OEBPS/style.css") });
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.startsWith("body {"));
     EXPECT_TRUE(r.err.contains("status 200"));
@@ -43,27 +45,30 @@ TEST(InspectBook, BadInputGivesAMessageAndANonZeroExit)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("not a zip");
     f.close();
-    struct Case
-    {
+    struct Case {
         QStringList args;
         int code;
         const char *message;
     };
     const Case cases[] = {
-        {{QStringLiteral("book"), dir.filePath(QStringLiteral("missing.epub"))}, 1, "no such file"},
-        {{QStringLiteral("book"), junk}, 1, "not a zip archive"},
-        {{QStringLiteral("book"), samplePackagePath(QStringLiteral("pkg-anatomy.zip"))}, 1, "no readable EPUB package"},
-        {{QStringLiteral("entry"), sampleBookPath(QStringLiteral("anatomy-basics.epub")), QStringLiteral("nope")}, 1,
-         "no entry nope"},
-        {{QStringLiteral("entry"), sampleBookPath(QStringLiteral("anatomy-basics.epub")), QStringLiteral("../x")}, 1,
-         "no entry"},
-        {{QStringLiteral("book")}, 2, "usage"},
-        {{QStringLiteral("frobnicate")}, 2, "unknown verb"},
+        { { QStringLiteral("book"), dir.filePath(QStringLiteral("missing.epub")) }, 1, "no such file" },
+        { { QStringLiteral("book"), junk }, 1, "not a zip archive" },
+        { { QStringLiteral("book"), samplePackagePath(QStringLiteral("pkg-anatomy.zip")) }, 1,
+            "no readable EPUB package" },
+        { { QStringLiteral("entry"), sampleBookPath(QStringLiteral("anatomy-basics.epub")),
+              QStringLiteral("nope") },
+            1, "no entry nope" },
+        { { QStringLiteral("entry"), sampleBookPath(QStringLiteral("anatomy-basics.epub")),
+              QStringLiteral("../x") },
+            1, "no entry" },
+        { { QStringLiteral("book") }, 2, "usage" },
+        { { QStringLiteral("frobnicate") }, 2, "unknown verb" },
     };
     for (const Case &c : cases) {
         const ProcessResult r = inspect(c.args);
         EXPECT_EQ(r.exitCode, c.code) << c.args.join(u' ').toStdString();
-        EXPECT_TRUE(r.err.contains(c.message)) << c.args.join(u' ').toStdString() << " -> " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.message))
+            << c.args.join(u' ').toStdString() << " -> " << r.err.toStdString();
     }
 }
 
@@ -80,29 +85,29 @@ QStringList topLevelTexts(const QVariantMap &book)
 TEST(InspectBook, CraftedPackagesReadInFull)
 {
     QTemporaryDir dir;
-    struct Case
-    {
+    struct Case {
         const char *fixture;
         int code;
         QString title;
         QStringList toc;
         QString cover;
     };
-    const QStringList nav{"3.4.1. The package Element", "Why we read nested spans", "Part II without link"};
+    const QStringList nav { "3.4.1. The package Element", "Why we read nested spans",
+        "Part II without link" };
     const Case cases[] = {
-        {"mixed-scripts", 0, "Harrison's 内科学 第5版 Vol. 2",
-         {"Chapter 1 心臓 and lungs", QStringLiteral("Vol.\u00a02 付録")}, {}},
-        {"nav-inline-markup", 0, "Navigation Fixture", nav, {}},
-        {"ncx-empty-nav-fallback", 0, "Navigation Fixture", nav, {}},
-        {"opf-prefixed", 0, "Prefixed Package 内科学", {"First", "Second"}, "images/cover.png"},
-        {"cover-image-property", 0, "Navigation Fixture", nav, "images/cover.png"},
-        {"foreign-namespace", 1, {}, {}, {}},
+        { "mixed-scripts", 0, "Harrison's 内科学 第5版 Vol. 2",
+            { "Chapter 1 心臓 and lungs", QStringLiteral("Vol.\u00a02 付録") }, {} },
+        { "nav-inline-markup", 0, "Navigation Fixture", nav, {} },
+        { "ncx-empty-nav-fallback", 0, "Navigation Fixture", nav, {} },
+        { "opf-prefixed", 0, "Prefixed Package 内科学", { "First", "Second" }, "images/cover.png" },
+        { "cover-image-property", 0, "Navigation Fixture", nav, "images/cover.png" },
+        { "foreign-namespace", 1, {}, {}, {} },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.fixture);
         const QString book = dir.filePath(QLatin1String(c.fixture) + QStringLiteral(".epub"));
         ASSERT_TRUE(writeFixturePackage(QLatin1String(c.fixture), book));
-        const ProcessResult r = inspect({QStringLiteral("book"), book});
+        const ProcessResult r = inspect({ QStringLiteral("book"), book });
         ASSERT_EQ(r.exitCode, c.code) << r.err.toStdString();
         if (c.code != 0) {
             EXPECT_TRUE(r.err.contains("the EPUB package has no spine")) << r.err.toStdString();
@@ -110,7 +115,8 @@ TEST(InspectBook, CraftedPackagesReadInFull)
             continue;
         }
         const QVariantMap out = QJsonDocument::fromJson(r.out).toVariant().toMap();
-        EXPECT_EQ(out.value(QStringLiteral("metadata")).toMap().value(QStringLiteral("dc:title")).toString(), c.title);
+        EXPECT_EQ(out.value(QStringLiteral("metadata")).toMap().value(QStringLiteral("dc:title")).toString(),
+            c.title);
         EXPECT_EQ(topLevelTexts(out), c.toc);
         EXPECT_EQ(out.value(QStringLiteral("coverPath")).toString(), c.cover);
     }
@@ -124,22 +130,25 @@ TEST(InspectBook, PandocBookWithMixedScripts)
     QTemporaryDir dir;
     QFile md(dir.filePath(QStringLiteral("in.md")));
     ASSERT_TRUE(md.open(QIODevice::WriteOnly));
-    md.write("---\ntitle: \"Harrison's 内科学 第5版 Vol. 2\"\nlang: ja\n---\n\n# Chapter 1 心臓 and lungs\n\nText.\n\n"
+    md.write("---\ntitle: \"Harrison's 内科学 第5版 Vol. 2\"\nlang: ja\n---\n\n# Chapter 1 心臓 and "
+             "lungs\n\nText.\n\n"
              "# A Apple Pie — embedded images\n\nEnd.\n");
     md.close();
     QProcess p;
-    p.start(pandoc, {QStringLiteral("-f"), QStringLiteral("markdown-smart"), md.fileName(), QStringLiteral("-t"),
-                     QStringLiteral("epub3"), QStringLiteral("-o"), dir.filePath(QStringLiteral("b.epub"))});
+    p.start(pandoc,
+        { QStringLiteral("-f"), QStringLiteral("markdown-smart"), md.fileName(), QStringLiteral("-t"),
+            QStringLiteral("epub3"), QStringLiteral("-o"), dir.filePath(QStringLiteral("b.epub")) });
     ASSERT_TRUE(p.waitForFinished(60000));
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
 
-    const ProcessResult r = inspect({QStringLiteral("book"), dir.filePath(QStringLiteral("b.epub"))});
+    const ProcessResult r = inspect({ QStringLiteral("book"), dir.filePath(QStringLiteral("b.epub")) });
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QVariantMap out = QJsonDocument::fromJson(r.out).toVariant().toMap();
     EXPECT_EQ(out.value(QStringLiteral("metadata")).toMap().value(QStringLiteral("dc:title")).toString(),
-              QStringLiteral("Harrison's 内科学 第5版 Vol. 2"));
-    EXPECT_EQ(topLevelTexts(out), (QStringList{"Harrison's 内科学 第5版 Vol. 2", "Chapter 1 心臓 and lungs",
-                                              "A Apple Pie — embedded images"}));
+        QStringLiteral("Harrison's 内科学 第5版 Vol. 2"));
+    EXPECT_EQ(topLevelTexts(out),
+        (QStringList {
+            "Harrison's 内科学 第5版 Vol. 2", "Chapter 1 心臓 and lungs", "A Apple Pie — embedded images" }));
 }
 
 // A stored entry altered after it was written: its bytes are printed as the
@@ -149,7 +158,7 @@ TEST(InspectBook, EntryThatNoLongerMatchesItsCrcIsReported)
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("damaged.epub"));
     ASSERT_TRUE(writeEpub(book, QStringLiteral("content.opf"),
-                          {{"content.opf", "<package/>"}, {"c1.xhtml", "<p>original text</p>", true}}));
+        { { "content.opf", "<package/>" }, { "c1.xhtml", "<p>original text</p>", true } }));
     QFile f(book);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     QByteArray bytes = f.readAll();
@@ -160,13 +169,14 @@ TEST(InspectBook, EntryThatNoLongerMatchesItsCrcIsReported)
     f.write(bytes);
     f.close();
 
-    const ProcessResult damaged = inspect({QStringLiteral("entry"), book, QStringLiteral("c1.xhtml")});
+    const ProcessResult damaged = inspect({ QStringLiteral("entry"), book, QStringLiteral("c1.xhtml") });
     EXPECT_EQ(damaged.exitCode, 1);
     EXPECT_EQ(damaged.out, QByteArray("<p>ALTERED! text</p>"));
-    EXPECT_TRUE(damaged.err.contains("tavro-inspect: entry c1.xhtml of " + book.toUtf8() + " does not match its CRC"))
+    EXPECT_TRUE(
+        damaged.err.contains("tavro-inspect: entry c1.xhtml of " + book.toUtf8() + " does not match its CRC"))
         << damaged.err.toStdString();
 
-    const ProcessResult intact = inspect({QStringLiteral("entry"), book, QStringLiteral("content.opf")});
+    const ProcessResult intact = inspect({ QStringLiteral("entry"), book, QStringLiteral("content.opf") });
     EXPECT_EQ(intact.exitCode, 0) << intact.err.toStdString();
     EXPECT_FALSE(intact.err.contains("CRC"));
 }

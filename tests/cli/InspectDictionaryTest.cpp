@@ -6,7 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class InspectDictionary : public ::testing::Test
 {
@@ -24,105 +25,119 @@ protected:
 TEST_F(InspectDictionary, CsvRecordsOptionsAndErrors)
 {
     const QString file = write(QStringLiteral("a.csv"), "a;\"b\"\"c\"\n#x\nd");
-    const auto plain = inspect({QStringLiteral("csv"), file, QStringLiteral("--delimiter"), QStringLiteral(";")});
+    const auto plain
+        = inspect({ QStringLiteral("csv"), file, QStringLiteral("--delimiter"), QStringLiteral(";") });
     ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(plain.out).toVariant().toList().size(), 3);
-    const auto options = inspect({QStringLiteral("csv"), file, QStringLiteral("--options"), QStringLiteral("6"),
-                                  QStringLiteral("--delimiter"), QStringLiteral(";")});
+    const auto options = inspect({ QStringLiteral("csv"), file, QStringLiteral("--options"),
+        QStringLiteral("6"), QStringLiteral("--delimiter"), QStringLiteral(";") });
     const QVariantList rows = QJsonDocument::fromJson(options.out).toVariant().toList();
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows.first().toStringList(), (QStringList{"a", "b\"c"}));
+    EXPECT_EQ(rows.first().toStringList(), (QStringList { "a", "b\"c" }));
 
-    const auto bad = inspect({QStringLiteral("csv"), write(QStringLiteral("b.csv"), "a,b\"c")});
+    const auto bad = inspect({ QStringLiteral("csv"), write(QStringLiteral("b.csv"), "a,b\"c") });
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_TRUE(bad.err.contains("Unexpected delimiter")) << bad.err.toStdString();
-    EXPECT_EQ(inspect({QStringLiteral("csv"), file, QStringLiteral("--options"), QStringLiteral("99")}).exitCode, 2);
-    EXPECT_EQ(inspect({QStringLiteral("csv"), m_dir.filePath(QStringLiteral("none.csv"))}).exitCode, 1);
+    EXPECT_EQ(
+        inspect({ QStringLiteral("csv"), file, QStringLiteral("--options"), QStringLiteral("99") }).exitCode,
+        2);
+    EXPECT_EQ(inspect({ QStringLiteral("csv"), m_dir.filePath(QStringLiteral("none.csv")) }).exitCode, 1);
 }
 
 TEST_F(InspectDictionary, ImportThenLookUp)
 {
-    const QString csv = write(QStringLiteral("g.csv"), "word,reading,meaning\n脳梗塞,のうこうそく,cerebral infarction\n"
-                                                      "高血圧,こうけつあつ,hypertension\n");
+    const QString csv = write(QStringLiteral("g.csv"),
+        "word,reading,meaning\n脳梗塞,のうこうそく,cerebral infarction\n"
+        "高血圧,こうけつあつ,hypertension\n");
     const QString home = m_dir.filePath(QStringLiteral("home"));
-    const auto imported = inspect({QStringLiteral("dict-import"), csv, QStringLiteral("--home"), home,
-                                   QStringLiteral("--book-id"), QStringLiteral("d1"), QStringLiteral("--title"),
-                                   QStringLiteral("用語")});
+    const auto imported = inspect(
+        { QStringLiteral("dict-import"), csv, QStringLiteral("--home"), home, QStringLiteral("--book-id"),
+            QStringLiteral("d1"), QStringLiteral("--title"), QStringLiteral("用語") });
     ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
     const QList<QByteArray> lines = imported.out.trimmed().split('\n');
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines.first(), QByteArray("{\"status\":0}"));
     EXPECT_TRUE(lines.last().startsWith("{\"status\":2"));
 
-    const auto found = inspect({QStringLiteral("dict-lookup"), QStringLiteral("梗塞"), QStringLiteral("--home"), home});
+    const auto found
+        = inspect({ QStringLiteral("dict-lookup"), QStringLiteral("梗塞"), QStringLiteral("--home"), home });
     ASSERT_EQ(found.exitCode, 0) << found.err.toStdString();
     const QVariantList rows = QJsonDocument::fromJson(found.out).toVariant().toList();
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows.first().toMap().value(QStringLiteral("word")).toString(), QStringLiteral("脳梗塞"));
 
-    const auto none = inspect({QStringLiteral("dict-lookup"), QStringLiteral("x"), QStringLiteral("--home"),
-                               m_dir.filePath(QStringLiteral("empty-home"))});
+    const auto none = inspect({ QStringLiteral("dict-lookup"), QStringLiteral("x"), QStringLiteral("--home"),
+        m_dir.filePath(QStringLiteral("empty-home")) });
     EXPECT_EQ(none.out.trimmed(), QByteArray("null")) << "no dictionary installed";
-    EXPECT_EQ(inspect({QStringLiteral("dict-import"), csv}).exitCode, 2);
+    EXPECT_EQ(inspect({ QStringLiteral("dict-import"), csv }).exitCode, 2);
 }
 
 } // namespace
 
-namespace {
+namespace
+{
 
 TEST_F(InspectDictionary, InstallPackages)
 {
     const QString home = m_dir.filePath(QStringLiteral("home"));
     const QString pkg = QStringLiteral(TAVRO_SAMPLES_DIR "/packages/pkg-respiratory.zip");
-    const auto first = inspect({QStringLiteral("install"), pkg, QStringLiteral("--home"), home});
+    const auto first = inspect({ QStringLiteral("install"), pkg, QStringLiteral("--home"), home });
     ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
     const QVariantMap out = QJsonDocument::fromJson(first.out).toVariant().toMap();
-    EXPECT_EQ(out.value(QStringLiteral("installed")).toStringList(), QStringList{"respiratory-atlas.pdf"});
+    EXPECT_EQ(out.value(QStringLiteral("installed")).toStringList(), QStringList { "respiratory-atlas.pdf" });
     EXPECT_TRUE(out.value(QStringLiteral("shelfReloaded")).toBool());
     EXPECT_EQ(out.value(QStringLiteral("library")).toList().size(), 1);
 
-    const auto declined = inspect({QStringLiteral("install"), pkg, QStringLiteral("--home"), home});
+    const auto declined = inspect({ QStringLiteral("install"), pkg, QStringLiteral("--home"), home });
     EXPECT_EQ(declined.exitCode, 1) << "already installed and not overwritten";
     const QVariantMap again = QJsonDocument::fromJson(declined.out).toVariant().toMap();
     EXPECT_TRUE(again.value(QStringLiteral("installed")).toList().isEmpty());
-    EXPECT_EQ(again.value(QStringLiteral("errors")).toStringList(), QStringList{"EPUBがファイル内に存在しません"});
+    EXPECT_EQ(again.value(QStringLiteral("errors")).toStringList(),
+        QStringList { "EPUBがファイル内に存在しません" });
 
-    const auto replaced = inspect({QStringLiteral("install"), pkg, QStringLiteral("--home"), home,
-                                   QStringLiteral("--overwrite"), QStringLiteral("yes")});
+    const auto replaced = inspect({ QStringLiteral("install"), pkg, QStringLiteral("--home"), home,
+        QStringLiteral("--overwrite"), QStringLiteral("yes") });
     EXPECT_EQ(replaced.exitCode, 0);
 
-    const auto single = inspect({QStringLiteral("install"), QStringLiteral(TAVRO_SAMPLES_DIR "/books/nursing-notes.pdf"),
-                                 QStringLiteral("--home"), home, QStringLiteral("--info"),
-                                 QStringLiteral("bookId=pdf-n&bookTitle=Nursing%20Notes&print=1")});
+    const auto single = inspect({ QStringLiteral("install"),
+        QStringLiteral(TAVRO_SAMPLES_DIR "/books/nursing-notes.pdf"), QStringLiteral("--home"), home,
+        QStringLiteral("--info"), QStringLiteral("bookId=pdf-n&bookTitle=Nursing%20Notes&print=1") });
     ASSERT_EQ(single.exitCode, 0) << single.err.toStdString();
     QStringList titles;
-    for (const QVariant &b : QJsonDocument::fromJson(single.out).toVariant().toMap().value(QStringLiteral("library")).toList())
+    for (const QVariant &b :
+        QJsonDocument::fromJson(single.out).toVariant().toMap().value(QStringLiteral("library")).toList())
         titles << b.toMap().value(QStringLiteral("title")).toString();
     EXPECT_TRUE(titles.contains(QStringLiteral("Nursing Notes")));
-    EXPECT_EQ(inspect({QStringLiteral("install"), QStringLiteral("/nonexistent.zip"), QStringLiteral("--home"), home}).exitCode, 1);
-    EXPECT_EQ(inspect({QStringLiteral("install"), pkg}).exitCode, 2);
+    EXPECT_EQ(inspect({ QStringLiteral("install"), QStringLiteral("/nonexistent.zip"),
+                          QStringLiteral("--home"), home })
+                  .exitCode,
+        1);
+    EXPECT_EQ(inspect({ QStringLiteral("install"), pkg }).exitCode, 2);
 }
 
 } // namespace
 
-namespace {
+namespace
+{
 
 TEST_F(InspectDictionary, XmlRpcAnswers)
 {
     const QString ok = write(QStringLiteral("ok.xml"),
-                             "<?xml version=\"1.0\"?><methodResponse><params><param><value><struct><member><name>total</name>"
-                             "<value><int>3</int></value></member><member><name>when</name><value><dateTime.iso8601>"
-                             "20261209T12:00:00</dateTime.iso8601></value></member></struct></value></param></params>"
-                             "</methodResponse>");
-    const auto r = inspect({QStringLiteral("xmlrpc"), ok});
+        "<?xml version=\"1.0\"?><methodResponse><params><param><value><struct><member><name>total</name>"
+        "<value><int>3</int></value></member><member><name>when</name><value><dateTime.iso8601>"
+        "20261209T12:00:00</dateTime.iso8601></value></member></struct></value></param></params>"
+        "</methodResponse>");
+    const auto r = inspect({ QStringLiteral("xmlrpc"), ok });
     ASSERT_EQ(r.exitCode, 0);
     const QVariantMap out = QJsonDocument::fromJson(r.out).toVariant().toMap();
     EXPECT_FALSE(out.value(QStringLiteral("fault")).toBool());
-    const QVariantMap fields = out.value(QStringLiteral("value")).toMap().value(QStringLiteral("struct")).toMap();
+    const QVariantMap fields
+        = out.value(QStringLiteral("value")).toMap().value(QStringLiteral("struct")).toMap();
     EXPECT_EQ(fields.value(QStringLiteral("total")).toMap().value(QStringLiteral("int")).toInt(), 3);
     EXPECT_EQ(fields.value(QStringLiteral("when")).toMap().value(QStringLiteral("date")).toString(),
-              QStringLiteral("2026-12-09T12:00:00"));
-    const auto bad = inspect({QStringLiteral("xmlrpc"), write(QStringLiteral("bad.xml"), "<methodResponse><params>")});
+        QStringLiteral("2026-12-09T12:00:00"));
+    const auto bad
+        = inspect({ QStringLiteral("xmlrpc"), write(QStringLiteral("bad.xml"), "<methodResponse><params>") });
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_TRUE(bad.err.contains("not an XML-RPC method response"));
 }

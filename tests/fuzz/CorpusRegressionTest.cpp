@@ -6,7 +6,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 void runCorpus(const char *target, int (*fuzz)(const uint8_t *, size_t))
 {
@@ -22,16 +23,33 @@ void runCorpus(const char *target, int (*fuzz)(const uint8_t *, size_t))
     }
 }
 
-TEST(FuzzCorpus, Xml2Dic) { runCorpus("xml2dic", fuzzXml2Dic); }
-TEST(FuzzCorpus, XmlRpc) { runCorpus("xmlrpc", fuzzXmlRpc); }
-TEST(FuzzCorpus, EpubZip) { runCorpus("epub_zip", fuzzEpubZip); }
+TEST(FuzzCorpus, Xml2Dic)
+{
+    runCorpus("xml2dic", fuzzXml2Dic);
+}
+TEST(FuzzCorpus, XmlRpc)
+{
+    runCorpus("xmlrpc", fuzzXmlRpc);
+}
+TEST(FuzzCorpus, EpubZip)
+{
+    runCorpus("epub_zip", fuzzEpubZip);
+}
 
 } // namespace
 
-namespace {
-TEST(FuzzCorpus, Csv) { runCorpus("csv", fuzzCsv); }
+namespace
+{
+TEST(FuzzCorpus, Csv)
+{
+    runCorpus("csv", fuzzCsv);
+}
 } // namespace
 
-namespace {
-TEST(FuzzCorpus, Package) { runCorpus("package", fuzzPackage); }
+namespace
+{
+TEST(FuzzCorpus, Package)
+{
+    runCorpus("package", fuzzPackage);
+}
 } // namespace

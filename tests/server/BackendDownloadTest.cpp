@@ -1,7 +1,7 @@
 // Downloads from the store: paid books only within a store session, keys
 // only from the server's own secret.
-#include "support/BackendProcess.h"
 #include "core/util/StringHelpers.h"
+#include "support/BackendProcess.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -36,9 +36,9 @@ protected:
     {
         return backend
             ->post(QStringLiteral("/profile/oauth/token"),
-                   QStringLiteral("grant_type=password&username=%1&password=%2&client_id=%3&client_secret=%4")
-                       .arg(login, password, BackendProcess::clientId(), BackendProcess::clientSecret())
-                       .toUtf8())
+                QStringLiteral("grant_type=password&username=%1&password=%2&client_id=%3&client_secret=%4")
+                    .arg(login, password, BackendProcess::clientId(), BackendProcess::clientSecret())
+                    .toUtf8())
             .json()
             .toMap()
             .value(QStringLiteral("access_token"))

@@ -10,5 +10,5 @@ class RecordingPresenter : public MessagePresenter
 {
 public:
     QList<QPair<QString, QString>> shown; // (title, message)
-    void show(const QString &message, const QString &title) override { shown.append({title, message}); }
+    void show(const QString &message, const QString &title) override { shown.append({ title, message }); }
 };

@@ -21,5 +21,5 @@ TempHome::TempHome()
     if (!qEnvironmentVariableIsSet("TAVRO_EXPECT_SECRET_SERVICE"))
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     QFile::setPermissions(home + QStringLiteral("/.runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

@@ -6,8 +6,7 @@
 #include <QPair>
 #include <QString>
 
-struct ZipEntry
-{
+struct ZipEntry {
     QByteArray name;
     QByteArray data;
     bool stored = false; // no compression (as "mimetype" must be)

@@ -2,16 +2,11 @@
 // the fixture the interface tests share.
 #pragma once
 
-#include "ui/app/MainWindow.h"
-#include "ui/app/AppDelegate.h"
-#include "ui/app/MsgBox.h"
-#include "core/platform/ServerConfig.h"
-#include "core/platform/UserDefaults.h"
 #include "core/content/BookUrl.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
-#include "ui/shelf/ShelfVC.h"
-#include "ui/store/DevicesWindow.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
 #include "core/store/KeyChainStore.h"
 #include "core/store/PackageInstaller.h"
 #include "core/store/VamoManager.h"
@@ -19,30 +14,35 @@
 #include "support/Samples.h"
 #include "support/Wait.h"
 #include "support/ZipWriter.h"
+#include "ui/app/AppDelegate.h"
+#include "ui/app/MainWindow.h"
+#include "ui/app/MsgBox.h"
+#include "ui/shelf/ShelfVC.h"
+#include "ui/store/DevicesWindow.h"
 
-#include <QApplication>
-#include <QDesktopServices>
-#include <QDir>
-#include <QLabel>
-#include <QMenu>
-#include <QPdfDocument>
-#include <QPrinter>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
-#include <QLineEdit>
-#include <QWebEnginePage>
-#include <QWebEngineView>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QSplitter>
-#include <QTest>
-#include <QWheelEvent>
 #include "core/platform/ConfigDictionary.h"
 #include "ui/reader/ImageViewer.h"
 #include "ui/shelf/QLBShelfManagerView.h"
 #include "ui/shelf/QLBTableCellView.h"
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPdfDocument>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <utility>
 
@@ -52,8 +52,7 @@ class BoxAnswerer
 {
 public:
     int button = 0; // the index of the button pressed
-    struct Seen
-    {
+    struct Seen {
         QString title;
         QString message;
         QString screen;
@@ -73,7 +72,8 @@ public:
                 if (!box || !box->isVisible() || box->property("answered").toBool())
                     continue;
                 box->setProperty("answered", true);
-                seen.append({box->text(), box->informativeText(), currentScreen ? currentScreen() : QString()});
+                seen.append(
+                    { box->text(), box->informativeText(), currentScreen ? currentScreen() : QString() });
                 if (auto before = std::exchange(beforeAnswer, nullptr))
                     before();
                 if (!box->buttons().isEmpty())

@@ -1,14 +1,14 @@
 #include "AccountSession.h"
 
-#include "core/platform/UserDefaults.h"
 #include "core/library/DataBaseHelper.h"
+#include "core/platform/UserDefaults.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
 #include "core/util/Logging.h"
 #include "core/util/NotificationCenter.h"
 
-const QString AccountSession::kLiftedMessage =
-    QStringLiteral("端末の解除かログアウトが行われました。\n取得済み書籍を選択し、再度ログインしてください。");
+const QString AccountSession::kLiftedMessage = QStringLiteral(
+    "端末の解除かログアウトが行われました。\n取得済み書籍を選択し、再度ログインしてください。");
 const QString AccountSession::kWarning = QStringLiteral("警告");
 
 AccountSession::AccountSession(StoreManager &store, VamoManager &vamo, AccountSessionUi &ui)
@@ -26,8 +26,8 @@ bool AccountSession::isLifted()
 
 void AccountSession::setLifted(bool lifted)
 {
-    UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift),
-                           lifted ? QStringLiteral("1") : QStringLiteral("0"));
+    UserDefaults::setValue(
+        QString::fromLatin1(UserDefaults::accountLift), lifted ? QStringLiteral("1") : QStringLiteral("0"));
     UserDefaults::synchronize();
 }
 
@@ -47,20 +47,21 @@ void AccountSession::takeToken(std::function<void(bool)> completion)
         return;
     }
     // The session lives as long as the application; the answer may not.
-    m_store.loginWithVamoToken(*token, [this](const QVariant &result, const std::optional<ApiResponse> &,
-                                              const std::optional<ApiError> &error) {
-        if (error) {
-            didTakeToken(false);
-            return;
-        }
-        m_vamo.writeToken(m_vamo.token());
-        if (result.toMap().value(QStringLiteral("success")).toBool()) {
-            DataBaseHelper::saveUserInfo(result.toMap());
-            didTakeToken(true);
-        } else {
-            m_ui.presentLoginSheet();
-        }
-    });
+    m_store.loginWithVamoToken(*token,
+        [this](const QVariant &result, const std::optional<ApiResponse> &,
+            const std::optional<ApiError> &error) {
+            if (error) {
+                didTakeToken(false);
+                return;
+            }
+            m_vamo.writeToken(m_vamo.token());
+            if (result.toMap().value(QStringLiteral("success")).toBool()) {
+                DataBaseHelper::saveUserInfo(result.toMap());
+                didTakeToken(true);
+            } else {
+                m_ui.presentLoginSheet();
+            }
+        });
 }
 
 void AccountSession::checkToken(std::function<void(bool)> completion)
@@ -73,16 +74,16 @@ void AccountSession::checkToken(std::function<void(bool)> completion)
         m_ui.showLiftedWarning();
         return;
     }
-    m_store.loginWithVamoToken(*token, [this](const QVariant &, const std::optional<ApiResponse> &,
-                                              const std::optional<ApiError> &error) {
-        if (error)
-            return;
-        m_vamo.writeToken(m_vamo.token());
-        if (isLifted()) {
-            m_ui.showLiftedWarning();
-            m_ui.refreshTop();
-        }
-    });
+    m_store.loginWithVamoToken(*token,
+        [this](const QVariant &, const std::optional<ApiResponse> &, const std::optional<ApiError> &error) {
+            if (error)
+                return;
+            m_vamo.writeToken(m_vamo.token());
+            if (isLifted()) {
+                m_ui.showLiftedWarning();
+                m_ui.refreshTop();
+            }
+        });
 }
 
 void AccountSession::didTakeToken(bool success)
@@ -109,9 +110,9 @@ void AccountSession::didDevicesWindow(bool success)
 
 void AccountSession::fetchStoreToken(std::function<void()> done)
 {
-    m_store.getTavroTokenWithVamoToken(
-        m_vamo.token(), [this, done = std::move(done)](const QVariant &, const std::optional<ApiResponse> &response,
-                                                       const std::optional<ApiError> &) {
+    m_store.getTavroTokenWithVamoToken(m_vamo.token(),
+        [this, done = std::move(done)](
+            const QVariant &, const std::optional<ApiResponse> &response, const std::optional<ApiError> &) {
             const QByteArray token = response ? response->header("token") : QByteArray();
             qCInfo(lcStore) << "token" << token;
             m_store.setToken(token.isEmpty() ? std::nullopt : std::optional(QString::fromLatin1(token)));

@@ -34,7 +34,7 @@ class AccountSession
 {
 public:
     static const QString kLiftedMessage; // the warning's text
-    static const QString kWarning;       // its title
+    static const QString kWarning; // its title
 
     // `store`, `vamo` and `ui` must outlive the session.
     AccountSession(StoreManager &store, VamoManager &vamo, AccountSessionUi &ui);

@@ -11,7 +11,8 @@
 #include <QNetworkReply>
 #include <QTcpSocket>
 
-namespace {
+namespace
+{
 Analytics *sharedInstance = nullptr;
 const QString kLost = QStringLiteral("lostGAData");
 const QString kFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -100,7 +101,7 @@ QString Analytics::hitBody(const QString &name, qint64 qt) const
     const QString uuid = ConfigDictionary::shared().value(QStringLiteral("uuid")).toString();
     return QStringLiteral("v=1&tid=%1&cid=%2&t=screenview&cd=%3&av=%4&an=Tavro_mac&qt=%5")
         .arg(encodeURI(m_servers.trackingId), encodeURI(uuid), encodeURI(name),
-             encodeURI(QCoreApplication::applicationVersion()))
+            encodeURI(QCoreApplication::applicationVersion()))
         .arg(qt);
 }
 
@@ -116,7 +117,8 @@ void Analytics::sendGoogleAnalyticsWithScreenName(const QString &name, qint64 qt
         return;
     }
     QNetworkRequest request(m_servers.analyticsCollectUrl());
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    request.setHeader(
+        QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     request.setTransferTimeout(std::max(1, int(30000 * apiTimeoutScale())));
     QNetworkReply *reply = m_network.post(request, hitBody(name, qt).toUtf8());
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, name, at] {

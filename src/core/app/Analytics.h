@@ -33,7 +33,10 @@ public:
     static Analytics &shared();
     static void setShared(Analytics *analytics);
 
-    void sendGoogleAnalyticsWithScreenName(const QString &name) { sendGoogleAnalyticsWithScreenName(name, 0); }
+    void sendGoogleAnalyticsWithScreenName(const QString &name)
+    {
+        sendGoogleAnalyticsWithScreenName(name, 0);
+    }
     void sendGoogleAnalyticsWithScreenName(const QString &name, qint64 qt);
     void setLostGADataWithScreenName(const QString &name, const QDateTime &date);
     // Resends the remembered views when the collector is known to be

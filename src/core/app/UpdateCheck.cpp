@@ -27,7 +27,7 @@ void UpdateCheck::checkUpdate(std::function<void(std::optional<QVariantMap>, boo
         const QByteArray body = reply->readAll();
         if (reply->error() != QNetworkReply::NoError || status != 200)
             return done(std::nullopt, false);
-        QJsonParseError error{};
+        QJsonParseError error {};
         const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
         if (error.error != QJsonParseError::NoError) {
             qCInfo(lcApp) << "JSON_PerseError:" << error.errorString();
@@ -79,7 +79,8 @@ int UpdateCheck::compareVersions(const QString &a, const QString &b)
 std::optional<QVariantMap> UpdateCheck::updateToShow(const QVariantMap &manifest, const QString &appVersion)
 {
     const auto update = dictionaryForKey(manifest, QStringLiteral("update"));
-    const QString version = update ? stringForKey(*update, QStringLiteral("version")).value_or(QString()) : QString();
+    const QString version
+        = update ? stringForKey(*update, QStringLiteral("version")).value_or(QString()) : QString();
     if (update && !version.isEmpty() && compareVersions(appVersion, version) < 0) {
         qCInfo(lcApp) << "アップデートあり";
         return update;
@@ -117,7 +118,7 @@ std::optional<QVariantMap> UpdateCheck::noticeToShow(const QVariantMap &manifest
         return std::nullopt;
     const qint64 remote = stringForKey(*notice, QStringLiteral("version")).value_or(QString()).toLongLong();
     if (validateWithStartTime(stringForKey(*notice, QStringLiteral("startDate")).value_or(QString()),
-                              stringForKey(*notice, QStringLiteral("endDate")).value_or(QString()), now)
+            stringForKey(*notice, QStringLiteral("endDate")).value_or(QString()), now)
         && storedNoticeVersion() < remote) {
         qCInfo(lcApp) << "通知あり";
         return notice;

@@ -4,7 +4,8 @@
 #include "core/util/DataHelpers.h"
 #include "core/util/StringHelpers.h"
 
-namespace {
+namespace
+{
 
 constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz234567";
 constexpr int kLabel = 63;

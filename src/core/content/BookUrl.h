@@ -25,11 +25,10 @@ class BookUrl
 public:
     static constexpr const char *kScheme = "epub";
 
-    struct Target
-    {
-        QString fileName;  // the archive's file name, checked by SafePath
+    struct Target {
+        QString fileName; // the archive's file name, checked by SafePath
         bool sample = false;
-        QString path;      // the decoded URL path, leading "/" included; may be empty
+        QString path; // the decoded URL path, leading "/" included; may be empty
     };
 
     // The root URL (path "") of the book file `fileName` in the contents

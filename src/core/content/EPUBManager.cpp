@@ -9,7 +9,8 @@
 #include <libxml/parser.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 const QString kContainerNs = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:container");
 const QString kOpfNs = QStringLiteral("http://www.idpf.org/2007/opf");
@@ -78,7 +79,7 @@ void insertChild(QVariantMap &element, const QString &key, const QVariant &value
     else if (it->metaType().id() == QMetaType::QVariantList)
         it->setValue(it->toList() << value);
     else
-        *it = QVariantList{*it, value};
+        *it = QVariantList { *it, value };
 }
 
 // An element dictionary whose child elements in the given namespaces are
@@ -88,8 +89,8 @@ void insertChild(QVariantMap &element, const QString &key, const QVariant &value
 // to Dublin Core becomes "dc:title". Elements of one name that meet under one
 // key form a list, as repeated elements do. Dictionaries from XML2DicParser
 // nest no deeper than its kMaxDepth.
-QVariantMap withLocalNames(const QVariantMap &element, const Namespaces &scope, const KeyPrefixes &prefixes,
-                           int depth = 0)
+QVariantMap withLocalNames(
+    const QVariantMap &element, const Namespaces &scope, const KeyPrefixes &prefixes, int depth = 0)
 {
     if (depth > XML2DicParser::kMaxDepth)
         return {};
@@ -99,8 +100,9 @@ QVariantMap withLocalNames(const QVariantMap &element, const Namespaces &scope, 
             insertChild(out, it.key(), it.value());
             continue;
         }
-        const QVariantList items = it.value().metaType().id() == QMetaType::QVariantList ? it.value().toList()
-                                                                                         : QVariantList{it.value()};
+        const QVariantList items = it.value().metaType().id() == QMetaType::QVariantList
+            ? it.value().toList()
+            : QVariantList { it.value() };
         for (const QVariant &item : items) {
             if (!isMap(item)) {
                 insertChild(out, it.key(), item);
@@ -109,13 +111,14 @@ QVariantMap withLocalNames(const QVariantMap &element, const Namespaces &scope, 
             const QVariantMap child = item.toMap();
             const Namespaces childScope = inScope(child, scope);
             insertChild(out, keyFor(it.key(), childScope, prefixes),
-                        withLocalNames(child, childScope, prefixes, depth + 1));
+                withLocalNames(child, childScope, prefixes, depth + 1));
         }
     }
     return out;
 }
 
-std::optional<QVariantMap> parseWithLocalNames(const std::optional<QByteArray> &bytes, const KeyPrefixes &prefixes)
+std::optional<QVariantMap> parseWithLocalNames(
+    const std::optional<QByteArray> &bytes, const KeyPrefixes &prefixes)
 {
     const auto document = XML2DicParser::parse(bytes);
     if (!document)
@@ -141,8 +144,9 @@ std::optional<QByteArray> EPUBManager::load(const QUrl &url) const
 
 void EPUBManager::readPackage()
 {
-    const auto container = parseWithLocalNames(
-        load(m_rootURL.resolved(QUrl(QStringLiteral("META-INF/container.xml")))), {{kContainerNs, QString()}});
+    const auto container
+        = parseWithLocalNames(load(m_rootURL.resolved(QUrl(QStringLiteral("META-INF/container.xml")))),
+            { { kContainerNs, QString() } });
     if (!container)
         return;
     const auto fullPath = pathToString(*container, QStringLiteral("/container/rootfiles/rootfile/full-path"));
@@ -157,7 +161,7 @@ void EPUBManager::readPackage()
     // local name; Dublin Core ones keep the "dc:" names the rest of the
     // program reads, whatever prefix the book uses.
     const QVariantMap opf = parseWithLocalNames(load(m_rootURL.resolved(relativeUrl(*fullPath))),
-                                                {{kOpfNs, QString()}, {kDcNs, QStringLiteral("dc:")}})
+        { { kOpfNs, QString() }, { kDcNs, QStringLiteral("dc:") } })
                                 .value_or(QVariantMap());
 
     // Metadata: the "dc:" elements that occur once and have text.
@@ -170,7 +174,8 @@ void EPUBManager::readPackage()
         }
     }
 
-    const QVariantList items = pathToArray(opf, QStringLiteral("/package/manifest/item")).value_or(QVariantList());
+    const QVariantList items
+        = pathToArray(opf, QStringLiteral("/package/manifest/item")).value_or(QVariantList());
     for (const QVariant &item : items) {
         if (!isMap(item))
             continue;
@@ -178,7 +183,8 @@ void EPUBManager::readPackage()
             m_manifest.insert(*id, item);
     }
 
-    const QVariantList itemrefs = pathToArray(opf, QStringLiteral("/package/spine/itemref")).value_or(QVariantList());
+    const QVariantList itemrefs
+        = pathToArray(opf, QStringLiteral("/package/spine/itemref")).value_or(QVariantList());
     for (const QVariant &ref : itemrefs) {
         if (!isMap(ref))
             continue;
@@ -187,7 +193,8 @@ void EPUBManager::readPackage()
             m_spine.append(m_manifest.value(*idref));
     }
 
-    const QVariantList metas = pathToArray(opf, QStringLiteral("/package/metadata/meta")).value_or(QVariantList());
+    const QVariantList metas
+        = pathToArray(opf, QStringLiteral("/package/metadata/meta")).value_or(QVariantList());
     bool coverMeta = false;
     for (const QVariant &meta : metas) {
         if (!isMap(meta))
@@ -214,7 +221,8 @@ void EPUBManager::readPackage()
     if (const auto tocId = pathToString(opf, QStringLiteral("/package/spine/toc"))) {
         const auto item = dictionaryForKey(m_manifest, *tocId);
         const auto href = item ? stringForKey(*item, QStringLiteral("href")) : std::nullopt;
-        const auto ncx = parseWithLocalNames(href ? dataForContent(*href) : std::nullopt, {{kNcxNs, QString()}});
+        const auto ncx
+            = parseWithLocalNames(href ? dataForContent(*href) : std::nullopt, { { kNcxNs, QString() } });
         if (ncx) {
             const auto navPoints = pathToArray(*ncx, QStringLiteral("/ncx/navMap/navPoint"));
             m_toc = navPoints ? std::optional(nav2toc(*navPoints)) : std::nullopt;
@@ -255,7 +263,7 @@ QVariantList EPUBManager::nav2toc(const QVariantList &navPoints)
         const auto id = p.value(QStringLiteral("id"));
         if (id.metaType().id() != QMetaType::QString)
             continue;
-        QVariantMap entry{{QStringLiteral("id"), id}};
+        QVariantMap entry { { QStringLiteral("id"), id } };
         if (const auto content = dictionaryForKey(p, QStringLiteral("content"))) {
             if (const auto src = pathToString(*content, QStringLiteral("src")))
                 entry.insert(QStringLiteral("content"), *src);
@@ -272,7 +280,8 @@ QVariantList EPUBManager::nav2toc(const QVariantList &navPoints)
     return entries;
 }
 
-namespace {
+namespace
+{
 
 QString fromXml(const xmlChar *s)
 {
@@ -321,7 +330,7 @@ public:
     // deeper than kMaxDepth (then `error` says so).
     std::optional<QVariantList> read(const QByteArray &bytes, QString *error)
     {
-        xmlSAXHandler sax{};
+        xmlSAXHandler sax {};
         sax.initialized = XML_SAX2_MAGIC;
         sax.startElementNs = onStart;
         sax.endElementNs = onEnd;
@@ -349,8 +358,7 @@ public:
 
 private:
     enum class Kind { Other, Nav, List, Item, Label };
-    struct Item
-    {
+    struct Item {
         QVariantMap entry;
         std::optional<QVariantList> children;
         bool labelled = false;
@@ -358,26 +366,29 @@ private:
 
     static bool isXhtml(const xmlChar *uri) { return !uri || fromXml(uri) == kXhtmlNs; }
 
-    static void onStart(void *ctx, const xmlChar *localname, const xmlChar *, const xmlChar *uri, int, const xmlChar **,
-                        int attributeCount, int, const xmlChar **attributes)
+    static void onStart(void *ctx, const xmlChar *localname, const xmlChar *, const xmlChar *uri, int,
+        const xmlChar **, int attributeCount, int, const xmlChar **attributes)
     {
         auto *self = static_cast<NavTocReader *>(ctx);
         if (!self->m_error.isEmpty())
             return;
         if (self->m_kinds.size() >= XML2DicParser::kMaxDepth) {
-            self->m_error = QStringLiteral("elements nested deeper than %1 levels").arg(XML2DicParser::kMaxDepth);
+            self->m_error
+                = QStringLiteral("elements nested deeper than %1 levels").arg(XML2DicParser::kMaxDepth);
             xmlStopParser(self->m_context);
             return;
         }
         // Attributes come as (local name, prefix, namespace, value start, value end).
-        auto attribute = [&](const char *name, const QString &ns, const char *fallbackPrefix) -> std::optional<QString> {
+        auto attribute
+            = [&](const char *name, const QString &ns, const char *fallbackPrefix) -> std::optional<QString> {
             for (int i = 0; i < attributeCount; ++i) {
                 const xmlChar **a = attributes + 5 * i;
                 if (fromXml(a[0]) != QLatin1String(name))
                     continue;
-                const bool matches = ns.isEmpty() ? !a[2]
-                                                  : (fromXml(a[2]) == ns
-                                                     || (!a[2] && fallbackPrefix && fromXml(a[1]) == QLatin1String(fallbackPrefix)));
+                const bool matches = ns.isEmpty()
+                    ? !a[2]
+                    : (fromXml(a[2]) == ns
+                        || (!a[2] && fallbackPrefix && fromXml(a[1]) == QLatin1String(fallbackPrefix)));
                 if (matches)
                     return QString::fromUtf8(reinterpret_cast<const char *>(a[3]), int(a[4] - a[3]));
             }
@@ -386,8 +397,7 @@ private:
         self->m_kinds.append(self->kindOf(fromXml(localname), isXhtml(uri), attribute));
     }
 
-    template<typename Attribute>
-    Kind kindOf(const QString &name, bool xhtml, const Attribute &attribute)
+    template <typename Attribute> Kind kindOf(const QString &name, bool xhtml, const Attribute &attribute)
     {
         if (m_done || !xhtml || m_inLabel)
             return Kind::Other;
@@ -410,11 +420,12 @@ private:
             ++m_counter;
             Item item;
             item.entry.insert(QStringLiteral("id"),
-                              attribute("id", QString(), nullptr).value_or(QStringLiteral("nav-%1").arg(m_counter)));
+                attribute("id", QString(), nullptr).value_or(QStringLiteral("nav-%1").arg(m_counter)));
             m_items.push_back(std::move(item));
             return Kind::Item;
         }
-        if ((name == u"a" || name == u"span") && items > 0 && m_lists.size() == items && !m_items.back().labelled) {
+        if ((name == u"a" || name == u"span") && items > 0 && m_lists.size() == items
+            && !m_items.back().labelled) {
             Item &item = m_items.back();
             item.labelled = true;
             if (name == u"a") {
@@ -485,7 +496,7 @@ private:
     bool m_done = false;
     bool m_inLabel = false;
     std::vector<QVariantList> m_lists; // the open lists, outermost first
-    std::vector<Item> m_items;         // the open list items, outermost first
+    std::vector<Item> m_items; // the open list items, outermost first
     QByteArray m_label;
     int m_counter = 0;
     std::optional<QVariantList> m_result;

@@ -8,10 +8,11 @@
 #include <QFile>
 #include <QMimeDatabase>
 
-namespace {
+namespace
+{
 
 // Files the reader's pages refer to by name from any book.
-const char *const kBuiltIns[] = {"searchhighlight.css", "starburst.gif", "ylw-pushpin.png"};
+const char *const kBuiltIns[] = { "searchhighlight.css", "starburst.gif", "ylw-pushpin.png" };
 
 std::optional<QByteArray> readFile(const QString &path)
 {
@@ -54,14 +55,15 @@ QByteArray EPUBURLProtcol::mimeTypeForPath(const QString &path)
     if (dot < 0 || dot == last.size() - 1)
         return {};
     static const QMimeDatabase db;
-    const QMimeType type = db.mimeTypeForFile(QStringLiteral("x.") + last.mid(dot + 1).toLower(),
-                                              QMimeDatabase::MatchExtension);
+    const QMimeType type = db.mimeTypeForFile(
+        QStringLiteral("x.") + last.mid(dot + 1).toLower(), QMimeDatabase::MatchExtension);
     if (!type.isValid() || type.isDefault())
         return {};
     return type.name().toUtf8();
 }
 
-std::optional<QByteArray> EPUBURLProtcol::zipData(const QString &archive, const QString &path, bool *crcMismatch)
+std::optional<QByteArray> EPUBURLProtcol::zipData(
+    const QString &archive, const QString &path, bool *crcMismatch)
 {
     if (crcMismatch)
         *crcMismatch = false;
@@ -93,9 +95,10 @@ EpubResponse EPUBURLProtcol::startLoading(const QUrl &url) const
     }
 
     response.mimeType = mimeTypeForPath(path);
-    response.headers.append({"Content-Length", QByteArray::number(response.data ? response.data->size() : 0)});
+    response.headers.append(
+        { "Content-Length", QByteArray::number(response.data ? response.data->size() : 0) });
     if (!response.mimeType.isEmpty())
-        response.headers.append({"Content-Type", response.mimeType});
+        response.headers.append({ "Content-Type", response.mimeType });
     if (!response.data) {
         response.errorDomain = QStringLiteral("EPUB");
         response.errorCode = -1;

@@ -15,8 +15,7 @@
 #include <QUrl>
 #include <optional>
 
-struct EpubResponse
-{
+struct EpubResponse {
     int status = 200;
     // "Content-Length" always; "Content-Type" when the type is known.
     QList<QPair<QByteArray, QByteArray>> headers;
@@ -58,8 +57,8 @@ public:
     // with ".."; partial bytes after a read error; empty for an empty entry.
     // Bytes that do not match the entry's CRC are returned as read, with
     // `crcMismatch` (when given) set.
-    static std::optional<QByteArray> zipData(const QString &archive, const QString &path,
-                                             bool *crcMismatch = nullptr);
+    static std::optional<QByteArray> zipData(
+        const QString &archive, const QString &path, bool *crcMismatch = nullptr);
 
     // The MIME type for a path by its lower-cased extension; empty when none
     // is known.

@@ -10,8 +10,7 @@
 
 // An element's dictionary while it is built: values are text, a child
 // element, or a list of those.
-struct XML2DicParser::Node
-{
+struct XML2DicParser::Node {
     using Item = std::variant<QString, std::shared_ptr<Node>>;
     using Value = std::variant<QString, std::shared_ptr<Node>, QList<Item>>;
     QHash<QString, Value> entries;
@@ -51,7 +50,8 @@ static QVariant itemToVariant(const XML2DicParser::Node::Item &item, int depth)
     return std::get<std::shared_ptr<XML2DicParser::Node>>(item)->toMap(depth);
 }
 
-namespace {
+namespace
+{
 
 thread_local XML2DicParser::ErrorCollector *t_collector = nullptr;
 
@@ -60,7 +60,7 @@ QString fromXml(const xmlChar *s)
     return s ? QString::fromUtf8(reinterpret_cast<const char *>(s)) : QString();
 }
 
-void ignoreError(void *, xmlErrorPtr) {}
+void ignoreError(void *, xmlErrorPtr) { }
 
 // True when a characters event carries the replacement of an entity or
 // character reference rather than document text. libxml2 hands plain text
@@ -87,7 +87,7 @@ bool isReference(xmlParserCtxtPtr ctxt, const xmlChar *ch)
         if (c == '&')
             return in->cur - p > 2;
         const bool nameChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-                              || c == '#' || c == '_' || c == '-' || c == '.' || c == ':';
+            || c == '#' || c == '_' || c == '-' || c == '.' || c == ':';
         if (!nameChar)
             return false;
     }
@@ -97,8 +97,7 @@ bool isReference(xmlParserCtxtPtr ctxt, const xmlChar *ch)
 } // namespace
 
 // libxml2's callbacks, with access to the text of the current piece.
-struct SaxEvents
-{
+struct SaxEvents {
     static void startElement(void *ctx, const xmlChar *name, const xmlChar **atts)
     {
         auto *parser = static_cast<XML2DicParser *>(ctx);
@@ -106,7 +105,7 @@ struct SaxEvents
         QList<QPair<QString, QString>> attributes;
         for (const xmlChar **a = atts; a && a[0]; a += 2) {
             const QString key = fromXml(a[0]);
-            attributes.append({key, a[1] ? fromXml(a[1]) : key});
+            attributes.append({ key, a[1] ? fromXml(a[1]) : key });
         }
         parser->startElement(fromXml(name), attributes);
     }
@@ -190,7 +189,7 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
     m_error.clear();
     m_text.clear();
 
-    xmlSAXHandler sax{};
+    xmlSAXHandler sax {};
     sax.initialized = 1; // the plain (SAX1) callbacks: names arrive as written
     sax.startElement = SaxEvents::startElement;
     sax.endElement = SaxEvents::endElement;
@@ -206,8 +205,8 @@ QVariantMap XML2DicParser::parseString(const QByteArray &bytes)
     xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
     m_context = ctxt;
     if (ctxt) {
-        xmlCtxtUseOptions(ctxt, XML_PARSE_RECOVER | XML_PARSE_NOENT | XML_PARSE_NOBLANKS
-                                    | XML_PARSE_COMPACT | XML_PARSE_NONET);
+        xmlCtxtUseOptions(ctxt,
+            XML_PARSE_RECOVER | XML_PARSE_NOENT | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT | XML_PARSE_NONET);
         const int size = int(std::min<qsizetype>(bytes.size(), INT_MAX));
         xmlParseChunk(ctxt, bytes.constData(), size, 1);
         flushText();

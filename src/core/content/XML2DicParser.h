@@ -102,6 +102,6 @@ private:
     QList<std::shared_ptr<Node>> m_stack;
     std::shared_ptr<Node> m_curdic;
     void *m_context = nullptr; // libxml2's parser while parseString() runs
-    QByteArray m_text;         // plain text of the current piece, UTF-8
+    QByteArray m_text; // plain text of the current piece, UTF-8
     QString m_error;
 };

@@ -6,13 +6,13 @@
 #include <QFileInfo>
 #include <minizip/unzip.h>
 
-namespace {
+namespace
+{
 
 constexpr int kCacheSize = 8;
 constexpr int kChunk = 64 * 1024;
 
-struct CacheEntry
-{
+struct CacheEntry {
     QString path;
     std::shared_ptr<ZipArchive> archive;
     qint64 size;
@@ -47,24 +47,24 @@ std::shared_ptr<ZipArchive> ZipArchive::open(const QString &path)
 
     QByteArray name(1024, Qt::Uninitialized);
     for (int rc = unzGoToFirstFile(handle); rc == UNZ_OK; rc = unzGoToNextFile(handle)) {
-        unz_file_info64 fileInfo{};
+        unz_file_info64 fileInfo {};
         if (unzGetCurrentFileInfo64(handle, &fileInfo, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
             break;
         if (fileInfo.size_filename + 1 > quint64(name.size()))
             name.resize(qsizetype(fileInfo.size_filename + 1));
-        if (unzGetCurrentFileInfo64(handle, &fileInfo, name.data(), uLong(name.size()), nullptr, 0,
-                                    nullptr, 0)
+        if (unzGetCurrentFileInfo64(
+                handle, &fileInfo, name.data(), uLong(name.size()), nullptr, 0, nullptr, 0)
             != UNZ_OK)
             break;
         const QByteArray entry(name.constData(), qsizetype(fileInfo.size_filename));
-        unz64_file_pos pos{};
+        unz64_file_pos pos {};
         if (unzGetFilePos64(handle, &pos) != UNZ_OK)
             break;
         // The first of two entries with one name wins, as a central-directory
         // scan would find it.
         if (!archive->m_index.contains(entry)) {
-            archive->m_index.insert(entry, {pos.pos_in_zip_directory, pos.num_of_file,
-                                            fileInfo.uncompressed_size});
+            archive->m_index.insert(
+                entry, { pos.pos_in_zip_directory, pos.num_of_file, fileInfo.uncompressed_size });
             archive->m_names.append(entry);
         }
     }
@@ -95,7 +95,7 @@ std::shared_ptr<ZipArchive> ZipArchive::archiveFor(const QString &path)
     if (!archive)
         return nullptr;
     QMutexLocker lock(&cacheMutex);
-    cache.prepend({path, archive, size, modified});
+    cache.prepend({ path, archive, size, modified });
     while (cache.size() > kCacheSize)
         cache.removeLast();
     return archive;
@@ -116,7 +116,7 @@ std::optional<QByteArray> ZipArchive::read(const QByteArray &name, bool *crcMism
         return std::nullopt;
     QMutexLocker lock(&m_mutex);
     auto *handle = static_cast<unzFile>(m_handle);
-    unz64_file_pos pos{it->directoryOffset, it->fileNumber};
+    unz64_file_pos pos { it->directoryOffset, it->fileNumber };
     QByteArray data;
     if (unzGoToFilePos64(handle, &pos) != UNZ_OK || unzOpenCurrentFile(handle) != UNZ_OK) {
         qCWarning(lcContent) << "cannot open entry" << name << "of" << m_path;
@@ -146,7 +146,8 @@ std::optional<QByteArray> ZipArchive::read(const QByteArray &name, bool *crcMism
             *crcMismatch = true;
         if (!m_crcLogged.contains(name)) {
             m_crcLogged.insert(name);
-            qCWarning(lcContent) << "entry" << name << "of" << m_path << "does not match its CRC; served as stored";
+            qCWarning(lcContent) << "entry" << name << "of" << m_path
+                                 << "does not match its CRC; served as stored";
         }
     }
     return data;

@@ -57,8 +57,7 @@ public:
     const QString &path() const { return m_path; }
 
 private:
-    struct Position
-    {
+    struct Position {
         quint64 directoryOffset;
         quint64 fileNumber;
         quint64 uncompressedSize;

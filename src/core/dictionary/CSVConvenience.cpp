@@ -15,7 +15,8 @@ static std::optional<QList<QStringList>> run(CSVParser &parser, int options)
     return aggregator.lines;
 }
 
-std::optional<QList<QStringList>> arrayWithContentsOfCSVFile(const QString &path, int options, QChar delimiter)
+std::optional<QList<QStringList>> arrayWithContentsOfCSVFile(
+    const QString &path, int options, QChar delimiter)
 {
     auto parser = CSVParser::withContentsOfFile(path, delimiter);
     return run(*parser, options);

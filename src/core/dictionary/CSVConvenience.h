@@ -9,8 +9,8 @@
 #include <QVariantList>
 #include <optional>
 
-std::optional<QList<QStringList>> arrayWithContentsOfCSVFile(const QString &path, int options = 0,
-                                                             QChar delimiter = u',');
+std::optional<QList<QStringList>> arrayWithContentsOfCSVFile(
+    const QString &path, int options = 0, QChar delimiter = u',');
 std::optional<QList<QStringList>> CSVComponents(const QString &text, int options = 0, QChar delimiter = u',');
 
 // The elements of `rows` that are lists, one line each, as UTF-8 CSV text

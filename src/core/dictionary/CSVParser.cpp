@@ -10,7 +10,8 @@ CSVParser::CSVParser(std::unique_ptr<QIODevice> stream, CSVEncoding *usedEncodin
     , m_delimiter(delimiter)
 {
     if (m_stream && !m_stream->isOpen() && !m_stream->open(QIODevice::ReadOnly)) {
-        m_openError = CSVError{kCSVErrorDomain, 2, QStringLiteral("cannot open the input: %1").arg(m_stream->errorString())};
+        m_openError = CSVError { kCSVErrorDomain, 2,
+            QStringLiteral("cannot open the input: %1").arg(m_stream->errorString()) };
         m_stream.reset();
     }
     if (usedEncoding && *usedEncoding != CSVEncoding::Unknown) {
@@ -73,22 +74,22 @@ void CSVParser::sniffEncoding()
                 return false;
         return true;
     };
-    if (starts({0x00, 0x00, 0xFE, 0xFF})) {
+    if (starts({ 0x00, 0x00, 0xFE, 0xFF })) {
         m_encoding = CSVEncoding::UTF32BE;
         m_bytes.remove(0, 4);
-    } else if (starts({0xFF, 0xFE, 0x00, 0x00})) {
+    } else if (starts({ 0xFF, 0xFE, 0x00, 0x00 })) {
         m_encoding = CSVEncoding::UTF32LE;
         m_bytes.remove(0, 4);
-    } else if (starts({0x1B, 0x24, 0x29, 0x43})) {
+    } else if (starts({ 0x1B, 0x24, 0x29, 0x43 })) {
         m_encoding = CSVEncoding::ISO2022KR;
         m_bytes.remove(0, 4);
-    } else if (starts({0xFE, 0xFF})) {
+    } else if (starts({ 0xFE, 0xFF })) {
         m_encoding = CSVEncoding::UTF16BE;
         m_bytes.remove(0, 2);
-    } else if (starts({0xFF, 0xFE})) {
+    } else if (starts({ 0xFF, 0xFE })) {
         m_encoding = CSVEncoding::UTF16LE;
         m_bytes.remove(0, 2);
-    } else if (starts({0xEF, 0xBB, 0xBF})) {
+    } else if (starts({ 0xEF, 0xBB, 0xBF })) {
         m_encoding = CSVEncoding::UTF8;
         m_bytes.remove(0, 3);
     } else {
@@ -156,7 +157,8 @@ bool CSVParser::isNewline(int c)
 
 bool CSVParser::isWhitespace(int c)
 {
-    return c == u' ' || c == u'\t' || (c > 0x7F && c != 0x85 && QChar::category(char32_t(c)) == QChar::Separator_Space);
+    return c == u' ' || c == u'\t'
+        || (c > 0x7F && c != 0x85 && QChar::category(char32_t(c)) == QChar::Separator_Space);
 }
 
 void CSVParser::parse()
@@ -167,8 +169,7 @@ void CSVParser::parse()
         m_error = m_openError;
     } else {
         m_currentRecord = 0;
-        while (parseRecord()) {
-        }
+        while (parseRecord()) { }
     }
     if (m_error) {
         if (m_delegate && !isCancelled())
@@ -320,9 +321,9 @@ bool CSVParser::parseDelimiter()
     if (c == kEnd || isNewline(c))
         return false;
     const auto hex = [](int code) { return QString::number(code, 16).toUpper(); };
-    m_error = CSVError{kCSVErrorDomain, 1,
-                       QStringLiteral("Unexpected delimiter. Expected '%1' (0x%2), but got '%3' (0x%4)")
-                           .arg(m_delimiter, hex(m_delimiter.unicode()), QChar(c), hex(c))};
+    m_error = CSVError { kCSVErrorDomain, 1,
+        QStringLiteral("Unexpected delimiter. Expected '%1' (0x%2), but got '%3' (0x%4)")
+            .arg(m_delimiter, hex(m_delimiter.unicode()), QChar(c), hex(c)) };
     return false;
 }
 

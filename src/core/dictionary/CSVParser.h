@@ -86,8 +86,8 @@ private:
     std::unique_ptr<QIODevice> m_stream;
     CSVEncoding m_encoding = CSVEncoding::UTF8;
     std::unique_ptr<CSVStreamDecoder> m_decoder;
-    QByteArray m_bytes;  // read, not yet decoded
-    QString m_string;    // decoded, not yet dropped
+    QByteArray m_bytes; // read, not yet decoded
+    QString m_string; // decoded, not yet dropped
     qsizetype m_next = 0;
     qsizetype m_refillAt = 0; // peek() reads more once m_next gets here
     bool m_streamAtEnd = false;
@@ -105,5 +105,5 @@ private:
     qint64 m_fieldIndex = 0;
     quint64 m_currentRecord = 0;
     QString m_sanitizedField;
-    std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_cancelled { false };
 };

@@ -6,14 +6,21 @@
 const char *icuNameOf(CSVEncoding encoding)
 {
     switch (encoding) {
-    case CSVEncoding::UTF16BE: return "UTF-16BE";
-    case CSVEncoding::UTF16LE: return "UTF-16LE";
-    case CSVEncoding::UTF32BE: return "UTF-32BE";
-    case CSVEncoding::UTF32LE: return "UTF-32LE";
-    case CSVEncoding::ISO2022KR: return "ISO-2022-KR";
-    case CSVEncoding::MacOSRoman: return "macintosh";
+    case CSVEncoding::UTF16BE:
+        return "UTF-16BE";
+    case CSVEncoding::UTF16LE:
+        return "UTF-16LE";
+    case CSVEncoding::UTF32BE:
+        return "UTF-32BE";
+    case CSVEncoding::UTF32LE:
+        return "UTF-32LE";
+    case CSVEncoding::ISO2022KR:
+        return "ISO-2022-KR";
+    case CSVEncoding::MacOSRoman:
+        return "macintosh";
     case CSVEncoding::Unknown:
-    case CSVEncoding::UTF8: break;
+    case CSVEncoding::UTF8:
+        break;
     }
     return "UTF-8";
 }

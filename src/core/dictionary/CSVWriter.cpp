@@ -25,7 +25,7 @@ CSVWriter::CSVWriter(std::unique_ptr<QIODevice> stream, const char *encoding, QC
             return s.toUtf8();
         ucnv_resetFromUnicode(m_converter);
         const int32_t n = ucnv_fromUChars(m_converter, out.data(), int32_t(out.size()),
-                                          reinterpret_cast<const UChar *>(s.utf16()), int32_t(s.size()), &st);
+            reinterpret_cast<const UChar *>(s.utf16()), int32_t(s.size()), &st);
         out.resize(U_SUCCESS(st) ? n : 0);
         return out;
     };
@@ -59,7 +59,7 @@ QByteArray CSVWriter::encode(const QString &text) const
     UErrorCode status = U_ZERO_ERROR;
     ucnv_resetFromUnicode(m_converter);
     const int32_t n = ucnv_fromUChars(m_converter, out.data(), int32_t(out.size()),
-                                      reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()), &status);
+        reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()), &status);
     if (U_FAILURE(status))
         return {};
     out.resize(n);
@@ -80,10 +80,10 @@ void CSVWriter::writeField(const QVariant &field)
     else if (field.isValid() && field.metaType().id() != QMetaType::Nullptr)
         text = field.toString();
     const bool quote = text.contains(m_delimiter) || text.contains(u'"')
-                       || std::any_of(text.cbegin(), text.cend(), [](QChar c) {
-                              const char16_t u = c.unicode();
-                              return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
-                          });
+        || std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+               const char16_t u = c.unicode();
+               return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+           });
     if (quote) {
         text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
         text = u'"' + text + u'"';

@@ -1,9 +1,9 @@
 #include "DictionaryManager.h"
 
 #include "CSVParser.h"
-#include "core/platform/DataFolder.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/DataFolder.h"
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
 #include "core/util/NotificationCenter.h"

@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct AccessBookLog
-{
+struct AccessBookLog {
     static constexpr const char *entityName = "AccessBookLog";
 
     // Row id in the store; 0 until the record is first saved.

@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct AccessPageLog
-{
+struct AccessPageLog {
     static constexpr const char *entityName = "AccessPageLog";
 
     // Row id in the store; 0 until the record is first saved.

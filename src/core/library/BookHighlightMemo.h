@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct BookHighlightMemo
-{
+struct BookHighlightMemo {
     static constexpr const char *entityName = "BookHighlightMemo";
 
     // Row id in the store; 0 until the record is first saved.

@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct BookLabelLink
-{
+struct BookLabelLink {
     static constexpr const char *entityName = "BookLabelLink";
 
     // Row id in the store; 0 until the record is first saved.

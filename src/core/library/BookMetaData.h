@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct BookMetaData
-{
+struct BookMetaData {
     static constexpr const char *entityName = "BookMetaData";
 
     // Row id in the store; 0 until the record is first saved.

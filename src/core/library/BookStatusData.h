@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct BookStatusData
-{
+struct BookStatusData {
     static constexpr const char *entityName = "BookStatusData";
 
     // Row id in the store; 0 until the record is first saved.

@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct CacheInfo
-{
+struct CacheInfo {
     static constexpr const char *entityName = "CacheInfo";
 
     // Row id in the store; 0 until the record is first saved.

@@ -5,7 +5,8 @@
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
 
-namespace {
+namespace
+{
 
 const QString kNotDeleted = QStringLiteral("IFNULL(\"deleteFlg\",0)=0");
 const QString kIsBookmark = QStringLiteral("IFNULL(\"highlightNo\",0)=0");
@@ -25,8 +26,8 @@ QVariant optionalValue(const std::optional<QString> &s)
 
 // The page of a highlight is named by its navigation id when there is one,
 // else by its manifest id. "IS" lets an absent id match records without one.
-QString pageCondition(const std::optional<QString> &naviID, const std::optional<QString> &manifestID,
-                      QVariantList &args)
+QString pageCondition(
+    const std::optional<QString> &naviID, const std::optional<QString> &manifestID, QVariantList &args)
 {
     if (naviID) {
         args << *naviID;
@@ -71,15 +72,15 @@ std::optional<QString> DataBaseHelper::currentUserId()
 
 void DataBaseHelper::removeBook(const QString &fileName)
 {
-    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
+    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { fileName });
     if (!book)
         return;
-    const QVariantList id{book->BookID ? QVariant(*book->BookID) : QVariant()};
+    const QVariantList id { book->BookID ? QVariant(*book->BookID) : QVariant() };
     const bool ok = store().transaction([&] {
         return store().removeAll<BookStatusData>(QStringLiteral("\"BookID\"=?"), id) >= 0
-               && store().removeAll<BookHighlightMemo>(QStringLiteral("\"BookID\"=?"), id) >= 0
-               && store().removeAll<BookLabelLink>(QStringLiteral("\"BookID\"=?"), id) >= 0
-               && store().remove(*book);
+            && store().removeAll<BookHighlightMemo>(QStringLiteral("\"BookID\"=?"), id) >= 0
+            && store().removeAll<BookLabelLink>(QStringLiteral("\"BookID\"=?"), id) >= 0
+            && store().remove(*book);
     });
     if (!ok)
         logFailure("removeBook");
@@ -87,18 +88,18 @@ void DataBaseHelper::removeBook(const QString &fileName)
 
 std::optional<qint64> DataBaseHelper::findBookIDByBookMetaID(const QString &identifier)
 {
-    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), {identifier});
+    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { identifier });
     return book ? book->BookID : std::nullopt;
 }
 
 std::optional<BookMetaData> DataBaseHelper::findBookByBookID(qint64 bookID)
 {
-    return store().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=?"), {bookID});
+    return store().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=?"), { bookID });
 }
 
 void DataBaseHelper::addBookLabelLinkWithMetaId(const QString &identifier)
 {
-    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), {identifier});
+    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { identifier });
     if (!book)
         return;
     BookLabelLink link;
@@ -140,29 +141,28 @@ std::optional<LabelMaster> DataBaseHelper::addLibary(const QString &name)
 
 void DataBaseHelper::removeLibaryByLabelID(qint64 labelID)
 {
-    store().removeAll<LabelMaster>(QStringLiteral("\"labelID\"=?"), {labelID});
+    store().removeAll<LabelMaster>(QStringLiteral("\"labelID\"=?"), { labelID });
 }
 
 std::optional<LabelMaster> DataBaseHelper::getLabelByLabelID(qint64 labelID)
 {
-    return store().findFirst<LabelMaster>(QStringLiteral("\"labelID\"=?"), {labelID});
+    return store().findFirst<LabelMaster>(QStringLiteral("\"labelID\"=?"), { labelID });
 }
 
 std::optional<BookLabelLink> DataBaseHelper::getLabelByBookID(qint64 bookID)
 {
-    return store().findFirst<BookLabelLink>(QStringLiteral("\"BookID\"=?"), {bookID});
+    return store().findFirst<BookLabelLink>(QStringLiteral("\"BookID\"=?"), { bookID });
 }
 
 QList<BookLabelLink> DataBaseHelper::getBookListByLabelID(qint64 labelID)
 {
-    return store().findAll<BookLabelLink>(QStringLiteral("\"LabelID\"=?"), {labelID});
+    return store().findAll<BookLabelLink>(QStringLiteral("\"LabelID\"=?"), { labelID });
 }
 
 bool DataBaseHelper::bookExistenceInLibary(qint64 labelID, qint64 bookID)
 {
-    return store().count<BookLabelLink>(QStringLiteral("\"LabelID\"=? AND \"BookID\"=?"),
-                                        {labelID, bookID})
-           > 0;
+    return store().count<BookLabelLink>(QStringLiteral("\"LabelID\"=? AND \"BookID\"=?"), { labelID, bookID })
+        > 0;
 }
 
 bool DataBaseHelper::addLibarywithFirstSetup()
@@ -187,8 +187,8 @@ bool DataBaseHelper::addLibarywithFirstSetup()
 
 void DataBaseHelper::setLabelLink()
 {
-    const auto books = store().findAll<BookMetaData>(
-        QStringLiteral("\"identifier\" IS NOT NULL AND \"identifier\"<>''"));
+    const auto books
+        = store().findAll<BookMetaData>(QStringLiteral("\"identifier\" IS NOT NULL AND \"identifier\"<>''"));
     // One transaction: a large library is linked in one write.
     store().transaction([&] {
         for (const BookMetaData &book : books)
@@ -222,20 +222,19 @@ void DataBaseHelper::updateSyncTime()
 static std::optional<BookHighlightMemo> findBookmarkRecord(qint64 pageIdx, qint64 bookID)
 {
     return LibraryStore::main().findFirst<BookHighlightMemo>(
-        QStringLiteral("\"BookID\"=? AND \"PageIdx\"=? AND ") + kIsBookmark, {bookID, pageIdx});
+        QStringLiteral("\"BookID\"=? AND \"PageIdx\"=? AND ") + kIsBookmark, { bookID, pageIdx });
 }
 
 bool DataBaseHelper::checkBookMark(qint64 pageIdx, qint64 bookID)
 {
     return store().count<BookHighlightMemo>(QStringLiteral("\"BookID\"=? AND \"PageIdx\"=? AND ")
-                                                + kNotDeleted + QStringLiteral(" AND ") + kIsBookmark,
-                                            {bookID, pageIdx})
-           > 0;
+                   + kNotDeleted + QStringLiteral(" AND ") + kIsBookmark,
+               { bookID, pageIdx })
+        > 0;
 }
 
 void DataBaseHelper::upsertBookMark(qint64 pageIdx, const std::optional<QString> &manifestId,
-                                    const std::optional<QString> &metaBookID, qint64 bookID,
-                                    bool deleted)
+    const std::optional<QString> &metaBookID, qint64 bookID, bool deleted)
 {
     BookHighlightMemo mark = findBookmarkRecord(pageIdx, bookID).value_or(BookHighlightMemo());
     if (!deleted) {
@@ -273,44 +272,41 @@ void DataBaseHelper::updateBookMark(qint64 pageIdx, qint64 bookID, const std::op
 
 QList<BookHighlightMemo> DataBaseHelper::findAllBookMarkByBookID(qint64 bookID)
 {
-    return store().findAll<BookHighlightMemo>(QStringLiteral("\"BookID\"=? AND ") + kNotDeleted
-                                                  + QStringLiteral(" AND ") + kIsBookmark,
-                                              {bookID}, kByPage);
+    return store().findAll<BookHighlightMemo>(
+        QStringLiteral("\"BookID\"=? AND ") + kNotDeleted + QStringLiteral(" AND ") + kIsBookmark, { bookID },
+        kByPage);
 }
 
 QList<BookHighlightMemo> DataBaseHelper::findAllHighlightByBookID(qint64 bookID)
 {
-    return store().findAll<BookHighlightMemo>(
-        QStringLiteral("\"BookID\"=? AND ") + kNotDeleted + QStringLiteral(" AND ") + kIsHighlight
-            + QStringLiteral(" AND \"memotext\" IS NULL"),
-        {bookID}, kByPage);
+    return store().findAll<BookHighlightMemo>(QStringLiteral("\"BookID\"=? AND ") + kNotDeleted
+            + QStringLiteral(" AND ") + kIsHighlight + QStringLiteral(" AND \"memotext\" IS NULL"),
+        { bookID }, kByPage);
 }
 
 QList<BookHighlightMemo> DataBaseHelper::findAllMemoByBookID(qint64 bookID)
 {
-    return store().findAll<BookHighlightMemo>(
-        QStringLiteral("\"BookID\"=? AND ") + kNotDeleted + QStringLiteral(" AND ") + kIsHighlight
-            + QStringLiteral(" AND \"memotext\" IS NOT NULL"),
-        {bookID}, kByPage);
+    return store().findAll<BookHighlightMemo>(QStringLiteral("\"BookID\"=? AND ") + kNotDeleted
+            + QStringLiteral(" AND ") + kIsHighlight + QStringLiteral(" AND \"memotext\" IS NOT NULL"),
+        { bookID }, kByPage);
 }
 
-qint64 DataBaseHelper::getMaxHighlightNoWithBookID(qint64 bookID, const std::optional<QString> &naviID,
-                                                   const std::optional<QString> &manifestID)
+qint64 DataBaseHelper::getMaxHighlightNoWithBookID(
+    qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID)
 {
-    QVariantList args{bookID};
+    QVariantList args { bookID };
     const QString page = pageCondition(naviID, manifestID, args);
-    const auto top = store().findFirst<BookHighlightMemo>(QStringLiteral("\"BookID\"=? AND ") + page,
-                                                          args, QStringLiteral("\"highlightNo\" DESC"));
+    const auto top = store().findFirst<BookHighlightMemo>(
+        QStringLiteral("\"BookID\"=? AND ") + page, args, QStringLiteral("\"highlightNo\" DESC"));
     return top ? top->highlightNo.value_or(0) : 0;
 }
 
-std::optional<BookHighlightMemo> DataBaseHelper::addBookHighlightMemoWithBookID(
-    qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID,
-    qint64 pageIdx, qint64 highlightNo, qint64 startNodeNo, qint64 startNodeOffset, qint64 endNodeNo,
-    qint64 endNodeOffset, const std::optional<QDateTime> &memodate,
-    const std::optional<QString> &memotext, const std::optional<QString> &gpsInfo, qint64 twitterFlg,
-    qint64 facebookFlg, const std::optional<QString> &contentTitle,
-    const std::optional<QString> &metaBookID)
+std::optional<BookHighlightMemo> DataBaseHelper::addBookHighlightMemoWithBookID(qint64 bookID,
+    const std::optional<QString> &naviID, const std::optional<QString> &manifestID, qint64 pageIdx,
+    qint64 highlightNo, qint64 startNodeNo, qint64 startNodeOffset, qint64 endNodeNo, qint64 endNodeOffset,
+    const std::optional<QDateTime> &memodate, const std::optional<QString> &memotext,
+    const std::optional<QString> &gpsInfo, qint64 twitterFlg, qint64 facebookFlg,
+    const std::optional<QString> &contentTitle, const std::optional<QString> &metaBookID)
 {
     BookHighlightMemo record;
     record.BookID = bookID;
@@ -344,47 +340,44 @@ std::optional<BookHighlightMemo> DataBaseHelper::addBookHighlightMemoWithBookID(
 QList<BookHighlightMemo> DataBaseHelper::getBookHighlightMemosNotSiori(
     qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID)
 {
-    QVariantList args{bookID};
+    QVariantList args { bookID };
     const QString page = pageCondition(naviID, manifestID, args);
     return store().findAll<BookHighlightMemo>(QStringLiteral("\"BookID\"=? AND ") + page
-                                                  + QStringLiteral(" AND ") + kIsHighlight
-                                                  + QStringLiteral(" AND ") + kNotDeleted,
-                                              args, kByPosition);
+            + QStringLiteral(" AND ") + kIsHighlight + QStringLiteral(" AND ") + kNotDeleted,
+        args, kByPosition);
 }
 
-QList<BookHighlightMemo> DataBaseHelper::getBookHighlightMemosNotSioriWithRange(
-    qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID,
-    qint64 s, qint64 so, qint64 e, qint64 eo)
+QList<BookHighlightMemo> DataBaseHelper::getBookHighlightMemosNotSioriWithRange(qint64 bookID,
+    const std::optional<QString> &naviID, const std::optional<QString> &manifestID, qint64 s, qint64 so,
+    qint64 e, qint64 eo)
 {
-    QVariantList args{bookID};
+    QVariantList args { bookID };
     const QString page = pageCondition(naviID, manifestID, args);
     // A highlight [start, end] overlaps the range [S, E] when it contains S,
     // contains E (both ends inclusive), or lies strictly between them.
-    const QString contains = QStringLiteral(
-        "((\"startNodeNo\"<? OR (\"startNodeNo\"=? AND \"startNodeOffset\"<=?))"
-        " AND (\"endNodeNo\">? OR (\"endNodeNo\"=? AND \"endNodeOffset\">=?)))");
-    const QString inside = QStringLiteral(
-        "((\"startNodeNo\">? OR (\"startNodeNo\"=? AND \"startNodeOffset\">?))"
-        " AND (\"endNodeNo\"<? OR (\"endNodeNo\"=? AND \"endNodeOffset\"<?)))");
+    const QString contains
+        = QStringLiteral("((\"startNodeNo\"<? OR (\"startNodeNo\"=? AND \"startNodeOffset\"<=?))"
+                         " AND (\"endNodeNo\">? OR (\"endNodeNo\"=? AND \"endNodeOffset\">=?)))");
+    const QString inside
+        = QStringLiteral("((\"startNodeNo\">? OR (\"startNodeNo\"=? AND \"startNodeOffset\">?))"
+                         " AND (\"endNodeNo\"<? OR (\"endNodeNo\"=? AND \"endNodeOffset\"<?)))");
     args << s << s << so << s << s << so;
     args << e << e << eo << e << e << eo;
     args << s << s << so << e << e << eo;
     return store().findAll<BookHighlightMemo>(QStringLiteral("\"BookID\"=? AND ") + page
-                                                  + QStringLiteral(" AND ") + kIsHighlight
-                                                  + QStringLiteral(" AND (") + contains
-                                                  + QStringLiteral(" OR ") + contains
-                                                  + QStringLiteral(" OR ") + inside
-                                                  + QStringLiteral(") AND ") + kNotDeleted,
-                                              args, kByPosition);
+            + QStringLiteral(" AND ") + kIsHighlight + QStringLiteral(" AND (") + contains
+            + QStringLiteral(" OR ") + contains + QStringLiteral(" OR ") + inside + QStringLiteral(") AND ")
+            + kNotDeleted,
+        args, kByPosition);
 }
 
-std::optional<BookHighlightMemo> DataBaseHelper::getBookHighlightMemoWithBookID(
-    qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID,
-    qint64 highlightNo, const std::optional<QString> &udId)
+std::optional<BookHighlightMemo> DataBaseHelper::getBookHighlightMemoWithBookID(qint64 bookID,
+    const std::optional<QString> &naviID, const std::optional<QString> &manifestID, qint64 highlightNo,
+    const std::optional<QString> &udId)
 {
-    QVariantList args{bookID};
+    QVariantList args { bookID };
     QString where = QStringLiteral("\"BookID\"=? AND ") + pageCondition(naviID, manifestID, args)
-                    + QStringLiteral(" AND \"highlightNo\"=?");
+        + QStringLiteral(" AND \"highlightNo\"=?");
     args << highlightNo;
     if (udId) {
         where += QStringLiteral(" AND \"udId\"=?");
@@ -414,8 +407,7 @@ bool DataBaseHelper::markDeleted(BookHighlightMemo &record)
 // ---- reading logs ----
 
 void DataBaseHelper::insertAccessBookLog(const QString &bookId, const QString &bookAuthor,
-                                         const QString &bookTitle, const std::optional<QString> &gps,
-                                         double staytime)
+    const QString &bookTitle, const std::optional<QString> &gps, double staytime)
 {
     AccessBookLog log;
     log.bookId = bookId;
@@ -430,12 +422,9 @@ void DataBaseHelper::insertAccessBookLog(const QString &bookId, const QString &b
 }
 
 void DataBaseHelper::insertAccessPageLog(const QString &bookId, const QString &bookAuthor,
-                                         const QString &bookTitle,
-                                         const std::optional<QString> &manifestID,
-                                         const std::optional<QString> &naviId,
-                                         const std::optional<QString> &naviTitle,
-                                         const std::optional<QString> &gps, double staytime,
-                                         qint64 pageIdx)
+    const QString &bookTitle, const std::optional<QString> &manifestID, const std::optional<QString> &naviId,
+    const std::optional<QString> &naviTitle, const std::optional<QString> &gps, double staytime,
+    qint64 pageIdx)
 {
     AccessPageLog log;
     log.bookId = bookId;
@@ -453,8 +442,7 @@ void DataBaseHelper::insertAccessPageLog(const QString &bookId, const QString &b
         logFailure("insertAccessPageLog");
 }
 
-template <class Log>
-static void incrementLatest(double seconds)
+template <class Log> static void incrementLatest(double seconds)
 {
     auto log = LibraryStore::main().findFirst<Log>({}, {}, QStringLiteral("\"timestamp\" DESC"));
     if (!log)
@@ -476,9 +464,8 @@ void DataBaseHelper::incrementAccessPageLogStaytime(double seconds)
 
 void DataBaseHelper::deleteAccessLog()
 {
-    store().transaction([&] {
-        return store().removeAll<AccessPageLog>() >= 0 && store().removeAll<AccessBookLog>() >= 0;
-    });
+    store().transaction(
+        [&] { return store().removeAll<AccessPageLog>() >= 0 && store().removeAll<AccessBookLog>() >= 0; });
 }
 
 // ---- news cache ----
@@ -486,7 +473,7 @@ void DataBaseHelper::deleteAccessLog()
 static CacheInfo findOrMakeCache(qint64 infoId, qint64 categoryId)
 {
     auto cache = LibraryStore::main().findFirst<CacheInfo>(
-        QStringLiteral("\"infoId\"=? AND \"categoryId\"=?"), {infoId, categoryId});
+        QStringLiteral("\"infoId\"=? AND \"categoryId\"=?"), { infoId, categoryId });
     if (cache)
         return *cache;
     CacheInfo fresh;
@@ -505,9 +492,8 @@ void DataBaseHelper::upsertCacheNews(qint64 infoId, qint64 categoryId, const QSt
 }
 
 void DataBaseHelper::upsertCacheContentNews(qint64 infoId, qint64 categoryId,
-                                            const std::optional<QString> &title,
-                                            const std::optional<QString> &body,
-                                            const std::optional<QDateTime> &date)
+    const std::optional<QString> &title, const std::optional<QString> &body,
+    const std::optional<QDateTime> &date)
 {
     CacheInfo cache = findOrMakeCache(infoId, categoryId);
     if (title && !title->isEmpty())
@@ -528,8 +514,8 @@ void DataBaseHelper::deleteCacheInfos()
 
 // ---- dictionaries ----
 
-std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(const QString &bookid, const QString &dicTitle,
-                                                                 qint64 useFlg)
+std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(
+    const QString &bookid, const QString &dicTitle, qint64 useFlg)
 {
     return insertDictMaster(store(), bookid, dicTitle, useFlg);
 }
@@ -539,15 +525,14 @@ std::optional<qint64> DataBaseHelper::deleteDictMaster(const QString &bookid)
     return deleteDictMaster(store(), bookid);
 }
 
-void DataBaseHelper::addDictionaryItemSetting(const DictionaryMaster &dict, const QString &columnName,
-                                              qint64 columnId)
+void DataBaseHelper::addDictionaryItemSetting(
+    const DictionaryMaster &dict, const QString &columnName, qint64 columnId)
 {
     addDictionaryItemSetting(store(), dict, columnName, columnId);
 }
 
-std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(LibraryStore &store, const QString &bookid,
-                                                                 const QString &dicTitle, qint64 useFlg,
-                                                                 qint64 minimumId)
+std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(
+    LibraryStore &store, const QString &bookid, const QString &dicTitle, qint64 useFlg, qint64 minimumId)
 {
     const auto top = store.findFirst<DictionaryMaster>({}, {}, QStringLiteral("\"dicId\" DESC"));
     DictionaryMaster dict;
@@ -565,19 +550,19 @@ std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(LibraryStore &s
 
 std::optional<qint64> DataBaseHelper::deleteDictMaster(LibraryStore &store, const QString &bookid)
 {
-    const auto dict = store.findFirst<DictionaryMaster>(QStringLiteral("\"bookid\"=?"), {bookid});
+    const auto dict = store.findFirst<DictionaryMaster>(QStringLiteral("\"bookid\"=?"), { bookid });
     if (!dict)
         return std::nullopt;
     // Column settings belong to their dictionary and go with it.
     store.transaction([&] {
-        return store.removeAll<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), {dict->pk}) >= 0
-               && store.remove(*dict);
+        return store.removeAll<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), { dict->pk }) >= 0
+            && store.remove(*dict);
     });
     return dict->dicId;
 }
 
-bool DataBaseHelper::addDictionaryItemSetting(LibraryStore &store, const DictionaryMaster &dict,
-                                              const QString &columnName, qint64 columnId)
+bool DataBaseHelper::addDictionaryItemSetting(
+    LibraryStore &store, const DictionaryMaster &dict, const QString &columnName, qint64 columnId)
 {
     DictionarySettingItem item;
     item.columnId = columnId;

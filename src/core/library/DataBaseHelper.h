@@ -83,34 +83,34 @@ public:
     // ---- annotations ----
     static bool checkBookMark(qint64 pageIdx, qint64 bookID);
     static void upsertBookMark(qint64 pageIdx, const std::optional<QString> &manifestId,
-                               const std::optional<QString> &metaBookID, qint64 bookID, bool deleted);
+        const std::optional<QString> &metaBookID, qint64 bookID, bool deleted);
     static void updateBookMark(qint64 pageIdx, qint64 bookID, const std::optional<QString> &title);
     static QList<BookHighlightMemo> findAllBookMarkByBookID(qint64 bookID);
     static QList<BookHighlightMemo> findAllHighlightByBookID(qint64 bookID);
     static QList<BookHighlightMemo> findAllMemoByBookID(qint64 bookID);
     // The largest highlightNo on the page (deleted records count), or 0. The
     // page is named by naviID when it is given, else by manifestID.
-    static qint64 getMaxHighlightNoWithBookID(qint64 bookID, const std::optional<QString> &naviID,
-                                              const std::optional<QString> &manifestID);
+    static qint64 getMaxHighlightNoWithBookID(
+        qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID);
     // Creates a highlight or memo; absent when it could not be written.
-    static std::optional<BookHighlightMemo> addBookHighlightMemoWithBookID(
-        qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID,
-        qint64 pageIdx, qint64 highlightNo, qint64 startNodeNo, qint64 startNodeOffset,
-        qint64 endNodeNo, qint64 endNodeOffset, const std::optional<QDateTime> &memodate,
-        const std::optional<QString> &memotext, const std::optional<QString> &gpsInfo,
-        qint64 twitterFlg, qint64 facebookFlg, const std::optional<QString> &contentTitle,
+    static std::optional<BookHighlightMemo> addBookHighlightMemoWithBookID(qint64 bookID,
+        const std::optional<QString> &naviID, const std::optional<QString> &manifestID, qint64 pageIdx,
+        qint64 highlightNo, qint64 startNodeNo, qint64 startNodeOffset, qint64 endNodeNo,
+        qint64 endNodeOffset, const std::optional<QDateTime> &memodate,
+        const std::optional<QString> &memotext, const std::optional<QString> &gpsInfo, qint64 twitterFlg,
+        qint64 facebookFlg, const std::optional<QString> &contentTitle,
         const std::optional<QString> &metaBookID);
     // The page's highlights and memos in document order.
     static QList<BookHighlightMemo> getBookHighlightMemosNotSiori(
         qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID);
     // The page's highlights that contain the start or the end of the range
     // (inclusive) or lie strictly inside it, in document order.
-    static QList<BookHighlightMemo> getBookHighlightMemosNotSioriWithRange(
-        qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID,
-        qint64 startNodeNo, qint64 startNodeOffset, qint64 endNodeNo, qint64 endNodeOffset);
-    static std::optional<BookHighlightMemo> getBookHighlightMemoWithBookID(
-        qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID,
-        qint64 highlightNo, const std::optional<QString> &udId = std::nullopt);
+    static QList<BookHighlightMemo> getBookHighlightMemosNotSioriWithRange(qint64 bookID,
+        const std::optional<QString> &naviID, const std::optional<QString> &manifestID, qint64 startNodeNo,
+        qint64 startNodeOffset, qint64 endNodeNo, qint64 endNodeOffset);
+    static std::optional<BookHighlightMemo> getBookHighlightMemoWithBookID(qint64 bookID,
+        const std::optional<QString> &naviID, const std::optional<QString> &manifestID, qint64 highlightNo,
+        const std::optional<QString> &udId = std::nullopt);
     // Removes the records marked deleted, once the sync server has them.
     static void deleteUploadedBookMark();
     // Writes back a record read through this class (sync, renaming).
@@ -122,44 +122,38 @@ public:
 
     // ---- reading logs ----
     static void insertAccessBookLog(const QString &bookId, const QString &bookAuthor,
-                                    const QString &bookTitle, const std::optional<QString> &gps,
-                                    double staytime);
+        const QString &bookTitle, const std::optional<QString> &gps, double staytime);
     static void insertAccessPageLog(const QString &bookId, const QString &bookAuthor,
-                                    const QString &bookTitle, const std::optional<QString> &manifestID,
-                                    const std::optional<QString> &naviId,
-                                    const std::optional<QString> &naviTitle,
-                                    const std::optional<QString> &gps, double staytime,
-                                    qint64 pageIdx);
+        const QString &bookTitle, const std::optional<QString> &manifestID,
+        const std::optional<QString> &naviId, const std::optional<QString> &naviTitle,
+        const std::optional<QString> &gps, double staytime, qint64 pageIdx);
     static void incrementAccessBookLogStaytime(double seconds);
     static void incrementAccessPageLogStaytime(double seconds);
     static void deleteAccessLog();
 
     // ---- news cache ----
     static void upsertCacheNews(qint64 infoId, qint64 categoryId, const QString &info);
-    static void upsertCacheContentNews(qint64 infoId, qint64 categoryId,
-                                       const std::optional<QString> &title,
-                                       const std::optional<QString> &body,
-                                       const std::optional<QDateTime> &date);
+    static void upsertCacheContentNews(qint64 infoId, qint64 categoryId, const std::optional<QString> &title,
+        const std::optional<QString> &body, const std::optional<QDateTime> &date);
     // Clears the cached news list before a fresh one is stored. Provider
     // articles (category 2) are kept with their downloaded bodies.
     static void deleteCacheInfos();
 
     // ---- dictionaries ----
-    static std::optional<DictionaryMaster> insertDictMaster(const QString &bookid,
-                                                            const QString &dicTitle, qint64 useFlg);
+    static std::optional<DictionaryMaster> insertDictMaster(
+        const QString &bookid, const QString &dicTitle, qint64 useFlg);
     // Removes the dictionary (and its column settings); its dicId, or absent
     // when there was none.
     static std::optional<qint64> deleteDictMaster(const QString &bookid);
-    static void addDictionaryItemSetting(const DictionaryMaster &dict, const QString &columnName,
-                                         qint64 columnId);
+    static void addDictionaryItemSetting(
+        const DictionaryMaster &dict, const QString &columnName, qint64 columnId);
     // The same on another connection to the library file (the dictionary
     // import's, on its worker thread).
     // `minimumId`: the dicId is at least this.
     static std::optional<DictionaryMaster> insertDictMaster(LibraryStore &store, const QString &bookid,
-                                                            const QString &dicTitle, qint64 useFlg,
-                                                            qint64 minimumId = 1);
+        const QString &dicTitle, qint64 useFlg, qint64 minimumId = 1);
     static std::optional<qint64> deleteDictMaster(LibraryStore &store, const QString &bookid);
     // False when the setting could not be stored.
-    static bool addDictionaryItemSetting(LibraryStore &store, const DictionaryMaster &dict,
-                                         const QString &columnName, qint64 columnId);
+    static bool addDictionaryItemSetting(
+        LibraryStore &store, const DictionaryMaster &dict, const QString &columnName, qint64 columnId);
 };

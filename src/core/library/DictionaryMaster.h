@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct DictionaryMaster
-{
+struct DictionaryMaster {
     static constexpr const char *entityName = "DictionaryMaster";
 
     // Row id in the store; 0 until the record is first saved.

@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct DictionarySettingItem
-{
+struct DictionarySettingItem {
     static constexpr const char *entityName = "DictionarySettingItem";
 
     // Row id in the store; 0 until the record is first saved.

@@ -10,11 +10,9 @@
 
 enum class AttributeType { Integer, Real, String, Date };
 
-template <class T>
-struct EntityAttribute
-{
+template <class T> struct EntityAttribute {
     using Member = std::variant<std::optional<qint64> T::*, std::optional<double> T::*,
-                                std::optional<QString> T::*, std::optional<QDateTime> T::*>;
+        std::optional<QString> T::*, std::optional<QDateTime> T::*>;
 
     const char *name;
     Member member;
@@ -22,4 +20,8 @@ struct EntityAttribute
     AttributeType type() const { return AttributeType(member.index()); }
 };
 
-#define TAVRO_ATTRIBUTE(Entity, attribute) EntityAttribute<Entity>{#attribute, &Entity::attribute}
+#define TAVRO_ATTRIBUTE(Entity, attribute)                                                                   \
+    EntityAttribute<Entity>                                                                                  \
+    {                                                                                                        \
+#attribute, &Entity::attribute                                                                       \
+    }

@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct LabelMaster
-{
+struct LabelMaster {
     static constexpr const char *entityName = "LabelMaster";
 
     // Row id in the store; 0 until the record is first saved.

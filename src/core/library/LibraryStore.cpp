@@ -8,7 +8,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
-namespace {
+namespace
+{
 
 QString quoted(const QString &identifier)
 {
@@ -79,8 +80,8 @@ QString LibraryStore::defaultPath()
     if (!documents.isEmpty() && QFileInfo::exists(documents + u'/' + fileName))
         return documents + u'/' + fileName;
 
-    const QString support = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                            + u'/' + (appName.isEmpty() ? QStringLiteral("LibraryStore") : appName);
+    const QString support = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/'
+        + (appName.isEmpty() ? QStringLiteral("LibraryStore") : appName);
     QDir().mkpath(support);
     return support + u'/' + fileName;
 }
@@ -145,11 +146,10 @@ bool LibraryStore::migrate()
         // Tables and columns are derived from the entity descriptions: new
         // ones are added, nothing is dropped or renamed.
         const bool tables = ensureTable<UserInfo>() && ensureTable<BookMetaData>()
-                            && ensureTable<BookStatusData>() && ensureTable<LabelMaster>()
-                            && ensureTable<BookLabelLink>() && ensureTable<BookHighlightMemo>()
-                            && ensureTable<CacheInfo>() && ensureTable<AccessBookLog>()
-                            && ensureTable<AccessPageLog>() && ensureTable<DictionaryMaster>()
-                            && ensureTable<DictionarySettingItem>();
+            && ensureTable<BookStatusData>() && ensureTable<LabelMaster>() && ensureTable<BookLabelLink>()
+            && ensureTable<BookHighlightMemo>() && ensureTable<CacheInfo>() && ensureTable<AccessBookLog>()
+            && ensureTable<AccessPageLog>() && ensureTable<DictionaryMaster>()
+            && ensureTable<DictionarySettingItem>();
         if (!tables)
             return false;
         if (version < 2) {
@@ -163,12 +163,11 @@ bool LibraryStore::migrate()
     });
 }
 
-bool LibraryStore::ensureTable(const QString &entity,
-                               const QList<QPair<QString, AttributeType>> &columns)
+bool LibraryStore::ensureTable(const QString &entity, const QList<QPair<QString, AttributeType>> &columns)
 {
     const QStringList existing = columnsOf(entity);
     if (existing.isEmpty()) {
-        QStringList defs{QStringLiteral("\"pk\" INTEGER PRIMARY KEY")};
+        QStringList defs { QStringLiteral("\"pk\" INTEGER PRIMARY KEY") };
         for (const auto &[name, type] : columns)
             defs << quoted(name) + u' ' + sqlType(type);
         return m_db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(entity), defs.join(u',')));
@@ -209,9 +208,8 @@ bool LibraryStore::transaction(const std::function<bool()> &body)
     return false;
 }
 
-SqliteStatement LibraryStore::select(const QString &entity, const QString &columnSql,
-                                     const QString &where, const QVariantList &args,
-                                     const QString &orderBy, int limit)
+SqliteStatement LibraryStore::select(const QString &entity, const QString &columnSql, const QString &where,
+    const QVariantList &args, const QString &orderBy, int limit)
 {
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columnSql, quoted(entity));
     if (!where.isEmpty())
@@ -228,23 +226,22 @@ SqliteStatement LibraryStore::select(const QString &entity, const QString &colum
     return st;
 }
 
-qint64 LibraryStore::insertRow(const QString &entity, const QStringList &columns,
-                               const QVariantList &values)
+qint64 LibraryStore::insertRow(const QString &entity, const QStringList &columns, const QVariantList &values)
 {
     QStringList names;
     for (const QString &c : columns)
         names << quoted(c);
     const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                             .arg(quoted(entity), names.join(u','),
-                                 QStringList(columns.size(), QStringLiteral("?")).join(u','));
+                                QStringList(columns.size(), QStringLiteral("?")).join(u','));
     SqliteStatement st = m_db.prepare(sql);
     if (!st.bindAll(values) || st.step() != SqliteStatement::Step::Done)
         return 0;
     return m_db.lastInsertRowId();
 }
 
-bool LibraryStore::updateRow(const QString &entity, qint64 pk, const QStringList &columns,
-                             const QVariantList &values)
+bool LibraryStore::updateRow(
+    const QString &entity, qint64 pk, const QStringList &columns, const QVariantList &values)
 {
     if (pk <= 0)
         return false;

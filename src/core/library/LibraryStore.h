@@ -64,28 +64,22 @@ public:
     // Finds. `where` is an SQL condition with "?" placeholders bound to `args`
     // in order; `orderBy` an SQL ordering such as "\"PageIdx\" ASC".
     template <class T>
-    QList<T> findAll(const QString &where = {}, const QVariantList &args = {},
-                     const QString &orderBy = {}, int limit = -1);
+    QList<T> findAll(const QString &where = {}, const QVariantList &args = {}, const QString &orderBy = {},
+        int limit = -1);
     template <class T>
-    std::optional<T> findFirst(const QString &where = {}, const QVariantList &args = {},
-                               const QString &orderBy = {});
-    template <class T>
-    qint64 count(const QString &where = {}, const QVariantList &args = {});
+    std::optional<T> findFirst(
+        const QString &where = {}, const QVariantList &args = {}, const QString &orderBy = {});
+    template <class T> qint64 count(const QString &where = {}, const QVariantList &args = {});
 
     // Writes. insert() sets record.pk; save() inserts a new record (pk 0) or
     // updates an existing one. All return false on failure.
-    template <class T>
-    bool insert(T &record);
-    template <class T>
-    bool update(const T &record);
-    template <class T>
-    bool save(T &record) { return record.pk ? update(record) : insert(record); }
-    template <class T>
-    bool remove(const T &record);
+    template <class T> bool insert(T &record);
+    template <class T> bool update(const T &record);
+    template <class T> bool save(T &record) { return record.pk ? update(record) : insert(record); }
+    template <class T> bool remove(const T &record);
     // Deletes the matching records (all without a condition); the number
     // deleted, or -1 on failure.
-    template <class T>
-    int removeAll(const QString &where = {}, const QVariantList &args = {});
+    template <class T> int removeAll(const QString &where = {}, const QVariantList &args = {});
 
     // Runs one statement with "?" placeholders bound to `args`; the number of
     // rows changed, or -1 on failure.
@@ -97,26 +91,20 @@ public:
 private:
     bool openOnce(const QString &path);
     bool migrate();
-    template <class T>
-    bool ensureTable();
+    template <class T> bool ensureTable();
     bool ensureTable(const QString &entity, const QList<QPair<QString, AttributeType>> &columns);
 
     // `columnSql` is the select list as SQL text.
-    SqliteStatement select(const QString &entity, const QString &columnSql,
-                           const QString &where, const QVariantList &args,
-                           const QString &orderBy, int limit);
+    SqliteStatement select(const QString &entity, const QString &columnSql, const QString &where,
+        const QVariantList &args, const QString &orderBy, int limit);
     qint64 insertRow(const QString &entity, const QStringList &columns, const QVariantList &values);
-    bool updateRow(const QString &entity, qint64 pk, const QStringList &columns,
-                   const QVariantList &values);
+    bool updateRow(const QString &entity, qint64 pk, const QStringList &columns, const QVariantList &values);
     bool deleteRow(const QString &entity, qint64 pk);
     int deleteRows(const QString &entity, const QString &where, const QVariantList &args);
 
-    template <class T>
-    static QStringList columnNames();
-    template <class T>
-    static QVariantList valuesOf(const T &record);
-    template <class T>
-    static T readRow(const SqliteStatement &st);
+    template <class T> static QStringList columnNames();
+    template <class T> static QVariantList valuesOf(const T &record);
+    template <class T> static T readRow(const SqliteStatement &st);
 
     SqliteDatabase m_db;
     QString m_path;
@@ -125,8 +113,7 @@ private:
 
 // ---- template implementation ----
 
-template <class T>
-QStringList LibraryStore::columnNames()
+template <class T> QStringList LibraryStore::columnNames()
 {
     QStringList names;
     for (const auto &a : T::attributes())
@@ -134,8 +121,7 @@ QStringList LibraryStore::columnNames()
     return names;
 }
 
-template <class T>
-QVariantList LibraryStore::valuesOf(const T &record)
+template <class T> QVariantList LibraryStore::valuesOf(const T &record)
 {
     QVariantList values;
     for (const auto &a : T::attributes()) {
@@ -149,8 +135,7 @@ QVariantList LibraryStore::valuesOf(const T &record)
     return values;
 }
 
-template <class T>
-T LibraryStore::readRow(const SqliteStatement &st)
+template <class T> T LibraryStore::readRow(const SqliteStatement &st)
 {
     T record;
     record.pk = st.columnInt64(0);
@@ -170,8 +155,7 @@ T LibraryStore::readRow(const SqliteStatement &st)
             record.*std::get<2>(a.member) = st.columnText(c);
             break;
         case AttributeType::Date:
-            record.*std::get<3>(a.member) =
-                QDateTime::fromMSecsSinceEpoch(st.columnInt64(c), Qt::UTC);
+            record.*std::get<3>(a.member) = QDateTime::fromMSecsSinceEpoch(st.columnInt64(c), Qt::UTC);
             break;
         }
     }
@@ -179,23 +163,23 @@ T LibraryStore::readRow(const SqliteStatement &st)
 }
 
 template <class T>
-QList<T> LibraryStore::findAll(const QString &where, const QVariantList &args,
-                               const QString &orderBy, int limit)
+QList<T> LibraryStore::findAll(
+    const QString &where, const QVariantList &args, const QString &orderBy, int limit)
 {
     QList<T> result;
-    QStringList quoted{QStringLiteral("\"pk\"")};
+    QStringList quoted { QStringLiteral("\"pk\"") };
     for (const QString &name : columnNames<T>())
         quoted << QLatin1Char('"') + name + QLatin1Char('"');
-    SqliteStatement st = select(QString::fromLatin1(T::entityName), quoted.join(u','), where, args,
-                                orderBy, limit);
+    SqliteStatement st
+        = select(QString::fromLatin1(T::entityName), quoted.join(u','), where, args, orderBy, limit);
     while (st.step() == SqliteStatement::Step::Row)
         result.append(readRow<T>(st));
     return result;
 }
 
 template <class T>
-std::optional<T> LibraryStore::findFirst(const QString &where, const QVariantList &args,
-                                         const QString &orderBy)
+std::optional<T> LibraryStore::findFirst(
+    const QString &where, const QVariantList &args, const QString &orderBy)
 {
     QList<T> list = findAll<T>(where, args, orderBy, 1);
     if (list.isEmpty())
@@ -203,16 +187,14 @@ std::optional<T> LibraryStore::findFirst(const QString &where, const QVariantLis
     return list.takeFirst();
 }
 
-template <class T>
-qint64 LibraryStore::count(const QString &where, const QVariantList &args)
+template <class T> qint64 LibraryStore::count(const QString &where, const QVariantList &args)
 {
-    SqliteStatement st = select(QString::fromLatin1(T::entityName), QStringLiteral("COUNT(*)"),
-                                where, args, {}, -1);
+    SqliteStatement st
+        = select(QString::fromLatin1(T::entityName), QStringLiteral("COUNT(*)"), where, args, {}, -1);
     return st.step() == SqliteStatement::Step::Row ? st.columnInt64(0) : 0;
 }
 
-template <class T>
-bool LibraryStore::insert(T &record)
+template <class T> bool LibraryStore::insert(T &record)
 {
     const qint64 pk = insertRow(QString::fromLatin1(T::entityName), columnNames<T>(), valuesOf(record));
     if (pk <= 0)
@@ -221,29 +203,25 @@ bool LibraryStore::insert(T &record)
     return true;
 }
 
-template <class T>
-bool LibraryStore::update(const T &record)
+template <class T> bool LibraryStore::update(const T &record)
 {
     return updateRow(QString::fromLatin1(T::entityName), record.pk, columnNames<T>(), valuesOf(record));
 }
 
-template <class T>
-bool LibraryStore::remove(const T &record)
+template <class T> bool LibraryStore::remove(const T &record)
 {
     return deleteRow(QString::fromLatin1(T::entityName), record.pk);
 }
 
-template <class T>
-int LibraryStore::removeAll(const QString &where, const QVariantList &args)
+template <class T> int LibraryStore::removeAll(const QString &where, const QVariantList &args)
 {
     return deleteRows(QString::fromLatin1(T::entityName), where, args);
 }
 
-template <class T>
-bool LibraryStore::ensureTable()
+template <class T> bool LibraryStore::ensureTable()
 {
     QList<QPair<QString, AttributeType>> columns;
     for (const auto &a : T::attributes())
-        columns.append({QString::fromLatin1(a.name), a.type()});
+        columns.append({ QString::fromLatin1(a.name), a.type() });
     return ensureTable(QString::fromLatin1(T::entityName), columns);
 }

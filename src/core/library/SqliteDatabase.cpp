@@ -67,8 +67,7 @@ bool SqliteStatement::bind(int index, const QVariant &value)
         break;
     case QMetaType::QByteArray: {
         const QByteArray b = value.toByteArray();
-        rc = sqlite3_bind_blob64(m_stmt, index, b.constData(), sqlite3_uint64(b.size()),
-                                 SQLITE_TRANSIENT);
+        rc = sqlite3_bind_blob64(m_stmt, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
         break;
     }
     case QMetaType::QDateTime: {
@@ -79,8 +78,8 @@ bool SqliteStatement::bind(int index, const QVariant &value)
     }
     default: {
         const QByteArray utf8 = value.toString().toUtf8();
-        rc = sqlite3_bind_text64(m_stmt, index, utf8.constData(), sqlite3_uint64(utf8.size()),
-                                 SQLITE_TRANSIENT, SQLITE_UTF8);
+        rc = sqlite3_bind_text64(
+            m_stmt, index, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
         break;
     }
     }

@@ -5,8 +5,7 @@
 
 #include <QList>
 
-struct UserInfo
-{
+struct UserInfo {
     static constexpr const char *entityName = "UserInfo";
 
     // Row id in the store; 0 until the record is first saved.

@@ -2,7 +2,8 @@
 
 #include "core/util/Logging.h"
 
-namespace {
+namespace
+{
 
 class LoggingPresenter : public MessagePresenter
 {

@@ -9,7 +9,8 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
-namespace {
+namespace
+{
 
 constexpr int kMaxDepth = 256; // deeper nesting is treated as malformed
 
@@ -127,12 +128,11 @@ void writeValue(QXmlStreamWriter &xml, const QVariant &v)
         break;
     case QMetaType::Double:
     case QMetaType::Float:
-        xml.writeTextElement(QStringLiteral("real"),
-                             QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest));
+        xml.writeTextElement(
+            QStringLiteral("real"), QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest));
         break;
     case QMetaType::QDateTime:
-        xml.writeTextElement(QStringLiteral("date"),
-                             v.toDateTime().toUTC().toString(Qt::ISODate));
+        xml.writeTextElement(QStringLiteral("date"), v.toDateTime().toUTC().toString(Qt::ISODate));
         break;
     case QMetaType::QByteArray:
         xml.writeTextElement(QStringLiteral("data"), QString::fromLatin1(v.toByteArray().toBase64()));

@@ -54,8 +54,14 @@ public:
     QString trackingId;
 
     // The update manifest, the information file and the coffee-break page.
-    QUrl updateManifestUrl() const { return url(Endpoint::Files, QStringLiteral("/tavro/update/mac/update.json")); }
-    QUrl informationFileUrl() const { return url(Endpoint::Files, QStringLiteral("/medicalInformation.json")); }
+    QUrl updateManifestUrl() const
+    {
+        return url(Endpoint::Files, QStringLiteral("/tavro/update/mac/update.json"));
+    }
+    QUrl informationFileUrl() const
+    {
+        return url(Endpoint::Files, QStringLiteral("/medicalInformation.json"));
+    }
     QUrl coffeeBreakUrl() const { return url(Endpoint::Files, QStringLiteral("/coffee.html")); }
     QUrl analyticsCollectUrl() const { return url(Endpoint::Analytics, QStringLiteral("/collect")); }
 

@@ -5,8 +5,8 @@
 static QSettings &settings()
 {
     // Created on first use so that a test's HOME/XDG_CONFIG_HOME applies.
-    static QSettings instance(QSettings::IniFormat, QSettings::UserScope,
-                              QStringLiteral("Tavro"), QStringLiteral("Tavro"));
+    static QSettings instance(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"), QStringLiteral("Tavro"));
     return instance;
 }
 

@@ -7,14 +7,13 @@
 #include <QUrl>
 #include <QVariantMap>
 
-struct BookInfo
-{
+struct BookInfo {
     // The identifier under which books imported from disk are installed; no
     // annotations of theirs go to the sync service.
     static constexpr const char *kBookIdFromDisk = "9999999999";
     static constexpr int kDefaultFontSize = 16;
 
-    QUrl url;       // EPUB: the book's root URL, or a document in it
+    QUrl url; // EPUB: the book's root URL, or a document in it
     QString pdfUrl; // PDF: the file's path
     qint64 bookID = -1;
     int lastPage = -1; // -1: never opened

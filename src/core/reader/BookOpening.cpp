@@ -1,19 +1,20 @@
 #include "BookOpening.h"
 
-#include "core/platform/DataFolder.h"
 #include "core/content/BookUrl.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/DataFolder.h"
 #include "core/sync/QMShareHelper.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 
 std::optional<BookMetaData> recordFor(const QString &fileName)
 {
-    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
+    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { fileName });
 }
 
 bool isPdfName(const QString &fileName)
@@ -38,7 +39,7 @@ BookInfo BookOpening::infoForBook(const QString &fileName)
     info.print = book->printable.value_or(0) != 0;
     info.title = book->title.value_or(QString());
     if (const auto status
-        = LibraryStore::main().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {info.bookID})) {
+        = LibraryStore::main().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), { info.bookID })) {
         info.lastPage = int(status->lastOpenPage.value_or(-1));
         if (!pdf)
             info.fontSize = int(status->fontSetting.value_or(BookInfo::kDefaultFontSize));
@@ -52,7 +53,7 @@ BookInfo BookOpening::infoForBook(const QString &fileName)
 
 std::optional<BookMetaData> BookOpening::bookWithIdentifier(const QString &identifier)
 {
-    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), {identifier});
+    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { identifier });
 }
 
 void BookOpening::markOpened(const QString &fileName, QMShareHelper *sync)

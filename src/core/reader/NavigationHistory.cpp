@@ -91,12 +91,12 @@ NavigationHistory::Back NavigationHistory::back()
         return {};
     m_backEnabled = false;
     if (m_isBackOther)
-        return {Back::OtherBook, m_lastPage, 0};
+        return { Back::OtherBook, m_lastPage, 0 };
     if (m_offsetEmpty) {
         const int page = m_lastPage;
         saveLastPage();
         m_page = page;
-        return {Back::ShowPage, page, 0};
+        return { Back::ShowPage, page, 0 };
     }
     if (m_otherPage) {
         // Back to the page before, then to where it was scrolled.
@@ -104,12 +104,12 @@ NavigationHistory::Back NavigationHistory::back()
         const int page = m_lastPage;
         saveLastPage();
         m_page = page;
-        return {Back::ShowPageScroll, page, m_offset};
+        return { Back::ShowPageScroll, page, m_offset };
     }
     // An in-page jump: only the scroll position goes back.
     m_offsetEmpty = true;
     saveLastPage();
-    return {Back::Scroll, m_page, m_offset};
+    return { Back::Scroll, m_page, m_offset };
 }
 
 std::optional<int> NavigationHistory::loadFinished()

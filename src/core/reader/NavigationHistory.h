@@ -17,14 +17,13 @@
 class NavigationHistory
 {
 public:
-    struct Back
-    {
+    struct Back {
         enum Kind {
-            None,           // nothing to go back to
-            OtherBook,      // ask, then return to the book before
-            ShowPage,       // load `page`
+            None, // nothing to go back to
+            OtherBook, // ask, then return to the book before
+            ShowPage, // load `page`
             ShowPageScroll, // load `page`; loadFinished() gives the offset
-            Scroll,         // scroll the shown page to `offset`
+            Scroll, // scroll the shown page to `offset`
         };
         Kind kind = None;
         int page = 0;
@@ -82,10 +81,10 @@ private:
     bool m_offsetEmpty = false;
     std::optional<int> m_pageBefore; // the page of the navigation before
     bool m_firstOpen = false;
-    bool m_fromLink = false;    // opened at a linked document
+    bool m_fromLink = false; // opened at a linked document
     bool m_isBackOther = false; // going back returns to the book before
-    bool m_otherBook = false;   // reopened by going back
-    bool m_otherPage = false;   // the last navigation changed the page
-    bool m_backFlag = false;    // going back: scroll once the page is in
+    bool m_otherBook = false; // reopened by going back
+    bool m_otherPage = false; // the last navigation changed the page
+    bool m_backFlag = false; // going back: scroll once the page is in
     bool m_backEnabled = false;
 };

@@ -10,7 +10,7 @@ bool ReadingState::save(qint64 bookID, int page, std::optional<int> fontSize)
     if (bookID < 0)
         return true;
     LibraryStore &store = LibraryStore::main();
-    BookStatusData status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {bookID})
+    BookStatusData status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), { bookID })
                                 .value_or(BookStatusData());
     status.BookID = bookID;
     status.lastOpenPage = page;

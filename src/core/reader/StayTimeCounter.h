@@ -20,8 +20,7 @@ public:
     static TimerSource &system();
 };
 
-struct StayTimePage
-{
+struct StayTimePage {
     QString bookId;
     QString bookAuthor;
     QString bookTitle;

@@ -1,18 +1,18 @@
 #include "ShelfModel.h"
 
-#include "core/platform/DataFolder.h"
-#include "core/platform/UserDefaults.h"
+#include "core/account/AccountSession.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/UserDefaults.h"
+#include "core/reader/BookOpening.h"
 #include "core/store/PackageInstaller.h"
 #include "core/sync/QMShareHelper.h"
 #include "core/util/DataHelpers.h"
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
-#include "core/account/AccountSession.h"
-#include "core/reader/BookOpening.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,11 +21,12 @@
 #include <QSet>
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 std::optional<BookMetaData> bookFor(const QString &fileName)
 {
-    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {fileName});
+    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { fileName });
 }
 
 bool tocMentions(const QVariantList &entries, const QString &text, bool withTitle, int depth = 0)
@@ -34,13 +35,13 @@ bool tocMentions(const QVariantList &entries, const QString &text, bool withTitl
         return false;
     for (const QVariant &v : entries) {
         const QVariantMap e = v.toMap();
-        for (const char *key : {"text", "author", "title"}) {
+        for (const char *key : { "text", "author", "title" }) {
             if (!withTitle && QLatin1String(key) == QLatin1String("title"))
                 continue;
             if (e.value(QLatin1String(key)).toString().contains(text, Qt::CaseInsensitive))
                 return true;
         }
-        for (const char *nested : {"child", "sub"})
+        for (const char *nested : { "child", "sub" })
             if (tocMentions(e.value(QLatin1String(nested)).toList(), text, withTitle, depth + 1))
                 return true;
     }
@@ -52,8 +53,8 @@ bool tocMentions(const QVariantList &entries, const QString &text, bool withTitl
 ShelfEntry ShelfModel::entryFor(const QString &fileName)
 {
     const QFileInfo file(DataFolder::contentsFolder() + u'/' + fileName);
-    return {file.absoluteFilePath(), fileName, file.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0,
-            file.lastModified()};
+    return { file.absoluteFilePath(), fileName,
+        file.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0, file.lastModified() };
 }
 
 QString ShelfModel::sideFile(const QString &pdfPath, const QString &extension)
@@ -63,17 +64,23 @@ QString ShelfModel::sideFile(const QString &pdfPath, const QString &extension)
 
 const QStringList &ShelfModel::sortList()
 {
-    static const QStringList labels{
-        QStringLiteral("ダウンロード順▲"), QStringLiteral("ダウンロード順▼"), QStringLiteral("タイトル▲"),
-        QStringLiteral("タイトル▼"),       QStringLiteral("作者▲"),           QStringLiteral("作者▼"),
-        QStringLiteral("出版日付▲"),       QStringLiteral("出版日付▼"),
+    static const QStringList labels {
+        QStringLiteral("ダウンロード順▲"),
+        QStringLiteral("ダウンロード順▼"),
+        QStringLiteral("タイトル▲"),
+        QStringLiteral("タイトル▼"),
+        QStringLiteral("作者▲"),
+        QStringLiteral("作者▼"),
+        QStringLiteral("出版日付▲"),
+        QStringLiteral("出版日付▼"),
     };
     return labels;
 }
 
 QString ShelfModel::currentSort()
 {
-    const QString stored = UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::sort)).value_or(QString());
+    const QString stored
+        = UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::sort)).value_or(QString());
     return sortList().contains(stored) ? stored : sortList().first();
 }
 
@@ -85,12 +92,15 @@ void ShelfModel::setSort(const QString &label)
 
 QList<LabelMaster> ShelfModel::labels()
 {
-    return LibraryStore::main().findAll<LabelMaster>({}, {}, QStringLiteral("\"order\" ASC, \"labelID\" ASC"));
+    return LibraryStore::main().findAll<LabelMaster>(
+        {}, {}, QStringLiteral("\"order\" ASC, \"labelID\" ASC"));
 }
 
-QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<QStringList> &searchBookList, bool all)
+QList<ShelfEntry> ShelfModel::contentsList(
+    qint64 labelID, const std::optional<QStringList> &searchBookList, bool all)
 {
-    const bool registered = UserDefaults::value(QString::fromLatin1(UserDefaults::hasBuildBookInfo)).toInt() == 1;
+    const bool registered
+        = UserDefaults::value(QString::fromLatin1(UserDefaults::hasBuildBookInfo)).toInt() == 1;
     QList<ShelfEntry> kept;
     const QDir contents(DataFolder::contentsFolder());
     const QFileInfoList files = contents.entryInfoList(QDir::Files);
@@ -124,15 +134,15 @@ QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<Q
                 // A loose PDF: registered under a local identifier of its own
                 // so it stands on shelf 1 like a downloaded one.
                 DataBaseHelper::parsePDFBook(file.absoluteFilePath(),
-                                             {{QStringLiteral("bookId"), QStringLiteral("local:") + name},
-                                              {QStringLiteral("bookTitle"), file.completeBaseName()}});
+                    { { QStringLiteral("bookId"), QStringLiteral("local:") + name },
+                        { QStringLiteral("bookTitle"), file.completeBaseName() } });
             if (const auto b = bookFor(name); b && b->BookID) {
                 bookIDs.insert(name, *b->BookID);
                 if (labelID > 0 && DataBaseHelper::bookExistenceInLibary(labelID, *b->BookID))
                     onShelf.insert(*b->BookID);
             }
         }
-        const ShelfEntry entry{file.absoluteFilePath(), name, ext == u"pdf", file.lastModified()};
+        const ShelfEntry entry { file.absoluteFilePath(), name, ext == u"pdf", file.lastModified() };
         if (labelID > 0) {
             const auto id = bookIDs.constFind(name);
             if (id == bookIDs.cend() || !onShelf.contains(*id))
@@ -144,7 +154,8 @@ QList<ShelfEntry> ShelfModel::contentsList(qint64 labelID, const std::optional<Q
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
         UserDefaults::synchronize();
     }
-    std::stable_sort(kept.begin(), kept.end(), [](const ShelfEntry &a, const ShelfEntry &b) { return a.date > b.date; });
+    std::stable_sort(
+        kept.begin(), kept.end(), [](const ShelfEntry &a, const ShelfEntry &b) { return a.date > b.date; });
     return kept;
 }
 
@@ -171,10 +182,14 @@ void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel)
         if (it == books.cend())
             return {};
         switch (index / 2) {
-        case 0: return it->BookID ? QVariant(*it->BookID) : QVariant();
-        case 1: return it->title ? QVariant(*it->title) : QVariant();
-        case 2: return it->creator ? QVariant(*it->creator) : QVariant();
-        default: return it->publishDate ? QVariant(*it->publishDate) : QVariant();
+        case 0:
+            return it->BookID ? QVariant(*it->BookID) : QVariant();
+        case 1:
+            return it->title ? QVariant(*it->title) : QVariant();
+        case 2:
+            return it->creator ? QVariant(*it->creator) : QVariant();
+        default:
+            return it->publishDate ? QVariant(*it->publishDate) : QVariant();
         }
     };
     std::stable_sort(items.begin(), items.end(), [&](const ShelfEntry &a, const ShelfEntry &b) {
@@ -213,8 +228,8 @@ QStringList ShelfModel::searchTitles(const QString &text)
     return found;
 }
 
-QStringList ShelfModel::searchContents(const QList<ShelfEntry> &entries, const QString &text,
-                                       const std::function<bool()> &cancelled)
+QStringList ShelfModel::searchContents(
+    const QList<ShelfEntry> &entries, const QString &text, const std::function<bool()> &cancelled)
 {
     QStringList found;
     if (text.isEmpty())
@@ -305,7 +320,8 @@ bool ShelfModel::deleteShelf(qint64 labelID, bool deleteBooks)
     if (deleteBooks) {
         for (const BookLabelLink &link : DataBaseHelper::getBookListByLabelID(labelID)) {
             const auto book = DataBaseHelper::findBookByBookID(link.BookID.value_or(-1));
-            const QString name = book ? book->fileName.value_or(QString()) : link.fileName.value_or(QString());
+            const QString name
+                = book ? book->fileName.value_or(QString()) : link.fileName.value_or(QString());
             if (name.isEmpty())
                 continue;
             deleteBook(entryFor(name));
@@ -339,7 +355,7 @@ QList<DictionaryMaster> ShelfModel::dictionaries()
 
 bool ShelfModel::setDictionaryUsed(qint64 dicId, bool used)
 {
-    auto dict = LibraryStore::main().findFirst<DictionaryMaster>(QStringLiteral("\"dicId\"=?"), {dicId});
+    auto dict = LibraryStore::main().findFirst<DictionaryMaster>(QStringLiteral("\"dicId\"=?"), { dicId });
     if (!dict)
         return false;
     dict->useFlg = used ? 1 : 0;

@@ -6,13 +6,13 @@
 // Main thread only.
 #pragma once
 
-#include "core/library/DictionaryMaster.h"
 #include "core/library/BookMetaData.h"
+#include "core/library/DictionaryMaster.h"
 #include "core/library/LabelMaster.h"
 
 #include <QDateTime>
-#include <QList>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -21,12 +21,11 @@
 
 class QMShareHelper;
 
-struct ShelfEntry
-{
-    QString path;     // full path in the contents folder
+struct ShelfEntry {
+    QString path; // full path in the contents folder
     QString fileName; // its last component
     bool isPdf = false;
-    QDateTime date;   // the file's modification time
+    QDateTime date; // the file's modification time
 };
 
 class ShelfModel
@@ -53,7 +52,8 @@ public:
     // when given and not `all`. Until "hasBuildBookInfo_new" is set, loose
     // files without a record are registered once (PDFs with an info made from
     // the file name).
-    static QList<ShelfEntry> contentsList(qint64 labelID, const std::optional<QStringList> &searchBookList, bool all);
+    static QList<ShelfEntry> contentsList(
+        qint64 labelID, const std::optional<QStringList> &searchBookList, bool all);
     // The shown shelf's items in the chosen order; none while the account is
     // lifted ("accountLift" set to anything but "0").
     static QList<ShelfEntry> items(qint64 labelID, const std::optional<QStringList> &searchBookList);
@@ -71,8 +71,8 @@ public:
     // table of contents or ".toc" mentions the text (reads files only: any
     // thread; `cancelled`, when given, is polled between books).
     static QStringList searchTitles(const QString &text);
-    static QStringList searchContents(const QList<ShelfEntry> &entries, const QString &text,
-                                      const std::function<bool()> &cancelled = {});
+    static QStringList searchContents(
+        const QList<ShelfEntry> &entries, const QString &text, const std::function<bool()> &cancelled = {});
 
     // Deletes the book's file (with a PDF's ".toc" and ".cover") and records.
     static void deleteBook(const ShelfEntry &entry);

@@ -8,7 +8,8 @@
 #include <QStringDecoder>
 #include <QUrl>
 
-namespace {
+namespace
+{
 
 double timeoutScale = 1.0;
 
@@ -44,8 +45,8 @@ QString platformEscape(const QString &s)
 }
 
 ApiRequest buildApiRequest(const QString &baseUrl, const QString &path, const QByteArray &method,
-                           const ApiParams &params, const ApiParams &headers, int timeoutMs,
-                           ApiEscaping escaping, bool queryForDelete, const QStringList &encodeOnlyKeys)
+    const ApiParams &params, const ApiParams &headers, int timeoutMs, ApiEscaping escaping,
+    bool queryForDelete, const QStringList &encodeOnlyKeys)
 {
     QStringList pieces;
     for (const auto &[key, value] : params) {
@@ -62,7 +63,8 @@ ApiRequest buildApiRequest(const QString &baseUrl, const QString &path, const QB
     out.method = method;
     if (method == "POST") {
         out.body = query.toUtf8();
-        out.request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        out.request.setHeader(
+            QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     }
     for (const auto &[name, value] : headers)
         out.request.setRawHeader(name.toUtf8(), value.toUtf8());
@@ -88,7 +90,7 @@ void sendApiRequest(QNetworkAccessManager &network, const ApiRequest &request, A
         const QVariant statusAttr = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         std::optional<ApiResponse> response;
         if (statusAttr.isValid())
-            response = ApiResponse{statusAttr.toInt(), reply->rawHeaderPairs()};
+            response = ApiResponse { statusAttr.toInt(), reply->rawHeaderPairs() };
 
         QVariant result;
         if (!body.isEmpty()) {
@@ -102,24 +104,24 @@ void sendApiRequest(QNetworkAccessManager &network, const ApiRequest &request, A
         // time-out, host not found, proxy); above are HTTP answers.
         const int networkError = int(reply->error());
         if (networkError != QNetworkReply::NoError && networkError < 200)
-            error = ApiError{QStringLiteral("Network"), networkError, reply->errorString(), true};
+            error = ApiError { QStringLiteral("Network"), networkError, reply->errorString(), true };
         // Qt reports a connection closed before the announced length as a
         // success; a cut answer is a transport failure all the same.
         bool lengthOk = false;
         const qlonglong announced = reply->rawHeader("Content-Length").toLongLong(&lengthOk);
         if (!error && lengthOk && body.size() < announced)
-            error = ApiError{QStringLiteral("Network"), int(QNetworkReply::RemoteHostClosedError),
-                             QStringLiteral("the connection closed before the whole answer arrived"), true};
+            error = ApiError { QStringLiteral("Network"), int(QNetworkReply::RemoteHostClosedError),
+                QStringLiteral("the connection closed before the whole answer arrived"), true };
         if (response && response->status != 200)
-            error = ApiError{QStringLiteral("HTTPSTATUS"), response->status, QString(), false};
+            error = ApiError { QStringLiteral("HTTPSTATUS"), response->status, QString(), false };
         if (!result.isValid() || (!body.isEmpty() && error)) {
             QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             const QString text = utf8.decode(body);
             // Only an answer that came (possibly empty) or a body that did
             // carries text to report.
             if (!utf8.hasError() && (response || !body.isEmpty()))
-                error = ApiError{QStringLiteral("HTTPRET"), error ? error->code : 0, text,
-                                 error ? error->transport : false};
+                error = ApiError { QStringLiteral("HTTPRET"), error ? error->code : 0, text,
+                    error ? error->transport : false };
         }
         if (completion)
             completion(result, response, error);

@@ -18,8 +18,7 @@ class QNetworkAccessManager;
 
 using ApiParams = QList<QPair<QString, QString>>;
 
-struct ApiError
-{
+struct ApiError {
     // "HTTPSTATUS" (code: the status), "HTTPRET" (code: the preceding
     // error's, description: the body text), or "Network" for a transport
     // failure (code: QNetworkReply::NetworkError).
@@ -29,8 +28,7 @@ struct ApiError
     bool transport = false; // no HTTP answer arrived (refused, time-out, ...)
 };
 
-struct ApiResponse
-{
+struct ApiResponse {
     int status = 0;
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray header(const QByteArray &name) const;
@@ -39,10 +37,9 @@ struct ApiResponse
 // result: the body's JSON (a map or a list) or invalid; the result is passed
 // on even when an error is set.
 using ApiCompletion = std::function<void(const QVariant &result, const std::optional<ApiResponse> &response,
-                                         const std::optional<ApiError> &error)>;
+    const std::optional<ApiError> &error)>;
 
-struct ApiRequest
-{
+struct ApiRequest {
     QNetworkRequest request;
     QByteArray method;
     QByteArray body; // the form for POST
@@ -50,7 +47,7 @@ struct ApiRequest
 
 enum class ApiEscaping {
     PlatformThenEncodeURI, // the store API's and profile server's rule
-    PlatformOnly,          // the device report's rule
+    PlatformOnly, // the device report's rule
 };
 
 // The legacy "escape what is illegal in a URL" step: UTF-8 bytes of every
@@ -63,9 +60,8 @@ QString platformEscape(const QString &s);
 // after "?" for GET (and DELETE when `queryForDelete`), the body for POST;
 // headers set; the time-out in milliseconds.
 ApiRequest buildApiRequest(const QString &baseUrl, const QString &path, const QByteArray &method,
-                           const ApiParams &params, const ApiParams &headers, int timeoutMs,
-                           ApiEscaping escaping, bool queryForDelete = true,
-                           const QStringList &encodeOnlyKeys = {});
+    const ApiParams &params, const ApiParams &headers, int timeoutMs, ApiEscaping escaping,
+    bool queryForDelete = true, const QStringList &encodeOnlyKeys = {});
 
 // Sends the request and calls `completion` with the answer read by the
 // servers' common rules. A null completion is allowed.

@@ -18,7 +18,7 @@ QStringList DevicesWindowLogic::redisp() const
         const QVariantMap d = devices.value(i).toMap();
         labels << (d.isEmpty() ? QString()
                                : QStringLiteral("%1 %2").arg(d.value(QStringLiteral("unit_name")).toString(),
-                                                             d.value(QStringLiteral("last_date")).toString()));
+                                   d.value(QStringLiteral("last_date")).toString()));
     }
     return labels;
 }
@@ -28,23 +28,24 @@ void DevicesWindowLogic::unlock(int index)
     const auto id = stringForKey(devices.value(index).toMap(), QStringLiteral("id"));
     if (!id)
         return;
-    m_store.deleteUnit(*id, [this](const QVariant &result, const std::optional<ApiResponse> &,
-                                   const std::optional<ApiError> &error) {
-        const QVariantMap answer = result.toMap();
-        if (answer.value(QStringLiteral("result")).toBool()) {
-            if (parent)
-                parent->didDevicesWindow(this, true);
-            UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
-            UserDefaults::synchronize();
-            return;
-        }
-        QString message = stringForKey(answer, QStringLiteral("message")).value_or(QString());
-        if (message.isEmpty() && error)
-            message = error->description;
-        if (message.isEmpty())
-            message = QStringLiteral("??");
-        m_messages.error(message);
-    });
+    m_store.deleteUnit(*id,
+        [this](const QVariant &result, const std::optional<ApiResponse> &,
+            const std::optional<ApiError> &error) {
+            const QVariantMap answer = result.toMap();
+            if (answer.value(QStringLiteral("result")).toBool()) {
+                if (parent)
+                    parent->didDevicesWindow(this, true);
+                UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
+                UserDefaults::synchronize();
+                return;
+            }
+            QString message = stringForKey(answer, QStringLiteral("message")).value_or(QString());
+            if (message.isEmpty() && error)
+                message = error->description;
+            if (message.isEmpty())
+                message = QStringLiteral("??");
+            m_messages.error(message);
+        });
 }
 
 void DevicesWindowLogic::tapCancel()

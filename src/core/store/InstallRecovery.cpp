@@ -1,9 +1,9 @@
 #include "InstallRecovery.h"
 
 #include "PackageInstaller.h"
-#include "core/platform/DataFolder.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/DataFolder.h"
 #include "core/util/Logging.h"
 
 #include <QCoreApplication>

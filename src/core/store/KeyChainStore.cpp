@@ -9,12 +9,12 @@
 #include <QSettings>
 #include <qt6keychain/keychain.h>
 
-namespace {
+namespace
+{
 
 const QString kToken = QStringLiteral("token");
 
-struct SharedState
-{
+struct SharedState {
     // service -> cached token (absent inside: no token stored)
     QHash<QString, std::optional<QString>> tokens;
     bool fallback = false;
@@ -31,7 +31,7 @@ SharedState &state()
 bool noService(QKeychain::Error error)
 {
     return error == QKeychain::NoBackendAvailable || error == QKeychain::OtherError
-           || error == QKeychain::NotImplemented;
+        || error == QKeychain::NotImplemented;
 }
 
 void switchToFallback(const QString &reason)
@@ -58,8 +58,8 @@ QKeychain::Error run(QKeychain::Job *job, QString *errorText)
 // can find them (the Secret Service is not enumerated).
 QSettings &keyIndex()
 {
-    static QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"),
-                              QStringLiteral("KeyChainStore"));
+    static QSettings settings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"), QStringLiteral("KeyChainStore"));
     return settings;
 }
 
@@ -76,7 +76,9 @@ void rememberKey(const QString &service, const QString &key, bool present)
 
 QStringList knownKeys(const QString &service)
 {
-    return keyIndex().value(QStringLiteral("keys/") + QString::fromLatin1(service.toUtf8().toHex())).toStringList();
+    return keyIndex()
+        .value(QStringLiteral("keys/") + QString::fromLatin1(service.toUtf8().toHex()))
+        .toStringList();
 }
 
 } // namespace

@@ -2,10 +2,10 @@
 
 #include "StoreManager.h"
 #include "VamoManager.h"
+#include "core/library/DataBaseHelper.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/MessagePresenter.h"
 #include "core/platform/UserDefaults.h"
-#include "core/library/DataBaseHelper.h"
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
 
@@ -13,13 +13,14 @@
 #include <QFile>
 #include <QFileInfo>
 
-const QString LoginWindowLogic::kConnectionError =
-    QStringLiteral("サーバに接続できませんでした、しばらくしてから再度試してください。");
+const QString LoginWindowLogic::kConnectionError
+    = QStringLiteral("サーバに接続できませんでした、しばらくしてから再度試してください。");
 const QString LoginWindowLogic::kConnectionTitle = QStringLiteral("接続エラー");
-const QString LoginWindowLogic::kCredentialsError = QStringLiteral("ログインID、またはパスワードが違います。");
+const QString LoginWindowLogic::kCredentialsError
+    = QStringLiteral("ログインID、またはパスワードが違います。");
 const QString LoginWindowLogic::kCredentialsTitle = QStringLiteral("認証エラー");
-const QString LoginWindowLogic::kDeviceLimitError =
-    QStringLiteral("デバイス制限") + QChar(0x0008) + QStringLiteral("エラーです。何れかのデバイスの使用を解除してください。");
+const QString LoginWindowLogic::kDeviceLimitError = QStringLiteral("デバイス制限") + QChar(0x0008)
+    + QStringLiteral("エラーです。何れかのデバイスの使用を解除してください。");
 const QString LoginWindowLogic::kDeviceLimitTitle = QStringLiteral("台数制限エラー");
 
 LoginWindowLogic::LoginWindowLogic(VamoManager &vamo, StoreManager &store, MessagePresenter &messages)
@@ -60,7 +61,8 @@ void LoginWindowLogic::recheck()
         }
         const QString code = stringForKey(answer, QStringLiteral("error")).value_or(QString());
         if (!code.isEmpty())
-            qCInfo(lcStore).noquote() << code + u'\n' + stringForKey(answer, QStringLiteral("error_description")).value_or(QString());
+            qCInfo(lcStore).noquote() << code + u'\n'
+                    + stringForKey(answer, QStringLiteral("error_description")).value_or(QString());
         // Every failure to reach the server (refused, time-out, no network,
         // unknown host) is a connection error, not a wrong password.
         if (error && error->transport)
@@ -72,45 +74,47 @@ void LoginWindowLogic::recheck()
 
 void LoginWindowLogic::storeLogin(const QString &accessToken)
 {
-    m_store.login(accessToken, [this, accessToken](const QVariant &result, const std::optional<ApiResponse> &,
-                                                   const std::optional<ApiError> &error) {
-        if (error) {
-            m_messages.error(error->description.isEmpty() ? error->domain + u' ' + QString::number(error->code)
-                                                          : error->description);
-            return;
-        }
-        m_vamo.writeToken(accessToken);
-        const QVariantMap answer = result.toMap();
-        if (answer.value(QStringLiteral("success")).toBool()) {
-            const std::optional<QString> previous = DataBaseHelper::currentUserId();
-            DataBaseHelper::saveUserInfo(answer);
-            UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
-            UserDefaults::synchronize();
-            qCInfo(lcStore) << "ログイン成功：accountLift ==" << QStringLiteral("0");
-            if (DataBaseHelper::currentUserId() != previous) {
-                qCInfo(lcStore) << "本棚の書籍を削除する1~~~~";
-                deleteBook();
+    m_store.login(accessToken,
+        [this, accessToken](const QVariant &result, const std::optional<ApiResponse> &,
+            const std::optional<ApiError> &error) {
+            if (error) {
+                m_messages.error(error->description.isEmpty()
+                        ? error->domain + u' ' + QString::number(error->code)
+                        : error->description);
+                return;
             }
-            if (parent)
-                parent->didLoginWindow(this, true);
-            return;
-        }
-        const QVariantList units = answer.value(QStringLiteral("unitList")).toList();
-        const QString message = stringForKey(answer, QStringLiteral("message")).value_or(QString());
-        if (units.size() < 3) {
-            if (!message.isEmpty())
-                m_messages.error(message);
-            else
-                m_messages.show(kCredentialsError, kCredentialsTitle);
-            return;
-        }
-        m_messages.show(kDeviceLimitError, kDeviceLimitTitle);
-        m_devices.parent = this;
-        m_devices.devices = units;
-        m_devices.redisp();
-        if (view)
-            view->showDevicesSheet(m_devices);
-    });
+            m_vamo.writeToken(accessToken);
+            const QVariantMap answer = result.toMap();
+            if (answer.value(QStringLiteral("success")).toBool()) {
+                const std::optional<QString> previous = DataBaseHelper::currentUserId();
+                DataBaseHelper::saveUserInfo(answer);
+                UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
+                UserDefaults::synchronize();
+                qCInfo(lcStore) << "ログイン成功：accountLift ==" << QStringLiteral("0");
+                if (DataBaseHelper::currentUserId() != previous) {
+                    qCInfo(lcStore) << "本棚の書籍を削除する1~~~~";
+                    deleteBook();
+                }
+                if (parent)
+                    parent->didLoginWindow(this, true);
+                return;
+            }
+            const QVariantList units = answer.value(QStringLiteral("unitList")).toList();
+            const QString message = stringForKey(answer, QStringLiteral("message")).value_or(QString());
+            if (units.size() < 3) {
+                if (!message.isEmpty())
+                    m_messages.error(message);
+                else
+                    m_messages.show(kCredentialsError, kCredentialsTitle);
+                return;
+            }
+            m_messages.show(kDeviceLimitError, kDeviceLimitTitle);
+            m_devices.parent = this;
+            m_devices.devices = units;
+            m_devices.redisp();
+            if (view)
+                view->showDevicesSheet(m_devices);
+        });
 }
 
 void LoginWindowLogic::deleteBook()

@@ -36,8 +36,8 @@ public:
 class LoginWindowLogic : public DevicesWindowDelegate, public RegisterWindowDelegate
 {
 public:
-    static const QString kConnectionError;  // "サーバに接続できませんでした、…"
-    static const QString kConnectionTitle;  // "接続エラー"
+    static const QString kConnectionError; // "サーバに接続できませんでした、…"
+    static const QString kConnectionTitle; // "接続エラー"
     static const QString kCredentialsError; // "ログインID、またはパスワードが違います。"
     static const QString kCredentialsTitle; // "認証エラー"
     static const QString kDeviceLimitError; // "デバイス制限\bエラーです。…"

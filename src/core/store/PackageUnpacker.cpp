@@ -21,8 +21,8 @@ QString PackageUnpacker::decodeName(const QByteArray &raw)
         return {};
     ucnv_setToUCallBack(sjis, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
     QString out(raw.size() + 1, Qt::Uninitialized);
-    const int32_t n = ucnv_toUChars(sjis, reinterpret_cast<UChar *>(out.data()), int32_t(out.size()), raw.constData(),
-                                    int32_t(raw.size()), &status);
+    const int32_t n = ucnv_toUChars(sjis, reinterpret_cast<UChar *>(out.data()), int32_t(out.size()),
+        raw.constData(), int32_t(raw.size()), &status);
     ucnv_close(sjis);
     if (U_FAILURE(status))
         return {};
@@ -30,8 +30,8 @@ QString PackageUnpacker::decodeName(const QByteArray &raw)
     return out;
 }
 
-PackageUnpacker::Result PackageUnpacker::unpack(const QString &archive, const QString &destination,
-                                                const Limits &limits)
+PackageUnpacker::Result PackageUnpacker::unpack(
+    const QString &archive, const QString &destination, const Limits &limits)
 {
     Result result;
     unzFile zf = unzOpen64(QFile::encodeName(archive).constData());
@@ -42,7 +42,7 @@ PackageUnpacker::Result PackageUnpacker::unpack(const QString &archive, const QS
         return result;
     }
     result.opened = true;
-    unz_global_info64 global{};
+    unz_global_info64 global {};
     if (unzGetGlobalInfo64(zf, &global) == UNZ_OK && global.number_entry > quint64(limits.maxEntries)) {
         unzClose(zf);
         result.refused = true;
@@ -55,11 +55,11 @@ PackageUnpacker::Result PackageUnpacker::unpack(const QString &archive, const QS
     char buffer[4096];
 
     for (int count = 0; count < limits.maxEntries; ++count) {
-        unz_file_info64 info{};
+        unz_file_info64 info {};
         QByteArray rawName(4096, Qt::Uninitialized);
-        const bool readable = unzGetCurrentFileInfo64(zf, &info, rawName.data(), uLong(rawName.size()), nullptr, 0,
-                                                      nullptr, 0)
-                              == UNZ_OK;
+        const bool readable = unzGetCurrentFileInfo64(
+                                  zf, &info, rawName.data(), uLong(rawName.size()), nullptr, 0, nullptr, 0)
+            == UNZ_OK;
         if (readable) {
             rawName.resize(qsizetype(std::min<quint64>(info.size_filename, 4096)));
             const QString name = decodeName(rawName);
@@ -115,5 +115,5 @@ PackageUnpacker::Result PackageUnpacker::unpack(const QString &archive, const QS
 
 PackageUnpacker::Result PackageUnpacker::unpack(const QString &archive, const QString &destination)
 {
-    return unpack(archive, destination, Limits{});
+    return unpack(archive, destination, Limits {});
 }

@@ -13,8 +13,7 @@
 class PackageUnpacker
 {
 public:
-    struct Limits
-    {
+    struct Limits {
         int maxEntries = 4096;
         qint64 maxTotalBytes = 4LL * 1024 * 1024 * 1024;
         // An entry inflating beyond this many times its compressed size,
@@ -22,13 +21,12 @@ public:
         qint64 maxRatio = 1000;
     };
 
-    struct Result
-    {
-        bool opened = false;    // the archive could be read at all
-        bool refused = false;   // over a bound: nothing should be installed
-        QStringList written;    // relative paths of the files written
-        QStringList skipped;    // names skipped (unsafe, hidden, links)
-        QString reason;         // why it was refused
+    struct Result {
+        bool opened = false; // the archive could be read at all
+        bool refused = false; // over a bound: nothing should be installed
+        QStringList written; // relative paths of the files written
+        QStringList skipped; // names skipped (unsafe, hidden, links)
+        QString reason; // why it was refused
     };
 
     static Result unpack(const QString &archive, const QString &destination, const Limits &limits);

@@ -9,7 +9,7 @@
 
 SecretFileStore::SecretFileStore(QString path)
     : m_path(path.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                                  + QStringLiteral("/Tavro/secrets.json")
+                + QStringLiteral("/Tavro/secrets.json")
                             : std::move(path))
 {
 }

@@ -1,17 +1,18 @@
 #include "StoreManager.h"
 
 #include "VamoManager.h"
+#include "core/library/DataBaseHelper.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
-#include "core/library/DataBaseHelper.h"
 #include "core/util/Logging.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QUuid>
 
-namespace {
+namespace
+{
 
 StoreManager *sharedInstance = nullptr;
 
@@ -53,72 +54,74 @@ void StoreManager::setShared(StoreManager *manager)
     sharedInstance = manager;
 }
 
-ApiRequest StoreManager::makeRequest(const QString &path, const QByteArray &method, const ApiParams &params,
-                                     const ApiParams &headers) const
+ApiRequest StoreManager::makeRequest(
+    const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers) const
 {
-    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreApi), path, method, params, headers, 30000,
-                           ApiEscaping::PlatformThenEncodeURI);
+    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreApi), path, method, params, headers,
+        30000, ApiEscaping::PlatformThenEncodeURI);
 }
 
-ApiRequest StoreManager::makeStoreWebRequest(const QString &path, const QByteArray &method, const ApiParams &params,
-                                      const ApiParams &headers) const
+ApiRequest StoreManager::makeStoreWebRequest(
+    const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers) const
 {
-    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreApi), path, method, params, headers, 10000,
-                           ApiEscaping::PlatformThenEncodeURI);
+    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreApi), path, method, params, headers,
+        10000, ApiEscaping::PlatformThenEncodeURI);
 }
 
-ApiRequest StoreManager::makeRequestToken(const QString &path, const QByteArray &method, const ApiParams &params,
-                                          const ApiParams &headers) const
+ApiRequest StoreManager::makeRequestToken(
+    const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers) const
 {
-    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb), path, method, params, headers, 30000,
-                           ApiEscaping::PlatformThenEncodeURI);
+    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb), path, method, params, headers,
+        30000, ApiEscaping::PlatformThenEncodeURI);
 }
 
-ApiRequest StoreManager::makeRequestTokenOfDevice(const QString &path, const QByteArray &method,
-                                                  const ApiParams &params, const ApiParams &headers) const
+ApiRequest StoreManager::makeRequestTokenOfDevice(
+    const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers) const
 {
-    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb), path, method, params, headers, 30000,
-                           ApiEscaping::PlatformOnly);
+    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb), path, method, params, headers,
+        30000, ApiEscaping::PlatformOnly);
 }
 
 void StoreManager::requestAPI(const QString &path, const QByteArray &method, const ApiParams &params,
-                              const ApiParams &headers, ApiCompletion completion)
+    const ApiParams &headers, ApiCompletion completion)
 {
     sendApiRequest(m_network, makeRequest(path, method, params, headers), std::move(completion));
 }
 
 void StoreManager::requestAPIForLogin(const QString &path, const QByteArray &method, const ApiParams &params,
-                                      const ApiParams &headers, ApiCompletion completion)
+    const ApiParams &headers, ApiCompletion completion)
 {
     sendApiRequest(m_network, makeStoreWebRequest(path, method, params, headers), std::move(completion));
 }
 
 void StoreManager::requestAPIToken(const QString &path, const QByteArray &method, const ApiParams &params,
-                                   const ApiParams &headers, ApiCompletion completion)
+    const ApiParams &headers, ApiCompletion completion)
 {
     sendApiRequest(m_network, makeRequestToken(path, method, params, headers), std::move(completion));
 }
 
-void StoreManager::requestAPITokenOfDevice(const QString &path, const QByteArray &method, const ApiParams &params,
-                                           const ApiParams &headers, ApiCompletion completion)
+void StoreManager::requestAPITokenOfDevice(const QString &path, const QByteArray &method,
+    const ApiParams &params, const ApiParams &headers, ApiCompletion completion)
 {
     sendApiRequest(m_network, makeRequestTokenOfDevice(path, method, params, headers), std::move(completion));
 }
 
-void StoreManager::getTavroTokenWithVamoToken(const std::optional<QString> &vamoToken, ApiCompletion completion)
+void StoreManager::getTavroTokenWithVamoToken(
+    const std::optional<QString> &vamoToken, ApiCompletion completion)
 {
     if (!vamoToken)
         return;
     requestAPI(QStringLiteral("/api/token"), "GET",
-               {{QStringLiteral("token"), *vamoToken}, {QStringLiteral("uid"), m_uuid}}, {}, std::move(completion));
+        { { QStringLiteral("token"), *vamoToken }, { QStringLiteral("uid"), m_uuid } }, {},
+        std::move(completion));
 }
 
 void StoreManager::loginWithVamoToken(const QString &vamoToken, ApiCompletion completion)
 {
-    requestAPIForLogin(
-        QStringLiteral("/api/login"), "POST", {{QStringLiteral("token"), vamoToken}, {QStringLiteral("uid"), m_uuid}}, {},
-        [completion = std::move(completion)](const QVariant &result, const std::optional<ApiResponse> &response,
-                                             const std::optional<ApiError> &error) {
+    requestAPIForLogin(QStringLiteral("/api/login"), "POST",
+        { { QStringLiteral("token"), vamoToken }, { QStringLiteral("uid"), m_uuid } }, {},
+        [completion = std::move(completion)](const QVariant &result,
+            const std::optional<ApiResponse> &response, const std::optional<ApiError> &error) {
             if (error) {
                 setAccountLift(QStringLiteral("0"));
                 if (completion)
@@ -128,7 +131,9 @@ void StoreManager::loginWithVamoToken(const QString &vamoToken, ApiCompletion co
             const QVariantMap m = result.toMap();
             if (m.contains(QStringLiteral("success")) && m.contains(QStringLiteral("unitList"))) {
                 setAccountLift(QStringLiteral("1"));
-                qCInfo(lcStore) << "accountLift =" << UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)).value_or(QString());
+                qCInfo(lcStore) << "accountLift ="
+                                << UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift))
+                                       .value_or(QString());
             } else {
                 setAccountLift(QStringLiteral("0"));
             }
@@ -139,10 +144,10 @@ void StoreManager::loginWithVamoToken(const QString &vamoToken, ApiCompletion co
 
 void StoreManager::login(const QString &vamoToken, ApiCompletion completion)
 {
-    requestAPIForLogin(
-        QStringLiteral("/api/login"), "POST", {{QStringLiteral("token"), vamoToken}, {QStringLiteral("uid"), m_uuid}}, {},
-        [completion = std::move(completion)](const QVariant &result, const std::optional<ApiResponse> &response,
-                                             const std::optional<ApiError> &error) {
+    requestAPIForLogin(QStringLiteral("/api/login"), "POST",
+        { { QStringLiteral("token"), vamoToken }, { QStringLiteral("uid"), m_uuid } }, {},
+        [completion = std::move(completion)](const QVariant &result,
+            const std::optional<ApiResponse> &response, const std::optional<ApiError> &error) {
             const QVariantMap m = result.toMap();
             if (m.contains(QStringLiteral("success")) && !m.contains(QStringLiteral("unitList")))
                 setAccountLift(QStringLiteral("0"));
@@ -157,8 +162,9 @@ void StoreManager::deleteUnit(const QString &unitId, ApiCompletion completion)
     if (!token)
         return;
     requestAPI(QStringLiteral("/api/user/device"), "DELETE",
-               {{QStringLiteral("token"), *token}, {QStringLiteral("uid"), m_uuid}, {QStringLiteral("id"), unitId}}, {},
-               std::move(completion));
+        { { QStringLiteral("token"), *token }, { QStringLiteral("uid"), m_uuid },
+            { QStringLiteral("id"), unitId } },
+        {}, std::move(completion));
 }
 
 QString StoreManager::deviceInfos()
@@ -170,7 +176,8 @@ QString StoreManager::deviceInfos()
             if (!line.startsWith("PRETTY_NAME="))
                 continue;
             QString value = QString::fromUtf8(line.mid(12)).trimmed();
-            if (value.size() >= 2 && (value.startsWith(u'"') || value.startsWith(u'\'')) && value.endsWith(value.at(0)))
+            if (value.size() >= 2 && (value.startsWith(u'"') || value.startsWith(u'\''))
+                && value.endsWith(value.at(0)))
                 value = value.mid(1, value.size() - 2);
             if (!value.isEmpty())
                 info = value;
@@ -182,53 +189,47 @@ QString StoreManager::deviceInfos()
 
 void StoreManager::setDeviceInfos()
 {
-    const ApiParams params{{QStringLiteral("Authorization"), m_token.value_or(QString())},
-                           {QStringLiteral("userId"), DataBaseHelper::currentUserId().value_or(QString())},
-                           {QStringLiteral("tavroVersion"), appVersion()},
-                           {QStringLiteral("unitInfo"), deviceInfos()}};
+    const ApiParams params { { QStringLiteral("Authorization"), m_token.value_or(QString()) },
+        { QStringLiteral("userId"), DataBaseHelper::currentUserId().value_or(QString()) },
+        { QStringLiteral("tavroVersion"), appVersion() }, { QStringLiteral("unitInfo"), deviceInfos() } };
     qCInfo(lcStore) << "端末情報を取得 param:" << params;
     requestAPITokenOfDevice(QStringLiteral("/rest/setUnitInfo.php"), "GET", params, {},
-                            [](const QVariant &result, const std::optional<ApiResponse> &,
-                               const std::optional<ApiError> &error) {
-                                if (result.toMap().value(QStringLiteral("result")).toBool())
-                                    qCInfo(lcStore) << "端末情報を取得 成功";
-                                else
-                                    qCInfo(lcStore) << "端末情報を取得 失敗:" << (error ? error->description : QString());
-                            });
+        [](const QVariant &result, const std::optional<ApiResponse> &, const std::optional<ApiError> &error) {
+            if (result.toMap().value(QStringLiteral("result")).toBool())
+                qCInfo(lcStore) << "端末情報を取得 成功";
+            else
+                qCInfo(lcStore) << "端末情報を取得 失敗:" << (error ? error->description : QString());
+        });
 }
 
-std::optional<ApiRequest> StoreManager::pageRequest(const QString &path, const std::optional<QString> &vamoToken,
-                                                    const std::optional<QString> &tavroToken,
-                                                    const std::optional<QString> &tavroId) const
+std::optional<ApiRequest> StoreManager::pageRequest(const QString &path,
+    const std::optional<QString> &vamoToken, const std::optional<QString> &tavroToken,
+    const std::optional<QString> &tavroId) const
 {
     if (!m_token)
         return std::nullopt;
     return makeRequest(path, "POST",
-                       {{QStringLiteral("vamo_token"), vamoToken.value_or(QString())},
-                        {QStringLiteral("tavro_token"), tavroToken.value_or(QString())},
-                        {QStringLiteral("tavro_id"), tavroId.value_or(QString())}},
-                       {{QStringLiteral("X-Tavro-Uid"), m_uuid},
-                        {QStringLiteral("Authorization"), *m_token},
-                        {QStringLiteral("appVersion"), appVersion()}});
+        { { QStringLiteral("vamo_token"), vamoToken.value_or(QString()) },
+            { QStringLiteral("tavro_token"), tavroToken.value_or(QString()) },
+            { QStringLiteral("tavro_id"), tavroId.value_or(QString()) } },
+        { { QStringLiteral("X-Tavro-Uid"), m_uuid }, { QStringLiteral("Authorization"), *m_token },
+            { QStringLiteral("appVersion"), appVersion() } });
 }
 
 std::optional<ApiRequest> StoreManager::requestForStoreTop(const std::optional<QString> &vamoToken,
-                                                           const std::optional<QString> &tavroToken,
-                                                           const std::optional<QString> &tavroId) const
+    const std::optional<QString> &tavroToken, const std::optional<QString> &tavroId) const
 {
     return pageRequest(QStringLiteral("/store/index_m.php"), vamoToken, tavroToken, tavroId);
 }
 
 std::optional<ApiRequest> StoreManager::requestForMyMenu(const std::optional<QString> &vamoToken,
-                                                         const std::optional<QString> &tavroToken,
-                                                         const std::optional<QString> &tavroId) const
+    const std::optional<QString> &tavroToken, const std::optional<QString> &tavroId) const
 {
     return pageRequest(QStringLiteral("/store/mypage/index.php"), vamoToken, tavroToken, tavroId);
 }
 
 std::optional<ApiRequest> StoreManager::requestForDLHis(const std::optional<QString> &vamoToken,
-                                                        const std::optional<QString> &tavroToken,
-                                                        const std::optional<QString> &tavroId) const
+    const std::optional<QString> &tavroToken, const std::optional<QString> &tavroId) const
 {
     return pageRequest(QStringLiteral("/store/acquired_list.php"), vamoToken, tavroToken, tavroId);
 }

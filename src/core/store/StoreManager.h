@@ -34,22 +34,22 @@ public:
     // Builders: store API (30 s, 10 s), store web (30 s, 30 s with single
     // escaping).
     ApiRequest makeRequest(const QString &path, const QByteArray &method, const ApiParams &params,
-                           const ApiParams &headers) const;
+        const ApiParams &headers) const;
     ApiRequest makeStoreWebRequest(const QString &path, const QByteArray &method, const ApiParams &params,
-                            const ApiParams &headers) const;
+        const ApiParams &headers) const;
     ApiRequest makeRequestToken(const QString &path, const QByteArray &method, const ApiParams &params,
-                                const ApiParams &headers) const;
-    ApiRequest makeRequestTokenOfDevice(const QString &path, const QByteArray &method, const ApiParams &params,
-                                        const ApiParams &headers) const;
+        const ApiParams &headers) const;
+    ApiRequest makeRequestTokenOfDevice(const QString &path, const QByteArray &method,
+        const ApiParams &params, const ApiParams &headers) const;
 
-    void requestAPI(const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers,
-                    ApiCompletion completion);
+    void requestAPI(const QString &path, const QByteArray &method, const ApiParams &params,
+        const ApiParams &headers, ApiCompletion completion);
     void requestAPIForLogin(const QString &path, const QByteArray &method, const ApiParams &params,
-                            const ApiParams &headers, ApiCompletion completion);
+        const ApiParams &headers, ApiCompletion completion);
     void requestAPIToken(const QString &path, const QByteArray &method, const ApiParams &params,
-                         const ApiParams &headers, ApiCompletion completion);
+        const ApiParams &headers, ApiCompletion completion);
     void requestAPITokenOfDevice(const QString &path, const QByteArray &method, const ApiParams &params,
-                                 const ApiParams &headers, ApiCompletion completion);
+        const ApiParams &headers, ApiCompletion completion);
 
     // GET "/api/token"; nothing is sent (and the completion never runs)
     // without a profile token. The store token is the answer's "token" header.
@@ -70,14 +70,11 @@ public:
     // The POST requests that open the store top, my menu and the acquired
     // list; absent without a store token.
     std::optional<ApiRequest> requestForStoreTop(const std::optional<QString> &vamoToken,
-                                                 const std::optional<QString> &tavroToken,
-                                                 const std::optional<QString> &tavroId) const;
+        const std::optional<QString> &tavroToken, const std::optional<QString> &tavroId) const;
     std::optional<ApiRequest> requestForMyMenu(const std::optional<QString> &vamoToken,
-                                               const std::optional<QString> &tavroToken,
-                                               const std::optional<QString> &tavroId) const;
+        const std::optional<QString> &tavroToken, const std::optional<QString> &tavroId) const;
     std::optional<ApiRequest> requestForDLHis(const std::optional<QString> &vamoToken,
-                                              const std::optional<QString> &tavroToken,
-                                              const std::optional<QString> &tavroId) const;
+        const std::optional<QString> &tavroToken, const std::optional<QString> &tavroId) const;
 
     // Removes the stored sign-in.
     void logout();
@@ -86,8 +83,7 @@ public:
 
 private:
     std::optional<ApiRequest> pageRequest(const QString &path, const std::optional<QString> &vamoToken,
-                                          const std::optional<QString> &tavroToken,
-                                          const std::optional<QString> &tavroId) const;
+        const std::optional<QString> &tavroToken, const std::optional<QString> &tavroId) const;
 
     const ServerConfig &m_servers;
     VamoManager &m_vamo;

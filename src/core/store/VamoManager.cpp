@@ -4,7 +4,8 @@
 
 #include <QDesktopServices>
 
-namespace {
+namespace
+{
 VamoManager *sharedInstance = nullptr;
 }
 
@@ -25,51 +26,52 @@ void VamoManager::setShared(VamoManager *manager)
 }
 
 ApiRequest VamoManager::makeRequest(const QString &path, const QByteArray &method, const ApiParams &params,
-                                    const ApiParams &headers, int timeoutMs) const
+    const ApiParams &headers, int timeoutMs) const
 {
     // The login id and password are escaped with encodeURI only.
-    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::Profile), path, method, params, headers, timeoutMs,
-                           ApiEscaping::PlatformThenEncodeURI, false,
-                           {QStringLiteral("username"), QStringLiteral("password")});
+    return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::Profile), path, method, params, headers,
+        timeoutMs, ApiEscaping::PlatformThenEncodeURI, false,
+        { QStringLiteral("username"), QStringLiteral("password") });
 }
 
 static ApiCompletion adapt(VamoCompletion completion)
 {
     return [completion = std::move(completion)](const QVariant &result, const std::optional<ApiResponse> &,
-                                                const std::optional<ApiError> &error) {
+               const std::optional<ApiError> &error) {
         if (completion)
             completion(result, error);
     };
 }
 
 void VamoManager::requestAPI(const QString &path, const QByteArray &method, const ApiParams &params,
-                             const ApiParams &headers, VamoCompletion completion)
+    const ApiParams &headers, VamoCompletion completion)
 {
-    sendApiRequest(m_network, makeRequest(path, method, params, headers, 30000), adapt(std::move(completion)));
+    sendApiRequest(
+        m_network, makeRequest(path, method, params, headers, 30000), adapt(std::move(completion)));
 }
 
 void VamoManager::requestAPIForLogin(const QString &path, const QByteArray &method, const ApiParams &params,
-                                     const ApiParams &headers, VamoCompletion completion)
+    const ApiParams &headers, VamoCompletion completion)
 {
-    sendApiRequest(m_network, makeRequest(path, method, params, headers, 10000), adapt(std::move(completion)));
+    sendApiRequest(
+        m_network, makeRequest(path, method, params, headers, 10000), adapt(std::move(completion)));
 }
 
 void VamoManager::login(const QString &loginId, const QString &password, VamoCompletion completion)
 {
     requestAPIForLogin(QStringLiteral("/oauth/token"), "POST",
-                       {{QStringLiteral("grant_type"), QStringLiteral("password")},
-                        {QStringLiteral("username"), loginId},
-                        {QStringLiteral("password"), password},
-                        {QStringLiteral("client_id"), m_servers.clientId},
-                        {QStringLiteral("client_secret"), m_servers.clientSecret}},
-                       {}, std::move(completion));
+        { { QStringLiteral("grant_type"), QStringLiteral("password") },
+            { QStringLiteral("username"), loginId }, { QStringLiteral("password"), password },
+            { QStringLiteral("client_id"), m_servers.clientId },
+            { QStringLiteral("client_secret"), m_servers.clientSecret } },
+        {}, std::move(completion));
 }
 
 void VamoManager::getUserInfo(VamoCompletion completion)
 {
     requestAPI(QStringLiteral("/api/account"), "GET", {},
-               {{QStringLiteral("Authorization"), QStringLiteral("Bearer %1").arg(token().value_or(QString()))}},
-               std::move(completion));
+        { { QStringLiteral("Authorization"), QStringLiteral("Bearer %1").arg(token().value_or(QString())) } },
+        std::move(completion));
 }
 
 QUrl VamoManager::passwordResetUrl() const

@@ -37,11 +37,11 @@ public:
     void getUserInfo(VamoCompletion completion);
 
     ApiRequest makeRequest(const QString &path, const QByteArray &method, const ApiParams &params,
-                           const ApiParams &headers, int timeoutMs) const;
-    void requestAPI(const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers,
-                    VamoCompletion completion);
+        const ApiParams &headers, int timeoutMs) const;
+    void requestAPI(const QString &path, const QByteArray &method, const ApiParams &params,
+        const ApiParams &headers, VamoCompletion completion);
     void requestAPIForLogin(const QString &path, const QByteArray &method, const ApiParams &params,
-                            const ApiParams &headers, VamoCompletion completion);
+        const ApiParams &headers, VamoCompletion completion);
 
     // The password-reset page, and opening it in the default browser.
     QUrl passwordResetUrl() const;

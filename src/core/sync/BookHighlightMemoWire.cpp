@@ -1,6 +1,7 @@
 #include "BookHighlightMemoWire.h"
 
-namespace {
+namespace
+{
 
 QString text(const std::optional<QString> &s)
 {

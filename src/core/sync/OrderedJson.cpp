@@ -6,7 +6,8 @@
 
 QString orderedJson(const QVariant &value)
 {
-    if (value.canConvert<OrderedJsonObject>() && value.metaType() == QMetaType::fromType<OrderedJsonObject>()) {
+    if (value.canConvert<OrderedJsonObject>()
+        && value.metaType() == QMetaType::fromType<OrderedJsonObject>()) {
         const auto object = value.value<OrderedJsonObject>();
         QStringList parts;
         for (const auto &[key, v] : object.members)
@@ -22,6 +23,7 @@ QString orderedJson(const QVariant &value)
     if (!value.isValid() || value.metaType().id() == QMetaType::Nullptr)
         return QStringLiteral("null");
     // A one-element array lets QJsonDocument escape the scalar for us.
-    const QByteArray wrapped = QJsonDocument(QJsonArray{QJsonValue::fromVariant(value)}).toJson(QJsonDocument::Compact);
+    const QByteArray wrapped
+        = QJsonDocument(QJsonArray { QJsonValue::fromVariant(value) }).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(wrapped.mid(1, wrapped.size() - 2));
 }

@@ -8,10 +8,9 @@
 #include <QString>
 #include <QVariant>
 
-struct OrderedJsonObject
-{
+struct OrderedJsonObject {
     QList<QPair<QString, QVariant>> members;
-    void add(const QString &key, const QVariant &value) { members.append({key, value}); }
+    void add(const QString &key, const QVariant &value) { members.append({ key, value }); }
 };
 Q_DECLARE_METATYPE(OrderedJsonObject)
 

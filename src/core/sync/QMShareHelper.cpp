@@ -1,10 +1,11 @@
 #include "QMShareHelper.h"
 
 #include "BookHighlightMemoWire.h"
-#include "core/platform/ServerConfig.h"
-#include "core/platform/UserDefaults.h"
+#include "core/account/AccountSession.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
 #include "core/store/ApiRequest.h"
 #include "core/store/VamoManager.h"
 #include "core/util/DataHelpers.h"
@@ -12,12 +13,12 @@
 #include "core/util/Logging.h"
 #include "core/util/NotificationCenter.h"
 #include "core/util/StringHelpers.h"
-#include "core/account/AccountSession.h"
 
 #include <QNetworkReply>
 #include <QTimeZone>
 
-namespace {
+namespace
+{
 
 QMShareHelper *sharedInstance = nullptr;
 constexpr int kTimeoutMs = 10000;
@@ -113,11 +114,10 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
     const QDateTime selectedAt = QDateTime::currentDateTimeUtc();
     const auto user = DataBaseHelper::firstUserInfo();
     LibraryStore &store = LibraryStore::main();
-    QList<BookHighlightMemo> records =
-        user && user->lastSyncTime
-            ? store.findAll<BookHighlightMemo>(QStringLiteral("\"updateTime\" >= ? OR \"deleteFlg\" = 1"),
-                                               {*user->lastSyncTime})
-            : store.findAll<BookHighlightMemo>();
+    QList<BookHighlightMemo> records = user && user->lastSyncTime
+        ? store.findAll<BookHighlightMemo>(
+            QStringLiteral("\"updateTime\" >= ? OR \"deleteFlg\" = 1"), { *user->lastSyncTime })
+        : store.findAll<BookHighlightMemo>();
     if (records.isEmpty())
         return finish(false);
 
@@ -127,7 +127,7 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
     for (BookHighlightMemo &r : records) {
         if (r.deleteFlg.value_or(0) == 1) {
             deleteList.append(QVariant::fromValue(BookHighlightMemoWire::changeForDelete(r, isPdf)));
-            uploadedDeletions.append({r.pk, r.updateTime.value_or(QDateTime())});
+            uploadedDeletions.append({ r.pk, r.updateTime.value_or(QDateTime()) });
         } else {
             insertList.append(QVariant::fromValue(BookHighlightMemoWire::changeForInsert(r, isPdf)));
         }
@@ -138,9 +138,9 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
     const QByteArray form = "json=" + encodeURI(orderedJson(QVariant::fromValue(body))).toUtf8();
 
     QNetworkRequest request(m_servers.url(ServerConfig::Endpoint::Sync,
-                                          isPdf ? QStringLiteral("/shareapi/insertPdfAll")
-                                                : QStringLiteral("/shareapi/insertBookAll")));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        isPdf ? QStringLiteral("/shareapi/insertPdfAll") : QStringLiteral("/shareapi/insertBookAll")));
+    request.setHeader(
+        QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     request.setTransferTimeout(std::max(1, int(kTimeoutMs * apiTimeoutScale())));
     QNetworkReply *reply = m_network.post(request, form);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, finish, selectedAt, uploadedDeletions] {
@@ -162,16 +162,18 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
             }
             // Only the deletions the server received leave the library.
             for (const auto &[pk, updateTime] : uploadedDeletions)
-                store.execute(QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=? AND \"deleteFlg\"=1 "
-                                             "AND \"updateTime\" IS ?"),
-                              {pk, updateTime.isValid() ? QVariant(updateTime) : QVariant()});
+                store.execute(
+                    QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=? AND \"deleteFlg\"=1 "
+                                   "AND \"updateTime\" IS ?"),
+                    { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() });
             return true;
         });
         finish(true);
     });
 }
 
-void QMShareHelper::getMyBookAll(const QString &bookId, const QString &user, bool isPdf, std::function<void(bool)> done)
+void QMShareHelper::getMyBookAll(
+    const QString &bookId, const QString &user, bool isPdf, std::function<void(bool)> done)
 {
     auto finish = [done](bool ok) {
         if (done)
@@ -180,9 +182,9 @@ void QMShareHelper::getMyBookAll(const QString &bookId, const QString &user, boo
     if (!signInCheck())
         return finish(false);
     QNetworkRequest request(m_servers.url(ServerConfig::Endpoint::Sync,
-                                          isPdf ? QStringLiteral("/shareapi/getMyPdfAll")
-                                                : QStringLiteral("/shareapi/getMyBookAll")));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        isPdf ? QStringLiteral("/shareapi/getMyPdfAll") : QStringLiteral("/shareapi/getMyBookAll")));
+    request.setHeader(
+        QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     request.setTransferTimeout(std::max(1, int(kTimeoutMs * apiTimeoutScale())));
     const QByteArray form = ("bookId=" + encodeURI(bookId) + "&user=" + encodeURI(user)).toUtf8();
     QNetworkReply *reply = m_network.post(request, form);
@@ -230,13 +232,14 @@ void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVari
     store.transaction([&] {
         // Bookmarks: the server's replace the uploaded local ones.
         const QString bookmarks = QStringLiteral("\"metaBookID\"=? AND IFNULL(\"highlightNo\",0)=0");
-        for (const BookHighlightMemo &r : store.findAll<BookHighlightMemo>(bookmarks, {bookId}))
+        for (const BookHighlightMemo &r : store.findAll<BookHighlightMemo>(bookmarks, { bookId }))
             if (!pending(r))
                 store.remove(r);
         for (const QVariant &v : shiori) {
             const QVariantMap e = v.toMap();
             const bool hasPlace = entryText(e, "manifestId") || entryText(e, "naviId");
-            if (!e.contains(QStringLiteral("udId")) || entryNumber(e, "highlightNo").value_or(-1) != 0 || !hasPlace)
+            if (!e.contains(QStringLiteral("udId")) || entryNumber(e, "highlightNo").value_or(-1) != 0
+                || !hasPlace)
                 continue;
             BookHighlightMemo r;
             r.highlightNo = 0;
@@ -252,7 +255,7 @@ void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVari
             r.deleteFlg = 0;
             // A local bookmark of the page that is not uploaded yet wins.
             if (store.count<BookHighlightMemo>(bookmarks + QStringLiteral(" AND \"PageIdx\" IS ?"),
-                                               {bookId, r.PageIdx ? QVariant(*r.PageIdx) : QVariant()})
+                    { bookId, r.PageIdx ? QVariant(*r.PageIdx) : QVariant() })
                 > 0)
                 continue;
             store.insert(r);
@@ -269,7 +272,7 @@ void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVari
                 continue;
             auto existing = store.findFirst<BookHighlightMemo>(
                 QStringLiteral("\"metaBookID\"=? AND \"udId\" IS ? AND \"highlightNo\"=? AND \"PageIdx\"=?"),
-                {bookId, stringForKey(e, QStringLiteral("udId")).value_or(QString()), *number, *page});
+                { bookId, stringForKey(e, QStringLiteral("udId")).value_or(QString()), *number, *page });
             if (existing && pending(*existing))
                 continue;
             BookHighlightMemo r = existing.value_or(BookHighlightMemo());

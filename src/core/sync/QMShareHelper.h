@@ -34,9 +34,10 @@ public:
     void syscBookMark(bool isPdf, std::function<void(bool)> done = {});
     // Downloads the book's annotations and merges them; posts "SyncDone"
     // when a reply was stored. `done` (optional) learns whether it was.
-    void getMyBookAll(const QString &bookId, const QString &user, bool isPdf, std::function<void(bool)> done = {});
+    void getMyBookAll(
+        const QString &bookId, const QString &user, bool isPdf, std::function<void(bool)> done = {});
     // Reading logs are not uploaded.
-    static void syscAccessLog() {}
+    static void syscAccessLog() { }
 
     // A download "updateDate": milliseconds in the server's local-time
     // convention, as a point in time.

@@ -6,8 +6,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
-struct ArticleNavigation
-{
+struct ArticleNavigation {
     enum Action { Allow, OpenEntry, Download };
     Action action = Allow;
     QVariantMap entryQuery; // for OpenEntry: the link's query as a dictionary

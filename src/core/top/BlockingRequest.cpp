@@ -6,8 +6,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
-BlockingAnswer sendSynchronously(QNetworkAccessManager &network, QNetworkRequest request, const QByteArray &method,
-                             const QByteArray &body, int timeoutMs)
+BlockingAnswer sendSynchronously(QNetworkAccessManager &network, QNetworkRequest request,
+    const QByteArray &method, const QByteArray &body, int timeoutMs)
 {
     request.setTransferTimeout(std::max(1, int(timeoutMs * apiTimeoutScale())));
     QNetworkReply *reply = network.sendCustomRequest(request, method, body);
@@ -20,7 +20,8 @@ BlockingAnswer sendSynchronously(QNetworkAccessManager &network, QNetworkRequest
     answer.body = reply->readAll();
     bool lengthOk = false;
     const qlonglong announced = reply->rawHeader("Content-Length").toLongLong(&lengthOk);
-    if ((reply->error() != QNetworkReply::NoError && int(reply->error()) < 200) || (lengthOk && answer.body.size() < announced))
+    if ((reply->error() != QNetworkReply::NoError && int(reply->error()) < 200)
+        || (lengthOk && answer.body.size() < announced))
         answer.error = reply->errorString();
     reply->deleteLater();
     return answer;

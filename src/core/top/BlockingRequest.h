@@ -8,12 +8,11 @@
 
 class QNetworkAccessManager;
 
-struct BlockingAnswer
-{
-    int status = 0;                    // 0 without an HTTP answer
+struct BlockingAnswer {
+    int status = 0; // 0 without an HTTP answer
     QByteArray body;
-    std::optional<QString> error;      // transport failure or time-out
+    std::optional<QString> error; // transport failure or time-out
 };
 
-BlockingAnswer sendSynchronously(QNetworkAccessManager &network, QNetworkRequest request, const QByteArray &method,
-                             const QByteArray &body, int timeoutMs);
+BlockingAnswer sendSynchronously(QNetworkAccessManager &network, QNetworkRequest request,
+    const QByteArray &method, const QByteArray &body, int timeoutMs);

@@ -14,12 +14,12 @@ EntryForm::EntryForm(const ServerConfig &servers)
 {
 }
 
-QByteArray EntryForm::entryBody(const QString &token, const QVariantMap &query, const QString &name,
-                                 const QString &mail)
+QByteArray EntryForm::entryBody(
+    const QString &token, const QVariantMap &query, const QString &name, const QString &mail)
 {
     QString body = QStringLiteral("token=%1&provider=%2&item=%3")
                        .arg(encodeURI(token), encodeURI(query.value(QStringLiteral("provider")).toString()),
-                            encodeURI(query.value(QStringLiteral("item")).toString()));
+                           encodeURI(query.value(QStringLiteral("item")).toString()));
     if (!name.isEmpty())
         body += QStringLiteral("&name=") + encodeURI(name);
     if (!mail.isEmpty())
@@ -27,11 +27,14 @@ QByteArray EntryForm::entryBody(const QString &token, const QVariantMap &query, 
     return body.toUtf8();
 }
 
-QString EntryForm::entry(const QString &token, const QVariantMap &query, const QString &name, const QString &mail)
+QString EntryForm::entry(
+    const QString &token, const QVariantMap &query, const QString &name, const QString &mail)
 {
     QNetworkRequest request(m_servers.url(ServerConfig::Endpoint::StoreApi, QStringLiteral("/api/entry")));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    const BlockingAnswer answer = sendSynchronously(m_network, request, "POST", entryBody(token, query, name, mail), 60000);
+    request.setHeader(
+        QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    const BlockingAnswer answer
+        = sendSynchronously(m_network, request, "POST", entryBody(token, query, name, mail), 60000);
     qCInfo(lcTop) << "error:" << answer.error.value_or(QString());
     qCInfo(lcTop) << "jsonString ==" << QString::fromUtf8(answer.body);
     const auto json = jsonDictonary(answer.body);

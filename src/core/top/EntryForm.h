@@ -18,8 +18,8 @@ public:
     explicit EntryForm(const ServerConfig &servers);
 
     // The form body.
-    static QByteArray entryBody(const QString &token, const QVariantMap &query, const QString &name,
-                                const QString &mail);
+    static QByteArray entryBody(
+        const QString &token, const QVariantMap &query, const QString &name, const QString &mail);
     // Sends the entry; the message to show (the answer's "messages", or
     // kFailed).
     QString entry(const QString &token, const QVariantMap &query, const QString &name, const QString &mail);

@@ -1,10 +1,10 @@
 #include "ProviderArticleLogic.h"
 
 #include "XmlRpcResponseParser.h"
-#include "core/platform/ServerConfig.h"
-#include "core/platform/UserDefaults.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
 #include "core/store/ApiRequest.h"
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
@@ -20,14 +20,15 @@
 #include <QThreadPool>
 #include <memory>
 
-namespace {
+namespace
+{
 
 const char *kFooter = "この記事の情報は Tavro Medical News（情報提供元）によるものです。無断転載を禁じます。";
 
 QByteArray methodCall(const char *method, const QString &params)
 {
     return QByteArrayLiteral("<?xml version=\"1.0\"?>") + "<methodCall><methodName>" + method
-           + "</methodName><params>" + params.toUtf8() + "</params></methodCall>";
+        + "</methodName><params>" + params.toUtf8() + "</params></methodCall>";
 }
 
 QString intParam(qint64 n)
@@ -45,8 +46,7 @@ QString latestUpdate()
     return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::latestUpdate)).value_or(QString());
 }
 
-struct ParsedAnswer
-{
+struct ParsedAnswer {
     std::optional<QVariantMap> value;
     const QThread *thread = nullptr;
 };
@@ -59,7 +59,8 @@ QFuture<ParsedAnswer> parseOnWorker(QByteArray body)
     QFuture<ParsedAnswer> future = promise->future();
     promise->start();
     QThreadPool::globalInstance()->start([promise, body = std::move(body)] {
-        promise->addResult(ParsedAnswer{ProviderArticleLogic::parseAnswer(body), QThread::currentThread()});
+        promise->addResult(
+            ParsedAnswer { ProviderArticleLogic::parseAnswer(body), QThread::currentThread() });
         promise->finish();
     });
     return future;
@@ -72,18 +73,19 @@ ProviderArticleLogic::ProviderArticleLogic(const ServerConfig &servers)
 {
 }
 
-QByteArray ProviderArticleLogic::updateStatusDocument(const QString &email, const QString &password,
-                                                 const QString &latest)
+QByteArray ProviderArticleLogic::updateStatusDocument(
+    const QString &email, const QString &password, const QString &latest)
 {
     return methodCall("get_article_update_status",
-                      intParam(1) + intParam(1) + stringParam(email) + stringParam(password)
-                          + stringParam(latest.isEmpty() ? QStringLiteral("(null)") : latest)
-                          + stringParam(QStringLiteral("2020-03-31 14:00:00")));
+        intParam(1) + intParam(1) + stringParam(email) + stringParam(password)
+            + stringParam(latest.isEmpty() ? QStringLiteral("(null)") : latest)
+            + stringParam(QStringLiteral("2020-03-31 14:00:00")));
 }
 
 QByteArray ProviderArticleLogic::articleListDocument(int count, const QString &email, const QString &password)
 {
-    return methodCall("get_article_list", intParam(1) + intParam(count) + stringParam(email) + stringParam(password));
+    return methodCall(
+        "get_article_list", intParam(1) + intParam(count) + stringParam(email) + stringParam(password));
 }
 
 QByteArray ProviderArticleLogic::articleDocument(int id, const QString &email, const QString &password)
@@ -103,8 +105,8 @@ std::optional<QVariantMap> ProviderArticleLogic::parseAnswer(const QByteArray &b
     return value.toMap();
 }
 
-void ProviderArticleLogic::callAsync(const QByteArray &document, QObject *context,
-                                std::function<void(std::optional<QVariantMap>)> done)
+void ProviderArticleLogic::callAsync(
+    const QByteArray &document, QObject *context, std::function<void(std::optional<QVariantMap>)> done)
 {
     ++calls;
     ++m_inFlight;
@@ -121,27 +123,29 @@ void ProviderArticleLogic::callAsync(const QByteArray &document, QObject *contex
         if (receiver)
             done(value);
     };
-    QObject::connect(reply, &QNetworkReply::finished, &m_deliveries, [this, reply, deliver = std::move(deliver)]() mutable {
-        reply->deleteLater();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        QByteArray body = reply->readAll();
-        bool lengthOk = false;
-        const qlonglong announced = reply->rawHeader("Content-Length").toLongLong(&lengthOk);
-        const bool transportFailed = reply->error() != QNetworkReply::NoError && int(reply->error()) < 200;
-        if (transportFailed || status != 200 || (lengthOk && body.size() < announced)) {
-            deliver({});
-            return;
-        }
-        auto *watcher = new QFutureWatcher<ParsedAnswer>(&m_deliveries);
-        QObject::connect(watcher, &QFutureWatcherBase::finished, watcher,
-                         [this, watcher, deliver = std::move(deliver)]() mutable {
-                             watcher->deleteLater();
-                             const ParsedAnswer parsed = watcher->result();
-                             lastParseThread = parsed.thread;
-                             deliver(parsed.value);
-                         });
-        watcher->setFuture(parseOnWorker(std::move(body)));
-    });
+    QObject::connect(reply, &QNetworkReply::finished, &m_deliveries,
+        [this, reply, deliver = std::move(deliver)]() mutable {
+            reply->deleteLater();
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            QByteArray body = reply->readAll();
+            bool lengthOk = false;
+            const qlonglong announced = reply->rawHeader("Content-Length").toLongLong(&lengthOk);
+            const bool transportFailed
+                = reply->error() != QNetworkReply::NoError && int(reply->error()) < 200;
+            if (transportFailed || status != 200 || (lengthOk && body.size() < announced)) {
+                deliver({});
+                return;
+            }
+            auto *watcher = new QFutureWatcher<ParsedAnswer>(&m_deliveries);
+            QObject::connect(watcher, &QFutureWatcherBase::finished, watcher,
+                [this, watcher, deliver = std::move(deliver)]() mutable {
+                    watcher->deleteLater();
+                    const ParsedAnswer parsed = watcher->result();
+                    lastParseThread = parsed.thread;
+                    deliver(parsed.value);
+                });
+            watcher->setFuture(parseOnWorker(std::move(body)));
+        });
 }
 
 std::optional<QVariantMap> ProviderArticleLogic::call(const QByteArray &document)
@@ -163,14 +167,16 @@ std::optional<QVariantMap> ProviderArticleLogic::call(const QByteArray &document
 int ProviderArticleLogic::isUpdate()
 {
     qCInfo(lcTop) << "isUpdate";
-    const auto result = call(updateStatusDocument(m_servers.serviceEmail, m_servers.servicePassword, latestUpdate()));
+    const auto result
+        = call(updateStatusDocument(m_servers.serviceEmail, m_servers.servicePassword, latestUpdate()));
     const int total = result && result->contains(QStringLiteral("total"))
-                          ? int(result->value(QStringLiteral("total")).toLongLong())
-                          : -1;
+        ? int(result->value(QStringLiteral("total")).toLongLong())
+        : -1;
     qCInfo(lcTop) << "total:" << total;
     if (result) {
         const QVariantList list = arrayForKey(*result, QStringLiteral("list")).value_or(QVariantList());
-        const auto first = list.isEmpty() ? std::nullopt : stringForKey(list.first().toMap(), QStringLiteral("date"));
+        const auto first
+            = list.isEmpty() ? std::nullopt : stringForKey(list.first().toMap(), QStringLiteral("date"));
         if (first)
             UserDefaults::setValue(QString::fromLatin1(UserDefaults::latestUpdate), *first);
     }
@@ -190,14 +196,12 @@ void ProviderArticleLogic::getArticleList(int count)
         const QString date = stringForKey(a, QStringLiteral("date")).value_or(QString());
         const QString id = QString::number(a.value(QStringLiteral("id")).toLongLong());
         const QString title = stringForKey(a, QStringLiteral("title")).value_or(QString());
-        rows.append(QVariantMap{{QStringLiteral("infocategory_id"), QStringLiteral("2")},
-                                {QStringLiteral("info_id"), id},
-                                {QStringLiteral("info_detail"), title},
-                                {QStringLiteral("info_date"), date},
-                                {QStringLiteral("info_body"), QString()}});
+        rows.append(QVariantMap { { QStringLiteral("infocategory_id"), QStringLiteral("2") },
+            { QStringLiteral("info_id"), id }, { QStringLiteral("info_detail"), title },
+            { QStringLiteral("info_date"), date }, { QStringLiteral("info_body"), QString() } });
         const QDateTime parsed = QDateTime::fromString(date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        DataBaseHelper::upsertCacheContentNews(id.toLongLong(), 2, title, QString(),
-                                               parsed.isValid() ? std::optional(parsed) : std::nullopt);
+        DataBaseHelper::upsertCacheContentNews(
+            id.toLongLong(), 2, title, QString(), parsed.isValid() ? std::optional(parsed) : std::nullopt);
         if (!date.isEmpty())
             dates << date;
     }
@@ -214,11 +218,11 @@ std::optional<QVariantMap> ProviderArticleLogic::getArticle(const QString &id)
 
 void ProviderArticleLogic::getInfoList()
 {
-    if (LibraryStore::main().count<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), {2}) > 0) {
+    if (LibraryStore::main().count<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), { 2 }) > 0) {
         const int total = isUpdate();
         bool deleted = false;
         if (total != -1 && latestUpdate().isEmpty()) {
-            LibraryStore::main().removeAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), {2});
+            LibraryStore::main().removeAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), { 2 });
             deleted = true;
         }
         if ((deleted || total >= 1) && (mediaInfoUpdateCount == 0 || mediaInfoUpdateCount != total)) {
@@ -242,12 +246,16 @@ void ProviderArticleLogic::setUpBodyInfo(const QString &id, const QString &body)
 void ProviderArticleLogic::loadDataFromCache()
 {
     QVariantList rows;
-    for (const CacheInfo &c : LibraryStore::main().findAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), {2}))
-        rows.append(QVariantMap{{QStringLiteral("infocategory_id"), QString::number(c.categoryId.value_or(0))},
-                                {QStringLiteral("info_id"), QString::number(c.infoId.value_or(0))},
-                                {QStringLiteral("info_detail"), c.information.value_or(QString())},
-                                {QStringLiteral("info_date"), c.newsDate ? c.newsDate->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString()},
-                                {QStringLiteral("info_body"), c.body.value_or(QString())}});
+    for (const CacheInfo &c :
+        LibraryStore::main().findAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), { 2 }))
+        rows.append(
+            QVariantMap { { QStringLiteral("infocategory_id"), QString::number(c.categoryId.value_or(0)) },
+                { QStringLiteral("info_id"), QString::number(c.infoId.value_or(0)) },
+                { QStringLiteral("info_detail"), c.information.value_or(QString()) },
+                { QStringLiteral("info_date"),
+                    c.newsDate ? c.newsDate->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                               : QString() },
+                { QStringLiteral("info_body"), c.body.value_or(QString()) } });
     updateInfoLists = rows;
 }
 
@@ -268,5 +276,5 @@ QString ProviderArticleLogic::bodyForArticle(const QVariantMap &article)
 QString ProviderArticleLogic::pageHtml(const QString &body)
 {
     return QStringLiteral("<html><body>") + body + QStringLiteral("<br/><span style='font-size : 8.6pt'>")
-           + QString::fromUtf8(kFooter) + QStringLiteral("</span></body></html>");
+        + QString::fromUtf8(kFooter) + QStringLiteral("</span></body></html>");
 }

@@ -48,7 +48,8 @@ public:
     static QString pageHtml(const QString &body);
 
     // The request documents.
-    static QByteArray updateStatusDocument(const QString &email, const QString &password, const QString &latestUpdate);
+    static QByteArray updateStatusDocument(
+        const QString &email, const QString &password, const QString &latestUpdate);
     static QByteArray articleListDocument(int count, const QString &email, const QString &password);
     static QByteArray articleDocument(int id, const QString &email, const QString &password);
 
@@ -58,7 +59,8 @@ public:
     // than 200, a fault, malformed XML, a value nested too deeply, or a value
     // that is not a struct. `done` does not run when `context` is destroyed
     // first, nor once this object is.
-    void callAsync(const QByteArray &document, QObject *context, std::function<void(std::optional<QVariantMap>)> done);
+    void callAsync(
+        const QByteArray &document, QObject *context, std::function<void(std::optional<QVariantMap>)> done);
 
     // The struct of an answer document, or absent (as for callAsync). Pure;
     // any thread.

@@ -1,21 +1,21 @@
 #include "TopLogic.h"
 
 #include "BlockingRequest.h"
-#include "core/platform/DataFolder.h"
-#include "core/platform/ServerConfig.h"
-#include "core/platform/UserDefaults.h"
+#include "core/account/AccountSession.h"
 #include "core/content/BookUrl.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/DataFolder.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
 #include "core/shelf/ShelfModel.h"
 #include "core/store/StoreManager.h"
 #include "core/sync/QMShareHelper.h"
+#include "core/util/ContextGuard.h"
 #include "core/util/DataHelpers.h"
 #include "core/util/DictionaryHelpers.h"
-#include "core/util/ContextGuard.h"
 #include "core/util/Logging.h"
 #include "core/util/StringHelpers.h"
-#include "core/account/AccountSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,10 +36,11 @@ QString TopLogic::createParam() const
 
 bool TopLogic::reconnectForToken()
 {
-    const QUrl url(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb) + QStringLiteral("/rest/authentication.php")
-                   + createParam());
+    const QUrl url(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb)
+        + QStringLiteral("/rest/authentication.php") + createParam());
     qCInfo(lcTop) << url;
-    const BlockingAnswer answer = sendSynchronously(m_network, QNetworkRequest(url), "GET", QByteArray(), 60000);
+    const BlockingAnswer answer
+        = sendSynchronously(m_network, QNetworkRequest(url), "GET", QByteArray(), 60000);
     qCInfo(lcTop) << "error:" << answer.error.value_or(QString());
     qCInfo(lcTop) << "jsonString ==" << QString::fromUtf8(answer.body);
     const QVariantMap json = jsonDecode(QString::fromUtf8(answer.body)).toMap();
@@ -58,33 +59,35 @@ bool TopLogic::reconnectForToken()
 
 void TopLogic::requestNewsInfo(const QString &token)
 {
-    m_store.requestAPIToken(
-        QStringLiteral("/rest/getInformationsV2.php"), "GET",
-        {{QStringLiteral("token"), token}, {QStringLiteral("exec"), QStringLiteral("G")}}, {},
-        guardedBy(&m_context, [this](const QVariant &result, const std::optional<ApiResponse> &,
-                                     const std::optional<ApiError> &) {
-            const QVariantMap answer = result.toMap();
-            if (answer.value(QStringLiteral("result")).toBool()) {
-                qCInfo(lcTop) << "インフォメーション取得 成功";
-                DataBaseHelper::deleteCacheInfos();
-                QVariantList kept;
-                for (const QVariant &v : answer.value(QStringLiteral("records")).toList()) {
-                    const QVariantMap r = v.toMap();
-                    const QString category = stringForKey(r, QStringLiteral("infocategory_id")).value_or(QString());
-                    if (!category.isEmpty() && category.toInt() == 1)
-                        kept.append(r);
-                    DataBaseHelper::upsertCacheNews(stringForKey(r, QStringLiteral("info_id")).value_or(QString()).toLongLong(),
-                                                    category.toLongLong(),
-                                                    stringForKey(r, QStringLiteral("info_detail")).value_or(QString()));
+    m_store.requestAPIToken(QStringLiteral("/rest/getInformationsV2.php"), "GET",
+        { { QStringLiteral("token"), token }, { QStringLiteral("exec"), QStringLiteral("G") } }, {},
+        guardedBy(&m_context,
+            [this](
+                const QVariant &result, const std::optional<ApiResponse> &, const std::optional<ApiError> &) {
+                const QVariantMap answer = result.toMap();
+                if (answer.value(QStringLiteral("result")).toBool()) {
+                    qCInfo(lcTop) << "インフォメーション取得 成功";
+                    DataBaseHelper::deleteCacheInfos();
+                    QVariantList kept;
+                    for (const QVariant &v : answer.value(QStringLiteral("records")).toList()) {
+                        const QVariantMap r = v.toMap();
+                        const QString category
+                            = stringForKey(r, QStringLiteral("infocategory_id")).value_or(QString());
+                        if (!category.isEmpty() && category.toInt() == 1)
+                            kept.append(r);
+                        DataBaseHelper::upsertCacheNews(
+                            stringForKey(r, QStringLiteral("info_id")).value_or(QString()).toLongLong(),
+                            category.toLongLong(),
+                            stringForKey(r, QStringLiteral("info_detail")).value_or(QString()));
+                    }
+                    newsLists = kept;
+                } else {
+                    loadDataFromCache();
+                    return; // loadDataFromCache told the screen
                 }
-                newsLists = kept;
-            } else {
-                loadDataFromCache();
-                return; // loadDataFromCache told the screen
-            }
-            if (newsReloaded)
-                newsReloaded();
-        }));
+                if (newsReloaded)
+                    newsReloaded();
+            }));
 }
 
 void TopLogic::loadDataFromCache()
@@ -93,11 +96,11 @@ void TopLogic::loadDataFromCache()
     for (const CacheInfo &c : LibraryStore::main().findAll<CacheInfo>()) {
         if (c.categoryId.value_or(0) != 1)
             continue;
-        rows.append(QVariantMap{{QStringLiteral("infocategory_id"), c.categoryId.value_or(0)},
-                                {QStringLiteral("info_id"), c.infoId.value_or(0)},
-                                {QStringLiteral("info_detail"), c.information.value_or(QString())},
-                                {QStringLiteral("info_date"), c.newsDate ? QVariant(*c.newsDate) : QVariant()},
-                                {QStringLiteral("info_body"), c.body.value_or(QString())}});
+        rows.append(QVariantMap { { QStringLiteral("infocategory_id"), c.categoryId.value_or(0) },
+            { QStringLiteral("info_id"), c.infoId.value_or(0) },
+            { QStringLiteral("info_detail"), c.information.value_or(QString()) },
+            { QStringLiteral("info_date"), c.newsDate ? QVariant(*c.newsDate) : QVariant() },
+            { QStringLiteral("info_body"), c.body.value_or(QString()) } });
     }
     newsLists = rows;
     if (newsReloaded)
@@ -119,7 +122,8 @@ void TopLogic::loadJsonFile(std::function<void()> done)
         const QByteArray body = reply->readAll();
         bool lengthOk = false;
         const qlonglong announced = reply->rawHeader("Content-Length").toLongLong(&lengthOk);
-        const bool complete = reply->error() == QNetworkReply::NoError && !(lengthOk && body.size() < announced);
+        const bool complete
+            = reply->error() == QNetworkReply::NoError && !(lengthOk && body.size() < announced);
         if (complete) {
             qCInfo(lcTop) << "jsonString ==" << QString::fromUtf8(body.left(200));
             const auto json = jsonDictonary(body);
@@ -142,15 +146,16 @@ void TopLogic::processTheData()
 {
     QFile file(informationFilePath());
     const auto json = file.open(QIODevice::ReadOnly) ? jsonDictonary(file.readAll()) : std::nullopt;
-    contentsArray = json ? arrayForKey(*json, QStringLiteral("contents")).value_or(QVariantList()) : QVariantList();
+    contentsArray
+        = json ? arrayForKey(*json, QStringLiteral("contents")).value_or(QVariantList()) : QVariantList();
 }
 
 QList<BookMetaData> TopLogic::recentItems()
 {
     if (AccountSession::isLifted())
         return {};
-    return LibraryStore::main().findAll<BookMetaData>(QStringLiteral("\"lastOpenDate\" IS NOT NULL"), {},
-                                                      QStringLiteral("\"lastOpenDate\" DESC"), 30);
+    return LibraryStore::main().findAll<BookMetaData>(
+        QStringLiteral("\"lastOpenDate\" IS NOT NULL"), {}, QStringLiteral("\"lastOpenDate\" DESC"), 30);
 }
 
 QVariantMap TopLogic::readerInfoForRecentBook(const QString &fileName)
@@ -166,7 +171,8 @@ std::optional<TopLogic::StoreRequest> TopLogic::gotostoreRequest(const QUrl &url
     StoreRequest r;
     r.request = QNetworkRequest(url);
     r.request.setTransferTimeout(15000);
-    r.request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    r.request.setHeader(
+        QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     r.body = text.mid(text.lastIndexOf(u'?') + 1).toUtf8();
     return r;
 }

@@ -58,8 +58,7 @@ public:
 
     // A help or coffee-break link whose address, split at "&", ends in
     // "gotostore": the POST request that opens it in the store.
-    struct StoreRequest
-    {
+    struct StoreRequest {
         QNetworkRequest request;
         QByteArray body;
     };

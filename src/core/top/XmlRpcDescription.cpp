@@ -5,14 +5,16 @@
 
 #include <QDateTime>
 
-namespace {
+namespace
+{
 
 // `depth` counts the enclosing values, this one included; past the limit the
 // whole description fails (`*tooDeep`).
 QVariant describe(const QVariant &value, int depth, bool *tooDeep)
 {
     const int type = value.metaType().id();
-    if ((type == QMetaType::QVariantMap || type == QMetaType::QVariantList) && depth > XmlRpcResponseParser::kMaxDepth) {
+    if ((type == QMetaType::QVariantMap || type == QMetaType::QVariantList)
+        && depth > XmlRpcResponseParser::kMaxDepth) {
         *tooDeep = true;
         return {};
     }
@@ -22,30 +24,31 @@ QVariant describe(const QVariant &value, int depth, bool *tooDeep)
         const QVariantMap m = value.toMap();
         for (auto it = m.cbegin(); it != m.cend() && !*tooDeep; ++it)
             out.insert(it.key(), describe(it.value(), depth + 1, tooDeep));
-        return QVariantMap{{QStringLiteral("struct"), out}};
+        return QVariantMap { { QStringLiteral("struct"), out } };
     }
     case QMetaType::QVariantList: {
         QVariantList out;
         const QVariantList l = value.toList();
         for (auto it = l.cbegin(); it != l.cend() && !*tooDeep; ++it)
             out.append(describe(*it, depth + 1, tooDeep));
-        return QVariantMap{{QStringLiteral("array"), out}};
+        return QVariantMap { { QStringLiteral("array"), out } };
     }
     case QMetaType::LongLong:
     case QMetaType::Int:
-        return QVariantMap{{QStringLiteral("int"), value.toLongLong()}};
+        return QVariantMap { { QStringLiteral("int"), value.toLongLong() } };
     case QMetaType::Double:
-        return QVariantMap{{QStringLiteral("double"), value.toDouble()}};
+        return QVariantMap { { QStringLiteral("double"), value.toDouble() } };
     case QMetaType::Bool:
-        return QVariantMap{{QStringLiteral("boolean"), value.toBool()}};
+        return QVariantMap { { QStringLiteral("boolean"), value.toBool() } };
     case QMetaType::QDateTime:
-        return QVariantMap{{QStringLiteral("date"), value.toDateTime().toString(Qt::ISODate)}};
+        return QVariantMap { { QStringLiteral("date"), value.toDateTime().toString(Qt::ISODate) } };
     case QMetaType::QByteArray:
-        return QVariantMap{{QStringLiteral("base64"), QString::fromLatin1(value.toByteArray().toBase64())}};
+        return QVariantMap { { QStringLiteral("base64"),
+            QString::fromLatin1(value.toByteArray().toBase64()) } };
     default:
         if (isJsonNull(value))
-            return QVariantMap{{QStringLiteral("date"), QVariant::fromValue(nullptr)}};
-        return QVariantMap{{QStringLiteral("string"), value.toString()}};
+            return QVariantMap { { QStringLiteral("date"), QVariant::fromValue(nullptr) } };
+        return QVariantMap { { QStringLiteral("string"), value.toString() } };
     }
 }
 

@@ -3,7 +3,8 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-namespace {
+namespace
+{
 
 QString fromXml(const xmlChar *s, int len = -1)
 {
@@ -26,7 +27,7 @@ void onCharacters(void *ctx, const xmlChar *ch, int len)
     static_cast<XmlRpcResponseParser *>(ctx)->characters(fromXml(ch, len));
 }
 
-void ignoreError(void *, xmlErrorPtr) {}
+void ignoreError(void *, xmlErrorPtr) { }
 
 } // namespace
 
@@ -85,7 +86,7 @@ void XmlRpcResponseParser::characters(const QString &text)
 
 QVariant XmlRpcResponseParser::parse()
 {
-    xmlSAXHandler sax{};
+    xmlSAXHandler sax {};
     sax.initialized = 1;
     sax.startElement = onStart;
     sax.endElement = onEnd;
@@ -110,7 +111,8 @@ QVariant XmlRpcResponseParser::parse()
             rc = rc ? rc : -1; // m_error says why
         } else if (rc != 0 || !ctxt->wellFormed) {
             const xmlError *e = xmlCtxtGetLastError(ctxt);
-            m_error = e && e->message ? QString::fromUtf8(e->message).trimmed() : QStringLiteral("malformed XML");
+            m_error
+                = e && e->message ? QString::fromUtf8(e->message).trimmed() : QStringLiteral("malformed XML");
             rc = rc ? rc : -1;
         }
         if (ctxt->myDoc)

@@ -33,11 +33,16 @@ XmlRpcValueNode *XmlRpcValueNode::startElement(const QString &name)
             child->m_type = Name;
         return child;
     }
-    static const QHash<QString, int> types{
-        {QStringLiteral("array"), Array},    {QStringLiteral("struct"), Struct},   {QStringLiteral("int"), Integer},
-        {QStringLiteral("i4"), Integer},     {QStringLiteral("double"), Double},   {QStringLiteral("boolean"), Boolean},
-        {QStringLiteral("string"), String},  {QStringLiteral("dateTime.iso8601"), Date},
-        {QStringLiteral("base64"), Binary},
+    static const QHash<QString, int> types {
+        { QStringLiteral("array"), Array },
+        { QStringLiteral("struct"), Struct },
+        { QStringLiteral("int"), Integer },
+        { QStringLiteral("i4"), Integer },
+        { QStringLiteral("double"), Double },
+        { QStringLiteral("boolean"), Boolean },
+        { QStringLiteral("string"), String },
+        { QStringLiteral("dateTime.iso8601"), Date },
+        { QStringLiteral("base64"), Binary },
     };
     const auto it = types.constFind(name);
     if (it != types.cend())
@@ -69,12 +74,24 @@ void XmlRpcValueNode::finish()
         return;
     const QString text = m_text.trimmed();
     switch (m_type) {
-    case Integer: m_value = parseInteger(text); break;
-    case Double: m_value = parseDouble(text); break;
-    case Boolean: m_value = parseBoolean(text); break;
-    case Date: m_value = parseDate(text); break;
-    case Binary: m_value = parseData(text); break;
-    default: m_value = parseString(text); break;
+    case Integer:
+        m_value = parseInteger(text);
+        break;
+    case Double:
+        m_value = parseDouble(text);
+        break;
+    case Boolean:
+        m_value = parseBoolean(text);
+        break;
+    case Date:
+        m_value = parseDate(text);
+        break;
+    case Binary:
+        m_value = parseData(text);
+        break;
+    default:
+        m_value = parseString(text);
+        break;
     }
 }
 
@@ -137,7 +154,8 @@ QVariant XmlRpcValueNode::parseString(const QString &text)
 
 QVariant XmlRpcValueNode::parseDate(const QString &text)
 {
-    for (const QString &format : {QStringLiteral("yyyyMMdd'T'HH:mm:ss"), QStringLiteral("yyyy'-'MM'-'dd'T'HH:mm:ss")}) {
+    for (const QString &format :
+        { QStringLiteral("yyyyMMdd'T'HH:mm:ss"), QStringLiteral("yyyy'-'MM'-'dd'T'HH:mm:ss") }) {
         const QDateTime dt = QDateTime::fromString(text, format);
         if (dt.isValid())
             return dt;

@@ -13,8 +13,18 @@
 class XmlRpcValueNode
 {
 public:
-    enum ElementType { Array = 0, Struct = 1, Member = 2, Name = 3, Integer = 4, Double = 5, Boolean = 6, String = 7,
-                       Date = 8, Binary = 9 };
+    enum ElementType {
+        Array = 0,
+        Struct = 1,
+        Member = 2,
+        Name = 3,
+        Integer = 4,
+        Double = 5,
+        Boolean = 6,
+        String = 7,
+        Date = 8,
+        Binary = 9
+    };
 
     // Nodes are owned by `arena` (the parser's). Nodes nest strictly, so the
     // open ones form a stack: a new child is pushed at the back, and the

@@ -46,7 +46,7 @@ void nulcutArray(QVariantList &array)
 
 std::optional<QVariantMap> jsonDictonary(const QByteArray &bytes)
 {
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
@@ -57,7 +57,8 @@ std::optional<QVariantMap> jsonDictonary(const QByteArray &bytes)
 
 std::optional<QString> UTF8String(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(
+        QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString s = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;

@@ -87,7 +87,7 @@ static std::optional<QVariantList> asArray(const QVariant &v)
         return std::nullopt;
     if (v.metaType().id() == QMetaType::QVariantList)
         return v.toList();
-    return QVariantList{v};
+    return QVariantList { v };
 }
 
 std::optional<QVariantList> farrayForKey(const QVariantMap &d, const QString &key)

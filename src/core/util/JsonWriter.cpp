@@ -8,7 +8,8 @@
 #include <cmath>
 #include <vector>
 
-namespace {
+namespace
+{
 
 bool isWritableScalar(const QVariant &v)
 {
@@ -33,15 +34,13 @@ bool isWritableScalar(const QVariant &v)
 // value must not exhaust the call stack); `scalar` decides each value that
 // is not a map or list. False as soon as `scalar` says no or a map or list
 // lies deeper than `maxDepth`.
-template<typename Scalar>
-bool walk(const QVariant &root, int maxDepth, Scalar scalar)
+template <typename Scalar> bool walk(const QVariant &root, int maxDepth, Scalar scalar)
 {
-    struct Pending
-    {
+    struct Pending {
         QVariant value;
         int depth; // of the map or list holding it; 0 for the root
     };
-    std::vector<Pending> stack{{root, 0}};
+    std::vector<Pending> stack { { root, 0 } };
     while (!stack.empty()) {
         Pending p = std::move(stack.back());
         stack.pop_back();
@@ -56,11 +55,11 @@ bool walk(const QVariant &root, int maxDepth, Scalar scalar)
         if (type == QMetaType::QVariantMap) {
             const QVariantMap m = p.value.toMap();
             for (auto it = m.cbegin(); it != m.cend(); ++it)
-                stack.push_back({it.value(), p.depth + 1});
+                stack.push_back({ it.value(), p.depth + 1 });
         } else {
             const QVariantList l = p.value.toList();
             for (const QVariant &item : l)
-                stack.push_back({item, p.depth + 1});
+                stack.push_back({ item, p.depth + 1 });
         }
     }
     return true;

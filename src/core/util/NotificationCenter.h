@@ -19,8 +19,8 @@ public:
     // Calls `handler` with the object of every notification named `name`
     // until `context` is destroyed or the returned connection is
     // disconnected.
-    QMetaObject::Connection observe(const QString &name, QObject *context,
-                                    std::function<void(const QVariant &)> handler);
+    QMetaObject::Connection observe(
+        const QString &name, QObject *context, std::function<void(const QVariant &)> handler);
 
 signals:
     void posted(const QString &name, const QVariant &object);

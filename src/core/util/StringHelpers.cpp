@@ -81,7 +81,7 @@ QVariant jsonDecode(const QString &s)
     // the text in an array admits strings and numbers too. Exactly one element
     // must come back, or "1,2" would pass as 1.
     const QByteArray wrapped = "[" + s.toUtf8() + "]";
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument doc = QJsonDocument::fromJson(wrapped, &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return {};

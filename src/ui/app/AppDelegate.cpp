@@ -2,21 +2,16 @@
 
 #include "MainWindow.h"
 #include "MsgBox.h"
+#include "UpdateWindows.h"
 #include "core/app/Analytics.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
-#include "ui/reader/BookWebProfile.h"
-#include "core/dictionary/DictionaryManager.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/shelf/ShelfModel.h"
-#include "ui/reader/ReaderVC.h"
-#include "ui/shelf/ShelfVC.h"
-#include "ui/store/StoreVC.h"
-#include "ui/top/TopVC.h"
-#include "UpdateWindows.h"
 #include "core/store/InstallRecovery.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
@@ -24,11 +19,15 @@
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
 #include "core/util/NotificationCenter.h"
+#include "ui/reader/BookWebProfile.h"
+#include "ui/reader/ReaderVC.h"
+#include "ui/shelf/ShelfVC.h"
+#include "ui/store/StoreVC.h"
+#include "ui/top/TopVC.h"
 
 #include <QFileInfo>
 #include <QImage>
 #include <QPdfDocument>
-
 
 AppDelegate::AppDelegate(const ServerConfig &servers, QObject *parent)
     : QObject(parent)
@@ -200,7 +199,8 @@ void AppDelegate::changeToReader(const QVariantMap &info)
     changeToReader(info, info, QString());
 }
 
-void AppDelegate::changeToReader(const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID)
+void AppDelegate::changeToReader(
+    const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID)
 {
     auto *reader = new ReaderVC(*this);
     if (info.contains(QStringLiteral("pdfurl")))
@@ -254,9 +254,10 @@ void AppDelegate::getUserInfo()
     m_vamo->getUserInfo([](const QVariant &result, const std::optional<ApiError> &) {
         const QVariantMap answer = result.toMap();
         const auto email = stringForKey(answer, QStringLiteral("notice_email"));
-        const QVariantMap profile = dictionaryForKey(answer, QStringLiteral("user_profiles")).value_or(QVariantMap());
+        const QVariantMap profile
+            = dictionaryForKey(answer, QStringLiteral("user_profiles")).value_or(QVariantMap());
         const QString name = stringForKey(profile, QStringLiteral("last_name")).value_or(QString())
-                             + stringForKey(profile, QStringLiteral("first_name")).value_or(QString());
+            + stringForKey(profile, QStringLiteral("first_name")).value_or(QString());
         qCInfo(lcApp) << QStringLiteral("username=%1,notice_email=%2").arg(name, email.value_or(QString()));
         UserDefaults::remove(QString::fromLatin1(UserDefaults::vamoUserName));
         UserDefaults::remove(QString::fromLatin1(UserDefaults::noticeEmail));

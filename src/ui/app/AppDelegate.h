@@ -4,14 +4,14 @@
 // Navigation. Main thread only.
 #pragma once
 
-#include "ui/reader/ReaderVC.h"
-#include "ui/shelf/ShelfVC.h"
-#include "ui/store/StoreVC.h"
-#include "ui/top/TopVC.h"
-#include "ui/store/LoginWindow.h"
 #include "core/account/AccountSession.h"
 #include "core/store/LoginWindowLogic.h"
 #include "ui/app/Navigation.h"
+#include "ui/reader/ReaderVC.h"
+#include "ui/shelf/ShelfVC.h"
+#include "ui/store/LoginWindow.h"
+#include "ui/store/StoreVC.h"
+#include "ui/top/TopVC.h"
 
 #include <QNetworkRequest>
 #include <QObject>
@@ -49,7 +49,8 @@ public:
     void changeToAcquired() override;
     void changeToStoreDownloadPage(const QNetworkRequest &request, const QByteArray &body) override;
     void changeToReader(const QVariantMap &info) override;
-    void changeToReader(const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID) override;
+    void changeToReader(
+        const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID) override;
     void changeToVC(ScreenVC *screen);
 
     // Sign-in token (the account session's state machine).

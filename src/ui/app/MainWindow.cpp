@@ -23,7 +23,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 void MainWindow::restoreFrame()
 {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"), QStringLiteral("Tavro"));
+    QSettings settings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"), QStringLiteral("Tavro"));
     const QByteArray frame = settings.value(QStringLiteral("resframe")).toByteArray();
     if (!frame.isEmpty())
         restoreGeometry(frame);
@@ -62,7 +63,8 @@ void MainWindow::installToolbar(QToolBar *toolbar)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"), QStringLiteral("Tavro"));
+    QSettings settings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tavro"), QStringLiteral("Tavro"));
     settings.setValue(QStringLiteral("resframe"), saveGeometry());
     event->accept();
     // Closing the main window quits.

@@ -5,7 +5,8 @@
 #include <QPointer>
 #include <QPushButton>
 
-namespace {
+namespace
+{
 QPointer<QWidget> mainWindow;
 }
 

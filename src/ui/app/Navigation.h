@@ -30,8 +30,9 @@ public:
     // The reader on a book (the info of BookInfo::toMap()); with the book
     // and document a link between books came from.
     virtual void changeToReader(const QVariantMap &info) = 0;
-    virtual void changeToReader(const QVariantMap &info, const QVariantMap &befoInfo,
-                                const QString &befoManifestID) = 0;
+    virtual void changeToReader(
+        const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID)
+        = 0;
     // A download (a store link, or a file from disk) installed by the store.
     virtual void downloadFromExternal(const QNetworkRequest &request) = 0;
 

@@ -7,7 +7,6 @@
 #include <QToolBar>
 #include <QWidget>
 
-
 class ScreenVC : public QWidget
 {
     Q_OBJECT
@@ -17,7 +16,7 @@ public:
         , m_app(app)
     {
     }
-    virtual void appear() {}
+    virtual void appear() { }
     // The screen's toolbar, installed in the main window while it is shown.
     virtual QToolBar *toolbar() { return nullptr; }
 

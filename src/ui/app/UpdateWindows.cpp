@@ -36,8 +36,9 @@ UpdateWindow::UpdateWindow(const ServerConfig &servers, QWidget *parent)
     m_check->checkUpdate([this](std::optional<QVariantMap> manifest, bool notAnObject) {
         if (notAnObject)
             return; // stays invisible
-        const auto update = manifest ? UpdateCheck::updateToShow(*manifest, QCoreApplication::applicationVersion())
-                                     : std::nullopt;
+        const auto update = manifest
+            ? UpdateCheck::updateToShow(*manifest, QCoreApplication::applicationVersion())
+            : std::nullopt;
         if (!update) {
             this->close();
             return;
@@ -72,7 +73,8 @@ QLBNotificationWindow::QLBNotificationWindow(const ServerConfig &servers, QWidge
     m_check->checkUpdate([this](std::optional<QVariantMap> manifest, bool notAnObject) {
         if (notAnObject)
             return;
-        const auto notice = manifest ? UpdateCheck::noticeToShow(*manifest, QDateTime::currentDateTime()) : std::nullopt;
+        const auto notice
+            = manifest ? UpdateCheck::noticeToShow(*manifest, QDateTime::currentDateTime()) : std::nullopt;
         if (!notice) {
             this->close();
             return;

@@ -30,6 +30,7 @@ void EpubSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
     auto *buffer = new QBuffer(job);
     buffer->setData(*response.data);
     buffer->open(QIODevice::ReadOnly);
-    job->reply(response.mimeType.isEmpty() ? QByteArrayLiteral("application/octet-stream") : response.mimeType,
-               buffer);
+    job->reply(
+        response.mimeType.isEmpty() ? QByteArrayLiteral("application/octet-stream") : response.mimeType,
+        buffer);
 }

@@ -1,15 +1,16 @@
 #include "ImageViewer.h"
 
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QHBoxLayout>
 
-namespace {
+namespace
+{
 constexpr double kStep = 1.25;
 constexpr double kMinScale = 1.0 / 16;
 constexpr double kMaxScale = 16.0;
@@ -65,7 +66,8 @@ ImageViewer::ImageViewer(const QImage &image, QWidget *over)
 
 void ImageViewer::fit()
 {
-    const QSize room = m_area->viewport()->size().isEmpty() ? size() - QSize(12, 48) : m_area->viewport()->size();
+    const QSize room
+        = m_area->viewport()->size().isEmpty() ? size() - QSize(12, 48) : m_area->viewport()->size();
     if (m_image.width() <= 0 || m_image.height() <= 0 || room.isEmpty()) {
         m_scale = 1.0;
     } else {
@@ -78,7 +80,8 @@ void ImageViewer::fit()
 void ImageViewer::showScaled()
 {
     const QSize size = (QSizeF(m_image.size()) * m_scale).toSize().expandedTo(QSize(1, 1));
-    m_label->setPixmap(QPixmap::fromImage(m_image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_label->setPixmap(
+        QPixmap::fromImage(m_image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     m_label->resize(size);
 }
 

@@ -4,7 +4,8 @@
 #include <QPainter>
 #include <QTreeView>
 
-namespace {
+namespace
+{
 constexpr int kTextInset = 25;
 constexpr int kPadding = 6;
 constexpr int kMinHeight = 20;
@@ -13,7 +14,9 @@ int textHeight(const QFont &font, const QString &text, int width)
 {
     if (text.isEmpty())
         return 0;
-    return QFontMetrics(font).boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap, text).height();
+    return QFontMetrics(font)
+        .boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap, text)
+        .height();
 }
 } // namespace
 
@@ -40,7 +43,8 @@ QFont OutlineRowDelegate::detailFont()
 
 int OutlineRowDelegate::rowHeight(const QString &title, const QString &detail, int width)
 {
-    const int height = textHeight(titleFont(), title, width) + textHeight(detailFont(), detail, width) + kPadding;
+    const int height
+        = textHeight(titleFont(), title, width) + textHeight(detailFont(), detail, width) + kPadding;
     return std::max(kMinHeight, height);
 }
 
@@ -54,12 +58,13 @@ int OutlineRowDelegate::textWidth(const QModelIndex &index) const
 
 QSize OutlineRowDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    const int height =
-        rowHeight(index.data(kTitleRole).toString(), index.data(kDetailRole).toString(), textWidth(index));
+    const int height
+        = rowHeight(index.data(kTitleRole).toString(), index.data(kDetailRole).toString(), textWidth(index));
     return QSize(option.rect.width(), height);
 }
 
-void OutlineRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+void OutlineRowDelegate::paint(
+    QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     // The row's background and selection as the style draws them.
     QStyleOptionViewItem background = option;
@@ -80,8 +85,9 @@ void OutlineRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->drawText(QRect(text.topLeft(), QSize(text.width(), titleHeight)), Qt::TextWordWrap, title);
     if (!detail.isEmpty()) {
         painter->setFont(detailFont());
-        painter->drawText(QRect(text.left(), text.top() + titleHeight, text.width(), text.height() - titleHeight),
-                          Qt::TextWordWrap, detail);
+        painter->drawText(
+            QRect(text.left(), text.top() + titleHeight, text.width(), text.height() - titleHeight),
+            Qt::TextWordWrap, detail);
     }
     painter->restore();
 }

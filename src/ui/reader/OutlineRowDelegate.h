@@ -21,7 +21,8 @@ public:
 
     explicit OutlineRowDelegate(QTreeView *view);
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(
+        QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     // The row height for a text width of `width` (pure layout, for tests).

@@ -6,13 +6,14 @@
 #include <QWebEnginePage>
 #include <QWebEngineScriptCollection>
 
-namespace {
+namespace
+{
 const char kScriptPrefix[] = "tavro-page-script:";
 }
 
 QStringList PageScripts::names()
 {
-    return {QStringLiteral("selection.js"), QStringLiteral("searchhighlight.js")};
+    return { QStringLiteral("selection.js"), QStringLiteral("searchhighlight.js") };
 }
 
 QString PageScripts::source(const QString &name)
@@ -52,8 +53,9 @@ bool PageScripts::install(QWebEnginePage *page)
 void PageScripts::verify(QWebEnginePage *page, std::function<void(bool)> done)
 {
     run(page,
-        QStringLiteral("typeof getSelectionStartQmNodeInfo === 'function' && typeof setHighlight === 'function'"
-                       " && typeof highlightSearchTerm === 'function'"),
+        QStringLiteral(
+            "typeof getSelectionStartQmNodeInfo === 'function' && typeof setHighlight === 'function'"
+            " && typeof highlightSearchTerm === 'function'"),
         [done](const QVariant &result) { done(result.toBool()); });
 }
 

@@ -37,6 +37,6 @@ public:
 
     // Evaluates `script` in the scripts' world; `done` (optional) gets the
     // result. Results arrive in the order the calls were made.
-    static void run(QWebEnginePage *page, const QString &script,
-                    std::function<void(const QVariant &)> done = {});
+    static void run(
+        QWebEnginePage *page, const QString &script, std::function<void(const QVariant &)> done = {});
 };

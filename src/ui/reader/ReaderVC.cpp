@@ -1,46 +1,44 @@
 #include "ReaderVC.h"
 
-#include "ImageViewer.h"
-#include "PdfPane.h"
-#include "ui/app/MainWindow.h"
-#include "OutlineRowDelegate.h"
-#include "ui/app/Navigation.h"
-#include "ui/app/MainWindow.h"
-#include "core/account/AccountSession.h"
-#include "core/store/StoreManager.h"
-#include "core/store/VamoManager.h"
-#include "core/sync/QMShareHelper.h"
-#include "core/platform/ConfigDictionary.h"
-#include "ui/app/MsgBox.h"
-#include "core/reader/StayTimeCounter.h"
-#include "core/platform/UserDefaults.h"
 #include "BookPage.h"
-#include "core/content/BookUrl.h"
 #include "BookWebProfile.h"
+#include "ImageViewer.h"
+#include "OutlineRowDelegate.h"
+#include "PageScripts.h"
+#include "PdfPane.h"
+#include "core/account/AccountSession.h"
+#include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
-#include "PageScripts.h"
 #include "core/library/DataBaseHelper.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/UserDefaults.h"
 #include "core/reader/BookInfo.h"
 #include "core/reader/BookOpening.h"
 #include "core/reader/ReadingState.h"
+#include "core/reader/StayTimeCounter.h"
+#include "core/store/StoreManager.h"
+#include "core/store/VamoManager.h"
 #include "core/sync/QMShareHelper.h"
 #include "core/util/Logging.h"
+#include "ui/app/MainWindow.h"
+#include "ui/app/MsgBox.h"
+#include "ui/app/Navigation.h"
 
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QTimer>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
-#include <QPainter>
 #include <QPdfView>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QUrlQuery>
@@ -73,7 +71,7 @@ ReaderVC::ReaderVC(Navigation &app)
     m_fontUp = m_toolbar->addAction(QStringLiteral("A+"), this, &ReaderVC::fontSizeUp);
     m_fontDown->setShortcut(QKeySequence::ZoomOut);
     m_fontUp->setShortcut(QKeySequence::ZoomIn);
-    for (QAction *a : {m_fontDown, m_fontDefault, m_fontUp})
+    for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(false);
     auto *back = new QShortcut(QKeySequence(Qt::Key_Left), this);
     connect(back, &QShortcut::activated, this, [this] { tapDir(0); });
@@ -121,8 +119,8 @@ void ReaderVC::startCounting()
 void ReaderVC::appear()
 {
     m_app.window()->installToolbar(m_toolbar);
-    m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(),
-                                                                 info.value(QStringLiteral("Title")).toString()));
+    m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(
+        QCoreApplication::applicationName(), info.value(QStringLiteral("Title")).toString()));
     if (m_loaded)
         return;
     m_loaded = true;
@@ -158,10 +156,12 @@ void ReaderVC::appear()
     if (m_epub->spine().isEmpty()) {
         // Back to the shelf rather than an empty reader.
         MsgBox::errorMessage(QStringLiteral("この本を開けません"));
-        QMetaObject::invokeMethod(this, [this] { m_app.changeToShelf(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_app.changeToShelf(); }, Qt::QueuedConnection);
         return;
     }
-    const QString title = QUrl::fromPercentEncoding(m_epub->metadata().value(QStringLiteral("dc:title")).toString().toUtf8());
+    const QString title
+        = QUrl::fromPercentEncoding(m_epub->metadata().value(QStringLiteral("dc:title")).toString().toUtf8());
     m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), title));
     m_split = new QSplitter(this);
     m_split->setChildrenCollapsible(true);
@@ -175,8 +175,10 @@ void ReaderVC::appear()
     if (m_epub->toc())
         fillOutline(nullptr, *m_epub->toc(), 0);
     m_outline->setVisible(m_outline->topLevelItemCount() > 0);
-    connect(m_outline, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) { openOutlineItem(item); });
-    connect(m_outline, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { openOutlineItem(item); });
+    connect(m_outline, &QTreeWidget::itemActivated, this,
+        [this](QTreeWidgetItem *item) { openOutlineItem(item); });
+    connect(
+        m_outline, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { openOutlineItem(item); });
     m_web = new QWebEngineView(m_split);
     m_web->setObjectName(QStringLiteral("bookView"));
     auto *page = new BookPage(BookWebProfile::shared(), m_web);
@@ -204,18 +206,20 @@ void ReaderVC::appear()
     });
     m_split->setStretchFactor(1, 1);
     layout()->addWidget(m_split);
-    for (QAction *a : {m_fontDown, m_fontDefault, m_fontUp})
+    for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(true);
     // The size last chosen in any book, else the book's own.
     const QVariant stored = UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize));
-    setFontSize(stored.isValid() ? stored.toInt() : info.value(QStringLiteral("fontSize"), kDefaultFontSize).toInt());
+    setFontSize(
+        stored.isValid() ? stored.toInt() : info.value(QStringLiteral("fontSize"), kDefaultFontSize).toInt());
     m_back->setVisible(true);
     syncBack();
 
     // The splash covers the reader (outline closed) for its seconds.
     QUrl splashUrl = root;
     splashUrl.setPath(QStringLiteral("/OEBPS/splash_image1.jpg"));
-    const QImage splash = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(splashUrl).value_or(QByteArray()));
+    const QImage splash
+        = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(splashUrl).value_or(QByteArray()));
     if (!splash.isNull()) {
         auto *cover = new QLabel(this);
         cover->setObjectName(QStringLiteral("splash"));
@@ -225,16 +229,17 @@ void ReaderVC::appear()
         cover->setGeometry(rect());
         const QSize room = size().isEmpty() ? QSize(800, 600) : size();
         cover->setPixmap(QPixmap::fromImage(splash.size().boundedTo(room) == splash.size()
-                                                ? splash
-                                                : splash.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+                ? splash
+                : splash.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
         cover->show();
         cover->raise();
         m_splash = cover;
         installEventFilter(this);
         cover->installEventFilter(this); // a click ends it early
-        m_split->setSizes({0, std::max(1, width())});
+        m_split->setSizes({ 0, std::max(1, width()) });
         bool number = false;
-        double seconds = m_epub->metadata().value(QStringLiteral("dc:splash")).toString().trimmed().toDouble(&number);
+        double seconds
+            = m_epub->metadata().value(QStringLiteral("dc:splash")).toString().trimmed().toDouble(&number);
         if (!number || seconds < 0 || seconds > 30)
             seconds = 2.0;
         QTimer::singleShot(int(seconds * 1000), this, &ReaderVC::splashClear);
@@ -272,7 +277,7 @@ void ReaderVC::restoreSplit()
     const int total = std::max(m_split->width(), width());
     const auto fraction = ReadingState::storedSplit();
     const int outline = fraction ? int(*fraction * total + 0.5) : 240;
-    m_split->setSizes({outline, std::max(1, total - outline)});
+    m_split->setSizes({ outline, std::max(1, total - outline) });
 }
 
 void ReaderVC::savesplit()
@@ -288,22 +293,24 @@ void ReaderVC::bookLinkClicked(const QUrl &url)
     QVariantMap query;
     for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
         query.insert(key, value);
-    const auto target = BookOpening::bookWithIdentifier(query.value(QStringLiteral("paramBookId")).toString());
+    const auto target
+        = BookOpening::bookWithIdentifier(query.value(QStringLiteral("paramBookId")).toString());
     if (!target || !target->title) {
         MsgBox::showMessage(QStringLiteral("指定された本が存在しません"), QStringLiteral("Warning"));
         return;
     }
     QPointer<ReaderVC> self(this);
-    MsgBox::ask(QStringLiteral("他の書籍<<%1>>コンテンツを開きます").arg(*target->title), QStringLiteral("遷移しますか？"),
-                [self, query](bool ok) {
-                    if (ok && self)
-                        self->urlHandle(query);
-                });
+    MsgBox::ask(QStringLiteral("他の書籍<<%1>>コンテンツを開きます").arg(*target->title),
+        QStringLiteral("遷移しますか？"), [self, query](bool ok) {
+            if (ok && self)
+                self->urlHandle(query);
+        });
 }
 
 void ReaderVC::urlHandle(const QVariantMap &query)
 {
-    const auto target = BookOpening::bookWithIdentifier(query.value(QStringLiteral("paramBookId")).toString());
+    const auto target
+        = BookOpening::bookWithIdentifier(query.value(QStringLiteral("paramBookId")).toString());
     if (!target || !target->BookID || !target->fileName) {
         m_app.changeToShelf();
         return;
@@ -316,7 +323,7 @@ void ReaderVC::urlHandle(const QVariantMap &query)
     if (href.isEmpty() && m_epub)
         href = m_epub->manifest().value(manifestID).toMap().value(QStringLiteral("href")).toString();
     const QUrl targetUrl = href.isEmpty() ? targetBook.urlForContent(
-                                                targetBook.spine().value(0).toMap().value(QStringLiteral("href")).toString())
+                               targetBook.spine().value(0).toMap().value(QStringLiteral("href")).toString())
                                           : targetBook.urlForContent(href);
     saveStatus();
     BookOpening::markOpened(*target->fileName, &m_app.shareHelper());
@@ -339,25 +346,29 @@ void ReaderVC::tapBackBtn()
         return;
     case NavigationHistory::Back::OtherBook: {
         QPointer<ReaderVC> self(this);
-        MsgBox::ask(QStringLiteral("元の書籍<<%1>>コンテンツを戻ります").arg(befoInfo.value(QStringLiteral("Title")).toString()),
-                    QStringLiteral("戻りますか？"), [self](bool ok) {
-                        if (!self)
-                            return;
-                        if (!ok) {
-                            self->m_history.backDeclined();
-                            self->syncBack();
-                            return;
-                        }
-                        // The document the link was followed from.
-                        QVariantMap back = self->befoInfo;
-                        const EPUBManager previous(back.value(QStringLiteral("url")).toUrl());
-                        const QString href =
-                            previous.manifest().value(self->befoManifestID).toMap().value(QStringLiteral("href")).toString();
-                        if (!href.isEmpty())
-                            back.insert(QStringLiteral("url"), previous.urlForContent(href));
-                        self->saveStatus();
-                        self->m_app.changeToReader(back, back, QString());
-                    });
+        MsgBox::ask(QStringLiteral("元の書籍<<%1>>コンテンツを戻ります")
+                        .arg(befoInfo.value(QStringLiteral("Title")).toString()),
+            QStringLiteral("戻りますか？"), [self](bool ok) {
+                if (!self)
+                    return;
+                if (!ok) {
+                    self->m_history.backDeclined();
+                    self->syncBack();
+                    return;
+                }
+                // The document the link was followed from.
+                QVariantMap back = self->befoInfo;
+                const EPUBManager previous(back.value(QStringLiteral("url")).toUrl());
+                const QString href = previous.manifest()
+                                         .value(self->befoManifestID)
+                                         .toMap()
+                                         .value(QStringLiteral("href"))
+                                         .toString();
+                if (!href.isEmpty())
+                    back.insert(QStringLiteral("url"), previous.urlForContent(href));
+                self->saveStatus();
+                self->m_app.changeToReader(back, back, QString());
+            });
         return;
     }
     case NavigationHistory::Back::ShowPage:
@@ -414,8 +425,8 @@ void ReaderVC::navigationStarted(const QUrl &url)
         return;
     // A jump to a place keeps where the page was, for going back.
     const bool jump = url.toString().contains(u'#');
-    m_history.navigationStarted(spineIndex(url),
-                                jump ? std::optional<int>(int(m_web->page()->scrollPosition().y())) : std::nullopt);
+    m_history.navigationStarted(
+        spineIndex(url), jump ? std::optional<int>(int(m_web->page()->scrollPosition().y())) : std::nullopt);
     m_expectedUrl = url;
     m_shownDocument = url.adjusted(QUrl::RemoveFragment);
     pageNavigated(url);
@@ -434,14 +445,15 @@ void ReaderVC::urlShown(const QUrl &url)
     // that offset is known: going back any earlier would reload the page
     // instead of scrolling.
     QPointer<ReaderVC> self(this);
-    PageScripts::run(m_web->page(), QStringLiteral("qmTakeJumpOffset()"), [self, url](const QVariant &offset) {
-        if (!self || !self->m_epub)
-            return;
-        const bool known = offset.isValid() && offset.toInt() >= 0;
-        self->m_history.jumpedWithinDocument(self->spineIndex(url),
-                                             known ? std::optional<int>(offset.toInt()) : std::nullopt);
-        self->pageNavigated(url);
-    });
+    PageScripts::run(
+        m_web->page(), QStringLiteral("qmTakeJumpOffset()"), [self, url](const QVariant &offset) {
+            if (!self || !self->m_epub)
+                return;
+            const bool known = offset.isValid() && offset.toInt() >= 0;
+            self->m_history.jumpedWithinDocument(
+                self->spineIndex(url), known ? std::optional<int>(offset.toInt()) : std::nullopt);
+            self->pageNavigated(url);
+        });
 }
 
 std::optional<int> ReaderVC::spineIndex(const QUrl &url) const
@@ -516,7 +528,8 @@ void ReaderVC::didFinishLoad(bool ok)
                 if (!self || self->m_loadsStarted != load)
                     return;
                 if (ns.toString() == QLatin1String("http://www.w3.org/1999/xhtml")) {
-                    qCWarning(lcContent) << "QMJavacriptCouldNotLoadException: because Javascript could not load.";
+                    qCWarning(lcContent)
+                        << "QMJavacriptCouldNotLoadException: because Javascript could not load.";
                     self->m_app.changeToShelf();
                 } else if (self->m_stay) {
                     self->m_stay->startIncreasingStaytime();
@@ -533,19 +546,24 @@ bool ReaderVC::eventFilter(QObject *watched, QEvent *event)
         splashClear();
         return true;
     }
-    if (m_outline && watched == m_outline->viewport() && event->type() == QEvent::Resize && !m_outlineRelayout) {
+    if (m_outline && watched == m_outline->viewport() && event->type() == QEvent::Resize
+        && !m_outlineRelayout) {
         // Once for a burst of resizes (dragging the divider).
         m_outlineRelayout = true;
-        QMetaObject::invokeMethod(this, [this] {
-            m_outlineRelayout = false;
-            m_outline->doItemsLayout();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_outlineRelayout = false;
+                m_outline->doItemsLayout();
+            },
+            Qt::QueuedConnection);
     }
     if (m_web && watched == m_web && event->type() == QEvent::ChildAdded && m_web->focusProxy())
         m_web->focusProxy()->installEventFilter(this); // the render widget may be made anew
     if (m_web && watched == m_web->focusProxy()) {
         // The release that ends a double click over an image opens it.
-        if (event->type() == QEvent::MouseButtonDblClick && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+        if (event->type() == QEvent::MouseButtonDblClick
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
             m_dblClicked = true;
         else if (event->type() == QEvent::MouseButtonRelease && m_dblClicked) {
             m_dblClicked = false;
@@ -564,22 +582,23 @@ void ReaderVC::openImageAt(const QPoint &pos, std::function<void(bool)> done)
     }
     QPointer<ReaderVC> self(this);
     PageScripts::run(m_web->page(), QStringLiteral("qmImageAt(%1,%2)").arg(pos.x()).arg(pos.y()),
-                     [self, done](const QVariant &result) {
-                         bool opened = false;
-                         const QUrl src(result.toString());
-                         // Only the book's own images, read from its archive.
-                         if (self && self->m_web && self->m_epub && src.scheme() == QLatin1String(BookUrl::kScheme)
-                             && src.host() == self->m_epub->rootURL().host()) {
-                             const QImage image = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(src).value_or(QByteArray()));
-                             if (!image.isNull()) {
-                                 self->closeImageShow();
-                                 self->m_imageViewer = new ImageViewer(image, self->m_web);
-                                 opened = true;
-                             }
-                         }
-                         if (done)
-                             done(opened);
-                     });
+        [self, done](const QVariant &result) {
+            bool opened = false;
+            const QUrl src(result.toString());
+            // Only the book's own images, read from its archive.
+            if (self && self->m_web && self->m_epub && src.scheme() == QLatin1String(BookUrl::kScheme)
+                && src.host() == self->m_epub->rootURL().host()) {
+                const QImage image
+                    = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(src).value_or(QByteArray()));
+                if (!image.isNull()) {
+                    self->closeImageShow();
+                    self->m_imageViewer = new ImageViewer(image, self->m_web);
+                    opened = true;
+                }
+            }
+            if (done)
+                done(opened);
+        });
 }
 
 void ReaderVC::closeImageShow()
@@ -590,7 +609,8 @@ void ReaderVC::closeImageShow()
 
 int ReaderVC::fontSize() const
 {
-    return m_web ? m_web->page()->settings()->fontSize(QWebEngineSettings::DefaultFontSize) : kDefaultFontSize;
+    return m_web ? m_web->page()->settings()->fontSize(QWebEngineSettings::DefaultFontSize)
+                 : kDefaultFontSize;
 }
 
 void ReaderVC::setFontSize(int size)
@@ -624,9 +644,9 @@ void ReaderVC::fillOutline(QTreeWidgetItem *parent, const QVariantList &entries,
         return;
     for (const QVariant &v : entries) {
         const QVariantMap e = v.toMap();
-        QStringList lines{e.value(QStringLiteral("text")).toString()};
+        QStringList lines { e.value(QStringLiteral("text")).toString() };
         QStringList extra;
-        for (const char *key : {"category", "author"})
+        for (const char *key : { "category", "author" })
             if (const QString t = e.value(QLatin1String(key)).toString(); !t.isEmpty())
                 extra << t;
         if (!extra.isEmpty())
@@ -648,7 +668,11 @@ void ReaderVC::openOutlineItem(QTreeWidgetItem *item)
         return;
     QString target = item->data(0, Qt::UserRole).toString();
     if (target.isEmpty())
-        target = m_epub->manifest().value(item->data(0, Qt::UserRole + 1).toString()).toMap().value(QStringLiteral("href")).toString();
+        target = m_epub->manifest()
+                     .value(item->data(0, Qt::UserRole + 1).toString())
+                     .toMap()
+                     .value(QStringLiteral("href"))
+                     .toString();
     if (target.isEmpty())
         return;
     m_history.movedByReader();
@@ -673,7 +697,7 @@ void ReaderVC::saveStatus()
     if (!m_loaded)
         return;
     ReadingState::save(info.value(QStringLiteral("BookID"), -1).toLongLong(), m_history.page(),
-                       m_web ? std::optional<int>(fontSize()) : std::nullopt);
+        m_web ? std::optional<int>(fontSize()) : std::nullopt);
 }
 
 void ReaderVC::tapPrint()
@@ -717,5 +741,6 @@ void ReaderVC::fillContextMenu(QMenu *menu)
 {
     if (!m_web || !m_web->hasSelection())
         return;
-    menu->addAction(QStringLiteral("コピー"), this, [this] { m_web->triggerPageAction(QWebEnginePage::Copy); });
+    menu->addAction(
+        QStringLiteral("コピー"), this, [this] { m_web->triggerPageAction(QWebEnginePage::Copy); });
 }

@@ -142,13 +142,13 @@ private:
     QAction *m_fontUp = nullptr;
     QAction *m_fontDefault = nullptr;
     std::unique_ptr<EPUBManager> m_epub;
-    PdfPane *m_pdf = nullptr;   // the pane of a PDF book
-    bool m_pdfShown = false;    // its first page has been shown
+    PdfPane *m_pdf = nullptr; // the pane of a PDF book
+    bool m_pdfShown = false; // its first page has been shown
     NavigationHistory m_history; // the page shown and where going back leads
     bool m_loaded = false;
     quint64 m_loadsStarted = 0; // page loads begun in the book view
     bool m_selectingOutline = false;
-    QUrl m_expectedUrl;  // the navigation under way
+    QUrl m_expectedUrl; // the navigation under way
     QUrl m_shownDocument; // the document shown, without fragment
     QWidget *m_splash = nullptr;
     QPointer<ImageViewer> m_imageViewer;

@@ -15,7 +15,10 @@ CoverCache::CoverCache(int maxCovers)
 QString CoverCache::keyFor(const ShelfEntry &entry)
 {
     const QFileInfo file(entry.path);
-    return QStringLiteral("%1|%2|%3").arg(entry.path).arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch());
+    return QStringLiteral("%1|%2|%3")
+        .arg(entry.path)
+        .arg(file.size())
+        .arg(file.lastModified().toMSecsSinceEpoch());
 }
 
 QImage CoverCache::load(const ShelfEntry &entry)

@@ -16,8 +16,8 @@
 class CoverCache
 {
 public:
-    static constexpr QSize kCellSize{140, 152};
-    static constexpr QSize kCoverSize{110, 140};
+    static constexpr QSize kCellSize { 140, 152 };
+    static constexpr QSize kCoverSize { 110, 140 };
 
     explicit CoverCache(int maxCovers = 600);
 

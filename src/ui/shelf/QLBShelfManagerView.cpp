@@ -14,10 +14,11 @@ QMenu *QLBShelfManagerView::menuForRow(int row, QWidget *parent)
     return menu;
 }
 
-bool QLBShelfManagerView::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
-                                      const QModelIndex &index)
+bool QLBShelfManagerView::editorEvent(
+    QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option, const QModelIndex &index)
 {
-    if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
+    if (event->type() == QEvent::MouseButtonPress
+        && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (QMenu *menu = menuForRow(index.row(), const_cast<QWidget *>(option.widget))) {
             menu->exec(mouse->globalPosition().toPoint());

@@ -26,5 +26,5 @@ signals:
 
 protected:
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
-                     const QModelIndex &index) override;
+        const QModelIndex &index) override;
 };

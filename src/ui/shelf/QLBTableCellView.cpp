@@ -5,12 +5,14 @@
 #include <QLocale>
 #include <QPainter>
 
-namespace {
+namespace
+{
 constexpr int kMargin = 6;
 constexpr int kCoverWidth = 60;
 }
 
-QString QLBTableCellView::subTitle(const std::optional<QString> &creator, const std::optional<QString> &publisher)
+QString QLBTableCellView::subTitle(
+    const std::optional<QString> &creator, const std::optional<QString> &publisher)
 {
     const QString who = creator.value_or(QString());
     if (publisher && !publisher->isEmpty())
@@ -31,7 +33,8 @@ QSize QLBTableCellView::sizeHint(const QStyleOptionViewItem &option, const QMode
     return QSize(option.rect.width(), kRowHeight);
 }
 
-void QLBTableCellView::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+void QLBTableCellView::paint(
+    QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyleOptionViewItem background = option;
     initStyleOption(&background, index);
@@ -65,8 +68,8 @@ void QLBTableCellView::paint(QPainter *painter, const QStyleOptionViewItem &opti
         painter->setFont(font);
         painter->setPen(colour);
         const QRect r(lines.left(), lines.top() + n * third, lines.width(), third);
-        painter->drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
-                          QFontMetrics(font).elidedText(s, Qt::ElideRight, r.width()));
+        painter->drawText(
+            r, Qt::AlignLeft | Qt::AlignVCenter, QFontMetrics(font).elidedText(s, Qt::ElideRight, r.width()));
     };
     line(0, title, text, index.data(kTitleRole).toString());
     line(1, option.font, text, index.data(kSubTitleRole).toString());

@@ -29,6 +29,7 @@ public:
     // "ダウンロード日時：yyyy/MM/dd HH:mm" in local time; empty for an invalid time.
     static QString timeText(const QDateTime &downloaded);
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(
+        QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 };

@@ -7,7 +7,8 @@
 #include <QPainter>
 #include <QTextLayout>
 
-namespace {
+namespace
+{
 constexpr int kTitleHeight = 40;
 constexpr int kBoard = 14; // the board the cover stands on, drawn by the shelf
 }
@@ -24,8 +25,8 @@ void ShelfCell::paint(QPainter *painter, const QStyleOptionViewItem &option, con
     const QRect cell = option.rect;
     const QSize coverSize = CoverCache::kCoverSize;
     const QRect coverBox(cell.left() + (cell.width() - coverSize.width()) / 2,
-                         cell.top() + CoverCache::kCellSize.height() - coverSize.height(), coverSize.width(),
-                         coverSize.height());
+        cell.top() + CoverCache::kCellSize.height() - coverSize.height(), coverSize.width(),
+        coverSize.height());
     const QPixmap cover = index.data(Qt::DecorationRole).value<QIcon>().pixmap(coverSize);
     QRect target(QPoint(), cover.size().scaled(coverSize, Qt::KeepAspectRatio));
     target.moveBottomLeft(QPoint(coverBox.center().x() - target.width() / 2, coverBox.bottom()));
@@ -40,7 +41,7 @@ void ShelfCell::paint(QPainter *painter, const QStyleOptionViewItem &option, con
     // The title in two lines at most, the second elided.
     const QString title = index.data(QLBTableCellView::kTitleRole).toString();
     const QRect text(cell.left() + 4, cell.top() + CoverCache::kCellSize.height() + kBoard, cell.width() - 8,
-                     kTitleHeight - kBoard);
+        kTitleHeight - kBoard);
     QFont font = option.font;
     font.setPointSizeF(font.pointSizeF() * 0.9);
     painter->setPen(option.palette.color(QPalette::Text));

@@ -21,7 +21,7 @@ bool ShelfTableView::canDrop(int from, int to) const
 
 QStringList ShelfTableView::mimeTypes() const
 {
-    return {QString::fromLatin1(kDragType)};
+    return { QString::fromLatin1(kDragType) };
 }
 
 QMimeData *ShelfTableView::mimeData(const QList<QListWidgetItem *> &items) const
@@ -77,5 +77,6 @@ void ShelfTableView::dropEvent(QDropEvent *event)
     // replaces the rows the drag started from.
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    QMetaObject::invokeMethod(this, [this, from, to] { emit rowDropped(from, to); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, from, to] { emit rowDropped(from, to); }, Qt::QueuedConnection);
 }

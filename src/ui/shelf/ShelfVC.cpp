@@ -1,46 +1,45 @@
 #include "ShelfVC.h"
 
-#include "ui/app/MainWindow.h"
 #include "QLBShelfManagerView.h"
 #include "QLBTableCellView.h"
 #include "ShelfCell.h"
-#include "core/app/Analytics.h"
-#include "ui/app/Navigation.h"
-#include "ui/app/MainWindow.h"
 #include "core/account/AccountSession.h"
+#include "core/app/Analytics.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/platform/DataFolder.h"
+#include "core/reader/BookInfo.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
 #include "core/sync/QMShareHelper.h"
-#include "core/platform/DataFolder.h"
-#include "ui/app/MsgBox.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/util/ContextGuard.h"
 #include "core/util/NotificationCenter.h"
-#include "core/reader/BookInfo.h"
+#include "ui/app/MainWindow.h"
+#include "ui/app/MsgBox.h"
+#include "ui/app/Navigation.h"
 
 #include <QActionGroup>
-#include <QCoreApplication>
-#include <QScrollBar>
 #include <QApplication>
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
-#include <QLabel>
-#include <QPainter>
-#include <QPropertyAnimation>
-#include <QSplitter>
-#include <QWheelEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QNetworkRequest>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QToolButton>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <QtConcurrent/QtConcurrentRun>
 
 ShelfVC::ShelfVC(Navigation &app)
     : ScreenVC(app)
@@ -77,7 +76,8 @@ ShelfVC::ShelfVC(Navigation &app)
     m_sortBox->addItems(ShelfModel::sortList());
     m_sortBox->setToolTip(QStringLiteral("並べ替え"));
     m_toolbar->addWidget(m_sortBox);
-    connect(m_sortBox, &QComboBox::activated, this, [this](int row) { chooseSort(ShelfModel::sortList().at(row)); });
+    connect(m_sortBox, &QComboBox::activated, this,
+        [this](int row) { chooseSort(ShelfModel::sortList().at(row)); });
 
     m_search = new QLineEdit(m_toolbar);
     m_search->setObjectName(QStringLiteral("searchField"));
@@ -123,7 +123,7 @@ ShelfVC::ShelfVC(Navigation &app)
     auto *modes = new QActionGroup(this);
     QAction *grid = m_toolbar->addAction(QStringLiteral("グリッド"), this, [this] { setGridMode(true); });
     QAction *list = m_toolbar->addAction(QStringLiteral("リスト"), this, [this] { setGridMode(false); });
-    for (QAction *a : {grid, list}) {
+    for (QAction *a : { grid, list }) {
         a->setCheckable(true);
         modes->addAction(a);
     }
@@ -140,7 +140,8 @@ ShelfVC::ShelfVC(Navigation &app)
     m_coverTimer.setInterval(0);
     m_coverTimer.setSingleShot(true);
     connect(&m_coverTimer, &QTimer::timeout, this, &ShelfVC::loadSomeCovers);
-    connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, &m_coverTimer, qOverload<>(&QTimer::start));
+    connect(
+        m_list->verticalScrollBar(), &QScrollBar::valueChanged, &m_coverTimer, qOverload<>(&QTimer::start));
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (m_grid)
             setBoards(true);
@@ -154,10 +155,13 @@ ShelfVC::ShelfVC(Navigation &app)
     auto *rows = new QLBShelfManagerView(m_shelfTable);
     m_shelfTable->setItemDelegate(rows);
     // Queued: showing a shelf refills the table that is reporting the change.
-    connect(m_shelfTable, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row + 1 != m_pageID)
-            showShelf(row + 1);
-    }, Qt::QueuedConnection);
+    connect(
+        m_shelfTable, &QListWidget::currentRowChanged, this,
+        [this](int row) {
+            if (row >= 0 && row + 1 != m_pageID)
+                showShelf(row + 1);
+        },
+        Qt::QueuedConnection);
     connect(m_shelfTable, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         const int row = m_shelfTable->row(item);
         const QList<LabelMaster> shelves = ShelfModel::labels();
@@ -194,7 +198,7 @@ ShelfVC::ShelfVC(Navigation &app)
     split->addWidget(m_shelfTable);
     split->addWidget(m_list);
     split->setStretchFactor(1, 1);
-    split->setSizes({160, 800});
+    split->setSizes({ 160, 800 });
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(split);
@@ -208,7 +212,8 @@ ShelfVC::ShelfVC(Navigation &app)
         if (QListWidgetItem *item = m_list->currentItem())
             deleteBook(item->data(Qt::UserRole).toString());
     });
-    NotificationCenter::defaultCenter().observe(QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
+    NotificationCenter::defaultCenter().observe(
+        QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
     setGridMode(true);
     appear();
 }
@@ -276,8 +281,8 @@ bool ShelfVC::dropShelf(int from, int to)
 void ShelfVC::swipeEnded(double offset)
 {
     const int shelves = int(ShelfModel::labels().size());
-    const int page = std::clamp(ShelfModel::pageAfterSwipe(offset, std::max(1, m_list->width()), m_pageID), 1,
-                                std::max(1, shelves));
+    const int page = std::clamp(
+        ShelfModel::pageAfterSwipe(offset, std::max(1, m_list->width()), m_pageID), 1, std::max(1, shelves));
     if (page == m_pageID)
         return;
     // The shelf shown so far slides away to the side it was swiped to,
@@ -331,7 +336,8 @@ void ShelfVC::setShelf()
     const QList<LabelMaster> shelves = ShelfModel::labels();
     if (m_pageID < 1 || m_pageID > shelves.size())
         m_pageID = 1;
-    const QString stored = shelves.isEmpty() ? QString() : shelves.at(m_pageID - 1).labelName.value_or(QString());
+    const QString stored
+        = shelves.isEmpty() ? QString() : shelves.at(m_pageID - 1).labelName.value_or(QString());
     const QString name = stored.isEmpty() ? QStringLiteral("本棚") : stored;
     m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), name));
     Analytics::shared().sendGoogleAnalyticsWithScreenName(name);
@@ -360,14 +366,16 @@ void ShelfVC::reload()
         const auto b = books.constFind(e.fileName);
         const QString title = b != books.cend() ? b->title.value_or(e.fileName) : e.fileName;
         const QString creator = b != books.cend() ? b->creator.value_or(QString()) : QString();
-        auto *item = new QListWidgetItem(creator.isEmpty() ? title : QStringLiteral("%1 — %2").arg(title, creator));
+        auto *item
+            = new QListWidgetItem(creator.isEmpty() ? title : QStringLiteral("%1 — %2").arg(title, creator));
         item->setData(Qt::UserRole, e.fileName);
         item->setToolTip(e.fileName);
         item->setData(Qt::UserRole + 1, QVariant::fromValue(e.path));
         item->setData(Qt::UserRole + 2, e.isPdf);
         item->setData(QLBTableCellView::kTitleRole, title);
         if (b != books.cend())
-            item->setData(QLBTableCellView::kSubTitleRole, QLBTableCellView::subTitle(b->creator, b->publisher));
+            item->setData(
+                QLBTableCellView::kSubTitleRole, QLBTableCellView::subTitle(b->creator, b->publisher));
         // When the file came: the download (or the import from disk).
         item->setData(QLBTableCellView::kTimeRole, QLBTableCellView::timeText(e.date));
         const QPixmap known = m_covers.cached(e);
@@ -449,8 +457,8 @@ void ShelfVC::loadSomeCovers()
     auto make = [&](QListWidgetItem *item) {
         if (item->data(Qt::UserRole + 4).toBool())
             return;
-        const ShelfEntry entry{item->data(Qt::UserRole + 1).toString(), item->data(Qt::UserRole).toString(),
-                               item->data(Qt::UserRole + 2).toBool(), {}};
+        const ShelfEntry entry { item->data(Qt::UserRole + 1).toString(), item->data(Qt::UserRole).toString(),
+            item->data(Qt::UserRole + 2).toBool(), {} };
         item->setIcon(QIcon(m_covers.cover(entry, item->data(Qt::UserRole + 3).toString())));
         item->setData(Qt::UserRole + 4, true);
         ++made;
@@ -460,7 +468,8 @@ void ShelfVC::loadSomeCovers()
     if (!m_list->isVisible())
         return;
     const QRect visible = m_list->viewport()->rect();
-    for (int row = std::max(0, m_list->indexAt(QPoint(1, 1)).row()); row < m_list->count() && made < kBatch; ++row) {
+    for (int row = std::max(0, m_list->indexAt(QPoint(1, 1)).row()); row < m_list->count() && made < kBatch;
+         ++row) {
         QListWidgetItem *item = m_list->item(row);
         if (!m_list->visualItemRect(item).intersects(visible))
             break;
@@ -555,7 +564,7 @@ void ShelfVC::showBookMenu(const QPoint &pos)
     for (int i = 0; i < shelves.size(); ++i) {
         const QString name = shelves.at(i).labelName.value_or(QString());
         QAction *a = move->addAction(name.isEmpty() ? QStringLiteral("本棚") : name, this,
-                                     [this, fileName, i] { moveBook(fileName, i); });
+            [this, fileName, i] { moveBook(fileName, i); });
         a->setEnabled(i != m_pageID - 1);
     }
     menu.exec(m_list->viewport()->mapToGlobal(pos));
@@ -572,7 +581,8 @@ bool ShelfVC::newShelf(const QString &name)
 bool ShelfVC::renameShelf(int row, const QString &name)
 {
     const QList<LabelMaster> shelves = ShelfModel::labels();
-    if (row < 0 || row >= shelves.size() || !ShelfModel::renameShelf(shelves.at(row).labelID.value_or(-1), name))
+    if (row < 0 || row >= shelves.size()
+        || !ShelfModel::renameShelf(shelves.at(row).labelID.value_or(-1), name))
         return false;
     setShelf();
     return true;
@@ -598,18 +608,19 @@ void ShelfVC::deleteShelf(int row)
         return;
     }
     const QString name = shelf.labelName.value_or(QString());
-    MsgBox::ask(QStringLiteral("%1に本が存在されていますが、%2のすべての本を削除してもよろしいですか?").arg(name, name),
-                QStringLiteral("確認"), [finish](bool ok) {
-                    if (ok)
-                        finish(true);
-                });
+    MsgBox::ask(QStringLiteral("%1に本が存在されていますが、%2のすべての本を削除してもよろしいですか?")
+                    .arg(name, name),
+        QStringLiteral("確認"), [finish](bool ok) {
+            if (ok)
+                finish(true);
+        });
 }
 
 void ShelfVC::askNewShelf()
 {
     bool ok = false;
-    const QString name = QInputDialog::getText(this, QStringLiteral("新規"), QStringLiteral("本棚の名前"), QLineEdit::Normal,
-                                               QString(), &ok);
+    const QString name = QInputDialog::getText(
+        this, QStringLiteral("新規"), QStringLiteral("本棚の名前"), QLineEdit::Normal, QString(), &ok);
     if (ok)
         newShelf(name);
 }
@@ -621,16 +632,17 @@ void ShelfVC::askRenameShelf()
         return;
     }
     bool ok = false;
-    const QString name = QInputDialog::getText(this, QStringLiteral("名前を変更"), QStringLiteral("本棚の名前"),
-                                               QLineEdit::Normal, m_shelfTable->currentItem() ? m_shelfTable->currentItem()->text() : QString(), &ok);
+    const QString name = QInputDialog::getText(this, QStringLiteral("名前を変更"),
+        QStringLiteral("本棚の名前"), QLineEdit::Normal,
+        m_shelfTable->currentItem() ? m_shelfTable->currentItem()->text() : QString(), &ok);
     if (ok)
         renameShelf(m_pageID - 1, name);
 }
 
 void ShelfVC::askImportPdf()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("PDFを取り込む"), QString(),
-                                                      QStringLiteral("PDF (*.pdf *.PDF)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("PDFを取り込む"), QString(), QStringLiteral("PDF (*.pdf *.PDF)"));
     if (!path.isEmpty())
         importPdf(path);
 }

@@ -7,13 +7,13 @@
 #pragma once
 
 #include "CoverCache.h"
-#include "ui/app/ScreenVC.h"
 #include "ShelfTableView.h"
 #include "core/shelf/ShelfModel.h"
+#include "ui/app/ScreenVC.h"
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -115,6 +115,6 @@ private:
     // it is no longer its own (shared with the scan, which may outlive this
     // screen).
     std::shared_ptr<std::atomic<int>> m_searchToken = std::make_shared<std::atomic<int>>(0);
-    double m_swipe = 0;  // the horizontal distance of the swipe under way
-    QTimer m_swipeEnd;   // a swipe without end phase ends when it pauses
+    double m_swipe = 0; // the horizontal distance of the swipe under way
+    QTimer m_swipeEnd; // a swipe without end phase ends when it pauses
 };

@@ -13,7 +13,8 @@ DevicesWindow::DevicesWindow(DevicesWindowLogic &logic, QWidget *parent)
     setWindowTitle(QStringLiteral("登録端末"));
     setWindowModality(Qt::WindowModal);
     auto *layout = new QVBoxLayout(this);
-    auto *intro = new QLabel(QStringLiteral("ご利用の端末数が上限に達しています。解除する端末を選んでください。"), this);
+    auto *intro = new QLabel(
+        QStringLiteral("ご利用の端末数が上限に達しています。解除する端末を選んでください。"), this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
     auto *grid = new QGridLayout;

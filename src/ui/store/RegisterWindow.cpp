@@ -10,7 +10,8 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
-namespace {
+namespace
+{
 
 const char *kMarker = "tavro-form-post:";
 
@@ -34,7 +35,8 @@ public:
     }
 
 protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int, const QString &) override
+    void javaScriptConsoleMessage(
+        JavaScriptConsoleMessageLevel, const QString &message, int, const QString &) override
     {
         if (!message.startsWith(QLatin1String(kMarker)))
             return;

@@ -1,23 +1,20 @@
 #include "StoreVC.h"
 
-#include "ui/app/MainWindow.h"
-#include "ui/app/Navigation.h"
-#include "ui/app/MainWindow.h"
 #include "core/account/AccountSession.h"
-#include "core/store/StoreManager.h"
-#include "core/store/VamoManager.h"
-#include "core/sync/QMShareHelper.h"
 #include "core/app/Analytics.h"
-#include "ui/app/MsgBox.h"
-#include "core/platform/UserDefaults.h"
 #include "core/dictionary/DictionaryManager.h"
 #include "core/library/DataBaseHelper.h"
+#include "core/platform/UserDefaults.h"
 #include "core/store/DownLoader.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
-#include "core/util/Logging.h"
+#include "core/sync/QMShareHelper.h"
 #include "core/util/ContextGuard.h"
+#include "core/util/Logging.h"
 #include "core/util/StringHelpers.h"
+#include "ui/app/MainWindow.h"
+#include "ui/app/MsgBox.h"
+#include "ui/app/Navigation.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -28,7 +25,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-namespace {
+namespace
+{
 
 class StorePage : public QWebEnginePage
 {
@@ -46,7 +44,7 @@ protected:
         qCInfo(lcStore) << "^^^^^^^^^^^^^^^^^^^^," << url;
         m_last = url;
         const bool userAction = type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted
-                                || type == NavigationTypeBackForward || type == NavigationTypeReload;
+            || type == NavigationTypeBackForward || type == NavigationTypeReload;
         if (userAction && url.path().section(u'/', -1) == u"download.php") {
             m_store.doDownload(QNetworkRequest(url));
             return false;
@@ -145,8 +143,9 @@ void StoreVC::tapHome()
             if (ok)
                 home2();
             else
-                m_web->setHtml(QStringLiteral("<html><body>ストアにアクセスにするにはログインしてください。ログインを行う、"
-                                              "もしくはログインしている場合はホームボタンを押してください</body><html>"));
+                m_web->setHtml(QStringLiteral(
+                    "<html><body>ストアにアクセスにするにはログインしてください。ログインを行う、"
+                    "もしくはログインしている場合はホームボタンを押してください</body><html>"));
         }));
         return;
     }
@@ -156,16 +155,16 @@ void StoreVC::tapHome()
 void StoreVC::home2()
 {
     m_app.account().fetchStoreToken(guardedBy(this, [this] {
-            if (mymenuFlag) {
-                mymenuFlag = false;
-                loadMyMenu();
-            } else if (acquiredFlag) {
-                acquiredFlag = false;
-                loadAcquiredList();
-            } else {
-                loadStore();
-            }
-        }));
+        if (mymenuFlag) {
+            mymenuFlag = false;
+            loadMyMenu();
+        } else if (acquiredFlag) {
+            acquiredFlag = false;
+            loadAcquiredList();
+        } else {
+            loadStore();
+        }
+    }));
 }
 
 void StoreVC::navigationFinished(bool)
@@ -173,7 +172,8 @@ void StoreVC::navigationFinished(bool)
     if (m_storeContentReq) {
         const auto [request, body] = *m_storeContentReq;
         m_storeContentReq.reset();
-        QWebEngineHttpRequest r(request.url(), body.isEmpty() ? QWebEngineHttpRequest::Get : QWebEngineHttpRequest::Post);
+        QWebEngineHttpRequest r(
+            request.url(), body.isEmpty() ? QWebEngineHttpRequest::Get : QWebEngineHttpRequest::Post);
         r.setPostData(body);
         m_web->load(r);
     }
@@ -235,5 +235,6 @@ void StoreVC::showShelf()
 
 void StoreVC::importProgress(int status)
 {
-    m_progress->setText(status == 0 ? QStringLiteral("辞書解析中") : m_progress->text() + QStringLiteral("."));
+    m_progress->setText(
+        status == 0 ? QStringLiteral("辞書解析中") : m_progress->text() + QStringLiteral("."));
 }

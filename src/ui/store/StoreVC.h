@@ -3,8 +3,8 @@
 // installed into the library; "logout.php" signs the device out.
 #pragma once
 
-#include "ui/app/ScreenVC.h"
 #include "core/store/PackageInstaller.h"
+#include "ui/app/ScreenVC.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>

@@ -1,20 +1,16 @@
 #include "TopVC.h"
 
-#include "ui/app/MainWindow.h"
-#include "ui/app/Navigation.h"
-#include "ui/app/MainWindow.h"
 #include "core/account/AccountSession.h"
-#include "core/store/StoreManager.h"
-#include "core/store/VamoManager.h"
-#include "core/sync/QMShareHelper.h"
 #include "core/app/Analytics.h"
-#include "core/platform/UserDefaults.h"
 #include "core/library/DataBaseHelper.h"
+#include "core/platform/UserDefaults.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
 #include "core/sync/QMShareHelper.h"
 #include "core/util/ContextGuard.h"
 #include "core/util/StringHelpers.h"
+#include "ui/app/MainWindow.h"
+#include "ui/app/Navigation.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -22,7 +18,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 
 QWidget *titled(const QString &title, QListWidget *list, QWidget *parent)
 {
@@ -42,9 +39,12 @@ TopVC::TopVC(Navigation &app)
     setObjectName(QStringLiteral("TopVC"));
     m_toolbar = new QToolBar(QStringLiteral("TOP"), this);
     m_toolbar->setObjectName(QStringLiteral("topToolbar"));
-    m_toolbar->addAction(QStringLiteral("ストア"), this, [this] { openStore([this] { m_app.changeToStore(); }); });
-    m_toolbar->addAction(QStringLiteral("取得済み"), this, [this] { openStore([this] { m_app.changeToAcquired(); }); });
-    m_toolbar->addAction(QStringLiteral("マイメニュー"), this, [this] { openStore([this] { m_app.changeToMyMenu(); }); });
+    m_toolbar->addAction(
+        QStringLiteral("ストア"), this, [this] { openStore([this] { m_app.changeToStore(); }); });
+    m_toolbar->addAction(
+        QStringLiteral("取得済み"), this, [this] { openStore([this] { m_app.changeToAcquired(); }); });
+    m_toolbar->addAction(
+        QStringLiteral("マイメニュー"), this, [this] { openStore([this] { m_app.changeToMyMenu(); }); });
     m_toolbar->addAction(QStringLiteral("本棚"), this, [this] { m_app.changeToShelf(); });
 
     m_news = new QListWidget(this);
@@ -95,8 +95,10 @@ void TopVC::reloadHistory()
     m_recent = TopLogic::recentItems();
     m_history->clear();
     for (const BookMetaData &b : m_recent)
-        m_history->addItem(QStringLiteral("%1\r\n%2").arg(decodeURI(b.title.value_or(QString())).value_or(b.title.value_or(QString())),
-                                                         b.publisher.value_or(QString())));
+        m_history->addItem(
+            QStringLiteral("%1\r\n%2")
+                .arg(decodeURI(b.title.value_or(QString())).value_or(b.title.value_or(QString())),
+                    b.publisher.value_or(QString())));
 }
 
 void TopVC::reloadNews()
@@ -116,7 +118,8 @@ void TopVC::reloadContents()
 void TopVC::openStore(std::function<void()> open)
 {
     m_app.account().forgetTokenIfLifted();
-    auto fetchStoreToken = [this, open] { m_app.account().fetchStoreToken(guardedBy(this, [open] { open(); })); };
+    auto fetchStoreToken
+        = [this, open] { m_app.account().fetchStoreToken(guardedBy(this, [open] { open(); })); };
     if (!m_app.vamoManager().token()) {
         m_app.account().takeToken(guardedBy(this, [fetchStoreToken](bool) { fetchStoreToken(); }));
         return;

@@ -3,8 +3,8 @@
 // my menu and the shelf.
 #pragma once
 
-#include "ui/app/ScreenVC.h"
 #include "core/top/TopLogic.h"
+#include "ui/app/ScreenVC.h"
 
 #include <QListWidget>
 

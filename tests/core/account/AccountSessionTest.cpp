@@ -12,7 +12,8 @@
 #include <QDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class Sheets : public AccountSessionUi
 {
@@ -34,7 +35,8 @@ protected:
         BackendFixture::SetUp();
         UserDefaults::remove(QString::fromLatin1(UserDefaults::accountLift));
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
-        m_config = std::make_unique<ConfigDictionary>(QDir::homePath() + QStringLiteral("/account-config.plist"));
+        m_config
+            = std::make_unique<ConfigDictionary>(QDir::homePath() + QStringLiteral("/account-config.plist"));
         m_vamo = std::make_unique<VamoManager>(*m_servers);
         m_store = std::make_unique<StoreManager>(*m_servers, *m_config, *m_vamo);
         m_session = std::make_unique<AccountSession>(*m_store, *m_vamo, m_sheets);
@@ -56,20 +58,21 @@ protected:
 
 TEST(AccountLift, OneRuleForTheStoredValue)
 {
-    const struct
-    {
+    const struct {
         const char *stored; // nullptr: absent
         bool lifted;
-    } cases[] = {{nullptr, false}, {"0", false}, {"1", true}, {"yes", true}};
+    } cases[] = { { nullptr, false }, { "0", false }, { "1", true }, { "yes", true } };
     for (const auto &c : cases) {
         if (c.stored)
-            UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QString::fromLatin1(c.stored));
+            UserDefaults::setValue(
+                QString::fromLatin1(UserDefaults::accountLift), QString::fromLatin1(c.stored));
         else
             UserDefaults::remove(QString::fromLatin1(UserDefaults::accountLift));
         EXPECT_EQ(AccountSession::isLifted(), c.lifted) << (c.stored ? c.stored : "absent");
     }
     AccountSession::setLifted(false);
-    EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)), QStringLiteral("0"));
+    EXPECT_EQ(
+        UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)), QStringLiteral("0"));
     UserDefaults::remove(QString::fromLatin1(UserDefaults::accountLift));
 }
 

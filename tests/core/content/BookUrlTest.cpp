@@ -3,7 +3,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 bool isHostnameSafe(const QString &host)
 {
@@ -28,7 +29,7 @@ TEST(BookUrl, FileNamesComeBackExactly)
         QString(255, u'z'),
     };
     for (const QString &name : names) {
-        for (const bool sample : {false, true}) {
+        for (const bool sample : { false, true }) {
             const QUrl root = sample ? BookUrl::sampleRootUrl(name) : BookUrl::rootUrl(name);
             ASSERT_TRUE(root.isValid()) << name.toStdString();
             EXPECT_TRUE(isHostnameSafe(root.host())) << root.host().toStdString();
@@ -39,7 +40,8 @@ TEST(BookUrl, FileNamesComeBackExactly)
             EXPECT_EQ(target->path, QStringLiteral("/OEBPS/a b.xhtml"));
         }
     }
-    EXPECT_NE(BookUrl::rootUrl(QStringLiteral("a.epub")).host(), BookUrl::rootUrl(QStringLiteral("A.epub")).host());
+    EXPECT_NE(
+        BookUrl::rootUrl(QStringLiteral("a.epub")).host(), BookUrl::rootUrl(QStringLiteral("A.epub")).host());
 }
 
 TEST(BookUrl, EntryUrlsEncodeSpecialCharacters)
@@ -59,21 +61,21 @@ TEST(BookUrl, UnsafeOrForeignUrlsAreRejected)
     const QString absolute = BookUrl::hostForFileName(QStringLiteral("/etc/passwd"), true);
     const QString rejected[] = {
         QStringLiteral("http://") + BookUrl::hostForFileName(QStringLiteral("a.epub"), false) + u'/',
-        QStringLiteral("epub://a.epub/x"),
-        QStringLiteral("epub://mfrgg.txt/x"),
+        QStringLiteral("epub://a.epub/x"), QStringLiteral("epub://mfrgg.txt/x"),
         QStringLiteral("epub://") + dots + QStringLiteral("/x"),
         QStringLiteral("epub://") + slash + QStringLiteral("/x"),
         QStringLiteral("epub://") + absolute + QStringLiteral("/x"),
-        QStringLiteral("epub://mfrgh.book/x"),  // padding bits not zero
+        QStringLiteral("epub://mfrgh.book/x"), // padding bits not zero
         QStringLiteral("epub://mfrgg1.book/x"), // "1" is not base32
         QStringLiteral("epub://.book/x"),
-        QStringLiteral("epub://7777.book/x"),   // 0xFF... is not UTF-8
+        QStringLiteral("epub://7777.book/x"), // 0xFF... is not UTF-8
         QStringLiteral("epub://mfrg.gzq.book/x"), // a short label before the last
     };
     for (const QString &url : rejected)
         EXPECT_FALSE(BookUrl::parse(QUrl(url)).has_value()) << url.toStdString();
     EXPECT_FALSE(BookUrl::rootUrl(QStringLiteral("a/b.epub")).isValid());
-    EXPECT_FALSE(BookUrl::parse(QUrl(BookUrl::rootUrl(QStringLiteral("a.epub")).toString() + QStringLiteral("/%FF"))));
+    EXPECT_FALSE(
+        BookUrl::parse(QUrl(BookUrl::rootUrl(QStringLiteral("a.epub")).toString() + QStringLiteral("/%FF"))));
 }
 
 } // namespace

@@ -6,7 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class EPUBURLProtcolTest : public ::testing::Test
 {
@@ -15,13 +16,10 @@ protected:
     {
         ASSERT_TRUE(m_contents.isValid());
         ASSERT_TRUE(writeZip(m_contents.filePath(QStringLiteral("book.epub")),
-                             {{"mimetype", "application/epub+zip", true},
-                              {"OEBPS/Text/Chapter 1.xhtml", "<html>chapter one</html>"},
-                              {"OEBPS/style.css", "body{}"},
-                              {"OEBPS/data.unknownext", "?"},
-                              {"OEBPS/empty.txt", ""},
-                              {"OEBPS/mysearchhighlight.css", "book's own"},
-                              {longName().toUtf8(), "long"}}));
+            { { "mimetype", "application/epub+zip", true },
+                { "OEBPS/Text/Chapter 1.xhtml", "<html>chapter one</html>" }, { "OEBPS/style.css", "body{}" },
+                { "OEBPS/data.unknownext", "?" }, { "OEBPS/empty.txt", "" },
+                { "OEBPS/mysearchhighlight.css", "book's own" }, { longName().toUtf8(), "long" } }));
     }
 
     static QString longName()
@@ -71,26 +69,25 @@ TEST_F(EPUBURLProtcolTest, ServesEntriesWithStatusAndHeaders)
     ASSERT_FALSE(empty.failed()) << "an empty entry is data, not a failure";
     EXPECT_EQ(header(empty, "Content-Length"), QByteArray("0"));
 
-    const EpubResponse longEntry = protocol().startLoading(
-        QUrl(BookUrl::entryUrl(QStringLiteral("book.epub"), longName())));
+    const EpubResponse longEntry
+        = protocol().startLoading(QUrl(BookUrl::entryUrl(QStringLiteral("book.epub"), longName())));
     EXPECT_EQ(longEntry.data.value_or(QByteArray()), QByteArray("long"));
 }
 
 TEST_F(EPUBURLProtcolTest, MissingThingsFailAfterA200)
 {
-    struct Case
-    {
+    struct Case {
         const char *why;
         QUrl url;
     };
     const Case cases[] = {
-        {"other letter case", url(QStringLiteral("/oebps/style.css"))},
-        {"missing entry", url(QStringLiteral("/OEBPS/none.css"))},
-        {"missing archive", url(QStringLiteral("/OEBPS/style.css"), QStringLiteral("none.epub"))},
-        {"traversal, encoded", url(QStringLiteral("/..%2F..%2Fbook.epub"))},
-        {"absolute after the slash", url(QStringLiteral("//etc/passwd"))},
-        {"root of the book", url(QString())},
-        {"not a book host", QUrl(QStringLiteral("epub://book.epub/OEBPS/style.css"))},
+        { "other letter case", url(QStringLiteral("/oebps/style.css")) },
+        { "missing entry", url(QStringLiteral("/OEBPS/none.css")) },
+        { "missing archive", url(QStringLiteral("/OEBPS/style.css"), QStringLiteral("none.epub")) },
+        { "traversal, encoded", url(QStringLiteral("/..%2F..%2Fbook.epub")) },
+        { "absolute after the slash", url(QStringLiteral("//etc/passwd")) },
+        { "root of the book", url(QString()) },
+        { "not a book host", QUrl(QStringLiteral("epub://book.epub/OEBPS/style.css")) },
     };
     for (const Case &c : cases) {
         const EpubResponse r = protocol().startLoading(c.url);
@@ -120,7 +117,7 @@ TEST_F(EPUBURLProtcolTest, BuiltInResourcesMatchAnywhereInThePath)
 TEST_F(EPUBURLProtcolTest, SampleBooksComeFromTheResources)
 {
     const QUrl sample(BookUrl::sampleRootUrl(QStringLiteral("welcome.epub")).toString()
-                      + QStringLiteral("/META-INF/container.xml"));
+        + QStringLiteral("/META-INF/container.xml"));
     const EpubResponse r = protocol().startLoading(sample);
     ASSERT_FALSE(r.failed());
     EXPECT_TRUE(r.data->contains("rootfile"));
@@ -129,12 +126,13 @@ TEST_F(EPUBURLProtcolTest, SampleBooksComeFromTheResources)
 TEST_F(EPUBURLProtcolTest, ReplacedArchiveIsReadAfresh)
 {
     const QString path = m_contents.filePath(QStringLiteral("swap.epub"));
-    ASSERT_TRUE(writeZip(path, {{"a.txt", "first"}}));
-    EXPECT_EQ(protocol().dataForUrl(url(QStringLiteral("/a.txt"), QStringLiteral("swap.epub"))), QByteArray("first"));
-    QFile::remove(path);
-    ASSERT_TRUE(writeZip(path, {{"a.txt", "second, longer"}}));
+    ASSERT_TRUE(writeZip(path, { { "a.txt", "first" } }));
     EXPECT_EQ(protocol().dataForUrl(url(QStringLiteral("/a.txt"), QStringLiteral("swap.epub"))),
-              QByteArray("second, longer"));
+        QByteArray("first"));
+    QFile::remove(path);
+    ASSERT_TRUE(writeZip(path, { { "a.txt", "second, longer" } }));
+    EXPECT_EQ(protocol().dataForUrl(url(QStringLiteral("/a.txt"), QStringLiteral("swap.epub"))),
+        QByteArray("second, longer"));
 }
 
 TEST_F(EPUBURLProtcolTest, CorruptInputIsServedAsFarAsItGoes)
@@ -145,7 +143,7 @@ TEST_F(EPUBURLProtcolTest, CorruptInputIsServedAsFarAsItGoes)
     for (int i = 0; i < 4000; ++i)
         text += "line " + QByteArray::number(i) + " of a chapter about the kidney\n";
     const QString path = m_contents.filePath(QStringLiteral("bad.epub"));
-    ASSERT_TRUE(writeZip(path, {{"t.txt", text}}));
+    ASSERT_TRUE(writeZip(path, { { "t.txt", text } }));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     QByteArray bytes = f.readAll();
@@ -172,7 +170,11 @@ TEST_F(EPUBURLProtcolTest, CorruptInputIsServedAsFarAsItGoes)
 class WarningLog
 {
 public:
-    WarningLog() { s_messages.clear(); m_previous = qInstallMessageHandler(&WarningLog::handle); }
+    WarningLog()
+    {
+        s_messages.clear();
+        m_previous = qInstallMessageHandler(&WarningLog::handle);
+    }
     ~WarningLog() { qInstallMessageHandler(m_previous); }
     const QStringList &messages() const { return s_messages; }
 
@@ -191,8 +193,9 @@ TEST_F(EPUBURLProtcolTest, StoredEntryThatNoLongerMatchesItsCrcIsServedAndLogged
     // A stored entry has no compression that could notice damage; only the
     // CRC tells. Another entry of the same archive stays good.
     const QString path = m_contents.filePath(QStringLiteral("crc.epub"));
-    ASSERT_TRUE(writeZip(path, {{"OEBPS/c1.xhtml", "<p>Chapter one, as written</p>", true},
-                                {"OEBPS/c2.xhtml", "<p>Chapter two</p>", true}}));
+    ASSERT_TRUE(writeZip(path,
+        { { "OEBPS/c1.xhtml", "<p>Chapter one, as written</p>", true },
+            { "OEBPS/c2.xhtml", "<p>Chapter two</p>", true } }));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     QByteArray bytes = f.readAll();
@@ -206,12 +209,14 @@ TEST_F(EPUBURLProtcolTest, StoredEntryThatNoLongerMatchesItsCrcIsServedAndLogged
 
     WarningLog log;
     for (int i = 0; i < 3; ++i) {
-        const EpubResponse r = protocol().startLoading(url(QStringLiteral("/OEBPS/c1.xhtml"), QStringLiteral("crc.epub")));
+        const EpubResponse r
+            = protocol().startLoading(url(QStringLiteral("/OEBPS/c1.xhtml"), QStringLiteral("crc.epub")));
         EXPECT_EQ(r.status, 200);
         EXPECT_EQ(r.data, QByteArray("<p>Chapter one, AS WRITTEN</p>")) << "served as stored";
         EXPECT_TRUE(r.crcMismatch) << "read " << i;
     }
-    const EpubResponse good = protocol().startLoading(url(QStringLiteral("/OEBPS/c2.xhtml"), QStringLiteral("crc.epub")));
+    const EpubResponse good
+        = protocol().startLoading(url(QStringLiteral("/OEBPS/c2.xhtml"), QStringLiteral("crc.epub")));
     EXPECT_FALSE(good.crcMismatch);
     EXPECT_EQ(good.data, QByteArray("<p>Chapter two</p>"));
     ASSERT_EQ(log.messages().size(), 1) << log.messages().join(u'\n').toStdString();

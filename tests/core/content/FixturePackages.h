@@ -17,7 +17,7 @@ inline bool writeFixturePackage(const QString &name, const QString &epubPath)
     const QDir folder(QStringLiteral(TAVRO_FIXTURES_DIR "/packages/") + name);
     if (!folder.exists())
         return false;
-    QList<ZipEntry> entries{{"mimetype", "application/epub+zip", true}};
+    QList<ZipEntry> entries { { "mimetype", "application/epub+zip", true } };
     QStringList files;
     for (QDirIterator it(folder.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
         files << folder.relativeFilePath(it.next());
@@ -26,7 +26,7 @@ inline bool writeFixturePackage(const QString &name, const QString &epubPath)
         QFile f(folder.filePath(file));
         if (!f.open(QIODevice::ReadOnly))
             return false;
-        entries.append({file.toUtf8(), f.readAll()});
+        entries.append({ file.toUtf8(), f.readAll() });
     }
     return writeZip(epubPath, entries);
 }

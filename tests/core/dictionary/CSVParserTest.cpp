@@ -1,6 +1,6 @@
+#include "core/dictionary/CSVParser.h"
 #include "core/dictionary/CSVAggregator.h"
 #include "core/dictionary/CSVConvenience.h"
-#include "core/dictionary/CSVParser.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -8,12 +8,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 using Records = QList<QStringList>;
 
-struct ParseCase
-{
+struct ParseCase {
     const char *name;
     const char *input;
     int options;
@@ -23,24 +23,24 @@ struct ParseCase
 TEST(CSVParser, RecordsAndFieldsTable)
 {
     const ParseCase cases[] = {
-        {"trailing newline gives an empty record", "a,b\n", 0, Records{{"a", "b"}, {""}}},
-        {"no trailing newline", "a,b", 0, Records{{"a", "b"}}},
-        {"blank lines are skipped", "a\n\n\r\nb", 0, Records{{"a"}, {"b"}}},
-        {"empty input", "", 0, Records{{""}}},
-        {"short and long rows", "1,2,3\n4", 0, Records{{"1", "2", "3"}, {"4"}}},
-        {"quotes kept when not sanitizing", "\"x\"\"y\",z", 0, Records{{"\"x\"\"y\"", "z"}}},
-        {"quotes removed when sanitizing", "\"x\"\"y\",z", 2, Records{{"x\"y", "z"}}},
-        {"newline and delimiter inside quotes", "\"a,\nb\",c", 2, Records{{"a,\nb", "c"}}},
-        {"unterminated quote drops the field", "a,\"bc", 2, Records{{"a"}}},
-        {"quote inside an unquoted field fails", "a,b\"c", 0, std::nullopt},
-        {"comments when recognised", "#note\na,b\n#x\nc", 6, Records{{"a", "b"}, {"c"}}},
-        {"comments are data otherwise", "#note\na", 0, Records{{"#note"}, {"a"}}},
-        {"backslash escapes", "a\\,b,\"c\\\"d\"", 3, Records{{"a,b", "c\"d"}}},
-        {"backslashes are data otherwise", "a\\b", 2, Records{{"a\\b"}}},
-        {"whitespace stripped", "  a  ,\t b \n", 10, Records{{"a", "b"}, {""}}},
-        {"whitespace stripped, raw", "  a  , \"b\" ", 8, Records{{"a", "\"b\""}}},
-        {"whitespace kept", " a ", 0, Records{{" a "}}},
-        {"unicode line separator ends a record", "a\u2028b", 0, Records{{"a"}, {"b"}}},
+        { "trailing newline gives an empty record", "a,b\n", 0, Records { { "a", "b" }, { "" } } },
+        { "no trailing newline", "a,b", 0, Records { { "a", "b" } } },
+        { "blank lines are skipped", "a\n\n\r\nb", 0, Records { { "a" }, { "b" } } },
+        { "empty input", "", 0, Records { { "" } } },
+        { "short and long rows", "1,2,3\n4", 0, Records { { "1", "2", "3" }, { "4" } } },
+        { "quotes kept when not sanitizing", "\"x\"\"y\",z", 0, Records { { "\"x\"\"y\"", "z" } } },
+        { "quotes removed when sanitizing", "\"x\"\"y\",z", 2, Records { { "x\"y", "z" } } },
+        { "newline and delimiter inside quotes", "\"a,\nb\",c", 2, Records { { "a,\nb", "c" } } },
+        { "unterminated quote drops the field", "a,\"bc", 2, Records { { "a" } } },
+        { "quote inside an unquoted field fails", "a,b\"c", 0, std::nullopt },
+        { "comments when recognised", "#note\na,b\n#x\nc", 6, Records { { "a", "b" }, { "c" } } },
+        { "comments are data otherwise", "#note\na", 0, Records { { "#note" }, { "a" } } },
+        { "backslash escapes", "a\\,b,\"c\\\"d\"", 3, Records { { "a,b", "c\"d" } } },
+        { "backslashes are data otherwise", "a\\b", 2, Records { { "a\\b" } } },
+        { "whitespace stripped", "  a  ,\t b \n", 10, Records { { "a", "b" }, { "" } } },
+        { "whitespace stripped, raw", "  a  , \"b\" ", 8, Records { { "a", "\"b\"" } } },
+        { "whitespace kept", " a ", 0, Records { { " a " } } },
+        { "unicode line separator ends a record", "a\u2028b", 0, Records { { "a" }, { "b" } } },
     };
     for (const ParseCase &c : cases) {
         const auto got = CSVComponents(QString::fromUtf8(c.input), c.options);
@@ -53,8 +53,8 @@ TEST(CSVParser, RecordsAndFieldsTable)
 
 TEST(CSVParser, OtherDelimiters)
 {
-    EXPECT_EQ(CSVComponents(QStringLiteral("a,b;c"), 0, u';').value(), (Records{{"a,b", "c"}}));
-    EXPECT_EQ(CSVComponents(QStringLiteral("a\tb"), 0, u'\t').value(), (Records{{"a", "b"}}));
+    EXPECT_EQ(CSVComponents(QStringLiteral("a,b;c"), 0, u';').value(), (Records { { "a,b", "c" } }));
+    EXPECT_EQ(CSVComponents(QStringLiteral("a\tb"), 0, u'\t').value(), (Records { { "a", "b" } }));
 }
 
 class Recorder : public CSVParserDelegate
@@ -86,15 +86,16 @@ TEST(CSVParser, EventsErrorsAndCancelling)
     p->setRecognizesComments(true);
     p->setDelegate(&r);
     p->parse();
-    EXPECT_EQ(r.events, (QStringList{"begin", "comment c", "line 1", "field 0 a", "field 1 b", "end 1",
-                                     "error 1 Unexpected delimiter. Expected ',' (0x2C), but got '\"' (0x22)"}));
+    EXPECT_EQ(r.events,
+        (QStringList { "begin", "comment c", "line 1", "field 0 a", "field 1 b", "end 1",
+            "error 1 Unexpected delimiter. Expected ',' (0x2C), but got '\"' (0x22)" }));
 
     Recorder cancel;
     cancel.cancelAfterFields = 1;
     auto q = CSVParser::withString(QStringLiteral("a,b,c\nd"));
     q->setDelegate(&cancel);
     q->parse();
-    EXPECT_EQ(cancel.events, (QStringList{"begin", "line 1", "field 0 a", "done"}))
+    EXPECT_EQ(cancel.events, (QStringList { "begin", "line 1", "field 0 a", "done" }))
         << "nothing after the cancel but the document end";
 }
 
@@ -118,23 +119,26 @@ TEST(CSVParser, EncodingSniffing)
         QStringEncoder e(name);
         return QByteArray(e.encode(text));
     };
-    struct Case
-    {
+    struct Case {
         const char *name;
         QByteArray bytes;
         CSVEncoding encoding;
         QByteArray firstRecord;
     };
     const Case cases[] = {
-        {"UTF-8 without mark", text.toUtf8(), CSVEncoding::UTF8, "医学|b"},
-        {"UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8(), CSVEncoding::UTF8, "医学|b"},
-        {"UTF-16 LE with mark", QByteArray("\xFF\xFE", 2) + enc("UTF-16LE"), CSVEncoding::UTF16LE, "医学|b"},
-        {"UTF-16 BE with mark", QByteArray("\xFE\xFF", 2) + enc("UTF-16BE"), CSVEncoding::UTF16BE, "医学|b"},
-        {"UTF-32 LE with mark", QByteArray("\xFF\xFE\x00\x00", 4) + enc("UTF-32LE"), CSVEncoding::UTF32LE, "医学|b"},
-        {"UTF-32 BE with mark", QByteArray("\x00\x00\xFE\xFF", 4) + enc("UTF-32BE"), CSVEncoding::UTF32BE, "医学|b"},
-        {"Mac OS Roman fallback", QByteArray("caf\x8E,xyz\n"), CSVEncoding::MacOSRoman, "café|xyz"},
+        { "UTF-8 without mark", text.toUtf8(), CSVEncoding::UTF8, "医学|b" },
+        { "UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8(), CSVEncoding::UTF8, "医学|b" },
+        { "UTF-16 LE with mark", QByteArray("\xFF\xFE", 2) + enc("UTF-16LE"), CSVEncoding::UTF16LE,
+            "医学|b" },
+        { "UTF-16 BE with mark", QByteArray("\xFE\xFF", 2) + enc("UTF-16BE"), CSVEncoding::UTF16BE,
+            "医学|b" },
+        { "UTF-32 LE with mark", QByteArray("\xFF\xFE\x00\x00", 4) + enc("UTF-32LE"), CSVEncoding::UTF32LE,
+            "医学|b" },
+        { "UTF-32 BE with mark", QByteArray("\x00\x00\xFE\xFF", 4) + enc("UTF-32BE"), CSVEncoding::UTF32BE,
+            "医学|b" },
+        { "Mac OS Roman fallback", QByteArray("caf\x8E,xyz\n"), CSVEncoding::MacOSRoman, "café|xyz" },
         // Only the last three bytes may be cut off a UTF-8 character.
-        {"short input with a bad last byte", QByteArray("caf\x8E"), CSVEncoding::UTF8, "caf"},
+        { "short input with a bad last byte", QByteArray("caf\x8E"), CSVEncoding::UTF8, "caf" },
     };
     for (const Case &c : cases) {
         CSVEncoding sniffed = CSVEncoding::Unknown;
@@ -162,7 +166,7 @@ TEST(CSVParser, CharacterSplitAcrossReadsAndLongFields)
     ASSERT_EQ(records->size(), 2);
     EXPECT_EQ(records->at(0).at(0), QString(511, u'x') + QStringLiteral("医"));
     EXPECT_EQ(records->at(0).at(1), longField);
-    EXPECT_EQ(records->at(1), QStringList{"last"});
+    EXPECT_EQ(records->at(1), QStringList { "last" });
 }
 
 TEST(CSVParser, UndecodableBytesEndTheInput)
@@ -178,8 +182,8 @@ TEST(CSVParser, UndecodableBytesEndTheInput)
     parser.setDelegate(&agg);
     parser.parse();
     ASSERT_TRUE(agg.lines.has_value());
-    EXPECT_EQ(agg.lines->first(), (QStringList{"a", "b"}));
-    EXPECT_EQ(agg.lines->last(), QStringList{"e"}) << "parsing ends at the bad bytes";
+    EXPECT_EQ(agg.lines->first(), (QStringList { "a", "b" }));
+    EXPECT_EQ(agg.lines->last(), QStringList { "e" }) << "parsing ends at the bad bytes";
 }
 
 TEST(CSVParser, MissingFileIsAnError)

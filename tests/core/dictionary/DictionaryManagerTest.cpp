@@ -1,7 +1,7 @@
 #include "core/dictionary/DictionaryManager.h"
 #include "core/library/DataBaseHelper.h"
-#include "support/LibraryFixture.h"
 #include "core/util/NotificationCenter.h"
+#include "support/LibraryFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>

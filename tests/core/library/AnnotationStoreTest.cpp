@@ -1,10 +1,11 @@
-#include "core/platform/ConfigDictionary.h"
 #include "core/library/DataBaseHelper.h"
+#include "core/platform/ConfigDictionary.h"
 #include "support/LibraryFixture.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class AnnotationStoreTest : public LibraryFixture
 {
@@ -13,16 +14,16 @@ protected:
     {
         LibraryFixture::SetUp();
         ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-1"));
-        DataBaseHelper::saveUserInfo({{QStringLiteral("userId"), 77}});
+        DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 77 } });
     }
 
     // A highlight on page 5 (navigation id "6") from (sn, so) to (en, eo).
     BookHighlightMemo highlight(qint64 no, qint64 sn, qint64 so, qint64 en, qint64 eo,
-                                const std::optional<QString> &memo = std::nullopt)
+        const std::optional<QString> &memo = std::nullopt)
     {
-        return DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("6"), QStringLiteral("toc-3"), 5, no,
-                                                              sn, so, en, eo, std::nullopt, memo, QString(), 0, 0,
-                                                              QStringLiteral("Chapter"), QStringLiteral("urn:a"))
+        return DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("6"), QStringLiteral("toc-3"),
+            5, no, sn, so, en, eo, std::nullopt, memo, QString(), 0, 0, QStringLiteral("Chapter"),
+            QStringLiteral("urn:a"))
             .value();
     }
 };
@@ -53,7 +54,8 @@ TEST_F(AnnotationStoreTest, BookmarkLifecycle)
     EXPECT_EQ(kept->manifestId, QStringLiteral("item5")) << "clearing keeps the fields sync needs";
 
     DataBaseHelper::upsertBookMark(5, QStringLiteral("item5"), QStringLiteral("urn:a"), 1, false);
-    EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0")), 1) << "one bookmark per page";
+    EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0")), 1)
+        << "one bookmark per page";
     DataBaseHelper::upsertBookMark(5, std::nullopt, std::nullopt, 1, true);
 
     DataBaseHelper::deleteUploadedBookMark();
@@ -83,7 +85,8 @@ TEST_F(AnnotationStoreTest, HighlightsMemosAndNumbering)
     const auto page = DataBaseHelper::getBookHighlightMemosNotSiori(1, QStringLiteral("6"), std::nullopt);
     ASSERT_EQ(page.size(), 2);
     EXPECT_EQ(page[0].highlightNo, 2) << "document order";
-    EXPECT_EQ(DataBaseHelper::getBookHighlightMemosNotSiori(1, std::nullopt, QStringLiteral("toc-3")).size(), 2);
+    EXPECT_EQ(
+        DataBaseHelper::getBookHighlightMemosNotSiori(1, std::nullopt, QStringLiteral("toc-3")).size(), 2);
 
     EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("6"), std::nullopt), 2);
     EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("7"), std::nullopt), 0);
@@ -94,16 +97,18 @@ TEST_F(AnnotationStoreTest, HighlightsMemosAndNumbering)
     ASSERT_TRUE(DataBaseHelper::saveRecord(h3));
     EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("6"), std::nullopt), 3);
     EXPECT_EQ(DataBaseHelper::getBookHighlightMemosNotSiori(1, QStringLiteral("6"), std::nullopt).size(), 2);
-    EXPECT_FALSE(DataBaseHelper::getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 3).has_value());
+    EXPECT_FALSE(
+        DataBaseHelper::getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 3).has_value());
 
-    EXPECT_TRUE(DataBaseHelper::getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 1,
-                                                               QStringLiteral("DEVICE-1")).has_value());
-    EXPECT_FALSE(DataBaseHelper::getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 1,
-                                                                QStringLiteral("OTHER")).has_value());
+    EXPECT_TRUE(DataBaseHelper::getBookHighlightMemoWithBookID(
+        1, QStringLiteral("6"), std::nullopt, 1, QStringLiteral("DEVICE-1"))
+                    .has_value());
+    EXPECT_FALSE(DataBaseHelper::getBookHighlightMemoWithBookID(
+        1, QStringLiteral("6"), std::nullopt, 1, QStringLiteral("OTHER"))
+                     .has_value());
 }
 
-struct RangeCase
-{
+struct RangeCase {
     const char *name;
     qint64 s, so, e, eo;
     QList<qint64> found; // highlight numbers, in document order
@@ -117,24 +122,26 @@ TEST_F(AnnotationStoreTest, OverlapQueryTable)
     highlight(2, 4, 5, 6, 0);
     highlight(3, 8, 0, 8, 4);
     const RangeCase cases[] = {
-        {"inside #1", 2, 3, 2, 4, {1}},
-        {"touches #1's end only", 2, 10, 3, 0, {1}},
-        {"touches #2's start only", 3, 0, 4, 5, {2}},
-        {"just after #1's end", 2, 11, 3, 0, {}},
-        {"covers #2 wholly (strictly inside)", 4, 0, 7, 0, {2}},
-        {"covers #2 and #3", 3, 0, 9, 0, {2, 3}},
-        {"from inside #1 to inside #3", 2, 5, 8, 1, {1, 2, 3}},
-        {"between all", 7, 0, 7, 9, {}},
+        { "inside #1", 2, 3, 2, 4, { 1 } },
+        { "touches #1's end only", 2, 10, 3, 0, { 1 } },
+        { "touches #2's start only", 3, 0, 4, 5, { 2 } },
+        { "just after #1's end", 2, 11, 3, 0, {} },
+        { "covers #2 wholly (strictly inside)", 4, 0, 7, 0, { 2 } },
+        { "covers #2 and #3", 3, 0, 9, 0, { 2, 3 } },
+        { "from inside #1 to inside #3", 2, 5, 8, 1, { 1, 2, 3 } },
+        { "between all", 7, 0, 7, 9, {} },
     };
     for (const auto &c : cases) {
         QList<qint64> found;
-        for (const auto &h : DataBaseHelper::getBookHighlightMemosNotSioriWithRange(1, QStringLiteral("6"),
-                                                                                    std::nullopt, c.s, c.so, c.e, c.eo))
+        for (const auto &h : DataBaseHelper::getBookHighlightMemosNotSioriWithRange(
+                 1, QStringLiteral("6"), std::nullopt, c.s, c.so, c.e, c.eo))
             found << h.highlightNo.value();
         EXPECT_EQ(found, c.found) << "case: " << c.name;
     }
-    EXPECT_TRUE(DataBaseHelper::getBookHighlightMemosNotSioriWithRange(1, QStringLiteral("9"), std::nullopt, 0, 0,
-                                                                       99, 0).isEmpty()) << "another page";
+    EXPECT_TRUE(DataBaseHelper::getBookHighlightMemosNotSioriWithRange(
+        1, QStringLiteral("9"), std::nullopt, 0, 0, 99, 0)
+                    .isEmpty())
+        << "another page";
 }
 
 } // namespace

@@ -5,14 +5,15 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class BookRegistrationTest : public LibraryFixture
 {
 protected:
     std::optional<BookMetaData> book(const QString &identifier)
     {
-        return store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), {identifier});
+        return store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { identifier });
     }
 };
 
@@ -47,9 +48,13 @@ TEST_F(BookRegistrationTest, FirstEpubGetsBookIdOneAndOneLink)
 TEST_F(BookRegistrationTest, PublishDatePattern)
 {
     const std::pair<const char *, QDate> cases[] = {
-        {"2014-4-1", QDate(2014, 4, 1)}, {"2014-04-01", QDate(2014, 4, 1)}, {"1999-12-31", QDate(1999, 12, 31)},
-        {"2014/4/1", QDate()},           {"2014-04-01T00:00:00Z", QDate()}, {"April 2014", QDate()},
-        {"", QDate()},
+        { "2014-4-1", QDate(2014, 4, 1) },
+        { "2014-04-01", QDate(2014, 4, 1) },
+        { "1999-12-31", QDate(1999, 12, 31) },
+        { "2014/4/1", QDate() },
+        { "2014-04-01T00:00:00Z", QDate() },
+        { "April 2014", QDate() },
+        { "", QDate() },
     };
     for (const auto &[text, date] : cases) {
         const auto parsed = DataBaseHelper::publishDateFromText(QString::fromLatin1(text));
@@ -60,7 +65,8 @@ TEST_F(BookRegistrationTest, PublishDatePattern)
 TEST_F(BookRegistrationTest, SameIdentifierSharesOneRecord)
 {
     DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub"), QStringLiteral("copy.epub")));
+    DataBaseHelper::parseBook(
+        installSampleBook(QStringLiteral("anatomy-basics.epub"), QStringLiteral("copy.epub")));
     EXPECT_EQ(store().count<BookMetaData>(), 1);
     EXPECT_EQ(book(QStringLiteral("urn:tavro:anatomy-basics"))->fileName, QStringLiteral("copy.epub"));
 }
@@ -76,7 +82,8 @@ TEST_F(BookRegistrationTest, ReRegistrationKeepsWhatBelongsToTheBook)
     status.BookID = oldID;
     status.lastOpenPage = 3;
     ASSERT_TRUE(store().insert(status));
-    DataBaseHelper::upsertBookMark(3, QStringLiteral("ch4"), QStringLiteral("urn:tavro:anatomy-basics"), oldID, false);
+    DataBaseHelper::upsertBookMark(
+        3, QStringLiteral("ch4"), QStringLiteral("urn:tavro:anatomy-basics"), oldID, false);
     const auto shelf = DataBaseHelper::addLibary(QStringLiteral("循環器"));
     BookLabelLink link;
     link.LabelID = shelf->labelID;
@@ -86,20 +93,21 @@ TEST_F(BookRegistrationTest, ReRegistrationKeepsWhatBelongsToTheBook)
     DataBaseHelper::parseBook(path);
     const qint64 newID = book(QStringLiteral("urn:tavro:anatomy-basics"))->BookID.value();
     EXPECT_NE(newID, oldID) << "a new BookID on every registration";
-    EXPECT_EQ(store().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), {newID})->lastOpenPage, 3);
+    EXPECT_EQ(store().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), { newID })->lastOpenPage, 3);
     EXPECT_TRUE(DataBaseHelper::checkBookMark(3, newID));
     EXPECT_TRUE(DataBaseHelper::bookExistenceInLibary(*shelf->labelID, newID));
-    EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"LabelID\"=1 AND \"BookID\"=?"), {newID}), 1);
-    EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"BookID\"=?"), {oldID}), 0);
+    EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"LabelID\"=1 AND \"BookID\"=?"), { newID }), 1);
+    EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"BookID\"=?"), { oldID }), 0);
 }
 
 TEST_F(BookRegistrationTest, PdfRegistrationFromStoreInfo)
 {
     const QString path = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
-    DataBaseHelper::parsePDFBook(path, {{QStringLiteral("bookId"), QStringLiteral("pdf-77")},
-                                        {QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas")},
-                                        {QStringLiteral("bookAuthor"), QStringLiteral("Jiro Kato")},
-                                        {QStringLiteral("bookPublisher"), QStringLiteral("Tavro Medical Press")}});
+    DataBaseHelper::parsePDFBook(path,
+        { { QStringLiteral("bookId"), QStringLiteral("pdf-77") },
+            { QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas") },
+            { QStringLiteral("bookAuthor"), QStringLiteral("Jiro Kato") },
+            { QStringLiteral("bookPublisher"), QStringLiteral("Tavro Medical Press") } });
     auto b = book(QStringLiteral("pdf-77"));
     ASSERT_TRUE(b.has_value());
     EXPECT_EQ(b->BookID, 1);
@@ -107,8 +115,9 @@ TEST_F(BookRegistrationTest, PdfRegistrationFromStoreInfo)
     EXPECT_EQ(b->fileName, QStringLiteral("respiratory-atlas.pdf"));
     EXPECT_FALSE(b->printable.has_value()) << "no print, nothing set";
 
-    DataBaseHelper::parsePDFBook(path, {{QStringLiteral("bookId"), QStringLiteral("pdf-77")},
-                                        {QStringLiteral("print"), QStringLiteral("1")}});
+    DataBaseHelper::parsePDFBook(path,
+        { { QStringLiteral("bookId"), QStringLiteral("pdf-77") },
+            { QStringLiteral("print"), QStringLiteral("1") } });
     b = book(QStringLiteral("pdf-77"));
     EXPECT_EQ(b->printable, 1);
     EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 1);
@@ -117,9 +126,9 @@ TEST_F(BookRegistrationTest, PdfRegistrationFromStoreInfo)
 TEST_F(BookRegistrationTest, UnreadableEpubsDoNotOverwriteEachOther)
 {
     DataFolder::createContentsFolder();
-    for (const char *name : {"broken1.epub", "broken2.epub"}) {
+    for (const char *name : { "broken1.epub", "broken2.epub" }) {
         const QString path = DataFolder::contentsFolder() + u'/' + QLatin1String(name);
-        ASSERT_TRUE(writeZip(path, {{"mimetype", "application/epub+zip", true}}));
+        ASSERT_TRUE(writeZip(path, { { "mimetype", "application/epub+zip", true } }));
         DataBaseHelper::parseBook(path);
     }
     const auto books = store().findAll<BookMetaData>();

@@ -1,10 +1,11 @@
-#include "core/platform/ConfigDictionary.h"
 #include "core/library/DataBaseHelper.h"
+#include "core/platform/ConfigDictionary.h"
 #include "support/LibraryFixture.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class DataBaseHelperTest : public LibraryFixture
 {
@@ -66,7 +67,8 @@ TEST_F(DataBaseHelperTest, ShelfKeysAndMembership)
     DataBaseHelper::addBookLabelLinkWithMetaId(QStringLiteral("urn:a"));
     DataBaseHelper::addBookLabelLinkWithMetaId(QStringLiteral("urn:a"));
     DataBaseHelper::addBookLabelLinkWithMetaId(QStringLiteral("urn:none"));
-    EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 2) << "a link on every call; none for an unknown book";
+    EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 2)
+        << "a link on every call; none for an unknown book";
     EXPECT_TRUE(DataBaseHelper::bookExistenceInLibary(1, 1));
     EXPECT_FALSE(DataBaseHelper::bookExistenceInLibary(2, 1));
     EXPECT_EQ(DataBaseHelper::getLabelByBookID(1)->LabelID, 1);
@@ -81,7 +83,7 @@ TEST_F(DataBaseHelperTest, RemoveBookTakesItsRecordsAlong)
 {
     addBook(1, QStringLiteral("urn:a"), QStringLiteral("a.epub"));
     addBook(2, QStringLiteral("urn:b"), QStringLiteral("b.epub"));
-    for (qint64 id : {1, 2}) {
+    for (qint64 id : { 1, 2 }) {
         BookStatusData status;
         status.BookID = id;
         status.lastOpenPage = 3;
@@ -107,9 +109,9 @@ TEST_F(DataBaseHelperTest, UserInfoAndSyncTime)
     DataBaseHelper::updateSyncTime();
     EXPECT_EQ(store().count<UserInfo>(), 0) << "nothing to update";
 
-    DataBaseHelper::saveUserInfo({{QStringLiteral("userId"), 4711}});
+    DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 4711 } });
     EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("4711"));
-    DataBaseHelper::saveUserInfo({{QStringLiteral("userId"), QStringLiteral("u-9")}});
+    DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), QStringLiteral("u-9") } });
     EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("u-9"));
     EXPECT_EQ(store().count<UserInfo>(), 1) << "the first record is reused";
 
@@ -122,9 +124,9 @@ TEST_F(DataBaseHelperTest, ReadingLogs)
     DataBaseHelper::incrementAccessBookLogStaytime(5);
     EXPECT_EQ(store().count<AccessBookLog>(), 0) << "no log, no change";
 
-    DataBaseHelper::saveUserInfo({{QStringLiteral("userId"), 1}});
-    DataBaseHelper::insertAccessBookLog(QStringLiteral("urn:a"), QStringLiteral("A"), QStringLiteral("T"),
-                                        std::nullopt, 0);
+    DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 1 } });
+    DataBaseHelper::insertAccessBookLog(
+        QStringLiteral("urn:a"), QStringLiteral("A"), QStringLiteral("T"), std::nullopt, 0);
     DataBaseHelper::incrementAccessBookLogStaytime(2.5);
     DataBaseHelper::incrementAccessBookLogStaytime(1);
     const auto log = store().findFirst<AccessBookLog>();
@@ -133,8 +135,7 @@ TEST_F(DataBaseHelperTest, ReadingLogs)
     EXPECT_TRUE(log->timestamp.has_value());
 
     DataBaseHelper::insertAccessPageLog(QStringLiteral("urn:a"), QStringLiteral("A"), QStringLiteral("T"),
-                                        QStringLiteral("ch1"), QStringLiteral("n1"), QStringLiteral("Intro"),
-                                        QStringLiteral("gps"), 1, 4);
+        QStringLiteral("ch1"), QStringLiteral("n1"), QStringLiteral("Intro"), QStringLiteral("gps"), 1, 4);
     DataBaseHelper::incrementAccessPageLogStaytime(2);
     EXPECT_DOUBLE_EQ(store().findFirst<AccessPageLog>()->staytime.value(), 3.0);
     EXPECT_EQ(store().findFirst<AccessPageLog>()->pageIdx, 4);
@@ -149,10 +150,12 @@ TEST_F(DataBaseHelperTest, NewsCacheUpserts)
     DataBaseHelper::upsertCacheNews(10, 1, QStringLiteral("second"));
     DataBaseHelper::upsertCacheNews(10, 3, QStringLiteral("other category"));
     EXPECT_EQ(store().count<CacheInfo>(), 2);
-    EXPECT_EQ(store().findFirst<CacheInfo>(QStringLiteral("\"categoryId\"=1"))->information, QStringLiteral("second"));
+    EXPECT_EQ(store().findFirst<CacheInfo>(QStringLiteral("\"categoryId\"=1"))->information,
+        QStringLiteral("second"));
 
     const QDateTime date = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
-    DataBaseHelper::upsertCacheContentNews(20, 2, QStringLiteral("Article"), QStringLiteral("<p>body</p>"), date);
+    DataBaseHelper::upsertCacheContentNews(
+        20, 2, QStringLiteral("Article"), QStringLiteral("<p>body</p>"), date);
     DataBaseHelper::upsertCacheContentNews(20, 2, QString(), std::nullopt, std::nullopt);
     auto article = store().findFirst<CacheInfo>(QStringLiteral("\"categoryId\"=2"));
     EXPECT_EQ(article->information, QStringLiteral("Article")) << "an empty title keeps the old one";
@@ -166,14 +169,15 @@ TEST_F(DataBaseHelperTest, NewsCacheUpserts)
 
 TEST_F(DataBaseHelperTest, DictionaryMasters)
 {
-    const auto first = DataBaseHelper::insertDictMaster(QStringLiteral("dict-1"), QStringLiteral("医学辞典"), 1);
+    const auto first
+        = DataBaseHelper::insertDictMaster(QStringLiteral("dict-1"), QStringLiteral("医学辞典"), 1);
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->dicId, 1);
     DataBaseHelper::addDictionaryItemSetting(*first, QStringLiteral("見出し"), 0);
     DataBaseHelper::addDictionaryItemSetting(*first, QStringLiteral("読み"), 1);
     const auto second = DataBaseHelper::insertDictMaster(QStringLiteral("dict-2"), QStringLiteral("略語"), 0);
     EXPECT_EQ(second->dicId, 2);
-    EXPECT_EQ(store().count<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), {first->pk}), 2);
+    EXPECT_EQ(store().count<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), { first->pk }), 2);
 
     EXPECT_EQ(DataBaseHelper::deleteDictMaster(QStringLiteral("dict-1")), 1);
     EXPECT_EQ(store().count<DictionarySettingItem>(), 0) << "its columns go with it";

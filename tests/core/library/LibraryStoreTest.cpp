@@ -1,5 +1,5 @@
-#include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/library/DataBaseHelper.h"
 #include "support/LibraryFixture.h"
 
 #include <QDir>
@@ -10,7 +10,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-namespace {
+namespace
+{
 
 QByteArray readFile(const QString &path)
 {
@@ -33,10 +34,10 @@ bool runSql(const QString &path, const QByteArray &sql)
 TEST(LibraryStoreLocation, FileNameFollowsTheApplicationName)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"Tavro", "Tavro.sqlite"},
-        {"", "LibraryStore.sqlite"},
-        {"Library.sqlite", "Library.sqlite"},
-        {"mysqlite", "mysqlite"},
+        { "Tavro", "Tavro.sqlite" },
+        { "", "LibraryStore.sqlite" },
+        { "Library.sqlite", "Library.sqlite" },
+        { "mysqlite", "mysqlite" },
     };
     for (const auto &[app, file] : cases)
         EXPECT_EQ(LibraryStore::storeFileName(QString::fromLatin1(app)), QString::fromLatin1(file)) << app;
@@ -45,7 +46,7 @@ TEST(LibraryStoreLocation, FileNameFollowsTheApplicationName)
 TEST(LibraryStoreLocation, DocumentsCopyIsUsedInPlace)
 {
     const QString support = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                            + QStringLiteral("/Tavro/Tavro.sqlite");
+        + QStringLiteral("/Tavro/Tavro.sqlite");
     EXPECT_EQ(LibraryStore::defaultPath(), support);
     EXPECT_TRUE(QDir(QFileInfo(support).absolutePath()).exists()) << "missing folders are created";
 
@@ -63,15 +64,16 @@ class LibraryStoreTest : public LibraryFixture
 
 TEST_F(LibraryStoreTest, NewStoreHasEveryEntityWithExactColumnNames)
 {
-    EXPECT_EQ(store().database().scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
-    EXPECT_EQ(store().database().scalar(QStringLiteral("PRAGMA user_version")).toInt(), LibraryStore::kSchemaVersion);
-    QStringList expected{QStringLiteral("pk")};
+    EXPECT_EQ(
+        store().database().scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+    EXPECT_EQ(store().database().scalar(QStringLiteral("PRAGMA user_version")).toInt(),
+        LibraryStore::kSchemaVersion);
+    QStringList expected { QStringLiteral("pk") };
     for (const auto &a : BookHighlightMemo::attributes())
         expected << QString::fromLatin1(a.name);
     EXPECT_EQ(store().columnsOf(QStringLiteral("BookHighlightMemo")), expected);
-    for (const char *entity : {"UserInfo", "BookMetaData", "BookStatusData", "LabelMaster", "BookLabelLink",
-                               "CacheInfo", "AccessBookLog", "AccessPageLog", "DictionaryMaster",
-                               "DictionarySettingItem"})
+    for (const char *entity : { "UserInfo", "BookMetaData", "BookStatusData", "LabelMaster", "BookLabelLink",
+             "CacheInfo", "AccessBookLog", "AccessPageLog", "DictionaryMaster", "DictionarySettingItem" })
         EXPECT_FALSE(store().columnsOf(QString::fromLatin1(entity)).isEmpty()) << entity;
     EXPECT_TRUE(store().columnsOf(QStringLiteral("LabelMaster")).contains(QStringLiteral("order")));
 }
@@ -86,7 +88,7 @@ TEST_F(LibraryStoreTest, RecordsRoundTripEveryAttributeType)
     ASSERT_TRUE(store().insert(book));
     EXPECT_GT(book.pk, 0);
 
-    const auto back = store().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=?"), {7});
+    const auto back = store().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=?"), { 7 });
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back->title, book.title);
     EXPECT_EQ(back->publishDate, book.publishDate);
@@ -119,11 +121,16 @@ TEST(LibraryStoreMigration, OlderSchemaOpensWithItsRecordsKept)
 
     LibraryStore store;
     ASSERT_TRUE(store.open(path));
-    EXPECT_EQ(store.database().scalar(QStringLiteral("PRAGMA user_version")).toInt(), LibraryStore::kSchemaVersion);
+    EXPECT_EQ(
+        store.database().scalar(QStringLiteral("PRAGMA user_version")).toInt(), LibraryStore::kSchemaVersion);
     EXPECT_TRUE(store.columnsOf(QStringLiteral("BookMetaData")).contains(QStringLiteral("spineConverted")));
     EXPECT_FALSE(store.columnsOf(QStringLiteral("BookStatusData")).isEmpty()) << "missing tables are added";
-    EXPECT_EQ(store.database().scalar(QStringLiteral(
-                  "SELECT count(*) FROM sqlite_master WHERE type='index' AND name='BookHighlightMemo_Book'")).toInt(), 1);
+    EXPECT_EQ(
+        store.database()
+            .scalar(QStringLiteral(
+                "SELECT count(*) FROM sqlite_master WHERE type='index' AND name='BookHighlightMemo_Book'"))
+            .toInt(),
+        1);
 
     const auto books = store.findAll<BookMetaData>({}, {}, QStringLiteral("\"BookID\""));
     ASSERT_EQ(books.size(), 2);
@@ -142,8 +149,9 @@ TEST(LibraryStoreMigration, NewerSchemaIsLeftAlone)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("newer.sqlite"));
-    ASSERT_TRUE(runSql(path, "CREATE TABLE \"UserInfo\" (\"pk\" INTEGER PRIMARY KEY, \"userId\" TEXT, \"future\" TEXT);"
-                             "INSERT INTO \"UserInfo\" VALUES (1,'9','x'); PRAGMA user_version=99;"));
+    ASSERT_TRUE(runSql(path,
+        "CREATE TABLE \"UserInfo\" (\"pk\" INTEGER PRIMARY KEY, \"userId\" TEXT, \"future\" TEXT);"
+        "INSERT INTO \"UserInfo\" VALUES (1,'9','x'); PRAGMA user_version=99;"));
     LibraryStore store;
     ASSERT_TRUE(store.open(path));
     EXPECT_EQ(store.database().scalar(QStringLiteral("PRAGMA user_version")).toInt(), 99);
@@ -186,9 +194,9 @@ TEST(LibraryStoreCrash, WritesThatReturnedSurviveAKill)
             LibraryStore::main().open(path);
             DataBaseHelper::addLibary(QStringLiteral("循環器"));
             DataBaseHelper::upsertBookMark(4, QStringLiteral("ch2"), QStringLiteral("urn:x"), 1, false);
-            DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("5"), std::nullopt, 4, 1, 2, 3, 4, 5,
-                                                           std::nullopt, QStringLiteral("memo"), std::nullopt, 0,
-                                                           0, std::nullopt, QStringLiteral("urn:x"));
+            DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("5"), std::nullopt, 4, 1, 2, 3,
+                4, 5, std::nullopt, QStringLiteral("memo"), std::nullopt, 0, 0, std::nullopt,
+                QStringLiteral("urn:x"));
             std::raise(SIGKILL);
         },
         ::testing::KilledBySignal(SIGKILL), "");
@@ -198,7 +206,7 @@ TEST(LibraryStoreCrash, WritesThatReturnedSurviveAKill)
     EXPECT_EQ(store.findFirst<LabelMaster>()->labelName, QStringLiteral("循環器"));
     EXPECT_EQ(store.count<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0 AND \"PageIdx\"=4")), 1);
     EXPECT_EQ(store.findFirst<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=1"))->memotext,
-              QStringLiteral("memo"));
+        QStringLiteral("memo"));
 }
 
 } // namespace

@@ -5,7 +5,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(ConfigDictionary, LivesInTheDataFolderUnderHome)
 {
@@ -55,7 +56,8 @@ TEST(ConfigDictionary, SavedWholeAndReadBack)
 
 #include <QSettings>
 
-namespace {
+namespace
+{
 
 TEST(ServerConfig, DefaultsAndOverrides)
 {
@@ -68,16 +70,17 @@ TEST(ServerConfig, DefaultsAndOverrides)
     EXPECT_EQ(config.baseUrl(ServerConfig::Endpoint::StoreApi), QStringLiteral("https://store.example.com"));
     EXPECT_EQ(config.baseUrl(ServerConfig::Endpoint::Sync), QStringLiteral("http://127.0.0.1:9000/sync"));
     EXPECT_EQ(config.url(ServerConfig::Endpoint::Files, QStringLiteral("/coffee.html")).toString(),
-              QStringLiteral("http://127.0.0.1:9000/files/coffee.html"));
+        QStringLiteral("http://127.0.0.1:9000/files/coffee.html"));
     EXPECT_EQ(ServerConfig::shared().baseUrl(ServerConfig::Endpoint::NewsRpc),
-              QStringLiteral("http://127.0.0.1:8642/news-rpc"));
+        QStringLiteral("http://127.0.0.1:8642/news-rpc"));
 }
 
 } // namespace
 
 #include <QJsonDocument>
 
-namespace {
+namespace
+{
 
 // The client's built-in credentials are those the local backend is seeded
 // with, so `make run` works with no configuration.
@@ -88,9 +91,13 @@ TEST(ServerConfig, DefaultsMatchTheBackendSeed)
     const QVariantMap m = QJsonDocument::fromJson(seed.readAll()).toVariant().toMap();
     const ServerConfig c(QStringLiteral("http://127.0.0.1:8642"), QStringLiteral("/nonexistent.ini"));
     const std::pair<QString, const char *> cases[] = {
-        {c.clientId, "clientId"},         {c.clientSecret, "clientSecret"},       {c.newsCid, "newsCid"},
-        {c.newsPwd, "newsPwd"},           {c.serviceEmail, "serviceEmail"},       {c.servicePassword, "servicePassword"},
-        {c.trackingId, "trackingId"},
+        { c.clientId, "clientId" },
+        { c.clientSecret, "clientSecret" },
+        { c.newsCid, "newsCid" },
+        { c.newsPwd, "newsPwd" },
+        { c.serviceEmail, "serviceEmail" },
+        { c.servicePassword, "servicePassword" },
+        { c.trackingId, "trackingId" },
     };
     for (const auto &[value, key] : cases)
         EXPECT_EQ(value, m.value(QLatin1String(key)).toString()) << key;

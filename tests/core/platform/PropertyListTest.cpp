@@ -5,20 +5,21 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(PropertyList, RoundTripsEveryType)
 {
-    const QVariantMap original{
-        {QStringLiteral("uuid"), QStringLiteral("0A1B2C3D-0000-4000-8000-00000000ABCD")},
-        {QStringLiteral("r_split"), 0.35},
-        {QStringLiteral("count"), qlonglong(-42)},
-        {QStringLiteral("yes"), true},
-        {QStringLiteral("no"), false},
-        {QStringLiteral("when"), QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC)},
-        {QStringLiteral("blob"), QByteArray("\x00\x01\xff", 3)},
-        {QStringLiteral("list"), QVariantList{QStringLiteral("a & <b>"), 1, QVariantMap{}}},
-        {QStringLiteral("nested"), QVariantMap{{QStringLiteral("日本語"), QStringLiteral("値")}}},
+    const QVariantMap original {
+        { QStringLiteral("uuid"), QStringLiteral("0A1B2C3D-0000-4000-8000-00000000ABCD") },
+        { QStringLiteral("r_split"), 0.35 },
+        { QStringLiteral("count"), qlonglong(-42) },
+        { QStringLiteral("yes"), true },
+        { QStringLiteral("no"), false },
+        { QStringLiteral("when"), QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC) },
+        { QStringLiteral("blob"), QByteArray("\x00\x01\xff", 3) },
+        { QStringLiteral("list"), QVariantList { QStringLiteral("a & <b>"), 1, QVariantMap {} } },
+        { QStringLiteral("nested"), QVariantMap { { QStringLiteral("日本語"), QStringLiteral("値") } } },
     };
     const auto back = PropertyList::parse(PropertyList::serialize(original));
     ASSERT_TRUE(back.has_value());
@@ -51,9 +52,10 @@ TEST(PropertyList, WriteIsAtomicAndFailsCleanly)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("config.plist"));
-    ASSERT_TRUE(PropertyList::write({{QStringLiteral("k"), 1}}, path));
+    ASSERT_TRUE(PropertyList::write({ { QStringLiteral("k"), 1 } }, path));
     EXPECT_EQ(PropertyList::read(path)->value(QStringLiteral("k")).toInt(), 1);
-    EXPECT_FALSE(PropertyList::write({{QStringLiteral("k"), 2}}, dir.filePath(QStringLiteral("no/such/dir/x.plist"))));
+    EXPECT_FALSE(PropertyList::write(
+        { { QStringLiteral("k"), 2 } }, dir.filePath(QStringLiteral("no/such/dir/x.plist"))));
     EXPECT_FALSE(PropertyList::read(dir.filePath(QStringLiteral("missing.plist"))).has_value());
 }
 

@@ -4,7 +4,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(UserDefaults, StoresReadsAndRemovesUnderHome)
 {

@@ -1,14 +1,15 @@
 // The reader's book info and what opening a book reads and writes.
+#include "core/reader/BookInfo.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/platform/DataFolder.h"
-#include "core/reader/BookInfo.h"
 #include "core/reader/BookOpening.h"
 #include "core/reader/ReadingState.h"
 #include "support/LibraryFixture.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(BookInfo, DictionaryFormRoundTrips)
 {
@@ -30,7 +31,7 @@ TEST(BookInfo, DictionaryFormRoundTrips)
 
     BookInfo loose;
     loose.pdfUrl = QStringLiteral("/contents/x.pdf");
-    EXPECT_EQ(loose.toMap(), (QVariantMap{{QStringLiteral("pdfurl"), loose.pdfUrl}}));
+    EXPECT_EQ(loose.toMap(), (QVariantMap { { QStringLiteral("pdfurl"), loose.pdfUrl } }));
     const BookInfo empty = BookInfo::fromMap({});
     EXPECT_EQ(empty.bookID, -1);
     EXPECT_EQ(empty.lastPage, -1);
@@ -39,19 +40,17 @@ TEST(BookInfo, DictionaryFormRoundTrips)
 
 TEST(BookInfo, OnlyStoreBooksUploadOnLeave)
 {
-    const struct
-    {
+    const struct {
         const char *metaBookId;
         bool shown;
         bool uploads;
-    } cases[] = {{"urn:store:1", true, true},
-                 {"urn:store:1", false, false},
-                 {"", true, false},
-                 {BookInfo::kBookIdFromDisk, true, false}};
+    } cases[] = { { "urn:store:1", true, true }, { "urn:store:1", false, false }, { "", true, false },
+        { BookInfo::kBookIdFromDisk, true, false } };
     for (const auto &c : cases) {
         BookInfo info;
         info.metaBookId = QString::fromLatin1(c.metaBookId);
-        EXPECT_EQ(ReadingState::uploadsOnLeave(info, c.shown), c.uploads) << c.metaBookId << " shown " << c.shown;
+        EXPECT_EQ(ReadingState::uploadsOnLeave(info, c.shown), c.uploads)
+            << c.metaBookId << " shown " << c.shown;
     }
 }
 
@@ -78,7 +77,8 @@ TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
     EXPECT_EQ(info.lastPage, 12);
     EXPECT_TRUE(info.print);
     EXPECT_EQ(info.metaBookId, QStringLiteral("pdf-notes"));
-    EXPECT_FALSE(store().findFirst<BookMetaData>()->lastOpenDate.has_value()) << "reading info changes nothing";
+    EXPECT_FALSE(store().findFirst<BookMetaData>()->lastOpenDate.has_value())
+        << "reading info changes nothing";
 
     BookOpening::markOpened(QStringLiteral("notes.pdf"), nullptr);
     EXPECT_TRUE(store().findFirst<BookMetaData>()->lastOpenDate.has_value());
@@ -91,14 +91,19 @@ TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
 
 TEST(ReaderSplit, StoredFractionCountsOnlyFromFivePercentToNinetyFive)
 {
-    const struct
-    {
+    const struct {
         QVariant stored;
         std::optional<double> expected;
     } cases[] = {
-        {0.97, std::nullopt}, {0.05, 0.05},         {0.95, 0.95},         {0.3, 0.3},
-        {0.049, std::nullopt}, {-0.5, std::nullopt}, {QStringLiteral("0.4"), 0.4}, {QStringLiteral("wide"), std::nullopt},
-        {QVariant(), std::nullopt},
+        { 0.97, std::nullopt },
+        { 0.05, 0.05 },
+        { 0.95, 0.95 },
+        { 0.3, 0.3 },
+        { 0.049, std::nullopt },
+        { -0.5, std::nullopt },
+        { QStringLiteral("0.4"), 0.4 },
+        { QStringLiteral("wide"), std::nullopt },
+        { QVariant(), std::nullopt },
     };
     for (const auto &c : cases)
         EXPECT_EQ(ReadingState::storedSplit(c.stored), c.expected) << c.stored.toString().toStdString();

@@ -5,7 +5,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 using Back = NavigationHistory::Back;
 
@@ -30,8 +31,7 @@ TEST(NavigationHistory, NothingToGoBackToOnOpening)
 
 TEST(NavigationHistory, BackCases)
 {
-    struct Case
-    {
+    struct Case {
         const char *name;
         std::function<void(NavigationHistory &)> moves;
         Back::Kind kind;
@@ -40,35 +40,35 @@ TEST(NavigationHistory, BackCases)
     };
     const Case cases[] = {
         // No offset noted yet: the page before, scrolled to the top.
-        {"next page, back to the page before",
-         [](NavigationHistory &h) {
-             h.navigationStarted(h.turn(+1, 10), std::nullopt);
-             h.loadFinished();
-         },
-         Back::ShowPageScroll, 2, 0},
-        {"in-page jump, only the scroll position goes back",
-         [](NavigationHistory &h) { h.jumpedWithinDocument(2, 120); }, Back::Scroll, 2, 120},
-        {"in-page jump with the offset unknown: to the top",
-         [](NavigationHistory &h) { h.jumpedWithinDocument(2, std::nullopt); }, Back::Scroll, 2, 0},
-        {"a '#' link into the next document: that page, then its scroll position",
-         [](NavigationHistory &h) {
-             h.navigationStarted(3, 480);
-             h.loadFinished();
-         },
-         Back::ShowPageScroll, 2, 480},
-        {"an outline row, then back",
-         [](NavigationHistory &h) {
-             h.movedByReader();
-             h.navigationStarted(7, std::nullopt);
-             h.loadFinished();
-         },
-         Back::ShowPageScroll, 2, 0},
-        {"turning past the last page stays there",
-         [](NavigationHistory &h) {
-             h.navigationStarted(h.turn(+5, 4), std::nullopt);
-             h.loadFinished();
-         },
-         Back::ShowPageScroll, 2, 0},
+        { "next page, back to the page before",
+            [](NavigationHistory &h) {
+                h.navigationStarted(h.turn(+1, 10), std::nullopt);
+                h.loadFinished();
+            },
+            Back::ShowPageScroll, 2, 0 },
+        { "in-page jump, only the scroll position goes back",
+            [](NavigationHistory &h) { h.jumpedWithinDocument(2, 120); }, Back::Scroll, 2, 120 },
+        { "in-page jump with the offset unknown: to the top",
+            [](NavigationHistory &h) { h.jumpedWithinDocument(2, std::nullopt); }, Back::Scroll, 2, 0 },
+        { "a '#' link into the next document: that page, then its scroll position",
+            [](NavigationHistory &h) {
+                h.navigationStarted(3, 480);
+                h.loadFinished();
+            },
+            Back::ShowPageScroll, 2, 480 },
+        { "an outline row, then back",
+            [](NavigationHistory &h) {
+                h.movedByReader();
+                h.navigationStarted(7, std::nullopt);
+                h.loadFinished();
+            },
+            Back::ShowPageScroll, 2, 0 },
+        { "turning past the last page stays there",
+            [](NavigationHistory &h) {
+                h.navigationStarted(h.turn(+5, 4), std::nullopt);
+                h.loadFinished();
+            },
+            Back::ShowPageScroll, 2, 0 },
     };
     for (const Case &c : cases) {
         NavigationHistory h = openedAt(2);

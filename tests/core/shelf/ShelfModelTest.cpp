@@ -1,7 +1,7 @@
+#include "core/shelf/ShelfModel.h"
+#include "core/library/DataBaseHelper.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/UserDefaults.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/shelf/ShelfModel.h"
 #include "support/LibraryFixture.h"
 #include "support/Samples.h"
 
@@ -9,7 +9,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QStringList names(const QList<ShelfEntry> &entries)
 {
@@ -27,7 +28,8 @@ protected:
         LibraryFixture::SetUp();
         QDir(DataFolder::contentsFolder()).removeRecursively();
         DataFolder::createContentsFolder();
-        for (const char *key : {UserDefaults::hasBuildBookInfo, UserDefaults::accountLift, UserDefaults::sort})
+        for (const char *key :
+            { UserDefaults::hasBuildBookInfo, UserDefaults::accountLift, UserDefaults::sort })
             UserDefaults::remove(QString::fromLatin1(key));
         ASSERT_TRUE(DataBaseHelper::addLibarywithFirstSetup());
     }
@@ -38,9 +40,11 @@ protected:
     {
         DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
         const QString pdf = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
-        QFile::copy(sampleBookPath(QStringLiteral("respiratory-atlas.toc")), pdf.left(pdf.size() - 4) + QStringLiteral(".toc"));
-        DataBaseHelper::parsePDFBook(pdf, {{QStringLiteral("bookId"), QStringLiteral("pdf-1")},
-                                           {QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas")}});
+        QFile::copy(sampleBookPath(QStringLiteral("respiratory-atlas.toc")),
+            pdf.left(pdf.size() - 4) + QStringLiteral(".toc"));
+        DataBaseHelper::parsePDFBook(pdf,
+            { { QStringLiteral("bookId"), QStringLiteral("pdf-1") },
+                { QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas") } });
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
         return pdf;
     }
@@ -62,7 +66,8 @@ TEST_F(ShelfModelTest, LooseFilesAreRegisteredOnceOnTheFirstShelf)
     QFile(DataFolder::contentsFolder() + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
 
     EXPECT_EQ(names(ShelfModel::items(1, std::nullopt)).size(), 2) << "the text file is no book";
-    const auto pdf = store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {QStringLiteral("nursing-notes.pdf")});
+    const auto pdf = store().findFirst<BookMetaData>(
+        QStringLiteral("\"fileName\"=?"), { QStringLiteral("nursing-notes.pdf") });
     ASSERT_TRUE(pdf.has_value());
     EXPECT_EQ(pdf->identifier, QStringLiteral("local:nursing-notes.pdf"));
     EXPECT_EQ(pdf->title, QStringLiteral("nursing-notes"));
@@ -80,24 +85,27 @@ TEST_F(ShelfModelTest, LooseFilesAreRegisteredOnceOnTheFirstShelf)
 TEST_F(ShelfModelTest, SortOrders)
 {
     // Registered in an order that differs from the title order.
-    for (const char *name : {"臨床薬理学ノート.epub", "anatomy-basics.epub", "Emergency Medicine Handbook.epub"})
+    for (const char *name :
+        { "臨床薬理学ノート.epub", "anatomy-basics.epub", "Emergency Medicine Handbook.epub" })
         DataBaseHelper::parseBook(installSampleBook(QString::fromUtf8(name)));
     installSampleBook(QStringLiteral("cardiology-epub3.epub")); // never registered: always last
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
 
-    const QStringList byTitle{QStringLiteral("anatomy-basics.epub"), QStringLiteral("Emergency Medicine Handbook.epub"),
-                              QString::fromUtf8("臨床薬理学ノート.epub"), QStringLiteral("cardiology-epub3.epub")};
-    const QStringList byDownload{QString::fromUtf8("臨床薬理学ノート.epub"), QStringLiteral("anatomy-basics.epub"),
-                                 QStringLiteral("Emergency Medicine Handbook.epub"), QStringLiteral("cardiology-epub3.epub")};
+    const QStringList byTitle { QStringLiteral("anatomy-basics.epub"),
+        QStringLiteral("Emergency Medicine Handbook.epub"), QString::fromUtf8("臨床薬理学ノート.epub"),
+        QStringLiteral("cardiology-epub3.epub") };
+    const QStringList byDownload { QString::fromUtf8("臨床薬理学ノート.epub"),
+        QStringLiteral("anatomy-basics.epub"), QStringLiteral("Emergency Medicine Handbook.epub"),
+        QStringLiteral("cardiology-epub3.epub") };
     auto reversedFirstThree = [](QStringList l) {
         std::reverse(l.begin(), l.begin() + 3);
         return l;
     };
     const std::pair<QString, QStringList> cases[] = {
-        {ShelfModel::sortList().at(0), byDownload},
-        {ShelfModel::sortList().at(1), reversedFirstThree(byDownload)},
-        {ShelfModel::sortList().at(2), byTitle},
-        {ShelfModel::sortList().at(3), reversedFirstThree(byTitle)},
+        { ShelfModel::sortList().at(0), byDownload },
+        { ShelfModel::sortList().at(1), reversedFirstThree(byDownload) },
+        { ShelfModel::sortList().at(2), byTitle },
+        { ShelfModel::sortList().at(3), reversedFirstThree(byTitle) },
     };
     for (const auto &[label, expected] : cases) {
         QList<ShelfEntry> items = ShelfModel::contentsList(0, std::nullopt, true);
@@ -117,12 +125,12 @@ TEST_F(ShelfModelTest, SearchFindsTitlesThenTablesOfContents)
     installTwoBooks();
 
     const std::pair<const char *, QStringList> cases[] = {
-        {"anatomy basics", {QStringLiteral("anatomy-basics.epub")}},
-        {"Cardiac Cycle", {QStringLiteral("anatomy-basics.epub")}},
-        {"Renal Function", {QStringLiteral("respiratory-atlas.pdf")}},
-        {"Jiro Kato", {QStringLiteral("respiratory-atlas.pdf")}},
-        {"Respiratory", {QStringLiteral("respiratory-atlas.pdf"), QStringLiteral("anatomy-basics.epub")}},
-        {"no such words", {}},
+        { "anatomy basics", { QStringLiteral("anatomy-basics.epub") } },
+        { "Cardiac Cycle", { QStringLiteral("anatomy-basics.epub") } },
+        { "Renal Function", { QStringLiteral("respiratory-atlas.pdf") } },
+        { "Jiro Kato", { QStringLiteral("respiratory-atlas.pdf") } },
+        { "Respiratory", { QStringLiteral("respiratory-atlas.pdf"), QStringLiteral("anatomy-basics.epub") } },
+        { "no such words", {} },
     };
     for (const auto &[text, expected] : cases) {
         QStringList found = ShelfModel::search(QString::fromUtf8(text), 1);
@@ -154,15 +162,18 @@ TEST_F(ShelfModelTest, ShelvesCreateRenameSwapMoveAndDelete)
     EXPECT_TRUE(ShelfModel::moveBook(QStringLiteral("respiratory-atlas.pdf"), 1));
     EXPECT_FALSE(ShelfModel::moveBook(QStringLiteral("respiratory-atlas.pdf"), 7));
     EXPECT_FALSE(ShelfModel::moveBook(QStringLiteral("missing.epub"), 1));
-    EXPECT_EQ(names(ShelfModel::items(*b->labelID, std::nullopt)), QStringList{QStringLiteral("respiratory-atlas.pdf")});
-    EXPECT_EQ(names(ShelfModel::items(1, std::nullopt)), QStringList{QStringLiteral("anatomy-basics.epub")});
+    EXPECT_EQ(names(ShelfModel::items(*b->labelID, std::nullopt)),
+        QStringList { QStringLiteral("respiratory-atlas.pdf") });
+    EXPECT_EQ(
+        names(ShelfModel::items(1, std::nullopt)), QStringList { QStringLiteral("anatomy-basics.epub") });
     EXPECT_EQ(ShelfModel::booksOnShelf(*b->labelID), 1);
 
     EXPECT_FALSE(ShelfModel::deleteShelf(1, true)) << "the first shelf is never deleted";
     EXPECT_TRUE(ShelfModel::deleteShelf(*b->labelID, true));
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_FALSE(QFile::exists(pdf.left(pdf.size() - 4) + QStringLiteral(".toc")));
-    EXPECT_FALSE(store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), {QStringLiteral("respiratory-atlas.pdf")}));
+    EXPECT_FALSE(store().findFirst<BookMetaData>(
+        QStringLiteral("\"fileName\"=?"), { QStringLiteral("respiratory-atlas.pdf") }));
     EXPECT_EQ(ShelfModel::labels().size(), 2);
 
     EXPECT_TRUE(ShelfModel::deleteShelf(*a->labelID, false));
@@ -184,12 +195,16 @@ TEST_F(ShelfModelTest, ReaderInfoMarksTheBookOpened)
 
 TEST(ShelfSwipe, PageAfterSwipe)
 {
-    struct Case { double offset; int page; int expected; };
+    struct Case {
+        double offset;
+        int page;
+        int expected;
+    };
     const Case cases[] = {
-        {0, 2, 2},      {40, 2, 2},     {-49, 2, 2},  // under half a page: stays
-        {60, 2, 3},     {-60, 2, 1},                 // over half: one page on or back
-        {250, 2, 2},                                 // pageID pages or more: stays
-        {-100, 1, 1},                                // a whole page on the first: stays
+        { 0, 2, 2 }, { 40, 2, 2 }, { -49, 2, 2 }, // under half a page: stays
+        { 60, 2, 3 }, { -60, 2, 1 }, // over half: one page on or back
+        { 250, 2, 2 }, // pageID pages or more: stays
+        { -100, 1, 1 }, // a whole page on the first: stays
     };
     for (const Case &c : cases)
         EXPECT_EQ(ShelfModel::pageAfterSwipe(c.offset, 100, c.page), c.expected)

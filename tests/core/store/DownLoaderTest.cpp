@@ -1,6 +1,6 @@
 // DownLoader against the local backend, and into the installer.
-#include "core/platform/DataFolder.h"
 #include "core/store/DownLoader.h"
+#include "core/platform/DataFolder.h"
 #include "core/store/PackageInstaller.h"
 #include "support/BackendFixture.h"
 #include "support/Samples.h"
@@ -10,18 +10,17 @@
 #include <QNetworkAccessManager>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class DownLoaderTest : public BackendFixture, public InstallerUi
 {
 protected:
-
     bool askOverwrite() override { return true; }
     void error(const QString &m) override { errors << m; }
     void showShelf() override { ++shelves; }
 
-    struct Run
-    {
+    struct Run {
         QList<int> statuses;
         QString name;
         qint64 total = 0;
@@ -59,7 +58,8 @@ protected:
 
 TEST_F(DownLoaderTest, DownloadsReportProgressAndCleanUp)
 {
-    const Run ok = fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes&export=download")));
+    const Run ok = fetch(backend->url(
+        QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes&export=download")));
     ASSERT_FALSE(ok.statuses.isEmpty());
     EXPECT_EQ(ok.statuses.last(), DownLoader::Finished);
     EXPECT_EQ(ok.statuses.first(), DownLoader::Receiving);
@@ -70,15 +70,19 @@ TEST_F(DownLoaderTest, DownloadsReportProgressAndCleanUp)
     EXPECT_FALSE(QFileInfo::exists(ok.tmpFile)) << "deleted after the callback";
 
     const Run missing = fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=nope")));
-    EXPECT_EQ(missing.statuses, QList<int>{DownLoader::Failed}) << "an error page is no book";
+    EXPECT_EQ(missing.statuses, QList<int> { DownLoader::Failed }) << "an error page is no book";
     EXPECT_FALSE(QFileInfo::exists(missing.tmpFile));
 
-    backend->setFault({{"path", "/store-api/store/download.php"}, {"drop", true}});
-    EXPECT_EQ(fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes"))).statuses.last(),
-              DownLoader::Failed) << "a cut download fails";
+    backend->setFault({ { "path", "/store-api/store/download.php" }, { "drop", true } });
+    EXPECT_EQ(fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes")))
+                  .statuses.last(),
+        DownLoader::Failed)
+        << "a cut download fails";
 
-    const Run stopped = fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes")), nullptr, true);
-    EXPECT_EQ(stopped.statuses, QList<int>{DownLoader::Failed});
+    const Run stopped
+        = fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes")),
+            nullptr, true);
+    EXPECT_EQ(stopped.statuses, QList<int> { DownLoader::Failed });
     EXPECT_FALSE(QFileInfo::exists(stopped.tmpFile)) << "stopping deletes the temporary file";
 
     const Run local = fetch(QUrl::fromLocalFile(sampleBookPath(QStringLiteral("respiratory-atlas.pdf"))));
@@ -89,7 +93,9 @@ TEST_F(DownLoaderTest, DownloadsReportProgressAndCleanUp)
 TEST_F(DownLoaderTest, FinishedDownloadsAreInstalled)
 {
     PackageInstaller installer(*this, nullptr);
-    fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes&export=download")), &installer);
+    fetch(backend->url(
+              QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes&export=download")),
+        &installer);
     EXPECT_TRUE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf")));
     EXPECT_EQ(shelves, 1);
     fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=nope")), &installer);

@@ -7,7 +7,8 @@
 #include <QUuid>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QString freshService()
 {
@@ -23,9 +24,11 @@ TEST(KeyChainStore, UsesTheExpectedBackend)
     if (KeyChainStore::usingFallback()) {
         const QFileInfo file(SecretFileStore().path());
         ASSERT_TRUE(file.exists());
-        EXPECT_EQ(file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
-                                        | QFileDevice::WriteOther),
-                  QFileDevice::Permissions()) << "readable by its owner only";
+        EXPECT_EQ(file.permissions()
+                & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
+                    | QFileDevice::WriteOther),
+            QFileDevice::Permissions())
+            << "readable by its owner only";
     }
     store.removeAllItems();
 }
@@ -39,7 +42,8 @@ TEST(KeyChainStore, TokenLifecycle)
     EXPECT_EQ(KeyChainStore(service).stringForKey(QStringLiteral("token")), QStringLiteral("トークン-ü-1"))
         << "stored as UTF-8 and read back unchanged";
     ASSERT_TRUE(a.writeToken(QStringLiteral("second")));
-    EXPECT_EQ(KeyChainStore(service).dataForKey(QStringLiteral("token")), QByteArray("second")) << "updated in place";
+    EXPECT_EQ(KeyChainStore(service).dataForKey(QStringLiteral("token")), QByteArray("second"))
+        << "updated in place";
 
     // One instance removes the token: every other instance sees it gone.
     KeyChainStore b(service);
@@ -65,7 +69,8 @@ TEST(KeyChainStore, KeysAndRemoval)
     EXPECT_FALSE(store.dataForKey(QStringLiteral("b")).has_value());
 
     KeyChainStore app;
-    EXPECT_EQ(app.identifier(), QStringLiteral("jp.tavro.Tavro")) << "the application's identifier by default";
+    EXPECT_EQ(app.identifier(), QStringLiteral("jp.tavro.Tavro"))
+        << "the application's identifier by default";
 }
 
 } // namespace

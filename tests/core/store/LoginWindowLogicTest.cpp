@@ -1,25 +1,26 @@
 // The sign-in sequence against the local backend.
+#include "core/store/LoginWindowLogic.h"
+#include "core/library/DataBaseHelper.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
-#include "core/library/DataBaseHelper.h"
 #include "core/store/ApiRequest.h"
-#include "core/store/LoginWindowLogic.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
+#include "core/util/StringHelpers.h"
 #include "support/BackendFixture.h"
 #include "support/RecordingPresenter.h"
 #include "support/Samples.h"
 #include "support/Wait.h"
-#include "core/util/StringHelpers.h"
 
 #include <QDir>
 #include <QTcpServer>
 #include <QUuid>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class Recorder : public LoginWindowDelegate, public LoginWindowView
 {
@@ -33,14 +34,13 @@ public:
     void setFields(const QString &id, const QString &) override { fieldsId = id; }
     void showDevicesSheet(DevicesWindowLogic &) override { ++devicesShown; }
     void closeDevicesSheet() override { ++devicesClosed; }
-    void showRegisterSheet(RegisterWindowLogic &) override {}
+    void showRegisterSheet(RegisterWindowLogic &) override { }
     void closeRegisterSheet() override { ++registerClosed; }
 };
 
 class LoginWindowLogicTest : public BackendFixture
 {
 protected:
-
     void SetUp() override
     {
         BackendFixture::SetUp();
@@ -89,11 +89,13 @@ TEST_F(LoginWindowLogicTest, SuccessfulSignInStoresTheToken)
 {
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
     ASSERT_TRUE(signIn(QStringLiteral("yamada"), QStringLiteral("Yamada-2026")));
-    ASSERT_EQ(m_recorder.results, QList<bool>{true}) << (m_messages.shown.isEmpty() ? "" : m_messages.shown.first().second.toStdString());
+    ASSERT_EQ(m_recorder.results, QList<bool> { true })
+        << (m_messages.shown.isEmpty() ? "" : m_messages.shown.first().second.toStdString());
     EXPECT_TRUE(m_messages.shown.isEmpty());
     EXPECT_TRUE(KeyChainStore().token().has_value()) << "the token is in the credential store";
     EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("1"));
-    EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)), QStringLiteral("0"));
+    EXPECT_EQ(
+        UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)), QStringLiteral("0"));
 
     QVariantMap profile;
     bool done = false;
@@ -103,13 +105,14 @@ TEST_F(LoginWindowLogicTest, SuccessfulSignInStoresTheToken)
         done = true;
     });
     ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_EQ(profile.value(QStringLiteral("user_profiles")).toMap().value(QStringLiteral("first_name")).toString(),
-              QStringLiteral("太郎"));
-    EXPECT_EQ(m_vamo->passwordResetUrl(), QUrl(backend->baseUrl() + QStringLiteral("/profile/users/password/new")));
+    EXPECT_EQ(
+        profile.value(QStringLiteral("user_profiles")).toMap().value(QStringLiteral("first_name")).toString(),
+        QStringLiteral("太郎"));
+    EXPECT_EQ(
+        m_vamo->passwordResetUrl(), QUrl(backend->baseUrl() + QStringLiteral("/profile/users/password/new")));
 }
 
-struct FailureCase
-{
+struct FailureCase {
     const char *name;
     QVariantMap fault; // on /profile/oauth/token; empty: none
     const char *password;
@@ -120,13 +123,14 @@ struct FailureCase
 TEST_F(LoginWindowLogicTest, FailuresAndTheirMessages)
 {
     const FailureCase cases[] = {
-        {"wrong password", {}, "nope", LoginWindowLogic::kCredentialsTitle, LoginWindowLogic::kCredentialsError},
-        {"server error", {{"path", "/profile/oauth/token"}, {"status", 500}, {"body", "oops"}}, "Yamada-2026",
-         LoginWindowLogic::kCredentialsTitle, LoginWindowLogic::kCredentialsError},
-        {"time-out", {{"path", "/profile/oauth/token"}, {"delayMs", 1500}}, "Yamada-2026",
-         LoginWindowLogic::kConnectionTitle, LoginWindowLogic::kConnectionError},
-        {"dropped connection", {{"path", "/profile/oauth/token"}, {"drop", true}}, "Yamada-2026",
-         LoginWindowLogic::kConnectionTitle, LoginWindowLogic::kConnectionError},
+        { "wrong password", {}, "nope", LoginWindowLogic::kCredentialsTitle,
+            LoginWindowLogic::kCredentialsError },
+        { "server error", { { "path", "/profile/oauth/token" }, { "status", 500 }, { "body", "oops" } },
+            "Yamada-2026", LoginWindowLogic::kCredentialsTitle, LoginWindowLogic::kCredentialsError },
+        { "time-out", { { "path", "/profile/oauth/token" }, { "delayMs", 1500 } }, "Yamada-2026",
+            LoginWindowLogic::kConnectionTitle, LoginWindowLogic::kConnectionError },
+        { "dropped connection", { { "path", "/profile/oauth/token" }, { "drop", true } }, "Yamada-2026",
+            LoginWindowLogic::kConnectionTitle, LoginWindowLogic::kConnectionError },
     };
     setApiTimeoutScale(0.05); // the 10 s sign-in time-out becomes 0.5 s
     for (const FailureCase &c : cases) {
@@ -154,38 +158,49 @@ TEST_F(LoginWindowLogicTest, FailuresAndTheirMessages)
 TEST_F(LoginWindowLogicTest, StoreMessagesAndTheDeviceLimit)
 {
     // Refused with fewer than three devices: the server's message.
-    backend->setFault({{"path", "/store-api/api/login"}, {"status", 200},
-                       {"body", R"({"success":false,"unitList":[{"id":1},{"id":2}],"message":"サーバからのお知らせ"})"},
-                       {"contentType", "application/json"}});
+    backend->setFault({ { "path", "/store-api/api/login" }, { "status", 200 },
+        { "body", R"({"success":false,"unitList":[{"id":1},{"id":2}],"message":"サーバからのお知らせ"})" },
+        { "contentType", "application/json" } });
     ASSERT_TRUE(signIn(QStringLiteral("sato"), QStringLiteral("Sato-2026")));
     ASSERT_EQ(m_messages.shown.size(), 1);
-    EXPECT_EQ(m_messages.shown.first(), qMakePair(QStringLiteral("Error"), QStringLiteral("サーバからのお知らせ")));
+    EXPECT_EQ(
+        m_messages.shown.first(), qMakePair(QStringLiteral("Error"), QStringLiteral("サーバからのお知らせ")));
     EXPECT_EQ(m_recorder.devicesShown, 0);
 
     // Three other devices already hold the account.
-    const QString otherToken = backend->post(QStringLiteral("/profile/oauth/token"),
-                                             QStringLiteral("grant_type=password&username=sato&password=Sato-2026&client_id=%1&client_secret=%2")
-                                                 .arg(BackendProcess::clientId(), BackendProcess::clientSecret()).toUtf8())
-                                   .json().toMap().value(QStringLiteral("access_token")).toString();
+    const QString otherToken
+        = backend
+              ->post(QStringLiteral("/profile/oauth/token"),
+                  QStringLiteral(
+                      "grant_type=password&username=sato&password=Sato-2026&client_id=%1&client_secret=%2")
+                      .arg(BackendProcess::clientId(), BackendProcess::clientSecret())
+                      .toUtf8())
+              .json()
+              .toMap()
+              .value(QStringLiteral("access_token"))
+              .toString();
     for (int i = 0; i < 3; ++i)
-        backend->post(QStringLiteral("/store-api/api/login"), QStringLiteral("token=%1&uid=OTHER-%2").arg(otherToken).arg(i).toUtf8());
+        backend->post(QStringLiteral("/store-api/api/login"),
+            QStringLiteral("token=%1&uid=OTHER-%2").arg(otherToken).arg(i).toUtf8());
 
     m_messages.shown.clear();
     ASSERT_TRUE(signIn(QStringLiteral("sato"), QStringLiteral("Sato-2026")));
     ASSERT_EQ(m_messages.shown.size(), 1);
-    EXPECT_EQ(m_messages.shown.first(), qMakePair(LoginWindowLogic::kDeviceLimitTitle, LoginWindowLogic::kDeviceLimitError));
+    EXPECT_EQ(m_messages.shown.first(),
+        qMakePair(LoginWindowLogic::kDeviceLimitTitle, LoginWindowLogic::kDeviceLimitError));
     EXPECT_TRUE(LoginWindowLogic::kDeviceLimitError.contains(QChar(0x0008)));
     ASSERT_EQ(m_recorder.devicesShown, 1);
     DevicesWindowLogic &devices = m_logic->devicesWindow();
     ASSERT_EQ(devices.devices.size(), 3);
     const QStringList labels = devices.redisp();
-    EXPECT_TRUE(labels.at(0).startsWith(QStringLiteral("Tavro for Linux (OTHER-0"))) << labels.at(0).toStdString();
+    EXPECT_TRUE(labels.at(0).startsWith(QStringLiteral("Tavro for Linux (OTHER-0")))
+        << labels.at(0).toStdString();
 
     // Releasing one signs this device in.
     devices.tap1();
     ASSERT_TRUE(waitUntil([&] { return !m_recorder.results.isEmpty(); }));
     EXPECT_EQ(m_recorder.devicesClosed, 1);
-    EXPECT_EQ(m_recorder.results, QList<bool>{true});
+    EXPECT_EQ(m_recorder.results, QList<bool> { true });
     EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("2"));
 }
 
@@ -196,7 +211,7 @@ TEST_F(LoginWindowLogicTest, AnotherAccountEmptiesTheLibrary)
     installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
     installSampleBook(QStringLiteral("respiratory-atlas.toc"));
     DataBaseHelper::parsePDFBook(DataFolder::contentsFolder() + QStringLiteral("/respiratory-atlas.pdf"),
-                                 {{QStringLiteral("bookId"), QStringLiteral("pdf-1")}});
+        { { QStringLiteral("bookId"), QStringLiteral("pdf-1") } });
 
     // The same account again keeps the books.
     ASSERT_TRUE(signIn(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026")));
@@ -206,7 +221,8 @@ TEST_F(LoginWindowLogicTest, AnotherAccountEmptiesTheLibrary)
     ASSERT_TRUE(signIn(QStringLiteral("yamada"), QStringLiteral("Yamada-2026")));
     EXPECT_EQ(m_recorder.results.last(), true);
     EXPECT_EQ(store().count<BookMetaData>(), 0) << "the library is emptied for the new account";
-    EXPECT_TRUE(QDir(DataFolder::contentsFolder()).entryList(QDir::Files).isEmpty()) << "with the PDF's side file";
+    EXPECT_TRUE(QDir(DataFolder::contentsFolder()).entryList(QDir::Files).isEmpty())
+        << "with the PDF's side file";
 }
 
 TEST_F(LoginWindowLogicTest, SignUpCaptureAndHandOver)
@@ -223,7 +239,8 @@ TEST_F(LoginWindowLogicTest, SignUpCaptureAndHandOver)
     RegisterWindowLogic &sheet = m_logic->registerWindow();
     m_logic->tapRegister();
     EXPECT_EQ(sheet.load(), QUrl(backend->baseUrl() + QStringLiteral("/profile/users/sign_up")));
-    sheet.willSendRequest(QUrl(backend->baseUrl() + QStringLiteral("/profile/other")), "user%5Busername%5D=x");
+    sheet.willSendRequest(
+        QUrl(backend->baseUrl() + QStringLiteral("/profile/other")), "user%5Busername%5D=x");
     EXPECT_FALSE(sheet.info.has_value()) << "only the form sent to /users is read";
     sheet.willSendRequest(QUrl(backend->baseUrl() + QStringLiteral("/profile/users")), body);
     ASSERT_TRUE(sheet.info.has_value());
@@ -233,7 +250,7 @@ TEST_F(LoginWindowLogicTest, SignUpCaptureAndHandOver)
     sheet.didFinishLoading(QUrl(backend->baseUrl() + QStringLiteral("/profile/home/index")));
     ASSERT_TRUE(waitUntil([&] { return !m_recorder.results.isEmpty(); }));
     settle(300);
-    EXPECT_EQ(m_recorder.results, QList<bool>{true}) << "one sign-in however often the page finishes";
+    EXPECT_EQ(m_recorder.results, QList<bool> { true }) << "one sign-in however often the page finishes";
     EXPECT_EQ(m_recorder.fieldsId, QStringLiteral("kimura"));
     EXPECT_EQ(m_recorder.registerClosed, 1);
 }

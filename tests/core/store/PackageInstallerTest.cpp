@@ -1,15 +1,15 @@
 // Installation of downloaded books and packages, with crafted packages.
 #include "core/store/PackageInstaller.h"
-#include "core/platform/DataFolder.h"
 #include "core/dictionary/DictionaryManager.h"
 #include "core/library/DataBaseHelper.h"
+#include "core/platform/DataFolder.h"
 #include "core/store/InstallRecovery.h"
 #include "core/store/PackageUnpacker.h"
+#include "core/util/NotificationCenter.h"
 #include "support/LibraryFixture.h"
 #include "support/Samples.h"
 #include "support/Wait.h"
 #include "support/ZipWriter.h"
-#include "core/util/NotificationCenter.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -283,8 +283,7 @@ TEST_F(PackageInstallerTest, DamagedBookFilesAreRefused)
         QByteArray data;
     } cases[] = {
         { "empty EPUB", QStringLiteral("empty.epub"), QByteArray() },
-        { "random EPUB", QStringLiteral("random.epub"),
-            QByteArray("\x93\x11\xfe random bytes, no archive") },
+        { "random EPUB", QStringLiteral("random.epub"), QByteArray("\x93\x11\xfe random bytes, no archive") },
         { "zip header only", QStringLiteral("header.epub"), QByteArray("PK\x03\x04 not really a zip") },
         { "zip without a package", QStringLiteral("plain.epub"), QByteArray() }, // filled below
         { "empty PDF", QStringLiteral("empty.pdf"), QByteArray() },

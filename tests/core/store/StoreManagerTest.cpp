@@ -1,13 +1,13 @@
 // StoreManager against the local backend over HTTP.
+#include "core/store/StoreManager.h"
+#include "core/library/DataBaseHelper.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
+#include "core/util/StringHelpers.h"
 #include "support/BackendFixture.h"
 #include "support/Wait.h"
-#include "core/util/StringHelpers.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,10 +15,10 @@
 #include <QUrlQuery>
 #include <gtest/gtest.h>
 
-namespace {
-
-struct Answer
+namespace
 {
+
+struct Answer {
     bool done = false;
     QVariant result;
     std::optional<ApiResponse> response;
@@ -26,14 +26,18 @@ struct Answer
 
     ApiCompletion callback()
     {
-        return [this](const QVariant &r, const std::optional<ApiResponse> &resp, const std::optional<ApiError> &e) {
+        return [this](const QVariant &r, const std::optional<ApiResponse> &resp,
+                   const std::optional<ApiError> &e) {
             result = r;
             response = resp;
             error = e;
             done = true;
         };
     }
-    bool wait() { return waitUntil([this] { return done; }); }
+    bool wait()
+    {
+        return waitUntil([this] { return done; });
+    }
 };
 
 QString accountLift()
@@ -88,12 +92,14 @@ TEST_F(StoreManagerTest, DeviceIdentifierIsCreatedOnceAndSaved)
     const QString uuid = m_store->uuid();
     EXPECT_EQ(uuid.size(), 36);
     EXPECT_EQ(uuid, uuid.toUpper());
-    EXPECT_EQ(ConfigDictionary(m_config->file()).value(QStringLiteral("uuid")).toString(), uuid) << "saved at once";
+    EXPECT_EQ(ConfigDictionary(m_config->file()).value(QStringLiteral("uuid")).toString(), uuid)
+        << "saved at once";
     StoreManager again(*m_servers, *m_config, *m_vamo);
     EXPECT_EQ(again.uuid(), uuid);
     QFile::remove(m_config->file());
     ConfigDictionary fresh(m_config->file());
-    EXPECT_NE(StoreManager(*m_servers, fresh, *m_vamo).uuid(), uuid) << "a deleted config.plist gives a new one";
+    EXPECT_NE(StoreManager(*m_servers, fresh, *m_vamo).uuid(), uuid)
+        << "a deleted config.plist gives a new one";
 }
 
 TEST_F(StoreManagerTest, RequestBuildingAndEscaping)
@@ -101,28 +107,34 @@ TEST_F(StoreManagerTest, RequestBuildingAndEscaping)
     const ApiRequest bare = m_store->makeRequest(QStringLiteral("/api/x"), "GET", {}, {});
     EXPECT_EQ(bare.request.url().toString(), backend->baseUrl() + QStringLiteral("/store-api/api/x"));
     EXPECT_EQ(m_store->makeRequest(QStringLiteral("/api/x"), "DELETE", {}, {}).request.url().toString(),
-              bare.request.url().toString());
+        bare.request.url().toString());
     const ApiRequest post = m_store->makeRequest(QStringLiteral("/api/x"), "POST", {}, {});
     EXPECT_TRUE(post.body.isEmpty());
     EXPECT_FALSE(post.request.url().hasQuery());
 
-    const ApiParams params{{QStringLiteral("v"), QStringLiteral("a b/é")}};
-    EXPECT_EQ(m_store->makeRequest(QStringLiteral("/p"), "GET", params, {}).request.url().query(QUrl::FullyEncoded),
-              QStringLiteral("v=a%2520b%2F%25C3%25A9"))
+    const ApiParams params { { QStringLiteral("v"), QStringLiteral("a b/é") } };
+    EXPECT_EQ(
+        m_store->makeRequest(QStringLiteral("/p"), "GET", params, {}).request.url().query(QUrl::FullyEncoded),
+        QStringLiteral("v=a%2520b%2F%25C3%25A9"))
         << "escaped twice";
-    EXPECT_EQ(m_store->makeRequestTokenOfDevice(QStringLiteral("/p"), "GET", params, {}).request.url().query(QUrl::FullyEncoded),
-              QStringLiteral("v=a%20b/%C3%A9"))
+    EXPECT_EQ(m_store->makeRequestTokenOfDevice(QStringLiteral("/p"), "GET", params, {})
+                  .request.url()
+                  .query(QUrl::FullyEncoded),
+        QStringLiteral("v=a%20b/%C3%A9"))
         << "escaped once";
     EXPECT_EQ(m_store->makeRequestToken(QStringLiteral("/p"), "GET", {}, {}).request.url().toString(),
-              backend->baseUrl() + QStringLiteral("/store-web/p"));
-    EXPECT_EQ(m_store->makeStoreWebRequest(QStringLiteral("/p"), "POST", params, {}).body, QByteArray("v=a%2520b%2F%25C3%25A9"));
-    EXPECT_EQ(m_store->makeStoreWebRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 10000);
+        backend->baseUrl() + QStringLiteral("/store-web/p"));
+    EXPECT_EQ(m_store->makeStoreWebRequest(QStringLiteral("/p"), "POST", params, {}).body,
+        QByteArray("v=a%2520b%2F%25C3%25A9"));
+    EXPECT_EQ(
+        m_store->makeStoreWebRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 10000);
     EXPECT_EQ(m_store->makeRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 30000);
 }
 
 TEST_F(StoreManagerTest, AnswerHandlingErrorDomains)
 {
-    backend->setFault({{"path", "/store-api/api/x"}, {"status", 200}, {"body", "<html>not json</html>"}});
+    backend->setFault(
+        { { "path", "/store-api/api/x" }, { "status", 200 }, { "body", "<html>not json</html>" } });
     Answer notJson;
     m_store->requestAPI(QStringLiteral("/api/x"), "GET", {}, {}, notJson.callback());
     ASSERT_TRUE(notJson.wait());
@@ -132,8 +144,8 @@ TEST_F(StoreManagerTest, AnswerHandlingErrorDomains)
     EXPECT_EQ(notJson.error->code, 0);
     EXPECT_EQ(notJson.error->description, QStringLiteral("<html>not json</html>"));
 
-    backend->setFault({{"path", "/store-api/api/x"}, {"status", 401}, {"body", "{\"message\":\"no\"}"},
-                       {"contentType", "application/json"}});
+    backend->setFault({ { "path", "/store-api/api/x" }, { "status", 401 }, { "body", "{\"message\":\"no\"}" },
+        { "contentType", "application/json" } });
     Answer unauthorized;
     m_store->requestAPI(QStringLiteral("/api/x"), "GET", {}, {}, unauthorized.callback());
     ASSERT_TRUE(unauthorized.wait());
@@ -171,8 +183,8 @@ TEST_F(StoreManagerTest, SignInChecksAndAccountLift)
     // An answer with both "success" and "unitList" lifts the session in the
     // silent check, and leaves it alone after an interactive sign-in.
     const QByteArray lifted = R"({"success":false,"unitList":[],"message":"x"})";
-    backend->setFault({{"path", "/store-api/api/login"}, {"status", 200}, {"body", QString::fromUtf8(lifted)},
-                       {"contentType", "application/json"}, {"times", 2}});
+    backend->setFault({ { "path", "/store-api/api/login" }, { "status", 200 },
+        { "body", QString::fromUtf8(lifted) }, { "contentType", "application/json" }, { "times", 2 } });
     Answer check;
     m_store->loginWithVamoToken(token, check.callback());
     ASSERT_TRUE(check.wait());
@@ -183,7 +195,7 @@ TEST_F(StoreManagerTest, SignInChecksAndAccountLift)
     ASSERT_TRUE(interactive.wait());
     EXPECT_EQ(accountLift(), QStringLiteral("0")) << "untouched";
 
-    backend->setFault({{"path", "/store-api/api/login"}, {"status", 500}, {"body", "boom"}});
+    backend->setFault({ { "path", "/store-api/api/login" }, { "status", 500 }, { "body", "boom" } });
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
     Answer failed;
     m_store->loginWithVamoToken(token, failed.callback());
@@ -196,7 +208,8 @@ TEST_F(StoreManagerTest, StoreTokenDeviceReportAndPages)
 {
     bool sent = false;
     m_store->getTavroTokenWithVamoToken(std::nullopt, [&](auto &&...) { sent = true; });
-    EXPECT_FALSE(m_store->requestForStoreTop(QStringLiteral("v"), QStringLiteral("t"), QStringLiteral("1")).has_value())
+    EXPECT_FALSE(m_store->requestForStoreTop(QStringLiteral("v"), QStringLiteral("t"), QStringLiteral("1"))
+                     .has_value())
         << "no store token, no page";
 
     const QString token = signIn(QStringLiteral("yamada"), QStringLiteral("Yamada-2026"));
@@ -216,10 +229,20 @@ TEST_F(StoreManagerTest, StoreTokenDeviceReportAndPages)
 
     m_store->setDeviceInfos();
     ASSERT_TRUE(waitUntil([&] {
-        return !backend->get(QStringLiteral("/_control/state")).json().toMap().value(QStringLiteral("unitInfos")).toList().isEmpty();
+        return !backend->get(QStringLiteral("/_control/state"))
+                    .json()
+                    .toMap()
+                    .value(QStringLiteral("unitInfos"))
+                    .toList()
+                    .isEmpty();
     }));
-    const QVariantMap info =
-        backend->get(QStringLiteral("/_control/state")).json().toMap().value(QStringLiteral("unitInfos")).toList().last().toMap();
+    const QVariantMap info = backend->get(QStringLiteral("/_control/state"))
+                                 .json()
+                                 .toMap()
+                                 .value(QStringLiteral("unitInfos"))
+                                 .toList()
+                                 .last()
+                                 .toMap();
     EXPECT_EQ(info.value(QStringLiteral("unitInfo")).toString(), StoreManager::deviceInfos());
     EXPECT_EQ(info.value(QStringLiteral("userId")).toString(), QStringLiteral("1"));
     EXPECT_EQ(info.value(QStringLiteral("tavroVersion")).toString(), QStringLiteral("1.0.0"));
@@ -231,13 +254,16 @@ TEST_F(StoreManagerTest, StoreTokenDeviceReportAndPages)
     EXPECT_EQ(top->request.rawHeader("appVersion"), QByteArray("1.0.0"));
     EXPECT_TRUE(top->body.endsWith("&tavro_id=")) << "an empty id when there is none";
     const HttpReply page = backend->post(top->request.url().toString(), top->body,
-                                         {{"X-Tavro-Uid", top->request.rawHeader("X-Tavro-Uid")},
-                                          {"Authorization", top->request.rawHeader("Authorization")},
-                                          {"appVersion", "1.0.0"}});
+        { { "X-Tavro-Uid", top->request.rawHeader("X-Tavro-Uid") },
+            { "Authorization", top->request.rawHeader("Authorization") }, { "appVersion", "1.0.0" } });
     EXPECT_EQ(page.status, 200) << page.body.toStdString();
-    EXPECT_TRUE(m_store->requestForMyMenu(token, m_store->token(), QStringLiteral("1"))->request.url().path()
+    EXPECT_TRUE(m_store->requestForMyMenu(token, m_store->token(), QStringLiteral("1"))
+                    ->request.url()
+                    .path()
                     .endsWith(QStringLiteral("/store/mypage/index.php")));
-    EXPECT_TRUE(m_store->requestForDLHis(token, m_store->token(), QStringLiteral("1"))->request.url().path()
+    EXPECT_TRUE(m_store->requestForDLHis(token, m_store->token(), QStringLiteral("1"))
+                    ->request.url()
+                    .path()
                     .endsWith(QStringLiteral("/store/acquired_list.php")));
 
     m_store->logout();

@@ -1,23 +1,24 @@
 // Annotation sync: the wire forms, and round trips between two devices of
 // one user through the local backend, with every failure changing nothing.
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/store/ApiRequest.h"
 #include "core/store/VamoManager.h"
-#include "support/BackendProcess.h"
-#include "support/Wait.h"
 #include "core/sync/BookHighlightMemoWire.h"
 #include "core/sync/QMShareHelper.h"
 #include "core/util/NotificationCenter.h"
+#include "support/BackendProcess.h"
+#include "support/Wait.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QVariantMap parsed(const OrderedJsonObject &o)
 {
@@ -37,8 +38,7 @@ BookHighlightMemo bookmark(qint64 page)
 
 TEST(SyncWire, PageNumbersAndNavigationIds)
 {
-    struct Case
-    {
+    struct Case {
         const char *name;
         bool isPdf;
         std::optional<QString> naviId;
@@ -46,9 +46,9 @@ TEST(SyncWire, PageNumbersAndNavigationIds)
         const char *expectedNavi;
     };
     const Case cases[] = {
-        {"EPUB bookmark", false, std::nullopt, "5", "6"},
-        {"PDF bookmark", true, std::nullopt, "4", "5"},
-        {"EPUB highlight", false, QStringLiteral("5"), "5", "5"},
+        { "EPUB bookmark", false, std::nullopt, "5", "6" },
+        { "PDF bookmark", true, std::nullopt, "4", "5" },
+        { "EPUB highlight", false, QStringLiteral("5"), "5", "5" },
     };
     for (const Case &c : cases) {
         BookHighlightMemo r = bookmark(4);
@@ -59,8 +59,9 @@ TEST(SyncWire, PageNumbersAndNavigationIds)
     }
     BookHighlightMemo noPage = bookmark(0);
     noPage.PageIdx.reset();
-    EXPECT_EQ(parsed(BookHighlightMemoWire::changeForCheckHighlightMemo(noPage, false)).value(QStringLiteral("pageIdx")),
-              QStringLiteral("1"));
+    EXPECT_EQ(parsed(BookHighlightMemoWire::changeForCheckHighlightMemo(noPage, false))
+                  .value(QStringLiteral("pageIdx")),
+        QStringLiteral("1"));
 }
 
 TEST(SyncWire, InsertRecordKeysFormatsAndBlanks)
@@ -72,9 +73,10 @@ TEST(SyncWire, InsertRecordKeysFormatsAndBlanks)
         keys << k;
         EXPECT_EQ(v.metaType().id(), QMetaType::QString) << "every value is a string: " << k.toStdString();
     }
-    EXPECT_EQ(keys, (QStringList{"bookId", "udId", "updateUdId", "memoText", "pageIdx", "manifestId", "endNodeOffset",
-                                 "startNodeOffset", "updateDate", "highlightNo", "startNodeNo", "endNodeNo", "gpsInfo",
-                                 "twitterFlg", "facebookFlg", "contentTitle", "user", "naviId"}));
+    EXPECT_EQ(keys,
+        (QStringList { "bookId", "udId", "updateUdId", "memoText", "pageIdx", "manifestId", "endNodeOffset",
+            "startNodeOffset", "updateDate", "highlightNo", "startNodeNo", "endNodeNo", "gpsInfo",
+            "twitterFlg", "facebookFlg", "contentTitle", "user", "naviId" }));
     const QVariantMap m = parsed(insert);
     EXPECT_EQ(m.value(QStringLiteral("updateDate")).toString(), QStringLiteral("20261201T101500.250"));
     EXPECT_EQ(m.value(QStringLiteral("memoText")).toString(), QStringLiteral("(null)"));
@@ -89,13 +91,17 @@ TEST(SyncWire, InsertRecordKeysFormatsAndBlanks)
     const QVariantMap del = parsed(BookHighlightMemoWire::changeForDelete(memo, false));
     EXPECT_EQ(del.value(QStringLiteral("ID")).toInt(), 42);
     EXPECT_EQ(del.value(QStringLiteral("TableName")).toString(), QStringLiteral("BooksMemo"));
-    EXPECT_EQ(QJsonDocument::fromJson(del.value(QStringLiteral("JsonString")).toString().toUtf8()).toVariant().toMap()
-                  .value(QStringLiteral("highlightNo")).toString(),
-              QStringLiteral("3"));
+    EXPECT_EQ(QJsonDocument::fromJson(del.value(QStringLiteral("JsonString")).toString().toUtf8())
+                  .toVariant()
+                  .toMap()
+                  .value(QStringLiteral("highlightNo"))
+                  .toString(),
+        QStringLiteral("3"));
     memo.memotext.reset();
     EXPECT_EQ(BookHighlightMemoWire::tableName(memo, true), QStringLiteral("PdfsHighlight"));
     BookHighlightMemo unknown;
-    EXPECT_TRUE(BookHighlightMemoWire::changeForInsert(unknown, false).members.isEmpty()) << "no book, no object";
+    EXPECT_TRUE(BookHighlightMemoWire::changeForInsert(unknown, false).members.isEmpty())
+        << "no book, no object";
 }
 
 TEST(SyncWire, DownloadDates)
@@ -128,16 +134,22 @@ protected:
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
         m_vamo = std::make_unique<VamoManager>(*m_servers);
         m_sync = std::make_unique<QMShareHelper>(*m_servers, *m_vamo);
-        const QString token = backend->post(QStringLiteral("/profile/oauth/token"),
-                                            QStringLiteral("grant_type=password&username=yamada&password=Yamada-2026&"
-                                                           "client_id=%1&client_secret=%2")
-                                                .arg(BackendProcess::clientId(), BackendProcess::clientSecret()).toUtf8())
-                                  .json().toMap().value(QStringLiteral("access_token")).toString();
+        const QString token
+            = backend
+                  ->post(QStringLiteral("/profile/oauth/token"),
+                      QStringLiteral("grant_type=password&username=yamada&password=Yamada-2026&"
+                                     "client_id=%1&client_secret=%2")
+                          .arg(BackendProcess::clientId(), BackendProcess::clientSecret())
+                          .toUtf8())
+                  .json()
+                  .toMap()
+                  .value(QStringLiteral("access_token"))
+                  .toString();
         m_vamo->writeToken(token);
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
-        for (const char *device : {"A", "B"}) {
+        for (const char *device : { "A", "B" }) {
             use(QLatin1String(device));
-            DataBaseHelper::saveUserInfo({{QStringLiteral("userId"), 1}});
+            DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 1 } });
             BookMetaData book;
             book.BookID = 1;
             book.identifier = m_book;
@@ -188,12 +200,11 @@ TEST_F(SyncRoundTrip, AnnotationsTravelBetweenDevices)
     use(QStringLiteral("A"));
     DataBaseHelper::upsertBookMark(4, QStringLiteral("ch5"), m_book, 1, false);
     DataBaseHelper::updateBookMark(4, 1, QStringLiteral("Key table"));
-    DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 1, 3, 4, 5, 6,
-                                                   std::nullopt, std::nullopt, QString(), 0, 0, QStringLiteral("Chapter 2"),
-                                                   m_book);
-    DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 2, 7, 0, 7, 9,
-                                                   QDateTime::currentDateTime(), QStringLiteral("50% dose & retest = +1 day"),
-                                                   QString(), 0, 0, QStringLiteral("Chapter 2"), m_book);
+    DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 1, 3,
+        4, 5, 6, std::nullopt, std::nullopt, QString(), 0, 0, QStringLiteral("Chapter 2"), m_book);
+    DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 2, 7,
+        0, 7, 9, QDateTime::currentDateTime(), QStringLiteral("50% dose & retest = +1 day"), QString(), 0, 0,
+        QStringLiteral("Chapter 2"), m_book);
     ASSERT_TRUE(upload());
     EXPECT_TRUE(DataBaseHelper::firstUserInfo()->lastSyncTime.has_value());
 
@@ -201,8 +212,8 @@ TEST_F(SyncRoundTrip, AnnotationsTravelBetweenDevices)
     DataBaseHelper::upsertBookMark(9, QStringLiteral("ch10"), m_book, 1, false); // not uploaded yet
     int syncDone = 0;
     QObject context;
-    NotificationCenter::defaultCenter().observe(QString::fromLatin1(QMShareHelper::kSyncDone), &context,
-                                                [&](const QVariant &) { ++syncDone; });
+    NotificationCenter::defaultCenter().observe(
+        QString::fromLatin1(QMShareHelper::kSyncDone), &context, [&](const QVariant &) { ++syncDone; });
     ASSERT_TRUE(download());
     EXPECT_EQ(syncDone, 1);
     const auto marks = DataBaseHelper::findAllBookMarkByBookID(1);
@@ -235,8 +246,7 @@ TEST_F(SyncRoundTrip, AnnotationsTravelBetweenDevices)
     EXPECT_EQ(DataBaseHelper::findAllMemoByBookID(1).size(), 1) << "local memos are kept";
 }
 
-struct FailureCase
-{
+struct FailureCase {
     const char *name;
     QVariantMap fault;
     bool signedOut = false;
@@ -248,27 +258,29 @@ TEST_F(SyncRoundTrip, FailuresChangeNothing)
 {
     setApiTimeoutScale(0.05);
     const FailureCase cases[] = {
-        {"not signed in", {}, true},
-        {"account lifted", {}, false, true},
-        {"time-out", {{"delayMs", 1500}}},
-        {"status 500", {{"status", 500}, {"body", "boom"}}},
-        {"not JSON", {{"status", 200}, {"body", "<html>"}}},
-        {"refused", {{"status", 200}, {"body", "{\"result\":\"0\"}"}, {"contentType", "application/json"}}, false, false, false},
-        {"dropped", {{"drop", true}}},
+        { "not signed in", {}, true },
+        { "account lifted", {}, false, true },
+        { "time-out", { { "delayMs", 1500 } } },
+        { "status 500", { { "status", 500 }, { "body", "boom" } } },
+        { "not JSON", { { "status", 200 }, { "body", "<html>" } } },
+        { "refused",
+            { { "status", 200 }, { "body", "{\"result\":\"0\"}" }, { "contentType", "application/json" } },
+            false, false, false },
+        { "dropped", { { "drop", true } } },
     };
     use(QStringLiteral("A"));
     DataBaseHelper::upsertBookMark(1, QStringLiteral("c1"), m_book, 1, false);
-    auto highlight = DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("2"), std::nullopt, 1, 1, 0, 0, 0, 4,
-                                                                    std::nullopt, std::nullopt, QString(), 0, 0,
-                                                                    std::nullopt, m_book);
+    auto highlight = DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("2"), std::nullopt, 1,
+        1, 0, 0, 0, 4, std::nullopt, std::nullopt, QString(), 0, 0, std::nullopt, m_book);
     DataBaseHelper::markDeleted(*highlight);
     const QString token = m_vamo->token().value();
 
     for (const FailureCase &c : cases) {
         backend->resetFaults();
         m_vamo->writeToken(c.signedOut ? std::nullopt : std::optional(token));
-        UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), c.lifted ? QStringLiteral("1") : QStringLiteral("0"));
-        for (const char *path : {"/sync/shareapi/insertBookAll", "/sync/shareapi/getMyBookAll"}) {
+        UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift),
+            c.lifted ? QStringLiteral("1") : QStringLiteral("0"));
+        for (const char *path : { "/sync/shareapi/insertBookAll", "/sync/shareapi/getMyBookAll" }) {
             QVariantMap fault = c.fault;
             fault.insert(QStringLiteral("path"), QLatin1String(path));
             if (!c.fault.isEmpty())

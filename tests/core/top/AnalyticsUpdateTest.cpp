@@ -1,11 +1,11 @@
 // Analytics queue, reading time and update decisions.
 #include "core/app/Analytics.h"
-#include "core/platform/ServerConfig.h"
-#include "core/reader/StayTimeCounter.h"
 #include "core/app/UpdateCheck.h"
-#include "core/platform/UserDefaults.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/ServerConfig.h"
+#include "core/platform/UserDefaults.h"
+#include "core/reader/StayTimeCounter.h"
 #include "support/BackendFixture.h"
 #include "support/Wait.h"
 
@@ -17,7 +17,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 class AnalyticsTest : public BackendFixture
 {
@@ -58,7 +59,7 @@ TEST_F(AnalyticsTest, OfflineViewsAreQueuedAndResent)
     m_online = false;
     m_analytics->sendGoogleAnalyticsWithScreenName(QStringLiteral("TOP"));
     m_analytics->sendGoogleAnalyticsWithScreenName(QStringLiteral("ストア")); // the same second
-    EXPECT_EQ(lost(), (QVariantMap{{QStringLiteral("2026-12-09 10:00:00"), QStringLiteral("ストア")}}))
+    EXPECT_EQ(lost(), (QVariantMap { { QStringLiteral("2026-12-09 10:00:00"), QStringLiteral("ストア") } }))
         << "one view per second";
     m_now = m_now.addSecs(1);
     m_analytics->sendGoogleAnalyticsWithScreenName(QStringLiteral("本棚"));
@@ -78,7 +79,7 @@ TEST_F(AnalyticsTest, OfflineViewsAreQueuedAndResent)
     EXPECT_TRUE(lost().isEmpty());
 
     // A collector that fails: the view is kept for later.
-    backend->setFault({{"path", "/analytics/collect"}, {"status", 500}, {"body", "x"}});
+    backend->setFault({ { "path", "/analytics/collect" }, { "status", 500 }, { "body", "x" } });
     m_analytics->sendGoogleAnalyticsWithScreenName(QStringLiteral("Help"));
     ASSERT_TRUE(waitUntil([&] { return lost().size() == 1; }));
     EXPECT_EQ(lost().first().toString(), QStringLiteral("Help"));
@@ -93,7 +94,7 @@ public:
     BlackHole()
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
+        sockaddr_in addr {};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
@@ -135,12 +136,14 @@ TEST_F(AnalyticsTest, UnreachableCollectorsNeverHoldUpTheCaller)
     setApiTimeoutScale(0.05); // a hit gives up after 1.5 s, a probe after 150 ms
     BlackHole hole;
     ASSERT_NE(hole.port(), 0);
-    const std::pair<const char *, quint16> collectors[] = {{"refusing", closedPort()}, {"black-holed", hole.port()}};
+    const std::pair<const char *, quint16> collectors[]
+        = { { "refusing", closedPort() }, { "black-holed", hole.port() } };
     for (const auto &[name, port] : collectors) {
         SCOPED_TRACE(name);
         backend->send("DELETE", QStringLiteral("/analytics/hits"));
         UserDefaults::remove(QStringLiteral("lostGAData"));
-        ServerConfig servers(QStringLiteral("http://127.0.0.1:%1").arg(port), QStringLiteral("/nonexistent.ini"));
+        ServerConfig servers(
+            QStringLiteral("http://127.0.0.1:%1").arg(port), QStringLiteral("/nonexistent.ini"));
         Analytics analytics(servers);
         analytics.now = [this] { return m_now; };
 
@@ -179,8 +182,7 @@ TEST_F(AnalyticsTest, UnreachableCollectorsNeverHoldUpTheCaller)
 class FakeTimers : public TimerSource
 {
 public:
-    struct Timer
-    {
+    struct Timer {
         qint64 due;
         int period;
         std::function<void()> fn;
@@ -190,7 +192,7 @@ public:
     int next = 0;
     int start(int ms, bool repeat, std::function<void()> fn) override
     {
-        timers.insert(++next, {now + ms, repeat ? ms : 0, std::move(fn)});
+        timers.insert(++next, { now + ms, repeat ? ms : 0, std::move(fn) });
         return next;
     }
     void stop(int id) override { timers.remove(id); }
@@ -221,8 +223,8 @@ TEST_F(AnalyticsTest, ReadingTimeIsCountedPerPage)
     FakeTimers clock;
     qint64 page = 0;
     StayTimeCounter counter(clock, [&] {
-        return StayTimePage{QStringLiteral("urn:b"), QStringLiteral("A"), QStringLiteral("T"), QStringLiteral("toc-1"),
-                            QStringLiteral("Chapter"), page};
+        return StayTimePage { QStringLiteral("urn:b"), QStringLiteral("A"), QStringLiteral("T"),
+            QStringLiteral("toc-1"), QStringLiteral("Chapter"), page };
     });
     counter.bookOpened(QStringLiteral("urn:b"), QStringLiteral("A"), QStringLiteral("T"));
     counter.startIncreasingStaytime();
@@ -255,31 +257,45 @@ TEST_F(AnalyticsTest, ReadingTimeIsCountedPerPage)
 TEST(UpdateCheck, VersionsAndNoticePeriods)
 {
     const std::tuple<const char *, const char *, int> versions[] = {
-        {"1.9", "1.10", -1}, {"1.10", "1.9", 1}, {"1.0.0", "1.0.0", 0}, {"2", "10", -1},
-        {"1.0", "1.0.1", -1}, {"1.02", "1.2", 0}, {"1.0b", "1.0a", 1},
+        { "1.9", "1.10", -1 },
+        { "1.10", "1.9", 1 },
+        { "1.0.0", "1.0.0", 0 },
+        { "2", "10", -1 },
+        { "1.0", "1.0.1", -1 },
+        { "1.02", "1.2", 0 },
+        { "1.0b", "1.0a", 1 },
     };
     for (const auto &[a, b, expected] : versions)
-        EXPECT_EQ(UpdateCheck::compareVersions(QLatin1String(a), QLatin1String(b)), expected) << a << " vs " << b;
+        EXPECT_EQ(UpdateCheck::compareVersions(QLatin1String(a), QLatin1String(b)), expected)
+            << a << " vs " << b;
 
-    const QVariantMap manifest{{QStringLiteral("update"), QVariantMap{{QStringLiteral("version"), QStringLiteral("1.10")}}}};
+    const QVariantMap manifest { { QStringLiteral("update"),
+        QVariantMap { { QStringLiteral("version"), QStringLiteral("1.10") } } } };
     EXPECT_TRUE(UpdateCheck::updateToShow(manifest, QStringLiteral("1.9")).has_value());
     EXPECT_FALSE(UpdateCheck::updateToShow(manifest, QStringLiteral("1.10")).has_value());
 
     const QDateTime inside(QDate(2026, 12, 9), QTime(12, 0));
-    EXPECT_TRUE(UpdateCheck::validateWithStartTime(QStringLiteral("2026/12/09 11:59"), QStringLiteral("2026/12/09 12:01"), inside));
-    EXPECT_FALSE(UpdateCheck::validateWithStartTime(QStringLiteral("2026/12/09 12:00"), QStringLiteral("2026/12/10 00:00"), inside))
+    EXPECT_TRUE(UpdateCheck::validateWithStartTime(
+        QStringLiteral("2026/12/09 11:59"), QStringLiteral("2026/12/09 12:01"), inside));
+    EXPECT_FALSE(UpdateCheck::validateWithStartTime(
+        QStringLiteral("2026/12/09 12:00"), QStringLiteral("2026/12/10 00:00"), inside))
         << "the start minute itself is outside";
-    EXPECT_FALSE(UpdateCheck::validateWithStartTime(QStringLiteral("2026/12/01 00:00"), QStringLiteral("2026/12/09 12:00"), inside));
-    EXPECT_FALSE(UpdateCheck::validateWithStartTime(QStringLiteral("soon"), QStringLiteral("2026/12/10 00:00"), inside));
+    EXPECT_FALSE(UpdateCheck::validateWithStartTime(
+        QStringLiteral("2026/12/01 00:00"), QStringLiteral("2026/12/09 12:00"), inside));
+    EXPECT_FALSE(UpdateCheck::validateWithStartTime(
+        QStringLiteral("soon"), QStringLiteral("2026/12/10 00:00"), inside));
 
     UserDefaults::remove(QString::fromLatin1(UserDefaults::macNotification));
     auto notice = [&](int version) {
-        return QVariantMap{{QStringLiteral("notification"),
-                            QVariantMap{{QStringLiteral("version"), version}, {QStringLiteral("startDate"), QStringLiteral("2026/01/01 00:00")},
-                                        {QStringLiteral("endDate"), QStringLiteral("2027/01/01 00:00")}, {QStringLiteral("title"), QStringLiteral("t")},
-                                        {QStringLiteral("body"), QStringLiteral("b")}}}};
+        return QVariantMap { { QStringLiteral("notification"),
+            QVariantMap { { QStringLiteral("version"), version },
+                { QStringLiteral("startDate"), QStringLiteral("2026/01/01 00:00") },
+                { QStringLiteral("endDate"), QStringLiteral("2027/01/01 00:00") },
+                { QStringLiteral("title"), QStringLiteral("t") },
+                { QStringLiteral("body"), QStringLiteral("b") } } } };
     };
-    EXPECT_TRUE(UpdateCheck::noticeToShow(notice(0), inside).has_value()) << "nothing stored: version 0 shows";
+    EXPECT_TRUE(UpdateCheck::noticeToShow(notice(0), inside).has_value())
+        << "nothing stored: version 0 shows";
     UpdateCheck::noticeClosed(3);
     EXPECT_FALSE(UpdateCheck::noticeToShow(notice(3), inside).has_value());
     EXPECT_TRUE(UpdateCheck::noticeToShow(notice(4), inside).has_value());
@@ -299,7 +315,8 @@ TEST_F(AnalyticsTest, ManifestFromTheBackend)
     EXPECT_FALSE(UpdateCheck::updateToShow(*got, QStringLiteral("1.0.0")).has_value()) << "equal versions";
     EXPECT_TRUE(UpdateCheck::updateToShow(*got, QStringLiteral("0.9")).has_value());
 
-    for (const QVariantMap &fault : {QVariantMap{{"status", 500}, {"body", "x"}}, QVariantMap{{"status", 200}, {"body", "{bad json"}}}) {
+    for (const QVariantMap &fault : { QVariantMap { { "status", 500 }, { "body", "x" } },
+             QVariantMap { { "status", 200 }, { "body", "{bad json" } } }) {
         QVariantMap f = fault;
         f.insert(QStringLiteral("path"), QStringLiteral("/files/tavro/update/mac/update.json"));
         backend->setFault(f);
@@ -311,7 +328,8 @@ TEST_F(AnalyticsTest, ManifestFromTheBackend)
         ASSERT_TRUE(waitUntil([&] { return done; }));
         EXPECT_FALSE(got.has_value());
     }
-    backend->setFault({{"path", "/files/tavro/update/mac/update.json"}, {"status", 200}, {"body", "[1,2]"}});
+    backend->setFault(
+        { { "path", "/files/tavro/update/mac/update.json" }, { "status", 200 }, { "body", "[1,2]" } });
     bool notAnObject = false;
     done = false;
     check.checkUpdate([&](std::optional<QVariantMap>, bool n) {

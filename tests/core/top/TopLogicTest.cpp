@@ -1,30 +1,31 @@
 // The top screen's logic against the local backend.
+#include "core/top/TopLogic.h"
+#include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
+#include "core/platform/ConfigDictionary.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/store/ApiRequest.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
-#include "core/platform/ConfigDictionary.h"
-#include "support/BackendFixture.h"
-#include "support/Wait.h"
 #include "core/top/ArticleNavigation.h"
 #include "core/top/EntryForm.h"
-#include "core/top/TopLogic.h"
 #include "core/top/ProviderArticleLogic.h"
+#include "support/BackendFixture.h"
+#include "support/Wait.h"
 
 #include <QFile>
+#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSet>
-#include <QJsonDocument>
 #include <QThread>
 #include <QThreadPool>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class TopLogicTest : public BackendFixture
 {
@@ -36,10 +37,7 @@ protected:
         UserDefaults::remove(QString::fromLatin1(UserDefaults::accountLift));
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
     }
-    void TearDown() override
-    {
-        BackendFixture::TearDown();
-    }
+    void TearDown() override { BackendFixture::TearDown(); }
 
     std::unique_ptr<ServerConfig> m_servers;
 };
@@ -51,7 +49,8 @@ TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
     ASSERT_EQ(articles.updateInfoLists.size(), 3);
     EXPECT_EQ(articles.mediaInfoUpdateCount, 3);
     EXPECT_EQ(store().count<CacheInfo>(QStringLiteral("\"categoryId\"=2")), 3);
-    EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::latestUpdate)), QStringLiteral("2026-12-07 09:00:00"));
+    EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::latestUpdate)),
+        QStringLiteral("2026-12-07 09:00:00"));
     const QVariantMap first = articles.updateInfoLists.first().toMap();
     EXPECT_EQ(first.value(QStringLiteral("info_id")).toString(), QStringLiteral("5001"));
     EXPECT_EQ(first.value(QStringLiteral("infocategory_id")).toString(), QStringLiteral("2"));
@@ -81,11 +80,13 @@ TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
 
 TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
 {
-    const QByteArray doc = ProviderArticleLogic::articleDocument(5, QStringLiteral("a&b<c>@x"), QStringLiteral("p&w"));
+    const QByteArray doc
+        = ProviderArticleLogic::articleDocument(5, QStringLiteral("a&b<c>@x"), QStringLiteral("p&w"));
     EXPECT_TRUE(doc.contains("<string>a&#38;b&#60;c&#62;@x</string>")) << doc.toStdString();
     EXPECT_TRUE(doc.startsWith("<?xml version=\"1.0\"?><methodCall><methodName>get_article</methodName>"));
-    EXPECT_TRUE(ProviderArticleLogic::updateStatusDocument(QStringLiteral("e"), QStringLiteral("p"), QString())
-                    .contains("<string>(null)</string></value></param>"));
+    EXPECT_TRUE(
+        ProviderArticleLogic::updateStatusDocument(QStringLiteral("e"), QStringLiteral("p"), QString())
+            .contains("<string>(null)</string></value></param>"));
 
     ServerConfig wrong(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
     wrong.servicePassword = QStringLiteral("nope");
@@ -93,7 +94,8 @@ TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
     EXPECT_EQ(refused.isUpdate(), -1) << "a fault reads as no answer";
     EXPECT_FALSE(refused.getArticle(QStringLiteral("5001")).has_value());
 
-    backend->setFault({{"path", "/news-rpc"}, {"status", 200}, {"body", "<methodResponse><params>"}, {"times", 3}});
+    backend->setFault({ { "path", "/news-rpc" }, { "status", 200 }, { "body", "<methodResponse><params>" },
+        { "times", 3 } });
     ProviderArticleLogic broken(*m_servers);
     EXPECT_EQ(broken.isUpdate(), -1) << "a malformed answer is no data";
     broken.getArticleList(30);
@@ -109,12 +111,13 @@ TEST_F(TopLogicTest, ProviderAnswersAreParsedOnAWorker)
     std::optional<QVariantMap> got;
     bool answered = false;
     const QThread *deliveredOn = nullptr;
-    articles.callAsync(ProviderArticleLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword),
-                       &receiver, [&](std::optional<QVariantMap> value) {
-                           got = std::move(value);
-                           answered = true;
-                           deliveredOn = QThread::currentThread();
-                       });
+    articles.callAsync(
+        ProviderArticleLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword),
+        &receiver, [&](std::optional<QVariantMap> value) {
+            got = std::move(value);
+            answered = true;
+            deliveredOn = QThread::currentThread();
+        });
     EXPECT_FALSE(answered) << "nothing is answered inside the call";
     ASSERT_TRUE(waitUntil([&] { return answered; }));
     ASSERT_TRUE(got.has_value());
@@ -138,20 +141,23 @@ TEST_F(TopLogicTest, ProviderAnswersAreParsedOnAWorker)
         deep += "</array></value>";
     deep += "</param></params></methodResponse>";
     const std::pair<const char *, QByteArray> unreadable[] = {
-        {"malformed", "<methodResponse><params>"},
-        {"nested too deeply", deep},
-        {"not a struct", "<methodResponse><params><param><value><int>1</int></value></param></params></methodResponse>"},
+        { "malformed", "<methodResponse><params>" },
+        { "nested too deeply", deep },
+        { "not a struct",
+            "<methodResponse><params><param><value><int>1</int></value></param></params></methodResponse>" },
     };
     for (const auto &[name, body] : unreadable) {
         SCOPED_TRACE(name);
-        backend->setFault({{"path", "/news-rpc"}, {"status", 200}, {"body", QString::fromUtf8(body)}});
+        backend->setFault(
+            { { "path", "/news-rpc" }, { "status", 200 }, { "body", QString::fromUtf8(body) } });
         answered = false;
-        got = QVariantMap{{QStringLiteral("stale"), 1}};
-        articles.callAsync(ProviderArticleLogic::articleDocument(5001, m_servers->serviceEmail, m_servers->servicePassword),
-                           &receiver, [&](std::optional<QVariantMap> value) {
-                               got = std::move(value);
-                               answered = true;
-                           });
+        got = QVariantMap { { QStringLiteral("stale"), 1 } };
+        articles.callAsync(
+            ProviderArticleLogic::articleDocument(5001, m_servers->serviceEmail, m_servers->servicePassword),
+            &receiver, [&](std::optional<QVariantMap> value) {
+                got = std::move(value);
+                answered = true;
+            });
         ASSERT_TRUE(waitUntil([&] { return answered; }));
         EXPECT_FALSE(got.has_value());
     }
@@ -161,7 +167,8 @@ TEST_F(TopLogicTest, ProviderAnswersAreParsedOnAWorker)
 // logic object is never handed back at all.
 TEST_F(TopLogicTest, AnswersForReceiversThatAreGoneAreDropped)
 {
-    const QByteArray document = ProviderArticleLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword);
+    const QByteArray document
+        = ProviderArticleLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword);
     auto articles = std::make_unique<ProviderArticleLogic>(*m_servers);
     int handedBack = 0;
     auto receiver = std::make_unique<QObject>();
@@ -187,30 +194,40 @@ TEST_F(TopLogicTest, AnswersForReceiversThatAreGoneAreDropped)
 TEST_F(TopLogicTest, EntriesAndArticleNavigation)
 {
     EntryForm entry(*m_servers);
-    const QVariantMap query{{QStringLiteral("provider"), QStringLiteral("tavro")}, {QStringLiteral("item"), QStringLiteral("seminar")}};
+    const QVariantMap query { { QStringLiteral("provider"), QStringLiteral("tavro") },
+        { QStringLiteral("item"), QStringLiteral("seminar") } };
     EXPECT_EQ(EntryForm::entryBody(QStringLiteral("t"), query, QString(), QString()),
-              QByteArray("token=t&provider=tavro&item=seminar")) << "empty fields are left out";
+        QByteArray("token=t&provider=tavro&item=seminar"))
+        << "empty fields are left out";
     const QString token = accessToken(QStringLiteral("yamada"), QStringLiteral("Yamada-2026"));
     EXPECT_EQ(entry.entry(token, query, QStringLiteral("田中 & 佐藤"), QStringLiteral("a+b@x.jp")),
-              QStringLiteral("エントリーを受け付けました。"));
-    const QVariantMap recorded = backend->get(QStringLiteral("/_control/state")).json().toMap()
-                                     .value(QStringLiteral("entries")).toList().last().toMap();
-    EXPECT_EQ(recorded.value(QStringLiteral("name")).toString(), QStringLiteral("田中 & 佐藤")) << "arrives whole";
+        QStringLiteral("エントリーを受け付けました。"));
+    const QVariantMap recorded = backend->get(QStringLiteral("/_control/state"))
+                                     .json()
+                                     .toMap()
+                                     .value(QStringLiteral("entries"))
+                                     .toList()
+                                     .last()
+                                     .toMap();
+    EXPECT_EQ(recorded.value(QStringLiteral("name")).toString(), QStringLiteral("田中 & 佐藤"))
+        << "arrives whole";
     EXPECT_EQ(recorded.value(QStringLiteral("email")).toString(), QStringLiteral("a+b@x.jp"));
     EXPECT_EQ(entry.entry(QStringLiteral("bad"), query, QString(), QString()), EntryForm::kFailed);
-    backend->setFault({{"path", "/store-api/api/entry"}, {"status", 500}, {"body", "x"}});
+    backend->setFault({ { "path", "/store-api/api/entry" }, { "status", 500 }, { "body", "x" } });
     EXPECT_EQ(entry.entry(token, query, QString(), QString()), EntryForm::kFailed);
 
     const std::pair<const char *, ArticleNavigation::Action> cases[] = {
-        {"http://x/files/entry/entry.html?provider=p&item=i", ArticleNavigation::OpenEntry},
-        {"http://x/store-api/store/download.php?bookId=b&export=download", ArticleNavigation::Download},
-        {"http://x/page.html?export=view", ArticleNavigation::Allow},
-        {"http://x/export=download/page.html", ArticleNavigation::Allow},
+        { "http://x/files/entry/entry.html?provider=p&item=i", ArticleNavigation::OpenEntry },
+        { "http://x/store-api/store/download.php?bookId=b&export=download", ArticleNavigation::Download },
+        { "http://x/page.html?export=view", ArticleNavigation::Allow },
+        { "http://x/export=download/page.html", ArticleNavigation::Allow },
     };
     for (const auto &[url, action] : cases)
         EXPECT_EQ(ArticleNavigation::decide(QUrl(QString::fromLatin1(url))).action, action) << url;
     EXPECT_EQ(ArticleNavigation::decide(QUrl(QStringLiteral("http://x/entry/entry.html?provider=p&item=i")))
-                  .entryQuery.value(QStringLiteral("item")).toString(), QStringLiteral("i"));
+                  .entryQuery.value(QStringLiteral("item"))
+                  .toString(),
+        QStringLiteral("i"));
 }
 
 TEST_F(TopLogicTest, NewsLoginListAndCache)
@@ -228,7 +245,8 @@ TEST_F(TopLogicTest, NewsLoginListAndCache)
     EXPECT_EQ(store().count<CacheInfo>(), 4) << "every record is cached, even one without a category";
 
     // The list refused: the cache, category 1 only.
-    backend->setFault({{"path", "/store-web/rest/getInformationsV2.php"}, {"status", 500}, {"body", "x"}});
+    backend->setFault(
+        { { "path", "/store-web/rest/getInformationsV2.php" }, { "status", 500 }, { "body", "x" } });
     top.newsLists.clear();
     ASSERT_TRUE(top.reconnectForToken());
     ASSERT_TRUE(waitUntil([&] { return reloads == 2; }));
@@ -250,7 +268,7 @@ TEST_F(TopLogicTest, NewsAnswerAfterTheLogicIsGoneIsDropped)
     StoreManager storeManager(*m_servers, config, vamo);
     int answered = 0;
     QObject::connect(&storeManager.network(), &QNetworkAccessManager::finished, [&] { ++answered; });
-    backend->setFault({{"path", "/store-web/rest/getInformationsV2.php"}, {"delayMs", 300}});
+    backend->setFault({ { "path", "/store-web/rest/getInformationsV2.php" }, { "delayMs", 300 } });
     auto top = std::make_unique<TopLogic>(*m_servers, storeManager, nullptr);
     int reloads = 0;
     top->newsReloaded = [&] { ++reloads; };
@@ -275,17 +293,19 @@ TEST_F(TopLogicTest, InformationFileIsReplacedOnlyByAGoodOne)
     ASSERT_TRUE(waitUntil([&] { return done; }));
     top.processTheData();
     ASSERT_EQ(top.contentsArray.size(), 3);
-    EXPECT_EQ(top.contentsArray.first().toMap().value(QStringLiteral("content")).toString(), QStringLiteral("wic"));
+    EXPECT_EQ(
+        top.contentsArray.first().toMap().value(QStringLiteral("content")).toString(), QStringLiteral("wic"));
 
-    for (const char *bad : {"{\"other\":1}", "not json"}) {
-        backend->setFault({{"path", "/files/medicalInformation.json"}, {"status", 200}, {"body", bad}});
+    for (const char *bad : { "{\"other\":1}", "not json" }) {
+        backend->setFault(
+            { { "path", "/files/medicalInformation.json" }, { "status", 200 }, { "body", bad } });
         done = false;
         top.loadJsonFile([&] { done = true; });
         ASSERT_TRUE(waitUntil([&] { return done; }));
         top.processTheData();
         EXPECT_EQ(top.contentsArray.size(), 3) << "kept after: " << bad;
     }
-    backend->setFault({{"path", "/files/medicalInformation.json"}, {"drop", true}});
+    backend->setFault({ { "path", "/files/medicalInformation.json" }, { "drop", true } });
     done = false;
     top.loadJsonFile([&] { done = true; });
     ASSERT_TRUE(waitUntil([&] { return done; }));
@@ -299,7 +319,8 @@ TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
         BookMetaData b;
         b.BookID = i;
         b.identifier = QStringLiteral("id-%1").arg(i);
-        b.fileName = QStringLiteral("b%1.%2").arg(i).arg(i % 2 ? QStringLiteral("epub") : QStringLiteral("pdf"));
+        b.fileName
+            = QStringLiteral("b%1.%2").arg(i).arg(i % 2 ? QStringLiteral("epub") : QStringLiteral("pdf"));
         b.lastOpenDate = QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC);
         b.printable = 1;
         store().insert(b);
@@ -333,10 +354,12 @@ TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
     EXPECT_EQ(pdf.value(QStringLiteral("lastPage")).toInt(), -1);
     EXPECT_EQ(top.readerInfoForRecentBook(QStringLiteral("loose.pdf")).size(), 1) << "only its path";
     const auto reopened = TopLogic::recentItems();
-    EXPECT_EQ((QSet<qint64>{reopened.at(0).BookID.value(), reopened.at(1).BookID.value()}), (QSet<qint64>{3, 4}))
+    EXPECT_EQ((QSet<qint64> { reopened.at(0).BookID.value(), reopened.at(1).BookID.value() }),
+        (QSet<qint64> { 3, 4 }))
         << "opening marks the book";
 
-    const auto go = TopLogic::gotostoreRequest(QUrl(QStringLiteral("http://h/store-api/store/index_m.php?bookId=b&gotostore")));
+    const auto go = TopLogic::gotostoreRequest(
+        QUrl(QStringLiteral("http://h/store-api/store/index_m.php?bookId=b&gotostore")));
     ASSERT_TRUE(go.has_value());
     EXPECT_EQ(go->body, QByteArray("bookId=b&gotostore"));
     EXPECT_FALSE(TopLogic::gotostoreRequest(QUrl(QStringLiteral("http://h/page?gotostore=1&x"))).has_value());

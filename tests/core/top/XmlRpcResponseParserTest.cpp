@@ -1,7 +1,7 @@
 // The XML-RPC response parser against answers written by Python's own
 // xmlrpc.client, a peer we did not write.
-#include "core/top/XmlRpcDescription.h"
 #include "core/top/XmlRpcResponseParser.h"
+#include "core/top/XmlRpcDescription.h"
 #include "core/util/JsonWriter.h"
 
 #include <QFile>
@@ -9,7 +9,8 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 // Each case: the document Python writes and the typed value it means.
 const char *kPython = R"PY(
@@ -42,7 +43,7 @@ print(json.dumps(cases))
 TEST(XmlRpcResponseParser, AgreesWithPythonsEncoder)
 {
     QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(kPython)});
+    python.start(QStringLiteral("python3"), { QStringLiteral("-c"), QString::fromUtf8(kPython) });
     ASSERT_TRUE(python.waitForFinished(30000));
     ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     const QVariantList cases = QJsonDocument::fromJson(python.readAllStandardOutput()).toVariant().toList();
@@ -54,15 +55,17 @@ TEST(XmlRpcResponseParser, AgreesWithPythonsEncoder)
         const QVariant value = parser.parse();
         ASSERT_TRUE(value.isValid()) << name;
         EXPECT_EQ(parser.isFault(), m.value(QStringLiteral("fault")).toBool()) << name;
-        const QByteArray got = QJsonDocument::fromVariant(QVariantList{describeXmlRpcValue(value)}).toJson(QJsonDocument::Compact);
-        const QByteArray want = QJsonDocument::fromVariant(QVariantList{m.value(QStringLiteral("expect"))}).toJson(QJsonDocument::Compact);
+        const QByteArray got = QJsonDocument::fromVariant(QVariantList { describeXmlRpcValue(value) })
+                                   .toJson(QJsonDocument::Compact);
+        const QByteArray want = QJsonDocument::fromVariant(QVariantList { m.value(QStringLiteral("expect")) })
+                                    .toJson(QJsonDocument::Compact);
         EXPECT_EQ(got, want) << name;
     }
 }
 
 QVariant parse(const char *xml, bool *fault = nullptr)
 {
-    XmlRpcResponseParser p{QByteArray(xml)};
+    XmlRpcResponseParser p { QByteArray(xml) };
     const QVariant v = p.parse();
     if (fault)
         *fault = p.isFault();
@@ -71,31 +74,40 @@ QVariant parse(const char *xml, bool *fault = nullptr)
 
 TEST(XmlRpcResponseParser, EdgeCases)
 {
-    EXPECT_EQ(parse("<methodResponse><params><param><value>abc</value></param></params></methodResponse>").toString(),
-              QStringLiteral("abc")) << "no type tag: a string";
-    EXPECT_EQ(parse("<methodResponse><params><param><value><nil/></value></param></params></methodResponse>").toString(),
-              QString()) << "nil: an empty string";
-    EXPECT_EQ(parse("<r><params><param><value><boolean>true</boolean></value></param></params></r>").toBool(), false)
+    EXPECT_EQ(parse("<methodResponse><params><param><value>abc</value></param></params></methodResponse>")
+                  .toString(),
+        QStringLiteral("abc"))
+        << "no type tag: a string";
+    EXPECT_EQ(parse("<methodResponse><params><param><value><nil/></value></param></params></methodResponse>")
+                  .toString(),
+        QString())
+        << "nil: an empty string";
+    EXPECT_EQ(parse("<r><params><param><value><boolean>true</boolean></value></param></params></r>").toBool(),
+        false)
         << "only 1 is true";
-    const QVariantMap s = parse("<r><params><param><value><struct>"
-                                "<member><value><int> 7 </int></value><name>b</name></member>"
-                                "<member><name>d</name><value><dateTime.iso8601>yesterday</dateTime.iso8601></value></member>"
-                                "<member><name>a</name><value><string>1</string></value></member>"
-                                "<member><name>a</name><value><string>2</string></value></member>"
-                                "<member><name>e</name><value><dateTime.iso8601>2026-12-09T01:02:03</dateTime.iso8601></value></member>"
-                                "</struct></value></param></params></r>")
-                              .toMap();
+    const QVariantMap s
+        = parse("<r><params><param><value><struct>"
+                "<member><value><int> 7 </int></value><name>b</name></member>"
+                "<member><name>d</name><value><dateTime.iso8601>yesterday</dateTime.iso8601></value></member>"
+                "<member><name>a</name><value><string>1</string></value></member>"
+                "<member><name>a</name><value><string>2</string></value></member>"
+                "<member><name>e</name><value><dateTime.iso8601>2026-12-09T01:02:03</dateTime.iso8601></"
+                "value></member>"
+                "</struct></value></param></params></r>")
+              .toMap();
     EXPECT_EQ(s.value(QStringLiteral("b")).toLongLong(), 7) << "members in any order";
     EXPECT_FALSE(s.contains(QStringLiteral("d"))) << "an unparsable date is left out";
     EXPECT_EQ(s.value(QStringLiteral("a")).toString(), QStringLiteral("2")) << "the later member wins";
     EXPECT_EQ(s.value(QStringLiteral("e")).toDateTime(), QDateTime(QDate(2026, 12, 9), QTime(1, 2, 3)));
 
     bool fault = false;
-    parse("<methodResponse><fault><value><struct><member><name>faultCode</name><value><int>4</int></value></member>"
-          "</struct></value></fault></methodResponse>", &fault);
+    parse("<methodResponse><fault><value><struct><member><name>faultCode</name><value><int>4</int></value></"
+          "member>"
+          "</struct></value></fault></methodResponse>",
+        &fault);
     EXPECT_TRUE(fault);
-    const char *malformed[] = {"", "<methodResponse><params><param><value><int>1</value>", "not xml",
-                               "<methodResponse><params></params></methodResponse>"};
+    const char *malformed[] = { "", "<methodResponse><params><param><value><int>1</value>", "not xml",
+        "<methodResponse><params></params></methodResponse>" };
     for (const char *m : malformed)
         EXPECT_FALSE(parse(m).isValid()) << m;
     EXPECT_FALSE(XmlRpcResponseParser::withData(std::nullopt).has_value());
@@ -127,16 +139,18 @@ TEST(XmlRpcResponseParser, RegressionDeepNesting)
     EXPECT_FALSE(kept.parse().isValid());
     EXPECT_EQ(kept.parserError(), QStringLiteral("XML-RPC value nested deeper than 256 levels"));
 
-    struct Case
-    {
+    struct Case {
         int depth;
         bool structs;
         bool accepted;
     };
     const Case cases[] = {
-        {XmlRpcResponseParser::kMaxDepth, false, true}, {XmlRpcResponseParser::kMaxDepth, true, true},
-        {XmlRpcResponseParser::kMaxDepth + 1, false, false}, {XmlRpcResponseParser::kMaxDepth + 1, true, false},
-        {60000, false, false}, {60000, true, false},
+        { XmlRpcResponseParser::kMaxDepth, false, true },
+        { XmlRpcResponseParser::kMaxDepth, true, true },
+        { XmlRpcResponseParser::kMaxDepth + 1, false, false },
+        { XmlRpcResponseParser::kMaxDepth + 1, true, false },
+        { 60000, false, false },
+        { 60000, true, false },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.depth << (c.structs ? " structs" : " arrays"));
@@ -144,14 +158,16 @@ TEST(XmlRpcResponseParser, RegressionDeepNesting)
         const QVariant value = parser.parse();
         if (!c.accepted) {
             EXPECT_FALSE(value.isValid());
-            EXPECT_TRUE(parser.parserError().contains(QStringLiteral("deeper than 256"))) << parser.parserError().toStdString();
+            EXPECT_TRUE(parser.parserError().contains(QStringLiteral("deeper than 256")))
+                << parser.parserError().toStdString();
             continue;
         }
         ASSERT_TRUE(value.isValid()) << parser.parserError().toStdString();
         int levels = 1;
         QVariant v = value;
         while (v.metaType().id() == QMetaType::QVariantList || v.metaType().id() == QMetaType::QVariantMap) {
-            v = v.metaType().id() == QMetaType::QVariantList ? v.toList().value(0) : v.toMap().value(QStringLiteral("m"));
+            v = v.metaType().id() == QMetaType::QVariantList ? v.toList().value(0)
+                                                             : v.toMap().value(QStringLiteral("m"));
             ++levels;
         }
         EXPECT_EQ(levels, c.depth);
@@ -166,9 +182,9 @@ TEST(XmlRpcResponseParser, RegressionDeepNesting)
 // while a copy of the inner one is held only lowers the inner one's count.
 QVariant deepList(int depth)
 {
-    QVariant v = QVariantList{1};
+    QVariant v = QVariantList { 1 };
     for (int i = 1; i < depth; ++i)
-        v = QVariantList{v};
+        v = QVariantList { v };
     return v;
 }
 void freeDeepList(QVariant &v)
@@ -184,18 +200,17 @@ void freeDeepList(QVariant &v)
 // the JSON writer refuse what nests too deeply instead of recursing into it.
 TEST(XmlRpcResponseParser, ValueWalkersAreBounded)
 {
-    struct Case
-    {
+    struct Case {
         int depth;
         bool describable;
         bool writable;
     };
     const Case cases[] = {
-        {XmlRpcResponseParser::kMaxDepth, true, true},
-        {XmlRpcResponseParser::kMaxDepth + 1, false, true},
-        {kMaxJsonDepth, false, true},
-        {kMaxJsonDepth + 1, false, false},
-        {200000, false, false},
+        { XmlRpcResponseParser::kMaxDepth, true, true },
+        { XmlRpcResponseParser::kMaxDepth + 1, false, true },
+        { kMaxJsonDepth, false, true },
+        { kMaxJsonDepth + 1, false, false },
+        { 200000, false, false },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "depth " << c.depth);
@@ -226,7 +241,7 @@ TEST(XmlRpcResponseParser, HundredThousandValues)
     xml += "</data></array></value></member>";
     for (int i = 0; i < n; ++i)
         xml += "<member><name>k" + QByteArray::number(i) + "</name><value><string>v" + QByteArray::number(i)
-               + "</string></value></member>";
+            + "</string></value></member>";
     xml += "</struct></value></param></params></methodResponse>";
 
     XmlRpcResponseParser parser(xml);

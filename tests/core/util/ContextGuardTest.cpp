@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-namespace {
+namespace
+{
 
 TEST(ContextGuard, CallsThroughOnlyWhileTheContextLives)
 {

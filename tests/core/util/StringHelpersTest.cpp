@@ -4,10 +4,10 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-namespace {
-
-struct EncodeCase
+namespace
 {
+
+struct EncodeCase {
     const char *input;
     const char *encoded;
     const char *encodedNoSlash;
@@ -16,14 +16,14 @@ struct EncodeCase
 TEST(StringHelpers, EncodeURITable)
 {
     const EncodeCase cases[] = {
-        {"abcXYZ019-._~", "abcXYZ019-._~", "abcXYZ019-._~"},
-        {"My Book.epub", "My%20Book.epub", "My%20Book.epub"},
-        {"a/b:c", "a%2Fb%3Ac", "a/b:c"},
-        {" !*'();:@&=+$,/?%#[]", "%20%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D",
-         "%20%21%2A%27%28%29%3B:%40%26%3D%2B%24%2C/%3F%25%23%5B%5D"},
-        {"医学.epub", "%E5%8C%BB%E5%AD%A6.epub", "%E5%8C%BB%E5%AD%A6.epub"},
-        {"\xF0\x9F\x93\x96", "%F0%9F%93%96", "%F0%9F%93%96"},
-        {"", "", ""},
+        { "abcXYZ019-._~", "abcXYZ019-._~", "abcXYZ019-._~" },
+        { "My Book.epub", "My%20Book.epub", "My%20Book.epub" },
+        { "a/b:c", "a%2Fb%3Ac", "a/b:c" },
+        { " !*'();:@&=+$,/?%#[]", "%20%21%2A%27%28%29%3B%3A%40%26%3D%2B%24%2C%2F%3F%25%23%5B%5D",
+            "%20%21%2A%27%28%29%3B:%40%26%3D%2B%24%2C/%3F%25%23%5B%5D" },
+        { "医学.epub", "%E5%8C%BB%E5%AD%A6.epub", "%E5%8C%BB%E5%AD%A6.epub" },
+        { "\xF0\x9F\x93\x96", "%F0%9F%93%96", "%F0%9F%93%96" },
+        { "", "", "" },
     };
     for (const auto &c : cases) {
         const QString in = QString::fromUtf8(c.input);
@@ -34,7 +34,7 @@ TEST(StringHelpers, EncodeURITable)
 
 TEST(StringHelpers, DecodeRejectsMalformedSequences)
 {
-    const char *rejected[] = {"%", "%4", "a%G0", "%FF", "%C3", "%C0%AF", "%ED%A0%80"};
+    const char *rejected[] = { "%", "%4", "a%G0", "%FF", "%C3", "%C0%AF", "%ED%A0%80" };
     for (const char *r : rejected)
         EXPECT_FALSE(decodeURI(QString::fromLatin1(r)).has_value()) << "input: " << r;
     EXPECT_EQ(decodeURI(QStringLiteral("a+b%2b")).value(), QStringLiteral("a+b+"));
@@ -46,7 +46,8 @@ TEST(StringHelpers, DecodeRejectsMalformedSequences)
 TEST(StringHelpers, EncodeDecodeRoundTripsEveryName)
 {
     QRandomGenerator rng(1234);
-    const char32_t specials[] = {U'%', U'/', U' ', U'#', U'?', U'+', U'\uFEFF', U'\u3042', U'\U0001F4D6', U'.'};
+    const char32_t specials[]
+        = { U'%', U'/', U' ', U'#', U'?', U'+', U'\uFEFF', U'\u3042', U'\U0001F4D6', U'.' };
     for (int n = 0; n < 3000; ++n) {
         std::u32string name;
         const int length = int(rng.bounded(1, 24));
@@ -88,7 +89,7 @@ TEST(StringHelpers, JsonDecode)
     EXPECT_EQ(jsonDecode(QStringLiteral("[1,2]")).toList().size(), 2);
     EXPECT_EQ(jsonDecode(QStringLiteral("\"医\"")).toString(), QStringLiteral("医"));
     EXPECT_EQ(jsonDecode(QStringLiteral(" 12.5 ")).toDouble(), 12.5);
-    const char *invalid[] = {"", "1,2", "nope", "{", "[1]]", "\"a\",\"b\""};
+    const char *invalid[] = { "", "1,2", "nope", "{", "[1]]", "\"a\",\"b\"" };
     for (const char *s : invalid)
         EXPECT_FALSE(jsonDecode(QString::fromLatin1(s)).isValid()) << "input: " << s;
 }
@@ -112,14 +113,14 @@ QString stripByRepeatedRemoval(QString s)
 TEST(StringHelpers, StringByStrippingHTMLTable)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"<p>A&nbsp;B</p>\n", "A B "},
-        {"<b>bold</b> and <i>it</i>", "bold and it"},
-        {"a <> b", "a <> b"},
-        {"<<a>b>", "b>"},
-        {"x<y<z>w", "xw"},
-        {"line1\r\nline2", "line1  line2"},
-        {"no tags", "no tags"},
-        {"<unterminated", "<unterminated"},
+        { "<p>A&nbsp;B</p>\n", "A B " },
+        { "<b>bold</b> and <i>it</i>", "bold and it" },
+        { "a <> b", "a <> b" },
+        { "<<a>b>", "b>" },
+        { "x<y<z>w", "xw" },
+        { "line1\r\nline2", "line1  line2" },
+        { "no tags", "no tags" },
+        { "<unterminated", "<unterminated" },
     };
     for (const auto &[in, out] : cases)
         EXPECT_EQ(stringByStrippingHTML(QString::fromUtf8(in)), QString::fromUtf8(out)) << "input: " << in;
@@ -128,7 +129,7 @@ TEST(StringHelpers, StringByStrippingHTMLTable)
 TEST(StringHelpers, StringByStrippingHTMLAgreesWithRepeatedRemoval)
 {
     QRandomGenerator rng(42);
-    const char alphabet[] = {'<', '>', 'a', 'b', '\n', '<', '>'};
+    const char alphabet[] = { '<', '>', 'a', 'b', '\n', '<', '>' };
     for (int n = 0; n < 5000; ++n) {
         QString s;
         const int length = int(rng.bounded(0, 16));

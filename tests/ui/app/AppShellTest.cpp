@@ -1,7 +1,8 @@
 // The application shell: start-up, screens kept and released, message boxes.
 #include "ui/AppShellFixture.h"
 
-namespace {
+namespace
+{
 
 TEST_F(AppShellTest, FirstLaunchCreatesTheDefaultShelfOnce)
 {
@@ -24,13 +25,14 @@ TEST_F(AppShellTest, FirstLaunchCreatesTheDefaultShelfOnce)
 
 TEST_F(AppShellTest, LiftedAccountWarnsBeforeTheTopScreen)
 {
-    DataBaseHelper::saveUserInfo({{QStringLiteral("userId"), 1}});
+    DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 1 } });
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
     launch();
     ASSERT_EQ(m_answerer.seen.size(), 1);
     EXPECT_EQ(m_answerer.seen.first().title, QStringLiteral("警告"));
     EXPECT_EQ(m_answerer.seen.first().message,
-              QStringLiteral("端末の解除かログアウトが行われました。\n取得済み書籍を選択し、再度ログインしてください。"));
+        QStringLiteral(
+            "端末の解除かログアウトが行われました。\n取得済み書籍を選択し、再度ログインしてください。"));
     EXPECT_EQ(m_answerer.seen.first().screen, QStringLiteral("none")) << "shown before the top screen";
     EXPECT_EQ(m_app->currentVC(), m_app->topVC());
 }

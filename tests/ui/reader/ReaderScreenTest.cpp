@@ -1,7 +1,8 @@
 // The reader screen.
 #include "ui/AppShellFixture.h"
 
-namespace {
+namespace
+{
 
 // Stands in for the user's browser.
 class UrlRecorder : public QObject
@@ -42,12 +43,14 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     for (int i = 0; i < pages + 2; ++i)
         reader->goToPage(reader->page() + 1);
     EXPECT_EQ(reader->page(), pages - 1);
-    EXPECT_TRUE(waitUntil([&] { return label() == QStringLiteral("%1/%1").arg(pages); })) << label().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return label() == QStringLiteral("%1/%1").arg(pages); }))
+        << label().toStdString();
     for (int i = 0; i < pages + 2; ++i)
         reader->goToPage(reader->page() - 1);
     EXPECT_EQ(reader->page(), 0);
 
-    ASSERT_TRUE(waitUntil([&] { return reader->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return reader->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
 
     // An outline row loads its document; the page and label follow it.
     QTreeWidgetItem *cardiac = nullptr;
@@ -57,14 +60,15 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     ASSERT_TRUE(cardiac);
     // Rows grow when the pane is too narrow for their text on one line.
     QSplitter *split = reader->splitter();
-    split->setSizes({400, split->width() - 400});
-    ASSERT_TRUE(waitUntil([&] { return reader->outline()->width() >= 390 && !reader->outlineRelayoutPending(); }));
+    split->setSizes({ 400, split->width() - 400 });
+    ASSERT_TRUE(
+        waitUntil([&] { return reader->outline()->width() >= 390 && !reader->outlineRelayoutPending(); }));
     const int wide = reader->outline()->visualItemRect(cardiac).height();
     EXPECT_GE(wide, 20);
-    split->setSizes({90, split->width() - 90});
+    split->setSizes({ 90, split->width() - 90 });
     EXPECT_TRUE(waitUntil([&] { return reader->outline()->visualItemRect(cardiac).height() > wide; }))
         << wide << " at 400 wide, " << reader->outline()->visualItemRect(cardiac).height() << " at 90";
-    split->setSizes({240, split->width() - 240});
+    split->setSizes({ 240, split->width() - 240 });
     const QString content = cardiac->data(0, Qt::UserRole).toString().section(u'#', 0, 0);
     bool loaded = false;
     QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
@@ -72,13 +76,15 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     ASSERT_TRUE(waitUntil([&] { return loaded && reader->web()->url().path().endsWith(content); }));
     EXPECT_EQ(label(), QStringLiteral("%1/%2").arg(reader->page() + 1).arg(pages));
     EXPECT_GT(reader->page(), 0);
-    EXPECT_EQ(reader->outline()->currentItem()->data(0, Qt::UserRole).toString().section(u'#', 0, 0), content);
+    EXPECT_EQ(
+        reader->outline()->currentItem()->data(0, Qt::UserRole).toString().section(u'#', 0, 0), content);
 
     // The context menu is empty until text is selected.
     QMenu menu;
     reader->fillContextMenu(&menu);
     EXPECT_TRUE(menu.isEmpty());
-    reader->web()->page()->runJavaScript(QStringLiteral("window.getSelection().selectAllChildren(document.querySelector('h1'))"));
+    reader->web()->page()->runJavaScript(
+        QStringLiteral("window.getSelection().selectAllChildren(document.querySelector('h1'))"));
     ASSERT_TRUE(waitUntil([&] { return reader->web()->hasSelection(); }));
     reader->fillContextMenu(&menu);
     ASSERT_EQ(menu.actions().size(), 1);
@@ -97,7 +103,7 @@ TEST_F(AppShellTest, ReaderPagesOutlineAndFontSize)
     reader->fontSizeUp();
     EXPECT_TRUE(reader->fontDownAction()->isEnabled() && reader->fontUpAction()->isEnabled());
     EXPECT_EQ(pageValue(reader->web(), QStringLiteral("document.querySelector('h1').textContent")).toString(),
-              QStringLiteral("Cardiac Cycle"));
+        QStringLiteral("Cardiac Cycle"));
     QTest::qWait(300); // the page's last frame
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader.png"));
     const int page = reader->page();
@@ -124,8 +130,9 @@ TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
     QObject::connect(first->web(), &QWebEngineView::loadFinished, first, [&](bool ok) { loaded = ok; });
     ASSERT_TRUE(waitUntil([&] { return loaded; }));
     auto click = [](ReaderVC *reader, const QString &href) {
-        reader->web()->page()->runJavaScript(
-            QStringLiteral("var a = document.createElement('a'); a.href = '%1'; document.body.appendChild(a); a.click();").arg(href));
+        reader->web()->page()->runJavaScript(QStringLiteral(
+            "var a = document.createElement('a'); a.href = '%1'; document.body.appendChild(a); a.click();")
+                                                 .arg(href));
     };
 
     // A web link goes to the browser; the book view stays on the book.
@@ -145,18 +152,21 @@ TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
 
     // After "OK" the other book opens at the linked document, and going back
     // returns to the first book.
-    click(first, QStringLiteral("tavro://open?paramBookId=urn%3Atavro%3Aclinical-pharmacology&paramManifestId=ch2"));
+    click(first,
+        QStringLiteral("tavro://open?paramBookId=urn%3Atavro%3Aclinical-pharmacology&paramManifestId=ch2"));
     ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != first.data(); }));
     EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("遷移しますか？"));
     ReaderVC *second = m_app->readerVC();
     EXPECT_TRUE(second->openedFromLink());
-    ASSERT_TRUE(waitUntil([&] { return second->web()->url().path().endsWith(QStringLiteral("chapter02.xhtml")); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return second->web()->url().path().endsWith(QStringLiteral("chapter02.xhtml")); }));
     EXPECT_EQ(BookUrl::parse(second->web()->url())->fileName, QStringLiteral("臨床薬理学ノート.epub"));
     second->tapBackBtn();
     ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != second; }));
     EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("戻りますか？"));
     ReaderVC *back = m_app->readerVC();
-    ASSERT_TRUE(waitUntil([&] { return back->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return back->web()->url().path().endsWith(QStringLiteral("chapter01.xhtml")); }));
     EXPECT_EQ(BookUrl::parse(back->web()->url())->fileName, QStringLiteral("anatomy-basics.epub"));
     EXPECT_FALSE(back->openedFromLink()) << "back where the reader started: nothing further back";
 }
@@ -177,10 +187,12 @@ TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
 
     // An in-page "#" jump keeps where the page was; going back scrolls there
     // without loading the page again.
-    pageValue(view, QStringLiteral("var tall = document.createElement('div'); tall.style.height = '4000px';"
-                                   "document.body.insertBefore(tall, document.getElementById('summary'));"
-                                   "var a = document.createElement('a'); a.id = 'jump'; a.href = '#summary'; a.textContent = 'jump';"
-                                   "document.body.insertBefore(a, document.body.firstChild); window.scrollTo(0, 120); true"));
+    pageValue(view,
+        QStringLiteral(
+            "var tall = document.createElement('div'); tall.style.height = '4000px';"
+            "document.body.insertBefore(tall, document.getElementById('summary'));"
+            "var a = document.createElement('a'); a.id = 'jump'; a.href = '#summary'; a.textContent = 'jump';"
+            "document.body.insertBefore(a, document.body.firstChild); window.scrollTo(0, 120); true"));
     ASSERT_TRUE(waitUntil([&] { return scrollY() == 120; }));
     pageValue(view, QStringLiteral("document.getElementById('jump').click(); true"));
     ASSERT_TRUE(waitUntil([&] { return scrollY() > 1000 && reader->backAction()->isEnabled(); }))
@@ -210,9 +222,11 @@ TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
     EXPECT_EQ(reader->page(), 0);
 
     // A double click on the figure opens it in the viewer; text does not.
-    const QVariantList box = pageValue(view, QStringLiteral(
-        "var img = document.querySelector('img.figure'); img.scrollIntoView(); var r = img.getBoundingClientRect();"
-        "[r.left + r.width / 2, r.top + r.height / 2]")).toList();
+    const QVariantList box = pageValue(view,
+        QStringLiteral("var img = document.querySelector('img.figure'); img.scrollIntoView(); var r = "
+                       "img.getBoundingClientRect();"
+                       "[r.left + r.width / 2, r.top + r.height / 2]"))
+                                 .toList();
     ASSERT_EQ(box.size(), 2);
     const QPoint figure(box.at(0).toInt(), box.at(1).toInt());
     QWidget *input = view->focusProxy();
@@ -223,7 +237,8 @@ TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
     QTest::mousePress(input, Qt::LeftButton, {}, figure);
     QTest::mouseDClick(input, Qt::LeftButton, {}, figure);
     QTest::mouseRelease(input, Qt::LeftButton, {}, figure);
-    ASSERT_TRUE(waitUntil([&] { return reader->imageViewer() != nullptr; })) << "double click at " << figure.x() << "," << figure.y();
+    ASSERT_TRUE(waitUntil([&] { return reader->imageViewer() != nullptr; }))
+        << "double click at " << figure.x() << "," << figure.y();
     ImageViewer *viewer = reader->imageViewer();
     EXPECT_TRUE(viewer->isVisible());
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/image-viewer.png"));
@@ -243,11 +258,14 @@ TEST_F(AppShellTest, ReaderGoesBackAfterJumpsAndOpensImages)
 
     // A picture from another book is not this book's to show.
     installSampleBook(QStringLiteral("臨床薬理学ノート.epub"));
-    const QString foreign =
-        BookUrl::entryUrl(QStringLiteral("臨床薬理学ノート.epub"), QStringLiteral("OEBPS/images/figure 1.png")).toString(QUrl::FullyEncoded);
-    pageValue(view, QStringLiteral("var f = document.createElement('img'); f.src = '%1';"
-                                   "f.style = 'position:fixed;left:0;top:0;width:60px;height:60px';"
-                                   "document.body.appendChild(f); true").arg(foreign));
+    const QString foreign = BookUrl::entryUrl(
+        QStringLiteral("臨床薬理学ノート.epub"), QStringLiteral("OEBPS/images/figure 1.png"))
+                                .toString(QUrl::FullyEncoded);
+    pageValue(view,
+        QStringLiteral("var f = document.createElement('img'); f.src = '%1';"
+                       "f.style = 'position:fixed;left:0;top:0;width:60px;height:60px';"
+                       "document.body.appendChild(f); true")
+            .arg(foreign));
     opened.reset();
     reader->openImageAt(QPoint(20, 20), [&](bool ok) { opened = ok; });
     ASSERT_TRUE(waitUntil([&] { return opened.has_value(); }));
@@ -259,20 +277,24 @@ TEST_F(AppShellTest, ReaderKeepsPagesThatAreDrawingsOpen)
     // A drawing shown as a page is read like any other page: the check for
     // the page scripts must not send the reader back to the shelf.
     launch();
-    const QByteArray opf =
-        "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
-        "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Drawn</dc:title><dc:identifier>urn:drawn</dc:identifier></metadata>"
-        "<manifest><item id=\"p\" href=\"p.xhtml\" media-type=\"application/xhtml+xml\"/>"
-        "<item id=\"d\" href=\"d.svg\" media-type=\"image/svg+xml\"/></manifest>"
-        "<spine><itemref idref=\"p\"/><itemref idref=\"d\"/></spine></package>";
-    const QByteArray page = "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>p</title></head>"
-                            "<body><p>Text</p></body></html>";
-    const QByteArray drawing = "<?xml version=\"1.0\"?><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">"
-                               "<circle cx=\"50\" cy=\"50\" r=\"40\" fill=\"red\"/></svg>";
+    const QByteArray opf
+        = "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
+          "<metadata "
+          "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Drawn</dc:title><dc:identifier>urn:drawn</"
+          "dc:identifier></metadata>"
+          "<manifest><item id=\"p\" href=\"p.xhtml\" media-type=\"application/xhtml+xml\"/>"
+          "<item id=\"d\" href=\"d.svg\" media-type=\"image/svg+xml\"/></manifest>"
+          "<spine><itemref idref=\"p\"/><itemref idref=\"d\"/></spine></package>";
+    const QByteArray page
+        = "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>p</title></head>"
+          "<body><p>Text</p></body></html>";
+    const QByteArray drawing
+        = "<?xml version=\"1.0\"?><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">"
+          "<circle cx=\"50\" cy=\"50\" r=\"40\" fill=\"red\"/></svg>";
     DataFolder::createContentsFolder();
     const QString path = DataFolder::contentsFolder() + QStringLiteral("/drawn.epub");
     ASSERT_TRUE(writeEpub(path, QStringLiteral("OEBPS/content.opf"),
-                          {{"OEBPS/content.opf", opf}, {"OEBPS/p.xhtml", page}, {"OEBPS/d.svg", drawing}}));
+        { { "OEBPS/content.opf", opf }, { "OEBPS/p.xhtml", page }, { "OEBPS/d.svg", drawing } }));
     DataBaseHelper::parseBook(path);
     m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("drawn.epub")));
     QPointer<ReaderVC> reader = m_app->readerVC();
@@ -314,7 +336,7 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
 
     // Leaving keeps the width the reader left it at.
     const int total = reader->splitter()->width();
-    reader->splitter()->setSizes({total / 4, total - total / 4});
+    reader->splitter()->setSizes({ total / 4, total - total / 4 });
     m_app->changeToShelf();
     ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
     EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02);
@@ -340,7 +362,8 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
     m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
     reader = m_app->readerVC();
     ASSERT_TRUE(reader->splashShown());
-    ASSERT_TRUE(waitUntil([&] { return reader->splitter()->width() > 500; })) << "laid out, as when a person clicks";
+    ASSERT_TRUE(waitUntil([&] { return reader->splitter()->width() > 500; }))
+        << "laid out, as when a person clicks";
     QTest::mouseClick(reader->findChild<QLabel *>(QStringLiteral("splash")), Qt::LeftButton);
     EXPECT_FALSE(reader->splashShown());
     EXPECT_NEAR(outlineShare(reader), 0.25, 0.02);
@@ -359,9 +382,9 @@ TEST_F(AppShellTest, ReaderPrintsOnlyAllowedBooks)
     DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     DataBaseHelper::parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
     DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
-                                 {{QStringLiteral("bookId"), QStringLiteral("pdf-nursing-notes")},
-                                  {QStringLiteral("bookTitle"), QStringLiteral("Nursing Notes")},
-                                  {QStringLiteral("print"), QStringLiteral("1")}});
+        { { QStringLiteral("bookId"), QStringLiteral("pdf-nursing-notes") },
+            { QStringLiteral("bookTitle"), QStringLiteral("Nursing Notes") },
+            { QStringLiteral("print"), QStringLiteral("1") } });
 
     m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
     EXPECT_FALSE(m_app->readerVC()->printAction()->isVisible()) << "no print permission";
@@ -372,7 +395,8 @@ TEST_F(AppShellTest, ReaderPrintsOnlyAllowedBooks)
         EXPECT_TRUE(reader->printAction()->isVisible()) << fileName.toStdString();
         if (reader->web()) {
             bool loaded = false;
-            QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
+            QObject::connect(
+                reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
             EXPECT_TRUE(waitUntil([&] { return loaded; }));
         }
         const QString out = m_dir.filePath(fileName + QStringLiteral(".printed.pdf"));

@@ -1,25 +1,27 @@
 // The shelf screen.
 #include "ui/AppShellFixture.h"
 
-namespace {
+namespace
+{
 
 TEST(ShelfListRow, SubTitleJoinsCreatorAndPublisher)
 {
-    const struct
-    {
+    const struct {
         std::optional<QString> creator, publisher;
         const char *expected;
     } cases[] = {
-        {QStringLiteral("山田太郎"), QStringLiteral("医学書院"), "山田太郎,医学書院"},
-        {QStringLiteral("山田太郎"), std::nullopt, "山田太郎"},
-        {QStringLiteral("山田太郎"), QString(), "山田太郎"},
-        {std::nullopt, QStringLiteral("医学書院"), ",医学書院"},
-        {QString(), QStringLiteral("医学書院"), ",医学書院"},
-        {std::nullopt, std::nullopt, ""},
+        { QStringLiteral("山田太郎"), QStringLiteral("医学書院"), "山田太郎,医学書院" },
+        { QStringLiteral("山田太郎"), std::nullopt, "山田太郎" },
+        { QStringLiteral("山田太郎"), QString(), "山田太郎" },
+        { std::nullopt, QStringLiteral("医学書院"), ",医学書院" },
+        { QString(), QStringLiteral("医学書院"), ",医学書院" },
+        { std::nullopt, std::nullopt, "" },
     };
     for (const auto &c : cases)
-        EXPECT_EQ(QLBTableCellView::subTitle(c.creator, c.publisher), QString::fromUtf8(c.expected)) << c.expected;
-    EXPECT_EQ(QLBTableCellView::timeText(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))), QStringLiteral("ダウンロード日時：2026/03/04 05:06"));
+        EXPECT_EQ(QLBTableCellView::subTitle(c.creator, c.publisher), QString::fromUtf8(c.expected))
+            << c.expected;
+    EXPECT_EQ(QLBTableCellView::timeText(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))),
+        QStringLiteral("ダウンロード日時：2026/03/04 05:06"));
     EXPECT_EQ(QLBTableCellView::timeText(QDateTime()), QString());
 }
 
@@ -39,7 +41,8 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
             names << shelf->list()->item(i)->data(Qt::UserRole).toString();
         return names;
     };
-    EXPECT_EQ(shown(), (QStringList{QStringLiteral("anatomy-basics.epub"), QStringLiteral("臨床薬理学ノート.epub")}))
+    EXPECT_EQ(shown(),
+        (QStringList { QStringLiteral("anatomy-basics.epub"), QStringLiteral("臨床薬理学ノート.epub") }))
         << "loose books registered on first showing, in registration order";
     EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - マイ本棚")));
     ASSERT_TRUE(shelf->gridMode()) << "covers first";
@@ -61,9 +64,12 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     QListWidgetItem *row = shelf->list()->item(0);
     EXPECT_EQ(shelf->list()->visualItemRect(row).height(), QLBTableCellView::kRowHeight);
     EXPECT_EQ(row->data(QLBTableCellView::kTitleRole).toString(), QStringLiteral("Anatomy Basics"));
-    EXPECT_EQ(row->data(QLBTableCellView::kSubTitleRole).toString(), QStringLiteral("Hanako Sato,Tavro Medical Press"));
-    EXPECT_TRUE(row->data(QLBTableCellView::kTimeRole).toString().startsWith(QStringLiteral("ダウンロード日時：20")));
-    EXPECT_TRUE(waitUntil([&] { return row->data(Qt::UserRole + 4).toBool(); })) << "list rows get their covers too";
+    EXPECT_EQ(row->data(QLBTableCellView::kSubTitleRole).toString(),
+        QStringLiteral("Hanako Sato,Tavro Medical Press"));
+    EXPECT_TRUE(
+        row->data(QLBTableCellView::kTimeRole).toString().startsWith(QStringLiteral("ダウンロード日時：20")));
+    EXPECT_TRUE(waitUntil([&] { return row->data(Qt::UserRole + 4).toBool(); }))
+        << "list rows get their covers too";
 
     shelf->chooseSort(ShelfModel::sortList().at(3));
     EXPECT_EQ(shown().first(), QStringLiteral("臨床薬理学ノート.epub")) << "title descending";
@@ -71,22 +77,23 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     shelf->searchBook(QStringLiteral("Cardiac"));
     EXPECT_TRUE(shelf->searching());
     ASSERT_TRUE(waitUntil([&] { return !shelf->searching(); }));
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("anatomy-basics.epub")}) << "found in the table of contents";
+    EXPECT_EQ(shown(), QStringList { QStringLiteral("anatomy-basics.epub") })
+        << "found in the table of contents";
     // A newer search wins over one still scanning.
     shelf->searchBook(QStringLiteral("Cardiac"));
     shelf->searchBook(QStringLiteral("臨床"));
     ASSERT_TRUE(waitUntil([&] { return !shelf->searching(); }));
     QTest::qWait(100);
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("臨床薬理学ノート.epub")}) << "the title match only";
+    EXPECT_EQ(shown(), QStringList { QStringLiteral("臨床薬理学ノート.epub") }) << "the title match only";
     shelf->searchBook(QString());
     EXPECT_EQ(shown().size(), 2);
 
     ASSERT_TRUE(shelf->newShelf(QStringLiteral("Cardiology")));
     EXPECT_EQ(shelf->shelfTable()->count(), 2);
     shelf->moveBook(QStringLiteral("anatomy-basics.epub"), 1);
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("臨床薬理学ノート.epub")});
+    EXPECT_EQ(shown(), QStringList { QStringLiteral("臨床薬理学ノート.epub") });
     shelf->showShelf(2);
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("anatomy-basics.epub")});
+    EXPECT_EQ(shown(), QStringList { QStringLiteral("anatomy-basics.epub") });
     ASSERT_TRUE(shelf->renameShelf(1, QStringLiteral("Heart")));
     EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - Heart")));
     EXPECT_FALSE(shelf->renameShelf(0, QStringLiteral("x")));
@@ -105,7 +112,8 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     // A PDF from disk is installed like a download, without a store account.
     shelf->importPdf(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
     ASSERT_TRUE(waitUntil([&] { return shown().contains(QStringLiteral("nursing-notes.pdf")); }, 20000));
-    const auto pdf = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='nursing-notes.pdf'"));
+    const auto pdf
+        = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='nursing-notes.pdf'"));
     ASSERT_TRUE(pdf.has_value());
     EXPECT_EQ(pdf->identifier, QStringLiteral("9999999999"));
     EXPECT_EQ(pdf->creator, QStringLiteral("未知"));
@@ -132,7 +140,7 @@ TEST_F(AppShellTest, ShelfTableReordersRenamesAndSwipes)
     launch();
     m_app->changeToShelf();
     ShelfVC *shelf = m_app->shelfVC();
-    for (const char *name : {"A", "B", "C"})
+    for (const char *name : { "A", "B", "C" })
         ASSERT_TRUE(shelf->newShelf(QString::fromLatin1(name)));
     ShelfTableView *table = shelf->shelfTable();
     auto rows = [table] {
@@ -157,16 +165,19 @@ TEST_F(AppShellTest, ShelfTableReordersRenamesAndSwipes)
 
     // Dropping swaps two shelves; the one shown stays shown.
     shelf->showShelf(2);
-    const struct
-    {
+    const struct {
         int from, to;
         bool taken;
         const char *rows;
         int pageID;
     } drops[] = {
-        {1, 3, true, "マイ本棚,C,B,A", 4}, {0, 2, false, "マイ本棚,C,B,A", 4}, {2, 0, false, "マイ本棚,C,B,A", 4},
-        {2, 2, false, "マイ本棚,C,B,A", 4}, {3, 9, false, "マイ本棚,C,B,A", 4}, {1, 3, true, "マイ本棚,A,B,C", 2},
-        {2, 3, true, "マイ本棚,A,C,B", 2},
+        { 1, 3, true, "マイ本棚,C,B,A", 4 },
+        { 0, 2, false, "マイ本棚,C,B,A", 4 },
+        { 2, 0, false, "マイ本棚,C,B,A", 4 },
+        { 2, 2, false, "マイ本棚,C,B,A", 4 },
+        { 3, 9, false, "マイ本棚,C,B,A", 4 },
+        { 1, 3, true, "マイ本棚,A,B,C", 2 },
+        { 2, 3, true, "マイ本棚,A,C,B", 2 },
     };
     for (const auto &d : drops) {
         EXPECT_EQ(shelf->dropShelf(d.from, d.to), d.taken) << d.from << "→" << d.to;
@@ -188,26 +199,25 @@ TEST_F(AppShellTest, ShelfTableReordersRenamesAndSwipes)
     // Sideways swipes over the books move one shelf at most.
     QWidget *books = shelf->list()->viewport();
     auto wheel = [&](QPoint pixels, QPoint angle, Qt::ScrollPhase phase) {
-        QWheelEvent event(QPointF(10, 10), books->mapToGlobal(QPointF(10, 10)), pixels, angle, Qt::NoButton, Qt::NoModifier,
-                          phase, false);
+        QWheelEvent event(QPointF(10, 10), books->mapToGlobal(QPointF(10, 10)), pixels, angle, Qt::NoButton,
+            Qt::NoModifier, phase, false);
         QApplication::sendEvent(books, &event);
     };
     const int w = shelf->list()->width();
-    const struct
-    {
+    const struct {
         int startPage;
         QList<int> pixelSteps; // a touchpad gesture, towards the next shelf when negative
-        int notches;           // else wheel notches, next when negative
+        int notches; // else wheel notches, next when negative
         int expected;
     } swipes[] = {
-        {2, {}, -1, 3},                      // a tilt-wheel notch: the next shelf
-        {2, {}, 1, 1},                       // and back
-        {1, {}, 1, 1},                       // nothing before the first shelf
-        {4, {}, -1, 4},                      // nor after the last
-        {2, {-w / 10, -w / 10}, 0, 2},       // a fifth of a page springs back
-        {2, {-w / 4, -w / 4, -w / 4}, 0, 3}, // three quarters: one shelf on
-        {2, {-w / 2, -w / 2, -w / 2}, 0, 3}, // past a whole page: still one shelf
-        {3, {w / 3, w / 3}, 0, 2},
+        { 2, {}, -1, 3 }, // a tilt-wheel notch: the next shelf
+        { 2, {}, 1, 1 }, // and back
+        { 1, {}, 1, 1 }, // nothing before the first shelf
+        { 4, {}, -1, 4 }, // nor after the last
+        { 2, { -w / 10, -w / 10 }, 0, 2 }, // a fifth of a page springs back
+        { 2, { -w / 4, -w / 4, -w / 4 }, 0, 3 }, // three quarters: one shelf on
+        { 2, { -w / 2, -w / 2, -w / 2 }, 0, 3 }, // past a whole page: still one shelf
+        { 3, { w / 3, w / 3 }, 0, 2 },
     };
     for (const auto &sw : swipes) {
         shelf->showShelf(sw.startPage);
@@ -219,8 +229,8 @@ TEST_F(AppShellTest, ShelfTableReordersRenamesAndSwipes)
                 wheel(QPoint(step, 0), QPoint(step, 0), Qt::ScrollUpdate);
             wheel({}, {}, Qt::ScrollEnd);
         }
-        EXPECT_EQ(shelf->pageID(), sw.expected) << "from shelf " << sw.startPage << ", notches " << sw.notches << ", steps "
-                                                << sw.pixelSteps.size();
+        EXPECT_EQ(shelf->pageID(), sw.expected) << "from shelf " << sw.startPage << ", notches " << sw.notches
+                                                << ", steps " << sw.pixelSteps.size();
     }
     // Up and down still scroll the books.
     shelf->showShelf(2);

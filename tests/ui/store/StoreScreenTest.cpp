@@ -1,7 +1,8 @@
 // The store screen and the account sheets.
 #include "ui/AppShellFixture.h"
 
-namespace {
+namespace
+{
 
 TEST_F(AppShellTest, SigningInThroughTheSheet)
 {
@@ -14,19 +15,30 @@ TEST_F(AppShellTest, SigningInThroughTheSheet)
     EXPECT_TRUE(KeyChainStore().token().has_value()) << "the token is stored";
     EXPECT_FALSE(m_app->loginWindow()->isVisible());
     EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("1"));
-    ASSERT_TRUE(waitUntil([] { return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::vamoUserName)).has_value(); }));
-    EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::vamoUserName)), QStringLiteral("山田太郎"));
+    ASSERT_TRUE(waitUntil([] {
+        return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::vamoUserName)).has_value();
+    }));
+    EXPECT_EQ(UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::vamoUserName)),
+        QStringLiteral("山田太郎"));
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/main-window.png"));
 }
 
 TEST_F(AppShellTest, DeviceLimitPathReleasesADevice)
 {
-    const QString other = backend->post(QStringLiteral("/profile/oauth/token"),
-                                        QStringLiteral("grant_type=password&username=sato&password=Sato-2026&client_id=%1&client_secret=%2")
-                                            .arg(BackendProcess::clientId(), BackendProcess::clientSecret()).toUtf8())
-                              .json().toMap().value(QStringLiteral("access_token")).toString();
+    const QString other
+        = backend
+              ->post(QStringLiteral("/profile/oauth/token"),
+                  QStringLiteral(
+                      "grant_type=password&username=sato&password=Sato-2026&client_id=%1&client_secret=%2")
+                      .arg(BackendProcess::clientId(), BackendProcess::clientSecret())
+                      .toUtf8())
+              .json()
+              .toMap()
+              .value(QStringLiteral("access_token"))
+              .toString();
     for (int i = 0; i < 3; ++i)
-        backend->post(QStringLiteral("/store-api/api/login"), QStringLiteral("token=%1&uid=SHELL-%2").arg(other).arg(i).toUtf8());
+        backend->post(QStringLiteral("/store-api/api/login"),
+            QStringLiteral("token=%1&uid=SHELL-%2").arg(other).arg(i).toUtf8());
     launch();
     std::optional<bool> result;
     ASSERT_TRUE(signInThroughTheSheet(QStringLiteral("sato"), QStringLiteral("Sato-2026"), &result));
@@ -35,7 +47,8 @@ TEST_F(AppShellTest, DeviceLimitPathReleasesADevice)
     }));
     EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("台数制限エラー"));
     DevicesWindow *devices = m_app->loginWindow()->devicesWindow();
-    EXPECT_TRUE(devices->findChild<QLabel *>(QStringLiteral("lbl1"))->text().contains(QStringLiteral("SHELL-0")));
+    EXPECT_TRUE(
+        devices->findChild<QLabel *>(QStringLiteral("lbl1"))->text().contains(QStringLiteral("SHELL-0")));
     devices->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/devices-sheet.png"));
     devices->findChild<QPushButton *>(QStringLiteral("release1"))->click();
     ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
@@ -69,11 +82,14 @@ TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
     store->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/store.png"));
 
     // A click on a download link downloads and installs the book.
-    store->web()->page()->runJavaScript(QStringLiteral(
-        "Array.from(document.querySelectorAll('a.download')).find(a => a.href.includes('pdf-nursing-notes')).click()"));
-    ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }, 30000)) << "the shelf is shown";
+    store->web()->page()->runJavaScript(
+        QStringLiteral("Array.from(document.querySelectorAll('a.download')).find(a => "
+                       "a.href.includes('pdf-nursing-notes')).click()"));
+    ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }, 30000))
+        << "the shelf is shown";
     EXPECT_TRUE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf")));
-    const auto book = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-nursing-notes'"));
+    const auto book
+        = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-nursing-notes'"));
     ASSERT_TRUE(book.has_value());
     EXPECT_EQ(book->title, QStringLiteral("Nursing Notes")) << "the link's query is the PDF's info";
     EXPECT_EQ(book->printable, 1);
@@ -93,29 +109,31 @@ TEST_F(AppShellTest, ADownloadStartedWhileAnInstallationAsksFinishesToo)
     const QString epub = sampleBookPath(QStringLiteral("anatomy-basics.epub"));
     const QString installed = DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub");
     auto registered = [](const char *fileName) {
-        return LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), {QString::fromUtf8(fileName)});
+        return LibraryStore::main().count<BookMetaData>(
+            QStringLiteral("\"fileName\"=?"), { QString::fromUtf8(fileName) });
     };
     store->doDownload(QNetworkRequest(QUrl::fromLocalFile(epub)));
     ASSERT_TRUE(waitUntil([&] { return registered("anatomy-basics.epub") == 1; }, 30000));
 
     // The same book again asks whether to replace it; while the question is
     // open, a slow download of another book starts.
-    ASSERT_TRUE(backend->setFault({{"path", "/files/late-arrival.pdf"},
-                                   {"status", 200},
-                                   {"body", "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n"},
-                                   {"contentType", "application/pdf"},
-                                   {"delayMs", 1500}}));
+    ASSERT_TRUE(backend->setFault({ { "path", "/files/late-arrival.pdf" }, { "status", 200 },
+        { "body", "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n" },
+        { "contentType", "application/pdf" }, { "delayMs", 1500 } }));
     const int boxesBefore = m_answerer.seen.size();
     m_answerer.beforeAnswer = [&] {
-        store->doDownload(QNetworkRequest(QUrl(backend->baseUrl() + QStringLiteral("/files/late-arrival.pdf"))));
+        store->doDownload(
+            QNetworkRequest(QUrl(backend->baseUrl() + QStringLiteral("/files/late-arrival.pdf"))));
     };
     const QDateTime before = QFileInfo(installed).lastModified();
     store->doDownload(QNetworkRequest(QUrl::fromLocalFile(epub)));
     ASSERT_TRUE(waitUntil([&] { return m_answerer.seen.size() > boxesBefore; }, 30000));
     EXPECT_TRUE(m_answerer.seen.at(boxesBefore).title.contains(PackageInstaller::kOverwrite)
-                || m_answerer.seen.at(boxesBefore).message.contains(PackageInstaller::kOverwrite));
+        || m_answerer.seen.at(boxesBefore).message.contains(PackageInstaller::kOverwrite));
 
-    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/late-arrival.pdf")); }, 30000))
+    ASSERT_TRUE(waitUntil(
+        [&] { return QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/late-arrival.pdf")); },
+        30000))
         << "the newer download was installed";
     ASSERT_TRUE(waitUntil([&] { return registered("late-arrival.pdf") == 1; }, 30000));
     EXPECT_EQ(registered("anatomy-basics.epub"), 1);
