@@ -505,9 +505,13 @@ void ReaderVC::didFinishLoad(bool ok)
         scrollTo(*offset);
     // The page scripts must answer before anything relies on them; a page
     // without them cannot be annotated, so the reader closes.
+    checkPageScripts(m_loadsStarted, 3);
+}
+
+void ReaderVC::checkPageScripts(quint64 load, int attempts)
+{
     QPointer<ReaderVC> self(this);
-    const quint64 load = m_loadsStarted;
-    PageScripts::verify(m_web->page(), [self, load](bool loaded) {
+    PageScripts::verify(m_web->page(), [self, load, attempts](bool loaded) {
         if (!self || !self->m_web)
             return;
         if (loaded) {
@@ -520,6 +524,16 @@ void ReaderVC::didFinishLoad(bool ok)
         // from it before its scripts are in; its own load is checked.
         if (self->m_loadsStarted != load)
             return;
+        // On a busy machine the answer can come from a document the engine
+        // is still putting in place: ask again a little later before
+        // concluding that the scripts are missing.
+        if (attempts > 1) {
+            QTimer::singleShot(250, self, [self, load, attempts] {
+                if (self && self->m_web && self->m_loadsStarted == load)
+                    self->checkPageScripts(load, attempts - 1);
+            });
+            return;
+        }
         // Only a (X)HTML page needs them; a picture or drawing shown as a
         // page is read without.
         self->m_web->page()->runJavaScript(

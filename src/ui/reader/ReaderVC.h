@@ -125,6 +125,9 @@ private:
     void webchangelate(const QUrl &url);
     // After each document has loaded: the page scripts, then the count.
     void didFinishLoad(bool ok);
+    // Whether the page of load number `load` has its scripts, asking up to
+    // `attempts` times; a page without them closes the reader.
+    void checkPageScripts(quint64 load, int attempts);
     void closeImageShow();
     void setFontSize(int size);
     void fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth);
