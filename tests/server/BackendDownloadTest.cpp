@@ -41,15 +41,7 @@ protected:
     Shopper signIn(const QString &login, const QString &password, const QString &uid)
     {
         Shopper s;
-        s.accessToken = backend
-                            .post(QStringLiteral("/profile/oauth/token"),
-                                form({ { "grant_type", "password" }, { "username", login },
-                                    { "password", password }, { "client_id", BackendProcess::clientId() },
-                                    { "client_secret", BackendProcess::clientSecret() } }))
-                            .json()
-                            .toMap()
-                            .value(QStringLiteral("access_token"))
-                            .toString();
+        s.accessToken = backend.accessToken(login, password);
         const QVariantMap signedIn = backend
                                          .post(QStringLiteral("/store-api/api/login"),
                                              form({ { "token", s.accessToken }, { "uid", uid } }))

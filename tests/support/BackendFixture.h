@@ -34,15 +34,7 @@ protected:
     // A profile access token from the password grant, taken over HTTP.
     static QString accessToken(const QString &login, const QString &password)
     {
-        return backend
-            ->post(QStringLiteral("/profile/oauth/token"),
-                QStringLiteral("grant_type=password&username=%1&password=%2&client_id=%3&client_secret=%4")
-                    .arg(login, password, BackendProcess::clientId(), BackendProcess::clientSecret())
-                    .toUtf8())
-            .json()
-            .toMap()
-            .value(QStringLiteral("access_token"))
-            .toString();
+        return backend->accessToken(login, password);
     }
 
     static inline BackendProcess *backend = nullptr;

@@ -181,3 +181,15 @@ QString BackendProcess::clientSecret()
 {
     return seedValue("clientSecret");
 }
+
+QString BackendProcess::accessToken(const QString &login, const QString &password)
+{
+    return post(QStringLiteral("/profile/oauth/token"),
+        QStringLiteral("grant_type=password&username=%1&password=%2&client_id=%3&client_secret=%4")
+            .arg(login, password, clientId(), clientSecret())
+            .toUtf8())
+        .json()
+        .toMap()
+        .value(QStringLiteral("access_token"))
+        .toString();
+}

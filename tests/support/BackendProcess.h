@@ -65,6 +65,10 @@ public:
     static QString clientId();
     static QString clientSecret();
 
+    // A profile access token from the password grant, taken over HTTP;
+    // empty when the sign-in is refused.
+    QString accessToken(const QString &login, const QString &password);
+
 private:
     std::unique_ptr<QProcess> m_process;
     QTemporaryDir m_data;

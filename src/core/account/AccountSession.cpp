@@ -4,6 +4,7 @@
 #include "core/platform/UserDefaults.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
+#include "core/util/ContextGuard.h"
 #include "core/util/Logging.h"
 #include "core/util/NotificationCenter.h"
 
@@ -46,22 +47,22 @@ void AccountSession::takeToken(std::function<void(bool)> completion)
         m_ui.presentLoginSheet();
         return;
     }
-    // The session lives as long as the application; the answer may not.
     m_store.loginWithVamoToken(*token,
-        [this](const QVariant &result, const std::optional<ApiResponse> &,
-            const std::optional<ApiError> &error) {
-            if (error) {
-                didTakeToken(false);
-                return;
-            }
-            m_vamo.writeToken(m_vamo.token());
-            if (result.toMap().value(QStringLiteral("success")).toBool()) {
-                DataBaseHelper::saveUserInfo(result.toMap());
-                didTakeToken(true);
-            } else {
-                m_ui.presentLoginSheet();
-            }
-        });
+        guardedBy(&m_context,
+            [this](const QVariant &result, const std::optional<ApiResponse> &,
+                const std::optional<ApiError> &error) {
+                if (error) {
+                    didTakeToken(false);
+                    return;
+                }
+                m_vamo.writeToken(m_vamo.token());
+                if (result.toMap().value(QStringLiteral("success")).toBool()) {
+                    DataBaseHelper::saveUserInfo(result.toMap());
+                    didTakeToken(true);
+                } else {
+                    m_ui.presentLoginSheet();
+                }
+            }));
 }
 
 void AccountSession::checkToken(std::function<void(bool)> completion)
@@ -75,15 +76,17 @@ void AccountSession::checkToken(std::function<void(bool)> completion)
         return;
     }
     m_store.loginWithVamoToken(*token,
-        [this](const QVariant &, const std::optional<ApiResponse> &, const std::optional<ApiError> &error) {
-            if (error)
-                return;
-            m_vamo.writeToken(m_vamo.token());
-            if (isLifted()) {
-                m_ui.showLiftedWarning();
-                m_ui.refreshTop();
-            }
-        });
+        guardedBy(&m_context,
+            [this](
+                const QVariant &, const std::optional<ApiResponse> &, const std::optional<ApiError> &error) {
+                if (error)
+                    return;
+                m_vamo.writeToken(m_vamo.token());
+                if (isLifted()) {
+                    m_ui.showLiftedWarning();
+                    m_ui.refreshTop();
+                }
+            }));
 }
 
 void AccountSession::didTakeToken(bool success)
@@ -111,14 +114,15 @@ void AccountSession::didDevicesWindow(bool success)
 void AccountSession::fetchStoreToken(std::function<void()> done)
 {
     m_store.getTavroTokenWithVamoToken(m_vamo.token(),
-        [this, done = std::move(done)](
-            const QVariant &, const std::optional<ApiResponse> &response, const std::optional<ApiError> &) {
-            const QByteArray token = response ? response->header("token") : QByteArray();
-            qCInfo(lcStore) << "token" << token;
-            m_store.setToken(token.isEmpty() ? std::nullopt : std::optional(QString::fromLatin1(token)));
-            if (!token.isEmpty())
-                m_store.setDeviceInfos();
-            if (done)
-                done();
-        });
+        guardedBy(&m_context,
+            [this, done = std::move(done)](const QVariant &, const std::optional<ApiResponse> &response,
+                const std::optional<ApiError> &) {
+                const QByteArray token = response ? response->header("token") : QByteArray();
+                qCInfo(lcStore) << "token" << token;
+                m_store.setToken(token.isEmpty() ? std::nullopt : std::optional(QString::fromLatin1(token)));
+                if (!token.isEmpty())
+                    m_store.setDeviceInfos();
+                if (done)
+                    done();
+            }));
 }

@@ -8,6 +8,7 @@
 // only; completions run on the main thread.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -72,4 +73,7 @@ private:
     VamoManager &m_vamo;
     AccountSessionUi &m_ui;
     std::function<void(bool)> m_completion;
+    // Answers of the store that arrive after the session is gone (while the
+    // application closes) do nothing.
+    QObject m_context;
 };

@@ -7,6 +7,7 @@
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 namespace
@@ -86,6 +87,12 @@ void saveRegistration(BookMetaData &book)
                              << "could not be saved";
 }
 
+// The identifier of a PDF registered from the contents folder alone.
+QString localIdentifier(const QString &fileName)
+{
+    return QStringLiteral("local:") + fileName;
+}
+
 } // namespace
 
 std::optional<QDateTime> DataBaseHelper::publishDateFromText(const QString &text)
@@ -128,8 +135,7 @@ void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info)
     // now comes from the store is the same book: one record per file.
     if (!book.pk && identifier)
         book = LibraryStore::main()
-                   .findFirst<BookMetaData>(
-                       QStringLiteral("\"identifier\"=?"), { QStringLiteral("local:") + fileName })
+                   .findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { localIdentifier(fileName) })
                    .value_or(book);
     book.identifier = identifier;
     book.creator = stringForKey(info, QStringLiteral("bookAuthor"));
@@ -139,4 +145,15 @@ void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info)
         book.printable = print;
     book.fileName = fileName;
     saveRegistration(book);
+}
+
+void DataBaseHelper::parseLooseBook(const QString &path)
+{
+    const QFileInfo file(path);
+    if (file.suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
+        parsePDFBook(path,
+            { { QStringLiteral("bookId"), localIdentifier(file.fileName()) },
+                { QStringLiteral("bookTitle"), file.completeBaseName() } });
+    else
+        parseBook(path);
 }

@@ -54,6 +54,11 @@ public:
     // "bookTitle", "bookAuthor", "bookPublisher", optional "print"), with the
     // same rules.
     static void parsePDFBook(const QString &path, const QVariantMap &info);
+    // Registers a book file found in the contents folder without a record:
+    // an EPUB by its package, a PDF under an identifier of its own
+    // ("local:" and its file name) with its base name as the title, so that
+    // it stands on shelf 1 like a downloaded one.
+    static void parseLooseBook(const QString &path);
     // "dc:date" as registration reads it ("yyyy-M-d"), or absent.
     static std::optional<QDateTime> publishDateFromText(const QString &text);
 

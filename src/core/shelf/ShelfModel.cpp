@@ -128,14 +128,7 @@ QList<ShelfEntry> ShelfModel::contentsList(
         // A damaged file is no book: it is not registered.
         if (!registered && !bookIDs.contains(name) && !bookFor(name)
             && PackageInstaller::isReadableBook(file.absoluteFilePath(), ext)) {
-            if (ext == u"epub")
-                DataBaseHelper::parseBook(file.absoluteFilePath());
-            else
-                // A loose PDF: registered under a local identifier of its own
-                // so it stands on shelf 1 like a downloaded one.
-                DataBaseHelper::parsePDFBook(file.absoluteFilePath(),
-                    { { QStringLiteral("bookId"), QStringLiteral("local:") + name },
-                        { QStringLiteral("bookTitle"), file.completeBaseName() } });
+            DataBaseHelper::parseLooseBook(file.absoluteFilePath());
             if (const auto b = bookFor(name); b && b->BookID) {
                 bookIDs.insert(name, *b->BookID);
                 if (labelID > 0 && DataBaseHelper::bookExistenceInLibary(labelID, *b->BookID))

@@ -95,12 +95,7 @@ InstallRecovery::Report InstallRecovery::run()
             = LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { bookName }) > 0;
         if (stored && !known) {
             if (PackageInstaller::isReadableBook(bookPath, ext)) {
-                if (ext == u"epub")
-                    DataBaseHelper::parseBook(bookPath);
-                else
-                    DataBaseHelper::parsePDFBook(bookPath,
-                        { { QStringLiteral("bookId"), QStringLiteral("local:") + bookName },
-                            { QStringLiteral("bookTitle"), QFileInfo(bookName).completeBaseName() } });
+                DataBaseHelper::parseLooseBook(bookPath);
                 report.registered << bookName;
             } else if (QFile::remove(bookPath)) {
                 report.removed << bookPath;

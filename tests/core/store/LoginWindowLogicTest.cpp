@@ -168,17 +168,7 @@ TEST_F(LoginWindowLogicTest, StoreMessagesAndTheDeviceLimit)
     EXPECT_EQ(m_recorder.devicesShown, 0);
 
     // Three other devices already hold the account.
-    const QString otherToken
-        = backend
-              ->post(QStringLiteral("/profile/oauth/token"),
-                  QStringLiteral(
-                      "grant_type=password&username=sato&password=Sato-2026&client_id=%1&client_secret=%2")
-                      .arg(BackendProcess::clientId(), BackendProcess::clientSecret())
-                      .toUtf8())
-              .json()
-              .toMap()
-              .value(QStringLiteral("access_token"))
-              .toString();
+    const QString otherToken = backend->accessToken(QStringLiteral("sato"), QStringLiteral("Sato-2026"));
     for (int i = 0; i < 3; ++i)
         backend->post(QStringLiteral("/store-api/api/login"),
             QStringLiteral("token=%1&uid=OTHER-%2").arg(otherToken).arg(i).toUtf8());

@@ -134,17 +134,7 @@ protected:
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
         m_vamo = std::make_unique<VamoManager>(*m_servers);
         m_sync = std::make_unique<QMShareHelper>(*m_servers, *m_vamo);
-        const QString token
-            = backend
-                  ->post(QStringLiteral("/profile/oauth/token"),
-                      QStringLiteral("grant_type=password&username=yamada&password=Yamada-2026&"
-                                     "client_id=%1&client_secret=%2")
-                          .arg(BackendProcess::clientId(), BackendProcess::clientSecret())
-                          .toUtf8())
-                  .json()
-                  .toMap()
-                  .value(QStringLiteral("access_token"))
-                  .toString();
+        const QString token = backend->accessToken(QStringLiteral("yamada"), QStringLiteral("Yamada-2026"));
         m_vamo->writeToken(token);
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
         for (const char *device : { "A", "B" }) {

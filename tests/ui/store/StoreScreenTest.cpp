@@ -25,17 +25,7 @@ TEST_F(AppShellTest, SigningInThroughTheSheet)
 
 TEST_F(AppShellTest, DeviceLimitPathReleasesADevice)
 {
-    const QString other
-        = backend
-              ->post(QStringLiteral("/profile/oauth/token"),
-                  QStringLiteral(
-                      "grant_type=password&username=sato&password=Sato-2026&client_id=%1&client_secret=%2")
-                      .arg(BackendProcess::clientId(), BackendProcess::clientSecret())
-                      .toUtf8())
-              .json()
-              .toMap()
-              .value(QStringLiteral("access_token"))
-              .toString();
+    const QString other = backend->accessToken(QStringLiteral("sato"), QStringLiteral("Sato-2026"));
     for (int i = 0; i < 3; ++i)
         backend->post(QStringLiteral("/store-api/api/login"),
             QStringLiteral("token=%1&uid=SHELL-%2").arg(other).arg(i).toUtf8());
