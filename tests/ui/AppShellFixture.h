@@ -21,7 +21,9 @@
 #include "ui/store/DevicesWindow.h"
 
 #include "core/platform/ConfigDictionary.h"
+#include "ui/reader/EpubPane.h"
 #include "ui/reader/ImageViewer.h"
+#include "ui/reader/PdfPane.h"
 #include "ui/shelf/QLBShelfManagerView.h"
 #include "ui/shelf/QLBTableCellView.h"
 #include <QApplication>

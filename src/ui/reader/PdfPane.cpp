@@ -7,6 +7,7 @@
 #include <QPdfView>
 #include <QPrinter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 PdfPane::PdfPane(const QString &path, QWidget *parent)
     : QWidget(parent)
@@ -38,6 +39,11 @@ void PdfPane::goToPage(int page)
     m_page = page;
     m_view->pageNavigator()->jump(page, {}, m_view->pageNavigator()->currentZoom());
     emit pageShown(page, pageCount());
+}
+
+void PdfPane::turn(int step)
+{
+    goToPage(std::clamp(m_page + (step < 0 ? -1 : 1), 0, std::max(0, pageCount() - 1)));
 }
 
 void PdfPane::printTo(QPrinter *printer, std::function<void(bool)> done)

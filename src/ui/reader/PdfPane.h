@@ -19,6 +19,7 @@ public:
     int page() const { return m_page; }
     int pageCount() const override;
     void goToPage(int page) override;
+    void turn(int step) override;
     void printTo(QPrinter *printer, std::function<void(bool)> done) override;
     QPdfView *view() const { return m_view; }
 

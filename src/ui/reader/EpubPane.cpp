@@ -1,0 +1,467 @@
+#include "EpubPane.h"
+
+#include "BookPage.h"
+#include "BookWebProfile.h"
+#include "OutlineRowDelegate.h"
+#include "PageScripts.h"
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+#include "core/content/EPUBURLProtcol.h"
+#include "core/reader/NavigationHistory.h"
+#include "core/reader/ReadingState.h"
+#include "core/util/Logging.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history, QWidget *parent)
+    : QWidget(parent)
+    , m_book(std::move(book))
+    , m_history(history)
+    , m_split(new QSplitter(this))
+    , m_outline(new QTreeWidget(m_split))
+    , m_web(new QWebEngineView(m_split))
+{
+    setObjectName(QStringLiteral("epubPane"));
+    m_split->setChildrenCollapsible(true);
+    m_outline->setObjectName(QStringLiteral("outline"));
+    m_outline->setHeaderHidden(true);
+    m_outline->setWordWrap(true);
+    m_outline->setItemDelegate(new OutlineRowDelegate(m_outline));
+    // Row heights follow the pane's width.
+    m_outline->viewport()->installEventFilter(this);
+    if (m_book->toc())
+        fillOutline(nullptr, *m_book->toc(), 0);
+    m_outline->setVisible(m_outline->topLevelItemCount() > 0);
+    connect(m_outline, &QTreeWidget::itemActivated, this,
+        [this](QTreeWidgetItem *item) { openOutlineItem(item); });
+    connect(
+        m_outline, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { openOutlineItem(item); });
+
+    m_web->setObjectName(QStringLiteral("bookView"));
+    auto *page = new BookPage(BookWebProfile::shared(), m_web);
+    PageScripts::install(page);
+    connect(page, &BookPage::bookLinkRequested, this, &EpubPane::bookLinkRequested);
+    connect(page, &BookPage::navigationAccepted, this, &EpubPane::navigationStarted);
+    connect(m_web, &QWebEngineView::urlChanged, this, &EpubPane::urlShown);
+    m_web->setPage(page);
+    // Double clicks on an image open the viewer; the view's input arrives
+    // at its render widget.
+    m_web->installEventFilter(this);
+    if (m_web->focusProxy())
+        m_web->focusProxy()->installEventFilter(this);
+    connect(m_web, &QWebEngineView::loadStarted, this, [this] { ++m_loadsStarted; });
+    connect(m_web, &QWebEngineView::loadFinished, this, &EpubPane::didFinishLoad);
+    // Not the browser's menu (back, reload, page source): only what applies
+    // to the selected text.
+    m_web->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_web, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        QMenu menu(this);
+        fillContextMenu(&menu);
+        if (!menu.isEmpty())
+            menu.exec(m_web->mapToGlobal(pos));
+    });
+    m_split->setStretchFactor(1, 1);
+    m_split->installEventFilter(this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_split);
+}
+
+EpubPane::~EpubPane()
+{
+    // The view goes with the children, after this part of the pane: nothing
+    // it signals on the way may reach the pane.
+    m_web->disconnect(this);
+    m_web->page()->disconnect(this);
+}
+
+void EpubPane::open(const QUrl &document)
+{
+    showSplash();
+    if (document.path().size() > 1)
+        m_web->load(document);
+    else
+        showHistoryPage();
+    // The outline row of the opening page.
+    if (QTreeWidgetItem *row = m_outline->topLevelItem(m_history.page())) {
+        m_selectingOutline = true;
+        m_outline->setCurrentItem(row);
+        m_selectingOutline = false;
+    }
+}
+
+void EpubPane::showSplash()
+{
+    QUrl splashUrl = m_book->rootURL();
+    splashUrl.setPath(QStringLiteral("/OEBPS/splash_image1.jpg"));
+    const QImage splash
+        = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(splashUrl).value_or(QByteArray()));
+    if (splash.isNull()) {
+        restoreSplit();
+        return;
+    }
+    auto *cover = new QLabel(this);
+    cover->setObjectName(QStringLiteral("splash"));
+    cover->setAutoFillBackground(true);
+    cover->setStyleSheet(QStringLiteral("background: white;"));
+    cover->setAlignment(Qt::AlignCenter);
+    cover->setGeometry(rect());
+    const QSize room = size().isEmpty() ? QSize(800, 600) : size();
+    cover->setPixmap(QPixmap::fromImage(splash.size().boundedTo(room) == splash.size()
+            ? splash
+            : splash.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    cover->show();
+    cover->raise();
+    m_splash = cover;
+    installEventFilter(this);
+    cover->installEventFilter(this); // a click ends it early
+    m_split->setSizes({ 0, std::max(1, width()) });
+    bool number = false;
+    double seconds
+        = m_book->metadata().value(QStringLiteral("dc:splash")).toString().trimmed().toDouble(&number);
+    if (!number || seconds < 0 || seconds > 30)
+        seconds = 2.0;
+    QTimer::singleShot(int(seconds * 1000), this, &EpubPane::splashClear);
+}
+
+void EpubPane::splashClear()
+{
+    if (!m_splash)
+        return;
+    // Later: this may run inside the splash's own click.
+    m_splash->hide();
+    m_splash->deleteLater();
+    m_splash = nullptr;
+    restoreSplit();
+}
+
+void EpubPane::restoreSplit()
+{
+    const int total = std::max(m_split->width(), width());
+    const auto fraction = ReadingState::storedSplit();
+    const int outline = fraction ? int(*fraction * total + 0.5) : 240;
+    m_split->setSizes({ outline, std::max(1, total - outline) });
+}
+
+void EpubPane::saveSplit()
+{
+    // Only a share the reader has seen: a pane left before it was laid out
+    // has no width of its own yet.
+    if (m_splash || !m_splitLaidOut || m_split->width() <= 0 || m_outline->isHidden())
+        return;
+    ReadingState::saveSplit(double(m_outline->width()) / m_split->width());
+}
+
+int EpubPane::pageCount() const
+{
+    return int(m_book->spine().size());
+}
+
+void EpubPane::goToPage(int page)
+{
+    m_history.jumpTo(std::clamp(page, 0, pageCount() - 1));
+    showHistoryPage();
+}
+
+void EpubPane::turn(int step)
+{
+    m_history.turn(step < 0 ? -1 : 1, pageCount());
+    showHistoryPage();
+}
+
+void EpubPane::showHistoryPage()
+{
+    const int page = m_history.page();
+    if (page < 0 || page >= pageCount())
+        return;
+    closeImageShow();
+    const QString href = m_book->spine().at(page).toMap().value(QStringLiteral("href")).toString();
+    m_web->load(m_book->urlForContent(href));
+}
+
+void EpubPane::scrollTo(int offset)
+{
+    PageScripts::run(m_web->page(), QStringLiteral("window.scrollTo(0,%1)").arg(offset));
+}
+
+void EpubPane::printTo(QPrinter *printer, std::function<void(bool)> done)
+{
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(m_web, &QWebEngineView::printFinished, this, [connection, done](bool ok) {
+        QObject::disconnect(*connection);
+        done(ok);
+    });
+    m_web->print(printer);
+}
+
+QString EpubPane::currentOutlineTitle() const
+{
+    return m_outline->currentItem() ? m_outline->currentItem()->text(0).section(u'\n', 0, 0) : QString();
+}
+
+void EpubPane::navigationStarted(const QUrl &url)
+{
+    // A jump to a place keeps where the page was, for going back.
+    const bool jump = url.toString().contains(u'#');
+    m_history.navigationStarted(
+        spineIndex(url), jump ? std::optional<int>(int(m_web->page()->scrollPosition().y())) : std::nullopt);
+    m_expectedUrl = url;
+    m_shownDocument = url.adjusted(QUrl::RemoveFragment);
+    pageNavigated(url);
+}
+
+void EpubPane::urlShown(const QUrl &url)
+{
+    if (url == m_expectedUrl) {
+        m_expectedUrl.clear(); // announced by navigationStarted
+        return;
+    }
+    if (!url.hasFragment() || url.adjusted(QUrl::RemoveFragment) != m_shownDocument)
+        return;
+    // A jump within the shown document: the page script noted where the
+    // page was before it. The jump counts (and going back is offered) once
+    // that offset is known: going back any earlier would reload the page
+    // instead of scrolling.
+    QPointer<EpubPane> self(this);
+    PageScripts::run(
+        m_web->page(), QStringLiteral("qmTakeJumpOffset()"), [self, url](const QVariant &offset) {
+            if (!self)
+                return;
+            const bool known = offset.isValid() && offset.toInt() >= 0;
+            self->m_history.jumpedWithinDocument(
+                self->spineIndex(url), known ? std::optional<int>(offset.toInt()) : std::nullopt);
+            self->pageNavigated(url);
+        });
+}
+
+std::optional<int> EpubPane::spineIndex(const QUrl &url) const
+{
+    std::optional<int> found;
+    const QString path = url.path();
+    for (int i = 0; i < m_book->spine().size(); ++i) {
+        const QString href = m_book->spine().at(i).toMap().value(QStringLiteral("href")).toString();
+        if (!href.isEmpty() && path.endsWith(href))
+            found = i;
+    }
+    return found;
+}
+
+void EpubPane::pageNavigated(const QUrl &url)
+{
+    if (const auto i = spineIndex(url)) {
+        m_currentManifestID = m_book->spine().at(*i).toMap().value(QStringLiteral("id")).toString();
+        emit pageShown(*i, pageCount());
+    }
+    emit historyChanged();
+    QTimer::singleShot(10, this, [this, url] { webchangelate(url); });
+}
+
+void EpubPane::webchangelate(const QUrl &url)
+{
+    // The outline row of the shown document, without following it again.
+    const QString path = url.path();
+    m_selectingOutline = true;
+    for (QTreeWidgetItemIterator it(m_outline); *it; ++it) {
+        const QString content = (*it)->data(0, Qt::UserRole).toString().section(u'#', 0, 0);
+        if (!content.isEmpty() && path.endsWith(content)) {
+            m_outline->setCurrentItem(*it);
+            break;
+        }
+    }
+    m_selectingOutline = false;
+    m_history.navigationSettled();
+    emit historyChanged();
+}
+
+void EpubPane::didFinishLoad(bool ok)
+{
+    if (!ok)
+        return;
+    if (QWidget *input = m_web->focusProxy())
+        input->installEventFilter(this); // made with the first document
+    if (const auto offset = m_history.loadFinished())
+        scrollTo(*offset);
+    // The page scripts must answer before anything relies on them; a page
+    // without them cannot be annotated.
+    checkPageScripts(m_loadsStarted, 3);
+}
+
+void EpubPane::checkPageScripts(quint64 load, int attempts)
+{
+    QPointer<EpubPane> self(this);
+    PageScripts::verify(m_web->page(), [self, load, attempts](bool loaded) {
+        if (!self)
+            return;
+        if (loaded) {
+            qCDebug(lcContent) << "load HighlightdataEnd";
+            emit self->pageReady();
+            return;
+        }
+        // A newer page has started loading meanwhile: the answer may come
+        // from it before its scripts are in; its own load is checked.
+        if (self->m_loadsStarted != load)
+            return;
+        // On a busy machine the answer can come from a document the engine
+        // is still putting in place: ask again a little later before
+        // concluding that the scripts are missing.
+        if (attempts > 1) {
+            QTimer::singleShot(250, self, [self, load, attempts] {
+                if (self && self->m_loadsStarted == load)
+                    self->checkPageScripts(load, attempts - 1);
+            });
+            return;
+        }
+        // Only a (X)HTML page needs them; a picture or drawing shown as a
+        // page is read without.
+        self->m_web->page()->runJavaScript(
+            QStringLiteral("document.documentElement ? document.documentElement.namespaceURI : ''"),
+            [self, load](const QVariant &ns) {
+                if (!self || self->m_loadsStarted != load)
+                    return;
+                if (ns.toString() == QLatin1String("http://www.w3.org/1999/xhtml")) {
+                    qCWarning(lcContent)
+                        << "QMJavacriptCouldNotLoadException: because Javascript could not load.";
+                    emit self->pageScriptsMissing();
+                } else {
+                    emit self->pageReady();
+                }
+            });
+    });
+}
+
+bool EpubPane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_split && (event->type() == QEvent::Show || event->type() == QEvent::Resize)
+        && m_split->isVisible())
+        m_splitLaidOut = true;
+    if (watched == this && event->type() == QEvent::Resize && m_splash)
+        m_splash->setGeometry(rect());
+    if (m_splash && watched == m_splash && event->type() == QEvent::MouseButtonPress) {
+        splashClear();
+        return true;
+    }
+    if (watched == m_outline->viewport() && event->type() == QEvent::Resize && !m_outlineRelayout) {
+        // Once for a burst of resizes (dragging the divider).
+        m_outlineRelayout = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_outlineRelayout = false;
+                m_outline->doItemsLayout();
+            },
+            Qt::QueuedConnection);
+    }
+    if (watched == m_web && event->type() == QEvent::ChildAdded && m_web->focusProxy())
+        m_web->focusProxy()->installEventFilter(this); // the render widget may be made anew
+    if (watched == m_web->focusProxy()) {
+        // The release that ends a double click over an image opens it.
+        if (event->type() == QEvent::MouseButtonDblClick
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            m_dblClicked = true;
+        else if (event->type() == QEvent::MouseButtonRelease && m_dblClicked) {
+            m_dblClicked = false;
+            openImageAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void EpubPane::openImageAt(const QPoint &pos, std::function<void(bool)> done)
+{
+    QPointer<EpubPane> self(this);
+    PageScripts::run(m_web->page(), QStringLiteral("qmImageAt(%1,%2)").arg(pos.x()).arg(pos.y()),
+        [self, done](const QVariant &result) {
+            bool opened = false;
+            const QUrl src(result.toString());
+            // Only the book's own images, read from its archive.
+            if (self && src.scheme() == QLatin1String(BookUrl::kScheme)
+                && src.host() == self->m_book->rootURL().host()) {
+                const QImage image
+                    = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(src).value_or(QByteArray()));
+                if (!image.isNull()) {
+                    self->closeImageShow();
+                    self->m_imageViewer = new ImageViewer(image, self->m_web);
+                    opened = true;
+                }
+            }
+            if (done)
+                done(opened);
+        });
+}
+
+void EpubPane::closeImageShow()
+{
+    if (m_imageViewer)
+        m_imageViewer->closeImageShow();
+}
+
+int EpubPane::fontSize() const
+{
+    return m_web->page()->settings()->fontSize(QWebEngineSettings::DefaultFontSize);
+}
+
+void EpubPane::setFontSize(int size)
+{
+    m_web->page()->settings()->setFontSize(
+        QWebEngineSettings::DefaultFontSize, std::clamp(size, kMinFontSize, kMaxFontSize));
+}
+
+void EpubPane::fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth)
+{
+    if (depth > 32)
+        return;
+    for (const QVariant &v : entries) {
+        const QVariantMap e = v.toMap();
+        QStringList lines { e.value(QStringLiteral("text")).toString() };
+        QStringList extra;
+        for (const char *key : { "category", "author" })
+            if (const QString t = e.value(QLatin1String(key)).toString(); !t.isEmpty())
+                extra << t;
+        if (!extra.isEmpty())
+            lines << extra.join(u'\n');
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_outline);
+        item->setText(0, lines.join(u'\n'));
+        item->setToolTip(0, item->text(0));
+        item->setData(0, OutlineRowDelegate::kTitleRole, lines.first());
+        item->setData(0, OutlineRowDelegate::kDetailRole, extra.join(u'\n'));
+        item->setData(0, Qt::UserRole, e.value(QStringLiteral("content")));
+        item->setData(0, Qt::UserRole + 1, e.value(QStringLiteral("id")));
+        fillOutline(item, e.value(QStringLiteral("child")).toList(), depth + 1);
+    }
+}
+
+void EpubPane::openOutlineItem(QTreeWidgetItem *item)
+{
+    if (!item || m_selectingOutline)
+        return;
+    QString target = item->data(0, Qt::UserRole).toString();
+    if (target.isEmpty())
+        target = m_book->manifest()
+                     .value(item->data(0, Qt::UserRole + 1).toString())
+                     .toMap()
+                     .value(QStringLiteral("href"))
+                     .toString();
+    if (target.isEmpty())
+        return;
+    m_history.movedByReader();
+    closeImageShow();
+    m_web->load(m_book->urlForContent(target));
+}
+
+void EpubPane::fillContextMenu(QMenu *menu)
+{
+    if (!m_web->hasSelection())
+        return;
+    menu->addAction(
+        QStringLiteral("コピー"), this, [this] { m_web->triggerPageAction(QWebEnginePage::Copy); });
+}

@@ -1,0 +1,145 @@
+// An EPUB book: the outline of its table of contents beside the book view,
+// which shows one spine item at a time through the epub:// scheme. The pane
+// keeps the reader's navigation history up to date as pages load (links,
+// outline rows, in-page "#" jumps), shows the book's splash, opens pictures
+// in the image viewer and holds the book view's font size.
+//
+// Lives on the main thread; owns the EPUBManager it is given. The history
+// belongs to the reader screen and must outlive the pane.
+#pragma once
+
+#include "ImageViewer.h"
+#include "ReaderPane.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QVariantList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class EPUBManager;
+class NavigationHistory;
+class QMenu;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWebEngineView;
+
+class EpubPane : public QWidget, public ReaderPane
+{
+    Q_OBJECT
+public:
+    // The book view's default font size, 11 to 27.
+    static constexpr int kMinFontSize = 11;
+    static constexpr int kMaxFontSize = 27;
+    static constexpr int kDefaultFontSize = 16;
+
+    // `book` must have a spine (the reader refuses a book without one).
+    EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history, QWidget *parent = nullptr);
+    ~EpubPane() override;
+
+    // Shows the book: `document` when it names one (a link from another
+    // book), else the history's page; the book's splash first, if it has
+    // one.
+    void open(const QUrl &document);
+
+    int pageCount() const override;
+    void goToPage(int page) override;
+    void turn(int step) override;
+    void printTo(QPrinter *printer, std::function<void(bool)> done) override;
+
+    // Loads the spine item of the history's page again (going back).
+    void showHistoryPage();
+    // Scrolls the shown document to `offset` pixels from its top.
+    void scrollTo(int offset);
+
+    const EPUBManager &book() const { return *m_book; }
+    // The manifest id of the spine item shown, empty before the first.
+    QString currentManifestID() const { return m_currentManifestID; }
+    // The first line of the outline row of the shown document, if any.
+    QString currentOutlineTitle() const;
+
+    int fontSize() const;
+    // Clamped to kMinFontSize..kMaxFontSize.
+    void setFontSize(int size);
+
+    QWebEngineView *web() const { return m_web; }
+    QTreeWidget *outline() const { return m_outline; }
+    QSplitter *splitter() const { return m_split; }
+    // True while a relayout of the outline rows for a new width is queued.
+    bool outlineRelayoutPending() const { return m_outlineRelayout; }
+
+    // The splash of a book that has "OEBPS/splash_image1.jpg": shown over
+    // the pane for the seconds of its "dc:splash" (2 when not a number).
+    bool splashShown() const { return m_splash != nullptr; }
+    void splashClear();
+    // The outline's share of the width, kept in "r_split" (not while the
+    // splash has the outline closed).
+    void saveSplit();
+
+    // Opens the image viewer on the image at `pos` of the book view, if
+    // there is one; `done` (optional) gets whether it opened.
+    void openImageAt(const QPoint &pos, std::function<void(bool)> done = {});
+    ImageViewer *imageViewer() const { return m_imageViewer; }
+
+    // The book view's context menu: empty without a selection, else the
+    // actions on the selected text.
+    void fillContextMenu(QMenu *menu);
+
+    // Follows the outline entry of `item`: its "content", else the manifest
+    // href of its "id".
+    void openOutlineItem(QTreeWidgetItem *item);
+
+signals:
+    // Spine item `index` of `count` is shown.
+    void pageShown(int index, int count);
+    // Where going back leads may have changed.
+    void historyChanged();
+    // A "tavro://" link to another book was followed.
+    void bookLinkRequested(const QUrl &url);
+    // The shown document is ready to be read: its page scripts answered, or
+    // it is a picture or drawing that needs none.
+    void pageReady();
+    // An (X)HTML page came without its page scripts; it cannot be read.
+    void pageScriptsMissing();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void restoreSplit();
+    void showSplash();
+    std::optional<int> spineIndex(const QUrl &url) const;
+    // Every main-frame navigation of the book view, before it happens.
+    void navigationStarted(const QUrl &url);
+    // Every change of the shown URL; catches in-page "#" jumps, which are
+    // no navigation of the page.
+    void urlShown(const QUrl &url);
+    void pageNavigated(const QUrl &url);
+    // The outline row of the shown document, a moment after it changed.
+    void webchangelate(const QUrl &url);
+    void didFinishLoad(bool ok);
+    // Whether the page of load number `load` has its scripts, asking up to
+    // `attempts` times.
+    void checkPageScripts(quint64 load, int attempts);
+    void closeImageShow();
+    void fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth);
+
+    std::unique_ptr<EPUBManager> m_book;
+    NavigationHistory &m_history;
+    QSplitter *m_split;
+    QTreeWidget *m_outline;
+    QWebEngineView *m_web;
+    QWidget *m_splash = nullptr;
+    QPointer<ImageViewer> m_imageViewer;
+    quint64 m_loadsStarted = 0; // page loads begun in the book view
+    bool m_selectingOutline = false;
+    bool m_dblClicked = false;
+    bool m_outlineRelayout = false;
+    bool m_splitLaidOut = false; // the splitter has had its width on screen
+    QUrl m_expectedUrl; // the navigation under way
+    QUrl m_shownDocument; // the document shown, without fragment
+    QString m_currentManifestID;
+};
