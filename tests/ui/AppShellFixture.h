@@ -45,6 +45,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWheelEvent>
+#include <functional>
 #include <gtest/gtest.h>
 #include <utility>
 

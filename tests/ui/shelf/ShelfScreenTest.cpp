@@ -25,42 +25,59 @@ TEST(ShelfListRow, SubTitleJoinsCreatorAndPublisher)
     EXPECT_EQ(QLBTableCellView::timeText(QDateTime()), QString());
 }
 
-TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
+// The shelf screen on a first run with two loose books in the contents folder.
+ShelfVC *firstRunShelf(std::function<AppDelegate &()> launch)
 {
     QDir(DataFolder::contentsFolder()).removeRecursively();
     UserDefaults::remove(QString::fromLatin1(UserDefaults::hasBuildBookInfo));
     UserDefaults::remove(QString::fromLatin1(UserDefaults::sort));
     installSampleBook(QStringLiteral("anatomy-basics.epub"));
     installSampleBook(QStringLiteral("臨床薬理学ノート.epub"));
-    launch();
-    m_app->changeToShelf();
-    ShelfVC *shelf = m_app->shelfVC();
-    auto shown = [shelf] {
-        QStringList names;
-        for (int i = 0; i < shelf->list()->count(); ++i)
-            names << shelf->list()->item(i)->data(Qt::UserRole).toString();
-        return names;
-    };
-    EXPECT_EQ(shown(),
+    AppDelegate &app = launch();
+    app.changeToShelf();
+    return app.shelfVC();
+}
+
+QStringList shownBooks(ShelfVC *shelf)
+{
+    QStringList names;
+    for (int i = 0; i < shelf->list()->count(); ++i)
+        names << shelf->list()->item(i)->data(Qt::UserRole).toString();
+    return names;
+}
+
+bool everyCoverMade(ShelfVC *shelf)
+{
+    for (int i = 0; i < shelf->list()->count(); ++i)
+        if (!shelf->list()->item(i)->data(Qt::UserRole + 4).toBool())
+            return false;
+    return true;
+}
+
+TEST_F(AppShellTest, ShelfRegistersLooseBooksAndMakesCoversOnlyWhenShown)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
+    EXPECT_EQ(shownBooks(shelf),
         (QStringList { QStringLiteral("anatomy-basics.epub"), QStringLiteral("臨床薬理学ノート.epub") }))
         << "loose books registered on first showing, in registration order";
     EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - マイ本棚")));
     ASSERT_TRUE(shelf->gridMode()) << "covers first";
     // No covers are made while another screen has the window.
     m_app->changeToTop();
-    QTest::qWait(200);
+    QTest::qWait(200); // time in which a cover would have been made
     for (int i = 0; i < shelf->list()->count(); ++i)
         EXPECT_FALSE(shelf->list()->item(i)->data(Qt::UserRole + 4).toBool()) << i;
     m_app->changeToShelf();
-    EXPECT_TRUE(waitUntil([&] {
-        for (int i = 0; i < shelf->list()->count(); ++i)
-            if (!shelf->list()->item(i)->data(Qt::UserRole + 4).toBool())
-                return false;
-        return true;
-    })) << "every cover is made after the shelf shows";
+    EXPECT_TRUE(waitUntil([&] { return everyCoverMade(shelf); }))
+        << "every cover is made after the shelf shows";
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-grid.png"));
+}
+
+TEST_F(AppShellTest, ShelfListModeRows)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
     shelf->setGridMode(false);
-    EXPECT_EQ(shown().size(), 2) << "the list mode shows the same books";
+    EXPECT_EQ(shownBooks(shelf).size(), 2) << "the list mode shows the same books";
     QListWidgetItem *row = shelf->list()->item(0);
     EXPECT_EQ(shelf->list()->visualItemRect(row).height(), QLBTableCellView::kRowHeight);
     EXPECT_EQ(row->data(QLBTableCellView::kTitleRole).toString(), QStringLiteral("Anatomy Basics"));
@@ -70,34 +87,43 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
         row->data(QLBTableCellView::kTimeRole).toString().startsWith(QStringLiteral("ダウンロード日時：20")));
     EXPECT_TRUE(waitUntil([&] { return row->data(Qt::UserRole + 4).toBool(); }))
         << "list rows get their covers too";
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-list.png"));
+}
 
+TEST_F(AppShellTest, ShelfSortsAndSearchesTitlesAndTablesOfContents)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
     shelf->chooseSort(ShelfModel::sortList().at(3));
-    EXPECT_EQ(shown().first(), QStringLiteral("臨床薬理学ノート.epub")) << "title descending";
+    EXPECT_EQ(shownBooks(shelf).first(), QStringLiteral("臨床薬理学ノート.epub")) << "title descending";
     EXPECT_EQ(shelf->sortBox()->currentIndex(), 3);
     shelf->searchBook(QStringLiteral("Cardiac"));
     EXPECT_TRUE(shelf->searching());
     ASSERT_TRUE(waitUntil([&] { return !shelf->searching(); }));
-    EXPECT_EQ(shown(), QStringList { QStringLiteral("anatomy-basics.epub") })
+    EXPECT_EQ(shownBooks(shelf), QStringList { QStringLiteral("anatomy-basics.epub") })
         << "found in the table of contents";
     // A newer search wins over one still scanning.
     shelf->searchBook(QStringLiteral("Cardiac"));
     shelf->searchBook(QStringLiteral("臨床"));
     ASSERT_TRUE(waitUntil([&] { return !shelf->searching(); }));
-    QTest::qWait(100);
-    EXPECT_EQ(shown(), QStringList { QStringLiteral("臨床薬理学ノート.epub") }) << "the title match only";
+    QTest::qWait(100); // room for a late answer of the older search
+    EXPECT_EQ(shownBooks(shelf), QStringList { QStringLiteral("臨床薬理学ノート.epub") })
+        << "the title match only";
     shelf->searchBook(QString());
-    EXPECT_EQ(shown().size(), 2);
+    EXPECT_EQ(shownBooks(shelf).size(), 2);
+}
 
+TEST_F(AppShellTest, ShelfMovesBooksBetweenShelvesAndDeletesThem)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
     ASSERT_TRUE(shelf->newShelf(QStringLiteral("Cardiology")));
     EXPECT_EQ(shelf->shelfTable()->count(), 2);
     shelf->moveBook(QStringLiteral("anatomy-basics.epub"), 1);
-    EXPECT_EQ(shown(), QStringList { QStringLiteral("臨床薬理学ノート.epub") });
+    EXPECT_EQ(shownBooks(shelf), QStringList { QStringLiteral("臨床薬理学ノート.epub") });
     shelf->showShelf(2);
-    EXPECT_EQ(shown(), QStringList { QStringLiteral("anatomy-basics.epub") });
+    EXPECT_EQ(shownBooks(shelf), QStringList { QStringLiteral("anatomy-basics.epub") });
     ASSERT_TRUE(shelf->renameShelf(1, QStringLiteral("Heart")));
     EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - Heart")));
     EXPECT_FALSE(shelf->renameShelf(0, QStringLiteral("x")));
-    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-list.png"));
 
     // A shelf holding books goes, with its books, once the user says "OK".
     shelf->deleteShelf(1);
@@ -107,18 +133,25 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     EXPECT_FALSE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")));
 
     shelf->deleteBook(QStringLiteral("臨床薬理学ノート.epub"));
-    EXPECT_TRUE(shown().isEmpty());
+    EXPECT_TRUE(shownBooks(shelf).isEmpty());
+}
 
-    // A PDF from disk is installed like a download, without a store account.
+TEST_F(AppShellTest, ShelfImportsAPdfFromDiskWithoutAStoreAccount)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
     shelf->importPdf(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
-    ASSERT_TRUE(waitUntil([&] { return shown().contains(QStringLiteral("nursing-notes.pdf")); }, 20000));
+    ASSERT_TRUE(
+        waitUntil([&] { return shownBooks(shelf).contains(QStringLiteral("nursing-notes.pdf")); }, 20000));
     const auto pdf
         = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='nursing-notes.pdf'"));
     ASSERT_TRUE(pdf.has_value());
     EXPECT_EQ(pdf->identifier, QStringLiteral("9999999999"));
     EXPECT_EQ(pdf->creator, QStringLiteral("未知"));
+}
 
-    // The dictionary menu switches a dictionary out of look-ups.
+TEST_F(AppShellTest, ShelfDictionaryMenuSwitchesADictionaryOutOfLookUps)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
     DictionaryMaster dict;
     dict.dicId = 1;
     dict.dicName = QStringLiteral("医学辞典");
@@ -134,21 +167,33 @@ TEST_F(AppShellTest, ShelfScreenSortsSearchesMovesDeletesAndImports)
     EXPECT_EQ(LibraryStore::main().findFirst<DictionaryMaster>()->useFlg, 0);
 }
 
-TEST_F(AppShellTest, ShelfTableReordersRenamesAndSwipes)
+// The shelf screen with the shelves マイ本棚, A, B and C.
+ShelfVC *fourShelves(std::function<AppDelegate &()> launch)
 {
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
-    launch();
-    m_app->changeToShelf();
-    ShelfVC *shelf = m_app->shelfVC();
+    AppDelegate &app = launch();
+    app.changeToShelf();
+    ShelfVC *shelf = app.shelfVC();
     for (const char *name : { "A", "B", "C" })
-        ASSERT_TRUE(shelf->newShelf(QString::fromLatin1(name)));
+        if (!shelf->newShelf(QString::fromLatin1(name)))
+            return nullptr;
+    return shelf;
+}
+
+QString shelfRows(ShelfTableView *table)
+{
+    QStringList names;
+    for (int i = 0; i < table->count(); ++i)
+        names << table->item(i)->text();
+    return names.join(u',');
+}
+
+TEST_F(AppShellTest, ShelfTableMenusAndDropsSwapShelves)
+{
+    ShelfVC *shelf = fourShelves([this]() -> AppDelegate & { return launch(); });
+    ASSERT_TRUE(shelf);
     ShelfTableView *table = shelf->shelfTable();
-    auto rows = [table] {
-        QStringList names;
-        for (int i = 0; i < table->count(); ++i)
-            names << table->item(i)->text();
-        return names.join(u',');
-    };
+    auto rows = [table] { return shelfRows(table); };
     ASSERT_EQ(rows(), QStringLiteral("マイ本棚,A,B,C"));
 
     // The first row has no menu and can neither be dragged nor renamed.
@@ -185,18 +230,28 @@ TEST_F(AppShellTest, ShelfTableReordersRenamesAndSwipes)
         EXPECT_EQ(shelf->pageID(), d.pageID) << d.from << "→" << d.to;
     }
     EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - A")));
+}
 
+TEST_F(AppShellTest, ShelfTableRenamesInPlaceAndShowsTheChosenShelf)
+{
+    ShelfVC *shelf = fourShelves([this]() -> AppDelegate & { return launch(); });
+    ASSERT_TRUE(shelf);
+    ShelfTableView *table = shelf->shelfTable();
     // Renaming in place; an empty name keeps the old one.
     table->item(2)->setText(QStringLiteral("Cardiology"));
     EXPECT_EQ(ShelfModel::labels().at(2).labelName, QStringLiteral("Cardiology"));
     table->item(2)->setText(QString());
-    EXPECT_EQ(rows(), QStringLiteral("マイ本棚,A,Cardiology,B"));
+    EXPECT_EQ(shelfRows(table), QStringLiteral("マイ本棚,A,Cardiology,C"));
 
     // Choosing a row shows its shelf.
     table->setCurrentRow(3);
     EXPECT_TRUE(waitUntil([&] { return shelf->pageID() == 4; }));
+}
 
-    // Sideways swipes over the books move one shelf at most.
+TEST_F(AppShellTest, ShelfSidewaysSwipesMoveOneShelfAtMost)
+{
+    ShelfVC *shelf = fourShelves([this]() -> AppDelegate & { return launch(); });
+    ASSERT_TRUE(shelf);
     QWidget *books = shelf->list()->viewport();
     auto wheel = [&](QPoint pixels, QPoint angle, Qt::ScrollPhase phase) {
         QWheelEvent event(QPointF(10, 10), books->mapToGlobal(QPointF(10, 10)), pixels, angle, Qt::NoButton,
