@@ -5,6 +5,7 @@
 #include "core/content/XML2DicParser.h"
 #include "core/dictionary/DictionaryManager.h"
 #include "core/library/LibraryStore.h"
+#include "core/store/DownloadSheetModel.h"
 #include "core/store/PackageInstaller.h"
 #include "core/util/StringHelpers.h"
 
@@ -25,6 +26,18 @@ public:
     bool askOverwrite() override { return overwrite; }
     void error(const QString &message) override { errors << message; }
     void showShelf() override { ++shelves; }
+    // Each dictionary import's end: its result and what the download
+    // sheet would say.
+    DownloadSheetModel sheet;
+    QVariantList imports;
+    void importProgress(const QVariantMap &notification) override
+    {
+        const QString message = sheet.importNotified(notification);
+        if (notification.value(QStringLiteral("status")).toInt() == 2)
+            imports.append(
+                QVariantMap { { QStringLiteral("result"), notification.value(QStringLiteral("result")) },
+                    { QStringLiteral("message"), message } });
+    }
 };
 
 int installCommand(const QStringList &args)
@@ -71,7 +84,8 @@ int installCommand(const QStringList &args)
             { QStringLiteral("title"), b.title.value_or(QString()) } });
     const int printed = printJson(QVariantMap { { QStringLiteral("installed"), installer.installed },
         { QStringLiteral("refused"), installer.refused }, { QStringLiteral("errors"), ui.errors },
-        { QStringLiteral("shelfReloaded"), ui.shelves > 0 }, { QStringLiteral("library"), books } });
+        { QStringLiteral("shelfReloaded"), ui.shelves > 0 }, { QStringLiteral("library"), books },
+        { QStringLiteral("dictionaryImports"), ui.imports } });
     LibraryStore::cleanUp();
     for (const QString &e : xmlErrors.errors())
         fail(QStringLiteral("%1: a package document cannot be read: %2").arg(positional.first(), e));

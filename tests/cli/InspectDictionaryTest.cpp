@@ -57,7 +57,9 @@ TEST_F(InspectDictionary, ImportThenLookUp)
     const QList<QByteArray> lines = imported.out.trimmed().split('\n');
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines.first(), QByteArray("{\"status\":0}"));
-    EXPECT_TRUE(lines.last().startsWith("{\"status\":2"));
+    const QVariantMap last = QJsonDocument::fromJson(lines.last()).toVariant().toMap();
+    EXPECT_EQ(last.value(QStringLiteral("status")).toInt(), 2) << lines.last().toStdString();
+    EXPECT_EQ(last.value(QStringLiteral("result")).toString(), QStringLiteral("installed"));
 
     const auto found
         = inspect({ QStringLiteral("dict-lookup"), QStringLiteral("梗塞"), QStringLiteral("--home"), home });
@@ -113,6 +115,26 @@ TEST_F(InspectDictionary, InstallPackages)
                   .exitCode,
         1);
     EXPECT_EQ(inspect({ QStringLiteral("install"), pkg }).exitCode, 2);
+
+    // A dictionary package: the import's end, as the download sheet tells it.
+    const auto glossary = inspect({ QStringLiteral("install"),
+        QStringLiteral(TAVRO_SAMPLES_DIR "/packages/pkg-glossary.zip"), QStringLiteral("--home"), home });
+    ASSERT_EQ(glossary.exitCode, 0) << glossary.err.toStdString();
+    const QVariantList imports = QJsonDocument::fromJson(glossary.out)
+                                     .toVariant()
+                                     .toMap()
+                                     .value(QStringLiteral("dictionaryImports"))
+                                     .toList();
+    ASSERT_EQ(imports.size(), 1) << glossary.out.toStdString();
+    EXPECT_EQ(
+        imports.first().toMap().value(QStringLiteral("result")).toString(), QStringLiteral("installed"));
+    EXPECT_EQ(imports.first().toMap().value(QStringLiteral("message")).toString(), QString());
+
+    // The top screen's recent books: none opened yet.
+    const auto recent = inspect({ QStringLiteral("recent-books"), QStringLiteral("--home"), home });
+    ASSERT_EQ(recent.exitCode, 0) << recent.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(recent.out).toVariant().toList().size(), 0) << recent.out.toStdString();
+    EXPECT_EQ(inspect({ QStringLiteral("recent-books") }).exitCode, 2);
 }
 
 } // namespace

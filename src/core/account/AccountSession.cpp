@@ -126,3 +126,14 @@ void AccountSession::fetchStoreToken(std::function<void()> done)
                     done();
             }));
 }
+
+void AccountSession::enterStore(std::function<void()> open)
+{
+    forgetTokenIfLifted();
+    auto fetch = [this, open = std::move(open)] { fetchStoreToken(open); };
+    if (!m_vamo.token()) {
+        takeToken([fetch](bool) { fetch(); });
+        return;
+    }
+    fetch();
+}

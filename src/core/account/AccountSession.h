@@ -67,6 +67,11 @@ public:
     // without one), keeps it in the store client and reports the device;
     // `done` runs once the answer is in (not at all without a token).
     void fetchStoreToken(std::function<void()> done);
+    // What every store button does (top screen and shelf): a lifted
+    // account's profile token is forgotten; without a profile token the
+    // sign-in comes first; then a fresh store token is fetched and `open`
+    // runs (not at all when no profile token came).
+    void enterStore(std::function<void()> open);
 
 private:
     StoreManager &m_store;

@@ -124,6 +124,10 @@ DictionaryManager::~DictionaryManager()
 void DictionaryManager::startImport(
     const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath)
 {
+    // A cancel pressed before this call was meant for an earlier import
+    // (one that ended just before it could see it): it must not stop this
+    // one.
+    m_isCancel = false;
     m_pool.setMaxThreadCount(1);
     m_pool.start([this, csvPath, bookInfo, tPath] { expandDic(csvPath, bookInfo, tPath); });
 }
@@ -250,8 +254,9 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
 {
     const QString bookId = stringForKey(bookInfo, QStringLiteral("bookId")).value_or(QString());
     const QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
-    auto finished = [&tPath] {
-        postProgress({ { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath } });
+    auto finished = [&tPath](const char *result) {
+        postProgress({ { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath },
+            { QStringLiteral("result"), QString::fromLatin1(result) } });
     };
 
     SqliteDatabase db;
@@ -262,7 +267,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
                                 << ": a database cannot be opened";
         postProgress({ { QStringLiteral("status"), 0 } });
         postProgress({ { QStringLiteral("status"), 1 } });
-        finished();
+        finished(kResultFailed);
         return false;
     }
 
@@ -290,7 +295,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
     if (!started) {
         qCWarning(lcDictionary) << "cannot install the dictionary" << bookId << db.lastError();
         postProgress({ { QStringLiteral("status"), 1 } });
-        finished();
+        finished(kResultFailed);
         return false;
     }
 
@@ -321,7 +326,18 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
     // Rows of whichever install lost, and the note, go together; should this
     // fail (or the process die here), the next recovery finishes it.
     recover(db, library);
-    finished();
+    switch (outcome) {
+    case Outcome::Imported:
+        finished(kResultInstalled);
+        break;
+    case Outcome::Cancelled:
+        finished(kResultCancelled);
+        break;
+    case Outcome::Unreadable:
+    case Outcome::Failed:
+        finished(kResultFailed);
+        break;
+    }
     return outcome == Outcome::Imported;
 }
 
@@ -381,7 +397,8 @@ DictionaryManager::Outcome DictionaryManager::addDict(
         }
         if (r % step == 0) {
             commit();
-            postProgress({ { QStringLiteral("status"), 1 } });
+            postProgress({ { QStringLiteral("status"), 1 },
+                { QStringLiteral("progress"), double(r) / double(records) } });
         }
         if (consumeCancel() || storageFailed) {
             cancelled = !storageFailed;

@@ -35,6 +35,12 @@ class DictionaryManager
 {
 public:
     static constexpr const char *kAnalyzeDic = "analyzeDic";
+    // The "result" of the last "analyzeDic" (status 2): whether the
+    // dictionary went in, the import was cancelled (the earlier install
+    // stays), or it failed (the earlier install stays too).
+    static constexpr const char *kResultInstalled = "installed";
+    static constexpr const char *kResultCancelled = "cancelled";
+    static constexpr const char *kResultFailed = "failed";
 
     // The dictionary database at `databasePath` ("Dic.sqlite" in the data
     // folder by default), created with its table when new; the library
@@ -52,13 +58,15 @@ public:
     // a new DictionaryMaster with its columns in place of an earlier install
     // of the same "bookId" (whose rows are removed), and posts "analyzeDic"
     // with status 0, then 1 (after the header and about 50 times during the
-    // rows), then 2 with "tpath" (also when nothing was installed). A file
+    // rows, those with "progress": the share of rows read, 0 to 1), then 2
+    // with "tpath" and "result" (also when nothing was installed). A file
     // that cannot be read or parsed, a cancel and a storage failure install
     // nothing and keep the earlier install. Runs to the end on the calling
     // thread; true when the dictionary was installed.
     bool expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath);
 
-    // expandDic() on the manager's worker; returns at once.
+    // expandDic() on the manager's worker; returns at once. A cancel pending
+    // from before this call is dropped (it was meant for an earlier import).
     void startImport(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath);
     // Cancels what runs on the worker and waits up to `msecs` for it; false
     // when it is still running. Further imports are cancelled at once.

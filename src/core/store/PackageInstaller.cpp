@@ -288,7 +288,8 @@ void PackageInstaller::startDictionaryImport(
     if (!m_dictionaries) {
         qCWarning(lcStore) << "no dictionary manager; the dictionary" << source << "is not imported";
         NotificationCenter::defaultCenter().post(QString::fromLatin1(DictionaryManager::kAnalyzeDic),
-            QVariantMap { { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), packageDir } });
+            QVariantMap { { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), packageDir },
+                { QStringLiteral("result"), QString::fromLatin1(DictionaryManager::kResultFailed) } });
         return;
     }
     installed << QFileInfo(source).fileName();
@@ -310,10 +311,9 @@ void PackageInstaller::onAnalyzeDic(const QVariant &object)
 {
     const QVariantMap m = object.toMap();
     const int status = m.value(QStringLiteral("status")).toInt();
-    if (status == 0 || status == 1) {
-        m_ui.importProgress(status);
+    m_ui.importProgress(m);
+    if (status == 0 || status == 1)
         return;
-    }
     const QString tpath = m.value(QStringLiteral("tpath")).toString();
     if (!tpath.isEmpty() && tpath.startsWith(QDir::tempPath()))
         QDir(tpath).removeRecursively();

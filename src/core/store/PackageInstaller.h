@@ -29,8 +29,9 @@ public:
     // The installation is done: show the shelf (the installer has posted
     // "reloadshelf").
     virtual void showShelf() = 0;
-    // A dictionary import's progress ("analyzeDic" status 0 and 1).
-    virtual void importProgress(int status) { Q_UNUSED(status); }
+    // A dictionary import's "analyzeDic" notification (status 0 begun, 1
+    // progress, 2 ended with its "result"); status 2 comes before showShelf().
+    virtual void importProgress(const QVariantMap &notification) { Q_UNUSED(notification); }
 };
 
 class PackageInstaller

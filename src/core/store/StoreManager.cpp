@@ -237,4 +237,5 @@ std::optional<ApiRequest> StoreManager::requestForDLHis(const std::optional<QStr
 void StoreManager::logout()
 {
     m_keychain.writeToken(std::nullopt);
+    m_token.reset();
 }

@@ -76,7 +76,8 @@ public:
     std::optional<ApiRequest> requestForDLHis(const std::optional<QString> &vamoToken,
         const std::optional<QString> &tavroToken, const std::optional<QString> &tavroId) const;
 
-    // Removes the stored sign-in.
+    // Removes the stored sign-in and forgets the store token made with it
+    // (a later store page then asks for a sign-in instead of using it).
     void logout();
 
     QNetworkAccessManager &network() { return m_network; }

@@ -3,6 +3,7 @@
 #include "BlockingRequest.h"
 #include "core/account/AccountSession.h"
 #include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
@@ -156,6 +157,27 @@ QList<BookMetaData> TopLogic::recentItems()
         return {};
     return LibraryStore::main().findAll<BookMetaData>(
         QStringLiteral("\"lastOpenDate\" IS NOT NULL"), {}, QStringLiteral("\"lastOpenDate\" DESC"), 30);
+}
+
+QString TopLogic::recentBookText(const BookMetaData &book)
+{
+    const QString fileName = book.fileName.value_or(QString());
+    QString title = book.title.value_or(QString());
+    QString publisher = book.publisher.value_or(QString());
+    if (fileName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+        title = decodeURI(title).value_or(title);
+    } else {
+        EPUBManager epub(BookUrl::rootUrl(fileName));
+        const auto text = [&epub](const char *key) {
+            const QVariant v = epub.metadata().value(QString::fromLatin1(key));
+            return v.typeId() == QMetaType::QVariantList ? v.toList().value(0).toString() : v.toString();
+        };
+        if (const QString t = text("dc:title"); !t.isEmpty())
+            title = t;
+        if (const QString p = text("dc:publisher"); !p.isEmpty())
+            publisher = p;
+    }
+    return title + QStringLiteral("\r\n") + publisher;
 }
 
 QVariantMap TopLogic::readerInfoForRecentBook(const QString &fileName)

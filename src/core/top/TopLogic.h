@@ -52,6 +52,11 @@ public:
     // Books with a last-open date, newest first, at most 30; none while the
     // account is lifted ("accountLift" set to anything but "0").
     static QList<BookMetaData> recentItems();
+    // The text of a recent book's row, "title\r\npublisher": for a PDF the
+    // record's title (percent escapes decoded) and publisher, for an EPUB
+    // its package's "dc:title" and "dc:publisher" (the record's when the
+    // package cannot be read).
+    static QString recentBookText(const BookMetaData &book);
     // The reader's book info for a recent book's file name; starts the
     // annotation download and marks the book opened, as the Part says.
     QVariantMap readerInfoForRecentBook(const QString &fileName);

@@ -106,6 +106,8 @@ void AppDelegate::changeToVC(ScreenVC *screen)
 {
     ScreenVC *previous = m_current;
     m_current = screen;
+    if (previous && previous != screen)
+        previous->disappear();
     m_window->hostScreen(screen);
     if (screen)
         m_window->installToolbar(screen->toolbar());
@@ -271,9 +273,16 @@ void AppDelegate::getUserInfo()
 
 void AppDelegate::downloadFromExternal(const QNetworkRequest &request)
 {
-    if (!m_store)
-        m_store = new StoreVC(*this);
-    m_store->doDownloadFromExternal(request);
+    // Through the sheet alone: a file from disk needs no store screen (nor
+    // its toolbar, title, screen view or sign-in).
+    downloadSheet().doDownload(request);
+}
+
+DownloadSheet &AppDelegate::downloadSheet()
+{
+    if (!m_downloadSheet)
+        m_downloadSheet = new DownloadSheet(*this, m_window.get());
+    return *m_downloadSheet;
 }
 
 void AppDelegate::showUpdateWindow()

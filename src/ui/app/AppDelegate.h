@@ -9,6 +9,7 @@
 #include "ui/app/Navigation.h"
 #include "ui/reader/ReaderVC.h"
 #include "ui/shelf/ShelfVC.h"
+#include "ui/store/DownloadSheet.h"
 #include "ui/store/LoginWindow.h"
 #include "ui/store/StoreVC.h"
 #include "ui/top/TopVC.h"
@@ -62,6 +63,7 @@ public:
     void getUserInfo();
 
     void downloadFromExternal(const QNetworkRequest &request) override;
+    DownloadSheet &downloadSheet() override;
     void showUpdateWindow();
     void showNotificationWindow();
 
@@ -108,4 +110,5 @@ private:
     QPointer<LoginWindow> m_loginWindow;
     QPointer<QWidget> m_updateWindow;
     QPointer<QWidget> m_notificationWindow;
+    QPointer<DownloadSheet> m_downloadSheet;
 };

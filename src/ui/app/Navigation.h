@@ -10,6 +10,7 @@
 
 class AccountSession;
 class DictionaryManager;
+class DownloadSheet;
 class MainWindow;
 class ServerConfig;
 class QMShareHelper;
@@ -35,6 +36,8 @@ public:
         = 0;
     // A download (a store link, or a file from disk) installed by the store.
     virtual void downloadFromExternal(const QNetworkRequest &request) = 0;
+    // The one download sheet of the main window (made when first asked for).
+    virtual DownloadSheet &downloadSheet() = 0;
 
     virtual MainWindow *window() const = 0;
     virtual AccountSession &account() = 0;

@@ -17,6 +17,8 @@ public:
     {
     }
     virtual void appear() { }
+    // Sent when another screen takes this one's place in the window.
+    virtual void disappear() { }
     // The screen's toolbar, installed in the main window while it is shown.
     virtual QToolBar *toolbar() { return nullptr; }
 

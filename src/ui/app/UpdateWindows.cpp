@@ -66,10 +66,7 @@ QLBNotificationWindow::QLBNotificationWindow(const ServerConfig &servers, QWidge
     layout->addWidget(m_text);
     auto *close = new QPushButton(QStringLiteral("閉じる"), this);
     layout->addWidget(close, 0, Qt::AlignRight);
-    connect(close, &QPushButton::clicked, this, [this] {
-        UpdateCheck::noticeClosed(remoteVersion);
-        this->close();
-    });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
     m_check->checkUpdate([this](std::optional<QVariantMap> manifest, bool notAnObject) {
         if (notAnObject)
             return;
@@ -85,6 +82,13 @@ QLBNotificationWindow::QLBNotificationWindow(const ServerConfig &servers, QWidge
         m_text->setText(info.value(QStringLiteral("body")).toString());
         show();
     });
+}
+
+void QLBNotificationWindow::reject()
+{
+    if (!info.isEmpty())
+        UpdateCheck::noticeClosed(remoteVersion);
+    QDialog::reject();
 }
 
 QLBNotificationWindow::~QLBNotificationWindow()

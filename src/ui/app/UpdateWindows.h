@@ -31,6 +31,11 @@ public:
     QVariantMap info;
     qint64 remoteVersion = -1;
 
+protected:
+    // However it is closed (its button, the title bar, Esc: each ends
+    // here), a notice that was shown counts as seen: its version is stored.
+    void reject() override;
+
 private:
     UpdateCheck *m_check;
     QLabel *m_text;

@@ -48,18 +48,11 @@ ShelfVC::ShelfVC(Navigation &app)
     m_toolbar = new QToolBar(QStringLiteral("Shelf"), this);
     m_toolbar->setObjectName(QStringLiteral("shelfToolbar"));
     m_toolbar->addAction(QStringLiteral("TOP"), this, [this] { m_app.changeToTop(); });
-    m_toolbar->addAction(QStringLiteral("ストア"), this, [this] {
-        m_app.account().takeToken(guardedBy(this, [this](bool ok) {
-            if (ok)
-                m_app.changeToStore();
-        }));
-    });
-    m_toolbar->addAction(QStringLiteral("購入済み"), this, [this] {
-        m_app.account().takeToken(guardedBy(this, [this](bool ok) {
-            if (ok)
-                m_app.changeToAcquired();
-        }));
-    });
+    // As on the top screen: a fresh store token before the store opens.
+    m_toolbar->addAction(QStringLiteral("ストア"), this,
+        [this] { m_app.account().enterStore(guardedBy(this, [this] { m_app.changeToStore(); })); });
+    m_toolbar->addAction(QStringLiteral("購入済み"), this,
+        [this] { m_app.account().enterStore(guardedBy(this, [this] { m_app.changeToAcquired(); })); });
 
     auto *shelfMenu = new QMenu(this);
     shelfMenu->addAction(QStringLiteral("新規"), this, &ShelfVC::askNewShelf);

@@ -5,7 +5,6 @@
 #include "core/dictionary/DictionaryManager.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/platform/UserDefaults.h"
-#include "core/store/DownLoader.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
 #include "core/sync/QMShareHelper.h"
@@ -15,6 +14,7 @@
 #include "ui/app/MainWindow.h"
 #include "ui/app/MsgBox.h"
 #include "ui/app/Navigation.h"
+#include "ui/store/DownloadSheet.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -61,7 +61,6 @@ private:
 
 StoreVC::StoreVC(Navigation &app)
     : ScreenVC(app)
-    , m_installer(*this, &app.dictionaryManager())
 {
     setObjectName(QStringLiteral("StoreVC"));
     m_toolbar = new QToolBar(QStringLiteral("Store"), this);
@@ -72,8 +71,6 @@ StoreVC::StoreVC(Navigation &app)
     m_toolbar->addAction(QStringLiteral("▶"), this, [this] { m_web->forward(); });
     m_toolbar->addAction(QStringLiteral("再読込"), this, [this] { m_web->reload(); });
     m_toolbar->addAction(QStringLiteral("ホーム"), this, [this] { tapHome(); });
-    m_progress = new QLabel(this);
-    m_toolbar->addWidget(m_progress);
     m_web = new QWebEngineView(this);
     m_web->setObjectName(QStringLiteral("storeView"));
     m_web->setPage(new StorePage(*this, m_lastNavigation, m_web));
@@ -93,6 +90,12 @@ void StoreVC::appear()
     m_app.window()->installToolbar(m_toolbar);
     m_app.window()->setWindowTitle(QStringLiteral("%1 - Store").arg(QCoreApplication::applicationName()));
     Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("ストア"));
+}
+
+void StoreVC::disappear()
+{
+    m_storeContentReq.reset();
+    m_web->setUrl(QUrl(QStringLiteral("about:blank")));
 }
 
 void StoreVC::loadApiRequest(const std::optional<ApiRequest> &request)
@@ -188,53 +191,5 @@ void StoreVC::navigationFinished(bool)
 
 void StoreVC::doDownload(const QNetworkRequest &request)
 {
-    m_progress->clear();
-    auto down = std::make_shared<DownLoader>(m_network);
-    m_down = down;
-    const std::weak_ptr<DownLoader> weak = down;
-    down->downloadWithRequest(request, [this, weak](DownLoader &d) {
-        const std::shared_ptr<DownLoader> self = weak.lock();
-        if (!self)
-            return;
-        const bool current = m_down == self;
-        if (d.suggestedFilename.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
-            d.info = query2dic(d.url.query(QUrl::FullyEncoded));
-        if (d.status == DownLoader::Finished || d.status == DownLoader::Failed) {
-            if (current)
-                m_progress->clear();
-            m_installer.didDownload(d);
-            // Released once its own callback has returned, and only if no
-            // newer download has taken its place meanwhile.
-            QTimer::singleShot(0, this, [this, self] {
-                if (m_down == self)
-                    m_down.reset();
-            });
-            return;
-        }
-        if (current && d.status == DownLoader::Receiving && d.totalSize > 0)
-            m_progress->setText(QStringLiteral("%1MB / %2MB")
-                                    .arg(double(d.currentSize) / 1048576, 0, 'f', 1)
-                                    .arg(double(d.totalSize) / 1048576, 0, 'f', 1));
-    });
-}
-
-bool StoreVC::askOverwrite()
-{
-    return MsgBox::syncedAsk(PackageInstaller::kOverwrite, QString());
-}
-
-void StoreVC::error(const QString &message)
-{
-    MsgBox::errorMessage(message);
-}
-
-void StoreVC::showShelf()
-{
-    m_app.changeToShelf();
-}
-
-void StoreVC::importProgress(int status)
-{
-    m_progress->setText(
-        status == 0 ? QStringLiteral("辞書解析中") : m_progress->text() + QStringLiteral("."));
+    m_app.downloadSheet().doDownload(request);
 }

@@ -3,20 +3,15 @@
 // installed into the library; "logout.php" signs the device out.
 #pragma once
 
-#include "core/store/PackageInstaller.h"
 #include "ui/app/ScreenVC.h"
 
-#include <QNetworkAccessManager>
 #include <QNetworkRequest>
-#include <QPointer>
-#include <memory>
+#include <optional>
 
-class DownLoader;
-class QLabel;
 class QWebEngineView;
 struct ApiRequest;
 
-class StoreVC : public ScreenVC, public InstallerUi
+class StoreVC : public ScreenVC
 {
     Q_OBJECT
 public:
@@ -27,6 +22,8 @@ public:
     bool acquiredFlag = false;
 
     void appear() override;
+    // The page is blanked: each return loads its page anew.
+    void disappear() override;
     QToolBar *toolbar() override { return m_toolbar; }
     QWebEngineView *web() const { return m_web; }
 
@@ -36,29 +33,16 @@ public:
     void loadMyMenu();
     void loadAcquiredList();
     void loadStore(const QNetworkRequest &request, const QByteArray &body);
+    // Starts the download in the application's download sheet.
     void doDownload(const QNetworkRequest &request);
     void doDownloadFromExternal(const QNetworkRequest &request) { doDownload(request); }
-    PackageInstaller &installer() { return m_installer; }
-
-    // InstallerUi
-    bool askOverwrite() override;
-    void error(const QString &message) override;
-    void showShelf() override;
-    void importProgress(int status) override;
 
 private:
     void loadApiRequest(const std::optional<ApiRequest> &request);
     void navigationFinished(bool ok);
 
     QToolBar *m_toolbar;
-    QLabel *m_progress;
     QWebEngineView *m_web;
-    PackageInstaller m_installer;
-    QNetworkAccessManager m_network;
-    // Shared with the download's own callback while it runs: a download
-    // replaced inside a nested event loop of its installation (the
-    // overwrite question) stays alive until its callback has returned.
-    std::shared_ptr<DownLoader> m_down;
     std::optional<QPair<QNetworkRequest, QByteArray>> m_storeContentReq;
     QUrl m_lastNavigation;
 };

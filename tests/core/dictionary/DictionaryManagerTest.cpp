@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <thread>
@@ -30,6 +31,10 @@ protected:
                 m_statuses << m.value(QStringLiteral("status")).toInt();
                 if (m.contains(QStringLiteral("tpath")))
                     m_tpath = m.value(QStringLiteral("tpath")).toString();
+                if (m.contains(QStringLiteral("progress")))
+                    m_shares << m.value(QStringLiteral("progress")).toDouble();
+                if (m.contains(QStringLiteral("result")))
+                    m_result = m.value(QStringLiteral("result")).toString();
                 if (m_onStatus)
                     m_onStatus(m_statuses.last());
             });
@@ -53,6 +58,8 @@ protected:
     void install(const QString &csv, const QString &bookId = QStringLiteral("dict-1"))
     {
         m_statuses.clear();
+        m_shares.clear();
+        m_result.clear();
         m_manager->expandDic(csv,
             { { QStringLiteral("bookId"), bookId },
                 { QStringLiteral("bookTitle"), QStringLiteral("医学用語集") } },
@@ -79,6 +86,8 @@ protected:
     QObject m_context;
     QMetaObject::Connection m_connection;
     QList<int> m_statuses;
+    QList<double> m_shares; // the "progress" of status 1, in order
+    QString m_result; // the "result" of status 2
     QString m_tpath;
     std::function<void(int)> m_onStatus;
     int m_files = 0;
@@ -126,6 +135,12 @@ TEST_F(DictionaryManagerTest, ProgressStepTable)
             csv += "\nw" + QByteArray::number(i) + ",m";
         install(writeCsv(csv), QStringLiteral("dict-step"));
         EXPECT_EQ(m_statuses.count(1), 1 + rowNotifications) << lines << " lines";
+        EXPECT_EQ(m_shares.size(), rowNotifications) << lines << " lines";
+        EXPECT_TRUE(std::is_sorted(m_shares.begin(), m_shares.end())) << lines << " lines";
+        EXPECT_GT(m_shares.value(0), 0.0) << lines << " lines";
+        EXPECT_LE(m_shares.value(m_shares.size() - 1), 1.0) << lines << " lines";
+        EXPECT_GE(m_shares.value(m_shares.size() - 1), 0.9) << lines << " lines";
+        EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultInstalled)) << lines << " lines";
     }
 }
 
@@ -140,6 +155,7 @@ TEST_F(DictionaryManagerTest, HeaderOnlyAndUnparsableFiles)
     EXPECT_EQ(m_statuses, (QList<int> { 0, 1, 2 })) << "nothing parsed, every status still posted";
     EXPECT_EQ(store().count<DictionarySettingItem>(), 2) << "no columns for the bad file";
     EXPECT_EQ(store().count<DictionaryMaster>(), 1) << "a file that does not parse installs nothing";
+    EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultFailed)) << "and says so";
 
     install(m_dir.filePath(QStringLiteral("missing.csv")), QStringLiteral("dict-missing"));
     EXPECT_EQ(m_statuses, (QList<int> { 0, 1, 2 }));
@@ -207,6 +223,7 @@ TEST_F(DictionaryManagerTest, CancelLeavesTheDictionariesAsBefore)
         install(writeCsv(numberedCsv(500)));
         m_onStatus = nullptr;
         EXPECT_EQ(m_statuses.last(), 2) << "the end is still posted";
+        EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultCancelled)) << "and says so";
         EXPECT_EQ(rowCount(), rowsBefore) << "no row of the cancelled import stays";
         EXPECT_EQ(store().count<DictionaryMaster>(), mastersBefore);
         EXPECT_FALSE(m_manager->isCancel()) << "the import clears the flag";
@@ -259,6 +276,22 @@ TEST_F(DictionaryManagerTest, StartedImportsRunInTurn)
     EXPECT_EQ(store().count<DictionaryMaster>(), 2);
     EXPECT_EQ(rowCount(), 106);
     EXPECT_EQ(words(QStringLiteral("用語99")), QStringList { "用語99" });
+    EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" });
+}
+
+// A cancel that came too late for the import it was meant for does not
+// stop the next one.
+TEST_F(DictionaryManagerTest, AStaleCancelDoesNotStopTheNextImport)
+{
+    m_manager->cancel();
+    m_manager->startImport(
+        writeCsv(kGlossary), { { QStringLiteral("bookId"), QStringLiteral("a") } }, QString());
+    QElapsedTimer clock;
+    clock.start();
+    while (m_statuses.count(2) < 1 && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_EQ(m_statuses.count(2), 1);
+    EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultInstalled));
     EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" });
 }
 

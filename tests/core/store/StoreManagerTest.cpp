@@ -268,6 +268,7 @@ TEST_F(StoreManagerTest, StoreTokenDeviceReportAndPages)
 
     m_store->logout();
     EXPECT_FALSE(m_vamo->token().has_value()) << "logging out removes the sign-in everywhere";
+    EXPECT_FALSE(m_store->token().has_value()) << "and the store token made with it";
 }
 
 } // namespace

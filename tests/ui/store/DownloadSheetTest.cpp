@@ -1,0 +1,203 @@
+// The download sheet in the window: progress, cancel of a download and of a
+// dictionary import; the store page blanked when left; the sign-out page.
+#include "ui/store/DownloadSheet.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/store/DownLoader.h"
+#include "core/store/StoreManager.h"
+#include "ui/AppShellFixture.h"
+
+#include <QJsonDocument>
+#include <QProgressBar>
+#include <QRegularExpression>
+
+namespace
+{
+
+class DownloadSheetTest : public AppShellTest
+{
+protected:
+    DownloadSheet &sheet() { return m_app->downloadSheet(); }
+
+    // A package with one dictionary of `rows` rows under `bookId`; the
+    // first row's headword is `first`.
+    QString dictionaryPackage(const QString &name, const QString &bookId, int rows, const QByteArray &first)
+    {
+        QByteArray csv = "word,meaning\n" + first + ",first\n";
+        for (int i = 0; i < rows; ++i)
+            csv += "term" + QByteArray::number(i) + ",meaning of term " + QByteArray::number(i) + "\n";
+        const QVariantMap entry { { QStringLiteral("filename"), QStringLiteral("terms.dict") },
+            { QStringLiteral("bookId"), bookId }, { QStringLiteral("bookTitle"), QStringLiteral("用語集") } };
+        const QByteArray manifest = QJsonDocument::fromVariant(
+            QVariantMap { { QStringLiteral("bookinfo"), QVariantList { entry } } })
+                                        .toJson();
+        const QString path = m_dir.filePath(name);
+        EXPECT_TRUE(writeZip(path, { { "bookinfo.meta", manifest }, { "terms.dict", csv } }));
+        return path;
+    }
+
+    bool hasEntry(const QString &word)
+    {
+        const auto rows = m_app->dictionaryManager().doSearchStr(word);
+        if (!rows)
+            return false;
+        for (const QVariantMap &row : *rows)
+            if (row.value(QStringLiteral("word")).toString() == word)
+                return true;
+        return false;
+    }
+
+    QString pageHtml(QWebEngineView *view)
+    {
+        QString text;
+        bool done = false;
+        view->page()->toHtml([&](const QString &html) {
+            text = html;
+            done = true;
+        });
+        waitUntil([&] { return done; });
+        return text;
+    }
+
+    void signIn()
+    {
+        std::optional<bool> result;
+        ASSERT_TRUE(signInThroughTheSheet(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026"), &result));
+        ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+        ASSERT_TRUE(*result);
+    }
+};
+
+TEST_F(DownloadSheetTest, ADownloadShowsItsSizeAndProgress)
+{
+    launch();
+    const QString pdf = DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf");
+    QStringList texts;
+    int bestValue = 0;
+    bool modal = false;
+    QObject::connect(&sheet(), &DownloadSheet::changed, [&] {
+        texts << sheet().progressLabel()->text();
+        bestValue = std::max(bestValue, sheet().progressBar()->value());
+        modal = modal || (sheet().isVisible() && sheet().isModal());
+    });
+    sheet().doDownload(
+        QNetworkRequest(QUrl::fromLocalFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")))));
+    EXPECT_TRUE(sheet().isVisible());
+    sheet().grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/download-sheet.png"));
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(pdf) && !sheet().isVisible(); }, 30000));
+    EXPECT_TRUE(modal) << "the sheet is modal on the main window";
+    const QString mb = QString::asprintf("%.1fMB", QFileInfo(pdf).size() / 1048576.0);
+    static const QRegularExpression sizeText(QStringLiteral("^\\d+\\.\\dMB / \\d+\\.\\dMB$"));
+    const QStringList sizes = texts.filter(sizeText);
+    ASSERT_FALSE(sizes.isEmpty()) << texts.join(u'|').toStdString();
+    EXPECT_TRUE(sizes.last().endsWith(QStringLiteral(" / ") + mb)) << sizes.last().toStdString();
+    EXPECT_EQ(bestValue, sheet().progressBar()->maximum()) << "the bar reached the end";
+}
+
+TEST_F(DownloadSheetTest, ACancelledDownloadInstallsNothingAndLeavesNoFile)
+{
+    launch();
+    ASSERT_TRUE(backend->setFault({ { "path", "/files/slow-book.pdf" }, { "status", 200 },
+        { "body", "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n" },
+        { "contentType", "application/pdf" }, { "delayMs", 4000 } }));
+    sheet().doDownload(QNetworkRequest(QUrl(backend->baseUrl() + QStringLiteral("/files/slow-book.pdf"))));
+    ASSERT_TRUE(sheet().download());
+    const QString tmp = sheet().download()->tmpFile;
+    EXPECT_TRUE(QFileInfo::exists(tmp));
+    ASSERT_TRUE(waitUntil([&] { return sheet().isVisible(); }));
+    sheet().cancelButton()->click();
+    EXPECT_FALSE(sheet().isVisible());
+    EXPECT_FALSE(QFileInfo::exists(tmp)) << "the temporary file is gone";
+    // Long enough for the late answer to have arrived, were it still awaited.
+    ASSERT_TRUE(waitUntil([&] { return !sheet().download(); }));
+    settle(4500);
+    EXPECT_FALSE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/slow-book.pdf")));
+    EXPECT_EQ(LibraryStore::main().count<BookMetaData>(), 0);
+    EXPECT_TRUE(m_answerer.seen.isEmpty()) << "a cancel shows no message";
+    backend->resetFaults();
+}
+
+TEST_F(DownloadSheetTest, CancellingADictionaryImportKeepsTheEarlierDictionary)
+{
+    launch();
+    sheet().doDownload(QNetworkRequest(QUrl::fromLocalFile(
+        dictionaryPackage(QStringLiteral("small.zip"), QStringLiteral("dict-x"), 10, "oldheadword"))));
+    ASSERT_TRUE(waitUntil([&] { return hasEntry(QStringLiteral("oldheadword")); }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return !sheet().isVisible(); }));
+
+    sheet().doDownload(QNetworkRequest(QUrl::fromLocalFile(
+        dictionaryPackage(QStringLiteral("large.zip"), QStringLiteral("dict-x"), 300000, "newheadword"))));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return sheet().isVisible() && sheet().progressLabel()->text() == QStringLiteral("辞書解析中")
+                && sheet().progressBar()->value() > 0;
+        },
+        60000))
+        << "the import shows the share of rows read";
+    EXPECT_TRUE(sheet().cancelButton()->isEnabled());
+    sheet().grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/dictionary-import-sheet.png"));
+    const int boxes = m_answerer.seen.size();
+    sheet().cancelButton()->click();
+    EXPECT_FALSE(sheet().cancelButton()->isEnabled()) << "asked once";
+    ASSERT_TRUE(waitUntil([&] { return m_answerer.seen.size() > boxes; }, 60000));
+    EXPECT_EQ(m_answerer.seen.at(boxes).message, DownloadSheetModel::kImportCancelled);
+    ASSERT_TRUE(waitUntil([&] { return !sheet().isVisible(); }));
+    EXPECT_TRUE(hasEntry(QStringLiteral("oldheadword"))) << "the earlier dictionary stays";
+    EXPECT_FALSE(hasEntry(QStringLiteral("newheadword"))) << "nothing of the cancelled import";
+}
+
+TEST_F(DownloadSheetTest, AFileFromDiskLeavesTheStoreAlone)
+{
+    launch();
+    m_app->changeToShelf();
+    const int hitsBefore = backend->get(QStringLiteral("/analytics/hits")).json().toList().size();
+    m_app->shelfVC()->importPdf(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf"));
+        },
+        30000));
+    ASSERT_TRUE(waitUntil([&] { return !sheet().isVisible(); }));
+    EXPECT_FALSE(m_app->storeVC()) << "no store screen was made";
+    EXPECT_EQ(m_app->currentVC(), m_app->shelfVC());
+    EXPECT_FALSE(m_app->window()->windowTitle().contains(QStringLiteral("Store")));
+    EXPECT_FALSE(m_app->loginWindow() && m_app->loginWindow()->isVisible()) << "no sign-in was asked";
+    for (const QVariant &hit :
+        backend->get(QStringLiteral("/analytics/hits")).json().toList().mid(hitsBefore))
+        EXPECT_NE(hit.toMap().value(QStringLiteral("fields")).toMap().value(QStringLiteral("cd")),
+            QStringLiteral("ストア"));
+}
+
+TEST_F(DownloadSheetTest, LeavingTheStoreBlanksItsPage)
+{
+    launch();
+    signIn();
+    m_app->changeToStore();
+    StoreVC *store = m_app->storeVC();
+    ASSERT_TRUE(
+        waitUntil([&] { return pageHtml(store->web()).contains(QStringLiteral("catalogue")); }, 30000));
+    m_app->changeToShelf();
+    EXPECT_TRUE(waitUntil([&] { return !pageHtml(store->web()).contains(QStringLiteral("catalogue")); }));
+    EXPECT_EQ(store->web()->url(), QUrl(QStringLiteral("about:blank")));
+}
+
+TEST_F(DownloadSheetTest, TheSignOutPageSignsOutAndSaysSo)
+{
+    launch();
+    signIn();
+    m_app->changeToStore();
+    StoreVC *store = m_app->storeVC();
+    ASSERT_TRUE(
+        waitUntil([&] { return pageHtml(store->web()).contains(QStringLiteral("logout.php")); }, 30000));
+    const int boxes = m_answerer.seen.size();
+    store->web()->page()->runJavaScript(
+        QStringLiteral("document.querySelector('a[href*=\"logout.php\"]').click()"));
+    ASSERT_TRUE(waitUntil([&] { return m_answerer.seen.size() > boxes; }, 30000));
+    EXPECT_EQ(m_answerer.seen.at(boxes).title, QStringLiteral("確認"));
+    EXPECT_EQ(m_answerer.seen.at(boxes).message, QStringLiteral("ログアウトされました。"));
+    EXPECT_EQ(m_answerer.seen.at(boxes).screen, QStringLiteral("TopVC")) << "the top screen is shown";
+    EXPECT_TRUE(AccountSession::isLifted());
+    EXPECT_FALSE(m_app->vamoManager().token().has_value()) << "signed out";
+    EXPECT_FALSE(m_app->storeManager().token().has_value());
+}
+
+} // namespace
