@@ -230,6 +230,11 @@ void ProviderArticleLogic::getInfoList()
             getArticleList(30);
             mediaInfoUpdateCount = total;
         }
+        // Nothing new fetched (the provider unreachable, or the same total)
+        // and nothing shown yet in this run: the cached articles are shown
+        // rather than an empty list.
+        if (updateInfoLists.isEmpty())
+            loadDataFromCache();
         return;
     }
     qCInfo(lcTop) << "getArticleList";

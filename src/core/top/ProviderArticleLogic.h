@@ -37,7 +37,8 @@ public:
     void getArticleList(int count);
     // The article struct ("body"), or absent.
     std::optional<QVariantMap> getArticle(const QString &id);
-    // Refreshes the list by the cache rules.
+    // Refreshes the list by the cache rules; when that fetches nothing and
+    // the list is still empty, the cached articles are listed.
     void getInfoList();
     void setUpBodyInfo(const QString &id, const QString &body);
     void loadDataFromCache();

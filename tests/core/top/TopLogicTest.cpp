@@ -78,6 +78,20 @@ TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
     EXPECT_EQ(articles.updateInfoLists.size(), 2);
 }
 
+// A new run with the provider unreachable lists the cached articles.
+TEST_F(TopLogicTest, AnUnreachableProviderListsTheCachedArticles)
+{
+    {
+        ProviderArticleLogic earlierRun(*m_servers);
+        earlierRun.getInfoList();
+        ASSERT_EQ(earlierRun.updateInfoLists.size(), 3);
+    }
+    ServerConfig offline(QStringLiteral("http://127.0.0.1:1"), QStringLiteral("/nonexistent.ini"));
+    ProviderArticleLogic articles(offline);
+    articles.getInfoList();
+    EXPECT_EQ(articles.updateInfoLists.size(), 3);
+}
+
 TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
 {
     const QByteArray doc
