@@ -177,6 +177,10 @@ QString TopLogic::recentBookText(const BookMetaData &book)
         if (const QString p = text("dc:publisher"); !p.isEmpty())
             publisher = p;
     }
+    // A book without a title (a PDF imported without its information) is
+    // named by its file.
+    if (title.isEmpty())
+        title = fileName;
     return title + QStringLiteral("\r\n") + publisher;
 }
 

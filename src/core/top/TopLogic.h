@@ -55,7 +55,7 @@ public:
     // The text of a recent book's row, "title\r\npublisher": for a PDF the
     // record's title (percent escapes decoded) and publisher, for an EPUB
     // its package's "dc:title" and "dc:publisher" (the record's when the
-    // package cannot be read).
+    // package cannot be read); the file name when there is no title.
     static QString recentBookText(const BookMetaData &book);
     // The reader's book info for a recent book's file name; starts the
     // annotation download and marks the book opened, as the Part says.

@@ -89,6 +89,7 @@ TopVC::TopVC(Navigation &app)
     m_toolbar2 = new QToolBar(QStringLiteral("Tavro TOP"), this);
     m_toolbar2->setObjectName(QStringLiteral("topToolbar2"));
     addNamed(m_toolbar2, QStringLiteral("Tavro TOP"), "tapHome", this, [this] { tapHome(); });
+    m_toolbar2->hide(); // shown by the window while installed
 
     m_news = new QListWidget(this);
     m_news->setObjectName(QStringLiteral("newsTable"));
