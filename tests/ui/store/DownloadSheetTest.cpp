@@ -165,6 +165,18 @@ TEST_F(DownloadSheetTest, AFileFromDiskLeavesTheStoreAlone)
         backend->get(QStringLiteral("/analytics/hits")).json().toList().mid(hitsBefore))
         EXPECT_NE(hit.toMap().value(QStringLiteral("fields")).toMap().value(QStringLiteral("cd")),
             QStringLiteral("ストア"));
+
+    // The same file again, and the overwrite question declined: the shelf
+    // stays, under its own toolbar.
+    const int boxes = m_answerer.seen.size();
+    m_answerer.button = 1;
+    m_app->shelfVC()->importPdf(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
+    ASSERT_TRUE(waitUntil([&] { return m_answerer.seen.size() > boxes; }, 30000));
+    EXPECT_EQ(m_answerer.seen.at(boxes).screen, QStringLiteral("ShelfVC"));
+    ASSERT_TRUE(waitUntil([&] { return !sheet().isVisible() && !sheet().download(); }));
+    EXPECT_EQ(m_app->currentVC(), m_app->shelfVC());
+    EXPECT_TRUE(m_app->shelfVC()->toolbar()->isVisible());
+    EXPECT_FALSE(m_app->storeVC());
 }
 
 TEST_F(DownloadSheetTest, LeavingTheStoreBlanksItsPage)
