@@ -182,7 +182,8 @@ void TopVC::reloadContents()
 
 void TopVC::selectNews(int row)
 {
-    if (row < 0 || row >= m_logic.newsLists.size())
+    // Covered already: the second half of a double click.
+    if (m_covered || row < 0 || row >= m_logic.newsLists.size())
         return;
     Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("Tavroからのお知らせ"));
     changeView({ { QStringLiteral("type"), QStringLiteral("news") },
@@ -192,7 +193,8 @@ void TopVC::selectNews(int row)
 
 void TopVC::selectContents(int row)
 {
-    if (row < 0 || row >= m_logic.contentsArray.size())
+    // Covered already: the second half of a double click.
+    if (m_covered || row < 0 || row >= m_logic.contentsArray.size())
         return;
     changeView({ { QStringLiteral("type"), QStringLiteral("contents") },
         { QStringLiteral("contents"), m_logic.contentsArray }, { QStringLiteral("row"), row } });
