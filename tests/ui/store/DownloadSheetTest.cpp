@@ -96,24 +96,37 @@ TEST_F(DownloadSheetTest, ADownloadShowsItsSizeAndProgress)
 TEST_F(DownloadSheetTest, ACancelledDownloadInstallsNothingAndLeavesNoFile)
 {
     launch();
-    ASSERT_TRUE(backend->setFault({ { "path", "/files/slow-book.pdf" }, { "status", 200 },
-        { "body", "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n" },
-        { "contentType", "application/pdf" }, { "delayMs", 4000 } }));
-    sheet().doDownload(QNetworkRequest(QUrl(backend->baseUrl() + QStringLiteral("/files/slow-book.pdf"))));
-    ASSERT_TRUE(sheet().download());
-    const QString tmp = sheet().download()->tmpFile;
-    EXPECT_TRUE(QFileInfo::exists(tmp));
-    ASSERT_TRUE(waitUntil([&] { return sheet().isVisible(); }));
-    sheet().cancelButton()->click();
-    EXPECT_FALSE(sheet().isVisible());
-    EXPECT_FALSE(QFileInfo::exists(tmp)) << "the temporary file is gone";
-    // Long enough for the late answer to have arrived, were it still awaited.
-    ASSERT_TRUE(waitUntil([&] { return !sheet().download(); }));
-    settle(4500);
-    EXPECT_FALSE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/slow-book.pdf")));
-    EXPECT_EQ(LibraryStore::main().count<BookMetaData>(), 0);
-    EXPECT_TRUE(m_answerer.seen.isEmpty()) << "a cancel shows no message";
-    backend->resetFaults();
+    // The cancel button, and Esc on the sheet.
+    const struct {
+        const char *how;
+        std::function<void(DownloadSheet &)> cancel;
+    } ways[] = {
+        { "button", [](DownloadSheet &s) { s.cancelButton()->click(); } },
+        { "Esc", [](DownloadSheet &s) { QTest::keyClick(&s, Qt::Key_Escape); } },
+    };
+    for (const auto &way : ways) {
+        SCOPED_TRACE(way.how);
+        ASSERT_TRUE(backend->setFault({ { "path", "/files/slow-book.pdf" }, { "status", 200 },
+            { "body", "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n" },
+            { "contentType", "application/pdf" }, { "delayMs", 3000 } }));
+        sheet().doDownload(
+            QNetworkRequest(QUrl(backend->baseUrl() + QStringLiteral("/files/slow-book.pdf"))));
+        ASSERT_TRUE(sheet().download());
+        const QString tmp = sheet().download()->tmpFile;
+        EXPECT_TRUE(QFileInfo::exists(tmp));
+        ASSERT_TRUE(waitUntil([&] { return sheet().isVisible(); }));
+        way.cancel(sheet());
+        EXPECT_FALSE(sheet().isVisible());
+        EXPECT_FALSE(QFileInfo::exists(tmp)) << "the temporary file is gone";
+        ASSERT_TRUE(waitUntil([&] { return !sheet().download(); }));
+        // Long enough for the late answer to have arrived, were it still
+        // awaited.
+        settle(3500);
+        EXPECT_FALSE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/slow-book.pdf")));
+        EXPECT_EQ(LibraryStore::main().count<BookMetaData>(), 0);
+        EXPECT_TRUE(m_answerer.seen.isEmpty()) << "a cancel shows no message";
+        backend->resetFaults();
+    }
 }
 
 TEST_F(DownloadSheetTest, CancellingADictionaryImportKeepsTheEarlierDictionary)
