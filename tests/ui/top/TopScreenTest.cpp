@@ -333,22 +333,34 @@ TEST_F(TopScreenTest, TheShelfStoreButtonFetchesAFreshStoreToken)
     EXPECT_NE(m_app->storeManager().token(), QStringLiteral("revoked-token"));
 }
 
-TEST_F(TopScreenTest, TheNoticeClosedByItsTitleBarCountsAsClosed)
+TEST_F(TopScreenTest, TheNoticeClosedAnyWayCountsAsClosed)
 {
-    UserDefaults::remove(QString::fromLatin1(UserDefaults::macNotification));
-    launchTop();
-    QPointer<QLBNotificationWindow> notice;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            notice = m_app->window()->findChild<QLBNotificationWindow *>();
-            return notice && notice->isVisible();
-        },
-        30000));
-    const qint64 version = notice->remoteVersion;
-    ASSERT_GT(version, 0);
-    notice->close(); // what the title bar's close button sends
-    EXPECT_TRUE(waitUntil([&] { return !notice || !notice->isVisible(); }));
-    EXPECT_EQ(UpdateCheck::storedNoticeVersion(), version);
+    const struct {
+        const char *how;
+        std::function<void(QDialog &)> close;
+    } ways[] = {
+        { "title bar", [](QDialog &d) { d.close(); } }, // what its close button sends
+        { "Esc", [](QDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); } },
+        { "閉じる", [](QDialog &d) { d.findChild<QPushButton *>()->click(); } },
+    };
+    for (const auto &way : ways) {
+        SCOPED_TRACE(way.how);
+        m_app.reset();
+        UserDefaults::remove(QString::fromLatin1(UserDefaults::macNotification));
+        launchTop();
+        QPointer<QLBNotificationWindow> notice;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                notice = m_app->window()->findChild<QLBNotificationWindow *>();
+                return notice && notice->isVisible();
+            },
+            30000));
+        const qint64 version = notice->remoteVersion;
+        ASSERT_GT(version, 0);
+        way.close(*notice);
+        EXPECT_TRUE(waitUntil([&] { return !notice || !notice->isVisible(); }));
+        EXPECT_EQ(UpdateCheck::storedNoticeVersion(), version);
+    }
 }
 
 } // namespace
