@@ -13,6 +13,7 @@ QList<InspectCommand> dictionaryCommands();
 QList<InspectCommand> installCommands();
 QList<InspectCommand> xmlrpcCommands();
 QList<InspectCommand> topCommands();
+QList<InspectCommand> pdfCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -22,6 +23,7 @@ QList<InspectCommand> inspectCommands()
     all += installCommands();
     all += xmlrpcCommands();
     all += topCommands();
+    all += pdfCommands();
     return all;
 }
 

@@ -27,6 +27,13 @@ struct StayTimePage {
     QString manifestID;
     QString naviTitle;
     qint64 pageIndex = 0; // from 0
+
+    // A page of a PDF book: its index as the manifest id, no title.
+    static StayTimePage pdfPage(
+        const QString &bookId, const QString &bookAuthor, const QString &bookTitle, int page)
+    {
+        return { bookId, bookAuthor, bookTitle, QString::number(page), QString(), page };
+    }
 };
 
 class StayTimeCounter
