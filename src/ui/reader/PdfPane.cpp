@@ -1,30 +1,94 @@
 #include "PdfPane.h"
 
+#include "OutlineRowDelegate.h"
+#include "PdfDirectionPopover.h"
+#include "PdfOutlineTree.h"
+#include "PdfZoomBar.h"
+#include "QLBPDFReaderView.h"
+#include "core/reader/PdfZoom.h"
+#include "core/reader/ReadingState.h"
+#include "core/util/Logging.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
-#include <QPdfView>
 #include <QPrinter>
+#include <QSplitter>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
-PdfPane::PdfPane(const QString &path, QWidget *parent)
+PdfPane::PdfPane(const QString &path, const QString &metaBookId, QWidget *parent)
     : QWidget(parent)
+    , m_path(path)
     , m_pdf(new QPdfDocument(this))
-    , m_view(new QPdfView(this))
+    , m_split(new QSplitter(this))
+    , m_outlineTree(new QTreeWidget(m_split))
+    , m_view(new QLBPDFReaderView(metaBookId, m_split))
+    , m_zoomBar(new PdfZoomBar(this))
 {
-    m_pdf->load(path);
-    m_view->setObjectName(QStringLiteral("pdfView"));
+    setObjectName(QStringLiteral("pdfPane"));
+    if (m_pdf->load(path) != QPdfDocument::Error::None)
+        qCWarning(lcContent) << "cannot read the PDF" << path;
+    m_outline = PdfOutline::load(path, *m_pdf);
     m_view->setDocument(m_pdf);
-    m_view->setPageMode(QPdfView::PageMode::SinglePage);
+    m_view->setZoomFactor(1.0);
+    m_outlineTree->setObjectName(QStringLiteral("pdfOutline"));
+    m_outlineTree->setHeaderHidden(true);
+    m_outlineTree->setWordWrap(true);
+    m_outlineTree->setItemDelegate(new OutlineRowDelegate(m_outlineTree));
+    PdfOutlineTree::fill(m_outlineTree, m_outline);
+    connect(m_outlineTree, &QTreeWidget::itemClicked, this, &PdfPane::openOutlineItem);
+    connect(m_outlineTree, &QTreeWidget::itemActivated, this, &PdfPane::openOutlineItem);
+    m_split->setChildrenCollapsible(true);
+    m_split->setStretchFactor(1, 1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
+    layout->addWidget(m_split);
+    m_zoomBar->raise();
     connect(m_view->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this, [this](int p) {
         m_page = p;
         emit pageShown(p, pageCount());
     });
+    connect(this, &PdfPane::pageShown, this,
+        [this](int p) { PdfOutlineTree::select(m_outlineTree, m_outline, p); });
+    connect(m_view, &QLBPDFReaderView::zoomRequested, this, &PdfPane::setScale);
+    connect(m_zoomBar, &PdfZoomBar::scaleChosen, this, &PdfPane::setScale);
+    connect(m_zoomBar, &PdfZoomBar::fitChosen, this, &PdfPane::setFit);
+    // One click hides the zoom bar; a double click shows or hides it as it
+    // was before the click that began it.
+    connect(m_view, &QLBPDFReaderView::clicked, this, [this] {
+        m_barShownBeforeClick = !m_zoomBar->isHidden();
+        m_zoomBar->hide();
+    });
+    connect(m_view, &QLBPDFReaderView::doubleClicked, this, [this] {
+        m_zoomBar->setVisible(!m_barShownBeforeClick);
+        m_barShownBeforeClick = !m_zoomBar->isHidden();
+        placeZoomBar();
+    });
+}
+
+PdfPane::~PdfPane() = default;
+
+void PdfPane::openOutlineItem(QTreeWidgetItem *item)
+{
+    const int page = PdfOutlineTree::pageOf(item);
+    if (page >= 0 && page < pageCount())
+        goToPage(page);
+}
+
+void PdfPane::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_splitRestored)
+        return;
+    // The outline column at the width last chosen in a book.
+    m_splitRestored = true;
+    const int total = std::max(m_split->width(), width());
+    const auto fraction = ReadingState::storedSplit();
+    const int outline = fraction ? int(*fraction * total + 0.5) : 240;
+    m_split->setSizes({ outline, std::max(1, total - outline) });
 }
 
 int PdfPane::pageCount() const
@@ -37,13 +101,129 @@ void PdfPane::goToPage(int page)
     if (page < 0 || page >= pageCount())
         return;
     m_page = page;
-    m_view->pageNavigator()->jump(page, {}, m_view->pageNavigator()->currentZoom());
+    m_view->goToPage(page);
     emit pageShown(page, pageCount());
 }
 
 void PdfPane::turn(int step)
 {
-    goToPage(std::clamp(m_page + (step < 0 ? -1 : 1), 0, std::max(0, pageCount() - 1)));
+    if (step != 0)
+        tapDir(step < 0 ? 0 : 1);
+}
+
+void PdfPane::tapDir(int segment)
+{
+    const bool right = m_view->direction().rightOpening();
+    qCDebug(lcContent).noquote() << ReadingDirection::logWord(right);
+    goToPage(ReadingDirection::turn(m_page, ReadingDirection::step(right, segment), pageCount()));
+}
+
+void PdfPane::showDirectionPopover(QWidget *anchor)
+{
+    if (!m_popover)
+        m_popover = new PdfDirectionPopover(m_view->direction(), this);
+    m_popover->showBelow(anchor);
+}
+
+PdfDirectionPopover *PdfPane::directionPopover() const
+{
+    return m_popover;
+}
+
+double PdfPane::scale() const
+{
+    return m_view->effectiveScale();
+}
+
+void PdfPane::applyScale(double scale)
+{
+    m_fit = PdfViewState::Fit::None;
+    m_view->setZoomMode(QPdfView::ZoomMode::Custom);
+    m_view->setZoomFactor(PdfZoom::clampScale(scale));
+}
+
+void PdfPane::setScale(double scale)
+{
+    applyScale(scale);
+    scaleDidChange();
+}
+
+void PdfPane::setFit(PdfViewState::Fit fit)
+{
+    if (fit == PdfViewState::Fit::None) {
+        // Leaving a fit mode keeps the size it gave.
+        setScale(scale());
+        return;
+    }
+    m_fit = fit;
+    m_view->setZoomMode(
+        fit == PdfViewState::Fit::Width ? QPdfView::ZoomMode::FitToWidth : QPdfView::ZoomMode::FitInView);
+    scaleDidChange();
+}
+
+void PdfPane::zoomIn()
+{
+    setScale(PdfZoom::zoomIn(scale()));
+}
+
+void PdfPane::zoomOut()
+{
+    setScale(PdfZoom::zoomOut(scale()));
+}
+
+void PdfPane::zoomDefault()
+{
+    setScale(1.0);
+}
+
+void PdfPane::scaleDidChange()
+{
+    m_zoomBar->showScale(scale(), m_fit);
+    m_zoomBar->show();
+    placeZoomBar();
+    emit scaleChanged(scale());
+}
+
+bool PdfPane::zoomBarShown() const
+{
+    return !m_zoomBar->isHidden();
+}
+
+void PdfPane::placeZoomBar()
+{
+    const QSize hint = m_zoomBar->sizeHint();
+    const int barWidth = std::min(width() - 16, std::max(hint.width(), 420));
+    m_zoomBar->setGeometry((width() - barWidth) / 2, height() - hint.height() - 24, barWidth, hint.height());
+    m_zoomBar->raise();
+}
+
+void PdfPane::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeZoomBar();
+}
+
+PdfViewState PdfPane::viewState() const
+{
+    PdfViewState s;
+    s.pageCount = pageCount();
+    s.zoom = m_fit == PdfViewState::Fit::None ? m_view->zoomFactor() : scale();
+    s.page = m_page;
+    s.fit = m_fit;
+    return s;
+}
+
+void PdfPane::restore(const PdfViewState &state)
+{
+    applyScale(state.zoom);
+    if (state.fit != PdfViewState::Fit::None) {
+        m_fit = state.fit;
+        m_view->setZoomMode(state.fit == PdfViewState::Fit::Width ? QPdfView::ZoomMode::FitToWidth
+                                                                  : QPdfView::ZoomMode::FitInView);
+    }
+    m_zoomBar->showScale(state.zoom, m_fit);
+    m_zoomBar->hide();
+    goToPage(state.page);
 }
 
 void PdfPane::printTo(QPrinter *printer, std::function<void(bool)> done)

@@ -1,34 +1,104 @@
-// A PDF book: one page at a time in a PDF view. Printing prints only the
-// page on screen, fitted to the paper and turned to match it.
+// A PDF book: one page at a time in the reader's PDF view, with its outline
+// rows, zoom (keys, wheel, pinch, the zoom slider, fit width and fit page),
+// reading direction and the way it was shown when it was left. Printing
+// prints only the page on screen, fitted to the paper and turned to match
+// it.
+//
+// Main thread only. The pane owns its document, view and zoom bar.
 #pragma once
 
 #include "ReaderPane.h"
+#include "core/reader/PdfOutline.h"
+#include "core/reader/PdfViewState.h"
 
+#include <QPointer>
 #include <QWidget>
 
+class PdfDirectionPopover;
+class PdfZoomBar;
+class QLBPDFReaderView;
 class QPdfDocument;
-class QPdfView;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 class PdfPane : public QWidget, public ReaderPane
 {
     Q_OBJECT
 public:
     // Loads the PDF at `path`; an unreadable file gives a book of no pages.
-    explicit PdfPane(const QString &path, QWidget *parent = nullptr);
+    // `metaBookId` names the book's reading direction.
+    explicit PdfPane(const QString &path, const QString &metaBookId = {}, QWidget *parent = nullptr);
+    ~PdfPane() override;
 
     int page() const { return m_page; }
     int pageCount() const override;
     void goToPage(int page) override;
     void turn(int step) override;
     void printTo(QPrinter *printer, std::function<void(bool)> done) override;
-    QPdfView *view() const { return m_view; }
+    QLBPDFReaderView *view() const { return m_view; }
+    QPdfDocument *document() const { return m_pdf; }
+    const QString &path() const { return m_path; }
+
+    // The outline rows (".toc" file, the document's outline or the pages),
+    // shown in the outline column beside the page; choosing a row goes to
+    // its page and the row follows the page.
+    const PdfOutline &outlineRows() const { return m_outline; }
+    QTreeWidget *outlineTree() const { return m_outlineTree; }
+    QSplitter *splitter() const { return m_split; }
+
+    // Back (segment 0) or forward (1) by the book's reading direction; at
+    // either end the page stays.
+    void tapDir(int segment);
+    // Shows the reading-direction pop-over below `anchor`.
+    void showDirectionPopover(QWidget *anchor);
+    PdfDirectionPopover *directionPopover() const;
+
+    // The scale the page is drawn at (1.0: its size); in a fit mode the one
+    // the mode gives.
+    double scale() const;
+    PdfViewState::Fit fit() const { return m_fit; }
+    // Zooms to `scale` (within 10% to 400%), leaving any fit mode.
+    void setScale(double scale);
+    void setFit(PdfViewState::Fit fit);
+    void zoomIn();
+    void zoomOut();
+    void zoomDefault();
+    PdfZoomBar *zoomBar() const { return m_zoomBar; }
+    bool zoomBarShown() const;
+
+    // How the book is shown now, and showing it so (zoom, fit mode, page)
+    // without the zoom bar.
+    PdfViewState viewState() const;
+    void restore(const PdfViewState &state);
 
 signals:
     // The page on screen changed (by goToPage or in the view itself).
     void pageShown(int page, int pageCount);
+    // The zoom changed (not by a resize in a fit mode).
+    void scaleChanged(double scale);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void applyScale(double scale);
+    // The zoom bar follows a zoom and appears.
+    void scaleDidChange();
+    void placeZoomBar();
+    void openOutlineItem(QTreeWidgetItem *item);
+
+    QString m_path;
     QPdfDocument *m_pdf;
-    QPdfView *m_view;
+    QSplitter *m_split;
+    QTreeWidget *m_outlineTree;
+    QLBPDFReaderView *m_view;
+    PdfZoomBar *m_zoomBar;
+    QPointer<PdfDirectionPopover> m_popover;
+    PdfOutline m_outline;
+    PdfViewState::Fit m_fit = PdfViewState::Fit::None;
     int m_page = 0;
+    bool m_barShownBeforeClick = false;
+    bool m_splitRestored = false;
 };

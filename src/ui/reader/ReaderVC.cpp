@@ -2,6 +2,7 @@
 
 #include "EpubPane.h"
 #include "PdfPane.h"
+#include "PdfReaderControls.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/platform/UserDefaults.h"
@@ -47,7 +48,16 @@ ReaderVC::ReaderVC(Navigation &app)
     m_fontDefault = m_toolbar->addAction(QStringLiteral("A"), this, &ReaderVC::fontSizeDefault);
     m_fontUp = m_toolbar->addAction(QStringLiteral("A+"), this, &ReaderVC::fontSizeUp);
     m_fontDown->setShortcut(QKeySequence::ZoomOut);
-    m_fontUp->setShortcut(QKeySequence::ZoomIn);
+    // Ctrl++ where the keyboard has it, else Ctrl+= (the same key).
+    m_fontUp->setShortcuts({ QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal) });
+    m_fontDefault->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    // A PDF book's reading direction, in place of the go-back button.
+    m_direction = m_toolbar->addAction(QStringLiteral("めくり方向"), this, [this] {
+        if (m_pdfPane)
+            m_pdfPane->showDirectionPopover(m_toolbar->widgetForAction(m_direction));
+    });
+    m_direction->setObjectName(QStringLiteral("directionAction"));
+    m_direction->setVisible(false);
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(false);
     auto *back = new QShortcut(QKeySequence(Qt::Key_Left), this);
@@ -64,6 +74,8 @@ ReaderVC::~ReaderVC()
     if (m_epubPane)
         m_epubPane->saveSplit();
     saveStatus();
+    if (m_pdfControls)
+        m_pdfControls->save();
     const bool pdf = m_pdfPane != nullptr;
     // The panes go while the history they follow is still here.
     m_pane = nullptr;
@@ -91,6 +103,8 @@ void ReaderVC::startCounting()
     m_stay = std::make_unique<StayTimeCounter>(TimerSource::system(), [this, book] {
         StayTimePage page = book;
         page.pageIndex = m_history.page();
+        if (m_pdfPane)
+            return StayTimePage::pdfPage(book.bookId, book.bookAuthor, book.bookTitle, m_history.page());
         if (m_epubPane) {
             page.manifestID = m_epubPane->currentManifestID();
             page.naviTitle = m_epubPane->currentOutlineTitle();
@@ -125,19 +139,24 @@ void ReaderVC::appear()
 
 void ReaderVC::openPdf(int last)
 {
-    m_pdfPane = new PdfPane(info.value(QStringLiteral("pdfurl")).toString(), this);
+    m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(),
+        QUrl::fromPercentEncoding(info.value(QStringLiteral("Title")).toString().toUtf8())));
+    m_pdfPane = new PdfPane(info.value(QStringLiteral("pdfurl")).toString(),
+        info.value(QStringLiteral("metaBookId")).toString(), this);
     m_pane = m_pdfPane;
+    m_pdfPane->resize(size());
     layout()->addWidget(m_pdfPane);
     startCounting();
-    connect(m_pdfPane, &PdfPane::pageShown, this, [this](int p, int count) {
-        const bool turned = p != m_history.page() || !m_pdfShown;
-        m_pdfShown = true;
+    // Zoom on the font-size buttons; the direction button in place of
+    // going back.
+    for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp, m_direction })
+        a->setVisible(true);
+    m_pdfControls = new PdfReaderControls(m_pdfPane, m_pageLabel, this);
+    connect(m_pdfControls, &PdfReaderControls::pageTurned, this, [this](int p) {
         m_history.showPage(p);
-        m_pageLabel->setText(QStringLiteral("%1 / %2").arg(p + 1).arg(count));
-        if (turned)
-            startIncreasingStaytime();
+        startIncreasingStaytime();
     });
-    goToPage(std::max(0, last));
+    m_pdfControls->open(last);
 }
 
 void ReaderVC::openEpub(int last)
@@ -326,17 +345,26 @@ void ReaderVC::setFontSize(int size)
 
 void ReaderVC::fontSizeDown()
 {
-    setFontSize(fontSize() - 1);
+    if (m_pdfPane)
+        m_pdfPane->zoomOut();
+    else
+        setFontSize(fontSize() - 1);
 }
 
 void ReaderVC::fontSizeUp()
 {
-    setFontSize(fontSize() + 1);
+    if (m_pdfPane)
+        m_pdfPane->zoomIn();
+    else
+        setFontSize(fontSize() + 1);
 }
 
 void ReaderVC::fontSizeDefault()
 {
-    setFontSize(EpubPane::kDefaultFontSize);
+    if (m_pdfPane)
+        m_pdfPane->zoomDefault();
+    else
+        setFontSize(EpubPane::kDefaultFontSize);
 }
 
 void ReaderVC::saveStatus()

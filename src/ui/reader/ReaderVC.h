@@ -15,6 +15,7 @@
 
 class EpubPane;
 class PdfPane;
+class PdfReaderControls;
 class ReaderPane;
 class StayTimeCounter;
 class QAction;
@@ -50,7 +51,8 @@ public:
     void tapDir(int segment);
     QLabel *pageLabel() const { return m_pageLabel; }
 
-    // The book view's font size (EPUB; 16 without an EPUB pane).
+    // The book view's font size (EPUB; 16 without an EPUB pane). For a PDF
+    // the three font-size buttons zoom out, back to 1.0 and in.
     int fontSize() const;
     void fontSizeDown();
     void fontSizeUp();
@@ -65,6 +67,8 @@ public:
     // asking), else to the page or the scroll position before the last jump.
     void tapBackBtn();
     QAction *backAction() const { return m_back; }
+    // A PDF book's reading-direction button (hidden for an EPUB).
+    QAction *directionAction() const { return m_direction; }
     bool openedFromLink() const { return m_history.returnsToOtherBook(); }
 
     // Prints what is shown on `printer` (kept alive by the caller until
@@ -93,10 +97,11 @@ private:
     QAction *m_fontDefault = nullptr;
     QAction *m_back = nullptr;
     QAction *m_print = nullptr;
+    QAction *m_direction = nullptr;
     ReaderPane *m_pane = nullptr; // the pane below, as either kind
     EpubPane *m_epubPane = nullptr;
     PdfPane *m_pdfPane = nullptr;
-    bool m_pdfShown = false; // the PDF's first page has been shown
+    PdfReaderControls *m_pdfControls = nullptr; // label, kept state, page turns of a PDF
     NavigationHistory m_history; // the page shown and where going back leads
     bool m_loaded = false;
     std::unique_ptr<QPrinter> m_printer;

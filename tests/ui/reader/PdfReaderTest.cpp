@@ -1,0 +1,99 @@
+// A PDF book in the reader screen: its outline column, zoom on the font-size
+// buttons and keys, the direction button, and the book reopened as it was
+// left.
+#include "core/reader/PdfViewState.h"
+#include "ui/AppShellFixture.h"
+#include "ui/reader/PdfPane.h"
+#include "ui/reader/PdfZoomBar.h"
+#include "ui/reader/QLBPDFReaderView.h"
+
+#include <QSlider>
+
+namespace
+{
+
+class PdfReaderTest : public AppShellTest
+{
+protected:
+    // The sample atlas (4 pages) with its ".toc" file, on the shelf.
+    ReaderVC *openAtlas()
+    {
+        m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("respiratory-atlas.pdf")));
+        ReaderVC *reader = m_app->readerVC();
+        EXPECT_TRUE(reader && reader->pdfPane());
+        return reader;
+    }
+    void install()
+    {
+        launch();
+        installSampleBook(QStringLiteral("respiratory-atlas.toc"));
+        DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
+            { { QStringLiteral("bookId"), QStringLiteral("pdf-respiratory-atlas") },
+                { QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas") } });
+    }
+};
+
+TEST_F(PdfReaderTest, OutlineRowsGoToTheirPagesAndFollowThePage)
+{
+    install();
+    ReaderVC *reader = openAtlas();
+    ASSERT_TRUE(reader && reader->pdfPane());
+    PdfPane *pane = reader->pdfPane();
+    QTreeWidget *outline = pane->outlineTree();
+    ASSERT_EQ(outline->topLevelItemCount(), 4) << "the rows of the .toc file";
+    EXPECT_EQ(outline->topLevelItem(0)->child(0)->text(0), QStringLiteral("Gas exchange"));
+    EXPECT_EQ(reader->pageLabel()->text(), QStringLiteral("1/4"));
+
+    QTreeWidgetItem *pharma = outline->topLevelItem(2);
+    outline->scrollToItem(pharma);
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualItemRect(pharma).center());
+    EXPECT_EQ(reader->page(), 2);
+    EXPECT_EQ(reader->pageLabel()->text(), QStringLiteral("3/4"));
+
+    reader->tapDir(1);
+    EXPECT_EQ(reader->page(), 3);
+    ASSERT_TRUE(outline->currentItem());
+    EXPECT_EQ(outline->currentItem()->text(0), QStringLiteral("Emergency Triage"))
+        << "the row follows the page";
+}
+
+TEST_F(PdfReaderTest, FontSizeButtonsZoomAndTheBookReopensAsLeft)
+{
+    install();
+    ReaderVC *reader = openAtlas();
+    ASSERT_TRUE(reader && reader->pdfPane());
+    EXPECT_TRUE(reader->directionAction()->isVisible());
+    EXPECT_FALSE(reader->backAction()->isVisible());
+    EXPECT_TRUE(reader->fontUpAction()->isVisible());
+
+    PdfPane *pane = reader->pdfPane();
+    // Keys reach the window's shortcuts once it is the active window.
+    QWidget *window = reader->window();
+    window->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return pane->isVisible() && QApplication::activeWindow() == window; }));
+    reader->fontUpAction()->trigger();
+    EXPECT_NEAR(pane->scale(), 1.25, 1e-9);
+    EXPECT_TRUE(pane->zoomBarShown());
+    QTest::keyClick(pane->view(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_NEAR(pane->scale(), 1.0, 1e-9) << "Ctrl+0";
+    QTest::keyClick(pane->view(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_NEAR(pane->scale(), 0.75, 1e-9) << "Ctrl+-";
+    pane->zoomBar()->slider()->setValue(500);
+    EXPECT_NEAR(pane->scale(), 3.0, 1e-9) << "300% on the slider";
+    reader->goToPage(2);
+
+    QPointer<ReaderVC> left = reader;
+    m_app->changeToShelf();
+    ASSERT_TRUE(waitUntil([&] { return !left; })) << "the reader is released";
+    EXPECT_NEAR(
+        PdfViewState::load(QStringLiteral("respiratory-atlas.pdf")).value_or(PdfViewState {}).zoom, 3.0, 1e-9)
+        << "kept on leaving";
+    reader = openAtlas();
+    ASSERT_TRUE(reader && reader->pdfPane());
+    EXPECT_EQ(reader->page(), 2);
+    EXPECT_EQ(reader->pageLabel()->text(), QStringLiteral("3/4"));
+    EXPECT_NEAR(reader->pdfPane()->scale(), 3.0, 1e-9);
+    EXPECT_FALSE(reader->pdfPane()->zoomBarShown());
+}
+
+} // namespace
