@@ -78,6 +78,13 @@ void PdfPane::openOutlineItem(QTreeWidgetItem *item)
         goToPage(page);
 }
 
+void PdfPane::saveSplit()
+{
+    if (!m_splitRestored || m_split->width() <= 0 || m_outlineTree->isHidden())
+        return;
+    ReadingState::saveSplit(double(m_outlineTree->width()) / m_split->width());
+}
+
 void PdfPane::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);

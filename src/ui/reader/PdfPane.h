@@ -46,6 +46,9 @@ public:
     const PdfOutline &outlineRows() const { return m_outline; }
     QTreeWidget *outlineTree() const { return m_outlineTree; }
     QSplitter *splitter() const { return m_split; }
+    // Keeps the outline column's share of the width ("r_split", shared with
+    // EPUB books), once the pane has been on screen.
+    void saveSplit();
 
     // Back (segment 0) or forward (1) by the book's reading direction; at
     // either end the page stays.

@@ -76,6 +76,8 @@ ReaderVC::~ReaderVC()
     saveStatus();
     if (m_pdfControls)
         m_pdfControls->save();
+    if (m_pdfPane)
+        m_pdfPane->saveSplit();
     const bool pdf = m_pdfPane != nullptr;
     // The panes go while the history they follow is still here.
     m_pane = nullptr;

@@ -8,6 +8,7 @@
 #include "ui/reader/QLBPDFReaderView.h"
 
 #include <QSlider>
+#include <QSplitter>
 
 namespace
 {
@@ -80,6 +81,7 @@ TEST_F(PdfReaderTest, FontSizeButtonsZoomAndTheBookReopensAsLeft)
     EXPECT_NEAR(pane->scale(), 0.75, 1e-9) << "Ctrl+-";
     pane->zoomBar()->slider()->setValue(500);
     EXPECT_NEAR(pane->scale(), 3.0, 1e-9) << "300% on the slider";
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/pdf-reader-zoomed.png"));
     reader->goToPage(2);
 
     QPointer<ReaderVC> left = reader;
@@ -94,6 +96,26 @@ TEST_F(PdfReaderTest, FontSizeButtonsZoomAndTheBookReopensAsLeft)
     EXPECT_EQ(reader->pageLabel()->text(), QStringLiteral("3/4"));
     EXPECT_NEAR(reader->pdfPane()->scale(), 3.0, 1e-9);
     EXPECT_FALSE(reader->pdfPane()->zoomBarShown());
+}
+
+TEST_F(PdfReaderTest, TheOutlineColumnKeepsItsWidth)
+{
+    install();
+    ReaderVC *reader = openAtlas();
+    ASSERT_TRUE(reader && reader->pdfPane());
+    QSplitter *split = reader->pdfPane()->splitter();
+    ASSERT_TRUE(waitUntil([&] { return split->isVisible() && split->width() > 600; }));
+    EXPECT_NEAR(split->sizes().value(0), 240, 10) << "the default width";
+    split->setSizes({ 400, split->width() - 400 });
+    QPointer<ReaderVC> left = reader;
+    m_app->changeToShelf();
+    ASSERT_TRUE(waitUntil([&] { return !left; }));
+    reader = openAtlas();
+    ASSERT_TRUE(reader && reader->pdfPane());
+    split = reader->pdfPane()->splitter();
+    EXPECT_TRUE(waitUntil([&] {
+        return split->isVisible() && std::abs(split->sizes().value(0) - 400) <= 10;
+    })) << split->sizes().value(0);
 }
 
 } // namespace
