@@ -246,6 +246,7 @@ bool QLBPDFReaderView::nativeZoom(QEvent *event)
     if (native->gestureType() != Qt::ZoomNativeGesture)
         return false;
     emit zoomRequested(PdfZoom::pinch(effectiveScale(), 1.0 + native->value()));
+    event->accept();
     return true;
 }
 
@@ -257,8 +258,6 @@ bool QLBPDFReaderView::event(QEvent *event)
 bool QLBPDFReaderView::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::Gesture && gesture(static_cast<QGestureEvent *>(event)))
-        return true;
-    if (nativeZoom(event))
         return true;
     return QPdfView::viewportEvent(event);
 }

@@ -15,7 +15,9 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QNativeGestureEvent>
 #include <QPdfDocument>
+#include <QPointingDevice>
 #include <QScreen>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -125,6 +127,15 @@ TEST_F(PdfPaneTest, ZoomStepsShowTheSliderAtTheirScale)
                 QApplication::sendEvent(viewport(), &wheel);
             },
             1.1 },
+        { "a touchpad's pinch opening by half",
+            [&] {
+                m_pane->zoomDefault();
+                const QPointF at(viewport()->width() / 2.0, viewport()->height() / 2.0);
+                QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2,
+                    at, at, viewport()->mapToGlobal(at), 0.5, {});
+                QApplication::sendEvent(viewport(), &pinch);
+            },
+            1.5 },
     };
     for (const Step &s : steps) {
         s.act();
