@@ -107,3 +107,21 @@ int fuzzPackage(const uint8_t *data, size_t size)
     }
     return 0;
 }
+
+#include "core/reader/PdfOutline.h"
+
+#include <QJsonDocument>
+
+int fuzzPdfToc(const uint8_t *data, size_t size)
+{
+    const QJsonDocument json
+        = QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    PdfOutline outline;
+    if (const auto rows = PdfOutline::fromToc(json.toVariant()))
+        outline.rows = *rows;
+    for (int page : { 0, 1, 7, 1000 })
+        if (const auto path = outline.rowForPage(page))
+            outline.row(*path);
+    compactJson(outline.toVariant());
+    return 0;
+}

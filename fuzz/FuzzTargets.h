@@ -18,3 +18,6 @@ int fuzzCsv(const uint8_t *data, size_t size);
 // The package unpacker over arbitrary bytes; aborts when anything is
 // written outside the package folder.
 int fuzzPackage(const uint8_t *data, size_t size);
+// A PDF book's ".toc" file over arbitrary bytes: its rows, the row of a few
+// pages and the rows written as JSON.
+int fuzzPdfToc(const uint8_t *data, size_t size);

@@ -53,3 +53,11 @@ TEST(FuzzCorpus, Package)
     runCorpus("package", fuzzPackage);
 }
 } // namespace
+
+namespace
+{
+TEST(FuzzCorpus, PdfToc)
+{
+    runCorpus("pdf_toc", fuzzPdfToc);
+}
+} // namespace
