@@ -12,6 +12,7 @@ struct PdfMakerEntry {
     QString title;
     int page; // from 0
     QList<PdfMakerEntry> children;
+    double top = 0; // where on the page it leads, in points from the top
 };
 
 namespace pdfmaker_detail
@@ -60,29 +61,31 @@ inline bool makePdf(const QString &path, int pages, const QList<PdfMakerEntry> &
     QByteArray outlineRef;
     if (!outline.isEmpty()) {
         const int root = add({});
-        std::function<std::pair<int, int>(const QList<PdfMakerEntry> &, int)> build =
-            [&](const QList<PdfMakerEntry> &entries, int parent) {
-                QList<int> ids;
-                for (qsizetype k = 0; k < entries.size(); ++k)
-                    ids << add({});
-                for (qsizetype k = 0; k < entries.size(); ++k) {
-                    const PdfMakerEntry &e = entries[k];
-                    QByteArray d = "<< /Title " + textString(e.title) + " /Parent "
-                        + QByteArray::number(parent) + " 0 R /Dest ["
-                        + QByteArray::number(pageIds.value(e.page, pageIds.value(0))) + " 0 R /XYZ 0 842 0]";
-                    if (k > 0)
-                        d += " /Prev " + QByteArray::number(ids[k - 1]) + " 0 R";
-                    if (k + 1 < ids.size())
-                        d += " /Next " + QByteArray::number(ids[k + 1]) + " 0 R";
-                    if (!e.children.isEmpty()) {
-                        const auto [first, last] = build(e.children, ids[k]);
-                        d += " /First " + QByteArray::number(first) + " 0 R /Last " + QByteArray::number(last)
-                            + " 0 R /Count " + QByteArray::number(e.children.size());
-                    }
-                    objects[ids[k] - 1] = d + " >>";
-                }
-                return std::pair { ids.first(), ids.last() };
-            };
+        std::function<std::pair<int, int>(const QList<PdfMakerEntry> &, int)> build
+            = [&](const QList<PdfMakerEntry> &entries, int parent) {
+                  QList<int> ids;
+                  for (qsizetype k = 0; k < entries.size(); ++k)
+                      ids << add({});
+                  for (qsizetype k = 0; k < entries.size(); ++k) {
+                      const PdfMakerEntry &e = entries[k];
+                      QByteArray d = "<< /Title " + textString(e.title) + " /Parent "
+                          + QByteArray::number(parent) + " 0 R /Dest ["
+                          + QByteArray::number(pageIds.value(e.page, pageIds.value(0))) + " 0 R /XYZ 0 "
+                          + QByteArray::number(842 - e.top) + " 0]";
+                      if (k > 0)
+                          d += " /Prev " + QByteArray::number(ids[k - 1]) + " 0 R";
+                      if (k + 1 < ids.size())
+                          d += " /Next " + QByteArray::number(ids[k + 1]) + " 0 R";
+                      if (!e.children.isEmpty()) {
+                          const auto [first, last] = build(e.children, ids[k]);
+                          d += " /First " + QByteArray::number(first) + " 0 R /Last "
+                              + QByteArray::number(last) + " 0 R /Count "
+                              + QByteArray::number(e.children.size());
+                      }
+                      objects[ids[k] - 1] = d + " >>";
+                  }
+                  return std::pair { ids.first(), ids.last() };
+              };
         const auto [first, last] = build(outline, root);
         objects[root - 1] = "<< /Type /Outlines /First " + QByteArray::number(first) + " 0 R /Last "
             + QByteArray::number(last) + " 0 R /Count " + QByteArray::number(outline.size()) + " >>";

@@ -17,6 +17,8 @@ void addRows(QTreeWidget *tree, QTreeWidgetItem *parent, const QList<PdfOutlineR
         item->setFont(0, font);
         item->setData(0, OutlineRowDelegate::kTitleRole, row.title);
         item->setData(0, PdfOutlineTree::kPageRole, row.page);
+        if (row.location)
+            item->setData(0, PdfOutlineTree::kLocationRole, *row.location);
         addRows(tree, item, row.children, font);
     }
 }
@@ -60,4 +62,12 @@ QTreeWidgetItem *PdfOutlineTree::select(QTreeWidget *tree, const PdfOutline &out
 int PdfOutlineTree::pageOf(const QTreeWidgetItem *item)
 {
     return item ? item->data(0, kPageRole).toInt() : -1;
+}
+
+std::optional<QPointF> PdfOutlineTree::locationOf(const QTreeWidgetItem *item)
+{
+    const QVariant v = item ? item->data(0, kLocationRole) : QVariant();
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toPointF();
 }

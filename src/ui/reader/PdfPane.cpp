@@ -14,6 +14,7 @@
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -74,8 +75,17 @@ PdfPane::~PdfPane() = default;
 void PdfPane::openOutlineItem(QTreeWidgetItem *item)
 {
     const int page = PdfOutlineTree::pageOf(item);
-    if (page >= 0 && page < pageCount())
-        goToPage(page);
+    if (page < 0 || page >= pageCount())
+        return;
+    goToPage(page);
+    // A heading further down the page is brought to the top of the view.
+    const auto location = PdfOutlineTree::locationOf(item);
+    const QSizeF points = m_pdf->pagePointSize(page);
+    if (location && location->y() > 0 && points.height() > 0) {
+        const QRectF shown = m_view->pageRect();
+        QScrollBar *bar = m_view->verticalScrollBar();
+        bar->setValue(bar->value() + int(shown.top() + location->y() * shown.height() / points.height()));
+    }
 }
 
 void PdfPane::saveSplit()

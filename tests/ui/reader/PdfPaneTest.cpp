@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <memory>
@@ -222,6 +223,30 @@ TEST_F(PdfPaneTest, DraggingOverTextSelectsItAndCopies)
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("Page 1")));
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, from);
     EXPECT_TRUE(view->selectedText().isEmpty()) << "a click clears it";
+}
+
+TEST(PdfPaneOutline, ARowLeadsToItsPlaceOnThePage)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("outlined.pdf"));
+    ASSERT_TRUE(makePdf(
+        path, 3, { { QStringLiteral("Start"), 0, {} }, { QStringLiteral("Low on page 2"), 1, {}, 600 } }));
+    QWidget window;
+    window.resize(900, 700);
+    auto *pane = new PdfPane(path, QString(), &window);
+    pane->resize(window.size());
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return pane->isVisible(); }));
+    pane->setScale(2.0);
+    QTreeWidget *tree = pane->outlineTree();
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    emit tree->itemClicked(tree->topLevelItem(1), 0);
+    EXPECT_EQ(pane->page(), 1);
+    const QRectF shown = pane->view()->pageRect();
+    const double headingY = shown.top() + 600 * shown.height() / 842;
+    EXPECT_NEAR(headingY, 0, 30) << "the heading at the top of the view";
+    emit tree->itemClicked(tree->topLevelItem(0), 0);
+    EXPECT_EQ(pane->page(), 0);
 }
 
 } // namespace
