@@ -6,6 +6,7 @@
 #include "OutlineRowDelegate.h"
 #include "PageScripts.h"
 #include "PdfPane.h"
+#include "ReaderAnnotationActions.h"
 #include "core/account/AccountSession.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
@@ -131,6 +132,7 @@ void ReaderVC::appear()
         m_pdf = new PdfPane(info.value(QStringLiteral("pdfurl")).toString(), this);
         layout()->addWidget(m_pdf);
         startCounting();
+        setUpAnnotations(false);
         connect(m_pdf, &PdfPane::pageShown, this, [this](int p, int count) {
             const bool turned = p != m_history.page() || !m_pdfShown;
             m_pdfShown = true;
@@ -138,6 +140,7 @@ void ReaderVC::appear()
             m_pageLabel->setText(QStringLiteral("%1 / %2").arg(p + 1).arg(count));
             if (turned)
                 m_stay->startIncreasingStaytime();
+            m_annotations->reloadBookMark();
         });
         goToPage(std::max(0, last));
         return;
@@ -199,11 +202,18 @@ void ReaderVC::appear()
     // to the selected text.
     m_web->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_web, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        QMenu menu(this);
-        fillContextMenu(&menu);
-        if (!menu.isEmpty())
-            menu.exec(m_web->mapToGlobal(pos));
+        // The highlight under the pointer decides the annotation items.
+        const qreal zoom = m_web->zoomFactor() > 0 ? m_web->zoomFactor() : 1.0;
+        const QPoint css(int(pos.x() / zoom), int(pos.y() / zoom));
+        m_annotations->highlightAt(css, [this, pos](const AnnotationTarget &target) {
+            QMenu menu(this);
+            fillContextMenu(&menu);
+            m_annotations->addContextItems(&menu, m_web->hasSelection(), target);
+            if (!menu.isEmpty())
+                menu.exec(m_web->mapToGlobal(pos));
+        });
     });
+    setUpAnnotations(true);
     m_split->setStretchFactor(1, 1);
     layout()->addWidget(m_split);
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
@@ -429,6 +439,8 @@ void ReaderVC::navigationStarted(const QUrl &url)
         spineIndex(url), jump ? std::optional<int>(int(m_web->page()->scrollPosition().y())) : std::nullopt);
     m_expectedUrl = url;
     m_shownDocument = url.adjusted(QUrl::RemoveFragment);
+    if (m_annotations)
+        m_annotations->pageChanged();
     pageNavigated(url);
 }
 
@@ -516,6 +528,8 @@ void ReaderVC::checkPageScripts(quint64 load, int attempts)
             return;
         if (loaded) {
             qCDebug(lcContent) << "load HighlightdataEnd";
+            if (self->m_annotations)
+                self->m_annotations->reloadBmHl();
             if (self->m_stay)
                 self->m_stay->startIncreasingStaytime();
             return;
@@ -757,4 +771,41 @@ void ReaderVC::fillContextMenu(QMenu *menu)
         return;
     menu->addAction(
         QStringLiteral("コピー"), this, [this] { m_web->triggerPageAction(QWebEnginePage::Copy); });
+}
+
+void ReaderVC::setUpAnnotations(bool epub)
+{
+    ReaderAnnotationActions::Hooks hooks;
+    hooks.page = [this] {
+        AnnotationPage page;
+        page.bookID = info.value(QStringLiteral("BookID"), -1).toLongLong();
+        page.pageIdx = std::max(0, this->page());
+        if (m_epub) {
+            page.metaBookID = m_epub->metadata().value(QStringLiteral("dc:identifier")).toString();
+            // The outline entry at the page's position names a highlight's
+            // chapter.
+            const QVariantList toc = m_epub->toc().value_or(QVariantList());
+            if (page.pageIdx < toc.size()) {
+                const QVariantMap entry = toc.at(page.pageIdx).toMap();
+                page.tocId = entry.value(QStringLiteral("id")).toString();
+                page.contentTitle = entry.value(QStringLiteral("text")).toString();
+            }
+        } else {
+            page.metaBookID = info.value(QStringLiteral("metaBookId")).toString();
+        }
+        return page;
+    };
+    hooks.web = [this]() -> QWebEnginePage * { return m_web ? m_web->page() : nullptr; };
+    hooks.bookmarkManifestId = [this]() -> std::optional<QString> {
+        if (m_pdf)
+            return QString::number(std::max(0, page()));
+        if (m_epub && page() >= 0 && page() < m_epub->spine().size())
+            return m_epub->spine().at(page()).toMap().value(QStringLiteral("id")).toString();
+        return std::nullopt;
+    };
+    hooks.showPage = [this](int pageIdx) { goToPage(pageIdx); };
+    hooks.bookTitle = [this] { return info.value(QStringLiteral("Title")).toString(); };
+    m_annotations = new ReaderAnnotationActions(this, std::move(hooks));
+    m_annotations->addTo(m_toolbar, epub);
+    m_annotations->reloadBookMark();
 }

@@ -24,6 +24,7 @@ class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
 class PdfPane;
+class ReaderAnnotationActions;
 class QPrinter;
 class QWebEngineView;
 
@@ -95,6 +96,7 @@ public:
     // The book view's context menu: empty without a selection, else the
     // actions on the selected text.
     void fillContextMenu(QMenu *menu);
+    ReaderAnnotationActions *annotations() const { return m_annotations; }
 
     // Follows the outline entry of `item`: its "content", else the manifest
     // href of its "id".
@@ -135,6 +137,8 @@ private:
     void tapPrint();
     // The access log of the opened book and the reading-time count.
     void startCounting();
+    // The bookmark, highlight and memo commands of this book.
+    void setUpAnnotations(bool epub);
 
     QToolBar *m_toolbar;
     QLabel *m_pageLabel;
@@ -162,4 +166,5 @@ private:
     QAction *m_print = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<StayTimeCounter> m_stay;
+    ReaderAnnotationActions *m_annotations = nullptr; // owned by this screen
 };
