@@ -38,6 +38,7 @@ int main(int argc, char *argv[])
     AppDelegate delegate(ServerConfig::shared());
     delegate.applicationDidFinishLaunching();
     const int rc = app.exec();
+    delegate.applicationWillTerminate();
     LibraryStore::cleanUp();
     return rc;
 }

@@ -14,6 +14,7 @@ QList<InspectCommand> installCommands();
 QList<InspectCommand> xmlrpcCommands();
 QList<InspectCommand> topCommands();
 QList<InspectCommand> pdfCommands();
+QList<InspectCommand> annotationCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -24,6 +25,7 @@ QList<InspectCommand> inspectCommands()
     all += xmlrpcCommands();
     all += topCommands();
     all += pdfCommands();
+    all += annotationCommands();
     return all;
 }
 

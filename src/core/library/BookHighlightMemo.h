@@ -33,6 +33,16 @@ struct BookHighlightMemo {
     std::optional<QString> user; // userId at creation
     std::optional<QDateTime> updateTime; // last change
     std::optional<qint64> deleteFlg; // 1: deleted, not yet reported to the sync server
+    // Kept on this device only (never sent to the sync server): the text
+    // that was highlighted, and whether the book's text still holds it at
+    // the stored positions (0: not found in the installed edition).
+    std::optional<QString> markedText;
+    std::optional<QString> markedContext; // JSON {"before", "after"}: the words around it
+    std::optional<qint64> anchorFound;
+    // The updateTime the sync server is known to hold for this record
+    // (stored from a download or after an upload); differs from updateTime
+    // while a local change is waiting to be sent.
+    std::optional<QDateTime> syncedTime;
 
     static const QList<EntityAttribute<BookHighlightMemo>> &attributes()
     {
@@ -59,6 +69,10 @@ struct BookHighlightMemo {
             TAVRO_ATTRIBUTE(BookHighlightMemo, user),
             TAVRO_ATTRIBUTE(BookHighlightMemo, updateTime),
             TAVRO_ATTRIBUTE(BookHighlightMemo, deleteFlg),
+            TAVRO_ATTRIBUTE(BookHighlightMemo, markedText),
+            TAVRO_ATTRIBUTE(BookHighlightMemo, markedContext),
+            TAVRO_ATTRIBUTE(BookHighlightMemo, anchorFound),
+            TAVRO_ATTRIBUTE(BookHighlightMemo, syncedTime),
         };
         return list;
     }

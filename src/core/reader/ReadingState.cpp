@@ -3,6 +3,7 @@
 #include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/UserDefaults.h"
+#include "core/sync/QMShareHelper.h"
 #include "core/util/Logging.h"
 
 bool ReadingState::save(qint64 bookID, int page, std::optional<int> fontSize)
@@ -46,4 +47,17 @@ bool ReadingState::saveSplit(double fraction)
         return true;
     qCWarning(lcApp) << "could not write" << config.file();
     return false;
+}
+
+bool ReadingState::uploadsOnLeave(const BookInfo &info, bool shown)
+{
+    if (!shown)
+        return false;
+    if (info.bookID > 0) {
+        const auto book
+            = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=?"), { info.bookID });
+        if (book)
+            return QMShareHelper::syncsAnnotations(book->identifier.value_or(QString()));
+    }
+    return QMShareHelper::syncsAnnotations(info.metaBookId);
 }

@@ -26,7 +26,8 @@ public:
     // Writes "r_split"; false when the configuration could not be saved.
     static bool saveSplit(double fraction);
 
-    // Leaving a book uploads its bookmarks when it was shown and comes from
-    // the store.
-    static bool uploadsOnLeave(const BookInfo &info, bool shown) { return shown && info.isStoreBook(); }
+    // Leaving a book uploads the annotation changes when it was shown and
+    // came from the store, EPUB or PDF (its library record has an identifier
+    // that is synced; an EPUB's info carries none, so the record decides).
+    static bool uploadsOnLeave(const BookInfo &info, bool shown);
 };

@@ -14,8 +14,14 @@
 #include "core/util/NotificationCenter.h"
 #include "core/util/StringHelpers.h"
 
+#include <QEventLoop>
+#include <QHash>
 #include <QNetworkReply>
+#include <QPointer>
+#include <QSet>
 #include <QTimeZone>
+#include <QTimer>
+#include <memory>
 
 namespace
 {
@@ -101,6 +107,49 @@ bool QMShareHelper::signInCheck()
     return true;
 }
 
+bool QMShareHelper::syncsAnnotations(const QString &identifier)
+{
+    return !identifier.isEmpty() && identifier != QLatin1String("9999999999")
+        && !identifier.startsWith(QLatin1String("local:"));
+}
+
+namespace
+{
+
+// Annotations waiting to be sent: deletions, records changed since the
+// server last had them, and (for records from before the sync marks) those
+// changed since the last successful upload.
+QString pendingCondition(const std::optional<QDateTime> &lastSync, QVariantList &args)
+{
+    QString where = QStringLiteral("\"deleteFlg\"=1 OR (\"syncedTime\" IS NOT NULL AND \"syncedTime\" IS NOT "
+                                   "\"updateTime\") OR (\"syncedTime\" IS NULL");
+    if (lastSync) {
+        where += QStringLiteral(" AND \"updateTime\" >= ?");
+        args << *lastSync;
+    }
+    return where + u')';
+}
+
+bool isPdfFileName(const QString &fileName)
+{
+    return fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+}
+
+constexpr qsizetype kRecordsPerUpload = 2000; // the server takes up to 10000
+
+} // namespace
+
+bool QMShareHelper::hasPendingChanges()
+{
+    const auto user = DataBaseHelper::firstUserInfo();
+    QVariantList args;
+    const QString where = pendingCondition(user ? user->lastSyncTime : std::nullopt, args);
+    for (const BookHighlightMemo &r : LibraryStore::main().findAll<BookHighlightMemo>(where, args))
+        if (syncsAnnotations(r.metaBookID.value_or(QString())))
+            return true;
+    return false;
+}
+
 void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
 {
     auto finish = [done](bool ok) {
@@ -110,66 +159,169 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
     if (!signInCheck())
         return finish(false);
 
-    // Changes since the last upload, and every deletion not yet uploaded.
     const QDateTime selectedAt = QDateTime::currentDateTimeUtc();
     const auto user = DataBaseHelper::firstUserInfo();
     LibraryStore &store = LibraryStore::main();
-    QList<BookHighlightMemo> records = user && user->lastSyncTime
-        ? store.findAll<BookHighlightMemo>(
-            QStringLiteral("\"updateTime\" >= ? OR \"deleteFlg\" = 1"), { *user->lastSyncTime })
-        : store.findAll<BookHighlightMemo>();
-    if (records.isEmpty())
-        return finish(false);
+    QVariantList args;
+    const QString where = pendingCondition(user ? user->lastSyncTime : std::nullopt, args);
+    QList<BookHighlightMemo> records = store.findAll<BookHighlightMemo>(where, args);
 
-    QVariantList deleteList;
-    QVariantList insertList;
-    QList<QPair<qint64, QDateTime>> uploadedDeletions;
+    // Each annotation goes under its own book's kind; a book that is not in
+    // the library takes the kind of the book being left.
+    QHash<QString, bool> pdfBooks;
+    for (const BookMetaData &b : store.findAll<BookMetaData>())
+        if (b.identifier)
+            pdfBooks.insert(*b.identifier, isPdfFileName(b.fileName.value_or(QString())));
+    const std::optional<QString> userId = user ? user->userId : std::nullopt;
+
+    struct Batch {
+        bool isPdf = false;
+        QVariantList deleteList;
+        QVariantList insertList;
+        QList<QPair<qint64, QDateTime>> deletions;
+        QList<QPair<qint64, QDateTime>> inserts;
+    };
+    QList<Batch> batches;
+    auto batchFor = [&](bool pdf) -> Batch & {
+        for (qsizetype i = batches.size() - 1; i >= 0; --i)
+            if (batches[i].isPdf == pdf
+                && batches[i].deleteList.size() + batches[i].insertList.size() < kRecordsPerUpload)
+                return batches[i];
+        batches.append(Batch { pdf, {}, {}, {}, {} });
+        return batches.last();
+    };
+    QList<qint64> localDeletions;
     for (BookHighlightMemo &r : records) {
-        if (r.deleteFlg.value_or(0) == 1) {
-            deleteList.append(QVariant::fromValue(BookHighlightMemoWire::changeForDelete(r, isPdf)));
-            uploadedDeletions.append({ r.pk, r.updateTime.value_or(QDateTime()) });
+        const QString book = r.metaBookID.value_or(QString());
+        const bool deleted = r.deleteFlg.value_or(0) == 1;
+        if (!syncsAnnotations(book)) {
+            // A book from disk keeps its annotations on this device.
+            if (deleted)
+                localDeletions << r.pk;
+            continue;
+        }
+        // Made before signing in: the annotation is the signed-in user's.
+        if ((!r.user || r.user->isEmpty()) && userId && !userId->isEmpty()) {
+            r.user = userId;
+            store.save(r);
+        }
+        Batch &batch = batchFor(pdfBooks.value(book, isPdf));
+        const QPair<qint64, QDateTime> key { r.pk, r.updateTime.value_or(QDateTime()) };
+        if (deleted) {
+            batch.deleteList.append(
+                QVariant::fromValue(BookHighlightMemoWire::changeForDelete(r, batch.isPdf)));
+            batch.deletions.append(key);
         } else {
-            insertList.append(QVariant::fromValue(BookHighlightMemoWire::changeForInsert(r, isPdf)));
+            batch.insertList.append(
+                QVariant::fromValue(BookHighlightMemoWire::changeForInsert(r, batch.isPdf)));
+            batch.inserts.append(key);
         }
     }
-    OrderedJsonObject body;
-    body.add(QStringLiteral("deleteList"), deleteList);
-    body.add(QStringLiteral("insertList"), insertList);
-    const QByteArray form = "json=" + encodeURI(orderedJson(QVariant::fromValue(body))).toUtf8();
+    for (qint64 pk : localDeletions)
+        store.execute(QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=?"), { pk });
+    if (batches.isEmpty())
+        return finish(false);
 
-    QNetworkRequest request(m_servers.url(ServerConfig::Endpoint::Sync,
-        isPdf ? QStringLiteral("/shareapi/insertPdfAll") : QStringLiteral("/shareapi/insertBookAll")));
-    request.setHeader(
-        QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    request.setTransferTimeout(std::max(1, int(kTimeoutMs * apiTimeoutScale())));
-    QNetworkReply *reply = m_network.post(request, form);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, finish, selectedAt, uploadedDeletions] {
-        reply->deleteLater();
-        const auto answer = readReply(reply, "annotation upload");
-        if (!answer)
-            return finish(false);
-        if (stringForKey(*answer, QStringLiteral("result")) != QStringLiteral("1")) {
-            qCWarning(lcSync) << "annotation upload refused:" << *answer;
-            return finish(false);
-        }
-        LibraryStore &store = LibraryStore::main();
-        store.transaction([&] {
-            // The next upload starts from when this one was selected, so
-            // changes made while it was under way are sent next time.
-            if (auto user = DataBaseHelper::firstUserInfo()) {
-                user->lastSyncTime = selectedAt;
-                store.save(*user);
-            }
-            // Only the deletions the server received leave the library.
-            for (const auto &[pk, updateTime] : uploadedDeletions)
-                store.execute(
-                    QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=? AND \"deleteFlg\"=1 "
-                                   "AND \"updateTime\" IS ?"),
-                    { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() });
-            return true;
-        });
-        finish(true);
+    // Every batch must be taken before the upload counts as done; what one
+    // batch delivered is marked as sent whatever the others do.
+    struct State {
+        int outstanding = 0;
+        bool allOk = true;
+    };
+    auto state = std::make_shared<State>();
+    state->outstanding = int(batches.size());
+    for (const Batch &batch : batches) {
+        OrderedJsonObject body;
+        body.add(QStringLiteral("deleteList"), batch.deleteList);
+        body.add(QStringLiteral("insertList"), batch.insertList);
+        const QByteArray form = "json=" + encodeURI(orderedJson(QVariant::fromValue(body))).toUtf8();
+        QNetworkRequest request(m_servers.url(ServerConfig::Endpoint::Sync,
+            batch.isPdf ? QStringLiteral("/shareapi/insertPdfAll")
+                        : QStringLiteral("/shareapi/insertBookAll")));
+        request.setHeader(
+            QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        request.setTransferTimeout(std::max(1, int(kTimeoutMs * apiTimeoutScale())));
+        QNetworkReply *reply = m_network.post(request, form);
+        const auto deletions = batch.deletions;
+        const auto inserts = batch.inserts;
+        QObject::connect(
+            reply, &QNetworkReply::finished, reply, [reply, finish, selectedAt, deletions, inserts, state] {
+                reply->deleteLater();
+                const auto answer = readReply(reply, "annotation upload");
+                bool ok = answer.has_value();
+                if (ok && stringForKey(*answer, QStringLiteral("result")) != QStringLiteral("1")) {
+                    qCWarning(lcSync) << "annotation upload refused:" << *answer;
+                    ok = false;
+                }
+                LibraryStore &store = LibraryStore::main();
+                if (ok) {
+                    store.transaction([&] {
+                        // Only what the server received, and has not changed
+                        // since, counts as sent.
+                        for (const auto &[pk, updateTime] : deletions)
+                            store.execute(
+                                QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=? AND "
+                                               "\"deleteFlg\"=1 AND \"updateTime\" IS ?"),
+                                { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() });
+                        for (const auto &[pk, updateTime] : inserts)
+                            store.execute(QStringLiteral("UPDATE \"BookHighlightMemo\" SET "
+                                                         "\"syncedTime\"=\"updateTime\" WHERE \"pk\"=? AND "
+                                                         "\"updateTime\" IS ?"),
+                                { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() });
+                        return true;
+                    });
+                }
+                state->allOk = state->allOk && ok;
+                if (--state->outstanding > 0)
+                    return;
+                if (state->allOk) {
+                    // The next upload starts from when this one was selected,
+                    // so changes made while it was under way go next time.
+                    if (auto user = DataBaseHelper::firstUserInfo()) {
+                        user->lastSyncTime = selectedAt;
+                        store.save(*user);
+                    }
+                }
+                finish(state->allOk);
+            });
+    }
+}
+
+void QMShareHelper::uploadPending(std::function<void(bool)> done)
+{
+    if (!hasPendingChanges()) {
+        if (done)
+            done(true);
+        return;
+    }
+    syscBookMark(false, std::move(done));
+}
+
+bool QMShareHelper::uploadPendingAndWait(int timeoutMs)
+{
+    if (!hasPendingChanges())
+        return true;
+    auto result = std::make_shared<std::optional<bool>>();
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // The loop may be gone when a late reply arrives: the result is shared,
+    // and quitting goes through a guard.
+    QPointer<QEventLoop> guard(&loop);
+    syscBookMark(false, [result, guard](bool ok) {
+        *result = ok;
+        if (guard)
+            guard->quit();
     });
+    if (!result->has_value()) {
+        timer.start(timeoutMs);
+        loop.exec();
+        timer.stop();
+    }
+    if (!result->has_value())
+        qCWarning(lcSync) << "annotation upload did not finish before quitting; it is sent next time";
+    return result->value_or(false);
 }
 
 void QMShareHelper::getMyBookAll(
@@ -204,7 +356,11 @@ void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVari
     const QVariantList shiori = arrayForKey(reply, QStringLiteral("shiori")).value_or(QVariantList());
     QVariantList marked = arrayForKey(reply, QStringLiteral("highlight")).value_or(QVariantList());
     marked += arrayForKey(reply, QStringLiteral("memo")).value_or(QVariantList());
-    if (shiori.isEmpty() && marked.isEmpty())
+    // An answer that names none of the lists is no account of the book.
+    // One that names them, empty, says the server holds nothing for it:
+    // what was deleted on another device goes here too.
+    if (!reply.contains(QStringLiteral("shiori")) && !reply.contains(QStringLiteral("highlight"))
+        && !reply.contains(QStringLiteral("memo")))
         return;
 
     LibraryStore &store = LibraryStore::main();
@@ -214,7 +370,11 @@ void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVari
     // An annotation changed (or deleted) since the last upload is not on the
     // server yet: it stays as it is.
     auto pending = [&](const BookHighlightMemo &r) {
-        return r.deleteFlg.value_or(0) == 1 || !lastSync || !r.updateTime || *r.updateTime >= *lastSync;
+        if (r.deleteFlg.value_or(0) == 1)
+            return true;
+        if (r.syncedTime)
+            return r.syncedTime != r.updateTime;
+        return !lastSync || !r.updateTime || *r.updateTime >= *lastSync;
     };
     auto pageOf = [&](const QVariantMap &entry) -> std::optional<qint64> {
         const auto page = entryNumber(entry, "pageIdx");
@@ -253,6 +413,7 @@ void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVari
             r.updateUdId = stringForKey(e, QStringLiteral("updateUdId"));
             r.metaBookID = bookId;
             r.deleteFlg = 0;
+            r.syncedTime = r.updateTime;
             // A local bookmark of the page that is not uploaded yet wins.
             if (store.count<BookHighlightMemo>(bookmarks + QStringLiteral(" AND \"PageIdx\" IS ?"),
                     { bookId, r.PageIdx ? QVariant(*r.PageIdx) : QVariant() })
@@ -261,8 +422,27 @@ void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVari
             store.insert(r);
         }
 
-        // Highlights and memos: merged by (udId, highlightNo, page); local
-        // ones are kept.
+        // Highlights and memos: merged by (udId, highlightNo, page). Local
+        // ones the server had and no longer has were deleted elsewhere;
+        // those not sent yet are kept.
+        QSet<QString> onServer;
+        auto keyOf = [](const QString &udId, qint64 no, qint64 page) {
+            return QStringLiteral("%1\x1f%2\x1f%3").arg(udId).arg(no).arg(page);
+        };
+        for (const QVariant &v : marked) {
+            const QVariantMap e = v.toMap();
+            const auto number = entryNumber(e, "highlightNo");
+            const auto page = pageOf(e);
+            if (number && page)
+                onServer.insert(
+                    keyOf(stringForKey(e, QStringLiteral("udId")).value_or(QString()), *number, *page));
+        }
+        for (const BookHighlightMemo &r : store.findAll<BookHighlightMemo>(
+                 QStringLiteral("\"metaBookID\"=? AND \"highlightNo\">0"), { bookId }))
+            if (!pending(r)
+                && !onServer.contains(
+                    keyOf(r.udId.value_or(QString()), *r.highlightNo, r.PageIdx.value_or(-1))))
+                store.remove(r);
         for (const QVariant &v : marked) {
             const QVariantMap e = v.toMap();
             const auto number = entryNumber(e, "highlightNo");
@@ -296,6 +476,7 @@ void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVari
             r.updateUdId = stringForKey(e, QStringLiteral("updateUdId"));
             r.user = stringForKey(e, QStringLiteral("user"));
             r.updateTime = dateOf(e);
+            r.syncedTime = r.updateTime;
             r.deleteFlg = 0;
             store.save(r);
         }

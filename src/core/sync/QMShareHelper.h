@@ -29,9 +29,26 @@ public:
     static QMShareHelper &shared();
     static void setShared(QMShareHelper *helper);
 
-    // Uploads every change since the last successful upload (deletions
-    // always). `done` (optional) learns whether the server took them.
+    // Uploads every annotation change not yet on the server (deletions
+    // always), each under its own book's kind: EPUB books' to the EPUB
+    // path, PDF books' to the PDF path; `isPdf` is the kind of annotations
+    // whose book is not in the library. Annotations of books imported from
+    // disk stay on this device (their deletions are final at once).
+    // `done` (optional) learns whether every part was taken; what was not
+    // stays marked and goes with the next upload.
     void syscBookMark(bool isPdf, std::function<void(bool)> done = {});
+    // The same when anything is waiting (after signing in); `done` gets true
+    // at once when nothing is.
+    void uploadPending(std::function<void(bool)> done = {});
+    // At quit: uploads what is waiting and runs a local event loop for at
+    // most `timeoutMs` for the answer. True when nothing is left unsent.
+    bool uploadPendingAndWait(int timeoutMs);
+    // Whether an annotation change waits to be sent.
+    static bool hasPendingChanges();
+    // Whether a book's annotations go to the sync server: a store book,
+    // not one imported from disk ("9999999999", "local:…") or without an
+    // identifier.
+    static bool syncsAnnotations(const QString &identifier);
     // Downloads the book's annotations and merges them; posts "SyncDone"
     // when a reply was stored. `done` (optional) learns whether it was.
     void getMyBookAll(

@@ -249,6 +249,15 @@ void AppDelegate::didLoginWindow(LoginWindowLogic *, bool success)
         m_loginWindow->hide();
     getUserInfo();
     m_session->didLoginWindow(success);
+    // Annotations made while signed out go now.
+    if (success && m_sync)
+        m_sync->uploadPending();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_sync)
+        m_sync->uploadPendingAndWait(kQuitUploadWaitMs);
 }
 
 void AppDelegate::getUserInfo()

@@ -41,6 +41,11 @@ public:
 
     // The start-up sequence, in order.
     void applicationDidFinishLaunching();
+    // Before the application quits: annotation changes still waiting are
+    // uploaded, waiting at most a few seconds; what is not sent goes next
+    // time.
+    void applicationWillTerminate();
+    static constexpr int kQuitUploadWaitMs = 5000;
 
     // Navigation: screen switching.
     void changeToTop() override;

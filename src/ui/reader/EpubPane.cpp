@@ -13,6 +13,7 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QTimer>
@@ -65,6 +66,10 @@ EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history
     // to the selected text.
     m_web->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_web, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        if (isSignalConnected(QMetaMethod::fromSignal(&EpubPane::contextMenuRequested))) {
+            emit contextMenuRequested(pos);
+            return;
+        }
         QMenu menu(this);
         fillContextMenu(&menu);
         if (!menu.isEmpty())
@@ -217,6 +222,7 @@ void EpubPane::navigationStarted(const QUrl &url)
         spineIndex(url), jump ? std::optional<int>(int(m_web->page()->scrollPosition().y())) : std::nullopt);
     m_expectedUrl = url;
     m_shownDocument = url.adjusted(QUrl::RemoveFragment);
+    emit documentChanging();
     pageNavigated(url);
 }
 
@@ -304,7 +310,9 @@ void EpubPane::checkPageScripts(quint64 load, int attempts)
             return;
         if (loaded) {
             qCDebug(lcContent) << "load HighlightdataEnd";
-            emit self->pageReady();
+            emit self->pageScriptsReady();
+            if (self)
+                emit self->pageReady();
             return;
         }
         // A newer page has started loading meanwhile: the answer may come

@@ -102,8 +102,16 @@ signals:
     // The shown document is ready to be read: its page scripts answered, or
     // it is a picture or drawing that needs none.
     void pageReady();
+    // The page scripts of the shown document answered (just before
+    // pageReady): the page can be annotated.
+    void pageScriptsReady();
     // An (X)HTML page came without its page scripts; it cannot be read.
     void pageScriptsMissing();
+    // Another document is about to be shown.
+    void documentChanging();
+    // A context menu was asked for at `pos` of the book view. Without a
+    // receiver the pane shows fillContextMenu's items itself.
+    void contextMenuRequested(const QPoint &pos);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

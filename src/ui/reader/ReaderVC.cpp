@@ -3,6 +3,7 @@
 #include "EpubPane.h"
 #include "PdfPane.h"
 #include "PdfReaderControls.h"
+#include "ReaderAnnotationActions.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/platform/UserDefaults.h"
@@ -17,12 +18,14 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QShortcut>
 #include <QUrlQuery>
 #include <QVBoxLayout>
+#include <QWebEngineView>
 #include <utility>
 
 ReaderVC::ReaderVC(Navigation &app)
@@ -154,9 +157,11 @@ void ReaderVC::openPdf(int last)
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp, m_direction })
         a->setVisible(true);
     m_pdfControls = new PdfReaderControls(m_pdfPane, m_pageLabel, this);
+    setUpAnnotations(false);
     connect(m_pdfControls, &PdfReaderControls::pageTurned, this, [this](int p) {
         m_history.showPage(p);
         startIncreasingStaytime();
+        m_annotations->reloadBookMark();
     });
     m_pdfControls->open(last);
 }
@@ -197,6 +202,11 @@ void ReaderVC::openEpub(int last)
     connect(m_epubPane, &EpubPane::pageReady, this, &ReaderVC::startIncreasingStaytime);
     // A page that cannot be annotated closes the book.
     connect(m_epubPane, &EpubPane::pageScriptsMissing, this, [this] { m_app.changeToShelf(); });
+    setUpAnnotations(true);
+    // Each page draws its highlights once its scripts answer.
+    connect(m_epubPane, &EpubPane::pageScriptsReady, m_annotations, &ReaderAnnotationActions::reloadBmHl);
+    connect(m_epubPane, &EpubPane::documentChanging, m_annotations, &ReaderAnnotationActions::pageChanged);
+    connect(m_epubPane, &EpubPane::contextMenuRequested, this, &ReaderVC::showContextMenu);
     startCounting();
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(true);
@@ -403,4 +413,63 @@ void ReaderVC::printTo(QPrinter *printer, std::function<void(bool)> done)
         return;
     }
     m_pane->printTo(printer, std::move(done));
+}
+
+void ReaderVC::setUpAnnotations(bool epub)
+{
+    ReaderAnnotationActions::Hooks hooks;
+    hooks.page = [this] {
+        AnnotationPage page;
+        page.bookID = info.value(QStringLiteral("BookID"), -1).toLongLong();
+        page.pageIdx = std::max(0, this->page());
+        if (m_epubPane) {
+            page.metaBookID = m_epubPane->book().metadata().value(QStringLiteral("dc:identifier")).toString();
+            // The outline entry at the page's position names a highlight's
+            // chapter.
+            const QVariantList toc = m_epubPane->book().toc().value_or(QVariantList());
+            if (page.pageIdx < toc.size()) {
+                const QVariantMap entry = toc.at(page.pageIdx).toMap();
+                page.tocId = entry.value(QStringLiteral("id")).toString();
+                page.contentTitle = entry.value(QStringLiteral("text")).toString();
+            }
+        } else {
+            page.metaBookID = info.value(QStringLiteral("metaBookId")).toString();
+        }
+        return page;
+    };
+    hooks.web = [this]() -> QWebEnginePage * { return m_epubPane ? m_epubPane->web()->page() : nullptr; };
+    hooks.bookmarkManifestId = [this]() -> std::optional<QString> {
+        if (m_pdfPane)
+            return QString::number(std::max(0, page()));
+        if (m_epubPane && page() >= 0 && page() < m_epubPane->pageCount())
+            return m_epubPane->book().spine().at(page()).toMap().value(QStringLiteral("id")).toString();
+        return std::nullopt;
+    };
+    hooks.showPage = [this](int pageIdx) { goToPage(pageIdx); };
+    hooks.bookTitle = [this] { return info.value(QStringLiteral("Title")).toString(); };
+    m_annotations = new ReaderAnnotationActions(this, std::move(hooks));
+    m_annotations->addTo(m_toolbar, epub);
+    m_annotations->reloadBookMark();
+}
+
+void ReaderVC::showContextMenu(const QPoint &pos)
+{
+    if (!m_epubPane || !m_annotations)
+        return;
+    QWebEngineView *view = m_epubPane->web();
+    // The highlight under the pointer decides the annotation items; the
+    // page measures in CSS pixels.
+    const qreal zoom = view->zoomFactor() > 0 ? view->zoomFactor() : 1.0;
+    const QPoint css(int(pos.x() / zoom), int(pos.y() / zoom));
+    QPointer<ReaderVC> self(this);
+    m_annotations->highlightAt(css, [self, pos](const AnnotationTarget &target) {
+        if (!self || !self->m_epubPane)
+            return;
+        QWebEngineView *view = self->m_epubPane->web();
+        QMenu menu(self);
+        self->m_epubPane->fillContextMenu(&menu);
+        self->m_annotations->addContextItems(&menu, view->hasSelection(), target);
+        if (!menu.isEmpty())
+            menu.exec(view->mapToGlobal(pos));
+    });
 }

@@ -16,6 +16,7 @@
 class EpubPane;
 class PdfPane;
 class PdfReaderControls;
+class ReaderAnnotationActions;
 class ReaderPane;
 class StayTimeCounter;
 class QAction;
@@ -77,6 +78,10 @@ public:
     void printTo(QPrinter *printer, std::function<void(bool)> done);
     QAction *printAction() const { return m_print; }
 
+    // The bookmark, highlight and memo commands of the book shown (null
+    // before the reader has appeared with a readable book).
+    ReaderAnnotationActions *annotations() const { return m_annotations; }
+
 private:
     void openPdf(int last);
     void openEpub(int last);
@@ -89,6 +94,11 @@ private:
     // The access log of the opened book and the reading-time count.
     void startCounting();
     void startIncreasingStaytime();
+    // The bookmark, highlight and memo commands of this book.
+    void setUpAnnotations(bool epub);
+    // The book view's context menu at `pos`: the pane's items, then the
+    // annotation items for the highlight there.
+    void showContextMenu(const QPoint &pos);
 
     QToolBar *m_toolbar;
     QLabel *m_pageLabel;
@@ -106,4 +116,5 @@ private:
     bool m_loaded = false;
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<StayTimeCounter> m_stay;
+    ReaderAnnotationActions *m_annotations = nullptr; // a child of this screen
 };

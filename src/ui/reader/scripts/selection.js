@@ -202,6 +202,50 @@
         return 'false';
     };
 
+    // The identifier of the highlight at a point of the view, else the one
+    // under the selection, else "false" (the reader's context menu).
+    window.qmHighlightAt = function (x, y) {
+        for (var el = document.elementFromPoint(x, y); el; el = el.parentElement) {
+            if (el.classList && el.classList.contains(HIGHLIGHT_CLASS))
+                return el.getAttribute(ID_ATTRIBUTE);
+        }
+        return window.isSellectionHighlighMemoed();
+    };
+
+    // Removes every highlight mark of the page (before they are drawn
+    // again from the library).
+    window.qmClearHighlights = function () {
+        var spans = document.querySelectorAll('span.' + HIGHLIGHT_CLASS);
+        for (var i = 0; i < spans.length; ++i) {
+            var span = spans[i];
+            while (span.firstChild)
+                span.parentNode.insertBefore(span.firstChild, span);
+            span.parentNode.removeChild(span);
+        }
+        return String(spans.length);
+    };
+
+    // Scrolls the first mark of a highlight into view; "false" without one.
+    window.qmScrollToHighlight = function (id) {
+        var spans = document.querySelectorAll('span.' + HIGHLIGHT_CLASS);
+        for (var i = 0; i < spans.length; ++i) {
+            if (spans[i].getAttribute(ID_ATTRIBUTE) === String(id)) {
+                spans[i].scrollIntoView({ block: 'center' });
+                return 'true';
+            }
+        }
+        return 'false';
+    };
+
+    // The numbered texts of the page as a JSON array (node 1 first), as
+    // they were before any highlight split them.
+    window.qmNodeTexts = function () {
+        var out = [];
+        for (var no = 1; no < pieces.length; ++no)
+            out.push((pieces[no] || []).map(function (n) { return n.data; }).join(''));
+        return JSON.stringify(out);
+    };
+
     // The address of the image at a point of the view, or "" (image viewer).
     window.qmImageAt = function (x, y) {
         var el = document.elementFromPoint(x, y);

@@ -1,0 +1,103 @@
+// Bookmarks, highlights and memos in the reader screen.
+#include "ui/AppShellFixture.h"
+#include "ui/reader/MemoPopover.h"
+#include "ui/reader/ReaderAnnotationActions.h"
+#include "ui/reader/ReaderBookMarkVC.h"
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace
+{
+
+int marksInPage(ReaderVC *reader)
+{
+    return pageValue(
+        reader->epubPane()->web(), QStringLiteral("document.querySelectorAll('span.qmHighlight').length"))
+        .toInt();
+}
+
+TEST_F(AppShellTest, ReaderHighlightMemoBookmarkAndList)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = m_app->readerVC();
+    ASSERT_TRUE(reader && reader->epubPane()->web() && reader->annotations());
+    ReaderAnnotationActions *a = reader->annotations();
+    QSignalSpy drawn(a, &ReaderAnnotationActions::highlightsDrawn);
+    QSignalSpy done(a, &ReaderAnnotationActions::commandDone);
+    ASSERT_TRUE(waitUntil([&] { return drawn.count() > 0; }, 30000)) << "drawn on the first page load";
+
+    // Highlight the first heading.
+    reader->epubPane()->web()->page()->runJavaScript(
+        QStringLiteral("window.getSelection().selectAllChildren(document.querySelector('h1'))"));
+    ASSERT_TRUE(waitUntil([&] { return reader->epubPane()->web()->hasSelection(); }));
+    std::optional<BookHighlightMemo> made;
+    a->highlight([&](const std::optional<BookHighlightMemo> &r) { made = r; });
+    ASSERT_TRUE(waitUntil([&] { return made.has_value(); }));
+    EXPECT_TRUE(made->markedText && !made->markedText->isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return marksInPage(reader) > 0; }));
+
+    // A memo through the pop-over.
+    AnnotationTarget target;
+    target.bhm = made;
+    target.sel = ReaderAnnotations::identifier(*made);
+    a->memo(target);
+    ASSERT_TRUE(a->memoPopover()->isVisible());
+    a->memoPopover()->textView()->setPlainText(QStringLiteral("試験に出る"));
+    done.clear();
+    a->memoPopover()->saveButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !done.isEmpty(); }));
+    EXPECT_EQ(done.last().first().toString(), QStringLiteral("memoSaved"));
+    EXPECT_EQ(pageValue(reader->epubPane()->web(),
+                  QStringLiteral("document.querySelector('span.qmHighlight').title"))
+                  .toString()
+                  .section(u'\n', 1),
+        QStringLiteral("試験に出る"))
+        << "the memo is the mark's tooltip";
+
+    // The bookmark button follows the page.
+    EXPECT_FALSE(a->bookmarkAction()->isChecked());
+    a->bookmarkAction()->trigger();
+    EXPECT_TRUE(a->bookmarkAction()->isChecked());
+    const int page = reader->page();
+    drawn.clear();
+    reader->goToPage(page + 1);
+    ASSERT_TRUE(waitUntil([&] { return drawn.count() > 0; }, 30000));
+    EXPECT_FALSE(a->bookmarkAction()->isChecked());
+    EXPECT_EQ(drawn.last().first().toInt(), 0);
+
+    // The list; choosing the memo goes back to its page, drawn again.
+    a->tapBookMark();
+    ReaderBookMarkVC *list = a->bookMarkVC();
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_EQ(list->mainTable()->count(), 1);
+    EXPECT_EQ(list->mainTable()->item(0)->text(), QStringLiteral("%1:しおり").arg(page + 1));
+    EXPECT_EQ(list->memoTable()->count(), 1);
+    EXPECT_TRUE(list->memoTable()->item(0)->text().contains(QStringLiteral("試験に出る")));
+    QTemporaryDir out;
+    ASSERT_TRUE(list->exportTo(out.filePath(QStringLiteral("notes.md")), QStringLiteral("markdown")));
+    QFile md(out.filePath(QStringLiteral("notes.md")));
+    ASSERT_TRUE(md.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(md.readAll()).contains(QStringLiteral("メモ: 試験に出る")));
+    drawn.clear();
+    list->mainTab()->setCurrentIndex(2);
+    list->choose(0);
+    ASSERT_TRUE(waitUntil([&] { return drawn.count() > 0; }, 30000));
+    EXPECT_EQ(reader->page(), page);
+    EXPECT_EQ(drawn.last().first().toInt(), 1);
+    EXPECT_TRUE(a->bookmarkAction()->isChecked());
+    EXPECT_GT(marksInPage(reader), 0);
+
+    // Deleting the highlight with its memo.
+    done.clear();
+    a->delmemo(target);
+    ASSERT_TRUE(waitUntil([&] { return !done.isEmpty(); }));
+    EXPECT_TRUE(waitUntil([&] { return marksInPage(reader) == 0; }));
+    EXPECT_TRUE(DataBaseHelper::findAllMemoByBookID(1).isEmpty());
+}
+
+} // namespace
