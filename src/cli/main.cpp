@@ -12,6 +12,7 @@ QList<InspectCommand> bookCommands();
 QList<InspectCommand> dictionaryCommands();
 QList<InspectCommand> installCommands();
 QList<InspectCommand> xmlrpcCommands();
+QList<InspectCommand> launchCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -20,6 +21,7 @@ QList<InspectCommand> inspectCommands()
     all += dictionaryCommands();
     all += installCommands();
     all += xmlrpcCommands();
+    all += launchCommands();
     return all;
 }
 
@@ -45,7 +47,7 @@ int fail(const QString &message, int code)
 
 static int usage()
 {
-    std::fprintf(stderr, "usage: tavro-inspect VERB ARGS...\n");
+    std::fprintf(stderr, "usage: tavro-inspect VERB ARGS... | --version\n");
     for (const InspectCommand &c : inspectCommands())
         std::fprintf(stderr, "  %s\n", c.usage.toLocal8Bit().constData());
     return 2;
@@ -55,10 +57,15 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavro"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVRO_VERSION));
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return usage();
     const QString verb = args.takeFirst();
+    if (verb == u"--version") {
+        std::printf("tavro-inspect %s\n", TAVRO_VERSION);
+        return 0;
+    }
     for (const InspectCommand &c : inspectCommands())
         if (c.name == verb)
             return c.run(args);
