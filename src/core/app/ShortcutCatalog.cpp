@@ -18,6 +18,7 @@ QList<ShortcutEntry> ShortcutCatalog::all()
     for (const QKeySequence &k : helpKeys())
         list.append({ app, QStringLiteral("ショートカット一覧"), k });
     list += {
+        { app, QStringLiteral("全画面表示 (上端・左端でツールバーと目次)"), QKeySequence(Qt::Key_F11) },
         { app, QStringLiteral("TOP"), QKeySequence(Qt::CTRL | Qt::Key_1) },
         { app, QStringLiteral("本棚"), QKeySequence(Qt::CTRL | Qt::Key_2) },
         { app, QStringLiteral("ストア"), QKeySequence(Qt::CTRL | Qt::Key_3) },

@@ -1,5 +1,6 @@
 #include "AppShortcuts.h"
 
+#include "FullScreenMode.h"
 #include "MainWindow.h"
 #include "Navigation.h"
 #include "ShortcutsWindow.h"
@@ -27,6 +28,13 @@ void AppShortcuts::install(MainWindow &window, Navigation &app)
     help->setShortcuts(ShortcutCatalog::helpKeys());
     QObject::connect(help, &QAction::triggered, &window, [&window] { showShortcuts(window); });
     window.addAction(help);
+
+    auto *fullScreen = new QAction(QStringLiteral("全画面表示"), &window);
+    fullScreen->setObjectName(QStringLiteral("fullScreenAction"));
+    fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
+    auto *mode = new FullScreenMode(window);
+    QObject::connect(fullScreen, &QAction::triggered, mode, &FullScreenMode::toggle);
+    window.addAction(fullScreen);
 
     struct Switch {
         const char *name;

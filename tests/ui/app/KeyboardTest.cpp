@@ -127,4 +127,43 @@ TEST_F(AppShellTest, ShortcutsWindowAndTabOrder)
         << "Tab comes round: " << trail.toStdString();
 }
 
+TEST_F(AppShellTest, FullScreenReadingHidesToolbarAndOutlineUntilTheEdge)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    MainWindow *window = m_app->window();
+    QToolBar *toolbar = m_app->readerVC()->toolbar();
+    auto *outline = m_app->readerVC()->findChild<QWidget *>(QStringLiteral("outline"));
+    ASSERT_TRUE(outline);
+    ASSERT_TRUE(waitUntil([&] { return toolbar->isVisible() && outline->isVisible(); }));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+
+    QTest::keyClick(window, Qt::Key_F11);
+    ASSERT_TRUE(waitUntil([&] { return window->windowState().testFlag(Qt::WindowFullScreen); }));
+    EXPECT_FALSE(toolbar->isVisible());
+    EXPECT_FALSE(outline->isVisible());
+
+    // The pointer at an edge brings the part back; away from it, it goes.
+    struct Row {
+        QPoint at;
+        bool toolbar, outline;
+    };
+    const QPoint middle(window->width() / 2, window->height() / 2);
+    for (const Row &row : { Row { QPoint(middle.x(), 0), true, false }, Row { middle, false, false },
+             Row { QPoint(0, middle.y()), false, true }, Row { middle, false, false } }) {
+        QTest::mouseMove(window->windowHandle(), row.at);
+        EXPECT_TRUE(waitUntil([&] { return toolbar->isVisible() == row.toolbar; }, 3000))
+            << row.at.x() << "," << row.at.y();
+        EXPECT_TRUE(waitUntil([&] { return outline->isVisible() == row.outline; }, 3000))
+            << row.at.x() << "," << row.at.y();
+    }
+
+    QTest::keyClick(window, Qt::Key_F11);
+    ASSERT_TRUE(waitUntil([&] { return !window->windowState().testFlag(Qt::WindowFullScreen); }));
+    EXPECT_TRUE(toolbar->isVisible());
+    EXPECT_TRUE(outline->isVisible());
+}
+
 } // namespace
