@@ -46,6 +46,8 @@ for f in usr/bin/tavro usr/bin/tavro-inspect \
   [ -e "$root/$f" ] || fail "$f is not installed"
 done
 [ -e "$root/usr/bin/tavro-backend" ] && fail "the developer backend is installed"
+leftovers=$(find "$root/usr/share/tavro" -name 'CMakeFiles' -o -name '*.cmake')
+[ -z "$leftovers" ] || fail "build files are installed: $leftovers"
 
 version=$("$root/usr/bin/tavro-inspect" --version)
 echo "$version"
