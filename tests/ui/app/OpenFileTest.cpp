@@ -31,10 +31,13 @@ TEST_F(AppShellTest, BookFilesOpenInTheReaderAlsoFromALaterStart)
     BookFileOpener opener(*m_app);
     EXPECT_EQ(opener.open({ epub }), QStringList { QStringLiteral("anatomy-basics.epub") });
     ReaderVC *reader = m_app->readerVC();
-    ASSERT_TRUE(reader && reader->web());
+    ASSERT_TRUE(reader);
+    // The book view, wherever the reader keeps it.
+    auto bookView = [&] { return reader->findChild<QWebEngineView *>(); };
+    ASSERT_TRUE(waitUntil([&] { return bookView() != nullptr; }));
     bool loaded = false;
-    QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
-    ASSERT_TRUE(waitUntil([&] { return loaded && reader->web()->url().scheme() == u"epub"; }));
+    QObject::connect(bookView(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
+    ASSERT_TRUE(waitUntil([&] { return loaded && bookView()->url().scheme() == u"epub"; }));
     EXPECT_TRUE(QFile::exists(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")));
     saveScreenshot(m_app->window(), QStringLiteral("reader.png"));
 
