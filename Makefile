@@ -3,6 +3,7 @@
 #            tests in the sanitizer build (SANITIZE=0 skips that part)
 # make bench builds and runs the benchmarks
 # make fuzz  builds the libFuzzer targets with clang and runs each for a while
+# make package  builds the Debian package (build/tavro_VERSION_ARCH.deb) with CPack
 # make sanitize  builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
@@ -10,7 +11,7 @@ JOBS ?= 2
 SANITIZE ?= 1
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test check-format run bench fuzz sanitize clean
+.PHONY: all deps configure build test check-format run bench fuzz sanitize package clean
 
 all: build
 
@@ -31,6 +32,10 @@ check-format: deps
 test: check-format build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@if [ "$(SANITIZE)" = 1 ]; then $(MAKE) --no-print-directory sanitize; fi
+
+package: build
+	cd $(BUILD_DIR) && cpack
+	@ls $(BUILD_DIR)/tavro_*.deb
 
 run: build
 	@bash scripts/run

@@ -15,6 +15,7 @@ QList<InspectCommand> xmlrpcCommands();
 QList<InspectCommand> topCommands();
 QList<InspectCommand> pdfCommands();
 QList<InspectCommand> annotationCommands();
+QList<InspectCommand> launchCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -26,6 +27,7 @@ QList<InspectCommand> inspectCommands()
     all += topCommands();
     all += pdfCommands();
     all += annotationCommands();
+    all += launchCommands();
     return all;
 }
 
@@ -51,7 +53,7 @@ int fail(const QString &message, int code)
 
 static int usage()
 {
-    std::fprintf(stderr, "usage: tavro-inspect VERB ARGS...\n");
+    std::fprintf(stderr, "usage: tavro-inspect VERB ARGS... | --version\n");
     for (const InspectCommand &c : inspectCommands())
         std::fprintf(stderr, "  %s\n", c.usage.toLocal8Bit().constData());
     return 2;
@@ -61,10 +63,15 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavro"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVRO_VERSION));
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return usage();
     const QString verb = args.takeFirst();
+    if (verb == u"--version") {
+        std::printf("tavro-inspect %s\n", TAVRO_VERSION);
+        return 0;
+    }
     for (const InspectCommand &c : inspectCommands())
         if (c.name == verb)
             return c.run(args);

@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "AppShortcuts.h"
 #include "MainWindow.h"
 #include "MsgBox.h"
 #include "UpdateWindows.h"
@@ -69,6 +70,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_window = std::make_unique<MainWindow>();
     m_window->restoreFrame();
     MsgBox::setMainWindow(m_window.get());
+    AppShortcuts::install(*m_window, *this);
     m_window->show();
     // 5-6. Data folder, configuration, contents folder.
     ConfigDictionary::shared();

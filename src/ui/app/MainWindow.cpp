@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "ToolbarAccess.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QSettings>
@@ -57,6 +59,7 @@ void MainWindow::installToolbar(QToolBar *toolbar)
     m_toolbar = toolbar;
     if (toolbar) {
         addToolBar(Qt::TopToolBarArea, toolbar);
+        ToolbarAccess::nameButtons(toolbar);
         toolbar->show();
     }
 }

@@ -174,6 +174,8 @@ ShelfVC::ShelfVC(Navigation &app)
     connect(delShelf, &QShortcut::activated, this, [this] { deleteShelf(m_shelfTable->currentRow()); });
     auto *nextShelf = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), this);
     connect(nextShelf, &QShortcut::activated, this, [this] { swipeEnded(0.75 * m_list->width()); });
+    auto *find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] { m_search->setFocus(Qt::ShortcutFocusReason); });
     auto *previousShelf = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this);
     connect(previousShelf, &QShortcut::activated, this, [this] { swipeEnded(-0.75 * m_list->width()); });
 

@@ -67,9 +67,12 @@ StoreVC::StoreVC(Navigation &app)
     m_toolbar->setObjectName(QStringLiteral("storeToolbar"));
     m_toolbar->addAction(QStringLiteral("TOP"), this, [this] { m_app.changeToTop(); });
     m_toolbar->addAction(QStringLiteral("本棚"), this, [this] { m_app.changeToShelf(); });
-    m_toolbar->addAction(QStringLiteral("◀"), this, [this] { m_web->back(); });
-    m_toolbar->addAction(QStringLiteral("▶"), this, [this] { m_web->forward(); });
-    m_toolbar->addAction(QStringLiteral("再読込"), this, [this] { m_web->reload(); });
+    m_toolbar->addAction(QStringLiteral("◀"), this, [this] { m_web->back(); })
+        ->setShortcut(QKeySequence::Back);
+    m_toolbar->addAction(QStringLiteral("▶"), this, [this] { m_web->forward(); })
+        ->setShortcut(QKeySequence::Forward);
+    m_toolbar->addAction(QStringLiteral("再読込"), this, [this] { m_web->reload(); })
+        ->setShortcut(QKeySequence::Refresh);
     m_toolbar->addAction(QStringLiteral("ホーム"), this, [this] { tapHome(); });
     m_web = new QWebEngineView(this);
     m_web->setObjectName(QStringLiteral("storeView"));

@@ -1,0 +1,19 @@
+# `make package` (cpack in the build tree): a Debian package of what
+# `cmake --install` puts under /usr. Its dependencies are computed by
+# dpkg-shlibdeps from the libraries the programs link, so they follow the
+# Qt and ICU the build used.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tavro)
+set(CPACK_PACKAGE_VENDOR "Tavro")
+set(CPACK_PACKAGE_CONTACT "Tavro <support@tavro.jp>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "E-book client for medical books (EPUB and PDF)")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Tavro keeps EPUB and PDF books on shelves, reads them with bookmarks, highlights and memos that sync between devices, searches inside books and looks words up in installed dictionaries.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://tavro.jp/")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION text)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
+include(CPack)

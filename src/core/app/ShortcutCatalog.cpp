@@ -1,0 +1,80 @@
+#include "ShortcutCatalog.h"
+
+#include <QGuiApplication>
+
+QList<QKeySequence> ShortcutCatalog::helpKeys()
+{
+    return { QKeySequence(Qt::Key_F1), QKeySequence(Qt::CTRL | Qt::Key_Slash) };
+}
+
+QList<ShortcutEntry> ShortcutCatalog::all()
+{
+    const QString app = QStringLiteral("全体");
+    const QString shelf = QStringLiteral("本棚");
+    const QString reader = QStringLiteral("リーダー");
+    const QString store = QStringLiteral("ストア");
+    const QString image = QStringLiteral("画像");
+    QList<ShortcutEntry> list;
+    for (const QKeySequence &k : helpKeys())
+        list.append({ app, QStringLiteral("ショートカット一覧"), k });
+    list += {
+        { app, QStringLiteral("全画面表示 (上端・左端でツールバーと目次)"), QKeySequence(Qt::Key_F11) },
+        { app, QStringLiteral("TOP"), QKeySequence(Qt::CTRL | Qt::Key_1) },
+        { app, QStringLiteral("本棚"), QKeySequence(Qt::CTRL | Qt::Key_2) },
+        { app, QStringLiteral("ストア"), QKeySequence(Qt::CTRL | Qt::Key_3) },
+        { app, QStringLiteral("次の欄へ / 前の欄へ"), QKeySequence(Qt::Key_Tab) },
+        { shelf, QStringLiteral("次の本棚"), QKeySequence(Qt::CTRL | Qt::Key_PageDown) },
+        { shelf, QStringLiteral("前の本棚"), QKeySequence(Qt::CTRL | Qt::Key_PageUp) },
+        { shelf, QStringLiteral("本棚の名前を変更"), QKeySequence(Qt::Key_F2) },
+        { shelf, QStringLiteral("選んだ本棚・本を削除"), QKeySequence(Qt::Key_Delete), QKeySequence::Delete },
+        { shelf, QStringLiteral("本を開く"), QKeySequence(Qt::Key_Return) },
+        { shelf, QStringLiteral("本を探す"), QKeySequence(Qt::CTRL | Qt::Key_F) },
+        { reader, QStringLiteral("前のページ"), QKeySequence(Qt::Key_Left) },
+        { reader, QStringLiteral("次のページ"), QKeySequence(Qt::Key_Right) },
+        { reader, QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence::Back },
+        { reader, QStringLiteral("文字を小さく"), QKeySequence(Qt::CTRL | Qt::Key_Minus),
+            QKeySequence::ZoomOut },
+        { reader, QStringLiteral("文字を大きく"), QKeySequence(Qt::CTRL | Qt::Key_Plus),
+            QKeySequence::ZoomIn },
+        { reader, QStringLiteral("文字を大きく"), QKeySequence(Qt::CTRL | Qt::Key_Equal) },
+        { reader, QStringLiteral("標準の文字サイズ"), QKeySequence(Qt::CTRL | Qt::Key_0) },
+        { reader, QStringLiteral("このページにしおりを付ける・外す"), QKeySequence(Qt::CTRL | Qt::Key_D) },
+        { reader, QStringLiteral("しおり・ハイライト・メモの一覧"), QKeySequence(Qt::CTRL | Qt::Key_B) },
+        { reader, QStringLiteral("選んだ文をハイライト"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H) },
+        { reader, QStringLiteral("選んだ文にメモを付ける"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M) },
+        { reader, QStringLiteral("選んだ所のハイライトを削除"),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D) },
+        { reader, QStringLiteral("一覧の題を編集"), QKeySequence(Qt::Key_F2) },
+        { reader, QStringLiteral("メモを保存"), QKeySequence(Qt::CTRL | Qt::Key_Return) },
+        { reader, QStringLiteral("印刷"), QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence::Print },
+        { store, QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence::Back },
+        { store, QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence::Forward },
+        { store, QStringLiteral("再読込"), QKeySequence(Qt::Key_F5), QKeySequence::Refresh },
+        { image, QStringLiteral("拡大"), QKeySequence(Qt::Key_Plus) },
+        { image, QStringLiteral("縮小"), QKeySequence(Qt::Key_Minus) },
+        { image, QStringLiteral("閉じる"), QKeySequence(Qt::Key_Escape) },
+    };
+    return list;
+}
+
+QList<QKeySequence> ShortcutCatalog::bindings(const ShortcutEntry &entry)
+{
+    // The platform's bindings come from its theme, which only a GUI
+    // application has (the inspector runs without one).
+    if (entry.standard != QKeySequence::UnknownKey
+        && qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        const QList<QKeySequence> platform = QKeySequence::keyBindings(entry.standard);
+        if (!platform.isEmpty())
+            return platform;
+    }
+    return { entry.keys };
+}
+
+bool ShortcutCatalog::lists(const QKeySequence &keys, const QString &screen)
+{
+    for (const ShortcutEntry &e : all())
+        if (bindings(e).contains(keys)
+            && (screen.isEmpty() || e.screen == screen || e.screen == QStringLiteral("全体")))
+            return true;
+    return false;
+}
