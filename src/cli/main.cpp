@@ -12,6 +12,7 @@ QList<InspectCommand> bookCommands();
 QList<InspectCommand> dictionaryCommands();
 QList<InspectCommand> installCommands();
 QList<InspectCommand> xmlrpcCommands();
+QList<InspectCommand> searchCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -20,6 +21,7 @@ QList<InspectCommand> inspectCommands()
     all += dictionaryCommands();
     all += installCommands();
     all += xmlrpcCommands();
+    all += searchCommands();
     return all;
 }
 
