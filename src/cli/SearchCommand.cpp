@@ -1,15 +1,18 @@
 // tavro-inspect search BOOKFILE TERM [--from-first] [--from ID] [--max N]
 #include "InspectCommand.h"
 
+#include "CliOptions.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
 #include "core/content/ZipArchive.h"
 #include "core/platform/AppResources.h"
+#include "core/platform/DataFolder.h"
 #include "core/reader/BookSearchText.h"
 #include "core/reader/InBookSearch.h"
 #include "core/reader/PdfTextSearch.h"
 #include "core/reader/htmlSearchParser.h"
+#include "core/shelf/LibrarySearchIndex.h"
 
 #include <QFileInfo>
 
@@ -127,6 +130,46 @@ int searchCommand(const QStringList &args)
     return searchEpub(info, positional.at(1), fromFirst, from, max.value_or(InBookSearch::kPageSize));
 }
 
+int librarySearchCommand(const QStringList &args)
+{
+    QStringList positional;
+    QVariantMap options;
+    if (!splitOptions(args, { QStringLiteral("home"), QStringLiteral("max") }, &positional, &options)
+        || positional.size() != 1 || positional.first().isEmpty())
+        return fail(QStringLiteral("usage: tavro-inspect library-search TERM [--home DIR] [--max N]"), 2);
+    if (options.contains(QStringLiteral("home"))
+        && !useHome(options.value(QStringLiteral("home")).toString()))
+        return fail(QStringLiteral("cannot use %1 as the home folder")
+                        .arg(options.value(QStringLiteral("home")).toString()));
+    LibrarySearchIndex index;
+    if (!index.isOpen())
+        return fail(
+            QStringLiteral("cannot open %1: %2").arg(LibrarySearchIndex::defaultPath(), index.lastError()));
+    // The index follows the contents folder first, as the shelf's would.
+    if (!index.update(DataFolder::contentsFolder()))
+        return fail(
+            QStringLiteral("cannot update %1: %2").arg(LibrarySearchIndex::defaultPath(), index.lastError()));
+    QVariantList hits;
+    for (const LibrarySearchIndex::Hit &h :
+        index.search(positional.first(), options.value(QStringLiteral("max"), 1000).toInt()))
+        hits.append(QVariantMap {
+            { QStringLiteral("file"), h.fileName },
+            { QStringLiteral("title"), h.title },
+            { QStringLiteral("isPdf"), h.isPdf },
+            { QStringLiteral("page"), h.page + 1 },
+            { QStringLiteral("id"), h.isPdf ? QVariant::fromValue(nullptr) : QVariant(h.manifestId) },
+            { QStringLiteral("location"), h.location },
+            { QStringLiteral("snippet"), h.snippet },
+            { QStringLiteral("markStart"), h.markStart },
+            { QStringLiteral("markLength"), h.markLength },
+        });
+    return printJson(QVariantMap {
+        { QStringLiteral("term"), positional.first() },
+        { QStringLiteral("books"), index.bookCount() },
+        { QStringLiteral("hits"), hits },
+    });
+}
+
 } // namespace
 
 QList<InspectCommand> searchCommands()
@@ -137,5 +180,9 @@ QList<InspectCommand> searchCommands()
                 "search FILE TERM [--from-first] [--from ID] [--max N]\n"
                 "                     hits in an EPUB (result dictionaries, More/start flags) or PDF"),
             searchCommand },
+        { QStringLiteral("library-search"),
+            QStringLiteral("library-search TERM [--home DIR] [--max N]\n"
+                           "                     every installed book's pages or chapters holding the term"),
+            librarySearchCommand },
     };
 }

@@ -3,6 +3,8 @@
 #include "support/TextEpub.h"
 #include "support/TextPdf.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -87,6 +89,30 @@ TEST_F(InspectSearch, PdfHitsAreCaseSensitiveWithPageAndText)
     EXPECT_EQ(hits.at(0).toMap().value(QStringLiteral("page")).toInt(), 1);
     EXPECT_EQ(hits.at(0).toMap().value(QStringLiteral("location")).toInt(), 12);
     EXPECT_EQ(hits.at(1).toMap().value(QStringLiteral("label")).toString(), QStringLiteral("2"));
+}
+
+TEST_F(InspectSearch, LibrarySearchIndexesTheHomeFolderAndListsEveryHit)
+{
+    const QString home = m_dir.filePath(QStringLiteral("home"));
+    const QString contents = home + QStringLiteral("/.data/contents");
+    ASSERT_TRUE(QDir().mkpath(contents));
+    ASSERT_TRUE(QFile::copy(path("book.epub"), contents + QStringLiteral("/book.epub")));
+    ASSERT_TRUE(QFile::copy(path("book.pdf"), contents + QStringLiteral("/atlas.pdf")));
+    const ProcessResult r = inspect(
+        { QStringLiteral("library-search"), QStringLiteral("insulin"), QStringLiteral("--home"), home });
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QVariantMap out = QJsonDocument::fromJson(r.out).toVariant().toMap();
+    EXPECT_EQ(out.value(QStringLiteral("books")).toInt(), 2);
+    QStringList places;
+    for (const QVariant &v : out.value(QStringLiteral("hits")).toList()) {
+        const QVariantMap h = v.toMap();
+        places << QStringLiteral("%1:%2:%3")
+                      .arg(h.value(QStringLiteral("file")).toString())
+                      .arg(h.value(QStringLiteral("page")).toInt())
+                      .arg(h.value(QStringLiteral("location")).toString());
+    }
+    EXPECT_EQ(
+        places, (QStringList { "atlas.pdf:1:1", "atlas.pdf:2:2", "book.epub:1:One", "book.epub:3:Three" }));
 }
 
 TEST_F(InspectSearch, WrongUseAndBadFilesFail)

@@ -43,6 +43,12 @@ QString PdfTextSearch::pageText(int page) const
     return m_texts.value(page);
 }
 
+QString PdfTextSearch::pageLabel(int page) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_labels.value(page);
+}
+
 std::optional<QList<PdfHit>> PdfTextSearch::find(
     const QString &term, int maxHits, const std::atomic_bool *cancel) const
 {

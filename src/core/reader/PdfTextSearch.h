@@ -42,6 +42,8 @@ public:
     bool load(const std::atomic_bool *cancel = nullptr) const;
     int pageCount() const;
     QString pageText(int page) const;
+    // The page's label, or its number from 1 when it has none.
+    QString pageLabel(int page) const;
 
     const QString &path() const { return m_path; }
 

@@ -140,7 +140,7 @@ TEST(htmlSearchParser, ContinuingWithALargerLimitGivesWhatAFreshScanGives)
         xhtml("<p>aa</p><p>aaa</p>"),
         xhtml("<p>a</p>"),
     });
-    for (const QString start : { QString(), QStringLiteral("c2"), QStringLiteral("c4") }) {
+    for (const QString &start : { QString(), QStringLiteral("c2"), QStringLiteral("c4") }) {
         for (int step : { 1, 2, 3, 10 }) {
             const bool fromFirst = start.isEmpty();
             htmlSearchParser chained;
