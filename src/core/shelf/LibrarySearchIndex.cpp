@@ -76,7 +76,11 @@ LibrarySearchIndex::LibrarySearchIndex(const QString &path)
             "isPdf INTEGER, size INTEGER, modified INTEGER);"
             "CREATE VIRTUAL TABLE IF NOT EXISTS bookText USING fts4(words, body, fileName, page, "
             "manifestId, location, notindexed=body, notindexed=fileName, notindexed=page, "
-            "notindexed=manifestId, notindexed=location);"))) {
+            "notindexed=manifestId, notindexed=location);"
+            // Which rows of bookText belong to a book: an FTS4 table cannot
+            // index its other columns.
+            "CREATE TABLE IF NOT EXISTS textRow(docid INTEGER PRIMARY KEY, fileName TEXT);"
+            "CREATE INDEX IF NOT EXISTS textRowFile ON textRow(fileName);"))) {
         qCWarning(lcLibrary) << "library search index unusable:" << m_error;
         m_db.close();
     }
@@ -127,10 +131,16 @@ bool LibrarySearchIndex::removeBook(const QString &fileName)
 {
     if (!isOpen())
         return false;
-    SqliteStatement texts = m_db.prepare(QStringLiteral("DELETE FROM bookText WHERE fileName = ?"));
-    SqliteStatement book = m_db.prepare(QStringLiteral("DELETE FROM indexedBook WHERE fileName = ?"));
-    return texts.bind(1, fileName) && texts.step() == SqliteStatement::Step::Done && book.bind(1, fileName)
-        && book.step() == SqliteStatement::Step::Done;
+    for (const char *sql :
+        { "DELETE FROM bookText WHERE docid IN (SELECT docid FROM textRow WHERE fileName = ?)",
+            "DELETE FROM textRow WHERE fileName = ?", "DELETE FROM indexedBook WHERE fileName = ?" }) {
+        SqliteStatement st = m_db.prepare(QString::fromLatin1(sql));
+        if (!st.bind(1, fileName) || st.step() != SqliteStatement::Step::Done) {
+            m_error = m_db.lastError();
+            return false;
+        }
+    }
+    return true;
 }
 
 bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *cancel)
@@ -172,17 +182,22 @@ bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *
     if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
     bool ok = removeBook(info.fileName());
-    SqliteStatement insert = m_db.prepare(QStringLiteral(
-        "INSERT INTO bookText(words, body, fileName, page, manifestId, location) VALUES (?, ?, ?, ?, ?, ?)"));
-    for (const Row &row : rows) {
+    SqliteStatement row = m_db.prepare(QStringLiteral("INSERT INTO textRow(fileName) VALUES (?)"));
+    SqliteStatement insert
+        = m_db.prepare(QStringLiteral("INSERT INTO bookText(docid, words, body, fileName, page, "
+                                      "manifestId, location) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    for (const Row &r : rows) {
         if (!ok || isCancelled(cancel)) {
             ok = false;
             break;
         }
-        if (row.body.trimmed().isEmpty())
+        if (r.body.trimmed().isEmpty())
             continue;
-        ok = insert.bindAll(
-                 { wordsFor(row.body), row.body, info.fileName(), row.page, row.manifestId, row.location })
+        ok = row.bind(1, info.fileName()) && row.step() == SqliteStatement::Step::Done;
+        row.reset();
+        ok = ok
+            && insert.bindAll({ m_db.lastInsertRowId(), wordsFor(r.body), r.body, info.fileName(), r.page,
+                r.manifestId, r.location })
             && insert.step() == SqliteStatement::Step::Done;
         insert.reset();
     }
