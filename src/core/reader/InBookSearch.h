@@ -84,6 +84,8 @@ public:
     int hitCount() const { return int(isPdf() ? m_pdfResults.size() : m_results.size()); }
     const QString &lastSearchStr() const { return m_lastSearchStr; }
     const QString &nowSelectStr() const { return m_nowSelectStr; }
+    // What the page selects when shown (a hit's chunk, or a term to mark).
+    void setNowSelectStr(const QString &text) { m_nowSelectStr = text; }
     bool showIndicator() const { return m_showIndicator; }
     bool showMore() const { return m_showMore; }
     bool showFirst() const { return m_showFirst; }

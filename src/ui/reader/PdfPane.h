@@ -22,6 +22,7 @@ public:
     void turn(int step) override;
     void printTo(QPrinter *printer, std::function<void(bool)> done) override;
     QPdfView *view() const { return m_view; }
+    QPdfDocument *document() const { return m_pdf; }
 
 signals:
     // The page on screen changed (by goToPage or in the view itself).

@@ -15,6 +15,7 @@
 
 class EpubPane;
 class PdfPane;
+class ReaderSearch;
 class ReaderPane;
 class StayTimeCounter;
 class QAction;
@@ -73,6 +74,9 @@ public:
     void printTo(QPrinter *printer, std::function<void(bool)> done);
     QAction *printAction() const { return m_print; }
 
+    // The in-book search: the search button, Ctrl+F and its pop-over.
+    ReaderSearch *search() const { return m_search; }
+
 private:
     void openPdf(int last);
     void openEpub(int last);
@@ -101,4 +105,5 @@ private:
     bool m_loaded = false;
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<StayTimeCounter> m_stay;
+    ReaderSearch *m_search = nullptr;
 };

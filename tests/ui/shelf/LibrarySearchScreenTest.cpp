@@ -1,5 +1,7 @@
 // Searching every installed book from the shelf.
 #include "ui/AppShellFixture.h"
+#include "ui/reader/EpubPane.h"
+#include "ui/reader/ReaderVC.h"
 #include "ui/shelf/LibrarySearchWindow.h"
 
 namespace
@@ -58,7 +60,18 @@ TEST_F(LibrarySearchScreen, ChoosingAHitOpensTheBookAtItsPage)
     window->results()->setCurrentRow(row);
     QTest::keyClick(window->results(), Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != nullptr; }));
-    EXPECT_EQ(m_app->readerVC()->page(), page);
+    ReaderVC *reader = m_app->readerVC();
+    EXPECT_EQ(reader->page(), page);
+    ASSERT_TRUE(reader->epubPane());
+    // The term is marked on the page once it has loaded.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return pageValue(reader->epubPane()->web(),
+                       QStringLiteral("document.querySelectorAll('span.qmSearchHighlight').length"))
+                       .toInt()
+                > 0;
+        },
+        30000));
 }
 
 } // namespace
