@@ -76,6 +76,8 @@ TEST_F(ReaderSearchTest, ChoosingAHitLoadsItsPageAndMarksTheTerm)
             row = i;
     ASSERT_GE(row, 0);
     QSignalSpy shown(reader->search(), &ReaderSearch::hitShown);
+    reader->search()->popover()->grab().save(
+        QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader-search-popover.png"));
     QListWidget *list = reader->search()->popover()->searchResultView();
     list->setCurrentRow(row);
     QTest::keyClick(list, Qt::Key_Return);
@@ -84,6 +86,8 @@ TEST_F(ReaderSearchTest, ChoosingAHitLoadsItsPageAndMarksTheTerm)
     EXPECT_EQ(reader->epubPane()->currentManifestID(), QStringLiteral("ch3"));
     EXPECT_FALSE(reader->search()->popover()->isVisible());
     EXPECT_TRUE(waitUntil([&] { return markCount(reader) > 0; }));
+    QTest::qWait(300); // the page's last frame
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader-search-hit.png"));
 }
 
 TEST_F(ReaderSearchTest, ResultsAndTheTermStayBetweenOpenings)
@@ -119,6 +123,8 @@ TEST_F(ReaderSearchTest, APdfHitShowsItsPageWithTheTextMarked)
     EXPECT_EQ(reader->pdfPane()->page(), search->pdfResults().first().page);
     EXPECT_TRUE(reader->search()->pdfOverlay()->isVisible());
     EXPECT_FALSE(reader->search()->pdfOverlay()->bounds().isEmpty());
+    QTest::qWait(500); // the page's rendering, for the picture
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader-search-pdf-hit.png"));
 }
 
 } // namespace
