@@ -90,6 +90,24 @@ TEST_F(ReaderSearchTest, ChoosingAHitLoadsItsPageAndMarksTheTerm)
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader-search-hit.png"));
 }
 
+TEST_F(ReaderSearchTest, TheMoreRowListsTenHitsMore)
+{
+    ReaderVC *reader = openBook(QStringLiteral("anatomy-basics.epub"));
+    ASSERT_TRUE(reader);
+    searchFor(reader, QStringLiteral("the"));
+    InBookSearch *search = reader->search()->search();
+    ASSERT_EQ(search->hitCount(), 10);
+    QListWidget *list = reader->search()->popover()->searchResultView();
+    ASSERT_EQ(list->count(), 11);
+    EXPECT_TRUE(list->item(10)->text().startsWith(QStringLiteral("More")));
+    list->setCurrentRow(10);
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return !search->showIndicator(); }));
+    EXPECT_GT(search->hitCount(), 10);
+    EXPECT_TRUE(reader->search()->popover()->isVisible()) << "the pop-over stays open for the longer list";
+    EXPECT_EQ(list->count(), search->numberOfRows());
+}
+
 TEST_F(ReaderSearchTest, ResultsAndTheTermStayBetweenOpenings)
 {
     ReaderVC *reader = openBook(QStringLiteral("anatomy-basics.epub"));
