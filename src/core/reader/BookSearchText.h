@@ -2,8 +2,9 @@
 // and kept while the book is open, so that repeated searches ("More", a new
 // term) do not read and parse the same files again.
 //
-// Threads: any; text() may be called from several threads at once (a file
-// is then possibly read twice, and one result kept).
+// Threads: any; text() and readAhead() may be called from several threads
+// at once: each file is read once, and a thread that wants a file another
+// is reading reads the next ones meanwhile.
 #pragma once
 
 #include "htmlSearchParser.h"
@@ -11,7 +12,9 @@
 #include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QUrl>
+#include <QWaitCondition>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -41,10 +44,16 @@ public:
     // The text of item `index`; an empty, incomplete text for an index
     // outside the spine. Never null.
     std::shared_ptr<const htmlSearchParser::ItemText> text(int index) const;
+    // Reads item `index` unless it is read or being read; false then.
+    bool readAhead(int index) const;
 
 private:
+    std::shared_ptr<const htmlSearchParser::ItemText> load(int index) const;
+
     QList<Item> m_items;
     Loader m_loader;
     mutable QMutex m_mutex;
     mutable QHash<int, std::shared_ptr<const htmlSearchParser::ItemText>> m_texts;
+    mutable QSet<int> m_loading; // items some thread is reading
+    mutable QWaitCondition m_loaded;
 };

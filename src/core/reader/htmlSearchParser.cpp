@@ -6,6 +6,7 @@
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <mutex>
+#include <thread>
 
 namespace
 {
@@ -83,6 +84,37 @@ struct ItemReader {
 
 void ignoreError(void *, xmlErrorPtr) { }
 
+// Reads the spine items after the one being scanned on a second thread, so
+// that reading and parsing the next files overlaps the scan; stops (and is
+// joined) when the scan returns.
+class ReadAhead
+{
+public:
+    ReadAhead(const BookSearchText &book, int from, const std::atomic_bool *cancel)
+    {
+        if (from < 1 || from >= book.items().size())
+            return;
+        m_thread = std::thread([this, &book, from, cancel] {
+            for (int k = from; k < book.items().size(); ++k) {
+                if (m_stop.load(std::memory_order_relaxed)
+                    || (cancel && cancel->load(std::memory_order_relaxed)))
+                    return;
+                book.readAhead(k);
+            }
+        });
+    }
+    ~ReadAhead()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::atomic_bool m_stop { false };
+    std::thread m_thread;
+};
+
 } // namespace
 
 htmlSearchParser::ItemText htmlSearchParser::readItem(const QByteArray &xhtml)
@@ -145,6 +177,16 @@ bool htmlSearchParser::parseXML(const QString &, bool, const QString &searchStri
     }
 
     const QList<BookSearchText::Item> &items = book.items();
+    int first = p.item;
+    if (!p.fromFirst && !p.started) {
+        first = int(items.size());
+        for (int i = 0; i < items.size(); ++i)
+            if (items.at(i).id == currentManifestID) {
+                first = i;
+                break;
+            }
+    }
+    const ReadAhead readAhead(book, first + 1, m_cancel);
     for (; p.item < items.size(); ++p.item) {
         if (cancelled())
             return false;
