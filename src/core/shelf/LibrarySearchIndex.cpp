@@ -52,6 +52,9 @@ QStringList chapterTitles(const EPUBManager &epub)
 
 } // namespace
 
+// The layout of the tables, in PRAGMA user_version.
+constexpr int kLayout = 2;
+
 QString LibrarySearchIndex::defaultPath()
 {
     return DataFolder::path() + QStringLiteral("/LibrarySearch.sqlite");
@@ -68,19 +71,27 @@ LibrarySearchIndex::LibrarySearchIndex(const QString &path)
     // file for a moment: wait for it rather than fail.
     m_db.exec(QStringLiteral("PRAGMA busy_timeout=10000"));
     m_db.scalar(QStringLiteral("PRAGMA journal_mode=WAL"));
+    m_db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // An index of an older layout is dropped; update() fills it again. One
+    // transaction, so that two connections opening a new file at once do not
+    // drop each other's tables.
+    m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (m_db.scalar(QStringLiteral("PRAGMA user_version")).toInt() != kLayout)
+        m_db.exec(QStringLiteral("DROP TABLE IF EXISTS bookText; DROP TABLE IF EXISTS textRow; "
+                                 "DROP TABLE IF EXISTS indexedBook;"));
     // `words` is what is searched; `body` (the text as written) gives the
-    // snippets; the rest says where the text is.
+    // snippets; textRow says where each row's text is, kept apart from the
+    // long texts so that sorting and deleting never read them.
     if (!exec(QStringLiteral(
-            "PRAGMA synchronous=NORMAL;"
             "CREATE TABLE IF NOT EXISTS indexedBook(fileName TEXT PRIMARY KEY, title TEXT, "
             "isPdf INTEGER, size INTEGER, modified INTEGER);"
-            "CREATE VIRTUAL TABLE IF NOT EXISTS bookText USING fts4(words, body, fileName, page, "
-            "manifestId, location, notindexed=body, notindexed=fileName, notindexed=page, "
-            "notindexed=manifestId, notindexed=location);"
-            // Which rows of bookText belong to a book: an FTS4 table cannot
-            // index its other columns.
-            "CREATE TABLE IF NOT EXISTS textRow(docid INTEGER PRIMARY KEY, fileName TEXT);"
-            "CREATE INDEX IF NOT EXISTS textRowFile ON textRow(fileName);"))) {
+            "CREATE VIRTUAL TABLE IF NOT EXISTS bookText USING fts4(body, words, notindexed=body);"
+            "CREATE TABLE IF NOT EXISTS textRow(docid INTEGER PRIMARY KEY, fileName TEXT, page INTEGER, "
+            "manifestId TEXT, location TEXT);"
+            "CREATE INDEX IF NOT EXISTS textRowFile ON textRow(fileName);"
+            "PRAGMA user_version=%1; COMMIT;")
+                  .arg(kLayout))) {
+        m_db.exec(QStringLiteral("ROLLBACK"));
         qCWarning(lcLibrary) << "library search index unusable:" << m_error;
         m_db.close();
     }
@@ -182,10 +193,10 @@ bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *
     if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
     bool ok = removeBook(info.fileName());
-    SqliteStatement row = m_db.prepare(QStringLiteral("INSERT INTO textRow(fileName) VALUES (?)"));
+    SqliteStatement row = m_db.prepare(
+        QStringLiteral("INSERT INTO textRow(fileName, page, manifestId, location) VALUES (?, ?, ?, ?)"));
     SqliteStatement insert
-        = m_db.prepare(QStringLiteral("INSERT INTO bookText(docid, words, body, fileName, page, "
-                                      "manifestId, location) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        = m_db.prepare(QStringLiteral("INSERT INTO bookText(docid, body, words) VALUES (?, ?, ?)"));
     for (const Row &r : rows) {
         if (!ok || isCancelled(cancel)) {
             ok = false;
@@ -193,11 +204,10 @@ bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *
         }
         if (r.body.trimmed().isEmpty())
             continue;
-        ok = row.bind(1, info.fileName()) && row.step() == SqliteStatement::Step::Done;
+        ok = row.bindAll({ info.fileName(), r.page, r.manifestId, r.location })
+            && row.step() == SqliteStatement::Step::Done;
         row.reset();
-        ok = ok
-            && insert.bindAll({ m_db.lastInsertRowId(), wordsFor(r.body), r.body, info.fileName(), r.page,
-                r.manifestId, r.location })
+        ok = ok && insert.bindAll({ m_db.lastInsertRowId(), r.body, wordsFor(r.body) })
             && insert.step() == SqliteStatement::Step::Done;
         insert.reset();
     }
@@ -264,23 +274,33 @@ QList<LibrarySearchIndex::Hit> LibrarySearchIndex::search(const QString &term, i
     const QString query = queryFor(term);
     if (!isOpen() || query.isEmpty())
         return hits;
-    SqliteStatement select = m_db.prepare(QStringLiteral(
-        "SELECT t.fileName, i.title, i.isPdf, t.page, t.manifestId, t.location, t.body FROM bookText t "
-        "JOIN indexedBook i ON i.fileName = t.fileName WHERE t.words MATCH ? "
-        "ORDER BY i.title COLLATE NOCASE, t.fileName, CAST(t.page AS INTEGER) LIMIT ?"));
+    SqliteStatement select = m_db.prepare(
+        QStringLiteral("SELECT r.docid, r.fileName, i.title, i.isPdf, r.page, r.manifestId, r.location "
+                       "FROM bookText JOIN textRow r ON r.docid = bookText.docid "
+                       "JOIN indexedBook i ON i.fileName = r.fileName WHERE bookText MATCH ? "
+                       "ORDER BY i.title COLLATE NOCASE, r.fileName, r.page LIMIT ?"));
     if (!select.bind(1, query) || !select.bind(2, limit))
         return hits;
+    QList<qint64> docids;
     while (select.step() == SqliteStatement::Step::Row) {
         Hit h;
-        h.fileName = select.columnText(0);
-        h.title = select.columnText(1);
-        h.isPdf = select.columnInt64(2) != 0;
-        h.page = int(select.columnInt64(3));
-        h.manifestId = select.columnText(4);
-        h.location = select.columnText(5);
-        h.snippet = snippetFor(select.columnText(6), term, &h.markStart);
-        h.markLength = h.markStart >= 0 ? int(term.size()) : 0;
+        docids << select.columnInt64(0);
+        h.fileName = select.columnText(1);
+        h.title = select.columnText(2);
+        h.isPdf = select.columnInt64(3) != 0;
+        h.page = int(select.columnInt64(4));
+        h.manifestId = select.columnText(5);
+        h.location = select.columnText(6);
         hits.append(h);
+    }
+    // The texts only of the rows listed.
+    SqliteStatement body = m_db.prepare(QStringLiteral("SELECT body FROM bookText WHERE docid = ?"));
+    for (int i = 0; i < hits.size(); ++i) {
+        Hit &h = hits[i];
+        if (body.bind(1, docids.at(i)) && body.step() == SqliteStatement::Step::Row)
+            h.snippet = snippetFor(body.columnText(0), term, &h.markStart);
+        body.reset();
+        h.markLength = h.markStart >= 0 ? int(term.size()) : 0;
     }
     return hits;
 }
