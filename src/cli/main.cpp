@@ -16,6 +16,7 @@ QList<InspectCommand> topCommands();
 QList<InspectCommand> pdfCommands();
 QList<InspectCommand> annotationCommands();
 QList<InspectCommand> launchCommands();
+QList<InspectCommand> searchCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -28,6 +29,7 @@ QList<InspectCommand> inspectCommands()
     all += pdfCommands();
     all += annotationCommands();
     all += launchCommands();
+    all += searchCommands();
     return all;
 }
 

@@ -4,6 +4,7 @@
 #include "PdfPane.h"
 #include "PdfReaderControls.h"
 #include "ReaderAnnotationActions.h"
+#include "ReaderSearch.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/platform/UserDefaults.h"
@@ -40,6 +41,7 @@ ReaderVC::ReaderVC(Navigation &app)
     m_print = m_toolbar->addAction(QStringLiteral("印刷"), this, &ReaderVC::tapPrint);
     m_print->setShortcut(QKeySequence::Print);
     m_print->setVisible(false);
+    m_search = new ReaderSearch(m_toolbar, this);
     m_back = m_toolbar->addAction(QStringLiteral("戻る"), this, &ReaderVC::tapBackBtn);
     m_back->setShortcut(QKeySequence::Back);
     m_back->setVisible(false);
@@ -164,6 +166,8 @@ void ReaderVC::openPdf(int last)
         m_annotations->reloadBookMark();
     });
     m_pdfControls->open(last);
+    m_search->attach(m_pdfPane, info.value(QStringLiteral("pdfurl")).toString());
+    m_search->markOnOpen(info.value(QStringLiteral("searchTerm")).toString());
 }
 
 void ReaderVC::openEpub(int last)
@@ -217,6 +221,9 @@ void ReaderVC::openEpub(int last)
             : info.value(QStringLiteral("fontSize"), EpubPane::kDefaultFontSize).toInt());
     m_back->setVisible(true);
     syncBack();
+    m_search->attach(m_epubPane);
+    // Opened from the library search: the term is marked on the page.
+    m_search->markOnOpen(info.value(QStringLiteral("searchTerm")).toString());
     m_epubPane->open(url);
 }
 

@@ -17,6 +17,7 @@ class EpubPane;
 class PdfPane;
 class PdfReaderControls;
 class ReaderAnnotationActions;
+class ReaderSearch;
 class ReaderPane;
 class StayTimeCounter;
 class QAction;
@@ -81,6 +82,8 @@ public:
     // The bookmark, highlight and memo commands of the book shown (null
     // before the reader has appeared with a readable book).
     ReaderAnnotationActions *annotations() const { return m_annotations; }
+    // The in-book search: the search button, Ctrl+F and its pop-over.
+    ReaderSearch *search() const { return m_search; }
 
 private:
     void openPdf(int last);
@@ -117,4 +120,5 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<StayTimeCounter> m_stay;
     ReaderAnnotationActions *m_annotations = nullptr; // a child of this screen
+    ReaderSearch *m_search = nullptr;
 };

@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHash>
 #include <QInputDialog>
@@ -89,6 +90,9 @@ ShelfVC::ShelfVC(Navigation &app)
     });
 
     m_toolbar->addAction(QStringLiteral("PDFを取り込む"), this, &ShelfVC::askImportPdf);
+    QAction *textSearch
+        = m_toolbar->addAction(QStringLiteral("本文検索"), this, [this] { openLibrarySearch(); });
+    textSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
 
     // Which installed dictionaries take part in look-ups, read afresh each
     // time the menu opens.
@@ -210,7 +214,41 @@ ShelfVC::ShelfVC(Navigation &app)
     NotificationCenter::defaultCenter().observe(
         QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
     setGridMode(true);
+    // The text of every book, indexed in the background and again after
+    // each install.
+    m_textIndex = new LibrarySearchIndexer({}, {}, this);
+    m_textIndex->followInstalls();
+    m_textIndex->refresh();
     appear();
+}
+
+LibrarySearchWindow *ShelfVC::openLibrarySearch()
+{
+    if (!m_textSearch) {
+        m_textSearch = new LibrarySearchWindow(m_textIndex, this);
+        m_textSearch->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_textSearch, &LibrarySearchWindow::hitChosen, this, &ShelfVC::openSearchHit);
+    }
+    m_textIndex->refresh();
+    m_textSearch->show();
+    m_textSearch->raise();
+    m_textSearch->searchField()->setFocus();
+    return m_textSearch;
+}
+
+void ShelfVC::openSearchHit(const LibrarySearchIndex::Hit &hit, const QString &term)
+{
+    const ShelfEntry entry = ShelfModel::entryFor(hit.fileName);
+    if (!QFileInfo::exists(entry.path)) {
+        m_textIndex->refresh();
+        return;
+    }
+    QVariantMap info = ShelfModel::readerInfo(entry, &m_app.shareHelper());
+    info.insert(QStringLiteral("lastPage"), hit.page);
+    info.insert(QStringLiteral("searchTerm"), term);
+    if (m_textSearch)
+        m_textSearch->close();
+    m_app.changeToReader(info);
 }
 
 QVariantMap ShelfVC::bookInfo(const QString &fileName)
@@ -537,6 +575,7 @@ void ShelfVC::chooseSort(const QString &label)
 void ShelfVC::deleteBook(const QString &fileName)
 {
     ShelfModel::deleteBook(ShelfModel::entryFor(fileName));
+    m_textIndex->refresh();
     reload();
 }
 

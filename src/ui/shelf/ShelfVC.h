@@ -7,6 +7,7 @@
 #pragma once
 
 #include "CoverCache.h"
+#include "LibrarySearchWindow.h"
 #include "ShelfTableView.h"
 #include "core/shelf/ShelfModel.h"
 #include "ui/app/ScreenVC.h"
@@ -71,6 +72,12 @@ public:
     // the next shelf (negative: the previous one): at most one shelf on.
     void swipeEnded(double offset);
     void importPdf(const QString &path);
+    // The full-text index of every installed book (kept up to date in the
+    // background) and its search window; choosing a hit opens the book at
+    // the hit's page with the term marked (the book info's "searchTerm").
+    LibrarySearchIndexer *textIndex() const { return m_textIndex; }
+    LibrarySearchWindow *openLibrarySearch();
+    void openSearchHit(const LibrarySearchIndex::Hit &hit, const QString &term);
     // Whether the dictionary takes part in look-ups; false when there is no
     // such dictionary or it could not be saved.
     static bool setDictionaryUsed(qint64 dicId, bool used);
@@ -117,4 +124,6 @@ private:
     std::shared_ptr<std::atomic<int>> m_searchToken = std::make_shared<std::atomic<int>>(0);
     double m_swipe = 0; // the horizontal distance of the swipe under way
     QTimer m_swipeEnd; // a swipe without end phase ends when it pauses
+    LibrarySearchIndexer *m_textIndex = nullptr;
+    QPointer<LibrarySearchWindow> m_textSearch;
 };

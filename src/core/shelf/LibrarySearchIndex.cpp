@@ -1,0 +1,311 @@
+#include "LibrarySearchIndex.h"
+
+#include "core/content/BookUrl.h"
+#include "core/content/EPUBManager.h"
+#include "core/content/EPUBURLProtcol.h"
+#include "core/dictionary/DictionaryManager.h"
+#include "core/platform/AppResources.h"
+#include "core/platform/DataFolder.h"
+#include "core/reader/BookSearchText.h"
+#include "core/reader/PdfTextSearch.h"
+#include "core/util/Logging.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace
+{
+
+bool isCancelled(const std::atomic_bool *cancel)
+{
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
+
+// The title of each spine item: the table-of-contents entry that points at
+// its file, else the title of the item before it.
+QStringList chapterTitles(const EPUBManager &epub)
+{
+    QHash<QString, QString> byHref;
+    std::function<void(const QVariantList &, int)> walk = [&](const QVariantList &entries, int depth) {
+        if (depth > 32)
+            return;
+        for (const QVariant &v : entries) {
+            const QVariantMap e = v.toMap();
+            const QString href = e.value(QStringLiteral("content")).toString().section(u'#', 0, 0);
+            if (!href.isEmpty() && !byHref.contains(href))
+                byHref.insert(href, e.value(QStringLiteral("text")).toString());
+            walk(e.value(QStringLiteral("child")).toList(), depth + 1);
+        }
+    };
+    if (epub.toc())
+        walk(*epub.toc(), 0);
+    QStringList titles;
+    QString last;
+    for (const QVariant &v : epub.spine()) {
+        const QString href = v.toMap().value(QStringLiteral("href")).toString();
+        last = byHref.value(href, last);
+        titles << last;
+    }
+    return titles;
+}
+
+} // namespace
+
+// The layout of the tables, in PRAGMA user_version.
+constexpr int kLayout = 2;
+
+QString LibrarySearchIndex::defaultPath()
+{
+    return DataFolder::path() + QStringLiteral("/LibrarySearch.sqlite");
+}
+
+LibrarySearchIndex::LibrarySearchIndex(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!m_db.open(path)) {
+        m_error = m_db.lastError();
+        return;
+    }
+    // Another connection (an update on the indexer's worker) may hold the
+    // file for a moment: wait for it rather than fail.
+    m_db.exec(QStringLiteral("PRAGMA busy_timeout=10000"));
+    m_db.scalar(QStringLiteral("PRAGMA journal_mode=WAL"));
+    m_db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // An index of an older layout is dropped; update() fills it again. One
+    // transaction, so that two connections opening a new file at once do not
+    // drop each other's tables.
+    m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (m_db.scalar(QStringLiteral("PRAGMA user_version")).toInt() != kLayout)
+        m_db.exec(QStringLiteral("DROP TABLE IF EXISTS bookText; DROP TABLE IF EXISTS textRow; "
+                                 "DROP TABLE IF EXISTS indexedBook;"));
+    // `words` is what is searched; `body` (the text as written) gives the
+    // snippets; textRow says where each row's text is, kept apart from the
+    // long texts so that sorting and deleting never read them.
+    if (!exec(QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS indexedBook(fileName TEXT PRIMARY KEY, title TEXT, "
+            "isPdf INTEGER, size INTEGER, modified INTEGER);"
+            "CREATE VIRTUAL TABLE IF NOT EXISTS bookText USING fts4(body, words, notindexed=body);"
+            "CREATE TABLE IF NOT EXISTS textRow(docid INTEGER PRIMARY KEY, fileName TEXT, page INTEGER, "
+            "manifestId TEXT, location TEXT);"
+            "CREATE INDEX IF NOT EXISTS textRowFile ON textRow(fileName);"
+            "PRAGMA user_version=%1; COMMIT;")
+                  .arg(kLayout))) {
+        m_db.exec(QStringLiteral("ROLLBACK"));
+        qCWarning(lcLibrary) << "library search index unusable:" << m_error;
+        m_db.close();
+    }
+}
+
+bool LibrarySearchIndex::exec(const QString &sql)
+{
+    if (m_db.exec(sql))
+        return true;
+    m_error = m_db.lastError();
+    return false;
+}
+
+QString LibrarySearchIndex::wordsFor(const QString &text)
+{
+    return DictionaryManager::resolveString(text);
+}
+
+QString LibrarySearchIndex::queryFor(const QString &term)
+{
+    const QString tokens = DictionaryManager::ftsQuery(wordsFor(term), false);
+    return tokens.isEmpty() ? QString() : u'"' + tokens + u'"';
+}
+
+QString LibrarySearchIndex::snippetFor(const QString &body, const QString &term, int *markStart)
+{
+    constexpr int kBefore = 30;
+    constexpr int kAfter = 50;
+    const qsizetype at = body.indexOf(term, 0, Qt::CaseInsensitive);
+    const qsizetype from = at < 0 ? 0 : std::max<qsizetype>(0, at - kBefore);
+    const qsizetype to = std::min<qsizetype>(body.size(), (at < 0 ? 0 : at + term.size()) + kAfter);
+    QString snippet = body.mid(from, to - from);
+    snippet.replace(u'\n', u' ');
+    int mark = at < 0 ? -1 : int(at - from);
+    if (from > 0) {
+        snippet.prepend(QStringLiteral("..."));
+        if (mark >= 0)
+            mark += 3;
+    }
+    if (to < body.size())
+        snippet.append(QStringLiteral("..."));
+    if (markStart)
+        *markStart = mark;
+    return snippet;
+}
+
+bool LibrarySearchIndex::removeBook(const QString &fileName)
+{
+    if (!isOpen())
+        return false;
+    for (const char *sql :
+        { "DELETE FROM bookText WHERE docid IN (SELECT docid FROM textRow WHERE fileName = ?)",
+            "DELETE FROM textRow WHERE fileName = ?", "DELETE FROM indexedBook WHERE fileName = ?" }) {
+        SqliteStatement st = m_db.prepare(QString::fromLatin1(sql));
+        if (!st.bind(1, fileName) || st.step() != SqliteStatement::Step::Done) {
+            m_error = m_db.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *cancel)
+{
+    if (!isOpen())
+        return false;
+    const QFileInfo info(path);
+    const bool isPdf = info.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0;
+    struct Row {
+        QString body;
+        int page;
+        QString manifestId;
+        QString location;
+    };
+    QList<Row> rows;
+    QString title = info.completeBaseName();
+    if (isPdf) {
+        const PdfTextSearch pdf(info.absoluteFilePath());
+        if (!pdf.load(cancel))
+            return false;
+        for (int page = 0; page < pdf.pageCount(); ++page)
+            rows.append({ pdf.pageText(page), page, QString(), pdf.pageLabel(page) });
+    } else {
+        const EPUBURLProtcol protocol(info.absolutePath(), AppResources::directory());
+        const EPUBManager epub(BookUrl::rootUrl(info.fileName()), &protocol);
+        if (epub.spine().isEmpty())
+            return false;
+        title = epub.metadata().value(QStringLiteral("dc:title"), title).toString();
+        const BookSearchText text(epub, &protocol);
+        const QStringList chapters = chapterTitles(epub);
+        for (int i = 0; i < text.items().size(); ++i) {
+            if (isCancelled(cancel))
+                return false;
+            rows.append({ text.text(i)->chunks.join(u'\n'), i, text.items().at(i).id, chapters.value(i) });
+        }
+    }
+
+    // One book, one transaction: a search never sees half a book.
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    bool ok = removeBook(info.fileName());
+    SqliteStatement row = m_db.prepare(
+        QStringLiteral("INSERT INTO textRow(fileName, page, manifestId, location) VALUES (?, ?, ?, ?)"));
+    SqliteStatement insert
+        = m_db.prepare(QStringLiteral("INSERT INTO bookText(docid, body, words) VALUES (?, ?, ?)"));
+    for (const Row &r : rows) {
+        if (!ok || isCancelled(cancel)) {
+            ok = false;
+            break;
+        }
+        if (r.body.trimmed().isEmpty())
+            continue;
+        ok = row.bindAll({ info.fileName(), r.page, r.manifestId, r.location })
+            && row.step() == SqliteStatement::Step::Done;
+        row.reset();
+        ok = ok && insert.bindAll({ m_db.lastInsertRowId(), r.body, wordsFor(r.body) })
+            && insert.step() == SqliteStatement::Step::Done;
+        insert.reset();
+    }
+    SqliteStatement book = m_db.prepare(QStringLiteral(
+        "INSERT INTO indexedBook(fileName, title, isPdf, size, modified) VALUES (?, ?, ?, ?, ?)"));
+    ok = ok
+        && book.bindAll(
+            { info.fileName(), title, isPdf, info.size(), info.lastModified().toMSecsSinceEpoch() })
+        && book.step() == SqliteStatement::Step::Done;
+    if (!ok) {
+        if (m_error.isEmpty())
+            m_error = m_db.lastError();
+        exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    return exec(QStringLiteral("COMMIT"));
+}
+
+bool LibrarySearchIndex::update(const QString &contentsFolder, const std::function<void(int, int)> &progress,
+    const std::atomic_bool *cancel)
+{
+    if (!isOpen())
+        return false;
+    QHash<QString, QPair<qint64, qint64>> indexed;
+    SqliteStatement list = m_db.prepare(QStringLiteral("SELECT fileName, size, modified FROM indexedBook"));
+    while (list.step() == SqliteStatement::Step::Row)
+        indexed.insert(list.columnText(0), { list.columnInt64(1), list.columnInt64(2) });
+
+    QStringList toRead;
+    QSet<QString> present;
+    const QFileInfoList files = QDir(contentsFolder)
+                                    .entryInfoList({ QStringLiteral("*.epub"), QStringLiteral("*.pdf") },
+                                        QDir::Files, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo &f : files) {
+        present.insert(f.fileName());
+        const auto it = indexed.constFind(f.fileName());
+        if (it == indexed.cend() || it->first != f.size()
+            || it->second != f.lastModified().toMSecsSinceEpoch())
+            toRead << f.absoluteFilePath();
+    }
+    for (auto it = indexed.cbegin(); it != indexed.cend(); ++it)
+        if (!present.contains(it.key()) && !removeBook(it.key()))
+            return false;
+    int done = 0;
+    for (const QString &path : toRead) {
+        if (isCancelled(cancel))
+            return false;
+        if (!indexBook(path, cancel)) {
+            if (isCancelled(cancel))
+                return false;
+            // Not a readable book: no text of it stays.
+            qCInfo(lcLibrary) << "not indexed for search:" << path << m_error;
+            removeBook(QFileInfo(path).fileName());
+        }
+        if (progress)
+            progress(++done, int(toRead.size()));
+    }
+    return true;
+}
+
+QList<LibrarySearchIndex::Hit> LibrarySearchIndex::search(const QString &term, int limit) const
+{
+    QList<Hit> hits;
+    const QString query = queryFor(term);
+    if (!isOpen() || query.isEmpty())
+        return hits;
+    SqliteStatement select = m_db.prepare(
+        QStringLiteral("SELECT r.docid, r.fileName, i.title, i.isPdf, r.page, r.manifestId, r.location "
+                       "FROM bookText JOIN textRow r ON r.docid = bookText.docid "
+                       "JOIN indexedBook i ON i.fileName = r.fileName WHERE bookText MATCH ? "
+                       "ORDER BY i.title COLLATE NOCASE, r.fileName, r.page LIMIT ?"));
+    if (!select.bind(1, query) || !select.bind(2, limit))
+        return hits;
+    QList<qint64> docids;
+    while (select.step() == SqliteStatement::Step::Row) {
+        Hit h;
+        docids << select.columnInt64(0);
+        h.fileName = select.columnText(1);
+        h.title = select.columnText(2);
+        h.isPdf = select.columnInt64(3) != 0;
+        h.page = int(select.columnInt64(4));
+        h.manifestId = select.columnText(5);
+        h.location = select.columnText(6);
+        hits.append(h);
+    }
+    // The texts only of the rows listed.
+    SqliteStatement body = m_db.prepare(QStringLiteral("SELECT body FROM bookText WHERE docid = ?"));
+    for (int i = 0; i < hits.size(); ++i) {
+        Hit &h = hits[i];
+        if (body.bind(1, docids.at(i)) && body.step() == SqliteStatement::Step::Row)
+            h.snippet = snippetFor(body.columnText(0), term, &h.markStart);
+        body.reset();
+        h.markLength = h.markStart >= 0 ? int(term.size()) : 0;
+    }
+    return hits;
+}
+
+int LibrarySearchIndex::bookCount() const
+{
+    return isOpen() ? m_db.scalar(QStringLiteral("SELECT count(*) FROM indexedBook")).toInt() : 0;
+}

@@ -1,0 +1,45 @@
+// Searching the text of every installed book from the shelf: a field, the
+// index's progress while it is being brought up to date, and one row per
+// chapter (EPUB) or page (PDF) holding the term, with the book, the place
+// and the words around the term. Choosing a row emits hitChosen; the shelf
+// opens the book there.
+//
+// Main thread only.
+#pragma once
+
+#include "core/shelf/LibrarySearchIndexer.h"
+
+#include <QDialog>
+#include <QPointer>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+class LibrarySearchWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit LibrarySearchWindow(LibrarySearchIndexer *indexer, QWidget *parent = nullptr);
+
+    // Searches for the field's text and lists the hits.
+    void searchNow();
+
+    QLineEdit *searchField() const { return m_field; }
+    QListWidget *results() const { return m_list; }
+    QLabel *status() const { return m_status; }
+    const QList<LibrarySearchIndex::Hit> &hits() const { return m_hits; }
+
+signals:
+    void hitChosen(const LibrarySearchIndex::Hit &hit, const QString &term);
+
+private:
+    void showStatus();
+
+    QPointer<LibrarySearchIndexer> m_indexer;
+    QLineEdit *m_field;
+    QLabel *m_status;
+    QListWidget *m_list;
+    QList<LibrarySearchIndex::Hit> m_hits;
+    QString m_term;
+};
