@@ -84,10 +84,14 @@ EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history
 
 EpubPane::~EpubPane()
 {
-    // The view goes with the children, after this part of the pane: nothing
-    // it signals on the way may reach the pane.
+    // The view goes first, while the pane is whole: the page answers its
+    // pending script calls as it goes, and those answers must find a pane
+    // that is closing, not a half-destroyed one.
+    m_closing = true;
     m_web->disconnect(this);
     m_web->page()->disconnect(this);
+    delete m_imageViewer;
+    delete m_web;
 }
 
 void EpubPane::open(const QUrl &document)
@@ -241,7 +245,7 @@ void EpubPane::urlShown(const QUrl &url)
     QPointer<EpubPane> self(this);
     PageScripts::run(
         m_web->page(), QStringLiteral("qmTakeJumpOffset()"), [self, url](const QVariant &offset) {
-            if (!self)
+            if (!self || self->m_closing)
                 return;
             const bool known = offset.isValid() && offset.toInt() >= 0;
             self->m_history.jumpedWithinDocument(
@@ -306,7 +310,7 @@ void EpubPane::checkPageScripts(quint64 load, int attempts)
 {
     QPointer<EpubPane> self(this);
     PageScripts::verify(m_web->page(), [self, load, attempts](bool loaded) {
-        if (!self)
+        if (!self || self->m_closing)
             return;
         if (loaded) {
             qCDebug(lcContent) << "load HighlightdataEnd";
@@ -334,7 +338,7 @@ void EpubPane::checkPageScripts(quint64 load, int attempts)
         self->m_web->page()->runJavaScript(
             QStringLiteral("document.documentElement ? document.documentElement.namespaceURI : ''"),
             [self, load](const QVariant &ns) {
-                if (!self || self->m_loadsStarted != load)
+                if (!self || self->m_closing || self->m_loadsStarted != load)
                     return;
                 if (ns.toString() == QLatin1String("http://www.w3.org/1999/xhtml")) {
                     qCWarning(lcContent)
@@ -349,6 +353,8 @@ void EpubPane::checkPageScripts(quint64 load, int attempts)
 
 bool EpubPane::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_closing) // the view is going: nothing of it may be asked
+        return false;
     if (watched == m_split && (event->type() == QEvent::Show || event->type() == QEvent::Resize)
         && m_split->isVisible())
         m_splitLaidOut = true;
@@ -392,7 +398,7 @@ void EpubPane::openImageAt(const QPoint &pos, std::function<void(bool)> done)
             bool opened = false;
             const QUrl src(result.toString());
             // Only the book's own images, read from its archive.
-            if (self && src.scheme() == QLatin1String(BookUrl::kScheme)
+            if (self && !self->m_closing && src.scheme() == QLatin1String(BookUrl::kScheme)
                 && src.host() == self->m_book->rootURL().host()) {
                 const QImage image
                     = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(src).value_or(QByteArray()));

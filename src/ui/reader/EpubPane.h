@@ -147,6 +147,7 @@ private:
     bool m_dblClicked = false;
     bool m_outlineRelayout = false;
     bool m_splitLaidOut = false; // the splitter has had its width on screen
+    bool m_closing = false; // the pane is being destroyed
     QUrl m_expectedUrl; // the navigation under way
     QUrl m_shownDocument; // the document shown, without fragment
     QString m_currentManifestID;

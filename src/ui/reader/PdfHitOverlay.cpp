@@ -81,7 +81,9 @@ void PdfHitOverlay::paintEvent(QPaintEvent *)
 
 bool PdfHitOverlay::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
-        setGeometry(m_view->viewport()->rect());
+    // The viewport is compared by address only: its events can come while
+    // the view around it is being destroyed.
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        setGeometry(parentWidget()->rect());
     return QWidget::eventFilter(watched, event);
 }
