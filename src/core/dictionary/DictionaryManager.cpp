@@ -1,6 +1,7 @@
 #include "DictionaryManager.h"
 
 #include "CSVParser.h"
+#include "DictionaryEntry.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
@@ -491,18 +492,69 @@ QString DictionaryManager::ftsQuery(const QString &word, bool prefix)
     return tokens.join(u' ') + (prefix ? QStringLiteral("*") : QString());
 }
 
-std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &word)
+QStringList DictionaryManager::enabledIds()
 {
-    const auto masters = LibraryStore::main().findAll<DictionaryMaster>(QStringLiteral("\"useFlg\" = 1"));
     QStringList ids;
+    if (!LibraryStore::main().isOpen())
+        return ids;
+    const auto masters = LibraryStore::main().findAll<DictionaryMaster>(QStringLiteral("\"useFlg\" = 1"));
     for (const DictionaryMaster &m : masters)
         ids << QStringLiteral("'%1'").arg(m.dicId.value_or(0));
+    return ids;
+}
+
+std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &word)
+{
+    const QStringList ids = enabledIds();
     if (ids.isEmpty())
         return std::nullopt;
+    return search(word, ids, 0);
+}
 
+std::optional<DictionaryLookup> DictionaryManager::lookUp(const QString &selection)
+{
+    const QStringList ids = enabledIds();
+    if (ids.isEmpty())
+        return std::nullopt;
+    DictionaryLookup result;
+    for (const LookupForm &form : LookupForms::primary(selection)) {
+        result.rows = search(form.text, ids, 0);
+        if (!result.rows.isEmpty()) {
+            result.form = form;
+            return result;
+        }
+    }
+    // The longest leading part with an entry: probe with one row each, then
+    // fetch that part's rows.
+    for (const LookupForm &form : LookupForms::leadingParts(selection)) {
+        if (search(form.text, ids, 1).isEmpty())
+            continue;
+        result.rows = search(form.text, ids, 0);
+        result.form = form;
+        return result;
+    }
+    return result;
+}
+
+QString DictionaryManager::entryText(const QVariantMap &row)
+{
+    LibraryStore &library = LibraryStore::main();
+    if (!library.isOpen())
+        return {};
+    const auto master = library.findFirst<DictionaryMaster>(
+        QStringLiteral("\"dicId\"=?"), { row.value(QStringLiteral("dicId")).toString().toLongLong() });
+    if (!master)
+        return {};
+    return DictionaryEntry::text(row,
+        library.findAll<DictionarySettingItem>(
+            QStringLiteral("\"dict\"=?"), { master->pk }, QStringLiteral("\"columnId\"")));
+}
+
+QList<QVariantMap> DictionaryManager::search(const QString &word, const QStringList &ids, int limit)
+{
     QList<QVariantMap> rows;
     QSet<QString> seen;
-    if (!m_db.isOpen())
+    if (!m_db.isOpen() || ids.isEmpty())
         return rows;
     const struct {
         const char *column;
@@ -511,9 +563,10 @@ std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &
     for (const auto &q : queries) {
         if (q.query.isEmpty())
             continue;
+        const QString limitText = limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString();
         SqliteStatement select
-            = m_db.prepare(QStringLiteral("SELECT %1,dicId FROM edict WHERE %2 MATCH ? AND dicId in (%3);")
-                               .arg(kColumns, QLatin1String(q.column), ids.join(u',')));
+            = m_db.prepare(QStringLiteral("SELECT %1,dicId FROM edict WHERE %2 MATCH ? AND dicId in (%3)%4;")
+                               .arg(kColumns, QLatin1String(q.column), ids.join(u','), limitText));
         select.bind(1, q.query);
         while (select.step() == SqliteStatement::Step::Row) {
             const QVariantMap row {
@@ -532,6 +585,8 @@ std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &
                 rows.append(row);
             }
         }
+        if (limit > 0 && rows.size() >= limit)
+            break;
     }
     return rows;
 }

@@ -19,6 +19,7 @@
 // through NotificationCenter.
 #pragma once
 
+#include "DictionaryLookup.h"
 #include "core/library/DictionaryMaster.h"
 #include "core/library/SqliteDatabase.h"
 
@@ -81,6 +82,17 @@ public:
     // duplicates; absent when no dictionary is enabled. Main thread.
     std::optional<QList<QVariantMap>> doSearchStr(const QString &word);
 
+    // Looks a selection up as its LookupForms in turn (the selection, its
+    // folded form, its inflections, its leading parts) and keeps the rows of
+    // the first form that has any; absent when no dictionary is enabled, no
+    // rows when no form has an entry. Main thread.
+    std::optional<DictionaryLookup> lookUp(const QString &selection);
+
+    // The entry text of a row from its dictionary's column settings, as
+    // DictionaryEntry::text() builds it; "" when the dictionary has none or
+    // the library store is closed. Main thread.
+    static QString entryText(const QVariantMap &row);
+
     // The search key parts.
     static QString resolveString(const QString &text);
     static QString strReplace(const QString &text);
@@ -104,6 +116,10 @@ private:
 
     bool openDatabase(SqliteDatabase &db) const;
     Outcome addDict(qint64 dicId, const QString &csvPath, SqliteDatabase &db, QStringList *columns);
+    // The quoted ids of the enabled dictionaries for an "in (...)" list.
+    static QStringList enabledIds();
+    // Rows for `word` in those dictionaries, at most `limit` (0: all).
+    QList<QVariantMap> search(const QString &word, const QStringList &ids, int limit);
     bool consumeCancel(); // true (and cleared) when a cancel is pending, or closing
     static bool recover(SqliteDatabase &db, LibraryStore &library);
 
