@@ -57,7 +57,9 @@ TEST_F(InspectDictionary, ImportThenLookUp)
     const QList<QByteArray> lines = imported.out.trimmed().split('\n');
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines.first(), QByteArray("{\"status\":0}"));
-    EXPECT_TRUE(lines.last().startsWith("{\"status\":2"));
+    const QVariantMap end = QJsonDocument::fromJson(lines.last()).toVariant().toMap();
+    EXPECT_EQ(end.value(QStringLiteral("status")).toInt(), 2);
+    EXPECT_EQ(end.value(QStringLiteral("result")).toString(), QStringLiteral("installed"));
 
     const auto found
         = inspect({ QStringLiteral("dict-lookup"), QStringLiteral("梗塞"), QStringLiteral("--home"), home });

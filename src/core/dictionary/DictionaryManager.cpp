@@ -251,8 +251,10 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
 {
     const QString bookId = stringForKey(bookInfo, QStringLiteral("bookId")).value_or(QString());
     const QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
-    auto finished = [&tPath] {
-        postProgress({ { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath } });
+    auto finished = [&tPath](Outcome outcome) {
+        static const char *const kResults[] = { "installed", "cancelled", "unreadable", "failed" };
+        postProgress({ { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath },
+            { QStringLiteral("result"), QString::fromLatin1(kResults[int(outcome)]) } });
     };
 
     SqliteDatabase db;
@@ -263,7 +265,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
                                 << ": a database cannot be opened";
         postProgress({ { QStringLiteral("status"), 0 } });
         postProgress({ { QStringLiteral("status"), 1 } });
-        finished();
+        finished(Outcome::Failed);
         return false;
     }
 
@@ -291,7 +293,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
     if (!started) {
         qCWarning(lcDictionary) << "cannot install the dictionary" << bookId << db.lastError();
         postProgress({ { QStringLiteral("status"), 1 } });
-        finished();
+        finished(Outcome::Failed);
         return false;
     }
 
@@ -322,7 +324,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
     // Rows of whichever install lost, and the note, go together; should this
     // fail (or the process die here), the next recovery finishes it.
     recover(db, library);
-    finished();
+    finished(outcome);
     return outcome == Outcome::Imported;
 }
 
@@ -375,14 +377,19 @@ DictionaryManager::Outcome DictionaryManager::addDict(
 
     RecordReader reader;
     reader.onRecord = [&](CSVParser *parser, const QStringList &fields, quint64 r) {
+        // "done" of "total" data rows are in, for a progress bar.
+        const auto progress = [&](quint64 done) {
+            postProgress({ { QStringLiteral("status"), 1 }, { QStringLiteral("done"), done },
+                { QStringLiteral("total"), records - 1 } });
+        };
         if (r == 0) {
             *columns = fields;
-            postProgress({ { QStringLiteral("status"), 1 } });
+            progress(0);
             return;
         }
         if (r % step == 0) {
             commit();
-            postProgress({ { QStringLiteral("status"), 1 } });
+            progress(r - 1);
         }
         if (consumeCancel() || storageFailed) {
             cancelled = !storageFailed;

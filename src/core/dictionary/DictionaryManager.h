@@ -53,7 +53,9 @@ public:
     // a new DictionaryMaster with its columns in place of an earlier install
     // of the same "bookId" (whose rows are removed), and posts "analyzeDic"
     // with status 0, then 1 (after the header and about 50 times during the
-    // rows), then 2 with "tpath" (also when nothing was installed). A file
+    // rows; once the file has been counted, with "done" of "total" data
+    // rows), then 2 with "tpath" and "result" ("installed", "cancelled",
+    // "unreadable" or "failed"; also posted when nothing was installed). A file
     // that cannot be read or parsed, a cancel and a storage failure install
     // nothing and keep the earlier install. Runs to the end on the calling
     // thread; true when the dictionary was installed.

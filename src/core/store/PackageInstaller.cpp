@@ -288,7 +288,8 @@ void PackageInstaller::startDictionaryImport(
     if (!m_dictionaries) {
         qCWarning(lcStore) << "no dictionary manager; the dictionary" << source << "is not imported";
         NotificationCenter::defaultCenter().post(QString::fromLatin1(DictionaryManager::kAnalyzeDic),
-            QVariantMap { { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), packageDir } });
+            QVariantMap { { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), packageDir },
+                { QStringLiteral("result"), QStringLiteral("failed") } });
         return;
     }
     installed << QFileInfo(source).fileName();

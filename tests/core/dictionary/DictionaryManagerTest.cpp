@@ -28,6 +28,7 @@ protected:
             QString::fromLatin1(DictionaryManager::kAnalyzeDic), &m_context, [this](const QVariant &object) {
                 const QVariantMap m = object.toMap();
                 m_statuses << m.value(QStringLiteral("status")).toInt();
+                m_notices << m;
                 if (m.contains(QStringLiteral("tpath")))
                     m_tpath = m.value(QStringLiteral("tpath")).toString();
                 if (m_onStatus)
@@ -53,6 +54,7 @@ protected:
     void install(const QString &csv, const QString &bookId = QStringLiteral("dict-1"))
     {
         m_statuses.clear();
+        m_notices.clear();
         m_manager->expandDic(csv,
             { { QStringLiteral("bookId"), bookId },
                 { QStringLiteral("bookTitle"), QStringLiteral("医学用語集") } },
@@ -79,6 +81,7 @@ protected:
     QObject m_context;
     QMetaObject::Connection m_connection;
     QList<int> m_statuses;
+    QList<QVariantMap> m_notices;
     QString m_tpath;
     std::function<void(int)> m_onStatus;
     int m_files = 0;
@@ -214,6 +217,46 @@ TEST_F(DictionaryManagerTest, CancelLeavesTheDictionariesAsBefore)
         if (earlier) {
             EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" });
         }
+    }
+}
+
+// A progress bar can follow the rows, and the end says what became of the
+// import.
+TEST_F(DictionaryManagerTest, ProgressCountsRowsAndTheEndSaysWhatHappened)
+{
+    const struct {
+        const char *name;
+        QByteArray csv; // empty: a missing file
+        bool cancelAtThird;
+        const char *result;
+    } cases[] = {
+        { "installed", numberedCsv(1000), false, "installed" },
+        { "cancelled", numberedCsv(1000), true, "cancelled" },
+        { "unreadable", "word,reading\nab\"c,d\n", false, "unreadable" },
+        { "missing", {}, false, "unreadable" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        int ones = 0;
+        m_onStatus = [&](int status) {
+            if (c.cancelAtThird && status == 1 && ++ones == 3)
+                m_manager->cancel();
+        };
+        install(c.csv.isEmpty() ? m_dir.filePath(QStringLiteral("missing.csv")) : writeCsv(c.csv),
+            QStringLiteral("dict-%1").arg(QString::fromLatin1(c.name)));
+        m_onStatus = nullptr;
+        ASSERT_FALSE(m_notices.isEmpty());
+        EXPECT_EQ(m_notices.last().value(QStringLiteral("result")).toString(), QString::fromLatin1(c.result));
+        qint64 last = -1;
+        for (const QVariantMap &n : m_notices) {
+            if (n.value(QStringLiteral("status")).toInt() != 1 || !n.contains(QStringLiteral("done")))
+                continue;
+            EXPECT_EQ(n.value(QStringLiteral("total")).toLongLong(), 1000);
+            EXPECT_GT(n.value(QStringLiteral("done")).toLongLong(), last) << "rising";
+            last = n.value(QStringLiteral("done")).toLongLong();
+        }
+        if (QByteArray(c.name) == "installed")
+            EXPECT_GE(last, 950);
     }
 }
 
