@@ -1,4 +1,4 @@
-// tavro-inspect csv / dict-import / dict-lookup
+// tavro-inspect csv / dict-import / dict-lookup / dict-entry
 #include "InspectCommand.h"
 
 #include "CliOptions.h"
@@ -78,30 +78,62 @@ int dictImportCommand(const QStringList &args)
     return 0;
 }
 
-int dictLookupCommand(const QStringList &args)
+// Shared by dict-lookup and dict-entry: reads "WORD --home DIR", looks the
+// word up as the reader does, and prints what `describe` makes of it (null
+// when no dictionary is enabled).
+int lookUpCommand(const QStringList &args, const QString &verb,
+    const std::function<QVariant(const DictionaryLookup &)> &describe)
 {
     QStringList positional;
     QVariantMap o;
     if (!splitOptions(args, { QStringLiteral("home") }, &positional, &o) || positional.size() != 1
         || !o.contains(QStringLiteral("home")))
-        return fail(QStringLiteral("usage: tavro-inspect dict-lookup WORD --home DIR"), 2);
+        return fail(QStringLiteral("usage: tavro-inspect %1 WORD --home DIR").arg(verb), 2);
     if (!useHome(o.value(QStringLiteral("home")).toString()))
         return fail(QStringLiteral("cannot use %1 as home").arg(o.value(QStringLiteral("home")).toString()));
     if (!LibraryStore::openLibraryStore())
         return fail(QStringLiteral("cannot open the library store under %1").arg(QDir::homePath()));
-    DictionaryManager manager;
-    const auto rows = manager.doSearchStr(positional.first());
     int code = 0;
-    if (!rows) {
-        code = printJson(QVariant::fromValue(nullptr));
-    } else {
-        QVariantList out;
-        for (const QVariantMap &row : *rows)
-            out.append(row);
-        code = printJson(out);
+    {
+        DictionaryManager manager;
+        const auto found = manager.lookUp(positional.first());
+        if (!found) {
+            code = printJson(QVariant::fromValue(nullptr));
+        } else {
+            QVariantMap out { { QStringLiteral("form"), QVariant::fromValue(nullptr) },
+                { QStringLiteral("rule"), QVariant::fromValue(nullptr) } };
+            if (found->found()) {
+                out[QStringLiteral("form")] = found->form.text;
+                out[QStringLiteral("rule")] = LookupForms::ruleName(found->form.rule);
+            }
+            out.insert(describe(*found).toMap());
+            code = printJson(out);
+        }
     }
     LibraryStore::cleanUp();
     return code;
+}
+
+int dictLookupCommand(const QStringList &args)
+{
+    return lookUpCommand(args, QStringLiteral("dict-lookup"), [](const DictionaryLookup &found) {
+        QVariantList rows;
+        for (const QVariantMap &row : found.rows)
+            rows.append(row);
+        return QVariantMap { { QStringLiteral("rows"), rows } };
+    });
+}
+
+int dictEntryCommand(const QStringList &args)
+{
+    return lookUpCommand(args, QStringLiteral("dict-entry"), [](const DictionaryLookup &found) {
+        QVariantList entries;
+        for (const QVariantMap &row : found.rows)
+            entries.append(QVariantMap { { QStringLiteral("word"), row.value(QStringLiteral("word")) },
+                { QStringLiteral("dicId"), row.value(QStringLiteral("dicId")) },
+                { QStringLiteral("text"), DictionaryManager::entryText(row) } });
+        return QVariantMap { { QStringLiteral("entries"), entries } };
+    });
 }
 
 } // namespace
@@ -116,6 +148,12 @@ QList<InspectCommand> dictionaryCommands()
                            "printing progress"),
             dictImportCommand },
         { QStringLiteral("dict-lookup"),
-            QStringLiteral("dict-lookup WORD --home DIR   the entries found for a word"), dictLookupCommand },
+            QStringLiteral(
+                "dict-lookup WORD --home DIR   the entries found for a selected word, and the form "
+                "of it that matched"),
+            dictLookupCommand },
+        { QStringLiteral("dict-entry"),
+            QStringLiteral("dict-entry WORD --home DIR   the entry text shown for each entry found"),
+            dictEntryCommand },
     };
 }

@@ -57,14 +57,16 @@ TEST_F(InspectDictionary, ImportThenLookUp)
     const QList<QByteArray> lines = imported.out.trimmed().split('\n');
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines.first(), QByteArray("{\"status\":0}"));
-    const QVariantMap last = QJsonDocument::fromJson(lines.last()).toVariant().toMap();
-    EXPECT_EQ(last.value(QStringLiteral("status")).toInt(), 2) << lines.last().toStdString();
-    EXPECT_EQ(last.value(QStringLiteral("result")).toString(), QStringLiteral("installed"));
+    const QVariantMap end = QJsonDocument::fromJson(lines.last()).toVariant().toMap();
+    EXPECT_EQ(end.value(QStringLiteral("status")).toInt(), 2);
+    EXPECT_EQ(end.value(QStringLiteral("result")).toString(), QStringLiteral("installed"));
 
     const auto found
         = inspect({ QStringLiteral("dict-lookup"), QStringLiteral("梗塞"), QStringLiteral("--home"), home });
     ASSERT_EQ(found.exitCode, 0) << found.err.toStdString();
-    const QVariantList rows = QJsonDocument::fromJson(found.out).toVariant().toList();
+    const QVariantMap lookup = QJsonDocument::fromJson(found.out).toVariant().toMap();
+    EXPECT_EQ(lookup.value(QStringLiteral("rule")).toString(), QStringLiteral("selection"));
+    const QVariantList rows = lookup.value(QStringLiteral("rows")).toList();
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows.first().toMap().value(QStringLiteral("word")).toString(), QStringLiteral("脳梗塞"));
 
@@ -72,6 +74,59 @@ TEST_F(InspectDictionary, ImportThenLookUp)
         m_dir.filePath(QStringLiteral("empty-home")) });
     EXPECT_EQ(none.out.trimmed(), QByteArray("null")) << "no dictionary installed";
     EXPECT_EQ(inspect({ QStringLiteral("dict-import"), csv }).exitCode, 2);
+}
+
+TEST_F(InspectDictionary, LookUpFormsAndEntryText)
+{
+    const QString csv = write(QStringLiteral("t.csv"),
+        "見出し,,意味\nvertebra,,a bone of the spinal column\nカルテ,,patient's chart\n");
+    const QString home = m_dir.filePath(QStringLiteral("home"));
+    ASSERT_EQ(inspect({ QStringLiteral("dict-import"), csv, QStringLiteral("--home"), home,
+                          QStringLiteral("--book-id"), QStringLiteral("t"), QStringLiteral("--title"),
+                          QStringLiteral("t") })
+                  .exitCode,
+        0);
+    const struct {
+        const char *verb;
+        const char *word;
+        const char *form; // null: nothing found
+        const char *rule;
+    } cases[] = {
+        { "dict-lookup", "Vertebrae", "vertebra", "inflection" },
+        { "dict-lookup", "ｶﾙﾃ", "カルテ", "folded" },
+        { "dict-entry", "カルテを見る", "カルテ", "leadingPart" },
+        { "dict-entry", "femur", nullptr, nullptr },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.word);
+        const auto r = inspect(
+            { QString::fromLatin1(c.verb), QString::fromUtf8(c.word), QStringLiteral("--home"), home });
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QVariantMap out = QJsonDocument::fromJson(r.out).toVariant().toMap();
+        const QString list = QString::fromLatin1(c.verb) == QStringLiteral("dict-lookup")
+            ? QStringLiteral("rows")
+            : QStringLiteral("entries");
+        if (!c.form) {
+            EXPECT_TRUE(out.value(QStringLiteral("form")).isNull());
+            EXPECT_TRUE(out.value(list).toList().isEmpty());
+            continue;
+        }
+        EXPECT_EQ(out.value(QStringLiteral("form")).toString(), QString::fromUtf8(c.form));
+        EXPECT_EQ(out.value(QStringLiteral("rule")).toString(), QString::fromLatin1(c.rule));
+        EXPECT_EQ(out.value(list).toList().size(), 1);
+    }
+    const auto entry = inspect(
+        { QStringLiteral("dict-entry"), QStringLiteral("vertebrae"), QStringLiteral("--home"), home });
+    const QVariantMap first = QJsonDocument::fromJson(entry.out)
+                                  .toVariant()
+                                  .toMap()
+                                  .value(QStringLiteral("entries"))
+                                  .toList()
+                                  .value(0)
+                                  .toMap();
+    EXPECT_EQ(first.value(QStringLiteral("text")).toString(),
+        QStringLiteral("見出し:\r\nvertebra\r\n\r\n意味:\r\na bone of the spinal column"));
+    EXPECT_EQ(inspect({ QStringLiteral("dict-entry"), QStringLiteral("x") }).exitCode, 2);
 }
 
 } // namespace

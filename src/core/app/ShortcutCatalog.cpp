@@ -47,6 +47,7 @@ QList<ShortcutEntry> ShortcutCatalog::all()
         { reader, QStringLiteral("選んだ文にメモを付ける"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M) },
         { reader, QStringLiteral("選んだ所のハイライトを削除"),
             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D) },
+        { reader, QStringLiteral("選んだ語を辞書で引く"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L) },
         { reader, QStringLiteral("一覧の題を編集"), QKeySequence(Qt::Key_F2) },
         { reader, QStringLiteral("メモを保存"), QKeySequence(Qt::CTRL | Qt::Key_Return) },
         { reader, QStringLiteral("印刷"), QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence::Print },

@@ -1,6 +1,7 @@
 #include "DictionaryManager.h"
 
 #include "CSVParser.h"
+#include "DictionaryEntry.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
@@ -254,9 +255,11 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
 {
     const QString bookId = stringForKey(bookInfo, QStringLiteral("bookId")).value_or(QString());
     const QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
-    auto finished = [&tPath](const char *result) {
+    auto finished = [&tPath](Outcome outcome) {
+        static const char *const kResults[]
+            = { kResultInstalled, kResultCancelled, kResultUnreadable, kResultFailed };
         postProgress({ { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath },
-            { QStringLiteral("result"), QString::fromLatin1(result) } });
+            { QStringLiteral("result"), QString::fromLatin1(kResults[int(outcome)]) } });
     };
 
     SqliteDatabase db;
@@ -267,7 +270,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
                                 << ": a database cannot be opened";
         postProgress({ { QStringLiteral("status"), 0 } });
         postProgress({ { QStringLiteral("status"), 1 } });
-        finished(kResultFailed);
+        finished(Outcome::Failed);
         return false;
     }
 
@@ -295,7 +298,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
     if (!started) {
         qCWarning(lcDictionary) << "cannot install the dictionary" << bookId << db.lastError();
         postProgress({ { QStringLiteral("status"), 1 } });
-        finished(kResultFailed);
+        finished(Outcome::Failed);
         return false;
     }
 
@@ -326,18 +329,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
     // Rows of whichever install lost, and the note, go together; should this
     // fail (or the process die here), the next recovery finishes it.
     recover(db, library);
-    switch (outcome) {
-    case Outcome::Imported:
-        finished(kResultInstalled);
-        break;
-    case Outcome::Cancelled:
-        finished(kResultCancelled);
-        break;
-    case Outcome::Unreadable:
-    case Outcome::Failed:
-        finished(kResultFailed);
-        break;
-    }
+    finished(outcome);
     return outcome == Outcome::Imported;
 }
 
@@ -390,15 +382,22 @@ DictionaryManager::Outcome DictionaryManager::addDict(
 
     RecordReader reader;
     reader.onRecord = [&](CSVParser *parser, const QStringList &fields, quint64 r) {
+        // "done" of "total" data rows are in, and that share from 0 to 1,
+        // for a progress bar.
+        const auto progress = [&](quint64 done) {
+            const quint64 total = records - 1;
+            postProgress({ { QStringLiteral("status"), 1 }, { QStringLiteral("done"), done },
+                { QStringLiteral("total"), total },
+                { QStringLiteral("progress"), total > 0 ? double(done) / double(total) : 0.0 } });
+        };
         if (r == 0) {
             *columns = fields;
-            postProgress({ { QStringLiteral("status"), 1 } });
+            progress(0);
             return;
         }
         if (r % step == 0) {
             commit();
-            postProgress({ { QStringLiteral("status"), 1 },
-                { QStringLiteral("progress"), double(r) / double(records) } });
+            progress(r - 1);
         }
         if (consumeCancel() || storageFailed) {
             cancelled = !storageFailed;
@@ -508,18 +507,69 @@ QString DictionaryManager::ftsQuery(const QString &word, bool prefix)
     return tokens.join(u' ') + (prefix ? QStringLiteral("*") : QString());
 }
 
-std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &word)
+QStringList DictionaryManager::enabledIds()
 {
-    const auto masters = LibraryStore::main().findAll<DictionaryMaster>(QStringLiteral("\"useFlg\" = 1"));
     QStringList ids;
+    if (!LibraryStore::main().isOpen())
+        return ids;
+    const auto masters = LibraryStore::main().findAll<DictionaryMaster>(QStringLiteral("\"useFlg\" = 1"));
     for (const DictionaryMaster &m : masters)
         ids << QStringLiteral("'%1'").arg(m.dicId.value_or(0));
+    return ids;
+}
+
+std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &word)
+{
+    const QStringList ids = enabledIds();
     if (ids.isEmpty())
         return std::nullopt;
+    return search(word, ids, 0);
+}
 
+std::optional<DictionaryLookup> DictionaryManager::lookUp(const QString &selection)
+{
+    const QStringList ids = enabledIds();
+    if (ids.isEmpty())
+        return std::nullopt;
+    DictionaryLookup result;
+    for (const LookupForm &form : LookupForms::primary(selection)) {
+        result.rows = search(form.text, ids, 0);
+        if (!result.rows.isEmpty()) {
+            result.form = form;
+            return result;
+        }
+    }
+    // The longest leading part with an entry: probe with one row each, then
+    // fetch that part's rows.
+    for (const LookupForm &form : LookupForms::leadingParts(selection)) {
+        if (search(form.text, ids, 1).isEmpty())
+            continue;
+        result.rows = search(form.text, ids, 0);
+        result.form = form;
+        return result;
+    }
+    return result;
+}
+
+QString DictionaryManager::entryText(const QVariantMap &row)
+{
+    LibraryStore &library = LibraryStore::main();
+    if (!library.isOpen())
+        return {};
+    const auto master = library.findFirst<DictionaryMaster>(
+        QStringLiteral("\"dicId\"=?"), { row.value(QStringLiteral("dicId")).toString().toLongLong() });
+    if (!master)
+        return {};
+    return DictionaryEntry::text(row,
+        library.findAll<DictionarySettingItem>(
+            QStringLiteral("\"dict\"=?"), { master->pk }, QStringLiteral("\"columnId\"")));
+}
+
+QList<QVariantMap> DictionaryManager::search(const QString &word, const QStringList &ids, int limit)
+{
     QList<QVariantMap> rows;
     QSet<QString> seen;
-    if (!m_db.isOpen())
+    if (!m_db.isOpen() || ids.isEmpty())
         return rows;
     const struct {
         const char *column;
@@ -528,9 +578,10 @@ std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &
     for (const auto &q : queries) {
         if (q.query.isEmpty())
             continue;
+        const QString limitText = limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString();
         SqliteStatement select
-            = m_db.prepare(QStringLiteral("SELECT %1,dicId FROM edict WHERE %2 MATCH ? AND dicId in (%3);")
-                               .arg(kColumns, QLatin1String(q.column), ids.join(u',')));
+            = m_db.prepare(QStringLiteral("SELECT %1,dicId FROM edict WHERE %2 MATCH ? AND dicId in (%3)%4;")
+                               .arg(kColumns, QLatin1String(q.column), ids.join(u','), limitText));
         select.bind(1, q.query);
         while (select.step() == SqliteStatement::Step::Row) {
             const QVariantMap row {
@@ -549,6 +600,8 @@ std::optional<QList<QVariantMap>> DictionaryManager::doSearchStr(const QString &
                 rows.append(row);
             }
         }
+        if (limit > 0 && rows.size() >= limit)
+            break;
     }
     return rows;
 }

@@ -19,6 +19,7 @@
 // through NotificationCenter.
 #pragma once
 
+#include "DictionaryLookup.h"
 #include "core/library/DictionaryMaster.h"
 #include "core/library/SqliteDatabase.h"
 
@@ -37,9 +38,11 @@ public:
     static constexpr const char *kAnalyzeDic = "analyzeDic";
     // The "result" of the last "analyzeDic" (status 2): whether the
     // dictionary went in, the import was cancelled (the earlier install
-    // stays), or it failed (the earlier install stays too).
+    // stays), the file could not be read as a dictionary, or it failed
+    // (in both, the earlier install stays too).
     static constexpr const char *kResultInstalled = "installed";
     static constexpr const char *kResultCancelled = "cancelled";
+    static constexpr const char *kResultUnreadable = "unreadable"; // the file is not a dictionary
     static constexpr const char *kResultFailed = "failed";
 
     // The dictionary database at `databasePath` ("Dic.sqlite" in the data
@@ -58,11 +61,11 @@ public:
     // a new DictionaryMaster with its columns in place of an earlier install
     // of the same "bookId" (whose rows are removed), and posts "analyzeDic"
     // with status 0, then 1 (after the header and about 50 times during the
-    // rows, those with "progress": the share of rows read, 0 to 1), then 2
-    // with "tpath" and "result" (also when nothing was installed). A file
-    // that cannot be read or parsed, a cancel and a storage failure install
-    // nothing and keep the earlier install. Runs to the end on the calling
-    // thread; true when the dictionary was installed.
+    // rows; once the file has been counted, with "done" of "total" data
+    // rows and "progress", that share from 0 to 1), then 2 with "tpath" and "result" ("installed",
+    // "cancelled", "unreadable" or "failed"; also posted when nothing was installed). A file that cannot be
+    // read or parsed, a cancel and a storage failure install nothing and keep the earlier install. Runs to
+    // the end on the calling thread; true when the dictionary was installed.
     bool expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath);
 
     // expandDic() on the manager's worker; returns at once. A cancel pending
@@ -89,6 +92,17 @@ public:
     // duplicates; absent when no dictionary is enabled. Main thread.
     std::optional<QList<QVariantMap>> doSearchStr(const QString &word);
 
+    // Looks a selection up as its LookupForms in turn (the selection, its
+    // folded form, its inflections, its leading parts) and keeps the rows of
+    // the first form that has any; absent when no dictionary is enabled, no
+    // rows when no form has an entry. Main thread.
+    std::optional<DictionaryLookup> lookUp(const QString &selection);
+
+    // The entry text of a row from its dictionary's column settings, as
+    // DictionaryEntry::text() builds it; "" when the dictionary has none or
+    // the library store is closed. Main thread.
+    static QString entryText(const QVariantMap &row);
+
     // The search key parts.
     static QString resolveString(const QString &text);
     static QString strReplace(const QString &text);
@@ -112,6 +126,10 @@ private:
 
     bool openDatabase(SqliteDatabase &db) const;
     Outcome addDict(qint64 dicId, const QString &csvPath, SqliteDatabase &db, QStringList *columns);
+    // The quoted ids of the enabled dictionaries for an "in (...)" list.
+    static QStringList enabledIds();
+    // Rows for `word` in those dictionaries, at most `limit` (0: all).
+    QList<QVariantMap> search(const QString &word, const QStringList &ids, int limit);
     bool consumeCancel(); // true (and cleared) when a cancel is pending, or closing
     static bool recover(SqliteDatabase &db, LibraryStore &library);
 

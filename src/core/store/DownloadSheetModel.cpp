@@ -67,7 +67,8 @@ QString DownloadSheetModel::importNotified(const QVariantMap &notification)
     importCancelRequested = false;
     if (result == QLatin1String(DictionaryManager::kResultCancelled) || (requested && result.isEmpty()))
         return kImportCancelled;
-    if (result == QLatin1String(DictionaryManager::kResultFailed))
+    if (result == QLatin1String(DictionaryManager::kResultFailed)
+        || result == QLatin1String(DictionaryManager::kResultUnreadable))
         return kImportFailed;
     return {};
 }

@@ -3,7 +3,9 @@
 #include "EpubPane.h"
 #include "PdfPane.h"
 #include "PdfReaderControls.h"
+#include "QLBPDFReaderView.h"
 #include "ReaderAnnotationActions.h"
+#include "ReaderDictMenu.h"
 #include "ReaderSearch.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
@@ -18,12 +20,14 @@
 #include "ui/app/Navigation.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QShortcut>
+#include <QToolTip>
 #include <QUrlQuery>
 #include <QVBoxLayout>
 #include <QWebEngineView>
@@ -69,6 +73,9 @@ ReaderVC::ReaderVC(Navigation &app)
     connect(back, &QShortcut::activated, this, [this] { tapDir(0); });
     auto *forward = new QShortcut(QKeySequence(Qt::Key_Right), this);
     connect(forward, &QShortcut::activated, this, [this] { tapDir(1); });
+    m_dict = new ReaderDictMenu(app.dictionaryManager(), this);
+    auto *lookUp = new QShortcut(ReaderDictMenu::shortcut(), this);
+    connect(lookUp, &QShortcut::activated, this, &ReaderVC::lookUpSelection);
     new QVBoxLayout(this);
     layout()->setContentsMargins(0, 0, 0, 0);
 }
@@ -474,9 +481,42 @@ void ReaderVC::showContextMenu(const QPoint &pos)
             return;
         QWebEngineView *view = self->m_epubPane->web();
         QMenu menu(self);
-        self->m_epubPane->fillContextMenu(&menu);
+        self->addSelectionItems(&menu, view->mapToGlobal(pos));
         self->m_annotations->addContextItems(&menu, view->hasSelection(), target);
         if (!menu.isEmpty())
             menu.exec(view->mapToGlobal(pos));
     });
+}
+
+void ReaderVC::addSelectionItems(QMenu *menu, const QPoint &globalPos)
+{
+    if (!m_epubPane || !m_epubPane->web()->hasSelection())
+        return;
+    m_epubPane->fillContextMenu(menu);
+    m_dict->addTo(menu, m_epubPane->web()->selectedText(), globalPos);
+    menu->addSeparator();
+}
+
+void ReaderVC::lookUpSelection()
+{
+    QWidget *view = nullptr;
+    QString selection;
+    if (m_epubPane) {
+        view = m_epubPane->web();
+        selection = m_epubPane->web()->selectedText();
+    } else if (m_pdfPane) {
+        view = m_pdfPane->view();
+        selection = m_pdfPane->view()->selectedText();
+    }
+    if (!view)
+        return;
+    // Beside the pointer when it is over the page, else the page's middle.
+    const QPoint cursor = view->mapFromGlobal(QCursor::pos());
+    const QPoint at = view->mapToGlobal(view->rect().contains(cursor) ? cursor : view->rect().center());
+    if (selection.trimmed().isEmpty()) {
+        QToolTip::showText(at, QStringLiteral("辞書で引く語を選んでください"), view);
+        return;
+    }
+    if (!m_dict->showFor(selection, at))
+        QToolTip::showText(at, QStringLiteral("辞書に見つかりませんでした"), view);
 }

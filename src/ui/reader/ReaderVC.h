@@ -17,11 +17,13 @@ class EpubPane;
 class PdfPane;
 class PdfReaderControls;
 class ReaderAnnotationActions;
+class ReaderDictMenu;
 class ReaderSearch;
 class ReaderPane;
 class StayTimeCounter;
 class QAction;
 class QLabel;
+class QMenu;
 class QPrinter;
 
 class ReaderVC : public ScreenVC
@@ -84,6 +86,15 @@ public:
     ReaderAnnotationActions *annotations() const { return m_annotations; }
     // The in-book search: the search button, Ctrl+F and its pop-over.
     ReaderSearch *search() const { return m_search; }
+    // The dictionary look-up of the selection (context menu and shortcut).
+    ReaderDictMenu *dictMenu() const { return m_dict; }
+    // The context menu's items for the EPUB page's selection: copy, "辞書"
+    // when the dictionaries have entries for it (opening the pop-over at
+    // `globalPos`), then a separator. Nothing without a selection.
+    void addSelectionItems(QMenu *menu, const QPoint &globalPos);
+    // Looks the selected text of the book up and shows what was found, or
+    // says that nothing was selected or found.
+    void lookUpSelection();
 
 private:
     void openPdf(int last);
@@ -121,4 +132,5 @@ private:
     std::unique_ptr<StayTimeCounter> m_stay;
     ReaderAnnotationActions *m_annotations = nullptr; // a child of this screen
     ReaderSearch *m_search = nullptr;
+    ReaderDictMenu *m_dict = nullptr; // a child of this screen
 };

@@ -29,6 +29,7 @@ protected:
             QString::fromLatin1(DictionaryManager::kAnalyzeDic), &m_context, [this](const QVariant &object) {
                 const QVariantMap m = object.toMap();
                 m_statuses << m.value(QStringLiteral("status")).toInt();
+                m_notices << m;
                 if (m.contains(QStringLiteral("tpath")))
                     m_tpath = m.value(QStringLiteral("tpath")).toString();
                 if (m.contains(QStringLiteral("progress")))
@@ -58,6 +59,7 @@ protected:
     void install(const QString &csv, const QString &bookId = QStringLiteral("dict-1"))
     {
         m_statuses.clear();
+        m_notices.clear();
         m_shares.clear();
         m_result.clear();
         m_manager->expandDic(csv,
@@ -86,6 +88,7 @@ protected:
     QObject m_context;
     QMetaObject::Connection m_connection;
     QList<int> m_statuses;
+    QList<QVariantMap> m_notices;
     QList<double> m_shares; // the "progress" of status 1, in order
     QString m_result; // the "result" of status 2
     QString m_tpath;
@@ -135,9 +138,9 @@ TEST_F(DictionaryManagerTest, ProgressStepTable)
             csv += "\nw" + QByteArray::number(i) + ",m";
         install(writeCsv(csv), QStringLiteral("dict-step"));
         EXPECT_EQ(m_statuses.count(1), 1 + rowNotifications) << lines << " lines";
-        EXPECT_EQ(m_shares.size(), rowNotifications) << lines << " lines";
+        EXPECT_EQ(m_shares.size(), 1 + rowNotifications) << lines << " lines";
         EXPECT_TRUE(std::is_sorted(m_shares.begin(), m_shares.end())) << lines << " lines";
-        EXPECT_GT(m_shares.value(0), 0.0) << lines << " lines";
+        EXPECT_EQ(m_shares.value(0), 0.0) << lines << " lines: none done after the header";
         EXPECT_LE(m_shares.value(m_shares.size() - 1), 1.0) << lines << " lines";
         EXPECT_GE(m_shares.value(m_shares.size() - 1), 0.9) << lines << " lines";
         EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultInstalled)) << lines << " lines";
@@ -155,7 +158,7 @@ TEST_F(DictionaryManagerTest, HeaderOnlyAndUnparsableFiles)
     EXPECT_EQ(m_statuses, (QList<int> { 0, 1, 2 })) << "nothing parsed, every status still posted";
     EXPECT_EQ(store().count<DictionarySettingItem>(), 2) << "no columns for the bad file";
     EXPECT_EQ(store().count<DictionaryMaster>(), 1) << "a file that does not parse installs nothing";
-    EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultFailed)) << "and says so";
+    EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultUnreadable)) << "and says so";
 
     install(m_dir.filePath(QStringLiteral("missing.csv")), QStringLiteral("dict-missing"));
     EXPECT_EQ(m_statuses, (QList<int> { 0, 1, 2 }));
@@ -231,6 +234,46 @@ TEST_F(DictionaryManagerTest, CancelLeavesTheDictionariesAsBefore)
         if (earlier) {
             EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" });
         }
+    }
+}
+
+// A progress bar can follow the rows, and the end says what became of the
+// import.
+TEST_F(DictionaryManagerTest, ProgressCountsRowsAndTheEndSaysWhatHappened)
+{
+    const struct {
+        const char *name;
+        QByteArray csv; // empty: a missing file
+        bool cancelAtThird;
+        const char *result;
+    } cases[] = {
+        { "installed", numberedCsv(1000), false, "installed" },
+        { "cancelled", numberedCsv(1000), true, "cancelled" },
+        { "unreadable", "word,reading\nab\"c,d\n", false, "unreadable" },
+        { "missing", {}, false, "unreadable" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        int ones = 0;
+        m_onStatus = [&](int status) {
+            if (c.cancelAtThird && status == 1 && ++ones == 3)
+                m_manager->cancel();
+        };
+        install(c.csv.isEmpty() ? m_dir.filePath(QStringLiteral("missing.csv")) : writeCsv(c.csv),
+            QStringLiteral("dict-%1").arg(QString::fromLatin1(c.name)));
+        m_onStatus = nullptr;
+        ASSERT_FALSE(m_notices.isEmpty());
+        EXPECT_EQ(m_notices.last().value(QStringLiteral("result")).toString(), QString::fromLatin1(c.result));
+        qint64 last = -1;
+        for (const QVariantMap &n : m_notices) {
+            if (n.value(QStringLiteral("status")).toInt() != 1 || !n.contains(QStringLiteral("done")))
+                continue;
+            EXPECT_EQ(n.value(QStringLiteral("total")).toLongLong(), 1000);
+            EXPECT_GT(n.value(QStringLiteral("done")).toLongLong(), last) << "rising";
+            last = n.value(QStringLiteral("done")).toLongLong();
+        }
+        if (QByteArray(c.name) == "installed")
+            EXPECT_GE(last, 950);
     }
 }
 

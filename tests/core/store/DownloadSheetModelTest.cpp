@@ -115,6 +115,7 @@ TEST(DownloadSheetModel, ImportEndings)
         { true, DictionaryManager::kResultCancelled, DownloadSheetModel::kImportCancelled },
         { true, DictionaryManager::kResultInstalled, QString() }, // the import won the race
         { false, DictionaryManager::kResultFailed, DownloadSheetModel::kImportFailed },
+        { false, DictionaryManager::kResultUnreadable, DownloadSheetModel::kImportFailed },
         { true, nullptr, DownloadSheetModel::kImportCancelled },
         { false, nullptr, QString() },
     };

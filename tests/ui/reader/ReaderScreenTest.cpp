@@ -1,5 +1,12 @@
 // The reader screen.
+#include "core/dictionary/DictionaryManager.h"
 #include "ui/AppShellFixture.h"
+#include "ui/reader/ReaderDictMenu.h"
+#include "ui/reader/ReaderDictVC.h"
+
+#include <QFile>
+#include <QTextBrowser>
+#include <QToolTip>
 
 namespace
 {
@@ -33,6 +40,21 @@ QPointer<ReaderVC> openAnatomy(AppDelegate &app)
         return nullptr;
     }
     return reader;
+}
+
+// The page's first heading is in the document.
+bool headingShown(EpubPane *pane)
+{
+    return waitUntil(
+        [&] { return pageValue(pane->web(), QStringLiteral("!!document.querySelector('h1')")).toBool(); });
+}
+
+// Selects the page's first heading, as a person dragging over it would.
+bool selectHeading(EpubPane *pane)
+{
+    pane->web()->page()->runJavaScript(
+        QStringLiteral("window.getSelection().selectAllChildren(document.querySelector('h1'))"));
+    return waitUntil([&] { return pane->web()->hasSelection(); });
 }
 
 TEST_F(AppShellTest, ReaderOpensAtTheSavedPageAndLogsTheOpening)
@@ -135,17 +157,76 @@ TEST_F(AppShellTest, ReaderContextMenuOnlyWithASelection)
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EpubPane *pane = reader->epubPane();
-    ASSERT_TRUE(waitUntil(
-        [&] { return pageValue(pane->web(), QStringLiteral("!!document.querySelector('h1')")).toBool(); }));
+    ASSERT_TRUE(headingShown(pane));
     QMenu menu;
     pane->fillContextMenu(&menu);
     EXPECT_TRUE(menu.isEmpty());
-    pane->web()->page()->runJavaScript(
-        QStringLiteral("window.getSelection().selectAllChildren(document.querySelector('h1'))"));
-    ASSERT_TRUE(waitUntil([&] { return pane->web()->hasSelection(); }));
+    ASSERT_TRUE(selectHeading(pane));
     pane->fillContextMenu(&menu);
     ASSERT_FALSE(menu.actions().isEmpty());
     EXPECT_EQ(menu.actions().first()->text(), QStringLiteral("コピー"));
+}
+
+// A selection with dictionary entries: the context menu offers "辞書",
+// which opens the pop-over with the entry; the look-up key does the same,
+// and says what it needs when nothing is selected.
+TEST_F(AppShellTest, ReaderLooksTheSelectionUpInTheDictionaries)
+{
+    launch();
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = openAnatomy(*m_app);
+    ASSERT_TRUE(reader);
+    EpubPane *pane = reader->epubPane();
+    ASSERT_TRUE(headingShown(pane));
+    ASSERT_TRUE(selectHeading(pane));
+    const QString heading = pane->web()->selectedText().trimmed();
+    ASSERT_FALSE(heading.isEmpty());
+
+    QMenu before;
+    reader->addSelectionItems(&before, QPoint());
+    EXPECT_FALSE(before.findChild<QAction *>(QStringLiteral("dictItem"))) << "no dictionary yet";
+
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("terms.csv"));
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("見出し,意味\r\n%1,the heading's entry\r\n").arg(heading).toUtf8());
+    f.close();
+    ASSERT_TRUE(m_app->dictionaryManager().expandDic(csv,
+        { { QStringLiteral("bookId"), QStringLiteral("terms") },
+            { QStringLiteral("bookTitle"), QStringLiteral("terms") } },
+        csv));
+
+    QMenu menu;
+    reader->addSelectionItems(&menu, pane->web()->mapToGlobal(QPoint(200, 100)));
+    ASSERT_GE(menu.actions().size(), 3);
+    EXPECT_EQ(menu.actions().first()->text(), QStringLiteral("コピー"));
+    QAction *dict = menu.actions().at(1);
+    EXPECT_EQ(dict->text(), QStringLiteral("辞書"));
+    EXPECT_TRUE(menu.actions().last()->isSeparator());
+    dict->trigger();
+    ASSERT_TRUE(reader->dictMenu()->dictVC());
+    ReaderDictVC *vc = reader->dictMenu()->dictVC();
+    ASSERT_TRUE(waitUntil([&] { return vc->isVisible(); }));
+    EXPECT_TRUE(vc->text()->toPlainText().contains(QStringLiteral("the heading's entry")))
+        << vc->text()->toPlainText().toStdString();
+    vc->close();
+    ASSERT_TRUE(waitUntil([&] { return !vc->isVisible(); }));
+
+    QWidget *window = reader->window();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(waitUntil([&] { return vc->isVisible(); })) << "the look-up key";
+    vc->close();
+    ASSERT_TRUE(waitUntil([&] { return !vc->isVisible(); }));
+
+    pane->web()->page()->runJavaScript(QStringLiteral("window.getSelection().removeAllRanges()"));
+    ASSERT_TRUE(waitUntil([&] { return !pane->web()->hasSelection(); }));
+    QTest::keyClick(window, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(waitUntil([&] { return QToolTip::text() == QStringLiteral("辞書で引く語を選んでください"); }))
+        << "without a selection the key says what it needs: " << QToolTip::text().toStdString();
+    EXPECT_FALSE(vc->isVisible());
 }
 
 TEST_F(AppShellTest, ReaderFontSizeStaysWithinItsRangeAndIsKept)

@@ -1,0 +1,52 @@
+// The dictionary pop-over of the reader: the headwords found for a selection
+// (bold, 14 points) beside the entry text of the chosen one, laid out with
+// its dictionary's column titles, and the form of the selection that was
+// found. One hit collapses the list so only the entry shows. Row 0 is chosen
+// on every reload. Closes on a click elsewhere or Escape.
+//
+// Main thread only. The reader owns it and reuses it for every look-up.
+#pragma once
+
+#include "core/dictionary/DictionaryLookup.h"
+
+#include <QVariantMap>
+#include <QWidget>
+
+class QLabel;
+class QListWidget;
+class QSplitter;
+class QTextBrowser;
+
+class ReaderDictVC : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ReaderDictVC(QWidget *parent = nullptr);
+
+    // {"dic": the rows, "count": how many} and the rows as a list.
+    QVariantMap dic;
+    QVariantList words;
+
+    // Takes what a look-up found (call reloadDict() to show it).
+    void setLookup(const DictionaryLookup &found);
+    // Fills the list, collapses it for a single row, chooses row 0.
+    void reloadDict();
+    // Shows the pop-over beside `globalPos`, to its left where there is room.
+    void popUp(const QPoint &globalPos);
+
+    QListWidget *tableView() const { return m_table; }
+    QSplitter *split() const { return m_split; }
+    QTextBrowser *text() const { return m_text; }
+    QLabel *formLabel() const { return m_form; }
+
+    // The list's width beside the entry when there is more than one row.
+    static constexpr int kListWidth = 150;
+
+private:
+    void tableViewSelectionDidChange();
+
+    QLabel *m_form;
+    QSplitter *m_split;
+    QListWidget *m_table;
+    QTextBrowser *m_text;
+};

@@ -1,0 +1,175 @@
+// The reader's dictionary pop-over and its context-menu item.
+#include "core/dictionary/DictionaryManager.h"
+#include "support/LibraryFixture.h"
+#include "support/Wait.h"
+#include "ui/reader/ReaderDictMenu.h"
+#include "ui/reader/ReaderDictVC.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QSplitter>
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class ReaderDictTest : public LibraryFixture
+{
+protected:
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        ASSERT_TRUE(m_dir.isValid());
+        m_manager = std::make_unique<DictionaryManager>(m_dir.filePath(QStringLiteral("Dic.sqlite")));
+        const QString csv = m_dir.filePath(QStringLiteral("d.csv"));
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("見出し,読み,意味\r\n"
+                "高血圧,こうけつあつ,hypertension\r\n"
+                "心筋梗塞,しんきんこうそく,myocardial infarction\r\n"
+                "心筋炎,しんきんえん,myocarditis\r\n"
+                "心筋症,しんきんしょう,cardiomyopathy\r\n"
+                "vertebra,,a bone of the spinal column\r\n");
+        f.close();
+        ASSERT_TRUE(m_manager->expandDic(csv,
+            { { QStringLiteral("bookId"), QStringLiteral("d") },
+                { QStringLiteral("bookTitle"), QStringLiteral("d") } },
+            csv));
+        m_reader.resize(800, 600);
+        m_reader.show();
+    }
+    void TearDown() override
+    {
+        m_menu.reset();
+        m_manager.reset();
+        LibraryFixture::TearDown();
+    }
+
+    ReaderDictMenu &menu()
+    {
+        if (!m_menu)
+            m_menu = std::make_unique<ReaderDictMenu>(*m_manager, &m_reader);
+        return *m_menu;
+    }
+    ReaderDictVC *shown(const QString &selection)
+    {
+        const QPoint at = m_reader.mapToGlobal(QPoint(600, 200));
+        if (!menu().showFor(selection, at))
+            return nullptr;
+        ReaderDictVC *vc = menu().dictVC();
+        return waitUntil([&] { return vc->isVisible(); }) ? vc : nullptr;
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<DictionaryManager> m_manager;
+    QWidget m_reader;
+    std::unique_ptr<ReaderDictMenu> m_menu;
+};
+
+TEST_F(ReaderDictTest, OneHitCollapsesTheList)
+{
+    ReaderDictVC *vc = shown(QStringLiteral("高血圧"));
+    ASSERT_TRUE(vc);
+    EXPECT_EQ(vc->split()->sizes().value(0), 0);
+    EXPECT_EQ(vc->tableView()->currentRow(), 0);
+    EXPECT_EQ(vc->text()->toPlainText(),
+        QStringLiteral("見出し:\n高血圧\n\n読み:\nこうけつあつ\n\n意味:\nhypertension"));
+}
+
+TEST_F(ReaderDictTest, SeveralHitsListBoldHeadwordsAndChooseRowZero)
+{
+    ReaderDictVC *vc = shown(QStringLiteral("心筋"));
+    ASSERT_TRUE(vc);
+    ASSERT_EQ(vc->tableView()->count(), 3);
+    EXPECT_GT(vc->split()->sizes().value(0), 0) << "the list shows beside the entry";
+    EXPECT_EQ(vc->tableView()->currentRow(), 0);
+    const QFont font = vc->tableView()->item(0)->font();
+    EXPECT_TRUE(font.bold());
+    EXPECT_EQ(font.pointSize(), 14);
+    EXPECT_TRUE(
+        vc->text()->toPlainText().startsWith(QStringLiteral("見出し:\n") + vc->tableView()->item(0)->text()));
+
+    // The keyboard moves through the headwords; the entry follows.
+    QTest::keyClick(vc->tableView(), Qt::Key_Down);
+    QTest::keyClick(vc->tableView(), Qt::Key_Down);
+    EXPECT_EQ(vc->tableView()->currentRow(), 2);
+    EXPECT_TRUE(
+        vc->text()->toPlainText().startsWith(QStringLiteral("見出し:\n") + vc->tableView()->item(2)->text()));
+    QTest::keyClick(vc->tableView(), Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return !vc->isVisible(); })) << "Escape closes it";
+}
+
+TEST_F(ReaderDictTest, ShowsTheFormThatMatched)
+{
+    const struct {
+        const char *selection;
+        const char *label;
+    } cases[] = {
+        { "高血圧", "「高血圧」" },
+        { "Vertebrae", "「vertebra」として検索しました" },
+        { "高血圧症の患者", "「高血圧」として検索しました" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.selection);
+        ReaderDictVC *vc = shown(QString::fromUtf8(c.selection));
+        ASSERT_TRUE(vc);
+        EXPECT_EQ(vc->formLabel()->text(), QString::fromUtf8(c.label));
+        vc->close();
+    }
+}
+
+TEST_F(ReaderDictTest, DictionaryWithoutColumnSettingsShowsAnEmptyEntry)
+{
+    store().removeAll<DictionarySettingItem>();
+    ReaderDictVC *vc = shown(QStringLiteral("高血圧"));
+    ASSERT_TRUE(vc);
+    EXPECT_EQ(vc->tableView()->count(), 1);
+    EXPECT_EQ(vc->text()->toPlainText(), QString());
+}
+
+TEST_F(ReaderDictTest, MenuItemOnlyWhenTheSelectionHasEntries)
+{
+    const struct {
+        const char *selection;
+        int count; // rows in the item; 0: no item
+    } cases[] = { { "心筋", 3 }, { "vertebrae", 1 }, { "femur", 0 }, { "", 0 }, { "  ", 0 } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.selection);
+        QMenu m;
+        m.addAction(QStringLiteral("コピー"));
+        QAction *item = menu().addTo(&m, QString::fromUtf8(c.selection), QPoint(10, 10));
+        EXPECT_EQ(item != nullptr, c.count > 0);
+        EXPECT_EQ(m.actions().size(), c.count > 0 ? 2 : 1) << "the other items stay";
+        if (item) {
+            EXPECT_EQ(item->text(), QStringLiteral("辞書"));
+            EXPECT_EQ(item->data().toMap().value(QStringLiteral("count")).toInt(), c.count);
+        }
+    }
+}
+
+TEST_F(ReaderDictTest, ChoosingTheMenuItemOpensThePopOver)
+{
+    QMenu m;
+    QAction *item = menu().addTo(&m, QStringLiteral("心筋梗塞"), m_reader.mapToGlobal(QPoint(600, 200)));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(menu().dictVC(), nullptr) << "made on first use";
+    item->trigger();
+    ASSERT_TRUE(menu().dictVC());
+    ASSERT_TRUE(waitUntil([&] { return menu().dictVC()->isVisible(); }));
+    EXPECT_EQ(menu().dictVC()->tableView()->currentItem()->text(), QStringLiteral("心筋梗塞"));
+}
+
+TEST_F(ReaderDictTest, NoEnabledDictionaryNoItem)
+{
+    store().removeAll<DictionaryMaster>();
+    QMenu m;
+    EXPECT_EQ(menu().addTo(&m, QStringLiteral("高血圧"), QPoint()), nullptr);
+    EXPECT_FALSE(menu().showFor(QStringLiteral("高血圧"), QPoint()));
+}
+
+} // namespace
