@@ -48,6 +48,8 @@ QList<ShortcutEntry> ShortcutCatalog::all()
         { reader, QStringLiteral("選んだ所のハイライトを削除"),
             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D) },
         { reader, QStringLiteral("選んだ語を辞書で引く"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L) },
+        { reader, QStringLiteral("表示テーマを切り替える (昼・セピア・夜)"),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T) },
         { reader, QStringLiteral("一覧の題を編集"), QKeySequence(Qt::Key_F2) },
         { reader, QStringLiteral("メモを保存"), QKeySequence(Qt::CTRL | Qt::Key_Return) },
         { reader, QStringLiteral("印刷"), QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence::Print },

@@ -1,5 +1,8 @@
 #include "EpubPane.h"
 
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
 #include "BookPage.h"
 #include "BookWebProfile.h"
 #include "OutlineRowDelegate.h"
@@ -478,4 +481,26 @@ void EpubPane::fillContextMenu(QMenu *menu)
         return;
     menu->addAction(
         QStringLiteral("コピー"), this, [this] { m_web->triggerPageAction(QWebEnginePage::Copy); });
+}
+
+void EpubPane::setReadingTheme(ReadingTheme::Kind kind)
+{
+    m_theme = kind;
+    QWebEnginePage *page = m_web->page();
+    // The script goes in at document creation, so a page loaded later never
+    // shows in the book's colours first; the page background covers the
+    // moment before the sheet applies.
+    QWebEngineScriptCollection &scripts = page->scripts();
+    const QString name = QStringLiteral("readingTheme");
+    for (const QWebEngineScript &old : scripts.find(name))
+        scripts.remove(old);
+    QWebEngineScript script;
+    script.setName(name);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(ReadingTheme::pageScript(kind));
+    scripts.insert(script);
+    page->setBackgroundColor(QColor(ReadingTheme::background(kind)));
+    page->runJavaScript(ReadingTheme::pageScript(kind));
 }

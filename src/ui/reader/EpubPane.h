@@ -10,6 +10,7 @@
 
 #include "ImageViewer.h"
 #include "ReaderPane.h"
+#include "core/reader/ReadingTheme.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -64,6 +65,11 @@ public:
     int fontSize() const;
     // Clamped to kMinFontSize..kMaxFontSize.
     void setFontSize(int size);
+
+    // Lays the theme over this and every later page of the book (day: the
+    // book's own colours).
+    void setReadingTheme(ReadingTheme::Kind kind);
+    ReadingTheme::Kind readingTheme() const { return m_theme; }
 
     QWebEngineView *web() const { return m_web; }
     QTreeWidget *outline() const { return m_outline; }
@@ -148,6 +154,7 @@ private:
     bool m_outlineRelayout = false;
     bool m_splitLaidOut = false; // the splitter has had its width on screen
     bool m_closing = false; // the pane is being destroyed
+    ReadingTheme::Kind m_theme = ReadingTheme::Day;
     QUrl m_expectedUrl; // the navigation under way
     QUrl m_shownDocument; // the document shown, without fragment
     QString m_currentManifestID;

@@ -172,9 +172,29 @@ bool QLBPDFReaderView::copySelection()
     return true;
 }
 
+void QLBPDFReaderView::setReadingTheme(ReadingTheme::Kind kind)
+{
+    if (m_theme == kind)
+        return;
+    m_theme = kind;
+    viewport()->update();
+}
+
 void QLBPDFReaderView::paintEvent(QPaintEvent *event)
 {
     QPdfView::paintEvent(event);
+    if (m_theme != ReadingTheme::Day) {
+        // Over what was drawn: white turns to the sepia paper by
+        // multiplying, and every colour to its opposite by difference.
+        QPainter tint(viewport());
+        if (m_theme == ReadingTheme::Night) {
+            tint.setCompositionMode(QPainter::CompositionMode_Difference);
+            tint.fillRect(event->rect(), QColor(0xe4, 0xe4, 0xe4));
+        } else {
+            tint.setCompositionMode(QPainter::CompositionMode_Multiply);
+            tint.fillRect(event->rect(), QColor(ReadingTheme::background(m_theme)));
+        }
+    }
     if (!m_selection || m_selectionPage != currentPage())
         return;
     const QRectF page = pageRect();

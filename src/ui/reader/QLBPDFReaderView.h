@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/reader/ReadingDirection.h"
+#include "core/reader/ReadingTheme.h"
 
 #include <QPdfSelection>
 #include <QPdfView>
@@ -46,6 +47,10 @@ public:
     QRectF pageRect() const;
 
     // The selected text on the shown page (empty when nothing is selected).
+    // Day draws pages as they are; sepia tints them; night inverts them.
+    void setReadingTheme(ReadingTheme::Kind kind);
+    ReadingTheme::Kind readingTheme() const { return m_theme; }
+
     QString selectedText() const { return m_selection ? m_selection->text() : QString(); }
     // Selects the text between two viewport points (a drag).
     void selectBetween(const QPointF &from, const QPointF &to);
@@ -80,6 +85,7 @@ private:
 
     ReadingDirection m_direction;
     std::unique_ptr<QPdfSelection> m_selection;
+    ReadingTheme::Kind m_theme = ReadingTheme::Day;
     int m_selectionPage = -1;
     QPointF m_pressPos;
     bool m_pressed = false;

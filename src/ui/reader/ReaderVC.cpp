@@ -19,14 +19,17 @@
 #include "ui/app/MsgBox.h"
 #include "ui/app/Navigation.h"
 
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QShortcut>
+#include <QToolButton>
 #include <QToolTip>
 #include <QUrlQuery>
 #include <QVBoxLayout>
@@ -67,6 +70,28 @@ ReaderVC::ReaderVC(Navigation &app)
     });
     m_direction->setObjectName(QStringLiteral("directionAction"));
     m_direction->setVisible(false);
+    m_themeAction = m_toolbar->addAction(QStringLiteral("表示"));
+    m_themeAction->setObjectName(QStringLiteral("themeAction"));
+    m_themeAction->setToolTip(QStringLiteral("表示テーマ (昼・セピア・夜)"));
+    auto *themeMenu = new QMenu(this);
+    themeMenu->setObjectName(QStringLiteral("themeMenu"));
+    auto *themes = new QActionGroup(themeMenu);
+    const auto addTheme = [&](const QString &title, const QString &key) {
+        QAction *item = themeMenu->addAction(title);
+        item->setCheckable(true);
+        item->setData(key);
+        themes->addAction(item);
+        connect(item, &QAction::triggered, this, [this, key] { chooseReadingTheme(key); });
+    };
+    addTheme(QStringLiteral("デスクトップに合わせる"), QString());
+    for (const auto kind : { ReadingTheme::Day, ReadingTheme::Sepia, ReadingTheme::Night })
+        addTheme(ReadingTheme::title(kind), ReadingTheme::key(kind));
+    m_themeAction->setMenu(themeMenu);
+    if (auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(m_themeAction)))
+        button->setPopupMode(QToolButton::InstantPopup);
+    auto *nextTheme = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), this);
+    connect(nextTheme, &QShortcut::activated, this,
+        [this] { chooseReadingTheme(ReadingTheme::key(ReadingTheme::next(m_theme))); });
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(false);
     auto *back = new QShortcut(QKeySequence(Qt::Key_Left), this);
@@ -166,6 +191,7 @@ void ReaderVC::openPdf(int last)
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp, m_direction })
         a->setVisible(true);
     m_pdfControls = new PdfReaderControls(m_pdfPane, m_pageLabel, this);
+    applyReadingTheme();
     setUpAnnotations(false);
     connect(m_pdfControls, &PdfReaderControls::pageTurned, this, [this](int p) {
         m_history.showPage(p);
@@ -205,6 +231,7 @@ void ReaderVC::openEpub(int last)
     // The pane lays itself out (splash, outline width) at the reader's size.
     m_epubPane->resize(size());
     layout()->addWidget(m_epubPane);
+    applyReadingTheme();
     connect(m_epubPane, &EpubPane::pageShown, this, [this](int index, int count) {
         m_pageLabel->setText(QStringLiteral("%1/%2").arg(index + 1).arg(count));
     });
@@ -519,4 +546,38 @@ void ReaderVC::lookUpSelection()
     }
     if (!m_dict->showFor(selection, at))
         QToolTip::showText(at, QStringLiteral("辞書に見つかりませんでした"), view);
+}
+
+void ReaderVC::chooseReadingTheme(const QString &key)
+{
+    const QString defaultsKey = QString::fromLatin1(ReadingTheme::kDefaultsKey);
+    if (ReadingTheme::fromKey(key))
+        UserDefaults::setValue(defaultsKey, key);
+    else
+        UserDefaults::remove(defaultsKey);
+    applyReadingTheme();
+}
+
+void ReaderVC::applyReadingTheme()
+{
+    if (!m_themeAction)
+        return; // a palette change while the screen is being made
+    const auto stored = UserDefaults::stringForKey(QString::fromLatin1(ReadingTheme::kDefaultsKey));
+    m_theme = ReadingTheme::chosen(stored, palette().color(QPalette::Window).lightness());
+    if (m_epubPane)
+        m_epubPane->setReadingTheme(m_theme);
+    if (m_pdfPane)
+        m_pdfPane->view()->setReadingTheme(m_theme);
+    // The menu shows the choice, which may be to follow the desktop.
+    const QString chosen = stored && ReadingTheme::fromKey(*stored) ? *stored : QString();
+    for (QAction *item : m_themeAction->menu()->actions())
+        item->setChecked(item->data().toString() == chosen);
+}
+
+void ReaderVC::changeEvent(QEvent *event)
+{
+    // The desktop switched between light and dark.
+    if (event->type() == QEvent::PaletteChange)
+        applyReadingTheme();
+    ScreenVC::changeEvent(event);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/reader/NavigationHistory.h"
+#include "core/reader/ReadingTheme.h"
 #include "ui/app/ScreenVC.h"
 
 #include <QUrl>
@@ -96,7 +97,18 @@ public:
     // says that nothing was selected or found.
     void lookUpSelection();
 
+    // Keeps `key` ("day", "sepia", "night"; empty: follow the desktop) as
+    // the reading theme of every book and lays it over the open one.
+    void chooseReadingTheme(const QString &key);
+    // The theme over the open book.
+    ReadingTheme::Kind readingTheme() const { return m_theme; }
+
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void applyReadingTheme();
+
     void openPdf(int last);
     void openEpub(int last);
     void saveStatus();
@@ -122,6 +134,8 @@ private:
     QAction *m_back = nullptr;
     QAction *m_print = nullptr;
     QAction *m_direction = nullptr;
+    QAction *m_themeAction = nullptr; // its menu: follow the desktop, day, sepia, night
+    ReadingTheme::Kind m_theme = ReadingTheme::Day;
     ReaderPane *m_pane = nullptr; // the pane below, as either kind
     EpubPane *m_epubPane = nullptr;
     PdfPane *m_pdfPane = nullptr;

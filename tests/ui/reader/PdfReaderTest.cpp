@@ -2,6 +2,7 @@
 // buttons and keys, the direction button, and the book reopened as it was
 // left.
 #include "core/reader/PdfViewState.h"
+#include "core/reader/ReadingTheme.h"
 #include "ui/AppShellFixture.h"
 #include "ui/reader/PdfPane.h"
 #include "ui/reader/PdfZoomBar.h"
@@ -116,6 +117,34 @@ TEST_F(PdfReaderTest, TheOutlineColumnKeepsItsWidth)
     EXPECT_TRUE(waitUntil([&] {
         return split->isVisible() && std::abs(split->sizes().value(0) - 400) <= 10;
     })) << split->sizes().value(0);
+}
+
+// Night inverts the drawn pages (mostly white paper turns dark), day draws
+// them as they are.
+TEST_F(PdfReaderTest, NightThemeInvertsThePages)
+{
+    install();
+    UserDefaults::remove(QString::fromLatin1(ReadingTheme::kDefaultsKey));
+    ReaderVC *reader = openAtlas();
+    ASSERT_TRUE(reader && reader->pdfPane());
+    QLBPDFReaderView *view = reader->pdfPane()->view();
+    // The average lightness of the view as drawn now.
+    const auto lightness = [&] {
+        const QImage shot = view->viewport()->grab().toImage();
+        qint64 sum = 0;
+        int n = 0;
+        for (int y = 0; y < shot.height(); y += 7)
+            for (int x = 0; x < shot.width(); x += 7, ++n)
+                sum += QColor(shot.pixel(x, y)).lightness();
+        return n ? int(sum / n) : -1;
+    };
+    reader->chooseReadingTheme(QStringLiteral("day"));
+    ASSERT_TRUE(waitUntil([&] { return lightness() > 150; })) << "the page rendered: " << lightness();
+    reader->chooseReadingTheme(QStringLiteral("night"));
+    EXPECT_EQ(view->readingTheme(), ReadingTheme::Night);
+    EXPECT_TRUE(waitUntil([&] { return lightness() < 100; })) << lightness();
+    reader->chooseReadingTheme(QString());
+    UserDefaults::remove(QString::fromLatin1(ReadingTheme::kDefaultsKey));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The reader screen.
 #include "core/dictionary/DictionaryManager.h"
+#include "core/reader/ReadingTheme.h"
 #include "ui/AppShellFixture.h"
 #include "ui/reader/ReaderDictMenu.h"
 #include "ui/reader/ReaderDictVC.h"
@@ -227,6 +228,60 @@ TEST_F(AppShellTest, ReaderLooksTheSelectionUpInTheDictionaries)
     EXPECT_TRUE(waitUntil([&] { return QToolTip::text() == QStringLiteral("辞書で引く語を選んでください"); }))
         << "without a selection the key says what it needs: " << QToolTip::text().toStdString();
     EXPECT_FALSE(vc->isVisible());
+}
+
+// A theme lays its colours over the page and every page after it, the menu
+// shows the choice, day gives the book its own colours back, and the key
+// steps to the next theme, kept for later books.
+TEST_F(AppShellTest, ReaderThemeRecoloursEveryPageAndIsKept)
+{
+    launch();
+    const QString defaultsKey = QString::fromLatin1(ReadingTheme::kDefaultsKey);
+    UserDefaults::remove(defaultsKey);
+    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    QPointer<ReaderVC> reader = openAnatomy(*m_app);
+    ASSERT_TRUE(reader);
+    EpubPane *pane = reader->epubPane();
+    ASSERT_TRUE(headingShown(pane));
+    // The page's address with its body's background, read together so an
+    // answer from the page before cannot pass for the next one.
+    const auto looks = [&] {
+        return pageValue(pane->web(),
+            QStringLiteral("location.href + ' ' + getComputedStyle(document.body).backgroundColor"))
+            .toString();
+    };
+    const QString night = QStringLiteral(" rgb(27, 29, 33)");
+
+    reader->chooseReadingTheme(QStringLiteral("night"));
+    EXPECT_EQ(reader->readingTheme(), ReadingTheme::Night);
+    const QString first = pane->web()->url().toString();
+    EXPECT_TRUE(waitUntil([&] { return looks() == first + night; })) << looks().toStdString();
+    QMenu *menu = reader->findChild<QMenu *>(QStringLiteral("themeMenu"));
+    ASSERT_TRUE(menu);
+    for (QAction *item : menu->actions())
+        EXPECT_EQ(item->isChecked(), item->data().toString() == u"night") << item->text().toStdString();
+
+    reader->tapDir(1);
+    ASSERT_TRUE(waitUntil([&] { return pane->web()->url().toString() != first; }));
+    const QString second = pane->web()->url().toString();
+    EXPECT_TRUE(waitUntil([&] { return looks() == second + night; }))
+        << "a later page: " << looks().toStdString();
+
+    reader->chooseReadingTheme(QStringLiteral("day"));
+    EXPECT_TRUE(waitUntil([&] {
+        return !pageValue(pane->web(), QStringLiteral("!!document.getElementById('tavro-reading-theme')"))
+                    .toBool();
+    })) << "the book's own colours";
+
+    QWidget *window = reader->window();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(reader->readingTheme(), ReadingTheme::Sepia);
+    EXPECT_TRUE(waitUntil([&] { return looks() == second + QStringLiteral(" rgb(244, 236, 216)"); }))
+        << looks().toStdString();
+    EXPECT_EQ(UserDefaults::stringForKey(defaultsKey), QStringLiteral("sepia"));
+    UserDefaults::remove(defaultsKey);
 }
 
 TEST_F(AppShellTest, ReaderFontSizeStaysWithinItsRangeAndIsKept)
