@@ -6,22 +6,33 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPdfDocument>
+#include <algorithm>
 
 CoverCache::CoverCache(int maxCovers)
     : m_covers(maxCovers)
 {
 }
 
-QString CoverCache::keyFor(const ShelfEntry &entry)
+namespace
+{
+// A ratio that is usable for sizes: at least 1, at most 4.
+qreal usableRatio(qreal dpr)
+{
+    return std::clamp(dpr, 1.0, 4.0);
+}
+} // namespace
+
+QString CoverCache::keyFor(const ShelfEntry &entry, qreal dpr)
 {
     const QFileInfo file(entry.path);
-    return QStringLiteral("%1|%2|%3")
+    return QStringLiteral("%1|%2|%3|%4")
         .arg(entry.path)
         .arg(file.size())
-        .arg(file.lastModified().toMSecsSinceEpoch());
+        .arg(file.lastModified().toMSecsSinceEpoch())
+        .arg(usableRatio(dpr));
 }
 
-QImage CoverCache::load(const ShelfEntry &entry)
+QImage CoverCache::load(const ShelfEntry &entry, qreal dpr)
 {
     if (!entry.isPdf) {
         EPUBManager epub(BookUrl::rootUrl(entry.fileName));
@@ -34,12 +45,16 @@ QImage CoverCache::load(const ShelfEntry &entry)
     QPdfDocument pdf;
     if (pdf.load(entry.path) != QPdfDocument::Error::None || pdf.pageCount() < 1)
         return {};
-    return pdf.render(0, pdf.pagePointSize(0).scaled(kCoverSize * 2, Qt::KeepAspectRatio).toSize());
+    // Twice the pixels shown, for a smooth scale down.
+    return pdf.render(
+        0, pdf.pagePointSize(0).scaled(kCoverSize * (2 * usableRatio(dpr)), Qt::KeepAspectRatio).toSize());
 }
 
-QPixmap CoverCache::placeholder(const QString &title)
+QPixmap CoverCache::placeholder(const QString &title, qreal dpr)
 {
-    QPixmap pixmap(kCoverSize);
+    dpr = usableRatio(dpr);
+    QPixmap pixmap(kCoverSize * dpr);
+    pixmap.setDevicePixelRatio(dpr);
     pixmap.fill(QColor(0x2f, 0x5d, 0x8a));
     QPainter p(&pixmap);
     p.setPen(QColor(0xf4, 0xf1, 0xe8));
@@ -52,29 +67,32 @@ QPixmap CoverCache::placeholder(const QString &title)
     return pixmap;
 }
 
-QPixmap CoverCache::cached(const ShelfEntry &entry) const
+QPixmap CoverCache::cached(const ShelfEntry &entry, qreal dpr) const
 {
-    const QPixmap *hit = m_covers.object(keyFor(entry));
+    const QPixmap *hit = m_covers.object(keyFor(entry, dpr));
     return hit ? *hit : QPixmap();
 }
 
-QPixmap CoverCache::cover(const ShelfEntry &entry, const QString &title)
+QPixmap CoverCache::cover(const ShelfEntry &entry, const QString &title, qreal dpr)
 {
-    const QString key = keyFor(entry);
+    dpr = usableRatio(dpr);
+    const QString key = keyFor(entry, dpr);
     if (const QPixmap *hit = m_covers.object(key))
         return *hit;
-    const QImage image = load(entry);
+    const QImage image = load(entry, dpr);
     QPixmap made;
     if (image.isNull()) {
-        made = placeholder(title);
+        made = placeholder(title, dpr);
     } else {
         // Drawn over white of the same size: transparent covers stay legible
         // on the dark shelf.
-        const QImage scaled = image.scaled(kCoverSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const QImage scaled = image.scaled(kCoverSize * dpr, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         made = QPixmap(scaled.size());
         made.fill(Qt::white);
         QPainter p(&made);
         p.drawImage(0, 0, scaled);
+        p.end();
+        made.setDevicePixelRatio(dpr);
     }
     m_covers.insert(key, new QPixmap(made));
     return made;

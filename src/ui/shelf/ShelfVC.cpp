@@ -394,7 +394,7 @@ void ShelfVC::reload()
     m_coverScan = 0;
     const QHash<QString, BookMetaData> books = ShelfModel::booksByFileName();
     // Covers not made yet share one blank book until their turn comes.
-    const QIcon blank(CoverCache::placeholder(QString()));
+    const QIcon blank(CoverCache::placeholder(QString(), m_list->devicePixelRatioF()));
     for (const ShelfEntry &e : ShelfModel::items(shownLabelID(), m_searchBookList)) {
         const auto b = books.constFind(e.fileName);
         const QString title = b != books.cend() ? b->title.value_or(e.fileName) : e.fileName;
@@ -411,7 +411,7 @@ void ShelfVC::reload()
                 QLBTableCellView::kSubTitleRole, QLBTableCellView::subTitle(b->creator, b->publisher));
         // When the file came: the download (or the import from disk).
         item->setData(QLBTableCellView::kTimeRole, QLBTableCellView::timeText(e.date));
-        const QPixmap known = m_covers.cached(e);
+        const QPixmap known = m_covers.cached(e, m_list->devicePixelRatioF());
         item->setIcon(known.isNull() ? blank : QIcon(known));
         item->setData(Qt::UserRole + 4, !known.isNull());
         m_list->addItem(item);
@@ -492,7 +492,8 @@ void ShelfVC::loadSomeCovers()
             return;
         const ShelfEntry entry { item->data(Qt::UserRole + 1).toString(), item->data(Qt::UserRole).toString(),
             item->data(Qt::UserRole + 2).toBool(), {} };
-        item->setIcon(QIcon(m_covers.cover(entry, item->data(Qt::UserRole + 3).toString())));
+        item->setIcon(QIcon(
+            m_covers.cover(entry, item->data(Qt::UserRole + 3).toString(), m_list->devicePixelRatioF())));
         item->setData(Qt::UserRole + 4, true);
         ++made;
     };
