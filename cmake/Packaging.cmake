@@ -15,5 +15,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# On GNOME the desktop's light or dark palette reaches Qt through the GTK
+# platform theme; without it the windows stay light.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-gtk-platformtheme)
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 include(CPack)

@@ -27,6 +27,8 @@ case "$mode" in
     # Computed from the programs' libraries, so the Qt libraries are there.
     case "$depends" in *libqt6webenginecore6*) ;; *) fail "Depends lacks the Qt WebEngine library: $depends" ;; esac
     case "$depends" in *libc6*) ;; *) fail "Depends lacks libc6: $depends" ;; esac
+    recommends=$(dpkg-deb -f "$deb" Recommends)
+    case "$recommends" in *qt6-gtk-platformtheme*) ;; *) fail "Recommends lacks the GTK platform theme (dark desktops): $recommends" ;; esac
     # What apt would do with it on this system (no change is made).
     if command -v apt-get >/dev/null && [ "$(id -u)" -eq 0 ]; then
       apt-get install -s -q -o Debug::NoLocking=1 "$deb" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt cannot install the package"; }

@@ -21,6 +21,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -699,4 +700,11 @@ void ShelfVC::importPdf(const QString &path)
 bool ShelfVC::setDictionaryUsed(qint64 dicId, bool used)
 {
     return ShelfModel::setDictionaryUsed(dicId, used);
+}
+
+void ShelfVC::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange && !m_grid)
+        setBoards(false);
+    ScreenVC::changeEvent(event);
 }

@@ -85,6 +85,9 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    // The desktop switched between light and dark: the list's background
+    // follows.
+    void changeEvent(QEvent *event) override;
 
 private:
     void setShelf();

@@ -88,6 +88,15 @@ TEST_F(AppShellTest, ShelfListModeRows)
     EXPECT_TRUE(waitUntil([&] { return row->data(Qt::UserRole + 4).toBool(); }))
         << "list rows get their covers too";
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-list.png"));
+
+    // The desktop turns dark: the list follows.
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    QApplication::setPalette(dark);
+    EXPECT_TRUE(waitUntil(
+        [&] { return shelf->list()->palette().color(QPalette::Base) == QColor(0x20, 0x20, 0x20); }));
+    QApplication::setPalette(light);
 }
 
 TEST_F(AppShellTest, ShelfSortsAndSearchesTitlesAndTablesOfContents)
