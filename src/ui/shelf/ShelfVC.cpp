@@ -57,7 +57,8 @@ ShelfVC::ShelfVC(Navigation &app)
         [this] { m_app.account().enterStore(guardedBy(this, [this] { m_app.changeToAcquired(); })); });
 
     auto *shelfMenu = new QMenu(this);
-    shelfMenu->addAction(QStringLiteral("新規"), this, &ShelfVC::askNewShelf);
+    shelfMenu->addAction(QStringLiteral("新規"), this, &ShelfVC::askNewShelf)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     shelfMenu->addAction(QStringLiteral("名前を変更"), this, &ShelfVC::askRenameShelf);
     shelfMenu->addAction(QStringLiteral("削除"), this, [this] { deleteShelf(m_pageID - 1); });
     auto *shelfButton = new QToolButton(m_toolbar);
@@ -90,7 +91,8 @@ ShelfVC::ShelfVC(Navigation &app)
             searchBook(text);
     });
 
-    m_toolbar->addAction(QStringLiteral("PDFを取り込む"), this, &ShelfVC::askImportPdf);
+    m_toolbar->addAction(QStringLiteral("PDFを取り込む"), this, &ShelfVC::askImportPdf)
+        ->setShortcut(QKeySequence::Open);
     QAction *textSearch
         = m_toolbar->addAction(QStringLiteral("本文検索"), this, [this] { openLibrarySearch(); });
     textSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
@@ -121,6 +123,8 @@ ShelfVC::ShelfVC(Navigation &app)
     auto *modes = new QActionGroup(this);
     QAction *grid = m_toolbar->addAction(QStringLiteral("グリッド"), this, [this] { setGridMode(true); });
     QAction *list = m_toolbar->addAction(QStringLiteral("リスト"), this, [this] { setGridMode(false); });
+    grid->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    list->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     for (QAction *a : { grid, list }) {
         a->setCheckable(true);
         modes->addAction(a);

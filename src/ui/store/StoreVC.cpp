@@ -73,7 +73,8 @@ StoreVC::StoreVC(Navigation &app)
         ->setShortcut(QKeySequence::Forward);
     m_toolbar->addAction(QStringLiteral("再読込"), this, [this] { m_web->reload(); })
         ->setShortcut(QKeySequence::Refresh);
-    m_toolbar->addAction(QStringLiteral("ホーム"), this, [this] { tapHome(); });
+    m_toolbar->addAction(QStringLiteral("ホーム"), this, [this] { tapHome(); })
+        ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
     m_web = new QWebEngineView(this);
     m_web->setObjectName(QStringLiteral("storeView"));
     m_web->setPage(new StorePage(*this, m_lastNavigation, m_web));
