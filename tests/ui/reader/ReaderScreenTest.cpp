@@ -261,6 +261,8 @@ TEST_F(AppShellTest, ReaderThemeRecoloursEveryPageAndIsKept)
     for (QAction *item : menu->actions())
         EXPECT_EQ(item->isChecked(), item->data().toString() == u"night") << item->text().toStdString();
 
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader-night-epub.png"));
+
     reader->tapDir(1);
     ASSERT_TRUE(waitUntil([&] { return pane->web()->url().toString() != first; }));
     const QString second = pane->web()->url().toString();
