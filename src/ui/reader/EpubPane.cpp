@@ -387,7 +387,15 @@ bool EpubPane::eventFilter(QObject *watched, QEvent *event)
             m_dblClicked = true;
         else if (event->type() == QEvent::MouseButtonRelease && m_dblClicked) {
             m_dblClicked = false;
-            openImageAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+            // Over text, the double click selected a word: offered for a
+            // look-up.
+            const QPoint pos = static_cast<QMouseEvent *>(event)->position().toPoint();
+            const QPoint global = m_web->mapToGlobal(pos);
+            QPointer<EpubPane> self(this);
+            openImageAt(pos, [self, global](bool opened) {
+                if (!opened && self && !self->m_closing && self->m_web->hasSelection())
+                    emit self->wordDoubleClicked(self->m_web->selectedText(), global);
+            });
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -118,6 +118,8 @@ signals:
     // A context menu was asked for at `pos` of the book view. Without a
     // receiver the pane shows fillContextMenu's items itself.
     void contextMenuRequested(const QPoint &pos);
+    // A double click selected `word` (not over a picture) at `globalPos`.
+    void wordDoubleClicked(const QString &word, const QPoint &globalPos);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

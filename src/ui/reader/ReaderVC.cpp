@@ -245,6 +245,10 @@ void ReaderVC::openEpub(int last)
     connect(m_epubPane, &EpubPane::pageScriptsReady, m_annotations, &ReaderAnnotationActions::reloadBmHl);
     connect(m_epubPane, &EpubPane::documentChanging, m_annotations, &ReaderAnnotationActions::pageChanged);
     connect(m_epubPane, &EpubPane::contextMenuRequested, this, &ReaderVC::showContextMenu);
+    // A double-clicked word with an entry opens the dictionary pop-over;
+    // without one nothing shows (the click was only a selection).
+    connect(m_epubPane, &EpubPane::wordDoubleClicked, this,
+        [this](const QString &word, const QPoint &at) { m_dict->showFor(word, at); });
     startCounting();
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(true);

@@ -191,7 +191,10 @@ TEST_F(AppShellTest, ReaderLooksTheSelectionUpInTheDictionaries)
     const QString csv = dir.filePath(QStringLiteral("terms.csv"));
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("見出し,意味\r\n%1,the heading's entry\r\n").arg(heading).toUtf8());
+    // The whole heading, and its first word for a double click.
+    f.write(QStringLiteral("見出し,意味\r\n%1,the heading's entry\r\n%2,the first word's entry\r\n")
+                .arg(heading, heading.section(u' ', 0, 0))
+                .toUtf8());
     f.close();
     ASSERT_TRUE(m_app->dictionaryManager().expandDic(csv,
         { { QStringLiteral("bookId"), QStringLiteral("terms") },
@@ -219,6 +222,26 @@ TEST_F(AppShellTest, ReaderLooksTheSelectionUpInTheDictionaries)
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     QTest::keyClick(window, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(waitUntil([&] { return vc->isVisible(); })) << "the look-up key";
+    vc->close();
+    ASSERT_TRUE(waitUntil([&] { return !vc->isVisible(); }));
+
+    // A double click on a word of the heading looks it up too.
+    const QVariantList word = pageValue(pane->web(),
+        QStringLiteral("var h = document.querySelector('h1'); var range = document.createRange();"
+                       "range.setStart(h.firstChild, 0); range.setEnd(h.firstChild, 1);"
+                       "var r = range.getBoundingClientRect(); [r.left + r.width / 2, r.top + r.height / 2]"))
+                                  .toList();
+    ASSERT_EQ(word.size(), 2);
+    const qreal zoom = pane->web()->zoomFactor();
+    const QPoint at(int(word.at(0).toDouble() * zoom), int(word.at(1).toDouble() * zoom));
+    QWidget *input = pane->web()->focusProxy();
+    ASSERT_TRUE(input);
+    QTest::mouseClick(input, Qt::LeftButton, {}, at);
+    QTest::mousePress(input, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(input, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(input, Qt::LeftButton, {}, at);
+    EXPECT_TRUE(waitUntil([&] { return vc->isVisible(); }))
+        << "double click on " << pane->web()->selectedText().toStdString();
     vc->close();
     ASSERT_TRUE(waitUntil([&] { return !vc->isVisible(); }));
 
