@@ -58,6 +58,12 @@ EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history
     connect(page, &BookPage::navigationAccepted, this, &EpubPane::navigationStarted);
     connect(m_web, &QWebEngineView::urlChanged, this, &EpubPane::urlShown);
     m_web->setPage(page);
+    connect(page, &QWebEnginePage::selectionChanged, this, [this] {
+        if (m_closing)
+            return;
+        if (m_wordPending && m_web->hasSelection())
+            offerSelectedWord();
+    });
     // Double clicks on an image open the viewer; the view's input arrives
     // at its render widget.
     m_web->installEventFilter(this);
@@ -383,18 +389,29 @@ bool EpubPane::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_web->focusProxy()) {
         // The release that ends a double click over an image opens it.
         if (event->type() == QEvent::MouseButtonDblClick
-            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
             m_dblClicked = true;
-        else if (event->type() == QEvent::MouseButtonRelease && m_dblClicked) {
+            m_wordPending = false;
+        } else if (event->type() == QEvent::MouseButtonRelease && m_dblClicked) {
             m_dblClicked = false;
             // Over text, the double click selected a word: offered for a
             // look-up.
             const QPoint pos = static_cast<QMouseEvent *>(event)->position().toPoint();
-            const QPoint global = m_web->mapToGlobal(pos);
+            m_wordAt = m_web->mapToGlobal(pos);
             QPointer<EpubPane> self(this);
-            openImageAt(pos, [self, global](bool opened) {
-                if (!opened && self && !self->m_closing && self->m_web->hasSelection())
-                    emit self->wordDoubleClicked(self->m_web->selectedText(), global);
+            openImageAt(pos, [self](bool opened) {
+                if (opened || !self || self->m_closing)
+                    return;
+                if (self->m_web->hasSelection()) {
+                    self->offerSelectedWord();
+                    return;
+                }
+                // Not reported yet: taken when it comes, for a few seconds.
+                self->m_wordPending = true;
+                QTimer::singleShot(3000, self, [self] {
+                    if (self)
+                        self->m_wordPending = false;
+                });
             });
         }
     }
@@ -511,4 +528,10 @@ void EpubPane::setReadingTheme(ReadingTheme::Kind kind)
     scripts.insert(script);
     page->setBackgroundColor(QColor(ReadingTheme::background(kind)));
     page->runJavaScript(ReadingTheme::pageScript(kind));
+}
+
+void EpubPane::offerSelectedWord()
+{
+    m_wordPending = false;
+    emit wordDoubleClicked(m_web->selectedText(), m_wordAt);
 }

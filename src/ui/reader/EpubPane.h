@@ -153,6 +153,11 @@ private:
     quint64 m_loadsStarted = 0; // page loads begun in the book view
     bool m_selectingOutline = false;
     bool m_dblClicked = false;
+    // The double click's word: the engine reports the selection it made a
+    // moment later than the click, so the word is taken when it comes.
+    bool m_wordPending = false;
+    QPoint m_wordAt;
+    void offerSelectedWord();
     bool m_outlineRelayout = false;
     bool m_splitLaidOut = false; // the splitter has had its width on screen
     bool m_closing = false; // the pane is being destroyed
