@@ -1,5 +1,7 @@
 #include "StoreVC.h"
 
+#include "ApiRequestPage.h"
+
 #include "core/account/AccountSession.h"
 #include "core/app/Analytics.h"
 #include "core/dictionary/DictionaryManager.h"
@@ -104,14 +106,8 @@ void StoreVC::disappear()
 
 void StoreVC::loadApiRequest(const std::optional<ApiRequest> &request)
 {
-    if (!request)
-        return;
-    QWebEngineHttpRequest r(request->request.url(), QWebEngineHttpRequest::Post);
-    for (const QByteArray &name : request->request.rawHeaderList())
-        r.setHeader(name, request->request.rawHeader(name));
-    r.setHeader("Content-Type", "application/x-www-form-urlencoded");
-    r.setPostData(request->body);
-    m_web->load(r);
+    if (request)
+        m_web->load(webPostRequest(*request));
 }
 
 static std::optional<QString> userId()

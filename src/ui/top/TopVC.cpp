@@ -14,6 +14,7 @@
 #include "core/util/StringHelpers.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/Navigation.h"
+#include "ui/store/ApiRequestPage.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -21,7 +22,6 @@
 #include <QPropertyAnimation>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -278,14 +278,8 @@ void TopVC::tapHistory()
         const auto request = s.requestForDLHis(m_app.vamoManager().token().value_or(QString()),
             s.token().value_or(QString()), DataBaseHelper::currentUserId());
         QWebEngineView *web = openOverlay(false);
-        if (!request)
-            return;
-        QWebEngineHttpRequest r(request->request.url(), QWebEngineHttpRequest::Post);
-        for (const QByteArray &name : request->request.rawHeaderList())
-            r.setHeader(name, request->request.rawHeader(name));
-        r.setHeader("Content-Type", "application/x-www-form-urlencoded");
-        r.setPostData(request->body);
-        web->load(r);
+        if (request)
+            web->load(webPostRequest(*request));
     }));
 }
 
