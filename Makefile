@@ -1,6 +1,6 @@
 # make run   installs what is missing, builds, starts the application
-# make test  installs what is missing, checks the formatting, builds, runs every test, then the same
-#            tests in the sanitizer build (SANITIZE=0 skips that part)
+# make test  installs what is missing, checks the formatting, builds (the benchmarks too, compiled
+#            only), runs every test, then the same tests in the sanitizer build (SANITIZE=0 skips that part)
 # make bench builds and runs the benchmarks
 # make fuzz  builds the libFuzzer targets with clang and runs each for a while
 # make package  builds the Debian package (build/tavro_VERSION_ARCH.deb) with CPack
@@ -52,7 +52,7 @@ fuzz: deps
 
 sanitize: deps
 	@if [ ! -f $(BUILD_DIR)-asan/build.ninja ]; then \
-	  cmake -S . -B $(BUILD_DIR)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRO_SANITIZE=ON; \
+	  cmake -S . -B $(BUILD_DIR)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRO_SANITIZE=ON -DTAVRO_BUILD_BENCH=OFF; \
 	fi
 	cmake --build $(BUILD_DIR)-asan -j $(JOBS)
 	cd $(BUILD_DIR)-asan && ctest --output-on-failure -j $(JOBS)

@@ -16,6 +16,7 @@
 #include "core/shelf/ShelfModel.h"
 #include "support/Wait.h"
 #include "ui/app/AppDelegate.h"
+#include "ui/reader/EpubPane.h"
 #include "ui/reader/EpubScheme.h"
 #include "ui/reader/PageScripts.h"
 #include "ui/reader/ReaderVC.h"
@@ -53,10 +54,11 @@ bool chooseAndWaitForFirstPage(AppDelegate &app, int row)
     if (qEnvironmentVariableIsSet("BENCH_TRACE"))
         std::fprintf(stderr, "reader made after %lld ms\n", open.elapsed());
     ReaderVC *reader = app.readerVC();
-    if (!reader || !reader->web())
+    if (!reader || !reader->epubPane() || !reader->epubPane()->web())
         return false;
+    QWebEngineView *web = reader->epubPane()->web();
     bool loaded = false;
-    QObject::connect(reader->web(), &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
+    QObject::connect(web, &QWebEngineView::loadFinished, reader, [&](bool ok) { loaded = ok; });
     QElapsedTimer t;
     t.start();
     if (!waitUntil([&] { return loaded; }))
@@ -64,13 +66,13 @@ bool chooseAndWaitForFirstPage(AppDelegate &app, int row)
     if (qEnvironmentVariableIsSet("BENCH_TRACE"))
         std::fprintf(stderr, "loaded after %lld ms\n", t.elapsed());
     bool painted = false;
-    PageScripts::run(reader->web()->page(),
+    PageScripts::run(web->page(),
         QStringLiteral(
             "new Promise(function (r) { requestAnimationFrame(function () {"
             " requestAnimationFrame(function () { window.benchPainted = true; r(); }); }); }); 1"));
     while (!painted) {
         std::optional<bool> answer;
-        PageScripts::run(reader->web()->page(), QStringLiteral("window.benchPainted === true"),
+        PageScripts::run(web->page(), QStringLiteral("window.benchPainted === true"),
             [&](const QVariant &v) { answer = v.toBool(); });
         if (!waitUntil([&] { return answer.has_value(); }))
             return false;
