@@ -26,6 +26,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <utility>
 
 EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history, QWidget *parent)
     : QWidget(parent)
@@ -71,6 +72,10 @@ EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history
         m_web->focusProxy()->installEventFilter(this);
     connect(m_web, &QWebEngineView::loadStarted, this, [this] { ++m_loadsStarted; });
     connect(m_web, &QWebEngineView::loadFinished, this, &EpubPane::didFinishLoad);
+    connect(m_web, &QWebEngineView::printFinished, this, [this](bool ok) {
+        if (!m_closing)
+            finishPrint(ok);
+    });
     // Not the browser's menu (back, reload, page source): only what applies
     // to the selected text.
     m_web->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -97,6 +102,10 @@ EpubPane::~EpubPane()
     // pending script calls as it goes, and those answers must find a pane
     // that is closing, not a half-destroyed one.
     m_closing = true;
+    // A print under way is dropped with the screen that asked for it.
+    if (m_printWatchdog)
+        m_printWatchdog->stop();
+    m_printDone = nullptr;
     m_web->disconnect(this);
     m_web->page()->disconnect(this);
     delete m_imageViewer;
@@ -214,12 +223,33 @@ void EpubPane::scrollTo(int offset)
 
 void EpubPane::printTo(QPrinter *printer, std::function<void(bool)> done)
 {
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(m_web, &QWebEngineView::printFinished, this, [connection, done](bool ok) {
-        QObject::disconnect(*connection);
-        done(ok);
-    });
+    if (m_printDone) {
+        // The engine prints one page at a time and drops a second request
+        // without a word; answering now keeps both callers' waits finite.
+        qCWarning(lcContent) << "print refused: another print is under way";
+        done(false);
+        return;
+    }
+    limitResolution(printer);
+    m_printDone = std::move(done);
+    if (!m_printWatchdog) {
+        m_printWatchdog = new QTimer(this);
+        m_printWatchdog->setSingleShot(true);
+        connect(m_printWatchdog, &QTimer::timeout, this, [this] {
+            qCWarning(lcContent) << "print gave no answer in" << kPrintTimeoutMs << "ms";
+            finishPrint(false);
+        });
+    }
+    m_printWatchdog->start(kPrintTimeoutMs);
     m_web->print(printer);
+}
+
+void EpubPane::finishPrint(bool ok)
+{
+    if (m_printWatchdog)
+        m_printWatchdog->stop();
+    if (auto done = std::exchange(m_printDone, nullptr))
+        done(ok);
 }
 
 QString EpubPane::currentOutlineTitle() const

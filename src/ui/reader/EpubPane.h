@@ -24,6 +24,7 @@ class EPUBManager;
 class NavigationHistory;
 class QMenu;
 class QSplitter;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWebEngineView;
@@ -161,6 +162,11 @@ private:
     bool m_outlineRelayout = false;
     bool m_splitLaidOut = false; // the splitter has had its width on screen
     bool m_closing = false; // the pane is being destroyed
+    // The print under way: its callback and the watchdog that ends it when
+    // the engine never answers.
+    std::function<void(bool)> m_printDone;
+    QTimer *m_printWatchdog = nullptr;
+    void finishPrint(bool ok);
     ReadingTheme::Kind m_theme = ReadingTheme::Day;
     QUrl m_expectedUrl; // the navigation under way
     QUrl m_shownDocument; // the document shown, without fragment

@@ -250,6 +250,7 @@ void PdfPane::printTo(QPrinter *printer, std::function<void(bool)> done)
         done(false);
         return;
     }
+    limitResolution(printer);
     QPainter painter;
     if (!painter.begin(printer)) {
         done(false);

@@ -669,7 +669,17 @@ TEST_F(AppShellTest, ReaderPrintsOnlyAllowedBooks)
         printer.setOutputFileName(out);
         std::optional<bool> ok;
         reader->printTo(&printer, [&](bool result) { ok = result; });
-        EXPECT_TRUE(waitUntil([&] { return ok.has_value(); }, 20000));
+        if (reader->epubPane()) {
+            // The engine drops a second print while one is under way; the
+            // second caller hears so at once instead of waiting for ever.
+            std::optional<bool> second;
+            reader->printTo(&printer, [&](bool result) { second = result; });
+            EXPECT_EQ(second, std::optional<bool>(false));
+        }
+        // Every print ends with an answer, at the latest by the watchdog.
+        EXPECT_TRUE(waitUntil([&] { return ok.has_value(); }, ReaderPane::kPrintTimeoutMs + 10000));
+        EXPECT_EQ(printer.resolution(), ReaderPane::kPrintDotsPerInch)
+            << "a raster at the printer's own 1200 dpi took longer than a person waits";
         EXPECT_TRUE(ok.value_or(false));
         QPdfDocument pdf;
         EXPECT_EQ(pdf.load(out), QPdfDocument::Error::None);
