@@ -140,6 +140,34 @@ TEST(BackendConnections, CapsPerClientAndOverallAnswer503)
     EXPECT_TRUE(backend.errorOutput().contains("refused connection from 127.0.0.5: too many connections"));
 }
 
+// A connection over a cap is refused as it is accepted, not once a worker
+// is free: here every worker is held by a slow answer when it comes.
+TEST(BackendConnections, CapsAnswerWhileEveryWorkerIsBusy)
+{
+    BackendProcess backend;
+    ASSERT_TRUE(backend.start({ QStringLiteral("--max-connections-per-client"), QStringLiteral("4") }))
+        << backend.error().toStdString();
+    constexpr int kWorkers = 16; // the backend's
+    ASSERT_TRUE(
+        backend.setFault({ { "path", "/files/coffee.html" }, { "delayMs", 8000 }, { "times", kWorkers } }));
+    Connections busy;
+    for (int i = 0; i < kWorkers; ++i) {
+        busy.push_back(std::make_unique<RawConnection>(source(i / 4).constData(), backend.baseUrl()));
+        ASSERT_TRUE(busy.back()->send(keepAliveGet("/files/coffee.html")));
+    }
+    // Give the workers time to take the slow requests.
+    QThread::msleep(500);
+    Connections more;
+    for (int i = 0; i < 5; ++i)
+        more.push_back(std::make_unique<RawConnection>("127.0.0.99", backend.baseUrl()));
+    EXPECT_TRUE(more.back()->readUntil("\r\n", 6000).startsWith("HTTP/1.1 503"))
+        << "the fifth connection from one address is refused";
+    int answered = 0;
+    for (const auto &conn : busy)
+        answered += !conn->poll().isEmpty();
+    EXPECT_EQ(answered, 0) << "the refusal came only once workers were free again";
+}
+
 TEST(BackendConnections, DrippedRequestIsCutOff)
 {
     BackendProcess backend;
