@@ -368,65 +368,82 @@ bool BackendStore::isNewsToken(const QString &token)
 bool BackendStore::applyAnnotationUpload(bool isPdf, const QVariantList &inserts,
     const QList<AnnotationDeletion> &deletions, const std::function<QString(const QVariantMap &)> &kindOf)
 {
+    // Everything but the SQL is made before the lock is taken: a sign-in
+    // waits for the store only as long as the rows are written.
+    auto keyOf = [isPdf](const QVariantMap &m) {
+        return QVariantList { text(m, "user"), text(m, "bookId"), isPdf ? 1 : 0, text(m, "udId"),
+            text(m, "highlightNo"), text(m, "pageIdx") };
+    };
+    struct Insert {
+        QVariantList key;
+        QString kind;
+        QString record;
+        qint64 updateMs;
+    };
+    std::vector<Insert> rows;
+    rows.reserve(size_t(inserts.size()));
+    for (const QVariant &v : inserts) {
+        const QVariantMap record = v.toMap();
+        rows.push_back({ keyOf(record), kindOf(record),
+            QString::fromUtf8(QJsonDocument::fromVariant(record).toJson(QJsonDocument::Compact)),
+            wallClockMs(text(record, "updateDate")) });
+    }
+    std::vector<std::pair<QVariantList, qint64>> removals;
+    removals.reserve(size_t(deletions.size()));
+    for (const AnnotationDeletion &d : deletions)
+        removals.emplace_back(keyOf(d.identity), wallClockMs(d.updateDate));
+
     QMutexLocker lock(&m_mutex);
     // One transaction: one commit for the whole upload, rather than one per
     // record, and all or nothing of it.
     if (!m_db.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
-    bool ok = true;
-    for (const QVariant &v : inserts) {
-        const QVariantMap record = v.toMap();
-        ok = ok && upsertAnnotation(isPdf, kindOf(record), record);
+    const QString where = QStringLiteral(
+        "user = ? AND book_id = ? AND is_pdf = ? AND ud_id = ? AND highlight_no = ? AND page_idx = ?");
+    SqliteStatement deletedAt
+        = m_db.prepare(QStringLiteral("SELECT update_ms FROM annotation_tombstones WHERE ") + where);
+    // A record older than the stored one (another device uploaded later)
+    // does not replace it.
+    SqliteStatement upsert = m_db.prepare(QStringLiteral(
+        "INSERT INTO annotations (user, book_id, is_pdf, ud_id, highlight_no, page_idx, kind, record, "
+        "update_ms) VALUES (?,?,?,?,?,?,?,?,?) ON CONFLICT (user, book_id, is_pdf, ud_id, highlight_no, "
+        "page_idx) DO UPDATE SET kind = excluded.kind, record = excluded.record, update_ms = "
+        "excluded.update_ms "
+        "WHERE excluded.update_ms >= annotations.update_ms"));
+    SqliteStatement tomb
+        = m_db.prepare(QStringLiteral("INSERT OR REPLACE INTO annotation_tombstones VALUES (?,?,?,?,?,?,?)"));
+    SqliteStatement remove = m_db.prepare(QStringLiteral("DELETE FROM annotations WHERE ") + where);
+    bool ok = deletedAt.isValid() && upsert.isValid() && tomb.isValid() && remove.isValid();
+    for (const Insert &row : rows) {
+        if (!ok)
+            break;
+        // A record deleted later than this version was last changed stays
+        // deleted: another device may upload the copy it downloaded earlier.
+        deletedAt.reset();
+        deletedAt.bindAll(row.key);
+        const SqliteStatement::Step found = deletedAt.step();
+        if (found == SqliteStatement::Step::Row && deletedAt.columnInt64(0) >= row.updateMs)
+            continue;
+        upsert.reset();
+        ok = upsert.bindAll(row.key + QVariantList { row.kind, row.record, row.updateMs })
+            && upsert.step() == SqliteStatement::Step::Done;
     }
-    for (const AnnotationDeletion &d : deletions)
-        ok = ok && deleteAnnotation(isPdf, d.identity, d.updateDate);
+    for (const auto &[key, updateMs] : removals) {
+        if (!ok)
+            break;
+        tomb.reset();
+        remove.reset();
+        ok = tomb.bindAll(key + QVariantList { updateMs }) && tomb.step() == SqliteStatement::Step::Done
+            && remove.bindAll(key) && remove.step() == SqliteStatement::Step::Done;
+    }
+    deletedAt = {};
+    upsert = {};
+    tomb = {};
+    remove = {};
     if (ok && m_db.exec(QStringLiteral("COMMIT")))
         return true;
     m_db.exec(QStringLiteral("ROLLBACK"));
     return false;
-}
-
-bool BackendStore::upsertAnnotation(bool isPdf, const QString &kind, const QVariantMap &record)
-{
-    const qint64 updateMs = wallClockMs(text(record, "updateDate"));
-    // A record deleted later than this version was last changed stays
-    // deleted: another device may upload the copy it downloaded earlier.
-    const QVariantList key { text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0,
-        text(record, "udId"), text(record, "highlightNo"), text(record, "pageIdx") };
-    const QVariant deletedAt = m_db.scalar(
-        QStringLiteral(
-            "SELECT update_ms FROM annotation_tombstones WHERE user = ? AND book_id = ? AND is_pdf = ? "
-            "AND ud_id = ? AND highlight_no = ? AND page_idx = ?"),
-        key);
-    if (deletedAt.isValid() && deletedAt.toLongLong() >= updateMs)
-        return true;
-    // A record older than the stored one (another device uploaded later)
-    // does not replace it.
-    SqliteStatement st = m_db.prepare(QStringLiteral(
-        "INSERT INTO annotations VALUES (?,?,?,?,?,?,?,?,?) ON CONFLICT (user, book_id, is_pdf, ud_id, "
-        "highlight_no, page_idx) DO UPDATE SET kind = excluded.kind, record = excluded.record, "
-        "update_ms = excluded.update_ms "
-        "WHERE excluded.update_ms >= annotations.update_ms"));
-    st.bindAll({ text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0, kind, text(record, "udId"),
-        text(record, "highlightNo"), text(record, "pageIdx"),
-        QString::fromUtf8(QJsonDocument::fromVariant(record).toJson(QJsonDocument::Compact)), updateMs });
-    return st.step() == SqliteStatement::Step::Done;
-}
-
-bool BackendStore::deleteAnnotation(bool isPdf, const QVariantMap &identity, const QString &updateDate)
-{
-    const QVariantList key { text(identity, "user"), text(identity, "bookId"), isPdf ? 1 : 0,
-        text(identity, "udId"), text(identity, "highlightNo"), text(identity, "pageIdx") };
-    SqliteStatement tomb
-        = m_db.prepare(QStringLiteral("INSERT OR REPLACE INTO annotation_tombstones VALUES (?,?,?,?,?,?,?)"));
-    tomb.bindAll(key + QVariantList { wallClockMs(updateDate) });
-    if (tomb.step() != SqliteStatement::Step::Done)
-        return false;
-    SqliteStatement st = m_db.prepare(
-        QStringLiteral("DELETE FROM annotations WHERE user = ? AND book_id = ? AND is_pdf = ? AND ud_id = ? "
-                       "AND highlight_no = ? AND page_idx = ?"));
-    st.bindAll(key);
-    return st.step() == SqliteStatement::Step::Done;
 }
 
 QVariantMap BackendStore::annotations(bool isPdf, const QString &bookId, const QString &user)
@@ -444,7 +461,7 @@ QVariantMap BackendStore::annotations(bool isPdf, const QString &bookId, const Q
                            "user = ? AND is_pdf = ? ORDER BY rowid"));
         st.bindAll({ bookId, user, isPdf ? 1 : 0 });
         while (st.step() == SqliteStatement::Step::Row)
-            rows.push_back({ st.columnText(0), st.columnText(1).toUtf8(), st.columnInt64(2) });
+            rows.push_back({ st.columnText(0), st.columnBlob(1), st.columnInt64(2) });
     }
     // Each list is built where it is and put in the answer once: appending
     // to a copy taken out of the answer would copy the list every time.

@@ -93,9 +93,6 @@ public:
 private:
     QString randomToken() const;
     std::optional<Account> accountWhere(const QString &where, const QVariantList &args);
-    // With the lock held.
-    bool upsertAnnotation(bool isPdf, const QString &kind, const QVariantMap &record);
-    bool deleteAnnotation(bool isPdf, const QVariantMap &identity, const QString &updateDate);
 
     QMutex m_mutex;
     SqliteDatabase m_db;

@@ -534,6 +534,56 @@ TEST_F(BackendTest, SyncNeedsTheSignedInSessionAndTouchesOnlyItsOwnAnnotations)
     EXPECT_EQ(satos.first().toMap().value(QStringLiteral("user")).toString(), QStringLiteral("2"));
 }
 
+// What an upload keeps when copies of one annotation arrive out of order
+// (devices upload what they downloaded earlier): the newest copy, and no
+// copy older than its deletion.
+TEST_F(BackendTest, SyncUploadsKeepTheNewestCopyAndDeletionsHold)
+{
+    const auto session = signedIn();
+    auto copy = [](const char *updateDate, const char *memo) {
+        QVariantMap r
+            = syncRecord(QStringLiteral("urn:order"), QStringLiteral("1"), 7, QString::fromLatin1(memo));
+        r.insert(QStringLiteral("updateDate"), QString::fromLatin1(updateDate));
+        return r;
+    };
+    auto stored = [&] {
+        const QVariantList memos
+            = backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn:order&user=1", session)
+                  .json()
+                  .toMap()
+                  .value(QStringLiteral("memo"))
+                  .toList();
+        return memos.isEmpty() ? QStringLiteral("(none)")
+                               : memos.first().toMap().value(QStringLiteral("memoText")).toString();
+    };
+    struct Step {
+        const char *name;
+        QVariantList inserts;
+        QVariantList deletions;
+        const char *expected;
+    };
+    const Step steps[] = {
+        { "the first copy", { copy("20261201T100000.000", "first") }, {}, "first" },
+        { "a newer copy replaces it", { copy("20261201T110000.000", "newer") }, {}, "newer" },
+        { "an older copy does not", { copy("20261201T105959.999", "older") }, {}, "newer" },
+        // Deleted at 2026-12-02 00:00.
+        { "a deletion removes it", {}, { syncDeletion(copy("20261201T110000.000", "newer")) }, "(none)" },
+        { "a copy from before the deletion stays out", { copy("20261201T235959.000", "stale") }, {},
+            "(none)" },
+        { "a copy changed after the deletion comes back", { copy("20261202T010000.000", "again") }, {},
+            "again" },
+    };
+    for (const Step &step : steps) {
+        ASSERT_EQ(backend
+                      ->post(QStringLiteral("/sync/shareapi/insertBookAll"),
+                          syncUploadBody(step.inserts, step.deletions), session)
+                      .status,
+            200)
+            << step.name;
+        EXPECT_EQ(stored(), QString::fromLatin1(step.expected)) << step.name;
+    }
+}
+
 // A book with 20,000 annotations comes back whole in one download (its
 // speed is for bench_backend_sync).
 TEST_F(BackendTest, SyncDownloadOfTwentyThousandAnnotations)
