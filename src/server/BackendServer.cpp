@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cctype>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <string_view>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -26,6 +28,11 @@ namespace
 // closed, and how much of it is read.
 constexpr milliseconds kDrainTime { 2000 };
 constexpr size_t kDrainBytes = size_t(64) << 20;
+// Headers longer than this go to a worker unfinished: httplib refuses them.
+constexpr size_t kHeaderBytes = size_t(64) << 10;
+// A body up to this size is read before a worker takes the request; a
+// larger one is read by the worker, bounded by the read time-outs.
+constexpr size_t kBodyPrereadBytes = size_t(512) << 10;
 
 thread_local bool t_closeAfter = false;
 thread_local const std::string *t_client = nullptr;
@@ -75,10 +82,55 @@ bool waitFor(int fd, short events, Clock::time_point end, const std::atomic<bool
     }
 }
 
-bool readableNow(int fd)
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
-    pollfd p { fd, POLLIN, 0 };
-    return ::poll(&p, 1, 0) > 0;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// Whether `bytes` (the start of what a connection sent) holds a request a
+// worker can answer without waiting on the client: its headers and, when it
+// announces a modest body and does not wait for a 100 Continue, that body.
+// What cannot be judged here (headers too long, a length that is no number,
+// a chunked body) is also ready: httplib refuses it.
+bool requestReady(std::string_view bytes)
+{
+    size_t end = bytes.find("\r\n\r\n");
+    size_t endLength = 4;
+    if (const size_t lf = bytes.find("\n\n"); lf < end) {
+        end = lf;
+        endLength = 2;
+    }
+    if (end == std::string_view::npos)
+        return bytes.size() >= kHeaderBytes;
+    const std::string_view head = bytes.substr(0, end);
+    size_t bodyLength = 0;
+    for (size_t at = head.find('\n'); at != std::string_view::npos;) {
+        const size_t next = head.find('\n', at + 1);
+        std::string_view line = head.substr(at + 1, next == std::string_view::npos ? next : next - at - 1);
+        at = next;
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        const std::string_view name = line.substr(0, colon);
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        while (!value.empty() && (value.back() == '\r' || value.back() == ' ' || value.back() == '\t'))
+            value.remove_suffix(1);
+        if (equalsIgnoringCase(name, "Expect") || equalsIgnoringCase(name, "Transfer-Encoding"))
+            return true;
+        if (equalsIgnoringCase(name, "Content-Length")) {
+            if (value.empty() || value.size() > 12
+                || !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                return true;
+            bodyLength = size_t(std::stoull(std::string(value)));
+            if (bodyLength > kBodyPrereadBytes)
+                return true;
+        }
+    }
+    return bytes.size() - end - endLength >= bodyLength;
 }
 
 } // namespace
@@ -102,6 +154,18 @@ struct BackendServer::Connection {
     Connection &operator=(const Connection &) = delete;
 
     bool hasPending() const { return pendingOffset < pending.size(); }
+    std::string_view pendingBytes() const
+    {
+        return std::string_view(pending).substr(std::min(pendingOffset, pending.size()));
+    }
+    // Marks the start of a request once its first bytes are in.
+    void startRequestIfPending()
+    {
+        if (!requestStarted && hasPending()) {
+            requestStarted = true;
+            requestStart = Clock::now();
+        }
+    }
 
     BackendServer &server;
     const int fd;
@@ -111,7 +175,10 @@ struct BackendServer::Connection {
     std::string pending;
     size_t pendingOffset = 0;
     int requestsLeft;
-    // While parked: when it is closed if nothing comes.
+    // Whether bytes of the next request have arrived, and when the first did.
+    bool requestStarted = false;
+    Clock::time_point requestStart;
+    // While parked: when it is closed if nothing (more) comes.
     Clock::time_point deadline;
     bool draining = false;
     size_t drained = 0;
@@ -130,7 +197,7 @@ public:
         : m_c(c)
         , m_limits(limits)
         , m_stopping(stopping)
-        , m_readEnd(Clock::now() + limits.requestTimeout)
+        , m_readEnd((c.requestStarted ? c.requestStart : Clock::now()) + limits.requestTimeout)
     {
     }
 
@@ -234,9 +301,9 @@ private:
 
 } // namespace
 
-// The workers, and the poll() thread that holds connections between
-// requests. httplib hands it each accepted socket and shuts it down when the
-// listening socket closes.
+// The workers, and the poll() thread that holds connections until a whole
+// request is in. httplib hands it each accepted socket (on its accept
+// thread) and shuts it down when the listening socket closes.
 class BackendServer::Pool final : public httplib::TaskQueue
 {
 public:
@@ -259,7 +326,13 @@ public:
                 ::close(fd);
     }
 
-    void enqueue(std::function<void()> fn) override
+    // httplib's job for an accepted socket: admitting and parking it never
+    // blocks, so it runs here on the accept thread. No socket waits in a
+    // queue before the caps have judged it.
+    void enqueue(std::function<void()> fn) override { fn(); }
+
+    // A worker takes `fn`.
+    void run(std::function<void()> fn)
     {
         {
             std::lock_guard lock(m_jobsMutex);
@@ -284,11 +357,18 @@ public:
             t.join();
     }
 
-    // The connection waits here until bytes arrive (then a worker takes
-    // it), or until `wait` has passed (then it is closed).
+    // The connection waits here until a whole request has arrived (then a
+    // worker takes it), or until `wait` has passed (then it is closed), or,
+    // once part of a request is in, until the request time-out has passed
+    // since its first byte (then it gets a 408).
     void park(std::shared_ptr<Connection> c, milliseconds wait)
     {
         c->deadline = Clock::now() + wait;
+        if (!c->draining) {
+            c->startRequestIfPending();
+            if (c->requestStarted)
+                c->deadline = c->requestStart + m_server.limits().requestTimeout;
+        }
         {
             std::lock_guard lock(m_parkedMutex);
             if (m_shutDown || m_stopping)
@@ -357,21 +437,90 @@ private:
                     const auto it = m_parked.find(fds[i].fd);
                     if (it == m_parked.end())
                         continue;
-                    if (it->second->draining) {
-                        if (!drain(*it->second))
+                    Connection &c = *it->second;
+                    if (c.draining) {
+                        if (!drain(c))
                             m_parked.erase(it);
                         continue;
                     }
-                    ready.push_back(std::move(it->second));
-                    m_parked.erase(it);
+                    const bool open = receive(c);
+                    if (requestReady(c.pendingBytes())) {
+                        ready.push_back(std::move(it->second));
+                        m_parked.erase(it);
+                        continue;
+                    }
+                    if (!open) {
+                        m_parked.erase(it);
+                        continue;
+                    }
+                    if (!c.requestStarted) {
+                        c.startRequestIfPending();
+                        c.deadline = c.requestStart + m_server.limits().requestTimeout;
+                    }
                 }
                 const Clock::time_point now = Clock::now();
-                for (auto it = m_parked.begin(); it != m_parked.end();)
-                    it = it->second->deadline <= now ? m_parked.erase(it) : std::next(it);
+                for (auto it = m_parked.begin(); it != m_parked.end();) {
+                    Connection &c = *it->second;
+                    if (c.deadline > now) {
+                        ++it;
+                    } else if (c.requestStarted && !c.draining) {
+                        refuseTimedOut(c);
+                        ++it;
+                    } else {
+                        it = m_parked.erase(it);
+                    }
+                }
             }
-            for (std::shared_ptr<Connection> &c : ready)
-                enqueue([server = &m_server, c = std::move(c)] { server->serveConnection(c); });
+            for (std::shared_ptr<Connection> &c : ready) {
+                c->startRequestIfPending();
+                run([server = &m_server, c = std::move(c)] { server->serveConnection(c); });
+            }
         }
+    }
+
+    // Reads what has arrived into the connection's buffer, up to what one
+    // request may bring before a worker takes it; false when the client has
+    // closed its side or the connection failed.
+    static bool receive(Connection &c)
+    {
+        if (c.pendingOffset > 0) {
+            c.pending.erase(0, c.pendingOffset);
+            c.pendingOffset = 0;
+        }
+        char buffer[65536];
+        while (c.pending.size() < kHeaderBytes + kBodyPrereadBytes) {
+            const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0) {
+                c.pending.append(buffer, size_t(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+        return true;
+    }
+
+    // A request that did not arrive in time is answered 408, and the
+    // connection drained for a while so that the client reads the answer.
+    static void refuseTimedOut(Connection &c)
+    {
+        qCWarning(lcBackend).noquote()
+            << QStringLiteral("refused a request (408) from %1: request read timed out")
+                   .arg(QString::fromStdString(c.address).left(64));
+        static const std::string answer = [] {
+            const std::string body = "request read timed out\n";
+            return "HTTP/1.1 408 Request Timeout\r\nContent-Type: text/plain\r\nContent-Length: "
+                + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        }();
+        [[maybe_unused]] const ssize_t n
+            = ::send(c.fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::shutdown(c.fd, SHUT_WR);
+        c.pending.clear();
+        c.pendingOffset = 0;
+        c.requestStarted = false;
+        c.draining = true;
+        c.deadline = Clock::now() + kDrainTime;
     }
 
     // Reads and drops what a refused client still sends; false when the
@@ -506,11 +655,7 @@ bool BackendServer::process_and_close_socket(socket_t sock)
         return false;
     }
     auto connection = std::make_shared<Connection>(*this, sock, std::move(address), port);
-    // The request usually follows the connection at once; else it is waited
-    // for without a worker.
-    if (readableNow(sock))
-        serveConnection(connection);
-    else if (Pool *pool = m_pool)
+    if (Pool *pool = m_pool)
         pool->park(std::move(connection), m_limits.idleTimeout);
     return true;
 }
@@ -546,8 +691,13 @@ void BackendServer::serveConnection(const std::shared_ptr<Connection> &c)
         if (!answered || closed || last)
             return;
         --c->requestsLeft;
-        if (c->hasPending() || readableNow(c->fd))
+        c->requestStarted = false;
+        // A pipelined request already in whole is answered at once; the
+        // rest of one is waited for without a worker.
+        if (requestReady(c->pendingBytes())) {
+            c->startRequestIfPending();
             continue;
+        }
         if (Pool *pool = m_pool)
             pool->park(c, m_limits.idleTimeout);
         return;

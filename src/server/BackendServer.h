@@ -2,13 +2,16 @@
 // routes, behind connection handling of our own, so that no client can take
 // the workers away from the others.
 //
-// - Every accepted connection counts against a cap per client address and
-//   an overall cap; a connection over either gets a 503 and is closed.
-// - A connection waiting for its first or next request holds no worker: it
-//   waits in one poll() thread, goes to a worker when bytes arrive, and is
-//   closed when it stays silent for the idle time-out.
-// - Reading a request is bounded per read and as a whole, so a request
-//   dripped in a byte at a time ends too.
+// - Every connection counts against a cap per client address and an overall
+//   cap as it is accepted; one over either gets a 503 and is closed at once.
+//   Accepting never waits for a worker.
+// - A connection holds no worker until a whole request has arrived: one
+//   poll() thread reads its headers (and a body of modest size), so slow or
+//   silent clients cost the others nothing. A connection that stays silent
+//   for the idle time-out is closed; a request whose headers (and that body)
+//   are not in within the request time-out of its first byte gets a 408.
+// - What a worker still reads (a large body) is bounded per read and, with
+//   the headers, by the request time-out as a whole.
 // - A connection whose request was refused before its body was read is
 //   drained for a short while before it is closed, so that the client reads
 //   the refusal instead of a reset.
@@ -31,7 +34,7 @@ struct ServerLimits {
     int connectionsPerClient = 32; // open at once from one address
     std::chrono::milliseconds idleTimeout { 5000 }; // silence before a request
     std::chrono::milliseconds readTimeout { 5000 }; // any one read of a request
-    std::chrono::milliseconds requestTimeout { 20000 }; // reading one whole request
+    std::chrono::milliseconds requestTimeout { 20000 }; // one whole request, from its first byte
     std::chrono::milliseconds writeTimeout { 10000 }; // any one write of an answer
     int requestsPerConnection = 100;
 };

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QUuid>
+#include <vector>
 
 namespace
 {
@@ -50,11 +51,15 @@ QString text(const QVariantMap &m, const char *key)
 // 1970 in the same convention (the client subtracts its own offset).
 qint64 wallClockMs(const QString &updateDate)
 {
-    QDateTime dt = QDateTime::fromString(updateDate, QStringLiteral("yyyyMMdd'T'HHmmss.zzz"));
-    if (!dt.isValid())
+    // Read as date and time apart: a date-time read in local time looks up
+    // the time zone each time, which an upload of thousands of records feels.
+    if (updateDate.size() != 19 || updateDate.at(8) != u'T')
         return 0;
-    dt.setTimeSpec(Qt::UTC);
-    return dt.toMSecsSinceEpoch();
+    const QDate date = QDate::fromString(updateDate.left(8), QStringLiteral("yyyyMMdd"));
+    const QTime time = QTime::fromString(updateDate.mid(9), QStringLiteral("HHmmss.zzz"));
+    if (!date.isValid() || !time.isValid())
+        return 0;
+    return QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch();
 }
 
 QString nowText()
@@ -360,65 +365,113 @@ bool BackendStore::isNewsToken(const QString &token)
         > 0;
 }
 
-void BackendStore::upsertAnnotation(bool isPdf, const QString &kind, const QVariantMap &record)
+bool BackendStore::applyAnnotationUpload(bool isPdf, const QVariantList &inserts,
+    const QList<AnnotationDeletion> &deletions, const std::function<QString(const QVariantMap &)> &kindOf)
 {
+    // Everything but the SQL is made before the lock is taken: a sign-in
+    // waits for the store only as long as the rows are written.
+    auto keyOf = [isPdf](const QVariantMap &m) {
+        return QVariantList { text(m, "user"), text(m, "bookId"), isPdf ? 1 : 0, text(m, "udId"),
+            text(m, "highlightNo"), text(m, "pageIdx") };
+    };
+    struct Insert {
+        QVariantList key;
+        QString kind;
+        QString record;
+        qint64 updateMs;
+    };
+    std::vector<Insert> rows;
+    rows.reserve(size_t(inserts.size()));
+    for (const QVariant &v : inserts) {
+        const QVariantMap record = v.toMap();
+        rows.push_back({ keyOf(record), kindOf(record),
+            QString::fromUtf8(QJsonDocument::fromVariant(record).toJson(QJsonDocument::Compact)),
+            wallClockMs(text(record, "updateDate")) });
+    }
+    std::vector<std::pair<QVariantList, qint64>> removals;
+    removals.reserve(size_t(deletions.size()));
+    for (const AnnotationDeletion &d : deletions)
+        removals.emplace_back(keyOf(d.identity), wallClockMs(d.updateDate));
+
     QMutexLocker lock(&m_mutex);
-    const qint64 updateMs = wallClockMs(text(record, "updateDate"));
-    // A record deleted later than this version was last changed stays
-    // deleted: another device may upload the copy it downloaded earlier.
-    const QVariantList key { text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0,
-        text(record, "udId"), text(record, "highlightNo"), text(record, "pageIdx") };
-    const QVariant deletedAt = m_db.scalar(
-        QStringLiteral(
-            "SELECT update_ms FROM annotation_tombstones WHERE user = ? AND book_id = ? AND is_pdf = ? "
-            "AND ud_id = ? AND highlight_no = ? AND page_idx = ?"),
-        key);
-    if (deletedAt.isValid() && deletedAt.toLongLong() >= updateMs)
-        return;
+    // One transaction: one commit for the whole upload, rather than one per
+    // record, and all or nothing of it.
+    if (!m_db.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    const QString where = QStringLiteral(
+        "user = ? AND book_id = ? AND is_pdf = ? AND ud_id = ? AND highlight_no = ? AND page_idx = ?");
+    SqliteStatement deletedAt
+        = m_db.prepare(QStringLiteral("SELECT update_ms FROM annotation_tombstones WHERE ") + where);
     // A record older than the stored one (another device uploaded later)
     // does not replace it.
-    SqliteStatement st = m_db.prepare(QStringLiteral(
-        "INSERT INTO annotations VALUES (?,?,?,?,?,?,?,?,?) ON CONFLICT (user, book_id, is_pdf, ud_id, "
-        "highlight_no, page_idx) DO UPDATE SET kind = excluded.kind, record = excluded.record, "
-        "update_ms = excluded.update_ms "
+    SqliteStatement upsert = m_db.prepare(QStringLiteral(
+        "INSERT INTO annotations (user, book_id, is_pdf, ud_id, highlight_no, page_idx, kind, record, "
+        "update_ms) VALUES (?,?,?,?,?,?,?,?,?) ON CONFLICT (user, book_id, is_pdf, ud_id, highlight_no, "
+        "page_idx) DO UPDATE SET kind = excluded.kind, record = excluded.record, update_ms = "
+        "excluded.update_ms "
         "WHERE excluded.update_ms >= annotations.update_ms"));
-    st.bindAll({ text(record, "user"), text(record, "bookId"), isPdf ? 1 : 0, kind, text(record, "udId"),
-        text(record, "highlightNo"), text(record, "pageIdx"),
-        QString::fromUtf8(QJsonDocument::fromVariant(record).toJson(QJsonDocument::Compact)), updateMs });
-    st.step();
-}
-
-void BackendStore::deleteAnnotation(
-    bool isPdf, const QString &kind, const QVariantMap &identity, const QString &updateDate)
-{
-    QMutexLocker lock(&m_mutex);
     SqliteStatement tomb
         = m_db.prepare(QStringLiteral("INSERT OR REPLACE INTO annotation_tombstones VALUES (?,?,?,?,?,?,?)"));
-    tomb.bindAll({ text(identity, "user"), text(identity, "bookId"), isPdf ? 1 : 0, text(identity, "udId"),
-        text(identity, "highlightNo"), text(identity, "pageIdx"), wallClockMs(updateDate) });
-    tomb.step();
-    SqliteStatement st = m_db.prepare(
-        QStringLiteral("DELETE FROM annotations WHERE user = ? AND book_id = ? AND is_pdf = ? AND ud_id = ? "
-                       "AND highlight_no = ? AND page_idx = ?"));
-    Q_UNUSED(kind);
-    st.bindAll({ text(identity, "user"), text(identity, "bookId"), isPdf ? 1 : 0, text(identity, "udId"),
-        text(identity, "highlightNo"), text(identity, "pageIdx") });
-    st.step();
+    SqliteStatement remove = m_db.prepare(QStringLiteral("DELETE FROM annotations WHERE ") + where);
+    bool ok = deletedAt.isValid() && upsert.isValid() && tomb.isValid() && remove.isValid();
+    for (const Insert &row : rows) {
+        if (!ok)
+            break;
+        // A record deleted later than this version was last changed stays
+        // deleted: another device may upload the copy it downloaded earlier.
+        deletedAt.reset();
+        deletedAt.bindAll(row.key);
+        const SqliteStatement::Step found = deletedAt.step();
+        if (found == SqliteStatement::Step::Row && deletedAt.columnInt64(0) >= row.updateMs)
+            continue;
+        upsert.reset();
+        ok = upsert.bindAll(row.key + QVariantList { row.kind, row.record, row.updateMs })
+            && upsert.step() == SqliteStatement::Step::Done;
+    }
+    for (const auto &[key, updateMs] : removals) {
+        if (!ok)
+            break;
+        tomb.reset();
+        remove.reset();
+        ok = tomb.bindAll(key + QVariantList { updateMs }) && tomb.step() == SqliteStatement::Step::Done
+            && remove.bindAll(key) && remove.step() == SqliteStatement::Step::Done;
+    }
+    deletedAt = {};
+    upsert = {};
+    tomb = {};
+    remove = {};
+    if (ok && m_db.exec(QStringLiteral("COMMIT")))
+        return true;
+    m_db.exec(QStringLiteral("ROLLBACK"));
+    return false;
 }
 
 QVariantMap BackendStore::annotations(bool isPdf, const QString &bookId, const QString &user)
 {
-    QMutexLocker lock(&m_mutex);
-    QVariantMap out { { QStringLiteral("shiori"), QVariantList() },
-        { QStringLiteral("highlight"), QVariantList() }, { QStringLiteral("memo"), QVariantList() } };
-    SqliteStatement st
-        = m_db.prepare(QStringLiteral("SELECT kind, record, update_ms FROM annotations WHERE book_id = ? AND "
-                                      "user = ? AND is_pdf = ? ORDER BY rowid"));
-    st.bindAll({ bookId, user, isPdf ? 1 : 0 });
-    while (st.step() == SqliteStatement::Step::Row) {
-        QVariantMap entry = QJsonDocument::fromJson(st.columnText(1).toUtf8()).toVariant().toMap();
+    struct Row {
+        QString kind;
+        QByteArray record;
+        qint64 updateMs;
+    };
+    std::vector<Row> rows;
+    {
+        QMutexLocker lock(&m_mutex);
+        SqliteStatement st = m_db.prepare(
+            QStringLiteral("SELECT kind, record, update_ms FROM annotations WHERE book_id = ? AND "
+                           "user = ? AND is_pdf = ? ORDER BY rowid"));
+        st.bindAll({ bookId, user, isPdf ? 1 : 0 });
+        while (st.step() == SqliteStatement::Step::Row)
+            rows.push_back({ st.columnText(0), st.columnBlob(1), st.columnInt64(2) });
+    }
+    // Each list is built where it is and put in the answer once: appending
+    // to a copy taken out of the answer would copy the list every time.
+    QVariantList shiori;
+    QVariantList highlight;
+    QVariantList memo;
+    for (const Row &row : rows) {
+        QVariantMap entry = QJsonDocument::fromJson(row.record).toVariant().toMap();
         // The download form: numbers where the client reads numbers.
-        entry.insert(QStringLiteral("updateDate"), st.columnInt64(2));
+        entry.insert(QStringLiteral("updateDate"), row.updateMs);
         for (const char *key : { "highlightNo", "pageIdx", "startNodeNo", "startNodeOffset", "endNodeNo",
                  "endNodeOffset", "twitterFlg", "facebookFlg" }) {
             const QString k = QString::fromLatin1(key);
@@ -430,15 +483,13 @@ QVariantMap BackendStore::annotations(bool isPdf, const QString &bookId, const Q
             if (entry.value(k).toString() == u"(null)")
                 entry.insert(k, QVariant::fromValue(nullptr));
         }
-        const QString kind = st.columnText(0);
-        const QString group = kind.endsWith(QStringLiteral("Shiori")) ? QStringLiteral("shiori")
-            : kind.endsWith(QStringLiteral("Memo"))                   ? QStringLiteral("memo")
-                                                                      : QStringLiteral("highlight");
-        QVariantList list = out.value(group).toList();
-        list.append(entry);
-        out.insert(group, list);
+        QVariantList &group = row.kind.endsWith(QStringLiteral("Shiori")) ? shiori
+            : row.kind.endsWith(QStringLiteral("Memo"))                   ? memo
+                                                                          : highlight;
+        group.append(entry);
     }
-    return out;
+    return { { QStringLiteral("shiori"), shiori }, { QStringLiteral("highlight"), highlight },
+        { QStringLiteral("memo"), memo } };
 }
 
 void BackendStore::recordHit(const QByteArray &body)

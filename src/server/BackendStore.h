@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
 
 struct BackendConfig;
@@ -68,14 +69,20 @@ public:
     bool isNewsToken(const QString &token);
 
     // ---- annotations ----
-    // Stores an uploaded record (insert form) or removes one (identity form).
-    void upsertAnnotation(bool isPdf, const QString &kind, const QVariantMap &record);
-    // Removes a record and remembers when (the delete entry's "updateDate"),
-    // so that an older copy uploaded later does not bring it back.
-    void deleteAnnotation(
-        bool isPdf, const QString &kind, const QVariantMap &identity, const QString &updateDate);
+    struct AnnotationDeletion {
+        QVariantMap identity; // the identity form of the record
+        QString updateDate; // the delete entry's "updateDate"
+    };
+    // One upload, in one transaction: each record of `inserts` (insert form)
+    // is stored unless a newer copy or a later deletion is; each of
+    // `deletions` removes its record and remembers when, so that an older
+    // copy uploaded later does not bring it back. `kindOf` names a record's
+    // kind. False when the database failed (nothing of the upload is kept).
+    bool applyAnnotationUpload(bool isPdf, const QVariantList &inserts,
+        const QList<AnnotationDeletion> &deletions,
+        const std::function<QString(const QVariantMap &)> &kindOf);
     // The book's annotations of `user` in download form: "shiori",
-    // "highlight", "memo".
+    // "highlight", "memo". The lock is held only while the rows are read.
     QVariantMap annotations(bool isPdf, const QString &bookId, const QString &user);
 
     // ---- analytics ----

@@ -1,5 +1,10 @@
 // Annotation sync server: "/sync" + "/shareapi/insertBookAll",
 // "/shareapi/insertPdfAll", "/shareapi/getMyBookAll", "/shareapi/getMyPdfAll".
+//
+// Both directions need the signed-in session: the profile access token as
+// "Authorization: Bearer TOKEN". An upload writes only the session's own
+// annotations (a record without a user becomes the session's); a download
+// reads only them.
 #include "Backend.h"
 #include "HttpUtil.h"
 
@@ -49,9 +54,33 @@ QString kindOf(const QVariantMap &record, bool isPdf)
 // Records in one upload: more than any book's annotations.
 constexpr qsizetype kMaxRecords = 10000;
 
+// The signed-in account of the request, if any.
+std::optional<Account> sessionAccount(Backend &b, const httplib::Request &req)
+{
+    const QString auth = header(req, "Authorization");
+    if (!auth.startsWith(QStringLiteral("Bearer ")) || auth.size() <= 7)
+        return std::nullopt;
+    return b.store.accountByAccessToken(auth.mid(7));
+}
+
+void refuseJson(httplib::Response &res, int status, const QString &message, bool closeConnection = false)
+{
+    refuse(res, status, message, closeConnection);
+    sendJson(res,
+        QVariantMap {
+            { QStringLiteral("result"), QStringLiteral("0") }, { QStringLiteral("message"), message } },
+        status);
+}
+
 void upload(Backend &b, bool isPdf, const httplib::Request &req, httplib::Response &res,
     const httplib::ContentReader &content)
 {
+    // Judged before the body is read: the connection ends with the answer.
+    const auto account = sessionAccount(b, req);
+    if (!account) {
+        refuseJson(res, 401, QStringLiteral("annotation upload without a signed-in session"), true);
+        return;
+    }
     // Read here rather than by httplib, which caps form bodies at 8 KB: a
     // book's annotations are more. The path's own limit holds (see
     // Backend::install).
@@ -79,16 +108,41 @@ void upload(Backend &b, bool isPdf, const httplib::Request &req, httplib::Respon
         refuse(res, 413, QStringLiteral("more than %1 records in one upload").arg(kMaxRecords));
         return;
     }
-    for (const QVariant &v : doc->value(QStringLiteral("insertList")).toList())
-        b.store.upsertAnnotation(isPdf, kindOf(v.toMap(), isPdf), v.toMap());
+    // Every record must be the session's own; one made before signing in
+    // (no user yet) becomes the session's.
+    const QString self = QString::number(account->id);
+    const QString userKey = QStringLiteral("user");
+    auto ownedBySession = [&](QVariantMap &record) {
+        const QString user = record.value(userKey).toString();
+        if (user.isEmpty())
+            record.insert(userKey, self);
+        return user.isEmpty() || user == self;
+    };
+    QVariantList inserts = doc->value(QStringLiteral("insertList")).toList();
+    QList<BackendStore::AnnotationDeletion> deletions;
+    bool foreign = false;
+    for (QVariant &v : inserts) {
+        QVariantMap record = v.toMap();
+        foreign = !ownedBySession(record) || foreign;
+        v = record;
+    }
     for (const QVariant &v : doc->value(QStringLiteral("deleteList")).toList()) {
         const QVariantMap entry = v.toMap();
-        const QVariantMap identity
+        QVariantMap identity
             = QJsonDocument::fromJson(entry.value(QStringLiteral("JsonString")).toString().toUtf8())
                   .toVariant()
                   .toMap();
-        b.store.deleteAnnotation(isPdf, entry.value(QStringLiteral("TableName")).toString(), identity,
-            entry.value(QStringLiteral("updateDate")).toString());
+        foreign = !ownedBySession(identity) || foreign;
+        deletions.append({ identity, entry.value(QStringLiteral("updateDate")).toString() });
+    }
+    if (foreign) {
+        refuseJson(res, 403, QStringLiteral("annotation upload names another user"));
+        return;
+    }
+    if (!b.store.applyAnnotationUpload(
+            isPdf, inserts, deletions, [isPdf](const QVariantMap &r) { return kindOf(r, isPdf); })) {
+        refuseJson(res, 500, QStringLiteral("annotation upload could not be stored"));
+        return;
     }
     sendJson(res, QVariantMap { { QStringLiteral("result"), QStringLiteral("1") } });
 }
@@ -99,11 +153,23 @@ void download(Backend &b, bool isPdf, const httplib::Request &req, httplib::Resp
         refuse(res, 400, QStringLiteral("too many form fields"));
         return;
     }
+    const auto account = sessionAccount(b, req);
+    if (!account) {
+        refuseJson(res, 401, QStringLiteral("annotation download without a signed-in session"));
+        return;
+    }
     const QVariantMap form = splitForm(QString::fromStdString(req.body));
     const QString bookId = form.value(QStringLiteral("bookId")).toString();
-    const QString user = form.value(QStringLiteral("user")).toString();
+    const QString self = QString::number(account->id);
+    QString user = form.value(QStringLiteral("user")).toString();
+    if (user.isEmpty())
+        user = self;
     if (bookId.isEmpty()) {
         sendJson(res, QVariantMap { { QStringLiteral("result"), QStringLiteral("0") } }, 400);
+        return;
+    }
+    if (user != self) {
+        refuseJson(res, 403, QStringLiteral("annotation download for another user"));
         return;
     }
     sendJson(res, b.store.annotations(isPdf, bookId, user));

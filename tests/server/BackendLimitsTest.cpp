@@ -6,8 +6,10 @@
 
 #include <QJsonDocument>
 #include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace
@@ -138,6 +140,34 @@ TEST(BackendConnections, CapsPerClientAndOverallAnswer503)
     EXPECT_TRUE(backend.errorOutput().contains("refused connection from 127.0.0.5: too many connections"));
 }
 
+// A connection over a cap is refused as it is accepted, not once a worker
+// is free: here every worker is held by a slow answer when it comes.
+TEST(BackendConnections, CapsAnswerWhileEveryWorkerIsBusy)
+{
+    BackendProcess backend;
+    ASSERT_TRUE(backend.start({ QStringLiteral("--max-connections-per-client"), QStringLiteral("4") }))
+        << backend.error().toStdString();
+    constexpr int kWorkers = 16; // the backend's
+    ASSERT_TRUE(
+        backend.setFault({ { "path", "/files/coffee.html" }, { "delayMs", 8000 }, { "times", kWorkers } }));
+    Connections busy;
+    for (int i = 0; i < kWorkers; ++i) {
+        busy.push_back(std::make_unique<RawConnection>(source(i / 4).constData(), backend.baseUrl()));
+        ASSERT_TRUE(busy.back()->send(keepAliveGet("/files/coffee.html")));
+    }
+    // Give the workers time to take the slow requests.
+    QThread::msleep(500);
+    Connections more;
+    for (int i = 0; i < 5; ++i)
+        more.push_back(std::make_unique<RawConnection>("127.0.0.99", backend.baseUrl()));
+    EXPECT_TRUE(more.back()->readUntil("\r\n", 6000).startsWith("HTTP/1.1 503"))
+        << "the fifth connection from one address is refused";
+    int answered = 0;
+    for (const auto &conn : busy)
+        answered += !conn->poll().isEmpty();
+    EXPECT_EQ(answered, 0) << "the refusal came only once workers were free again";
+}
+
 TEST(BackendConnections, DrippedRequestIsCutOff)
 {
     BackendProcess backend;
@@ -157,6 +187,54 @@ TEST(BackendConnections, DrippedRequestIsCutOff)
     EXPECT_TRUE(alive(backend));
     EXPECT_TRUE(backend.errorOutput().contains("from 127.0.0.1: request read timed out"))
         << backend.errorOutput().toStdString();
+}
+
+// Slow clients from many addresses (all within the caps) hold connections
+// open: idle ones that never send, and ones that send one byte at a time.
+// None of them may keep an ordinary request waiting: it is answered long
+// before any of theirs times out.
+TEST(BackendConnections, SlowClientsOverManyAddressesLeaveRoomForOrdinaryRequests)
+{
+    BackendProcess backend;
+    ASSERT_TRUE(backend.start({ QStringLiteral("--idle-timeout-ms"), QStringLiteral("60000"),
+        QStringLiteral("--request-timeout-ms"), QStringLiteral("60000") }))
+        << backend.error().toStdString();
+    // 160 idle connections over 16 addresses, then 40 drippers over 4 more.
+    Connections idle = openIdle(backend.baseUrl(), 16, 10);
+    Connections dripping;
+    for (int i = 0; i < 40; ++i)
+        dripping.push_back(
+            std::make_unique<RawConnection>(source(16 + i / 10).constData(), backend.baseUrl()));
+    int open = 0;
+    for (const auto &conn : dripping)
+        open += conn->isOpen() && conn->send("G");
+    ASSERT_EQ(open, 40) << "the dripping connections could not be made";
+
+    // One byte every 200 ms on each, each far within any per-read time-out,
+    // for as long as the ordinary request takes.
+    std::atomic<bool> done { false };
+    std::thread drip([&] {
+        const QByteArray request = "ET /files/coffee.html HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Pad: ";
+        for (qsizetype at = 0; !done; ++at) {
+            for (const auto &conn : dripping)
+                conn->send(request.mid(std::min(at, request.size() - 1), 1));
+            for (int i = 0; i < 4 && !done; ++i)
+                QThread::msleep(50);
+        }
+    });
+    // Let every dripper be read from at least once.
+    QThread::msleep(500);
+    // Far below the slow clients' 60 s: answered only if they hold nothing.
+    backend.setRequestTimeout(15000);
+    const HttpReply reply = backend.get(QStringLiteral("/files/coffee.html"));
+    done = true;
+    drip.join();
+    EXPECT_EQ(reply.status, 200) << "an ordinary request waits behind slow clients (network error "
+                                 << reply.networkError << ")";
+    int stillOpen = 0;
+    for (const auto &conn : dripping)
+        stillOpen += !conn->poll().size() && !conn->closedByPeer();
+    EXPECT_EQ(stillOpen, 40) << "the slow clients were not cut off to make room";
 }
 
 class BackendLimits : public ::testing::Test
@@ -222,9 +300,13 @@ TEST_F(BackendLimits, BodiesOverTheirPathsLimitAreRefusedUnread)
         { "a 500 KB profile form", "/profile/users", "user%5Busername%5D=" + QByteArray(500 << 10, 'x'),
             413 },
     };
+    // Sync uploads need a signed-in session; the other paths ignore it.
+    const QList<QPair<QByteArray, QByteArray>> session { { "Authorization",
+        "Bearer "
+            + backend->accessToken(QStringLiteral("yamada"), QStringLiteral("Yamada-2026")).toUtf8() } };
     for (const Case &c : cases) {
         const qsizetype before = hitCount();
-        const HttpReply reply = backend->post(QString::fromLatin1(c.path), c.body);
+        const HttpReply reply = backend->post(QString::fromLatin1(c.path), c.body, session);
         EXPECT_EQ(reply.status, c.status) << c.name << " (network error " << reply.networkError << ")";
         EXPECT_EQ(hitCount(), before) << c.name << ": nothing of it is stored";
     }

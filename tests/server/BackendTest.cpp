@@ -32,6 +32,13 @@ protected:
     }
     void TearDown() override { backend->resetFaults(); }
 
+    // The header of a signed-in session of `login` (a seeded account).
+    static QList<QPair<QByteArray, QByteArray>> signedIn(const QString &login = QStringLiteral("yamada"),
+        const QString &password = QStringLiteral("Yamada-2026"))
+    {
+        return { { "Authorization", "Bearer " + backend->accessToken(login, password).toUtf8() } };
+    }
+
     static QByteArray form(const QList<QPair<QString, QString>> &fields)
     {
         QStringList parts;
@@ -353,6 +360,7 @@ TEST_F(BackendTest, SyncRoundTripAcceptsBothBodyForms)
         { "startNodeOffset", "0" }, { "updateDate", "20261201T101500.250" }, { "highlightNo", "0" },
         { "startNodeNo", "0" }, { "endNodeNo", "0" }, { "gpsInfo", "" }, { "twitterFlg", "0" },
         { "facebookFlg", "0" }, { "contentTitle", "(null)" }, { "user", "1" }, { "naviId", "6" } };
+    const auto session = signedIn();
     QVariantMap memo = bookmark;
     memo.insert(QStringLiteral("highlightNo"), QStringLiteral("1"));
     memo.insert(QStringLiteral("memoText"), QStringLiteral("50% dose & retest = +1 day"));
@@ -364,7 +372,7 @@ TEST_F(BackendTest, SyncRoundTripAcceptsBothBodyForms)
         QVariantMap { { "deleteList", QVariantList() }, { "insertList", QVariantList { memo } } })
                                     .toJson(QJsonDocument::Compact);
     // The literal form, and the percent-encoded form.
-    EXPECT_EQ(backend->post(QStringLiteral("/sync/shareapi/insertBookAll"), "json=" + rawJson)
+    EXPECT_EQ(backend->post(QStringLiteral("/sync/shareapi/insertBookAll"), "json=" + rawJson, session)
                   .json()
                   .toMap()
                   .value(QStringLiteral("result"))
@@ -372,7 +380,7 @@ TEST_F(BackendTest, SyncRoundTripAcceptsBothBodyForms)
         QStringLiteral("1"));
     EXPECT_EQ(backend
                   ->post(QStringLiteral("/sync/shareapi/insertBookAll"),
-                      "json=" + encodeURI(QString::fromUtf8(memoJson)).toUtf8())
+                      "json=" + encodeURI(QString::fromUtf8(memoJson)).toUtf8(), session)
                   .json()
                   .toMap()
                   .value(QStringLiteral("result"))
@@ -380,7 +388,7 @@ TEST_F(BackendTest, SyncRoundTripAcceptsBothBodyForms)
         QStringLiteral("1"));
 
     const QVariantMap down
-        = backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn%3Async&user=1")
+        = backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn%3Async&user=1", session)
               .json()
               .toMap();
     const QVariantList shiori = down.value(QStringLiteral("shiori")).toList();
@@ -396,7 +404,7 @@ TEST_F(BackendTest, SyncRoundTripAcceptsBothBodyForms)
     EXPECT_EQ(memos.first().toMap().value(QStringLiteral("memoText")).toString(),
         QStringLiteral("50% dose & retest = +1 day"));
     EXPECT_TRUE(down.value(QStringLiteral("highlight")).toList().isEmpty());
-    EXPECT_TRUE(backend->post(QStringLiteral("/sync/shareapi/getMyPdfAll"), "bookId=urn:sync&user=1")
+    EXPECT_TRUE(backend->post(QStringLiteral("/sync/shareapi/getMyPdfAll"), "bookId=urn:sync&user=1", session)
                     .json()
                     .toMap()
                     .value(QStringLiteral("shiori"))
@@ -416,14 +424,193 @@ TEST_F(BackendTest, SyncRoundTripAcceptsBothBodyForms)
         "json="
             + QJsonDocument::fromVariant(
                 QVariantMap { { "deleteList", QVariantList { del } }, { "insertList", QVariantList() } })
-                  .toJson(QJsonDocument::Compact));
-    EXPECT_TRUE(backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn:sync&user=1")
-                    .json()
-                    .toMap()
-                    .value(QStringLiteral("shiori"))
-                    .toList()
-                    .isEmpty());
-    EXPECT_EQ(backend->post(QStringLiteral("/sync/shareapi/insertBookAll"), "json=not json").status, 400);
+                  .toJson(QJsonDocument::Compact),
+        session);
+    EXPECT_TRUE(
+        backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn:sync&user=1", session)
+            .json()
+            .toMap()
+            .value(QStringLiteral("shiori"))
+            .toList()
+            .isEmpty());
+    EXPECT_EQ(
+        backend->post(QStringLiteral("/sync/shareapi/insertBookAll"), "json=not json", session).status, 400);
+}
+
+QVariantMap syncRecord(const QString &book, const QString &user, int page, const QString &memo = {})
+{
+    return { { "bookId", book }, { "udId", "DEV-A" }, { "updateUdId", "DEV-A" },
+        { "memoText", memo.isEmpty() ? QStringLiteral("(null)") : memo },
+        { "pageIdx", QString::number(page) }, { "manifestId", "ch5" },
+        { "updateDate", "20261201T101500.250" }, { "highlightNo", memo.isEmpty() ? "0" : "1" },
+        { "user", user }, { "naviId", "6" } };
+}
+
+QByteArray syncUploadBody(const QVariantList &inserts, const QVariantList &deletions = {})
+{
+    return "json="
+        + QJsonDocument::fromVariant(QVariantMap { { "deleteList", deletions }, { "insertList", inserts } })
+              .toJson(QJsonDocument::Compact);
+}
+
+QVariantMap syncDeletion(const QVariantMap &record)
+{
+    return { { "ID", 1 }, { "updateDate", "20261202T000000.000" }, { "TableName", "BooksShiori" },
+        { "JsonString",
+            QString::fromUtf8(QJsonDocument::fromVariant(record).toJson(QJsonDocument::Compact)) } };
+}
+
+TEST_F(BackendTest, SyncNeedsTheSignedInSessionAndTouchesOnlyItsOwnAnnotations)
+{
+    const QString book = QStringLiteral("urn:session");
+    const auto yamada = signedIn(); // account 1
+    const auto sato = signedIn(QStringLiteral("sato"), QStringLiteral("Sato-2026")); // account 2
+    const QVariantMap mark = syncRecord(book, QStringLiteral("1"), 3);
+    ASSERT_EQ(backend->post(QStringLiteral("/sync/shareapi/insertBookAll"), syncUploadBody({ mark }), yamada)
+                  .status,
+        200);
+
+    const QList<QPair<QByteArray, QByteArray>> none;
+    const QList<QPair<QByteArray, QByteArray>> madeUp { { "Authorization", "Bearer 0123456789abcdef" } };
+    struct Case {
+        const char *name;
+        const char *path;
+        QByteArray body;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        int status;
+    };
+    const Case cases[] = {
+        { "an upload without a session", "/sync/shareapi/insertBookAll",
+            syncUploadBody({ syncRecord(book, QStringLiteral("1"), 3, QStringLiteral("forged")) }), none,
+            401 },
+        { "a PDF upload without a session", "/sync/shareapi/insertPdfAll",
+            syncUploadBody({ syncRecord(book, QStringLiteral("1"), 3) }), none, 401 },
+        { "an upload with a token never issued", "/sync/shareapi/insertBookAll",
+            syncUploadBody({ syncRecord(book, QStringLiteral("1"), 4) }), madeUp, 401 },
+        { "an upload naming another user", "/sync/shareapi/insertBookAll",
+            syncUploadBody(
+                { syncRecord(book, QStringLiteral("2"), 5), syncRecord(book, QStringLiteral("1"), 6) }),
+            sato, 403 },
+        { "a deletion naming another user", "/sync/shareapi/insertBookAll",
+            syncUploadBody({}, { syncDeletion(mark) }), sato, 403 },
+        { "a deletion without a session", "/sync/shareapi/insertBookAll",
+            syncUploadBody({}, { syncDeletion(mark) }), none, 401 },
+        { "a download without a session", "/sync/shareapi/getMyBookAll", "bookId=urn:session&user=1", none,
+            401 },
+        { "a download of another user's annotations", "/sync/shareapi/getMyBookAll",
+            "bookId=urn:session&user=1", sato, 403 },
+    };
+    for (const Case &c : cases) {
+        const HttpReply reply = backend->post(QString::fromLatin1(c.path), c.body, c.headers);
+        EXPECT_EQ(reply.status, c.status) << c.name;
+        EXPECT_NE(reply.json().toMap().value(QStringLiteral("result")).toString(), QStringLiteral("1"))
+            << c.name;
+    }
+
+    // Nothing refused was written or removed: the owner's one bookmark is
+    // there as it was uploaded.
+    const QVariantMap down
+        = backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn:session&user=1", yamada)
+              .json()
+              .toMap();
+    const QVariantList shiori = down.value(QStringLiteral("shiori")).toList();
+    ASSERT_EQ(shiori.size(), 1);
+    EXPECT_EQ(shiori.first().toMap().value(QStringLiteral("pageIdx")).toInt(), 3);
+    EXPECT_TRUE(down.value(QStringLiteral("memo")).toList().isEmpty());
+
+    // A record made before signing in (no user yet) becomes the session's.
+    ASSERT_EQ(backend
+                  ->post(QStringLiteral("/sync/shareapi/insertBookAll"),
+                      syncUploadBody({ syncRecord(book, QString(), 8) }), sato)
+                  .status,
+        200);
+    const QVariantList satos
+        = backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn:session", sato)
+              .json()
+              .toMap()
+              .value(QStringLiteral("shiori"))
+              .toList();
+    ASSERT_EQ(satos.size(), 1);
+    EXPECT_EQ(satos.first().toMap().value(QStringLiteral("user")).toString(), QStringLiteral("2"));
+}
+
+// What an upload keeps when copies of one annotation arrive out of order
+// (devices upload what they downloaded earlier): the newest copy, and no
+// copy older than its deletion.
+TEST_F(BackendTest, SyncUploadsKeepTheNewestCopyAndDeletionsHold)
+{
+    const auto session = signedIn();
+    auto copy = [](const char *updateDate, const char *memo) {
+        QVariantMap r
+            = syncRecord(QStringLiteral("urn:order"), QStringLiteral("1"), 7, QString::fromLatin1(memo));
+        r.insert(QStringLiteral("updateDate"), QString::fromLatin1(updateDate));
+        return r;
+    };
+    auto stored = [&] {
+        const QVariantList memos
+            = backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn:order&user=1", session)
+                  .json()
+                  .toMap()
+                  .value(QStringLiteral("memo"))
+                  .toList();
+        return memos.isEmpty() ? QStringLiteral("(none)")
+                               : memos.first().toMap().value(QStringLiteral("memoText")).toString();
+    };
+    struct Step {
+        const char *name;
+        QVariantList inserts;
+        QVariantList deletions;
+        const char *expected;
+    };
+    const Step steps[] = {
+        { "the first copy", { copy("20261201T100000.000", "first") }, {}, "first" },
+        { "a newer copy replaces it", { copy("20261201T110000.000", "newer") }, {}, "newer" },
+        { "an older copy does not", { copy("20261201T105959.999", "older") }, {}, "newer" },
+        // Deleted at 2026-12-02 00:00.
+        { "a deletion removes it", {}, { syncDeletion(copy("20261201T110000.000", "newer")) }, "(none)" },
+        { "a copy from before the deletion stays out", { copy("20261201T235959.000", "stale") }, {},
+            "(none)" },
+        { "a copy changed after the deletion comes back", { copy("20261202T010000.000", "again") }, {},
+            "again" },
+    };
+    for (const Step &step : steps) {
+        ASSERT_EQ(backend
+                      ->post(QStringLiteral("/sync/shareapi/insertBookAll"),
+                          syncUploadBody(step.inserts, step.deletions), session)
+                      .status,
+            200)
+            << step.name;
+        EXPECT_EQ(stored(), QString::fromLatin1(step.expected)) << step.name;
+    }
+}
+
+// A book with 20,000 annotations comes back whole in one download (its
+// speed is for bench_backend_sync).
+TEST_F(BackendTest, SyncDownloadOfTwentyThousandAnnotations)
+{
+    const QString book = QStringLiteral("urn:many");
+    const auto session = signedIn();
+    for (int part = 0; part < 2; ++part) {
+        QVariantList records;
+        for (int i = part * 10000; i < (part + 1) * 10000; ++i)
+            records.append(syncRecord(
+                book, QStringLiteral("1"), i, i % 4 == 0 ? QStringLiteral("note %1").arg(i) : QString()));
+        const HttpReply reply
+            = backend->post(QStringLiteral("/sync/shareapi/insertBookAll"), syncUploadBody(records), session);
+        ASSERT_EQ(reply.status, 200) << "part " << part << " (network error " << reply.networkError << ")";
+    }
+    const HttpReply reply
+        = backend->post(QStringLiteral("/sync/shareapi/getMyBookAll"), "bookId=urn:many&user=1", session);
+    ASSERT_EQ(reply.status, 200) << "network error " << reply.networkError;
+    const QVariantMap down = reply.json().toMap();
+    const QVariantList shiori = down.value(QStringLiteral("shiori")).toList();
+    const QVariantList memo = down.value(QStringLiteral("memo")).toList();
+    EXPECT_EQ(shiori.size(), 15000);
+    EXPECT_EQ(memo.size(), 5000);
+    ASSERT_FALSE(memo.isEmpty());
+    EXPECT_EQ(memo.last().toMap().value(QStringLiteral("memoText")).toString(), QStringLiteral("note 19996"))
+        << "in upload order";
+    EXPECT_EQ(shiori.first().toMap().value(QStringLiteral("pageIdx")).toInt(), 1);
 }
 
 // Answers checked by Python's xmlrpc.client, a peer we did not write.

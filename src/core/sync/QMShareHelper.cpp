@@ -241,6 +241,8 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
         request.setHeader(
             QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
         request.setTransferTimeout(std::max(1, int(kTimeoutMs * apiTimeoutScale())));
+        // The server writes only the signed-in account's annotations.
+        request.setRawHeader("Authorization", "Bearer " + m_vamo.token().value_or(QString()).toUtf8());
         QNetworkReply *reply = m_network.post(request, form);
         const auto deletions = batch.deletions;
         const auto inserts = batch.inserts;
@@ -338,6 +340,7 @@ void QMShareHelper::getMyBookAll(
     request.setHeader(
         QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     request.setTransferTimeout(std::max(1, int(kTimeoutMs * apiTimeoutScale())));
+    request.setRawHeader("Authorization", "Bearer " + m_vamo.token().value_or(QString()).toUtf8());
     const QByteArray form = ("bookId=" + encodeURI(bookId) + "&user=" + encodeURI(user)).toUtf8();
     QNetworkReply *reply = m_network.post(request, form);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, finish, bookId, isPdf] {
