@@ -3,8 +3,10 @@
 #include "core/app/InstanceMessage.h"
 #include "core/app/LaunchArguments.h"
 #include "core/app/SingleInstance.h"
+#include "core/platform/DataFolder.h"
 #include "support/Wait.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -215,8 +217,10 @@ TEST(SingleInstance, SocketLivesInTheUsersPrivateRuntimeFolder)
     // The name older versions used: a bare name Qt puts in the shared
     // temporary folder, where any local user may listen first. Such a
     // listener is never reached, and the real program listens on its own.
-    const QString hash = QFileInfo(name).fileName().mid(QStringLiteral("tavro-").size());
-    const QString predictable = QStringLiteral("tavro-%1-%2").arg(uint(::getuid())).arg(hash);
+    const QByteArray hash
+        = QCryptographicHash::hash(DataFolder::path().toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    const QString predictable
+        = QStringLiteral("tavro-%1-%2").arg(uint(::getuid())).arg(QString::fromLatin1(hash));
     QLocalServer::removeServer(predictable);
     QLocalServer squatter;
     ASSERT_TRUE(squatter.listen(predictable));
