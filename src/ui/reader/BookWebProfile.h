@@ -1,5 +1,8 @@
 // The application's own web profile for book pages: the epub:// handler
-// installed, no access from book pages to file:// or remote URLs.
+// installed, no access from book pages to file:// or remote URLs, and a
+// request filter that lets a book page load only its own book's entries
+// (BookPagePolicy::allowsRequest): no web, WebSocket or beacon requests and
+// nothing of another book.
 // GUI thread only.
 #pragma once
 

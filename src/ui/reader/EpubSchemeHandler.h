@@ -13,8 +13,10 @@ public:
     // `protocol` must outlive the handler; EPUBURLProtcol::shared() when null.
     explicit EpubSchemeHandler(const EPUBURLProtcol *protocol = nullptr, QObject *parent = nullptr);
 
-    // Serves GET requests; anything else is denied, and a missing archive or
-    // entry fails the request (UrlNotFound).
+    // Serves GET requests; anything else is denied, as is a request a page of
+    // another book started (BookPagePolicy::allowsRequest), and a missing
+    // archive or entry fails the request (UrlNotFound). (X)HTML replies carry
+    // BookPagePolicy's content security policy as a <meta> element.
     void requestStarted(QWebEngineUrlRequestJob *job) override;
 
 private:

@@ -3,10 +3,13 @@
 #include "core/app/InstanceMessage.h"
 #include "core/app/LaunchArguments.h"
 #include "core/app/SingleInstance.h"
+#include "core/platform/DataFolder.h"
 #include "support/Wait.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
@@ -15,6 +18,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -195,7 +199,102 @@ TEST(SingleInstance, NameFollowsTheDataFolder)
     qputenv("HOME", home);
     EXPECT_NE(before, other);
     EXPECT_EQ(SingleInstance::defaultServerName(), before);
-    EXPECT_LT(before.size(), 60) << "fits a Unix socket path";
+    EXPECT_LT(size_t(QFile::encodeName(before).size()), sizeof(sockaddr_un::sun_path))
+        << "fits a Unix socket path";
+}
+
+TEST(SingleInstance, SocketLivesInTheUsersPrivateRuntimeFolder)
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    ASSERT_FALSE(runtime.isEmpty());
+    const QString name = SingleInstance::defaultServerName();
+    EXPECT_EQ(QFileInfo(name).absolutePath(), QDir(runtime).absolutePath()) << name.toStdString();
+    struct stat folder {
+    };
+    ASSERT_EQ(::lstat(QFile::encodeName(runtime).constData(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+
+    // The name older versions used: a bare name Qt puts in the shared
+    // temporary folder, where any local user may listen first. Such a
+    // listener is never reached, and the real program listens on its own.
+    const QByteArray hash
+        = QCryptographicHash::hash(DataFolder::path().toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    const QString predictable
+        = QStringLiteral("tavro-%1-%2").arg(uint(::getuid())).arg(QString::fromLatin1(hash));
+    QLocalServer::removeServer(predictable);
+    QLocalServer squatter;
+    ASSERT_TRUE(squatter.listen(predictable));
+    int reached = 0;
+    QObject::connect(&squatter, &QLocalServer::newConnection, [&] { ++reached; });
+    EXPECT_FALSE(SingleInstance::sendToRunning(name, { QStringLiteral("/books/secret.epub") }, 500));
+    SingleInstance real;
+    EXPECT_TRUE(real.listen(name));
+    EXPECT_TRUE(sendWhileServing(name, {}));
+    settle(100);
+    EXPECT_EQ(reached, 0);
+    EXPECT_FALSE(squatter.hasPendingConnections());
+}
+
+TEST(SingleInstance, RuntimeFolderFallsBackToAPrivateFolderOfTheUsersOwn)
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir open;
+    ASSERT_TRUE(QFile::setPermissions(open.path(),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
+            | QFileDevice::WriteOther | QFileDevice::ExeOther));
+    struct Case {
+        const char *what;
+        QByteArray value;
+    };
+    const Case cases[] = {
+        { "unset", QByteArray() },
+        { "relative", QByteArray("relative/run") },
+        { "open to others", open.path().toUtf8() },
+        { "missing", open.path().toUtf8() + "/none" },
+    };
+    for (const Case &c : cases) {
+        if (c.value.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", c.value);
+        const QString folder = SingleInstance::runtimeFolder();
+        const QString name = SingleInstance::defaultServerName();
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(folder, QDir::tempPath() + QStringLiteral("/tavro-runtime-%1").arg(uint(::getuid())));
+        struct stat info {
+        };
+        ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        EXPECT_EQ(info.st_uid, ::getuid());
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+        EXPECT_TRUE(name.startsWith(folder + u'/')) << name.toStdString();
+    }
+}
+
+TEST(SingleInstance, OnlyTheSameUserIsATrustedPeer)
+{
+    const uint self = uint(::getuid());
+    struct Case {
+        std::optional<uint> peer;
+        bool trusted;
+    };
+    const Case cases[] = {
+        { self, true },
+        { self + 1, false },
+        { 0u, self == 0 },
+        { std::nullopt, false },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(SingleInstance::isTrustedPeer(c.peer, self), c.trusted)
+            << (c.peer ? std::to_string(*c.peer) : std::string("unknown"));
+
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    EXPECT_EQ(SingleInstance::peerUserId(pair[0]), std::optional<uint>(self));
+    ::close(pair[0]);
+    ::close(pair[1]);
+    EXPECT_EQ(SingleInstance::peerUserId(-1), std::nullopt);
 }
 
 } // namespace

