@@ -1,4 +1,4 @@
-// tavro-inspect install FILE --home DIR [--overwrite yes|no] [--info QUERY]
+// tavro-inspect install FILE --home DIR [--overwrite yes|no] [--info QUERY] [--from store|disk]
 #include "InspectCommand.h"
 
 #include "CliOptions.h"
@@ -44,15 +44,20 @@ int installCommand(const QStringList &args)
 {
     QStringList positional;
     QVariantMap o;
-    const QStringList known { QStringLiteral("home"), QStringLiteral("overwrite"), QStringLiteral("info") };
+    const QStringList known { QStringLiteral("home"), QStringLiteral("overwrite"), QStringLiteral("info"),
+        QStringLiteral("from") };
     if (!splitOptions(args, known, &positional, &o) || positional.size() != 1
         || !o.contains(QStringLiteral("home")))
-        return fail(QStringLiteral(
-                        "usage: tavro-inspect install FILE --home DIR [--overwrite yes|no] [--info QUERY]"),
+        return fail(
+            QStringLiteral("usage: tavro-inspect install FILE --home DIR [--overwrite yes|no] [--info QUERY] "
+                           "[--from store|disk]"),
             2);
     const QString overwrite = o.value(QStringLiteral("overwrite"), QStringLiteral("no")).toString();
     if (overwrite != u"yes" && overwrite != u"no")
         return fail(QStringLiteral("--overwrite takes yes or no"), 2);
+    const QString from = o.value(QStringLiteral("from"), QStringLiteral("disk")).toString();
+    if (from != u"store" && from != u"disk")
+        return fail(QStringLiteral("--from takes store or disk"), 2);
     const QFileInfo file(positional.first());
     if (!file.isFile())
         return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
@@ -64,6 +69,7 @@ int installCommand(const QStringList &args)
     ui.overwrite = overwrite == u"yes";
     DictionaryManager dictionaries;
     PackageInstaller installer(ui, &dictionaries);
+    installer.fromStore = from == u"store";
     // Package documents the parser refused (nested too deeply) are installed
     // without their metadata; the exit code says so.
     XML2DicParser::ErrorCollector xmlErrors;
@@ -100,6 +106,7 @@ QList<InspectCommand> installCommands()
 {
     return { { QStringLiteral("install"),
         QStringLiteral(
-            "install FILE --home DIR [--overwrite yes|no] [--info QUERY]   install a downloaded file"),
+            "install FILE --home DIR [--overwrite yes|no] [--info QUERY] [--from store|disk]   install a "
+            "downloaded file (--from store: a download of the store screen)"),
         installCommand } };
 }

@@ -17,6 +17,7 @@ QList<InspectCommand> pdfCommands();
 QList<InspectCommand> annotationCommands();
 QList<InspectCommand> launchCommands();
 QList<InspectCommand> searchCommands();
+QList<InspectCommand> accountCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -30,6 +31,7 @@ QList<InspectCommand> inspectCommands()
     all += annotationCommands();
     all += launchCommands();
     all += searchCommands();
+    all += accountCommands();
     return all;
 }
 

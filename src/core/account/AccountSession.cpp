@@ -5,6 +5,7 @@
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
 #include "core/util/ContextGuard.h"
+#include "core/util/LogRedaction.h"
 #include "core/util/Logging.h"
 #include "core/util/NotificationCenter.h"
 
@@ -69,6 +70,13 @@ void AccountSession::checkToken(std::function<void(bool)> completion)
 {
     m_completion = std::move(completion);
     const auto token = m_vamo.token();
+    if (!token && m_vamo.tokenUnreadable()) {
+        // The keyring is locked or its prompt was cancelled: the device was
+        // not released, so nothing is lifted; the next action that needs
+        // the account asks again.
+        qCWarning(lcApp) << "the access token could not be read from the keyring";
+        return;
+    }
     if (!token) {
         setLifted(true);
         qCInfo(lcApp) << "~~~~~~~~~~~~~logout";
@@ -118,7 +126,9 @@ void AccountSession::fetchStoreToken(std::function<void()> done)
             [this, done = std::move(done)](const QVariant &, const std::optional<ApiResponse> &response,
                 const std::optional<ApiError> &) {
                 const QByteArray token = response ? response->header("token") : QByteArray();
-                qCInfo(lcStore) << "token" << token;
+                qCInfo(lcStore) << "store token" << (token.isEmpty() ? "not given" : "received");
+                if (!token.isEmpty())
+                    LogRedaction::addSecret(QString::fromLatin1(token));
                 m_store.setToken(token.isEmpty() ? std::nullopt : std::optional(QString::fromLatin1(token)));
                 if (!token.isEmpty())
                     m_store.setDeviceInfos();

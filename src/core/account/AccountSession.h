@@ -53,7 +53,8 @@ public:
     void takeToken(std::function<void(bool)> completion);
     // The start-up check: without a token the account counts as lifted and
     // the warning shows; with one, the silent check, and the warning if the
-    // server lifted the device.
+    // server lifted the device. A token that could not be read (keyring
+    // locked, prompt cancelled) lifts nothing and shows nothing.
     void checkToken(std::function<void(bool)> completion = {});
     void didTakeToken(bool success);
     // The sign-in sheet closed; the sheet's owner has fetched the profile.

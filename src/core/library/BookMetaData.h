@@ -7,6 +7,9 @@
 
 struct BookMetaData {
     static constexpr const char *entityName = "BookMetaData";
+    // `type` of a book downloaded from the store (bound to the account's
+    // licence); absent for books from disk and the sample books.
+    static constexpr const char *kTypeStore = "store";
 
     // Row id in the store; 0 until the record is first saved.
     qint64 pk = 0;
@@ -24,7 +27,7 @@ struct BookMetaData {
     std::optional<QDateTime> lastOpenDate; // when the book was last opened
     std::optional<QString> bookDesc; // description; copied to shelf links
     std::optional<QString> cover; // kept for stores written elsewhere; not used
-    std::optional<QString> type; // not used
+    std::optional<QString> type; // kTypeStore for a store download, else absent
     std::optional<qint64> FixLine; // not used
     std::optional<qint64> rightToLeft; // not used
     std::optional<qint64> spineConverted; // not used

@@ -93,6 +93,14 @@ QString localIdentifier(const QString &fileName)
     return QStringLiteral("local:") + fileName;
 }
 
+// The record's origin: a store download, or absent (from disk, a sample, a
+// file found in the contents folder). The last registration of a record
+// decides, as it does for the record's file name.
+std::optional<QString> originMark(bool fromStore)
+{
+    return fromStore ? std::optional<QString>(QString::fromLatin1(BookMetaData::kTypeStore)) : std::nullopt;
+}
+
 } // namespace
 
 std::optional<QDateTime> DataBaseHelper::publishDateFromText(const QString &text)
@@ -103,7 +111,7 @@ std::optional<QDateTime> DataBaseHelper::publishDateFromText(const QString &text
     return date.startOfDay();
 }
 
-void DataBaseHelper::parseBook(const QString &path)
+void DataBaseHelper::parseBook(const QString &path, bool fromStore)
 {
     const QString fileName = lastComponent(path);
     const EPUBManager epub(BookUrl::rootUrl(fileName));
@@ -122,10 +130,11 @@ void DataBaseHelper::parseBook(const QString &path)
     book.fileName = fileName;
     if (const auto print = printValue(metadata.value(QStringLiteral("print"))))
         book.printable = print;
+    book.type = originMark(fromStore);
     saveRegistration(book);
 }
 
-void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info)
+void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info, bool fromStore)
 {
     const QString fileName = lastComponent(path);
     const auto identifier = stringForKey(info, QStringLiteral("bookId"));
@@ -144,6 +153,7 @@ void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info)
     if (const auto print = printValue(info.value(QStringLiteral("print"))))
         book.printable = print;
     book.fileName = fileName;
+    book.type = originMark(fromStore);
     saveRegistration(book);
 }
 

@@ -49,11 +49,14 @@ public:
     // already in the library (same identifier) gives it a new BookID and
     // moves its reading state, annotations and shelf links to that BookID;
     // it gets no second link to shelf 1.
-    static void parseBook(const QString &path);
+    // `fromStore` marks the record as a store download (BookMetaData::type
+    // "store"), bound to the signed-in account's licence; any other
+    // registration clears that mark.
+    static void parseBook(const QString &path, bool fromStore = false);
     // Registers the PDF at `path` from the store's info ("bookId",
     // "bookTitle", "bookAuthor", "bookPublisher", optional "print"), with the
     // same rules.
-    static void parsePDFBook(const QString &path, const QVariantMap &info);
+    static void parsePDFBook(const QString &path, const QVariantMap &info, bool fromStore = false);
     // Registers a book file found in the contents folder without a record:
     // an EPUB by its package, a PDF under an identifier of its own
     // ("local:" and its file name) with its base name as the title, so that

@@ -45,13 +45,17 @@ void DownLoader::downloadWithRequest(const QNetworkRequest &request, Callback ca
 {
     m_call = std::move(call);
     url = request.url();
-    tmpFile = QDir::tempPath() + u'/' + InstallRecovery::downloadFileName();
-    QFile::remove(tmpFile);
+    // A paid book on its way in is readable by this user only: a file of
+    // its own (never one that exists) in the private folder.
+    const QString folder = InstallRecovery::privateTempFolder();
+    tmpFile = folder.isEmpty() ? QString() : folder + u'/' + InstallRecovery::downloadFileName();
     m_file = std::make_unique<QFile>(tmpFile);
     status = Waiting;
     totalSize = 0;
     currentSize = 0;
-    if (!m_file->open(QIODevice::WriteOnly)) {
+    if (tmpFile.isEmpty()
+        || !m_file->open(
+            QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         qCWarning(lcStore) << "cannot create" << tmpFile;
         end(Failed);
         return;

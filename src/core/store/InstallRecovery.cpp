@@ -10,9 +10,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUuid>
 #include <cerrno>
 #include <csignal>
+#include <unistd.h>
 
 namespace
 {
@@ -39,6 +41,20 @@ bool isLeftOver(const QString &name, const QString &prefix)
 
 } // namespace
 
+QString InstallRecovery::privateTempFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+        + QStringLiteral("/Tavro/tmp");
+    const QFileDevice::Permissions ownerOnly
+        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, ownerOnly))
+        return {};
+    const QFileInfo info(folder);
+    if (info.isSymLink() || info.ownerId() != ::getuid())
+        return {};
+    return folder;
+}
+
 QString InstallRecovery::packageFolderName()
 {
     return kPackagePrefix + QString::number(QCoreApplication::applicationPid()) + u'-'
@@ -60,16 +76,21 @@ InstallRecovery::Report InstallRecovery::run()
 {
     Report report;
 
-    const QDir temp(QDir::tempPath());
-    for (const QFileInfo &info :
-        temp.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        const QString name = info.fileName();
-        if (info.isDir() && !info.isSymLink() && isLeftOver(name, kPackagePrefix)) {
-            if (QDir(info.absoluteFilePath()).removeRecursively())
-                report.removed << info.absoluteFilePath();
-        } else if (info.isFile() && isLeftOver(name, kDownloadPrefix)) {
-            if (QFile::remove(info.absoluteFilePath()))
-                report.removed << info.absoluteFilePath();
+    QStringList temps { QDir::tempPath() };
+    if (const QString own = privateTempFolder(); !own.isEmpty())
+        temps.prepend(own);
+    for (const QString &folder : temps) {
+        const QDir temp(folder);
+        for (const QFileInfo &info :
+            temp.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            const QString name = info.fileName();
+            if (info.isDir() && !info.isSymLink() && isLeftOver(name, kPackagePrefix)) {
+                if (QDir(info.absoluteFilePath()).removeRecursively())
+                    report.removed << info.absoluteFilePath();
+            } else if (info.isFile() && isLeftOver(name, kDownloadPrefix)) {
+                if (QFile::remove(info.absoluteFilePath()))
+                    report.removed << info.absoluteFilePath();
+            }
         }
     }
 

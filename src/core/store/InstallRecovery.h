@@ -2,8 +2,9 @@
 // at start-up before anything else installs:
 // - half-copied book files in the contents folder (".name.<uuid>", the
 //   temporary files of PackageInstaller::storeAtomically) are removed;
-// - package folders and download files in the temporary folder that belong
-//   to a process no longer running are removed;
+// - package folders and download files in the private temporary folder (and
+//   the shared one, where earlier versions put them) that belong to a
+//   process no longer running are removed;
 // - a book file that an installation was storing (it leaves a marker,
 //   ".name.installing", until the book is registered) and that reached the
 //   contents folder but not the library store is registered when it can be
@@ -26,6 +27,12 @@ public:
 
     static Report run();
 
+    // The folder of downloads and unpacked packages while they are
+    // installed: "Tavro/tmp" in the user's cache folder, created and kept
+    // at mode 0700 so that no other user reads a paid book on its way in.
+    // Empty when it cannot be made private (the caller then fails rather
+    // than write a book where others can read it).
+    static QString privateTempFolder();
     // Names of the temporary package folders and download files: the
     // process id first, so that a later start can tell whose they are.
     static QString packageFolderName();

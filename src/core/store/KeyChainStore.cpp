@@ -1,11 +1,13 @@
 #include "KeyChainStore.h"
 
 #include "SecretFileStore.h"
+#include "core/util/LogRedaction.h"
 #include "core/util/Logging.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QHash>
+#include <QSet>
 #include <QSettings>
 #include <qt6keychain/keychain.h>
 
@@ -17,8 +19,12 @@ const QString kToken = QStringLiteral("token");
 struct SharedState {
     // service -> cached token (absent inside: no token stored)
     QHash<QString, std::optional<QString>> tokens;
+    // services whose token look-up could not ask the Secret Service
+    QSet<QString> unreadable;
     bool fallback = false;
     SecretFileStore files;
+    // Tests: every Secret Service call fails with this error.
+    std::optional<QKeychain::Error> simulated;
 };
 
 SharedState &state()
@@ -45,6 +51,10 @@ void switchToFallback(const QString &reason)
 
 QKeychain::Error run(QKeychain::Job *job, QString *errorText)
 {
+    if (state().simulated) {
+        *errorText = QStringLiteral("simulated for a test");
+        return *state().simulated;
+    }
     job->setAutoDelete(false);
     QEventLoop loop;
     QObject::connect(job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
@@ -119,12 +129,40 @@ std::optional<QString> KeyChainStore::token()
 
 void KeyChainStore::loadToken()
 {
-    state().tokens.insert(m_identifier, stringForKey(kToken));
+    const std::optional<QString> token = stringForKey(kToken);
+    if (token)
+        LogRedaction::addSecret(*token);
+    state().tokens.insert(m_identifier, token);
+    if (m_lastReadFailed)
+        state().unreadable.insert(m_identifier);
+    else
+        state().unreadable.remove(m_identifier);
+}
+
+bool KeyChainStore::tokenUnreadable()
+{
+    token();
+    return state().unreadable.contains(m_identifier);
+}
+
+void KeyChainStore::simulateSecretServiceErrorForTesting(std::optional<int> error)
+{
+    state().simulated = error ? std::optional(QKeychain::Error(*error)) : std::nullopt;
+}
+
+void KeyChainStore::forgetSessionForTesting()
+{
+    state().tokens.clear();
+    state().unreadable.clear();
+    state().fallback = false;
 }
 
 bool KeyChainStore::writeToken(const std::optional<QString> &token)
 {
+    if (token)
+        LogRedaction::addSecret(*token);
     state().tokens.insert(m_identifier, token);
+    state().unreadable.remove(m_identifier);
     return setString(token, kToken);
 }
 
@@ -143,22 +181,44 @@ bool KeyChainStore::setString(const std::optional<QString> &value, const QString
 
 std::optional<QByteArray> KeyChainStore::dataForKey(const QString &key)
 {
+    m_lastReadFailed = false;
     if (key.isEmpty())
         return std::nullopt;
-    if (!state().fallback) {
-        QKeychain::ReadPasswordJob job(m_identifier);
-        job.setKey(key);
-        QString error;
-        const QKeychain::Error e = run(&job, &error);
-        if (e == QKeychain::NoError)
-            return job.binaryData();
-        if (e == QKeychain::EntryNotFound)
-            return std::nullopt;
-        if (!noService(e))
-            return std::nullopt;
-        switchToFallback(error);
+    // The file holds a key only when its last write or removal could not
+    // reach the Secret Service (a write there removes the file's copy), so
+    // what it says is the newest.
+    QByteArray data;
+    switch (state().files.find(m_identifier, key, &data)) {
+    case SecretFileStore::Entry::Value:
+        return data;
+    case SecretFileStore::Entry::Removed:
+        return std::nullopt;
+    case SecretFileStore::Entry::None:
+        break;
     }
-    return state().files.read(m_identifier, key);
+    // This application stored the key and has not removed it: it is in the
+    // Secret Service, which may be out of reach.
+    const bool stored = knownKeys(m_identifier).contains(key);
+    if (state().fallback) {
+        m_lastReadFailed = stored;
+        return std::nullopt;
+    }
+    QKeychain::ReadPasswordJob job(m_identifier);
+    job.setKey(key);
+    QString error;
+    const QKeychain::Error e = run(&job, &error);
+    if (e == QKeychain::NoError)
+        return job.binaryData();
+    if (e == QKeychain::EntryNotFound)
+        return std::nullopt;
+    // Locked, its prompt cancelled, or no service at all: the key may be
+    // stored there all the same.
+    m_lastReadFailed = stored;
+    if (noService(e))
+        switchToFallback(error);
+    else
+        qCWarning(lcStore) << "the Secret Service did not give" << key << "(" << error << ")";
+    return std::nullopt;
 }
 
 bool KeyChainStore::setData(const std::optional<QByteArray> &data, const QString &key)
@@ -174,12 +234,19 @@ bool KeyChainStore::setData(const std::optional<QByteArray> &data, const QString
         QString error;
         const QKeychain::Error e = run(&job, &error);
         if (e == QKeychain::NoError) {
+            // The file's older copy must not shadow the new value.
+            state().files.remove(m_identifier, key);
             rememberKey(m_identifier, key, true);
             return true;
         }
-        if (!noService(e))
-            return false;
-        switchToFallback(error);
+        // Whatever the reason (no service, locked, prompt cancelled), the
+        // secret is kept in the owner-only file, where the next look-up
+        // finds it.
+        if (noService(e))
+            switchToFallback(error);
+        else
+            qCWarning(lcStore) << "the Secret Service did not take" << key << "(" << error
+                               << "); it is kept in" << state().files.path() << "readable by this user only";
     }
     const bool ok = state().files.write(m_identifier, key, *data);
     if (ok)
@@ -197,14 +264,16 @@ bool KeyChainStore::removeItemForKey(const QString &key)
         QString error;
         const QKeychain::Error e = run(&job, &error);
         if (e == QKeychain::NoError || e == QKeychain::EntryNotFound) {
-            rememberKey(m_identifier, key, false);
-            return true;
+            const bool ok = state().files.remove(m_identifier, key);
+            if (ok)
+                rememberKey(m_identifier, key, false);
+            return ok;
         }
-        if (!noService(e))
-            return false;
-        switchToFallback(error);
+        if (noService(e))
+            switchToFallback(error);
     }
-    const bool ok = state().files.remove(m_identifier, key);
+    // The Secret Service may still hold the key: the file says it is gone.
+    const bool ok = state().files.markRemoved(m_identifier, key);
     if (ok)
         rememberKey(m_identifier, key, false);
     return ok;

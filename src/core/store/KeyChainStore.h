@@ -1,7 +1,11 @@
 // Key-value storage of secrets (the profile access token under "token") in
 // the Secret Service through QtKeychain: service = the identifier, account =
-// the key. Where no Secret Service answers, a per-user file readable by its
-// owner only takes its place (SecretFileStore), with one warning in the log.
+// the key. Where no Secret Service answers, or it does not take a secret
+// (locked, its prompt cancelled), a per-user file readable by its owner only
+// takes its place (SecretFileStore), with a warning in the log. A look-up
+// reads where the value was last written: the file first (it holds a key
+// only while its newest write or removal could not reach the service), then
+// the Secret Service.
 //
 // All instances for one service share one cache of "token", so a token
 // removed through one instance (StoreManager::logout) is gone for every
@@ -24,8 +28,13 @@ public:
     const QString &identifier() const { return m_identifier; }
     void setIdentifier(const QString &identifier);
 
-    // The cached "token", read on first use; absent when none is stored.
+    // The cached "token", read on first use; absent when none is stored or
+    // when it could not be read (see tokenUnreadable()).
     std::optional<QString> token();
+    // Whether the token look-up could not ask the Secret Service (locked,
+    // prompt cancelled, gone) and found nothing in the file: the token may
+    // exist all the same, so absent does not mean signed out.
+    bool tokenUnreadable();
     void loadToken();
     // Stores (or, with absent, deletes) "token" and caches it.
     bool writeToken(const std::optional<QString> &token);
@@ -45,6 +54,16 @@ public:
     // The application's identifier ("jp.tavro.Tavro" unless set otherwise).
     static QString applicationIdentifier();
 
+    // Tests: makes every Secret Service call fail with this
+    // QKeychain::Error (AccessDeniedByUser for a cancelled prompt,
+    // AccessDenied for a locked keyring, NoBackendAvailable), or, with
+    // absent, ask the service again.
+    static void simulateSecretServiceErrorForTesting(std::optional<int> error);
+    // Tests: forgets the cached tokens and the switch to the file, as a new
+    // start of the program would.
+    static void forgetSessionForTesting();
+
 private:
     QString m_identifier;
+    bool m_lastReadFailed = false; // set by dataForKey()
 };

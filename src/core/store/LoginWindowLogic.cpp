@@ -2,16 +2,13 @@
 
 #include "StoreManager.h"
 #include "VamoManager.h"
+#include "core/library/AccountChange.h"
 #include "core/library/DataBaseHelper.h"
-#include "core/platform/DataFolder.h"
 #include "core/platform/MessagePresenter.h"
 #include "core/platform/UserDefaults.h"
 #include "core/util/DictionaryHelpers.h"
+#include "core/util/LogRedaction.h"
 #include "core/util/Logging.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 const QString LoginWindowLogic::kConnectionError
     = QStringLiteral("サーバに接続できませんでした、しばらくしてから再度試してください。");
@@ -53,9 +50,11 @@ void LoginWindowLogic::resetPassword()
 
 void LoginWindowLogic::recheck()
 {
+    LogRedaction::addSecret(txtPass);
     m_vamo.login(txtID, txtPass, [this](const QVariant &result, const std::optional<ApiError> &error) {
         const QVariantMap answer = result.toMap();
         if (answer.contains(QStringLiteral("access_token"))) {
+            LogRedaction::addSecret(stringForKey(answer, QStringLiteral("access_token")).value_or(QString()));
             storeLogin(stringForKey(answer, QStringLiteral("access_token")).value_or(QString()));
             return;
         }
@@ -91,9 +90,11 @@ void LoginWindowLogic::storeLogin(const QString &accessToken)
                 UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
                 UserDefaults::synchronize();
                 qCInfo(lcStore) << "ログイン成功：accountLift ==" << QStringLiteral("0");
-                if (DataBaseHelper::currentUserId() != previous) {
+                // Another account's store books go; the first account on
+                // this machine finds everything as it was.
+                if (previous && !previous->isEmpty() && DataBaseHelper::currentUserId() != previous) {
                     qCInfo(lcStore) << "本棚の書籍を削除する1~~~~";
-                    deleteBook();
+                    deleteBook(previous);
                 }
                 if (parent)
                     parent->didLoginWindow(this, true);
@@ -117,18 +118,11 @@ void LoginWindowLogic::storeLogin(const QString &accessToken)
         });
 }
 
-void LoginWindowLogic::deleteBook()
+void LoginWindowLogic::deleteBook(const std::optional<QString> &previousUserId)
 {
-    const QDir contents(DataFolder::contentsFolder());
-    for (const QFileInfo &entry : contents.entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
-        QFile::remove(entry.absoluteFilePath());
-        if (entry.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0) {
-            const QString stem = entry.absoluteFilePath().chopped(4);
-            QFile::remove(stem + QStringLiteral(".toc"));
-            QFile::remove(stem + QStringLiteral(".cover"));
-        }
-        DataBaseHelper::removeBook(entry.fileName());
-    }
+    const AccountChange::Plan done = AccountChange::apply(previousUserId);
+    if (!done.removedBooks.isEmpty())
+        qCInfo(lcStore) << "removed the previous account's store books:" << done.removedBooks;
 }
 
 void LoginWindowLogic::didRegisgerWindow(RegisterWindowLogic *sheet)

@@ -1,6 +1,7 @@
 // The sign-in sheet's logic: the sign-in sequence with its messages, the
 // device list when an account has three devices, the sign-up hand-over, and
-// emptying the library when another account signs in. The sheet itself is a
+// removing the previous account's store books when another account signs
+// in (AccountChange). The sheet itself is a
 // thin view over this class (LoginWindowView). Main thread only.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include "RegisterWindowLogic.h"
 
 #include <QString>
+#include <optional>
 
 class LoginWindowLogic;
 class MessagePresenter;
@@ -60,9 +62,10 @@ public:
     void resetPassword();
     // The sign-in sequence with txtID and txtPass.
     void recheck();
-    // Deletes every book file of the contents folder (with a PDF's ".toc"
-    // and ".cover") and its library record.
-    void deleteBook();
+    // A change of account away from `previousUserId`: removes that
+    // account's store books with their side files and records
+    // (AccountChange::apply); books from disk and samples stay.
+    void deleteBook(const std::optional<QString> &previousUserId);
 
     void didRegisgerWindow(RegisterWindowLogic *sheet) override;
     void didDevicesWindow(DevicesWindowLogic *sheet, bool success) override;

@@ -162,12 +162,12 @@ bool PackageInstaller::installBookFile(
         return false;
     }
     if (pdfInfo) {
-        DataBaseHelper::parsePDFBook(destination, *pdfInfo);
+        DataBaseHelper::parsePDFBook(destination, *pdfInfo, fromStore);
         const QString toc = QFileInfo(name).completeBaseName() + QStringLiteral(".toc");
         if (!packageDir.isEmpty() && QFileInfo(packageDir + u'/' + toc).isFile())
             storeAtomically(packageDir + u'/' + toc, contentsPath(toc));
     } else {
-        DataBaseHelper::parseBook(destination);
+        DataBaseHelper::parseBook(destination, fromStore);
     }
     marker.remove();
     installed << name;
@@ -186,7 +186,12 @@ bool PackageInstaller::didDownloadPDF(const QString &tmpFile, const QString &nam
 
 bool PackageInstaller::didDownloadZIP(const QString &tmpFile)
 {
-    const QString packageDir = QDir::tempPath() + u'/' + InstallRecovery::packageFolderName();
+    const QString temp = InstallRecovery::privateTempFolder();
+    if (temp.isEmpty()) {
+        m_ui.error(kRefused);
+        return false;
+    }
+    const QString packageDir = temp + u'/' + InstallRecovery::packageFolderName();
     const PackageUnpacker::Result unpacked = PackageUnpacker::unpack(tmpFile, packageDir);
     refused += unpacked.skipped;
     if (unpacked.refused) {
@@ -315,7 +320,8 @@ void PackageInstaller::onAnalyzeDic(const QVariant &object)
     if (status == 0 || status == 1)
         return;
     const QString tpath = m.value(QStringLiteral("tpath")).toString();
-    if (!tpath.isEmpty() && tpath.startsWith(QDir::tempPath()))
+    const QString temp = InstallRecovery::privateTempFolder();
+    if (!tpath.isEmpty() && !temp.isEmpty() && tpath.startsWith(temp + u'/'))
         QDir(tpath).removeRecursively();
     m_analyzing = false;
     NotificationCenter::defaultCenter().post(QStringLiteral("reloadshelf"));

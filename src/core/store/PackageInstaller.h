@@ -61,6 +61,11 @@ public:
     bool downSubZip(const QString &packageDir);
     bool downSubZipSubZip(const QString &packageDir);
 
+    // Whether the files handed over next come from the store (a download of
+    // the store screen): their books are registered as store books, which a
+    // change of account removes. False for files from disk and articles.
+    bool fromStore = false;
+
     // What the last call installed, registered and refused (for the
     // inspector and tests).
     QStringList installed;

@@ -37,12 +37,36 @@ bool SecretFileStore::save(const QVariantMap &all)
     return f.commit();
 }
 
-std::optional<QByteArray> SecretFileStore::read(const QString &service, const QString &key) const
+SecretFileStore::Entry SecretFileStore::find(
+    const QString &service, const QString &key, QByteArray *data) const
 {
     const QVariantMap items = load().value(service).toMap();
     if (!items.contains(key))
+        return Entry::None;
+    const QVariant value = items.value(key);
+    // A removal is kept as null.
+    if (value.isNull())
+        return Entry::Removed;
+    if (data)
+        *data = QByteArray::fromBase64(value.toString().toLatin1());
+    return Entry::Value;
+}
+
+std::optional<QByteArray> SecretFileStore::read(const QString &service, const QString &key) const
+{
+    QByteArray data;
+    if (find(service, key, &data) != Entry::Value)
         return std::nullopt;
-    return QByteArray::fromBase64(items.value(key).toString().toLatin1());
+    return data;
+}
+
+bool SecretFileStore::markRemoved(const QString &service, const QString &key)
+{
+    QVariantMap all = load();
+    QVariantMap items = all.value(service).toMap();
+    items.insert(key, QVariant::fromValue(nullptr));
+    all.insert(service, items);
+    return save(all);
 }
 
 bool SecretFileStore::write(const QString &service, const QString &key, const QByteArray &data)

@@ -5,6 +5,7 @@
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
+#include "core/util/LogRedaction.h"
 #include "core/util/Logging.h"
 
 #include <QCoreApplication>
@@ -185,6 +186,13 @@ QString StoreManager::deviceInfos()
     }
     qCInfo(lcStore).noquote() << "Mac Version:\n" + info;
     return info;
+}
+
+void StoreManager::setToken(const std::optional<QString> &token)
+{
+    if (token)
+        LogRedaction::addSecret(*token);
+    m_token = token;
 }
 
 void StoreManager::setDeviceInfos()

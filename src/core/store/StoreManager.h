@@ -29,7 +29,7 @@ public:
 
     const QString &uuid() const { return m_uuid; }
     const std::optional<QString> &token() const { return m_token; }
-    void setToken(const std::optional<QString> &token) { m_token = token; }
+    void setToken(const std::optional<QString> &token);
 
     // Builders: store API (30 s, 10 s), store web (30 s, 30 s with single
     // escaping).

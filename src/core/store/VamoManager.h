@@ -28,6 +28,9 @@ public:
 
     std::optional<QString> token() { return m_keychain.token(); }
     bool isLogined() { return token().has_value(); }
+    // Whether the token could not be read (the keyring locked or its prompt
+    // cancelled): absent then does not mean signed out.
+    bool tokenUnreadable() { return m_keychain.tokenUnreadable(); }
     // Stores or, with absent, deletes the access token.
     bool writeToken(const std::optional<QString> &token) { return m_keychain.writeToken(token); }
 

@@ -1,5 +1,7 @@
 #include "LogRules.h"
 
+#include "LogRedaction.h"
+
 #include <QLoggingCategory>
 
 QString LogRules::rules(bool verbose)
@@ -13,4 +15,6 @@ QString LogRules::rules(bool verbose)
 void LogRules::install(bool verbose)
 {
     QLoggingCategory::setFilterRules(rules(verbose));
+    // No level of the log carries a token, password, key or cookie.
+    LogRedaction::install();
 }

@@ -5,6 +5,8 @@
 // QT_LOGGING_RULES in the environment still wins over both (Qt applies it
 // after these rules).
 //
+// install() also puts LogRedaction's handler in front of the log.
+//
 // Any thread; install() before the first message.
 #pragma once
 

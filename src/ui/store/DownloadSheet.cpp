@@ -60,7 +60,7 @@ void DownloadSheet::refresh()
     emit changed();
 }
 
-void DownloadSheet::doDownload(const QNetworkRequest &request)
+void DownloadSheet::doDownload(const QNetworkRequest &request, bool fromStore)
 {
     m_model.downloadStarted();
     refresh();
@@ -68,7 +68,7 @@ void DownloadSheet::doDownload(const QNetworkRequest &request)
     m_down = down;
     const std::weak_ptr<DownLoader> weak = down;
     QPointer<DownloadSheet> self(this);
-    down->downloadWithRequest(request, [this, self, weak](DownLoader &d) {
+    down->downloadWithRequest(request, [this, self, weak, fromStore](DownLoader &d) {
         const std::shared_ptr<DownLoader> keep = weak.lock();
         if (!self || !keep)
             return;
@@ -81,6 +81,7 @@ void DownloadSheet::doDownload(const QNetworkRequest &request)
                 m_model.downloadEnded();
                 refresh();
             }
+            m_installer.fromStore = fromStore;
             m_installer.didDownload(d);
             if (!self)
                 return;

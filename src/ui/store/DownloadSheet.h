@@ -33,8 +33,9 @@ public:
     ~DownloadSheet() override;
 
     // Starts a download of the request (replacing a running one) and shows
-    // the sheet.
-    void doDownload(const QNetworkRequest &request);
+    // the sheet. `fromStore`: a download of the store screen, whose books
+    // are registered as store books (see PackageInstaller::fromStore).
+    void doDownload(const QNetworkRequest &request, bool fromStore = false);
     // The cancel button.
     void tapCancel();
 

@@ -191,5 +191,6 @@ void StoreVC::navigationFinished(bool)
 
 void StoreVC::doDownload(const QNetworkRequest &request)
 {
-    m_app.downloadSheet().doDownload(request);
+    // Bought or free, a book of the store is bound to the signed-in account.
+    m_app.downloadSheet().doDownload(request, true);
 }

@@ -4,6 +4,8 @@
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
+#include "core/store/KeyChainStore.h"
+#include "core/store/SecretFileStore.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
 #include "support/BackendFixture.h"
@@ -11,6 +13,7 @@
 
 #include <QDir>
 #include <gtest/gtest.h>
+#include <qt6keychain/keychain.h>
 
 namespace
 {
@@ -111,6 +114,21 @@ TEST_F(AccountSessionTest, StartUpCheckWithoutATokenLiftsTheAccount)
     m_session->checkToken();
     EXPECT_TRUE(AccountSession::isLifted());
     EXPECT_EQ(m_sheets.warnings, 1);
+}
+
+// The token is in the Secret Service, whose prompt is cancelled at this
+// start: the device was not released, so nothing says it was.
+TEST_F(AccountSessionTest, StartUpCheckWithAnUnreadableKeyringLiftsNothing)
+{
+    ASSERT_TRUE(m_vamo->writeToken(accessToken(QStringLiteral("yamada"), QStringLiteral("Yamada-2026"))));
+    SecretFileStore().remove(KeyChainStore().identifier(), QStringLiteral("token"));
+    KeyChainStore::forgetSessionForTesting();
+    KeyChainStore::simulateSecretServiceErrorForTesting(QKeychain::AccessDeniedByUser);
+    m_session->checkToken();
+    KeyChainStore::simulateSecretServiceErrorForTesting(std::nullopt);
+    KeyChainStore::forgetSessionForTesting();
+    EXPECT_FALSE(AccountSession::isLifted());
+    EXPECT_EQ(m_sheets.warnings, 0);
 }
 
 TEST_F(AccountSessionTest, StoreTokenIsFetchedForTheProfileToken)

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QNetworkAccessManager>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -27,6 +28,10 @@ protected:
         qint64 current = 0;
         bool tmpExistedAtEnd = false;
         QString tmpFile;
+        // Modes of the file and its folder while the book comes in (-1:
+        // could not be read).
+        int fileMode = -1;
+        int folderMode = -1;
     };
 
     Run fetch(const QUrl &url, PackageInstaller *installer = nullptr, bool stopEarly = false)
@@ -39,6 +44,12 @@ protected:
             run.total = d.totalSize;
             run.current = d.currentSize;
             run.tmpFile = d.tmpFile;
+            struct stat st {
+            };
+            if (::stat(QFile::encodeName(d.tmpFile).constData(), &st) == 0)
+                run.fileMode = int(st.st_mode & 07777);
+            if (::stat(QFile::encodeName(QFileInfo(d.tmpFile).absolutePath()).constData(), &st) == 0)
+                run.folderMode = int(st.st_mode & 07777);
             if (d.status >= DownLoader::Finished) {
                 run.tmpExistedAtEnd = QFileInfo::exists(d.tmpFile);
                 if (installer)
@@ -68,6 +79,10 @@ TEST_F(DownLoaderTest, DownloadsReportProgressAndCleanUp)
     EXPECT_EQ(ok.current, ok.total);
     EXPECT_TRUE(ok.tmpExistedAtEnd) << "the callback still has the file";
     EXPECT_FALSE(QFileInfo::exists(ok.tmpFile)) << "deleted after the callback";
+    // A paid book on its way in is this user's alone, whatever the umask.
+    EXPECT_EQ(ok.fileMode, 0600) << ok.tmpFile.toStdString();
+    EXPECT_EQ(ok.folderMode, 0700) << ok.tmpFile.toStdString();
+    EXPECT_NE(QFileInfo(ok.tmpFile).absolutePath(), QDir::tempPath()) << "not in the shared temporary folder";
 
     const Run missing = fetch(backend->url(QStringLiteral("/store-api/store/download.php?bookId=nope")));
     EXPECT_EQ(missing.statuses, QList<int> { DownLoader::Failed }) << "an error page is no book";

@@ -1,6 +1,7 @@
 // The sign-in sequence against the local backend.
 #include "core/store/LoginWindowLogic.h"
 #include "core/library/DataBaseHelper.h"
+#include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/ServerConfig.h"
@@ -194,25 +195,90 @@ TEST_F(LoginWindowLogicTest, StoreMessagesAndTheDeviceLimit)
     EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("2"));
 }
 
-TEST_F(LoginWindowLogicTest, AnotherAccountEmptiesTheLibrary)
+// A library of every kind of book: two from the store (an EPUB and a PDF
+// with its outline), a PDF of the store registered before store books were
+// marked, a PDF and an EPUB from disk with a bookmark each, and a sample
+// EPUB lying in the contents folder unregistered (the README's first run).
+struct MixedLibrary {
+    qint64 diskPdfID = 0;
+    qint64 diskEpubID = 0;
+    QStringList storeFiles { QStringLiteral("anatomy-basics.epub"), QStringLiteral("legacy-store.pdf"),
+        QStringLiteral("respiratory-atlas.pdf"), QStringLiteral("respiratory-atlas.toc") };
+    QStringList ownFiles { QStringLiteral("cardiology-epub3.epub"), QStringLiteral("nursing-notes.pdf"),
+        QStringLiteral("臨床薬理学ノート.epub") };
+
+    void make()
+    {
+        DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")), true);
+        installSampleBook(QStringLiteral("respiratory-atlas.toc"));
+        DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
+            { { QStringLiteral("bookId"), QStringLiteral("pdf-1") } }, true);
+        DataBaseHelper::parsePDFBook(
+            installSampleBook(QStringLiteral("nursing-notes.pdf"), QStringLiteral("legacy-store.pdf")),
+            { { QStringLiteral("bookId"), QStringLiteral("pdf-2") } });
+        DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
+            { { QStringLiteral("bookId"), QStringLiteral("9999999999") } });
+        DataBaseHelper::parseBook(installSampleBook(QStringLiteral("cardiology-epub3.epub")));
+        installSampleBook(QStringLiteral("臨床薬理学ノート.epub"));
+        diskPdfID = DataBaseHelper::findBookIDByBookMetaID(QStringLiteral("9999999999")).value_or(0);
+        const auto epub = LibraryStore::main().findFirst<BookMetaData>(
+            QStringLiteral("\"fileName\"=?"), { QStringLiteral("cardiology-epub3.epub") });
+        diskEpubID = epub && epub->BookID ? *epub->BookID : 0;
+        DataBaseHelper::upsertBookMark(3, std::nullopt, QStringLiteral("9999999999"), diskPdfID, false);
+        DataBaseHelper::upsertBookMark(1, QStringLiteral("ch1"), epub->identifier, diskEpubID, false);
+    }
+    static QStringList files()
+    {
+        QStringList names = QDir(DataFolder::contentsFolder()).entryList(QDir::Files, QDir::Name);
+        names.sort();
+        return names;
+    }
+    QStringList all() const
+    {
+        QStringList names = storeFiles + ownFiles;
+        names.sort();
+        return names;
+    }
+    void expectOwnBooksKept() const
+    {
+        QStringList own = ownFiles;
+        own.sort();
+        EXPECT_EQ(files(), own);
+        EXPECT_TRUE(DataBaseHelper::checkBookMark(3, diskPdfID)) << "the PDF from disk keeps its bookmark";
+        EXPECT_TRUE(DataBaseHelper::checkBookMark(1, diskEpubID)) << "the EPUB from disk keeps its bookmark";
+        for (const QString &name :
+            { QStringLiteral("cardiology-epub3.epub"), QStringLiteral("nursing-notes.pdf") })
+            EXPECT_EQ(LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }), 1)
+                << name.toStdString();
+    }
+};
+
+TEST_F(LoginWindowLogicTest, FirstSignInKeepsEveryBook)
+{
+    MixedLibrary library;
+    library.make();
+    ASSERT_FALSE(DataBaseHelper::currentUserId().has_value());
+    ASSERT_TRUE(signIn(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026")));
+    EXPECT_EQ(m_recorder.results.last(), true);
+    EXPECT_EQ(MixedLibrary::files(), library.all()) << "no account before: nothing is removed";
+    EXPECT_EQ(store().count<BookMetaData>(), 5);
+}
+
+TEST_F(LoginWindowLogicTest, AnotherAccountRemovesOnlyTheStoreBooksOfThePrevious)
 {
     ASSERT_TRUE(signIn(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026")));
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
-    installSampleBook(QStringLiteral("respiratory-atlas.toc"));
-    DataBaseHelper::parsePDFBook(DataFolder::contentsFolder() + QStringLiteral("/respiratory-atlas.pdf"),
-        { { QStringLiteral("bookId"), QStringLiteral("pdf-1") } });
+    MixedLibrary library;
+    library.make();
 
     // The same account again keeps the books.
     ASSERT_TRUE(signIn(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026")));
-    EXPECT_EQ(store().count<BookMetaData>(), 2);
-    EXPECT_EQ(QDir(DataFolder::contentsFolder()).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(MixedLibrary::files(), library.all());
+    EXPECT_EQ(store().count<BookMetaData>(), 5);
 
     ASSERT_TRUE(signIn(QStringLiteral("yamada"), QStringLiteral("Yamada-2026")));
     EXPECT_EQ(m_recorder.results.last(), true);
-    EXPECT_EQ(store().count<BookMetaData>(), 0) << "the library is emptied for the new account";
-    EXPECT_TRUE(QDir(DataFolder::contentsFolder()).entryList(QDir::Files).isEmpty())
-        << "with the PDF's side file";
+    library.expectOwnBooksKept();
+    EXPECT_EQ(store().count<BookMetaData>(), 2) << "the store books' records went with their files";
 }
 
 TEST_F(LoginWindowLogicTest, SignUpCaptureAndHandOver)

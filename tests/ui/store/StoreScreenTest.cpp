@@ -1,5 +1,9 @@
 // The store screen and the account sheets.
+#include "core/store/StoreManager.h"
+#include "core/util/LogRules.h"
 #include "ui/AppShellFixture.h"
+
+#include <QUrlQuery>
 
 namespace
 {
@@ -84,6 +88,66 @@ TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
     EXPECT_EQ(book->title, QStringLiteral("Nursing Notes")) << "the link's query is the PDF's info";
     EXPECT_EQ(book->printable, 1);
     EXPECT_GE(m_app->shelfVC()->list()->count(), 1);
+}
+
+// Every line of a verbose run of signing in, opening the store and
+// downloading a book, whatever its level: none carries the password, the
+// access or store token, the download key or the store's cookie.
+QStringList *g_logLines = nullptr;
+void keepLogLine(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    if (g_logLines)
+        g_logLines->append(message);
+}
+
+TEST_F(AppShellTest, AVerboseLogOfSigningInAndDownloadingHoldsNoSecret)
+{
+    QStringList lines;
+    g_logLines = &lines;
+    const QtMessageHandler before = qInstallMessageHandler(keepLogLine);
+    LogRules::install(true);
+    struct Restore {
+        QtMessageHandler handler;
+        ~Restore()
+        {
+            LogRules::install(false);
+            g_logLines = nullptr;
+            qInstallMessageHandler(handler);
+        }
+    } restore { before };
+
+    launch();
+    std::optional<bool> result;
+    ASSERT_TRUE(signInThroughTheSheet(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026"), &result));
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    ASSERT_TRUE(*result);
+    m_app->changeToStore();
+    StoreVC *store = m_app->storeVC();
+    ASSERT_TRUE(store);
+    const QString link = QStringLiteral("Array.from(document.querySelectorAll('a.download')).find(a => "
+                                        "a.href.includes('pdf-nursing-notes'))");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return pageValue(store->web(), link + QStringLiteral("?.href || ''"))
+                .toString()
+                .contains(u"key=");
+        },
+        30000));
+    const QUrlQuery query(QUrl(pageValue(store->web(), link + QStringLiteral(".href")).toString()));
+    store->web()->page()->runJavaScript(link + QStringLiteral(".click()"));
+    ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }, 30000));
+    ASSERT_TRUE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf")));
+
+    const QStringList secrets { QStringLiteral("Tanaka-2026"), KeyChainStore().token().value_or(QString()),
+        m_app->storeManager().token().value_or(QString()), query.queryItemValue(QStringLiteral("key")) };
+    ASSERT_FALSE(lines.isEmpty());
+    for (const QString &secret : secrets) {
+        ASSERT_GE(secret.size(), 6) << "each secret of the journey is known to the test";
+        for (const QString &line : std::as_const(lines))
+            EXPECT_FALSE(line.contains(secret)) << line.toStdString();
+    }
+    EXPECT_TRUE(lines.join(u'\n').contains(QStringLiteral("download.php")))
+        << "the download was logged, without its key";
 }
 
 // A download that ends while the previous one's installation waits for an
