@@ -48,8 +48,9 @@ public:
     // package metadata and puts it on shelf 1. Registering a book that is
     // already in the library (same identifier) gives it a new BookID and
     // moves its reading state, annotations and shelf links to that BookID;
-    // it gets no second link to shelf 1.
-    static void parseBook(const QString &path);
+    // it gets no second link to shelf 1. False when the record could not be
+    // saved (nothing of it is then written).
+    static bool parseBook(const QString &path);
     // Registers the PDF at `path` from the store's info ("bookId",
     // "bookTitle", "bookAuthor", "bookPublisher", optional "print"), with the
     // same rules.
