@@ -157,9 +157,10 @@ bool PackageInstaller::installBookFile(
     const QString destination = contentsPath(name);
     // The book it replaces is kept aside until the new one is registered:
     // a registration that fails puts it back, and nothing stored is lost.
+    // (A copy a crash leaves is a half-copied file to InstallRecovery.)
     QString kept;
     if (QFileInfo::exists(destination)) {
-        kept = QFileInfo(destination).absolutePath() + QStringLiteral("/.") + name + QStringLiteral(".kept-")
+        kept = QFileInfo(destination).absolutePath() + QStringLiteral("/.") + name + QStringLiteral(".kept.")
             + QUuid::createUuid().toString(QUuid::WithoutBraces);
         if (!QFile::copy(destination, kept)) {
             qCWarning(lcStore) << "cannot keep the installed" << name << "aside; not replaced";
@@ -245,12 +246,14 @@ bool PackageInstaller::didDownloadZIP(const QString &tmpFile)
     return downSubZip(packageDir);
 }
 
+// The first entry of a non-empty manifest that names `name`, else its first
+// entry.
 static QVariantMap manifestEntryFor(const QVariantList &manifest, const QString &name)
 {
     for (const QVariant &v : manifest)
         if (v.toMap().value(QStringLiteral("filename")).toString() == name)
             return v.toMap();
-    return manifest.isEmpty() ? QVariantMap() : manifest.first().toMap();
+    return manifest.first().toMap();
 }
 
 static QVariantList manifestEntries(const QString &packageDir)
@@ -310,9 +313,12 @@ bool PackageInstaller::downSubZipSubZip(const QString &packageDir)
             installedAny = installBookFile(source, name, nullptr, packageDir) || installedAny;
         } else if (ext == u"pdf") {
             // One file, one record: the first manifest entry that names the
-            // file describes it (the first entry when none does).
-            const QVariantMap entry = manifestEntryFor(manifest, name);
-            installedAny = installBookFile(source, name, &entry, packageDir) || installedAny;
+            // file describes it (the first entry when none does; without a
+            // manifest there is nothing to describe it, as before).
+            if (!manifest.isEmpty()) {
+                const QVariantMap entry = manifestEntryFor(manifest, name);
+                installedAny = installBookFile(source, name, &entry, packageDir) || installedAny;
+            }
         } else if (ext == u"dict") {
             // Imported as in a plain package, with its manifest entry when
             // there is one, so the import ends and the shelf reloads.
