@@ -93,6 +93,9 @@ int entryCommand(const QStringList &args)
     std::fprintf(stderr, "status %d\n", r.status);
     for (const auto &[name, value] : r.headers)
         std::fprintf(stderr, "%s: %s\n", name.constData(), value.constData());
+    if (r.incomplete)
+        return fail(QStringLiteral("entry %1 of %2 cannot be read whole: the archive is damaged")
+                        .arg(args.at(1), args.at(0)));
     if (r.failed())
         return fail(QStringLiteral("no entry %1 in %2 (%3 %4)")
                         .arg(args.at(1), args.at(0), r.errorDomain)

@@ -181,4 +181,30 @@ TEST(InspectBook, EntryThatNoLongerMatchesItsCrcIsReported)
     EXPECT_FALSE(intact.err.contains("CRC"));
 }
 
+// A deflated entry damaged in the middle inflates short of its recorded
+// size with no error from the archive: the inspector refuses it (exit 1, a
+// message, a log line), and an installation of the book leaves the library
+// as it was.
+TEST(InspectBook, DamagedEntryIsAnErrorAndItsBookIsNotInstalled)
+{
+    const QString book = QStringLiteral(TAVRO_FUZZ_CORPUS "/epub_zip/regression-damaged-deflate-entry.epub");
+    const ProcessResult entry = inspect({ QStringLiteral("entry"), book, QStringLiteral("OEBPS/c1.xhtml") });
+    EXPECT_EQ(entry.exitCode, 1);
+    EXPECT_TRUE(entry.out.isEmpty()) << "no part of the entry passes for the whole";
+    EXPECT_TRUE(entry.err.contains("OEBPS/c1.xhtml of " + book.toUtf8() + " cannot be read whole"))
+        << entry.err.toStdString();
+    EXPECT_TRUE(entry.err.contains("is damaged: its data ends early")) << "logged";
+
+    const ProcessResult opf = inspect({ QStringLiteral("entry"), book, QStringLiteral("OEBPS/content.opf") });
+    EXPECT_EQ(opf.exitCode, 0) << opf.err.toStdString();
+
+    QTemporaryDir home;
+    const ProcessResult installed
+        = inspect({ QStringLiteral("install"), book, QStringLiteral("--home"), home.path() });
+    EXPECT_EQ(installed.exitCode, 1);
+    const QVariantMap out = QJsonDocument::fromJson(installed.out).toVariant().toMap();
+    EXPECT_TRUE(out.value(QStringLiteral("installed")).toList().isEmpty());
+    EXPECT_TRUE(out.value(QStringLiteral("library")).toList().isEmpty()) << installed.out.toStdString();
+}
+
 } // namespace

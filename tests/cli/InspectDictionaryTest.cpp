@@ -150,7 +150,8 @@ TEST_F(InspectDictionary, InstallPackages)
     const QVariantMap again = QJsonDocument::fromJson(declined.out).toVariant().toMap();
     EXPECT_TRUE(again.value(QStringLiteral("installed")).toList().isEmpty());
     EXPECT_EQ(again.value(QStringLiteral("errors")).toStringList(),
-        QStringList { "EPUBがファイル内に存在しません" });
+        QStringList {
+            "同じ名前の本がすでにあるため、何もインストールしませんでした。本棚の本はそのままです。" });
 
     const auto replaced = inspect({ QStringLiteral("install"), pkg, QStringLiteral("--home"), home,
         QStringLiteral("--overwrite"), QStringLiteral("yes") });

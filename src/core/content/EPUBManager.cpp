@@ -2,10 +2,12 @@
 
 #include "EPUBURLProtcol.h"
 #include "XML2DicParser.h"
+#include "ZipArchive.h"
 #include "core/util/ArrayHelpers.h"
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
 
+#include <QFileInfo>
 #include <libxml/parser.h>
 #include <vector>
 
@@ -77,7 +79,9 @@ void insertChild(QVariantMap &element, const QString &key, const QVariant &value
     if (it == element.end())
         element.insert(key, value);
     else if (it->metaType().id() == QMetaType::QVariantList)
-        it->setValue(it->toList() << value);
+        // In place: copying the list out and back for every element made a
+        // manifest of n items take n² steps.
+        static_cast<QVariantList *>(it->data())->append(value);
     else
         *it = QVariantList { *it, value };
 }
@@ -149,7 +153,7 @@ void EPUBManager::readPackage()
             { { kContainerNs, QString() } });
     if (!container)
         return;
-    const auto fullPath = pathToString(*container, QStringLiteral("/container/rootfiles/rootfile/full-path"));
+    const auto fullPath = packagePath(*container);
     if (!fullPath)
         return;
 
@@ -205,9 +209,14 @@ void EPUBManager::readPackage()
         if (!name || !content)
             continue;
         if (*name == u"cover") {
+            // A meta that names no manifest item (or one without a
+            // location) says nothing: the manifest's mark may still tell.
             const auto item = dictionaryForKey(m_manifest, *content);
-            m_coverPath = item ? stringForKey(*item, QStringLiteral("href")) : std::nullopt;
-            coverMeta = true;
+            const auto href = item ? stringForKey(*item, QStringLiteral("href")) : std::nullopt;
+            if (href && !href->isEmpty()) {
+                m_coverPath = href;
+                coverMeta = true;
+            }
         } else if (*name == u"print") {
             m_metadata.insert(QStringLiteral("print"), *content);
         }
@@ -237,6 +246,69 @@ void EPUBManager::readPackage()
     }
     if (m_spine.isEmpty())
         qCWarning(lcContent) << "no spine in the package of" << m_rootURL.toString();
+}
+
+std::optional<QString> EPUBManager::whyUnreadable(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QStringLiteral("no such file");
+    if (!ZipArchive::open(info.absoluteFilePath()))
+        return QStringLiteral("not a zip archive");
+    QStringList errors;
+    std::optional<QString> reason;
+    {
+        // The documents' errors are collected here, so that a book with an
+        // unreadable package is refused, and passed on below.
+        XML2DicParser::ErrorCollector collector;
+        const EPUBURLProtcol protocol(info.absolutePath(), QString());
+        const EPUBManager epub(BookUrl::rootUrl(info.fileName()), &protocol);
+        errors = collector.errors();
+        if (!errors.isEmpty()) {
+            reason = QStringLiteral("a package document cannot be read: %1")
+                         .arg(errors.join(QStringLiteral("; ")));
+        } else if (!epub.contentURL().isValid()) {
+            reason
+                = QStringLiteral("no package document (META-INF/container.xml names none that can be read)");
+        } else if (epub.spine().isEmpty()) {
+            reason = QStringLiteral("the package has no spine");
+        } else {
+            const QString href
+                = stringForKey(epub.spine().first().toMap(), QStringLiteral("href")).value_or(QString());
+            const EpubResponse first = protocol.startLoading(epub.urlForContent(href));
+            if (first.incomplete || first.crcMismatch)
+                reason = QStringLiteral("the first spine item %1 is damaged").arg(href);
+            else if (first.failed())
+                reason = QStringLiteral("the first spine item %1 is not in the archive").arg(href);
+        }
+    }
+    for (const QString &error : errors)
+        XML2DicParser::ErrorCollector::report(error);
+    return reason;
+}
+
+std::optional<QString> EPUBManager::packagePath(const QVariantMap &container)
+{
+    const QVariantList rootfiles
+        = pathToArray(container, QStringLiteral("/container/rootfiles/rootfile")).value_or(QVariantList());
+    // Several renditions (accessibility editions list a second one, or a
+    // foreign format): the first package document is the default rendition.
+    // With no rootfile marked as one, the first that names a file is taken,
+    // as a lone rootfile without its type always was.
+    std::optional<QString> first;
+    for (const QVariant &entry : rootfiles) {
+        if (!isMap(entry))
+            continue;
+        const auto path = stringForKey(entry.toMap(), QStringLiteral("full-path"));
+        if (!path || path->isEmpty())
+            continue;
+        if (stringForKey(entry.toMap(), QStringLiteral("media-type")).value_or(QString()).trimmed()
+            == u"application/oebps-package+xml")
+            return path;
+        if (!first)
+            first = path;
+    }
+    return first;
 }
 
 std::optional<QString> EPUBManager::manifestHrefWithProperty(const QString &property) const
@@ -357,7 +429,7 @@ public:
     }
 
 private:
-    enum class Kind { Other, Nav, List, Item, Label };
+    enum class Kind { Other, Nav, List, Item, Label, Reading };
     struct Item {
         QVariantMap entry;
         std::optional<QVariantList> children;
@@ -399,6 +471,8 @@ private:
 
     template <typename Attribute> Kind kindOf(const QString &name, bool xhtml, const Attribute &attribute)
     {
+        if (m_inLabel && xhtml && !m_done)
+            return kindInLabel(name, attribute);
         if (m_done || !xhtml || m_inLabel)
             return Kind::Other;
         if (!m_inToc) {
@@ -434,7 +508,31 @@ private:
             }
             m_inLabel = true;
             m_label.clear();
+            m_pictureLabel.clear();
             return Kind::Label;
+        }
+        return Kind::Other;
+    }
+
+    // Inside a label: ruby readings (<rt>, and the <rp> parentheses for
+    // readers without ruby) are no part of the words a row shows, and a
+    // picture speaks through its alternative text (or its title), which
+    // labels a link that holds nothing else.
+    template <typename Attribute> Kind kindInLabel(const QString &name, const Attribute &attribute)
+    {
+        if (name == u"rt" || name == u"rp") {
+            ++m_readings;
+            return Kind::Reading;
+        }
+        if (name == u"img" && m_readings == 0) {
+            QString text = attribute("alt", QString(), nullptr).value_or(QString()).trimmed();
+            if (text.isEmpty())
+                text = attribute("title", QString(), nullptr).value_or(QString()).trimmed();
+            if (!text.isEmpty()) {
+                if (!m_pictureLabel.isEmpty())
+                    m_pictureLabel += ' ';
+                m_pictureLabel += text.toUtf8();
+            }
         }
         return Kind::Other;
     }
@@ -447,16 +545,24 @@ private:
         switch (self->m_kinds.takeLast()) {
         case Kind::Other:
             break;
+        case Kind::Reading:
+            --self->m_readings;
+            break;
         case Kind::Nav:
             // Only the first table of contents counts, even without a list.
             self->m_inToc = false;
             self->m_done = true;
             break;
-        case Kind::Label:
+        case Kind::Label: {
             self->m_inLabel = false;
-            self->m_items.back().entry.insert(QStringLiteral("text"), collapsedText(self->m_label));
+            QString text = collapsedText(self->m_label);
+            if (text.isEmpty())
+                text = collapsedText(self->m_pictureLabel);
+            self->m_items.back().entry.insert(QStringLiteral("text"), text);
             self->m_label.clear();
+            self->m_pictureLabel.clear();
             break;
+        }
         case Kind::Item: {
             Item item = std::move(self->m_items.back());
             self->m_items.pop_back();
@@ -484,7 +590,7 @@ private:
     static void onText(void *ctx, const xmlChar *ch, int len)
     {
         auto *self = static_cast<NavTocReader *>(ctx);
-        if (self->m_inLabel && len > 0)
+        if (self->m_inLabel && self->m_readings == 0 && len > 0)
             self->m_label.append(reinterpret_cast<const char *>(ch), len);
     }
 
@@ -498,6 +604,8 @@ private:
     std::vector<QVariantList> m_lists; // the open lists, outermost first
     std::vector<Item> m_items; // the open list items, outermost first
     QByteArray m_label;
+    QByteArray m_pictureLabel; // alternative texts of the label's pictures
+    int m_readings = 0; // open <rt>/<rp> elements inside the label
     int m_counter = 0;
     std::optional<QVariantList> m_result;
 };

@@ -63,6 +63,19 @@ public:
     // ones) as table-of-contents entries.
     static QVariantList nav2toc(const QVariantList &navPoints);
 
+    // Why the EPUB file at `path` cannot be read as a book, or absent when
+    // it can: its package documents parse without error, the spine names at
+    // least one manifest item, and the first spine item reads whole (in the
+    // archive, not cut short, matching its CRC). Errors of package documents
+    // are also handed to the calling thread's XML2DicParser::ErrorCollector.
+    // Any thread.
+    static std::optional<QString> whyUnreadable(const QString &path);
+
+    // The package document a parsed META-INF/container.xml names: the first
+    // rootfile of type "application/oebps-package+xml", else the first
+    // rootfile that names a file; absent when none does.
+    static std::optional<QString> packagePath(const QVariantMap &container);
+
 private:
     void readPackage();
     void readNavDocument(const QString &href);

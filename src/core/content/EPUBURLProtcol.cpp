@@ -63,17 +63,25 @@ QByteArray EPUBURLProtcol::mimeTypeForPath(const QString &path)
 }
 
 std::optional<QByteArray> EPUBURLProtcol::zipData(
-    const QString &archive, const QString &path, bool *crcMismatch)
+    const QString &archive, const QString &path, bool *crcMismatch, bool *incomplete)
 {
     if (crcMismatch)
         *crcMismatch = false;
+    if (incomplete)
+        *incomplete = false;
     const auto zip = ZipArchive::archiveFor(archive);
     if (!zip)
         return std::nullopt;
     const QString entry = path.startsWith(u'/') ? path.mid(1) : path;
     if (!SafePath::isSafeRelativePath(entry))
         return std::nullopt;
-    return zip->read(entry, crcMismatch);
+    bool shortRead = false;
+    auto data = zip->read(entry, crcMismatch, &shortRead);
+    if (incomplete)
+        *incomplete = shortRead;
+    if (shortRead)
+        return std::nullopt;
+    return data;
 }
 
 EpubResponse EPUBURLProtcol::startLoading(const QUrl &url) const
@@ -90,8 +98,9 @@ EpubResponse EPUBURLProtcol::startLoading(const QUrl &url) const
                 break;
             }
         }
-        response.data = builtIn ? readFile(m_resources + u'/' + QLatin1String(builtIn))
-                                : zipData(archivePath(*target), path, &response.crcMismatch);
+        response.data = builtIn
+            ? readFile(m_resources + u'/' + QLatin1String(builtIn))
+            : zipData(archivePath(*target), path, &response.crcMismatch, &response.incomplete);
     }
 
     response.mimeType = mimeTypeForPath(path);

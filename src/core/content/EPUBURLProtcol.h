@@ -20,14 +20,18 @@ struct EpubResponse {
     // "Content-Length" always; "Content-Type" when the type is known.
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray mimeType; // empty when unknown
-    // The entry's bytes; absent when the archive or the entry is missing, in
-    // which case the load failed with errorDomain "EPUB" and errorCode -1.
+    // The entry's bytes; absent when the archive or the entry is missing, or
+    // the entry cannot be read whole, in which case the load failed with
+    // errorDomain "EPUB" and errorCode -1.
     std::optional<QByteArray> data;
     QString errorDomain;
     int errorCode = 0;
     // The entry was served, but its bytes do not match the CRC the archive
     // records for it.
     bool crcMismatch = false;
+    // The load failed because the entry is damaged: it is in the archive but
+    // cannot be read to the size the archive records for it.
+    bool incomplete = false;
 
     bool failed() const { return !data.has_value(); }
 };
@@ -53,12 +57,13 @@ public:
 
     // The bytes of an entry: one leading "/" of `path` is dropped and the
     // rest looked up exactly (case-sensitive). Absent when the archive cannot
-    // be opened, the entry is missing, or the path is absolute or climbs out
-    // with ".."; partial bytes after a read error; empty for an empty entry.
-    // Bytes that do not match the entry's CRC are returned as read, with
-    // `crcMismatch` (when given) set.
+    // be opened, the entry is missing, the path is absolute or climbs out
+    // with "..", or the entry cannot be read whole (then `incomplete`, when
+    // given, is set: part of a damaged entry is never served); empty for an
+    // empty entry. Bytes that do not match the entry's CRC are returned as
+    // read, with `crcMismatch` (when given) set.
     static std::optional<QByteArray> zipData(
-        const QString &archive, const QString &path, bool *crcMismatch = nullptr);
+        const QString &archive, const QString &path, bool *crcMismatch = nullptr, bool *incomplete = nullptr);
 
     // The MIME type for a path by its lower-cased extension; empty when none
     // is known.

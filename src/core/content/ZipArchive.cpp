@@ -107,10 +107,12 @@ void ZipArchive::clearCache()
     cache.clear();
 }
 
-std::optional<QByteArray> ZipArchive::read(const QByteArray &name, bool *crcMismatch)
+std::optional<QByteArray> ZipArchive::read(const QByteArray &name, bool *crcMismatch, bool *incomplete)
 {
     if (crcMismatch)
         *crcMismatch = false;
+    if (incomplete)
+        *incomplete = false;
     const auto it = m_index.constFind(name);
     if (it == m_index.cend())
         return std::nullopt;
@@ -118,30 +120,60 @@ std::optional<QByteArray> ZipArchive::read(const QByteArray &name, bool *crcMism
     auto *handle = static_cast<unzFile>(m_handle);
     unz64_file_pos pos { it->directoryOffset, it->fileNumber };
     QByteArray data;
+    const auto damaged = [&](const char *why) {
+        if (incomplete)
+            *incomplete = true;
+        if (!m_shortLogged.contains(name)) {
+            m_shortLogged.insert(name);
+            qCWarning(lcContent).noquote()
+                << QStringLiteral("entry %1 of %2 is damaged: %3 (%4 of %5 bytes read); refused")
+                       .arg(QString::fromUtf8(name), m_path, QLatin1String(why))
+                       .arg(data.size())
+                       .arg(it->uncompressedSize);
+        }
+    };
     if (unzGoToFilePos64(handle, &pos) != UNZ_OK || unzOpenCurrentFile(handle) != UNZ_OK) {
-        qCWarning(lcContent) << "cannot open entry" << name << "of" << m_path;
+        damaged("it cannot be opened");
         return data;
     }
-    // The recorded size is only a hint: it comes from the archive.
+    // The recorded size only bounds the first allocation: it comes from the
+    // archive.
     data.reserve(qsizetype(std::min<quint64>(it->uncompressedSize, 64 * 1024 * 1024)));
     char buffer[kChunk];
+    bool failed = false;
+    bool cut = false;
     for (;;) {
         const int n = unzReadCurrentFile(handle, buffer, kChunk);
         if (n == 0)
             break;
         if (n < 0) {
-            qCWarning(lcContent) << "read error" << n << "in entry" << name << "of" << m_path;
+            failed = true;
             break;
         }
         if (data.size() + n > kMaxEntrySize) {
             qCWarning(lcContent) << "entry" << name << "of" << m_path << "is larger than allowed; cut";
+            cut = true;
             break;
         }
         data.append(buffer, n);
     }
-    // minizip checks the CRC on closing an entry read to its end. A stored
-    // entry has no other check: its altered bytes are served as they are.
-    if (unzCloseCurrentFile(handle) == UNZ_CRCERROR) {
+    // minizip checks the CRC on closing an entry read to its end, and only
+    // then: deflate data damaged in the middle can end early without any
+    // error, and the bytes before the damage would pass for the whole entry.
+    // The size the zip index records tells such a short read. A stored entry
+    // has no other check than its CRC: its altered bytes are served as they
+    // are.
+    const int closed = unzCloseCurrentFile(handle);
+    if (failed) {
+        damaged("inflating failed");
+        return data;
+    }
+    if (!cut && quint64(data.size()) != it->uncompressedSize) {
+        damaged(quint64(data.size()) < it->uncompressedSize ? "its data ends early"
+                                                            : "its data is longer than recorded");
+        return data;
+    }
+    if (closed == UNZ_CRCERROR) {
         if (crcMismatch)
             *crcMismatch = true;
         if (!m_crcLogged.contains(name)) {

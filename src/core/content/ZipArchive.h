@@ -40,15 +40,19 @@ public:
     static void clearCache();
 
     // The bytes of the entry with this exact (case-sensitive, raw) name:
-    // absent when there is no such entry; the bytes inflated so far when the
-    // entry is corrupt or cannot be opened (possibly empty). Bytes read in
-    // full that do not match the entry's recorded CRC are returned all the
-    // same; `crcMismatch`, when given, says so, and the first such read of
-    // each entry is logged.
-    std::optional<QByteArray> read(const QByteArray &name, bool *crcMismatch = nullptr);
-    std::optional<QByteArray> read(const QString &name, bool *crcMismatch = nullptr)
+    // absent when there is no such entry. An entry that cannot be read
+    // whole (it cannot be opened, inflating fails, or its data ends before
+    // the size the zip index records for it) gives the bytes inflated so far
+    // (possibly empty) with `incomplete`, when given, set; the first such
+    // read of each entry is logged. Bytes read in full that do not match the
+    // entry's recorded CRC are returned all the same; `crcMismatch`, when
+    // given, says so, and the first such read of each entry is logged.
+    std::optional<QByteArray> read(
+        const QByteArray &name, bool *crcMismatch = nullptr, bool *incomplete = nullptr);
+    std::optional<QByteArray> read(
+        const QString &name, bool *crcMismatch = nullptr, bool *incomplete = nullptr)
     {
-        return read(name.toUtf8(), crcMismatch);
+        return read(name.toUtf8(), crcMismatch, incomplete);
     }
 
     bool contains(const QByteArray &name) const { return m_index.contains(name); }
@@ -72,5 +76,6 @@ private:
     QHash<QByteArray, Position> m_index;
     QList<QByteArray> m_names;
     QSet<QByteArray> m_crcLogged; // entries whose mismatch was logged
+    QSet<QByteArray> m_shortLogged; // entries whose incomplete read was logged
     QMutex m_mutex;
 };

@@ -55,7 +55,7 @@ std::optional<qint64> printValue(const QVariant &v)
 // Gives the book the next BookID, moves what belonged to its earlier BookID
 // along, saves it and puts it on shelf 1 unless it already stands there, all
 // in one transaction: a crash never leaves a book on no shelf.
-void saveRegistration(BookMetaData &book)
+bool saveRegistration(BookMetaData &book)
 {
     LibraryStore &store = LibraryStore::main();
     const std::optional<qint64> oldID = book.pk ? book.BookID : std::nullopt;
@@ -85,6 +85,7 @@ void saveRegistration(BookMetaData &book)
     if (!ok)
         qCWarning(lcLibrary) << "registration of" << book.fileName.value_or(QString())
                              << "could not be saved";
+    return ok;
 }
 
 // The identifier of a PDF registered from the contents folder alone.
@@ -111,7 +112,7 @@ std::optional<QDateTime> DataBaseHelper::publishDateFromText(const QString &text
     return date.startOfDay();
 }
 
-void DataBaseHelper::parseBook(const QString &path, bool fromStore)
+bool DataBaseHelper::parseBook(const QString &path, bool fromStore)
 {
     const QString fileName = lastComponent(path);
     const EPUBManager epub(BookUrl::rootUrl(fileName));
@@ -131,7 +132,7 @@ void DataBaseHelper::parseBook(const QString &path, bool fromStore)
     if (const auto print = printValue(metadata.value(QStringLiteral("print"))))
         book.printable = print;
     book.type = originMark(fromStore);
-    saveRegistration(book);
+    return saveRegistration(book);
 }
 
 void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info, bool fromStore)

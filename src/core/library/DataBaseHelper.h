@@ -48,11 +48,12 @@ public:
     // package metadata and puts it on shelf 1. Registering a book that is
     // already in the library (same identifier) gives it a new BookID and
     // moves its reading state, annotations and shelf links to that BookID;
-    // it gets no second link to shelf 1.
+    // it gets no second link to shelf 1. False when the record could not be
+    // saved (nothing of it is then written).
     // `fromStore` marks the record as a store download (BookMetaData::type
     // "store"), bound to the signed-in account's licence; any other
     // registration clears that mark.
-    static void parseBook(const QString &path, bool fromStore = false);
+    static bool parseBook(const QString &path, bool fromStore = false);
     // Registers the PDF at `path` from the store's info ("bookId",
     // "bookTitle", "bookAuthor", "bookPublisher", optional "print"), with the
     // same rules.

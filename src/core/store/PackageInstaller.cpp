@@ -3,6 +3,7 @@
 #include "DownLoader.h"
 #include "InstallRecovery.h"
 #include "PackageUnpacker.h"
+#include "core/content/EPUBManager.h"
 #include "core/content/SafePath.h"
 #include "core/content/ZipArchive.h"
 #include "core/dictionary/DictionaryManager.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QUuid>
 #include <cstdio>
 
@@ -25,6 +27,8 @@ const QString PackageInstaller::kNoBook = QStringLiteral("EPUBがファイル内
 const QString PackageInstaller::kOverwrite = QStringLiteral("ファイルが存在します。上書きしますか？");
 const QString PackageInstaller::kDamaged
     = QStringLiteral("ファイルが壊れているため、本棚に登録できませんでした。");
+const QString PackageInstaller::kKeptExisting = QStringLiteral(
+    "同じ名前の本がすでにあるため、何もインストールしませんでした。本棚の本はそのままです。");
 const QString PackageInstaller::kRefused
     = QStringLiteral("パッケージを展開できませんでした。ファイルが壊れているか、大きすぎます。");
 
@@ -82,15 +86,13 @@ bool PackageInstaller::isReadableBook(const QString &path, const QString &extens
         return file.read(1024).contains("%PDF-");
     }
     if (ext == u"epub") {
-        const auto archive = ZipArchive::open(path);
-        if (!archive)
+        // A book enters the library only when it can be opened: a package
+        // that parses, a spine, and a first page that reads whole.
+        if (const auto why = EPUBManager::whyUnreadable(path)) {
+            qCWarning(lcStore).noquote() << "not a readable EPUB:" << path << "-" << *why;
             return false;
-        if (archive->contains("META-INF/container.xml"))
-            return true;
-        for (const QByteArray &name : archive->entryNames())
-            if (name.toLower().endsWith(".opf"))
-                return true;
-        return false;
+        }
+        return true;
     }
     return false;
 }
@@ -113,6 +115,7 @@ void PackageInstaller::install(const QString &tmpFile, const QString &suggestedN
     installed.clear();
     refused.clear();
     m_damaged = false;
+    m_keptExisting = false;
     if (suggestedName.isEmpty()) {
         m_ui.error(kUnsupported);
         return;
@@ -147,9 +150,25 @@ bool PackageInstaller::installBookFile(
         m_damaged = true;
         return false;
     }
-    if (alreadyInstalled(name) && !m_ui.askOverwrite())
+    if (alreadyInstalled(name) && !m_ui.askOverwrite()) {
+        m_keptExisting = true;
         return false;
+    }
     const QString destination = contentsPath(name);
+    // The book it replaces is kept aside until the new one is registered:
+    // a registration that fails puts it back, and nothing stored is lost.
+    // (A copy a crash leaves is a half-copied file to InstallRecovery.)
+    QString kept;
+    if (QFileInfo::exists(destination)) {
+        kept = QFileInfo(destination).absolutePath() + QStringLiteral("/.") + name + QStringLiteral(".kept.")
+            + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (!QFile::copy(destination, kept)) {
+            qCWarning(lcStore) << "cannot keep the installed" << name << "aside; not replaced";
+            QFile::remove(kept);
+            refused << name;
+            return false;
+        }
+    }
     // Until the book is registered, a marker tells a later start that this
     // file was on its way in (InstallRecovery).
     QFile marker(InstallRecovery::installingMarker(name));
@@ -158,6 +177,8 @@ bool PackageInstaller::installBookFile(
     if (!storeAtomically(source, destination)) {
         qCWarning(lcStore) << "cannot store" << name << "in the contents folder";
         marker.remove();
+        if (!kept.isEmpty())
+            QFile::remove(kept);
         refused << name;
         return false;
     }
@@ -166,9 +187,23 @@ bool PackageInstaller::installBookFile(
         const QString toc = QFileInfo(name).completeBaseName() + QStringLiteral(".toc");
         if (!packageDir.isEmpty() && QFileInfo(packageDir + u'/' + toc).isFile())
             storeAtomically(packageDir + u'/' + toc, contentsPath(toc));
-    } else {
-        DataBaseHelper::parseBook(destination, fromStore);
+    } else if (!DataBaseHelper::parseBook(destination, fromStore)) {
+        // No record was written: the file goes too (or the one it replaced
+        // comes back), so the library and the contents folder still agree.
+        qCWarning(lcStore) << "registration of" << name << "failed; not installed";
+        if (kept.isEmpty())
+            QFile::remove(destination);
+        else if (std::rename(QFile::encodeName(kept).constData(), QFile::encodeName(destination).constData())
+            == 0)
+            kept.clear();
+        if (!kept.isEmpty())
+            QFile::remove(kept);
+        marker.remove();
+        refused << name;
+        return false;
     }
+    if (!kept.isEmpty())
+        QFile::remove(kept);
     marker.remove();
     installed << name;
     return true;
@@ -216,6 +251,16 @@ bool PackageInstaller::didDownloadZIP(const QString &tmpFile)
     return downSubZip(packageDir);
 }
 
+// The first entry of a non-empty manifest that names `name`, else its first
+// entry.
+static QVariantMap manifestEntryFor(const QVariantList &manifest, const QString &name)
+{
+    for (const QVariant &v : manifest)
+        if (v.toMap().value(QStringLiteral("filename")).toString() == name)
+            return v.toMap();
+    return manifest.first().toMap();
+}
+
 static QVariantList manifestEntries(const QString &packageDir)
 {
     QFile f(packageDir + QStringLiteral("/bookinfo.meta"));
@@ -229,9 +274,15 @@ bool PackageInstaller::downSubZip(const QString &packageDir)
 {
     bool installedAny = false;
     bool importStarted = false;
+    QSet<QString> handled;
     for (const QVariant &v : manifestEntries(packageDir)) {
         const QVariantMap entry = v.toMap();
         const QString name = stringForKey(entry, QStringLiteral("filename")).value_or(QString());
+        // One file, one record: a name the manifest repeats was handled by
+        // its first entry.
+        if (handled.contains(name))
+            continue;
+        handled.insert(name);
         // The contents folder is flat: a name with a path is refused.
         if (!SafePath::isSafeFileName(name)) {
             if (!name.isEmpty())
@@ -266,8 +317,11 @@ bool PackageInstaller::downSubZipSubZip(const QString &packageDir)
         if (ext == u"epub") {
             installedAny = installBookFile(source, name, nullptr, packageDir) || installedAny;
         } else if (ext == u"pdf") {
-            for (const QVariant &v : manifest) {
-                const QVariantMap entry = v.toMap();
+            // One file, one record: the first manifest entry that names the
+            // file describes it (the first entry when none does; without a
+            // manifest there is nothing to describe it, as before).
+            if (!manifest.isEmpty()) {
+                const QVariantMap entry = manifestEntryFor(manifest, name);
                 installedAny = installBookFile(source, name, &entry, packageDir) || installedAny;
             }
         } else if (ext == u"dict") {
@@ -275,9 +329,12 @@ bool PackageInstaller::downSubZipSubZip(const QString &packageDir)
             // there is one, so the import ends and the shelf reloads.
             QVariantMap entry { { QStringLiteral("bookId"), QFileInfo(name).completeBaseName() },
                 { QStringLiteral("bookTitle"), QFileInfo(name).completeBaseName() } };
-            for (const QVariant &v : manifest)
-                if (v.toMap().value(QStringLiteral("filename")).toString() == name)
+            for (const QVariant &v : manifest) {
+                if (v.toMap().value(QStringLiteral("filename")).toString() == name) {
                     entry = v.toMap();
+                    break;
+                }
+            }
             startDictionaryImport(source, entry, packageDir);
             importStarted = true;
         }
@@ -309,7 +366,7 @@ void PackageInstaller::finishPackage(const QString &packageDir, bool installedAn
         QDir(packageDir).removeRecursively();
     // A dictionary on its way in is no reason to say the package was empty.
     if (!installedAny && !importStarted)
-        m_ui.error(m_damaged ? kDamaged : kNoBook);
+        m_ui.error(m_damaged ? kDamaged : m_keptExisting ? kKeptExisting : kNoBook);
 }
 
 void PackageInstaller::onAnalyzeDic(const QVariant &object)

@@ -42,6 +42,9 @@ public:
     static const QString kOverwrite; // "ファイルが存在します。上書きしますか？"
     static const QString kRefused; // a package that could not be unpacked safely
     static const QString kDamaged; // a book file that cannot be read
+    // The user kept the book already installed under the name, and nothing
+    // else was installed.
+    static const QString kKeptExisting;
 
     PackageInstaller(InstallerUi &ui, DictionaryManager *dictionaries);
     ~PackageInstaller();
@@ -74,9 +77,10 @@ public:
     // Copies `source` to `destination` through a temporary file and a rename.
     static bool storeAtomically(const QString &source, const QString &destination);
 
-    // Whether the file can be a book of this extension ("epub": a zip
-    // archive with a container or a package document; "pdf": a PDF header
-    // near the start). An empty or random file is neither.
+    // Whether the file can be a book of this extension ("epub": a package
+    // that parses, with a spine whose first item reads whole, see
+    // EPUBManager::whyUnreadable; "pdf": a PDF header near the start). An
+    // empty or random file is neither.
     static bool isReadableBook(const QString &path, const QString &extension);
 
 private:
@@ -91,5 +95,6 @@ private:
     DictionaryManager *m_dictionaries;
     bool m_analyzing = false;
     bool m_damaged = false; // the last call met an unreadable book file
+    bool m_keptExisting = false; // the last call's overwrite question was declined
     std::unique_ptr<QObject> m_context;
 };

@@ -4,6 +4,7 @@
 #include "core/util/DataHelpers.h"
 
 #include <QDateTime>
+#include <cmath>
 
 namespace
 {
@@ -36,8 +37,17 @@ QVariant describe(const QVariant &value, int depth, bool *tooDeep)
     case QMetaType::LongLong:
     case QMetaType::Int:
         return QVariantMap { { QStringLiteral("int"), value.toLongLong() } };
-    case QMetaType::Double:
-        return QVariantMap { { QStringLiteral("double"), value.toDouble() } };
+    case QMetaType::Double: {
+        // JSON has no infinities: they are written by name, as XML-RPC
+        // writers do.
+        const double d = value.toDouble();
+        if (std::isnan(d))
+            return QVariantMap { { QStringLiteral("double"), QStringLiteral("nan") } };
+        if (std::isinf(d))
+            return QVariantMap { { QStringLiteral("double"),
+                d > 0 ? QStringLiteral("inf") : QStringLiteral("-inf") } };
+        return QVariantMap { { QStringLiteral("double"), d } };
+    }
     case QMetaType::Bool:
         return QVariantMap { { QStringLiteral("boolean"), value.toBool() } };
     case QMetaType::QDateTime:

@@ -1,9 +1,12 @@
 #include "XmlRpcValueNode.h"
 
 #include "core/util/DataHelpers.h"
+#include "core/util/Logging.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <cmath>
+#include <limits>
 
 XmlRpcValueNode::XmlRpcValueNode(XmlRpcValueNode *parent, Arena *arena)
     : m_parent(parent)
@@ -128,18 +131,51 @@ void XmlRpcValueNode::giveToParent()
     m_value = QVariant();
 }
 
+// Numbers keep their value whatever their size: an integer beyond 64 bits
+// becomes a double, and text that holds no number stays text (logged), so
+// that nothing unreadable passes for a 0.
 QVariant XmlRpcValueNode::parseInteger(const QString &text)
 {
     static const QRegularExpression leading(QStringLiteral("^[+-]?\\d+"));
     const auto m = leading.match(text);
-    return m.hasMatch() ? m.captured(0).toLongLong() : 0LL;
+    if (!m.hasMatch()) {
+        qCWarning(lcTop) << "XML-RPC integer" << text << "is no number; kept as text";
+        return text;
+    }
+    bool ok = false;
+    const qlonglong value = m.captured(0).toLongLong(&ok);
+    if (ok)
+        return value;
+    const double wide = m.captured(0).toDouble(&ok);
+    if (ok && std::isfinite(wide))
+        return wide;
+    qCWarning(lcTop) << "XML-RPC integer" << text << "is out of range; kept as text";
+    return text;
 }
 
 QVariant XmlRpcValueNode::parseDouble(const QString &text)
 {
+    // Python and C libraries write infinities and NaN by name.
+    const QString name = text.toLower();
+    if (name == u"inf" || name == u"+inf" || name == u"infinity" || name == u"+infinity")
+        return std::numeric_limits<double>::infinity();
+    if (name == u"-inf" || name == u"-infinity")
+        return -std::numeric_limits<double>::infinity();
+    if (name == u"nan" || name == u"+nan" || name == u"-nan")
+        return std::numeric_limits<double>::quiet_NaN();
     static const QRegularExpression leading(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
     const auto m = leading.match(text);
-    return m.hasMatch() ? m.captured(0).toDouble() : 0.0;
+    if (!m.hasMatch()) {
+        qCWarning(lcTop) << "XML-RPC double" << text << "is no number; kept as text";
+        return text;
+    }
+    bool ok = false;
+    const double value = m.captured(0).toDouble(&ok);
+    if (ok)
+        return value;
+    // Beyond the range of a double: its sign and size say infinity.
+    return m.captured(0).startsWith(u'-') ? -std::numeric_limits<double>::infinity()
+                                          : std::numeric_limits<double>::infinity();
 }
 
 QVariant XmlRpcValueNode::parseBoolean(const QString &text)

@@ -194,23 +194,57 @@ TEST_F(EPUBManagerTest, PackageEdgeCases)
 
 TEST_F(EPUBManagerTest, UnreadableContainersLeaveTheManagerEmpty)
 {
-    // Two rootfile elements.
+    // Rootfile elements that name no file.
+    const QString none = m_dir.filePath(QStringLiteral("none.epub"));
+    ASSERT_TRUE(writeZip(none,
+        { { "META-INF/container.xml",
+              "<container><rootfiles><rootfile media-type=\"application/oebps-package+xml\"/>"
+              "<rootfile full-path=\"\" media-type=\"application/oebps-package+xml\"/>"
+              "</rootfiles></container>" },
+            { "a.opf", kHead + "<dc:title>T</dc:title></metadata></package>" } }));
+    EPUBManager m(BookUrl::rootUrl(QStringLiteral("none.epub")), &m_protocol);
+    EXPECT_TRUE(m.metadata().isEmpty());
+    EXPECT_FALSE(m.contentURL().isValid());
+    EXPECT_FALSE(m.urlForContent(QStringLiteral("x")).isValid());
+
+    // Two rootfiles without their types: the first that names a file, as a
+    // lone one without its type is read.
     const QString two = m_dir.filePath(QStringLiteral("two.epub"));
     ASSERT_TRUE(writeZip(two,
         { { "META-INF/container.xml",
               "<container><rootfiles><rootfile full-path=\"a.opf\"/><rootfile full-path=\"b.opf\"/>"
               "</rootfiles></container>" },
             { "a.opf", kHead + "<dc:title>T</dc:title></metadata></package>" } }));
-    EPUBManager m(BookUrl::rootUrl(QStringLiteral("two.epub")), &m_protocol);
-    EXPECT_TRUE(m.metadata().isEmpty());
-    EXPECT_FALSE(m.contentURL().isValid());
-    EXPECT_FALSE(m.urlForContent(QStringLiteral("x")).isValid());
+    EPUBManager first(BookUrl::rootUrl(QStringLiteral("two.epub")), &m_protocol);
+    EXPECT_EQ(first.metadata().value(QStringLiteral("dc:title")).toString(), QStringLiteral("T"));
 
     EPUBManager missing(BookUrl::rootUrl(QStringLiteral("missing.epub")), &m_protocol);
     EXPECT_EQ(missing.rootURL(), BookUrl::rootUrl(QStringLiteral("missing.epub")));
     EXPECT_TRUE(missing.manifest().isEmpty());
     EXPECT_TRUE(missing.spine().isEmpty());
     EXPECT_FALSE(missing.toc().has_value());
+}
+
+// A manifest and spine of 100,000 items (a large atlas split page by page)
+// are read in full and in order. Reading them once copied the growing list
+// for every item, which took minutes here (the test's time limit catches
+// that; bench_epub_manifest measures it).
+TEST_F(EPUBManagerTest, VeryLargeManifestIsReadInFull)
+{
+    constexpr int kItems = 100000;
+    QByteArray opf = kHead + "</metadata><manifest>";
+    QByteArray spine = "<spine>";
+    for (int i = 0; i < kItems; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        opf += "<item id=\"i" + n + "\" href=\"p" + n + ".xhtml\"/>";
+        spine += "<itemref idref=\"i" + QByteArray::number(kItems - 1 - i) + "\"/>";
+    }
+    const EPUBManager m = book(opf + "</manifest>" + spine + "</spine></package>");
+    EXPECT_EQ(m.manifest().size(), kItems);
+    ASSERT_EQ(m.spine().size(), kItems);
+    EXPECT_EQ(
+        m.spine().first().toMap().value(QStringLiteral("href")).toString(), QStringLiteral("p99999.xhtml"));
+    EXPECT_EQ(m.spine().last().toMap().value(QStringLiteral("href")).toString(), QStringLiteral("p0.xhtml"));
 }
 
 // Books made by pandoc, a producer we did not write.
@@ -294,6 +328,17 @@ TEST_F(EPUBManagerTest, CraftedPackages)
         { "cover-image-property", {}, kNavOutline, "images/cover.png", { 24, 36 }, 1 },
         { "cover-meta-and-property", {}, kNavOutline, "images/meta.png", { 12, 16 }, 1 },
         { "foreign-namespace", {}, {}, {}, { 0, 0 }, 0 },
+        // Accessibility editions list several renditions: the first package
+        // document is the default one, whatever comes before it.
+        { "several-rootfiles", { { "dc:title", "Default Rendition 内科学" } }, {}, {}, { 0, 0 }, 1 },
+        // A cover meta naming an item that is gone leaves the manifest's mark.
+        { "cover-meta-names-nothing", {}, kNavOutline, "images/property.png", { 10, 10 }, 1 },
+        // Pictures label a link by their alternative text or title; ruby
+        // readings are not part of a label.
+        { "nav-pictures-and-ruby", { { "dc:title", "Pictures and Readings" } },
+            { "第1部 循環器 -> c1.xhtml#logo", "Part 2 Lungs -> c1.xhtml#title", "Text wins -> c1.xhtml#both",
+                "心臓の働き -> c1.xhtml#ruby", "肺 without link -> ", "  血液 -> c1.xhtml#rb" },
+            {}, { 0, 0 }, 1 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.fixture);

@@ -221,9 +221,64 @@ TEST_F(PackageInstallerTest, ShiftJisNamesAndNestedPackages)
     m_installer->install(outer, QStringLiteral("outer.zip"), {});
     EXPECT_TRUE(contents().contains(QStringLiteral("atlas.pdf")));
     EXPECT_TRUE(contents().contains(QStringLiteral("atlas.toc")));
-    EXPECT_EQ(m_ui.asked, 1) << "the second entry finds the book installed";
-    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='atlas.pdf'")), 2)
-        << "registered per entry";
+    EXPECT_EQ(m_ui.asked, 0) << "the file is installed once, not once per entry";
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='atlas.pdf'")), 1)
+        << "one file, one record";
+    EXPECT_EQ(store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='atlas.pdf'"))->title,
+        QStringLiteral("First"))
+        << "described by the first entry that names it";
+}
+
+// A manifest that names one file twice, in a plain package and in one
+// holding a zip, gives one record for the file, and no overwrite question.
+TEST_F(PackageInstallerTest, AFileTheManifestNamesTwiceIsOneRecord)
+{
+    const QByteArray epub = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
+    const QByteArray pdf = readFile(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
+    const QVariantList twice { entry(QStringLiteral("notes.pdf"), QStringLiteral("pdf-1"),
+                                   QStringLiteral("One")),
+        entry(QStringLiteral("book.epub"), QStringLiteral("e")),
+        entry(QStringLiteral("notes.pdf"), QStringLiteral("pdf-2"), QStringLiteral("Two")),
+        entry(QStringLiteral("book.epub"), QStringLiteral("e")) };
+    m_installer->install(
+        zip(QStringLiteral("plain.zip"),
+            { { "bookinfo.meta", manifest(twice) }, { "notes.pdf", pdf }, { "book.epub", epub } }),
+        QStringLiteral("plain.zip"), {});
+    EXPECT_EQ(m_ui.asked, 0);
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='notes.pdf'")), 1);
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='book.epub'")), 1);
+    EXPECT_EQ(m_installer->installed, (QStringList { "notes.pdf", "book.epub" }));
+
+    QTemporaryDir inner;
+    const QString innerZip = inner.filePath(QStringLiteral("inner.zip"));
+    ASSERT_TRUE(writeZip(innerZip, { { "other.pdf", pdf } }));
+    const QVariantList nested { entry(QStringLiteral("other.pdf"), QStringLiteral("pdf-o"),
+                                    QStringLiteral("Other")),
+        entry(QStringLiteral("other.pdf"), QStringLiteral("pdf-p"), QStringLiteral("Again")) };
+    m_installer->install(zip(QStringLiteral("nested.zip"),
+                             { { "bookinfo.meta", manifest(nested) }, { "inner.zip", readFile(innerZip) } }),
+        QStringLiteral("nested.zip"), {});
+    EXPECT_EQ(m_ui.asked, 0);
+    EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='other.pdf'")), 1);
+    EXPECT_TRUE(m_ui.errors.isEmpty()) << m_ui.errors.join(u'\n').toStdString();
+}
+
+// Keeping the book already installed is the user's choice, not a package
+// without books: the message says that nothing was installed and why.
+TEST_F(PackageInstallerTest, DecliningTheOverwriteSaysTheBookWasKept)
+{
+    const QByteArray epub = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
+    const QString pkg = zip(QStringLiteral("p.zip"),
+        { { "bookinfo.meta", manifest({ entry(QStringLiteral("book.epub"), QStringLiteral("e")) }) },
+            { "book.epub", epub } });
+    m_installer->install(pkg, QStringLiteral("p.zip"), {});
+    ASSERT_EQ(m_installer->installed, QStringList { "book.epub" });
+    m_ui.answer = false;
+    m_installer->install(pkg, QStringLiteral("p.zip"), {});
+    EXPECT_EQ(m_ui.asked, 1);
+    EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kKeptExisting });
+    EXPECT_NE(PackageInstaller::kKeptExisting, PackageInstaller::kNoBook);
+    EXPECT_EQ(store().count<BookMetaData>(), 1);
 }
 
 TEST_F(PackageInstallerTest, BookAndDictionaryTogether)
@@ -401,6 +456,133 @@ TEST_F(PackageInstallerTest, LeftoversOfAnInterruptedInstallation)
     EXPECT_TRUE(InstallRecovery::run().registered.isEmpty()) << "a second start finds nothing to do";
     QDir(livePackage).removeRecursively();
     QDir(otherFolder).removeRecursively();
+}
+
+// Books as they come from the outside, damaged in the ways real downloads
+// are. None enters the library: after each, the library and the contents
+// folder are as they were, and the user is told the file is damaged.
+TEST_F(PackageInstallerTest, MutatedBooksLeaveTheLibraryUnchanged)
+{
+    const QByteArray good = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
+    m_installer->install(file(QStringLiteral("good"), good), QStringLiteral("anatomy-basics.epub"), {});
+    ASSERT_EQ(store().count<BookMetaData>(), 1);
+
+    const QByteArray container = "<?xml version=\"1.0\"?><container version=\"1.0\" "
+                                 "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"
+                                 "<rootfile full-path=\"OEBPS/content.opf\" "
+                                 "media-type=\"application/oebps-package+xml\"/></rootfiles></container>";
+    const QByteArray head
+        = "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" "
+          "version=\"2.0\"><metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+          "<dc:identifier>urn:mutant</dc:identifier><dc:title>Mutant</dc:title></metadata>"
+          "<manifest><item id=\"c1\" href=\"c1.xhtml\" media-type=\"application/xhtml+xml\"/>"
+          "</manifest>";
+    const QByteArray spine = "<spine><itemref idref=\"c1\"/></spine></package>";
+    const QByteArray page
+        = "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>Page one</p></body></html>";
+    const auto epub = [&](const QList<ZipEntry> &entries) {
+        const QString path = m_dir.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        QList<ZipEntry> all { { "mimetype", "application/epub+zip", true } };
+        all.append(entries);
+        EXPECT_TRUE(writeZip(path, all));
+        return readFile(path);
+    };
+    // The sound book these mutate, to show the table's frame accepts it.
+    const QByteArray sound = epub({ { "META-INF/container.xml", container },
+        { "OEBPS/content.opf", head + spine }, { "OEBPS/c1.xhtml", page } });
+    QByteArray crc = epub({ { "META-INF/container.xml", container }, { "OEBPS/content.opf", head + spine },
+        { "OEBPS/c1.xhtml", page, true } });
+    crc.replace("Page one", "Page ONE");
+
+    const struct {
+        const char *name;
+        QByteArray data;
+    } cases[] = {
+        { "truncated", good.left(good.size() / 2) },
+        { "truncated after the local entries", sound.left(sound.lastIndexOf("PK\x01\x02")) },
+        { "no spine",
+            epub({ { "META-INF/container.xml", container }, { "OEBPS/content.opf", head + "</package>" },
+                { "OEBPS/c1.xhtml", page } }) },
+        { "spine names no manifest item",
+            epub({ { "META-INF/container.xml", container },
+                { "OEBPS/content.opf", head + "<spine><itemref idref=\"gone\"/></spine></package>" },
+                { "OEBPS/c1.xhtml", page } }) },
+        { "no package", epub({ { "META-INF/container.xml", container }, { "OEBPS/c1.xhtml", page } }) },
+        { "package only, no container",
+            epub({ { "OEBPS/content.opf", head + spine }, { "OEBPS/c1.xhtml", page } }) },
+        { "package is no XML",
+            epub({ { "META-INF/container.xml", container }, { "OEBPS/content.opf", "<<<not xml" },
+                { "OEBPS/c1.xhtml", page } }) },
+        { "missing first spine item",
+            epub({ { "META-INF/container.xml", container }, { "OEBPS/content.opf", head + spine } }) },
+        { "first spine item damaged in the middle",
+            readFile(QStringLiteral(TAVRO_FUZZ_CORPUS "/epub_zip/regression-damaged-deflate-entry.epub")) },
+        { "first spine item fails its CRC", crc },
+    };
+    const auto snapshot = [&] {
+        QStringList out = contents();
+        for (const BookMetaData &b : store().findAll<BookMetaData>({}, {}, QStringLiteral("\"pk\"")))
+            out << QStringLiteral("%1 %2 %3")
+                       .arg(b.BookID.value_or(0))
+                       .arg(b.fileName.value_or(QString()), b.title.value_or(QString()));
+        out << QString::number(store().count<BookLabelLink>());
+        return out;
+    };
+    const QStringList before = snapshot();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &name : { QStringLiteral("mutant.epub"), QStringLiteral("anatomy-basics.epub") }) {
+            SCOPED_TRACE(name.toStdString());
+            m_ui.errors.clear();
+            m_ui.answer = true;
+            m_installer->install(file(QStringLiteral("dl"), c.data), name, {});
+            EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kDamaged });
+            EXPECT_TRUE(m_installer->installed.isEmpty());
+            EXPECT_EQ(snapshot(), before);
+            EXPECT_EQ(readFile(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")), good);
+        }
+        m_ui.errors.clear();
+        m_installer->install(
+            zip(QStringLiteral("m.zip"),
+                { { "bookinfo.meta", manifest({ entry(QStringLiteral("m.epub"), QStringLiteral("m")) }) },
+                    { "m.epub", c.data } }),
+            QStringLiteral("m.zip"), {});
+        EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kDamaged }) << "in a package";
+        EXPECT_EQ(snapshot(), before);
+    }
+
+    m_ui.errors.clear();
+    m_installer->install(file(QStringLiteral("dl"), sound), QStringLiteral("sound.epub"), {});
+    EXPECT_TRUE(m_ui.errors.isEmpty()) << m_ui.errors.join(u'\n').toStdString();
+    EXPECT_EQ(m_installer->installed, QStringList { "sound.epub" });
+}
+
+// A registration that fails leaves no file and no record behind, and the
+// book it was to replace comes back as it was.
+TEST_F(PackageInstallerTest, AFailedRegistrationLeavesNoFileAndKeepsTheOldBook)
+{
+    const QByteArray anatomy = readFile(sampleBookPath(QStringLiteral("anatomy-basics.epub")));
+    m_installer->install(file(QStringLiteral("a"), anatomy), QStringLiteral("anatomy-basics.epub"), {});
+    ASSERT_EQ(store().count<BookMetaData>(), 1);
+    SqliteDatabase db;
+    ASSERT_TRUE(db.open(storePath()));
+    ASSERT_TRUE(db.exec(QStringLiteral("CREATE TRIGGER refuse_books BEFORE INSERT ON \"BookMetaData\" "
+                                       "BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
+                                       "CREATE TRIGGER refuse_updates BEFORE UPDATE ON \"BookMetaData\" "
+                                       "BEGIN SELECT RAISE(ABORT, 'disk full'); END;")));
+    const QByteArray cardiology = readFile(sampleBookPath(QStringLiteral("cardiology-epub3.epub")));
+    m_installer->install(file(QStringLiteral("c"), cardiology), QStringLiteral("cardiology-epub3.epub"), {});
+    EXPECT_TRUE(m_installer->installed.isEmpty());
+    EXPECT_EQ(contents(), QStringList { "anatomy-basics.epub" }) << "the new file is gone";
+
+    m_ui.answer = true;
+    m_installer->install(file(QStringLiteral("c2"), cardiology), QStringLiteral("anatomy-basics.epub"), {});
+    EXPECT_EQ(m_ui.asked, 1);
+    EXPECT_TRUE(m_installer->installed.isEmpty());
+    EXPECT_EQ(readFile(DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub")), anatomy)
+        << "the replaced book is back";
+    EXPECT_EQ(contents(), QStringList { "anatomy-basics.epub" }) << "nothing kept aside is left";
+    EXPECT_EQ(store().count<BookMetaData>(), 1);
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace
 {
@@ -256,6 +258,47 @@ TEST(XmlRpcResponseParser, HundredThousandValues)
     }
     EXPECT_EQ(sum, qlonglong(n) * (n - 1) / 2);
     EXPECT_EQ(value.value(QStringLiteral("k99999")).toString(), QStringLiteral("v99999"));
+}
+
+// Numbers past what a 64-bit integer holds, and doubles written by name
+// (as Python writes float("inf")), keep their value; text that is no number
+// stays text. None of them turns into a silent 0.
+TEST(XmlRpcResponseParser, NumbersKeepTheirValueOrTheirText)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char *xml;
+        QVariant want;
+    } cases[] = {
+        { "<int>9223372036854775807</int>", QVariant(9223372036854775807LL) },
+        { "<i4>-9223372036854775808</i4>", QVariant(qlonglong(std::numeric_limits<qlonglong>::min())) },
+        { "<int>18446744073709551616</int>", QVariant(18446744073709551616.0) },
+        { "<int>-123456789012345678901234567890</int>", QVariant(-123456789012345678901234567890.0) },
+        { "<int>twelve</int>", QVariant(QStringLiteral("twelve")) },
+        { "<double>inf</double>", QVariant(inf) },
+        { "<double>-inf</double>", QVariant(-inf) },
+        { "<double>Infinity</double>", QVariant(inf) },
+        { "<double>1e999</double>", QVariant(inf) },
+        { "<double>-1e999</double>", QVariant(-inf) },
+        { "<double>n/a</double>", QVariant(QStringLiteral("n/a")) },
+        { "<double>2.5</double>", QVariant(2.5) },
+        { "<int>42</int>", QVariant(42LL) },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.xml);
+        const QByteArray xml = QByteArray("<methodResponse><params><param><value>") + c.xml
+            + "</value></param></params></methodResponse>";
+        const QVariant got = parse(xml.constData());
+        EXPECT_EQ(got.metaType(), c.want.metaType()) << got.typeName();
+        EXPECT_EQ(got, c.want) << got.toString().toStdString();
+    }
+    const QVariant nan = parse("<methodResponse><params><param><value><double>nan</double></value></param></"
+                               "params></methodResponse>");
+    EXPECT_EQ(nan.metaType(), QMetaType::fromType<double>());
+    EXPECT_TRUE(std::isnan(nan.toDouble()));
+    // What the inspector prints: JSON has no infinity, so it is named.
+    EXPECT_EQ(describeXmlRpcValue(QVariant(inf)), QVariant(QVariantMap { { "double", "inf" } }));
+    EXPECT_EQ(describeXmlRpcValue(QVariant(-inf)), QVariant(QVariantMap { { "double", "-inf" } }));
 }
 
 } // namespace
