@@ -133,7 +133,7 @@ TEST_F(ReaderAnnotationsTest, OverlapsMergeWithTheirMemos)
         { "apart from all", 4, 0, 4, 3, 4, 0, 4, 3, "", 0 },
     };
     for (const Case &c : cases) {
-        store().removeAll<BookHighlightMemo>();
+        EXPECT_GE(store().removeAll<BookHighlightMemo>(), 0);
         ReaderAnnotations::highlight(m_page, start(1, 0), end(1, 5));
         ReaderAnnotations::highlight(m_page, start(3, 2), end(3, 8));
         ReaderAnnotations::highlight(m_page, start(5, 0), end(5, 4));
@@ -321,7 +321,7 @@ TEST_F(ReaderAnnotationsTest, HighlightsFoundAgainInANewEdition)
         { "gone", { QStringLiteral("Check kidney function.") }, false, { 1, 6 }, { 1, 11 } },
     };
     for (const Case &c : cases) {
-        store().removeAll<BookHighlightMemo>();
+        EXPECT_GE(store().removeAll<BookHighlightMemo>(), 0);
         const auto made = ReaderAnnotations::highlight(m_page, start(1, 6), end(1, 11), {}, old);
         ASSERT_EQ(made.record->markedText, QStringLiteral("renal")) << c.name;
         ReaderAnnotations::reanchor(m_page, c.edition);
