@@ -4,10 +4,12 @@
 #include "core/library/DataBaseHelper.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/reader/AnnotationList.h"
+#include "core/sync/AnnotationMerge.h"
 #include "support/LibraryFixture.h"
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace
 {
@@ -170,6 +172,23 @@ TEST_F(ReaderAnnotationsTest, NumbersCountDeletedRecords)
     EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"deleteFlg\"=1")), 1) << "soft delete";
     EXPECT_EQ(mark(3, 0, 3, 3).record->highlightNo, 3);
     EXPECT_TRUE(ReaderAnnotations::deleteHighlight(m_page, QStringLiteral("false")).isEmpty());
+}
+
+// A page whose stored number is at the edge of the range (written by an
+// older download) takes no new highlight rather than a wrapped number.
+TEST_F(ReaderAnnotationsTest, NumberAtTheEdgeIsRefused)
+{
+    const auto first = mark(1, 0, 1, 3);
+    ASSERT_TRUE(first.record);
+    for (const qint64 edge : { std::numeric_limits<qint64>::max(), qint64(AnnotationMerge::kMaxNumber) }) {
+        BookHighlightMemo r = *first.record;
+        r.highlightNo = edge;
+        ASSERT_TRUE(DataBaseHelper::saveRecord(r));
+        const auto refused = mark(5, 0, 5, 3);
+        EXPECT_FALSE(refused.record) << edge;
+        EXPECT_FALSE(refused.created) << edge;
+        EXPECT_EQ(pageMarks().size(), 1) << edge;
+    }
 }
 
 TEST_F(ReaderAnnotationsTest, OtherDevicesAndOldRecordsByTheirIdentifiers)
