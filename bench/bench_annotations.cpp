@@ -37,9 +37,9 @@ double medianSeconds(int runs, const std::function<void()> &f)
 
 // `count` annotations of book `bookID`: a third bookmarks, a third
 // highlights, a third memos, spread over 100 pages.
-void fill(qint64 bookID, int count, int onPage = -1)
+bool fill(qint64 bookID, int count, int onPage = -1)
 {
-    LibraryStore::main().transaction([&] {
+    return LibraryStore::main().transaction([&] {
         for (int i = 0; i < count; ++i) {
             const int page = onPage >= 0 ? onPage : i % 100;
             if (onPage < 0 && i % 3 == 0) {
@@ -48,15 +48,19 @@ void fill(qint64 bookID, int count, int onPage = -1)
                 mark.PageIdx = i; // one bookmark per page
                 mark.highlightNo = 0;
                 mark.updateTime = QDateTime::currentDateTimeUtc();
-                LibraryStore::main().insert(mark);
+                if (!LibraryStore::main().insert(mark))
+                    return false;
                 continue;
             }
             auto r = DataBaseHelper::addBookHighlightMemoWithBookID(bookID, QString::number(page + 1),
                 std::nullopt, page, i + 1, i, 0, i, 10, std::nullopt,
                 i % 3 == 2 ? std::optional(QStringLiteral("memo %1").arg(i)) : std::nullopt, std::nullopt, 0,
                 0, QStringLiteral("Chapter"), QStringLiteral("urn:bench"));
+            if (!r)
+                return false;
             r->markedText = QStringLiteral("passage %1").arg(i);
-            LibraryStore::main().save(*r);
+            if (!LibraryStore::main().save(*r))
+                return false;
         }
         return true;
     });
@@ -87,9 +91,11 @@ int main(int argc, char *argv[])
     const int scale = argc > 1 ? std::max(1, atoi(argv[1])) : 1; // 1: full size
     const int highlights = 300 / scale;
     const int listed = 5000 / scale;
-    fill(1, highlights, 4); // book 1: a page with 300 highlights
-    fill(2, listed); // book 2: 5,000 annotations
-    fill(3, listed / 100); // book 3: 50 annotations
+    // book 1: a page with 300 highlights; book 2: 5,000 annotations; book 3: 50
+    if (!fill(1, highlights, 4) || !fill(2, listed) || !fill(3, listed / 100)) {
+        std::fprintf(stderr, "cannot fill the store\n");
+        return 1;
+    }
 
     AnnotationPage full;
     full.bookID = 1;

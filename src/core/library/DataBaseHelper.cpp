@@ -141,7 +141,8 @@ std::optional<LabelMaster> DataBaseHelper::addLibary(const QString &name)
 
 void DataBaseHelper::removeLibaryByLabelID(qint64 labelID)
 {
-    store().removeAll<LabelMaster>(QStringLiteral("\"labelID\"=?"), { labelID });
+    if (store().removeAll<LabelMaster>(QStringLiteral("\"labelID\"=?"), { labelID }) < 0)
+        qCWarning(lcLibrary) << "cannot remove shelf" << labelID;
 }
 
 std::optional<LabelMaster> DataBaseHelper::getLabelByLabelID(qint64 labelID)
@@ -190,11 +191,12 @@ void DataBaseHelper::setLabelLink()
     const auto books
         = store().findAll<BookMetaData>(QStringLiteral("\"identifier\" IS NOT NULL AND \"identifier\"<>''"));
     // One transaction: a large library is linked in one write.
-    store().transaction([&] {
-        for (const BookMetaData &book : books)
-            addBookLabelLinkWithMetaId(*book.identifier);
-        return true;
-    });
+    if (!store().transaction([&] {
+            for (const BookMetaData &book : books)
+                addBookLabelLinkWithMetaId(*book.identifier);
+            return true;
+        }))
+        qCWarning(lcLibrary) << "cannot put the books on the first shelf";
 }
 
 // ---- account ----
@@ -389,7 +391,9 @@ std::optional<BookHighlightMemo> DataBaseHelper::getBookHighlightMemoWithBookID(
 
 void DataBaseHelper::deleteUploadedBookMark()
 {
-    store().removeAll<BookHighlightMemo>(QStringLiteral("\"deleteFlg\"=1"));
+    // A failure leaves them marked: they are sent again, which the server takes.
+    if (store().removeAll<BookHighlightMemo>(QStringLiteral("\"deleteFlg\"=1")) < 0)
+        qCWarning(lcLibrary) << "cannot remove the uploaded deletions";
 }
 
 bool DataBaseHelper::saveRecord(BookHighlightMemo &record)
@@ -464,8 +468,10 @@ void DataBaseHelper::incrementAccessPageLogStaytime(double seconds)
 
 void DataBaseHelper::deleteAccessLog()
 {
-    store().transaction(
-        [&] { return store().removeAll<AccessPageLog>() >= 0 && store().removeAll<AccessBookLog>() >= 0; });
+    if (!store().transaction([&] {
+            return store().removeAll<AccessPageLog>() >= 0 && store().removeAll<AccessBookLog>() >= 0;
+        }))
+        qCWarning(lcLibrary) << "cannot clear the reading logs";
 }
 
 // ---- news cache ----
@@ -509,7 +515,8 @@ void DataBaseHelper::upsertCacheContentNews(qint64 infoId, qint64 categoryId,
 
 void DataBaseHelper::deleteCacheInfos()
 {
-    store().removeAll<CacheInfo>(QStringLiteral("\"categoryId\" IS NOT 2"));
+    if (store().removeAll<CacheInfo>(QStringLiteral("\"categoryId\" IS NOT 2")) < 0)
+        qCWarning(lcLibrary) << "cannot clear the news cache";
 }
 
 // ---- dictionaries ----
@@ -528,7 +535,8 @@ std::optional<qint64> DataBaseHelper::deleteDictMaster(const QString &bookid)
 void DataBaseHelper::addDictionaryItemSetting(
     const DictionaryMaster &dict, const QString &columnName, qint64 columnId)
 {
-    addDictionaryItemSetting(store(), dict, columnName, columnId);
+    if (!addDictionaryItemSetting(store(), dict, columnName, columnId))
+        qCWarning(lcLibrary) << "cannot store column setting" << columnName;
 }
 
 std::optional<DictionaryMaster> DataBaseHelper::insertDictMaster(
@@ -554,10 +562,14 @@ std::optional<qint64> DataBaseHelper::deleteDictMaster(LibraryStore &store, cons
     if (!dict)
         return std::nullopt;
     // Column settings belong to their dictionary and go with it.
-    store.transaction([&] {
+    const bool removed = store.transaction([&] {
         return store.removeAll<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), { dict->pk }) >= 0
             && store.remove(*dict);
     });
+    if (!removed) {
+        qCWarning(lcLibrary) << "cannot remove dictionary" << bookid;
+        return std::nullopt;
+    }
     return dict->dicId;
 }
 

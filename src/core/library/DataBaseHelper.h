@@ -71,7 +71,7 @@ public:
     static qint64 getMaxLabelID();
     // A new shelf with labelID = order = getMaxLabelID() + 1; the new record,
     // or absent when it could not be written.
-    static std::optional<LabelMaster> addLibary(const QString &name);
+    [[nodiscard]] static std::optional<LabelMaster> addLibary(const QString &name);
     static void removeLibaryByLabelID(qint64 labelID);
     static std::optional<LabelMaster> getLabelByLabelID(qint64 labelID);
     static std::optional<BookLabelLink> getLabelByBookID(qint64 bookID);
@@ -102,7 +102,7 @@ public:
     static qint64 getMaxHighlightNoWithBookID(
         qint64 bookID, const std::optional<QString> &naviID, const std::optional<QString> &manifestID);
     // Creates a highlight or memo; absent when it could not be written.
-    static std::optional<BookHighlightMemo> addBookHighlightMemoWithBookID(qint64 bookID,
+    [[nodiscard]] static std::optional<BookHighlightMemo> addBookHighlightMemoWithBookID(qint64 bookID,
         const std::optional<QString> &naviID, const std::optional<QString> &manifestID, qint64 pageIdx,
         qint64 highlightNo, qint64 startNodeNo, qint64 startNodeOffset, qint64 endNodeNo,
         qint64 endNodeOffset, const std::optional<QDateTime> &memodate,
@@ -123,11 +123,11 @@ public:
     // Removes the records marked deleted, once the sync server has them.
     static void deleteUploadedBookMark();
     // Writes back a record read through this class (sync, renaming).
-    static bool saveRecord(BookHighlightMemo &record);
+    [[nodiscard]] static bool saveRecord(BookHighlightMemo &record);
     // Deletes a highlight or memo softly: deleteFlg = 1 and updateTime =
     // now, so the next upload tells the server; it leaves the library once
     // the server has it.
-    static bool markDeleted(BookHighlightMemo &record);
+    [[nodiscard]] static bool markDeleted(BookHighlightMemo &record);
 
     // ---- reading logs ----
     static void insertAccessBookLog(const QString &bookId, const QString &bookAuthor,
@@ -149,20 +149,20 @@ public:
     static void deleteCacheInfos();
 
     // ---- dictionaries ----
-    static std::optional<DictionaryMaster> insertDictMaster(
+    [[nodiscard]] static std::optional<DictionaryMaster> insertDictMaster(
         const QString &bookid, const QString &dicTitle, qint64 useFlg);
     // Removes the dictionary (and its column settings); its dicId, or absent
-    // when there was none.
+    // when there was none or it could not be removed (logged, kept whole).
     static std::optional<qint64> deleteDictMaster(const QString &bookid);
     static void addDictionaryItemSetting(
         const DictionaryMaster &dict, const QString &columnName, qint64 columnId);
     // The same on another connection to the library file (the dictionary
     // import's, on its worker thread).
     // `minimumId`: the dicId is at least this.
-    static std::optional<DictionaryMaster> insertDictMaster(LibraryStore &store, const QString &bookid,
-        const QString &dicTitle, qint64 useFlg, qint64 minimumId = 1);
+    [[nodiscard]] static std::optional<DictionaryMaster> insertDictMaster(LibraryStore &store,
+        const QString &bookid, const QString &dicTitle, qint64 useFlg, qint64 minimumId = 1);
     static std::optional<qint64> deleteDictMaster(LibraryStore &store, const QString &bookid);
     // False when the setting could not be stored.
-    static bool addDictionaryItemSetting(
+    [[nodiscard]] static bool addDictionaryItemSetting(
         LibraryStore &store, const DictionaryMaster &dict, const QString &columnName, qint64 columnId);
 };

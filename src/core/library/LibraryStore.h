@@ -59,7 +59,7 @@ public:
 
     // Runs `body` inside one transaction (nestable). The changes are committed
     // when it returns true and rolled back when it returns false.
-    bool transaction(const std::function<bool()> &body);
+    [[nodiscard]] bool transaction(const std::function<bool()> &body);
 
     // Finds. `where` is an SQL condition with "?" placeholders bound to `args`
     // in order; `orderBy` an SQL ordering such as "\"PageIdx\" ASC".
@@ -73,17 +73,20 @@ public:
 
     // Writes. insert() sets record.pk; save() inserts a new record (pk 0) or
     // updates an existing one. All return false on failure.
-    template <class T> bool insert(T &record);
-    template <class T> bool update(const T &record);
-    template <class T> bool save(T &record) { return record.pk ? update(record) : insert(record); }
-    template <class T> bool remove(const T &record);
+    template <class T> [[nodiscard]] bool insert(T &record);
+    template <class T> [[nodiscard]] bool update(const T &record);
+    template <class T> [[nodiscard]] bool save(T &record)
+    {
+        return record.pk ? update(record) : insert(record);
+    }
+    template <class T> [[nodiscard]] bool remove(const T &record);
     // Deletes the matching records (all without a condition); the number
     // deleted, or -1 on failure.
-    template <class T> int removeAll(const QString &where = {}, const QVariantList &args = {});
+    template <class T> [[nodiscard]] int removeAll(const QString &where = {}, const QVariantList &args = {});
 
     // Runs one statement with "?" placeholders bound to `args`; the number of
     // rows changed, or -1 on failure.
-    int execute(const QString &sql, const QVariantList &args = {});
+    [[nodiscard]] int execute(const QString &sql, const QVariantList &args = {});
 
     // The columns of an entity as the store declares them, for tests.
     QStringList columnsOf(const QString &entityName);

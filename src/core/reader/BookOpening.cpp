@@ -5,6 +5,7 @@
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/sync/QMShareHelper.h"
+#include "core/util/Logging.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -65,5 +66,7 @@ void BookOpening::markOpened(const QString &fileName, QMShareHelper *sync)
     if (sync && id != QLatin1String(BookInfo::kBookIdFromDisk))
         sync->getMyBookAll(id, DataBaseHelper::currentUserId().value_or(QString()), isPdfName(fileName));
     book->lastOpenDate = QDateTime::currentDateTimeUtc();
-    LibraryStore::main().save(*book);
+    // Only the shelf's "recently opened" order depends on it.
+    if (!LibraryStore::main().save(*book))
+        qCWarning(lcLibrary) << "cannot store when" << fileName << "was opened";
 }

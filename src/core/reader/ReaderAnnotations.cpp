@@ -2,6 +2,7 @@
 
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
+#include "core/sync/AnnotationMerge.h"
 #include "core/util/Logging.h"
 
 #include <QJsonDocument>
@@ -317,7 +318,7 @@ ReaderAnnotations::HighlightResult ReaderAnnotations::highlight(const Annotation
     const QDateTime now = QDateTime::currentDateTimeUtc();
     // The merged records go and the new one comes in one step, so a failure
     // loses none of them.
-    store.transaction([&] {
+    const bool stored = store.transaction([&] {
         for (const BookHighlightMemo &r : overlapping) {
             if (hasMemo(r))
                 memos << *r.memotext;
@@ -328,7 +329,14 @@ ReaderAnnotations::HighlightResult ReaderAnnotations::highlight(const Annotation
             if (!DataBaseHelper::markDeleted(gone))
                 return false;
         }
-        const qint64 no = DataBaseHelper::getMaxHighlightNoWithBookID(page.bookID, navi, page.tocId) + 1;
+        // A number stored at the edge of the range (from a damaged library)
+        // has no successor: the highlight is refused rather than wrapped.
+        const qint64 top = DataBaseHelper::getMaxHighlightNoWithBookID(page.bookID, navi, page.tocId);
+        if (top < 0 || top >= AnnotationMerge::kMaxNumber) {
+            qCWarning(lcLibrary) << "highlight number" << top << "on the page is out of range";
+            return false;
+        }
+        const qint64 no = top + 1;
         const std::optional<QString> memo
             = memos.isEmpty() ? std::nullopt : std::optional(memos.join(QLatin1Char('\n')));
         created = DataBaseHelper::addBookHighlightMemoWithBookID(page.bookID, navi, page.tocId, page.pageIdx,
@@ -358,6 +366,9 @@ ReaderAnnotations::HighlightResult ReaderAnnotations::highlight(const Annotation
         }
         return true;
     });
+    // A rolled-back transaction stored nothing, whatever was read before.
+    if (!stored)
+        created.reset();
     if (!created) {
         qCWarning(lcLibrary) << "the highlight could not be stored";
         result.script = clear;

@@ -1,5 +1,6 @@
 #include "QMShareHelper.h"
 
+#include "AnnotationMerge.h"
 #include "BookHighlightMemoWire.h"
 #include "core/account/AccountSession.h"
 #include "core/library/DataBaseHelper.h"
@@ -15,10 +16,13 @@
 #include "core/util/StringHelpers.h"
 
 #include <QEventLoop>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QPromise>
 #include <QSet>
+#include <QThreadPool>
 #include <QTimeZone>
 #include <QTimer>
 #include <memory>
@@ -29,8 +33,8 @@ namespace
 QMShareHelper *sharedInstance = nullptr;
 constexpr int kTimeoutMs = 10000;
 
-// A reply's JSON object, or absent for a failure (logged).
-std::optional<QVariantMap> readReply(QNetworkReply *reply, const char *what)
+// A reply's body, or absent for a failure (logged).
+std::optional<QByteArray> readReplyBody(QNetworkReply *reply, const char *what)
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray body = reply->readAll();
@@ -48,26 +52,62 @@ std::optional<QVariantMap> readReply(QNetworkReply *reply, const char *what)
         qCWarning(lcSync) << what << "failed: the reply was cut";
         return std::nullopt;
     }
-    const auto json = jsonDictonary(body);
+    return body;
+}
+
+// A reply's JSON object, or absent for a failure (logged).
+std::optional<QVariantMap> readReply(QNetworkReply *reply, const char *what)
+{
+    const auto body = readReplyBody(reply, what);
+    if (!body)
+        return std::nullopt;
+    const auto json = jsonDictonary(*body);
     if (!json)
-        qCWarning(lcSync) << what << "failed: the reply is not JSON:" << body.left(200);
+        qCWarning(lcSync) << what << "failed: the reply is not JSON:" << body->left(200);
     return json;
 }
 
-std::optional<QString> entryText(const QVariantMap &entry, const char *key)
+// A download read and merged on a pool thread.
+struct MergeJob {
+    std::optional<AnnotationMerge::Answer> answer; // absent: malformed
+    QList<AnnotationMerge::Write> writes;
+    QString error;
+};
+
+QFuture<MergeJob> mergeOnWorker(
+    QByteArray body, AnnotationMerge::Context context, QList<BookHighlightMemo> local)
 {
-    const auto s = stringForKey(entry, QString::fromLatin1(key));
-    if (!s || *s == u"(null)")
-        return std::nullopt;
-    return s;
+    auto promise = std::make_shared<QPromise<MergeJob>>();
+    QFuture<MergeJob> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start(
+        [promise, body = std::move(body), context = std::move(context), local = std::move(local)] {
+            MergeJob job;
+            const auto json = jsonDictonary(body);
+            if (!json)
+                job.error = QStringLiteral("the reply is not JSON: ") + QString::fromUtf8(body.left(200));
+            else
+                job.answer = AnnotationMerge::parse(*json, context, &job.error);
+            if (job.answer)
+                job.writes = AnnotationMerge::merge(local, *job.answer, context);
+            promise->addResult(std::move(job));
+            promise->finish();
+        });
+    return future;
 }
 
-std::optional<qint64> entryNumber(const QVariantMap &entry, const char *key)
+// The book's annotations at a glance: any record added, removed or changed
+// (a change moves updateTime) changes it.
+QString annotationFingerprint(LibraryStore &store, const QString &bookId)
 {
-    const auto s = stringForKey(entry, QString::fromLatin1(key));
-    bool ok = false;
-    const qint64 n = s ? s->toLongLong(&ok) : 0;
-    return ok ? std::optional(n) : std::nullopt;
+    return store.database()
+        .scalar(
+            QStringLiteral("SELECT COUNT(*) || ':' || IFNULL(MAX(\"pk\"),0) || ':' || "
+                           "IFNULL(SUM(\"updateTime\" % 1000000007),0) || ':' || "
+                           "IFNULL(SUM(\"syncedTime\" % 1000000007),0) || ':' || "
+                           "IFNULL(SUM(\"deleteFlg\"),0) FROM \"BookHighlightMemo\" WHERE \"metaBookID\"=?"),
+            { bookId })
+        .toString();
 }
 
 } // namespace
@@ -91,9 +131,7 @@ void QMShareHelper::setShared(QMShareHelper *helper)
 
 QDateTime QMShareHelper::initNsDateFromUTCLong(qint64 milliseconds)
 {
-    const qint64 seconds = milliseconds / 1000; // truncates toward zero
-    const qint64 offset = QDateTime::currentDateTime().offsetFromUtc();
-    return QDateTime::fromSecsSinceEpoch(seconds - offset, Qt::UTC);
+    return AnnotationMerge::dateFromServerMilliseconds(milliseconds);
 }
 
 bool QMShareHelper::signInCheck()
@@ -203,7 +241,10 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
         // Made before signing in: the annotation is the signed-in user's.
         if ((!r.user || r.user->isEmpty()) && userId && !userId->isEmpty()) {
             r.user = userId;
-            store.save(r);
+            // The upload carries the user either way; the record learns it
+            // next time when this write fails.
+            if (!store.save(r))
+                qCWarning(lcSync) << "cannot store the user of annotation" << r.pk;
         }
         Batch &batch = batchFor(pdfBooks.value(book, isPdf));
         const QPair<qint64, QDateTime> key { r.pk, r.updateTime.value_or(QDateTime()) };
@@ -218,7 +259,8 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
         }
     }
     for (qint64 pk : localDeletions)
-        store.execute(QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=?"), { pk });
+        if (store.execute(QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=?"), { pk }) < 0)
+            qCWarning(lcSync) << "cannot remove deleted annotation" << pk << "of a book from disk";
     if (batches.isEmpty())
         return finish(false);
 
@@ -257,21 +299,30 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
                 }
                 LibraryStore &store = LibraryStore::main();
                 if (ok) {
-                    store.transaction([&] {
+                    // Marks that could not be written leave the records
+                    // pending: they are sent again, which the server takes.
+                    ok = store.transaction([&] {
                         // Only what the server received, and has not changed
                         // since, counts as sent.
                         for (const auto &[pk, updateTime] : deletions)
-                            store.execute(
-                                QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=? AND "
-                                               "\"deleteFlg\"=1 AND \"updateTime\" IS ?"),
-                                { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() });
+                            if (store.execute(
+                                    QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=? AND "
+                                                   "\"deleteFlg\"=1 AND \"updateTime\" IS ?"),
+                                    { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() })
+                                < 0)
+                                return false;
                         for (const auto &[pk, updateTime] : inserts)
-                            store.execute(QStringLiteral("UPDATE \"BookHighlightMemo\" SET "
-                                                         "\"syncedTime\"=\"updateTime\" WHERE \"pk\"=? AND "
-                                                         "\"updateTime\" IS ?"),
-                                { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() });
+                            if (store.execute(
+                                    QStringLiteral("UPDATE \"BookHighlightMemo\" SET "
+                                                   "\"syncedTime\"=\"updateTime\" WHERE \"pk\"=? AND "
+                                                   "\"updateTime\" IS ?"),
+                                    { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() })
+                                < 0)
+                                return false;
                         return true;
                     });
+                    if (!ok)
+                        qCWarning(lcSync) << "cannot mark the uploaded annotations as sent";
                 }
                 state->allOk = state->allOk && ok;
                 if (--state->outstanding > 0)
@@ -281,7 +332,8 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
                     // so changes made while it was under way go next time.
                     if (auto user = DataBaseHelper::firstUserInfo()) {
                         user->lastSyncTime = selectedAt;
-                        store.save(*user);
+                        if (!store.save(*user))
+                            qCWarning(lcSync) << "cannot store the upload time; the next upload resends";
                     }
                 }
                 finish(state->allOk);
@@ -343,146 +395,85 @@ void QMShareHelper::getMyBookAll(
     request.setRawHeader("Authorization", "Bearer " + m_vamo.token().value_or(QString()).toUtf8());
     const QByteArray form = ("bookId=" + encodeURI(bookId) + "&user=" + encodeURI(user)).toUtf8();
     QNetworkReply *reply = m_network.post(request, form);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, finish, bookId, isPdf] {
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, finish, bookId, user, isPdf] {
         reply->deleteLater();
-        const auto answer = readReply(reply, "annotation download");
-        if (!answer)
+        auto body = readReplyBody(reply, "annotation download");
+        if (!body)
             return finish(false);
-        storeDownload(bookId, isPdf, *answer);
-        NotificationCenter::defaultCenter().post(QString::fromLatin1(kSyncDone));
-        finish(true);
+        LibraryStore &store = LibraryStore::main();
+        const auto userInfo = DataBaseHelper::firstUserInfo();
+        AnnotationMerge::Context context;
+        context.bookId = bookId;
+        context.bookID = DataBaseHelper::findBookIDByBookMetaID(bookId);
+        context.isPdf = isPdf;
+        context.userId = user;
+        context.lastSync = userInfo ? userInfo->lastSyncTime : std::nullopt;
+        const QString storePath = store.path();
+        const QString before = annotationFingerprint(store, bookId);
+        QList<BookHighlightMemo> local
+            = store.findAll<BookHighlightMemo>(QStringLiteral("\"metaBookID\"=?"), { bookId });
+        // Reading and merging a large answer runs off this thread; the
+        // watcher belongs to m_network, so it goes with this helper.
+        auto *watcher = new QFutureWatcher<MergeJob>(&m_network);
+        QObject::connect(
+            watcher, &QFutureWatcherBase::finished, watcher, [watcher, finish, context, storePath, before] {
+                watcher->deleteLater();
+                const MergeJob job = watcher->result();
+                if (!job.answer) {
+                    // Nothing changes; the next opening of the book tries again.
+                    qCWarning(lcSync)
+                        << "annotation download for" << context.bookId << "is malformed:" << job.error;
+                    return finish(false);
+                }
+                if (job.answer->dropped > 0)
+                    qCWarning(lcSync)
+                        << "annotation download for" << context.bookId << "dropped" << job.answer->dropped
+                        << "records of another account or without a device id";
+                LibraryStore &store = LibraryStore::main();
+                if (store.path() != storePath) {
+                    qCWarning(lcSync)
+                        << "the library changed during the annotation download; it is not stored";
+                    return finish(false);
+                }
+                QList<AnnotationMerge::Write> writes = job.writes;
+                // Annotations changed here while the merge ran: merge again
+                // with what is stored now, so no local change is overwritten.
+                if (annotationFingerprint(store, context.bookId) != before)
+                    writes
+                        = AnnotationMerge::merge(store.findAll<BookHighlightMemo>(
+                                                     QStringLiteral("\"metaBookID\"=?"), { context.bookId }),
+                            *job.answer, context);
+                if (!writes.isEmpty() && !applyWrites(store, std::move(writes)))
+                    return finish(false);
+                NotificationCenter::defaultCenter().post(QString::fromLatin1(kSyncDone));
+                finish(true);
+            });
+        watcher->setFuture(mergeOnWorker(std::move(*body), context, std::move(local)));
     });
 }
 
-void QMShareHelper::storeDownload(const QString &bookId, bool isPdf, const QVariantMap &reply)
+bool QMShareHelper::applyWrites(LibraryStore &store, QList<AnnotationMerge::Write> writes)
 {
-    const QVariantList shiori = arrayForKey(reply, QStringLiteral("shiori")).value_or(QVariantList());
-    QVariantList marked = arrayForKey(reply, QStringLiteral("highlight")).value_or(QVariantList());
-    marked += arrayForKey(reply, QStringLiteral("memo")).value_or(QVariantList());
-    // An answer that names none of the lists is no account of the book.
-    // One that names them, empty, says the server holds nothing for it:
-    // what was deleted on another device goes here too.
-    if (!reply.contains(QStringLiteral("shiori")) && !reply.contains(QStringLiteral("highlight"))
-        && !reply.contains(QStringLiteral("memo")))
-        return;
-
-    LibraryStore &store = LibraryStore::main();
-    const std::optional<qint64> bookID = DataBaseHelper::findBookIDByBookMetaID(bookId);
-    const auto user = DataBaseHelper::firstUserInfo();
-    const std::optional<QDateTime> lastSync = user ? user->lastSyncTime : std::nullopt;
-    // An annotation changed (or deleted) since the last upload is not on the
-    // server yet: it stays as it is.
-    auto pending = [&](const BookHighlightMemo &r) {
-        if (r.deleteFlg.value_or(0) == 1)
-            return true;
-        if (r.syncedTime)
-            return r.syncedTime != r.updateTime;
-        return !lastSync || !r.updateTime || *r.updateTime >= *lastSync;
-    };
-    auto pageOf = [&](const QVariantMap &entry) -> std::optional<qint64> {
-        const auto page = entryNumber(entry, "pageIdx");
-        if (!page)
-            return std::nullopt;
-        return std::max<qint64>(0, isPdf ? *page : *page - 1);
-    };
-    auto dateOf = [](const QVariantMap &entry) -> std::optional<QDateTime> {
-        const QVariant v = entry.value(QStringLiteral("updateDate"));
-        if (!isNumberVariant(v))
-            return std::nullopt;
-        return initNsDateFromUTCLong(v.toLongLong());
-    };
-
-    store.transaction([&] {
-        // Bookmarks: the server's replace the uploaded local ones.
-        const QString bookmarks = QStringLiteral("\"metaBookID\"=? AND IFNULL(\"highlightNo\",0)=0");
-        for (const BookHighlightMemo &r : store.findAll<BookHighlightMemo>(bookmarks, { bookId }))
-            if (!pending(r))
-                store.remove(r);
-        for (const QVariant &v : shiori) {
-            const QVariantMap e = v.toMap();
-            const bool hasPlace = entryText(e, "manifestId") || entryText(e, "naviId");
-            if (!e.contains(QStringLiteral("udId")) || entryNumber(e, "highlightNo").value_or(-1) != 0
-                || !hasPlace)
-                continue;
-            BookHighlightMemo r;
-            r.highlightNo = 0;
-            r.BookID = bookID;
-            r.manifestId = entryText(e, "manifestId").value_or(QString());
-            r.PageIdx = pageOf(e);
-            r.updateTime = dateOf(e);
-            r.user = stringForKey(e, QStringLiteral("user"));
-            r.NaviID = entryText(e, "naviId");
-            r.udId = stringForKey(e, QStringLiteral("udId"));
-            r.updateUdId = stringForKey(e, QStringLiteral("updateUdId"));
-            r.metaBookID = bookId;
-            r.deleteFlg = 0;
-            r.syncedTime = r.updateTime;
-            // A local bookmark of the page that is not uploaded yet wins.
-            if (store.count<BookHighlightMemo>(bookmarks + QStringLiteral(" AND \"PageIdx\" IS ?"),
-                    { bookId, r.PageIdx ? QVariant(*r.PageIdx) : QVariant() })
-                > 0)
-                continue;
-            store.insert(r);
-        }
-
-        // Highlights and memos: merged by (udId, highlightNo, page). Local
-        // ones the server had and no longer has were deleted elsewhere;
-        // those not sent yet are kept.
-        QSet<QString> onServer;
-        auto keyOf = [](const QString &udId, qint64 no, qint64 page) {
-            return QStringLiteral("%1\x1f%2\x1f%3").arg(udId).arg(no).arg(page);
-        };
-        for (const QVariant &v : marked) {
-            const QVariantMap e = v.toMap();
-            const auto number = entryNumber(e, "highlightNo");
-            const auto page = pageOf(e);
-            if (number && page)
-                onServer.insert(
-                    keyOf(stringForKey(e, QStringLiteral("udId")).value_or(QString()), *number, *page));
-        }
-        for (const BookHighlightMemo &r : store.findAll<BookHighlightMemo>(
-                 QStringLiteral("\"metaBookID\"=? AND \"highlightNo\">0"), { bookId }))
-            if (!pending(r)
-                && !onServer.contains(
-                    keyOf(r.udId.value_or(QString()), *r.highlightNo, r.PageIdx.value_or(-1))))
-                store.remove(r);
-        for (const QVariant &v : marked) {
-            const QVariantMap e = v.toMap();
-            const auto number = entryNumber(e, "highlightNo");
-            const auto page = pageOf(e);
-            if (!e.contains(QStringLiteral("udId")) || !number || *number < 1 || !page
-                || !e.contains(QStringLiteral("startNodeNo")))
-                continue;
-            auto existing = store.findFirst<BookHighlightMemo>(
-                QStringLiteral("\"metaBookID\"=? AND \"udId\" IS ? AND \"highlightNo\"=? AND \"PageIdx\"=?"),
-                { bookId, stringForKey(e, QStringLiteral("udId")).value_or(QString()), *number, *page });
-            if (existing && pending(*existing))
-                continue;
-            BookHighlightMemo r = existing.value_or(BookHighlightMemo());
-            r.BookID = bookID;
-            r.metaBookID = bookId;
-            r.PageIdx = page;
-            r.highlightNo = number;
-            r.NaviID = entryText(e, "naviId");
-            r.manifestId = entryText(e, "manifestId");
-            r.startNodeNo = entryNumber(e, "startNodeNo");
-            r.startNodeOffset = entryNumber(e, "startNodeOffset");
-            r.endNodeNo = entryNumber(e, "endNodeNo");
-            r.endNodeOffset = entryNumber(e, "endNodeOffset");
-            const auto memo = entryText(e, "memoText");
-            r.memotext = memo && !memo->isEmpty() ? memo : std::nullopt;
-            r.contentTitle = entryText(e, "contentTitle");
-            r.gpsInfo = entryText(e, "gpsInfo");
-            r.twitterFlg = entryNumber(e, "twitterFlg");
-            r.facebookFlg = entryNumber(e, "facebookFlg");
-            r.udId = stringForKey(e, QStringLiteral("udId"));
-            r.updateUdId = stringForKey(e, QStringLiteral("updateUdId"));
-            r.user = stringForKey(e, QStringLiteral("user"));
-            r.updateTime = dateOf(e);
-            r.syncedTime = r.updateTime;
-            r.deleteFlg = 0;
-            store.save(r);
+    const bool ok = store.transaction([&] {
+        for (AnnotationMerge::Write &w : writes) {
+            bool written = false;
+            switch (w.kind) {
+            case AnnotationMerge::Write::Kind::Insert:
+                written = store.insert(w.record);
+                break;
+            case AnnotationMerge::Write::Kind::Update:
+                written = store.update(w.record);
+                break;
+            case AnnotationMerge::Write::Kind::Remove:
+                written = store.remove(w.record);
+                break;
+            }
+            if (!written)
+                return false;
         }
         return true;
     });
+    if (!ok)
+        qCWarning(lcSync) << "annotation download could not be stored; the library is as it was";
+    return ok;
 }

@@ -7,8 +7,11 @@
 // the server has received it; a download keeps local highlights and memos
 // and every annotation not uploaded yet.
 //
-// Main thread only; replies are handled on the main thread.
+// Main thread only; replies are handled on the main thread. A download's
+// answer is read and merged on a pool thread and stored on the main thread.
 #pragma once
+
+#include "AnnotationMerge.h"
 
 #include <QDateTime>
 #include <QNetworkAccessManager>
@@ -16,6 +19,7 @@
 #include <QVariantMap>
 #include <functional>
 
+class LibraryStore;
 class ServerConfig;
 class VamoManager;
 
@@ -49,8 +53,10 @@ public:
     // not one imported from disk ("9999999999", "local:…") or without an
     // identifier.
     static bool syncsAnnotations(const QString &identifier);
-    // Downloads the book's annotations and merges them; posts "SyncDone"
-    // when a reply was stored. `done` (optional) learns whether it was.
+    // Downloads the book's annotations of account `user` and merges them;
+    // posts "SyncDone" when a reply was stored. `done` (optional) learns
+    // whether it was: false for a failed request, a malformed answer or a
+    // failed write, and then the library is as it was.
     void getMyBookAll(
         const QString &bookId, const QString &user, bool isPdf, std::function<void(bool)> done = {});
     // Reading logs are not uploaded.
@@ -60,9 +66,12 @@ public:
     // convention, as a point in time.
     static QDateTime initNsDateFromUTCLong(qint64 milliseconds);
 
+    // Applies a merge's writes to `store` as one transaction: all of them,
+    // or (on any failed write, logged) none. Public for tests.
+    [[nodiscard]] static bool applyWrites(LibraryStore &store, QList<AnnotationMerge::Write> writes);
+
 private:
     bool signInCheck();
-    void storeDownload(const QString &bookId, bool isPdf, const QVariantMap &reply);
 
     const ServerConfig &m_servers;
     VamoManager &m_vamo;

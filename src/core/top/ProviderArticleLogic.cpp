@@ -222,7 +222,10 @@ void ProviderArticleLogic::getInfoList()
         const int total = isUpdate();
         bool deleted = false;
         if (total != -1 && latestUpdate().isEmpty()) {
-            LibraryStore::main().removeAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), { 2 });
+            // A failed clear keeps the old articles; the fresh list still
+            // replaces them one by one.
+            if (LibraryStore::main().removeAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), { 2 }) < 0)
+                qCWarning(lcTop) << "cannot clear the cached provider articles";
             deleted = true;
         }
         if ((deleted || total >= 1) && (mediaInfoUpdateCount == 0 || mediaInfoUpdateCount != total)) {

@@ -87,7 +87,7 @@ TEST_F(DataBaseHelperTest, RemoveBookTakesItsRecordsAlong)
         BookStatusData status;
         status.BookID = id;
         status.lastOpenPage = 3;
-        store().insert(status);
+        EXPECT_TRUE(store().insert(status));
         DataBaseHelper::upsertBookMark(0, QStringLiteral("c1"), std::nullopt, id, false);
     }
     DataBaseHelper::addBookLabelLinkWithMetaId(QStringLiteral("urn:a"));

@@ -106,7 +106,7 @@ TEST_F(LibraryStoreTest, TransactionRollsBackWhenTheBodyFails)
     const bool ok = store().transaction([&] {
         LabelMaster label;
         label.labelID = 5;
-        store().insert(label);
+        EXPECT_TRUE(store().insert(label));
         return false;
     });
     EXPECT_FALSE(ok);
@@ -192,11 +192,12 @@ TEST(LibraryStoreCrash, WritesThatReturnedSurviveAKill)
     EXPECT_EXIT(
         {
             LibraryStore::main().open(path);
-            DataBaseHelper::addLibary(QStringLiteral("循環器"));
+            EXPECT_TRUE((DataBaseHelper::addLibary(QStringLiteral("循環器"))).has_value());
             DataBaseHelper::upsertBookMark(4, QStringLiteral("ch2"), QStringLiteral("urn:x"), 1, false);
-            DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("5"), std::nullopt, 4, 1, 2, 3,
-                4, 5, std::nullopt, QStringLiteral("memo"), std::nullopt, 0, 0, std::nullopt,
-                QStringLiteral("urn:x"));
+            EXPECT_TRUE((DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("5"), std::nullopt,
+                             4, 1, 2, 3, 4, 5, std::nullopt, QStringLiteral("memo"), std::nullopt, 0, 0,
+                             std::nullopt, QStringLiteral("urn:x")))
+                            .has_value());
             std::raise(SIGKILL);
         },
         ::testing::KilledBySignal(SIGKILL), "");

@@ -4,10 +4,12 @@
 #include "core/library/DataBaseHelper.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/reader/AnnotationList.h"
+#include "core/sync/AnnotationMerge.h"
 #include "support/LibraryFixture.h"
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace
 {
@@ -133,7 +135,7 @@ TEST_F(ReaderAnnotationsTest, OverlapsMergeWithTheirMemos)
         { "apart from all", 4, 0, 4, 3, 4, 0, 4, 3, "", 0 },
     };
     for (const Case &c : cases) {
-        store().removeAll<BookHighlightMemo>();
+        EXPECT_GE(store().removeAll<BookHighlightMemo>(), 0);
         ReaderAnnotations::highlight(m_page, start(1, 0), end(1, 5));
         ReaderAnnotations::highlight(m_page, start(3, 2), end(3, 8));
         ReaderAnnotations::highlight(m_page, start(5, 0), end(5, 4));
@@ -170,6 +172,23 @@ TEST_F(ReaderAnnotationsTest, NumbersCountDeletedRecords)
     EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"deleteFlg\"=1")), 1) << "soft delete";
     EXPECT_EQ(mark(3, 0, 3, 3).record->highlightNo, 3);
     EXPECT_TRUE(ReaderAnnotations::deleteHighlight(m_page, QStringLiteral("false")).isEmpty());
+}
+
+// A page whose stored number is at the edge of the range (written by an
+// older download) takes no new highlight rather than a wrapped number.
+TEST_F(ReaderAnnotationsTest, NumberAtTheEdgeIsRefused)
+{
+    const auto first = mark(1, 0, 1, 3);
+    ASSERT_TRUE(first.record);
+    for (const qint64 edge : { std::numeric_limits<qint64>::max(), qint64(AnnotationMerge::kMaxNumber) }) {
+        BookHighlightMemo r = *first.record;
+        r.highlightNo = edge;
+        ASSERT_TRUE(DataBaseHelper::saveRecord(r));
+        const auto refused = mark(5, 0, 5, 3);
+        EXPECT_FALSE(refused.record) << edge;
+        EXPECT_FALSE(refused.created) << edge;
+        EXPECT_EQ(pageMarks().size(), 1) << edge;
+    }
 }
 
 TEST_F(ReaderAnnotationsTest, OtherDevicesAndOldRecordsByTheirIdentifiers)
@@ -321,7 +340,7 @@ TEST_F(ReaderAnnotationsTest, HighlightsFoundAgainInANewEdition)
         { "gone", { QStringLiteral("Check kidney function.") }, false, { 1, 6 }, { 1, 11 } },
     };
     for (const Case &c : cases) {
-        store().removeAll<BookHighlightMemo>();
+        EXPECT_GE(store().removeAll<BookHighlightMemo>(), 0);
         const auto made = ReaderAnnotations::highlight(m_page, start(1, 6), end(1, 11), {}, old);
         ASSERT_EQ(made.record->markedText, QStringLiteral("renal")) << c.name;
         ReaderAnnotations::reanchor(m_page, c.edition);

@@ -87,7 +87,7 @@ protected:
         book.BookID = id;
         book.identifier = identifier;
         book.fileName = file;
-        LibraryStore::main().insert(book);
+        EXPECT_TRUE(LibraryStore::main().insert(book));
     }
 
     void use(const QString &name)

@@ -143,7 +143,7 @@ protected:
             BookMetaData book;
             book.BookID = 1;
             book.identifier = m_book;
-            LibraryStore::main().insert(book);
+            EXPECT_TRUE(LibraryStore::main().insert(book));
         }
     }
     void TearDown() override
@@ -190,11 +190,15 @@ TEST_F(SyncRoundTrip, AnnotationsTravelBetweenDevices)
     use(QStringLiteral("A"));
     DataBaseHelper::upsertBookMark(4, QStringLiteral("ch5"), m_book, 1, false);
     DataBaseHelper::updateBookMark(4, 1, QStringLiteral("Key table"));
-    DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 1, 3,
-        4, 5, 6, std::nullopt, std::nullopt, QString(), 0, 0, QStringLiteral("Chapter 2"), m_book);
-    DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 2, 7,
-        0, 7, 9, QDateTime::currentDateTime(), QStringLiteral("50% dose & retest = +1 day"), QString(), 0, 0,
-        QStringLiteral("Chapter 2"), m_book);
+    EXPECT_TRUE(
+        (DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 1,
+             3, 4, 5, 6, std::nullopt, std::nullopt, QString(), 0, 0, QStringLiteral("Chapter 2"), m_book))
+            .has_value());
+    EXPECT_TRUE(
+        (DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 2,
+             7, 0, 7, 9, QDateTime::currentDateTime(), QStringLiteral("50% dose & retest = +1 day"),
+             QString(), 0, 0, QStringLiteral("Chapter 2"), m_book))
+            .has_value());
     ASSERT_TRUE(upload());
     EXPECT_TRUE(DataBaseHelper::firstUserInfo()->lastSyncTime.has_value());
 
@@ -253,16 +257,17 @@ TEST_F(SyncRoundTrip, FailuresChangeNothing)
         { "time-out", { { "delayMs", 1500 } } },
         { "status 500", { { "status", 500 }, { "body", "boom" } } },
         { "not JSON", { { "status", 200 }, { "body", "<html>" } } },
+        // A refusal is a failed download, not an empty one.
         { "refused",
-            { { "status", 200 }, { "body", "{\"result\":\"0\"}" }, { "contentType", "application/json" } },
-            false, false, false },
+            { { "status", 200 }, { "body", "{\"result\":\"0\"}" }, { "contentType", "application/json" } } },
         { "dropped", { { "drop", true } } },
     };
     use(QStringLiteral("A"));
     DataBaseHelper::upsertBookMark(1, QStringLiteral("c1"), m_book, 1, false);
     auto highlight = DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("2"), std::nullopt, 1,
         1, 0, 0, 0, 4, std::nullopt, std::nullopt, QString(), 0, 0, std::nullopt, m_book);
-    DataBaseHelper::markDeleted(*highlight);
+    ASSERT_TRUE(highlight);
+    ASSERT_TRUE(DataBaseHelper::markDeleted(*highlight));
     const QString token = m_vamo->token().value();
 
     for (const FailureCase &c : cases) {
@@ -285,6 +290,72 @@ TEST_F(SyncRoundTrip, FailuresChangeNothing)
         EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(), 2) << "the deletion is kept: " << c.name;
         EXPECT_EQ(DataBaseHelper::findAllBookMarkByBookID(1).size(), 1) << c.name;
     }
+}
+
+// Five synced annotations on device B; then answers that are malformed or
+// belong to another account change none of them.
+TEST_F(SyncRoundTrip, MalformedOrForeignAnswersChangeNothing)
+{
+    use(QStringLiteral("A"));
+    DataBaseHelper::upsertBookMark(4, QStringLiteral("ch5"), m_book, 1, false);
+    for (qint64 no = 1; no <= 4; ++no)
+        ASSERT_TRUE(DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"),
+            QStringLiteral("toc"), 2, no, no, 0, no, 5, std::nullopt,
+            no == 4 ? std::optional(QStringLiteral("memo")) : std::nullopt, QString(), 0, 0,
+            QStringLiteral("Chapter"), m_book));
+    ASSERT_TRUE(upload());
+    use(QStringLiteral("B"));
+    ASSERT_TRUE(download());
+    ASSERT_EQ(LibraryStore::main().count<BookHighlightMemo>(), 5);
+
+    const QByteArray foreign
+        = "{\"shiori\":[],\"highlight\":["
+          "{\"udId\":\"X\",\"user\":\"2\",\"highlightNo\":7,\"pageIdx\":3,\"startNodeNo\":1},"
+          "{\"udId\":\"X\",\"highlightNo\":8,\"pageIdx\":3,\"startNodeNo\":1},"
+          "{\"user\":\"1\",\"highlightNo\":9,\"pageIdx\":3,\"startNodeNo\":1}],\"memo\":[]}";
+    struct Case {
+        const char *name;
+        QByteArray body;
+        bool downloads; // well-formed: the download itself succeeds
+    };
+    const Case cases[] = {
+        { "lists of the wrong type", "{\"shiori\":{},\"highlight\":\"\",\"memo\":true}", false },
+        { "shiori is text", "{\"shiori\":\"x\"}", false },
+        { "memo is a number", "{\"shiori\":[],\"highlight\":[],\"memo\":5}", false },
+        { "a 1,000-deep nested entry",
+            "{\"shiori\":[],\"highlight\":[{\"udId\":\"X\",\"user\":\"1\",\"highlightNo\":1,\"pageIdx\":3,"
+            "\"x\":"
+                + QByteArray(1000, '[') + QByteArray(1000, ']') + "}],\"memo\":[]}",
+            false },
+        { "result 0 with lists", "{\"result\":\"0\",\"shiori\":[],\"highlight\":[],\"memo\":[]}", false },
+        { "highlight number INT64_MAX",
+            "{\"highlight\":[{\"udId\":\"X\",\"user\":\"1\",\"highlightNo\":9223372036854775807,\"pageIdx\":"
+            "3,"
+            "\"startNodeNo\":1}]}",
+            false },
+        { "page INT64_MIN",
+            "{\"shiori\":[{\"udId\":\"X\",\"user\":\"1\",\"highlightNo\":0,\"pageIdx\":-9223372036854775808,"
+            "\"manifestId\":\"c\"}]}",
+            false },
+    };
+    for (const Case &c : cases) {
+        backend->resetFaults();
+        backend->setFault({ { "path", "/sync/shareapi/getMyBookAll" }, { "status", 200 },
+            { "body", QString::fromUtf8(c.body) }, { "contentType", "application/json" } });
+        EXPECT_EQ(download(), c.downloads) << c.name;
+        EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(), 5) << c.name;
+    }
+    // Well-formed, but none of it is this account's: nothing is taken, and
+    // (the server holding none of the user's) the synced ones follow it.
+    backend->resetFaults();
+    backend->setFault({ { "path", "/sync/shareapi/getMyBookAll" }, { "status", 200 },
+        { "body", QString::fromUtf8(foreign) }, { "contentType", "application/json" } });
+    EXPECT_TRUE(download());
+    EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(QStringLiteral("\"highlightNo\">=7")), 0)
+        << "no record of another account or without a user or device is stored";
+    backend->resetFaults();
+    EXPECT_TRUE(download()) << "the next sync tries again and takes a well-formed answer";
+    EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(), 5);
 }
 
 } // namespace

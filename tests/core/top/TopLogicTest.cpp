@@ -337,11 +337,11 @@ TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
             = QStringLiteral("b%1.%2").arg(i).arg(i % 2 ? QStringLiteral("epub") : QStringLiteral("pdf"));
         b.lastOpenDate = QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC);
         b.printable = 1;
-        store().insert(b);
+        EXPECT_TRUE(store().insert(b));
     }
     BookMetaData never;
     never.BookID = 99;
-    store().insert(never);
+    EXPECT_TRUE(store().insert(never));
     const auto recent = TopLogic::recentItems();
     ASSERT_EQ(recent.size(), 30);
     EXPECT_EQ(recent.first().BookID, 32) << "newest first";
@@ -353,7 +353,7 @@ TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
     status.BookID = 3;
     status.lastOpenPage = 7;
     status.fontSetting = 20;
-    store().insert(status);
+    EXPECT_TRUE(store().insert(status));
     ConfigDictionary config(QDir::homePath() + QStringLiteral("/top-config3.plist"));
     VamoManager vamo(*m_servers);
     StoreManager storeManager(*m_servers, config, vamo);

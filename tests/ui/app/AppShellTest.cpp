@@ -9,7 +9,7 @@ TEST_F(AppShellTest, FirstLaunchCreatesTheDefaultShelfOnce)
     BookMetaData book;
     book.BookID = 1;
     book.identifier = QStringLiteral("urn:pre");
-    LibraryStore::main().insert(book);
+    EXPECT_TRUE(LibraryStore::main().insert(book));
     launch();
     const auto shelf = DataBaseHelper::getLabelByLabelID(1);
     ASSERT_TRUE(shelf.has_value());

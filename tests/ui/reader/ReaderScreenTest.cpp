@@ -65,7 +65,7 @@ TEST_F(AppShellTest, ReaderOpensAtTheSavedPageAndLogsTheOpening)
     BookStatusData saved;
     saved.BookID = 1;
     saved.lastOpenPage = 1;
-    LibraryStore::main().insert(saved);
+    EXPECT_TRUE(LibraryStore::main().insert(saved));
 
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
@@ -318,7 +318,7 @@ TEST_F(AppShellTest, ReaderFontSizeStaysWithinItsRangeAndIsKept)
     saved.BookID = 1;
     saved.lastOpenPage = 1;
     saved.fontSetting = 20;
-    LibraryStore::main().insert(saved);
+    EXPECT_TRUE(LibraryStore::main().insert(saved));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->fontSize(), 20) << "no size chosen yet: the book's own";
