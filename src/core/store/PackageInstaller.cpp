@@ -3,6 +3,7 @@
 #include "DownLoader.h"
 #include "InstallRecovery.h"
 #include "PackageUnpacker.h"
+#include "core/content/PdfProbe.h"
 #include "core/content/SafePath.h"
 #include "core/content/ZipArchive.h"
 #include "core/dictionary/DictionaryManager.h"
@@ -79,7 +80,12 @@ bool PackageInstaller::isReadableBook(const QString &path, const QString &extens
         if (!file.open(QIODevice::ReadOnly))
             return false;
         // Readers accept the header anywhere in the first kilobyte.
-        return file.read(1024).contains("%PDF-");
+        if (!file.read(1024).contains("%PDF-"))
+            return false;
+        // A header is not a book: the document must open and its first page
+        // render, in the helper process, so that a file that crashes or
+        // stalls the PDF library never enters the library.
+        return PdfProbe::check(path).status != PdfProbe::Status::Damaged;
     }
     if (ext == u"epub") {
         const auto archive = ZipArchive::open(path);
