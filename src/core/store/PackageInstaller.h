@@ -71,7 +71,9 @@ public:
 
     // Whether the file can be a book of this extension ("epub": a zip
     // archive with a container or a package document; "pdf": a PDF header
-    // near the start). An empty or random file is neither.
+    // near the start, and a document that PdfProbe opens with a first page
+    // that renders, waiting at most its budget; when no helper can check it,
+    // the header is enough). An empty or random file is neither.
     static bool isReadableBook(const QString &path, const QString &extension);
 
 private:
