@@ -36,7 +36,7 @@ public:
         Damaged, // does not open, has no page, fails to render, crashed or ran too long
         NotChecked, // no helper program could be started: nothing is known
     };
-    static constexpr int kBudgetMs = 8000;
+    static constexpr int kBudgetMs = 10000;
     static constexpr qint64 kMemoryLimit = qint64(2) * 1024 * 1024 * 1024;
     // At most this many outline rows are taken from a document; the rest
     // are left out.
