@@ -47,7 +47,7 @@ bench: deps
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_DIR)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRO_BUILD_TESTS=OFF -DTAVRO_BUILD_FUZZ=ON
-	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_xml2dic fuzz_epub_zip fuzz_csv fuzz_package fuzz_xmlrpc
+	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_all
 	@bash fuzz/run-all $(BUILD_DIR)-fuzz
 
 sanitize: deps

@@ -125,3 +125,30 @@ int fuzzPdfToc(const uint8_t *data, size_t size)
     compactJson(outline.toVariant());
     return 0;
 }
+
+#include "core/content/PdfProbe.h"
+
+int fuzzPdfOutline(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    PdfProbe::fromReport(bytes, true);
+    PdfProbe::fromReport(bytes, false);
+    static const QString folder = QDir::tempPath() + QStringLiteral("/tavro-fuzz-pdf-%1").arg(getpid());
+    static const bool made = QDir().mkpath(folder);
+    (void)made;
+    const QString path = folder + QStringLiteral("/book.pdf");
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        f.write(bytes);
+    }
+    // A short budget: a stalled document costs the fuzzer this much.
+    const PdfProbe probe = PdfProbe::check(path, 3000);
+    const PdfOutline outline = PdfOutline::load(path, probe);
+    for (int page : { 0, 1, 7, 1000 })
+        if (const auto row = outline.rowForPage(page))
+            outline.row(*row);
+    compactJson(outline.toVariant());
+    return 0;
+}

@@ -21,3 +21,8 @@ int fuzzPackage(const uint8_t *data, size_t size);
 // A PDF book's ".toc" file over arbitrary bytes: its rows, the row of a few
 // pages and the rows written as JSON.
 int fuzzPdfToc(const uint8_t *data, size_t size);
+// A PDF from disk as the program takes it: checked in the helper process
+// (which may crash or be stopped at its budget without harm here), then its
+// outline rows, the row of a few pages and the rows as JSON; the bytes are
+// also read back as a helper's report.
+int fuzzPdfOutline(const uint8_t *data, size_t size);

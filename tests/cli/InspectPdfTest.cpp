@@ -89,4 +89,39 @@ TEST(InspectPdfOutline, BadInputGivesAMessageAndANonZeroExit)
     }
 }
 
+// Hostile PDFs once crashed the inspector (SIGSEGV in the PDF library's
+// outline walk) or never let it end: now a broken outline gives one row per
+// page, and a document that cannot be opened in time a message.
+TEST(InspectPdfOutline, HostileDocumentsGiveRowsOrAMessage)
+{
+    QTemporaryDir dir;
+    const struct {
+        const char *name;
+        HostilePdf kind;
+        int code;
+    } cases[] = {
+        { "entry that is its own child", HostilePdf::SelfChild, 0 },
+        { "cyclic children", HostilePdf::CyclicChildren, 0 },
+        { "cyclic next chain", HostilePdf::CyclicNext, 0 },
+        { "60,000-deep outline", HostilePdf::DeepOutline, 0 },
+        { "page tree that lists itself", HostilePdf::PageTreeCycle, 1 },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile f(dir.filePath(QString::fromUtf8(c.name) + QStringLiteral(".pdf")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(hostilePdf(c.kind));
+        f.close();
+        const ProcessResult r = inspect({ QStringLiteral("pdf-outline"), f.fileName() });
+        EXPECT_EQ(r.exitCode, c.code) << r.err.toStdString();
+        if (c.code == 0) {
+            const QVariantMap outline = QJsonDocument::fromJson(r.out).toVariant().toMap();
+            EXPECT_EQ(outline.value(QStringLiteral("source")).toString(), QStringLiteral("pages"));
+            EXPECT_EQ(titles(outline), QStringList { QStringLiteral("ページ1") });
+        } else {
+            EXPECT_TRUE(r.err.contains("not a readable PDF document")) << r.err.toStdString();
+        }
+    }
+}
+
 } // namespace

@@ -61,3 +61,14 @@ TEST(FuzzCorpus, PdfToc)
     runCorpus("pdf_toc", fuzzPdfToc);
 }
 } // namespace
+
+namespace
+{
+// Hostile PDFs (an outline entry that is its own child, cyclic child and
+// next chains, a page tree that lists itself) come back as a result within
+// the helper's budget, without taking this process down.
+TEST(FuzzCorpus, PdfOutline)
+{
+    runCorpus("pdf_outline", fuzzPdfOutline);
+}
+} // namespace

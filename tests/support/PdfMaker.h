@@ -116,3 +116,76 @@ inline bool writeToc(const QString &pdfPath, const QByteArray &json)
     QFile f(pdfPath.chopped(4) + QStringLiteral(".toc"));
     return f.open(QIODevice::WriteOnly) && f.write(json) == json.size();
 }
+
+// The bytes of a PDF whose objects 1, 2, ... have the given bodies (object
+// 1 the catalog), with a cross-reference table: for hand-made damaged files.
+inline QByteArray rawPdf(const QList<QByteArray> &objects)
+{
+    QByteArray out("%PDF-1.4\n");
+    QList<qsizetype> offsets;
+    for (qsizetype n = 0; n < objects.size(); ++n) {
+        offsets << out.size();
+        out += QByteArray::number(n + 1) + " 0 obj\n" + objects[n] + "\nendobj\n";
+    }
+    const qsizetype xref = out.size();
+    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype o : offsets)
+        out += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
+    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+        + QByteArray::number(xref) + "\n%%EOF\n";
+    return out;
+}
+
+// Hostile PDFs that once crashed or stalled the PDF library: one page
+// (objects 1 catalog, 2 pages, 3 page, 4 outline root) and a broken outline
+// or page tree.
+enum class HostilePdf {
+    SelfChild, // an outline entry that is its own first child
+    CyclicChildren, // two entries each the other's first child
+    CyclicNext, // two entries each the other's next
+    DeepOutline, // 60,000 entries, each the only child of the one before
+    PageTreeCycle, // the page tree lists itself among its kids
+};
+
+inline QByteArray hostilePdf(HostilePdf kind)
+{
+    const QByteArray page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>";
+    QList<QByteArray> o { "<< /Type /Catalog /Pages 2 0 R /Outlines 4 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", page };
+    auto entry = [](const QByteArray &title, int parent, const QByteArray &more) {
+        return "<< /Title (" + title + ") /Parent " + QByteArray::number(parent) + " 0 R /Dest [3 0 R /Fit]"
+            + more + " >>";
+    };
+    switch (kind) {
+    case HostilePdf::SelfChild:
+        o << "<< /Type /Outlines /First 5 0 R /Last 5 0 R /Count 1 >>"
+          << entry("Self", 4, " /First 5 0 R /Last 5 0 R /Count 1");
+        break;
+    case HostilePdf::CyclicChildren:
+        o << "<< /Type /Outlines /First 5 0 R /Last 5 0 R /Count 1 >>"
+          << entry("A", 4, " /First 6 0 R /Last 6 0 R /Count 1")
+          << entry("B", 5, " /First 5 0 R /Last 5 0 R /Count 1");
+        break;
+    case HostilePdf::CyclicNext:
+        o << "<< /Type /Outlines /First 5 0 R /Last 6 0 R /Count 2 >>" << entry("A", 4, " /Next 6 0 R")
+          << entry("B", 4, " /Next 5 0 R /Prev 5 0 R");
+        break;
+    case HostilePdf::DeepOutline: {
+        constexpr int depth = 60000;
+        o << "<< /Type /Outlines /First 5 0 R /Last 5 0 R /Count 1 >>";
+        for (int k = 0; k < depth; ++k) {
+            const int id = 5 + k;
+            const QByteArray child = k + 1 < depth ? " /First " + QByteArray::number(id + 1) + " 0 R /Last "
+                    + QByteArray::number(id + 1) + " 0 R /Count 1"
+                                                   : QByteArray();
+            o << entry("D", k == 0 ? 4 : id - 1, child);
+        }
+        break;
+    }
+    case HostilePdf::PageTreeCycle:
+        o[1] = "<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 2 >>";
+        o << "<< /Type /Outlines >>";
+        break;
+    }
+    return rawPdf(o);
+}

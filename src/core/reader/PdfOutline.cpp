@@ -1,5 +1,6 @@
 #include "PdfOutline.h"
 
+#include "core/content/PdfProbe.h"
 #include "core/util/Logging.h"
 
 #include <QDir>
@@ -7,8 +8,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QPdfBookmarkModel>
-#include <QPdfDocument>
 #include <cmath>
 
 namespace
@@ -37,25 +36,6 @@ QList<PdfOutlineRow> tocRows(const QVariantList &entries, int depth)
         row.title = e.value(QStringLiteral("title")).toString();
         row.page = pageNumberOf(e.value(QStringLiteral("pageNumber")));
         row.children = tocRows(e.value(QStringLiteral("sub")).toList(), depth + 1);
-        rows << row;
-    }
-    return rows;
-}
-
-QList<PdfOutlineRow> bookmarkRows(const QAbstractItemModel &model, const QModelIndex &parent, int depth)
-{
-    QList<PdfOutlineRow> rows;
-    if (depth >= PdfOutline::kMaxDepth)
-        return rows;
-    for (int r = 0; r < model.rowCount(parent); ++r) {
-        const QModelIndex i = model.index(r, 0, parent);
-        PdfOutlineRow row;
-        row.title = i.data(int(QPdfBookmarkModel::Role::Title)).toString();
-        row.page = i.data(int(QPdfBookmarkModel::Role::Page)).toInt();
-        const QVariant location = i.data(int(QPdfBookmarkModel::Role::Location));
-        if (location.isValid())
-            row.location = location.toPointF();
-        row.children = bookmarkRows(model, i, depth + 1);
         rows << row;
     }
     return rows;
@@ -102,6 +82,8 @@ void search(const QList<PdfOutlineRow> &rows, QList<int> &path, Search &s)
 
 } // namespace
 
+static_assert(PdfOutline::kMaxDepth == PdfProbe::kMaxDepth);
+
 QString PdfOutline::tocPath(const QString &pdfPath)
 {
     const QFileInfo info(pdfPath);
@@ -122,18 +104,6 @@ std::optional<QList<PdfOutlineRow>> PdfOutline::fromToc(const QVariant &tocFile)
     return rows;
 }
 
-std::optional<QList<PdfOutlineRow>> PdfOutline::fromDocument(QPdfDocument &pdf)
-{
-    QPdfBookmarkModel model;
-    model.setDocument(&pdf);
-    QList<PdfOutlineRow> rows = bookmarkRows(model, {}, 0);
-    if (rows.isEmpty())
-        return std::nullopt;
-    if (rows.size() == 1 && !rows.first().children.isEmpty())
-        return rows.first().children; // a single title entry over the chapters
-    return rows;
-}
-
 QList<PdfOutlineRow> PdfOutline::perPage(int pageCount)
 {
     QList<PdfOutlineRow> rows;
@@ -142,7 +112,7 @@ QList<PdfOutlineRow> PdfOutline::perPage(int pageCount)
     return rows;
 }
 
-PdfOutline PdfOutline::load(const QString &pdfPath, QPdfDocument &pdf)
+PdfOutline PdfOutline::load(const QString &pdfPath, const PdfProbe &probe)
 {
     PdfOutline outline;
     const QString toc = tocPath(pdfPath);
@@ -162,26 +132,31 @@ PdfOutline PdfOutline::load(const QString &pdfPath, QPdfDocument &pdf)
                                         ? error.errorString()
                                         : QStringLiteral("no \"toc\" entries"));
     }
-    if (const auto rows = fromDocument(pdf)) {
+    if (probe.outline) {
         outline.source = Source::Document;
-        outline.rows = *rows;
+        outline.rows = *probe.outline;
         return outline;
     }
-    outline.rows = perPage(pdf.pageCount());
+    outline.rows = perPage(probe.pageCount);
     return outline;
 }
 
 std::optional<PdfOutline> PdfOutline::load(const QString &pdfPath, QString *error)
 {
-    QPdfDocument pdf;
-    const QPdfDocument::Error e = pdf.load(pdfPath);
-    if (e != QPdfDocument::Error::None) {
+    if (!QFileInfo(pdfPath).isFile()) {
         if (error)
-            *error = e == QPdfDocument::Error::FileNotFound ? QStringLiteral("no such file")
-                                                            : QStringLiteral("not a readable PDF document");
+            *error = QStringLiteral("no such file");
         return std::nullopt;
     }
-    return load(pdfPath, pdf);
+    const PdfProbe probe = PdfProbe::check(pdfPath);
+    if (probe.status != PdfProbe::Status::Readable) {
+        if (error)
+            *error = probe.status == PdfProbe::Status::Damaged
+                ? QStringLiteral("not a readable PDF document")
+                : QStringLiteral("cannot be checked: %1").arg(probe.error);
+        return std::nullopt;
+    }
+    return load(pdfPath, probe);
 }
 
 std::optional<QList<int>> PdfOutline::rowForPage(int page) const

@@ -13,8 +13,11 @@
 // logged) rather than leaving the book without an outline.
 //
 // Plain values; any thread. Loading reads files and, for the document's
-// outline, opens the PDF.
+// outline, asks PdfProbe (a helper process with a time budget): the PDF
+// library's own outline walk must not run in the program that shows it.
 #pragma once
+
+#include "core/content/PdfOutlineRow.h"
 
 #include <QList>
 #include <QPointF>
@@ -22,15 +25,7 @@
 #include <QVariant>
 #include <optional>
 
-class QPdfDocument;
-
-struct PdfOutlineRow {
-    QString title;
-    int page = -1; // from 0; -1: the entry names no page of the book
-    std::optional<QPointF> location; // the place on the page, in points, when the document gives one
-    QList<PdfOutlineRow> children;
-    bool operator==(const PdfOutlineRow &) const = default;
-};
+class PdfProbe;
 
 class PdfOutline
 {
@@ -45,18 +40,16 @@ public:
     // The ".toc" file of the PDF at `pdfPath`.
     static QString tocPath(const QString &pdfPath);
 
-    // The rows of the book at `pdfPath`, whose document `pdf` is loaded
-    // (rows per page of an unreadable document: none).
-    static PdfOutline load(const QString &pdfPath, QPdfDocument &pdf);
-    // The same, opening the document itself; absent when it cannot be read
-    // (`error`, if given, says why).
+    // The rows of the book at `pdfPath`, whose document `probe` checked
+    // (its outline, else one row per page; none for a damaged document).
+    static PdfOutline load(const QString &pdfPath, const PdfProbe &probe);
+    // The same, checking the document with PdfProbe; absent when it cannot
+    // be read or checked (`error`, if given, says why).
     static std::optional<PdfOutline> load(const QString &pdfPath, QString *error = nullptr);
 
     // The rows of a decoded ".toc" file (its whole JSON object); absent when
     // it has no "toc" array with at least one entry.
     static std::optional<QList<PdfOutlineRow>> fromToc(const QVariant &tocFile);
-    // The rows of the document's outline, absent when it has none.
-    static std::optional<QList<PdfOutlineRow>> fromDocument(QPdfDocument &pdf);
     static QList<PdfOutlineRow> perPage(int pageCount);
 
     // The row to select while `page` (from 0) is shown, as the row numbers

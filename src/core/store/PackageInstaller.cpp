@@ -4,6 +4,7 @@
 #include "InstallRecovery.h"
 #include "PackageUnpacker.h"
 #include "core/content/EPUBManager.h"
+#include "core/content/PdfProbe.h"
 #include "core/content/SafePath.h"
 #include "core/content/ZipArchive.h"
 #include "core/dictionary/DictionaryManager.h"
@@ -83,7 +84,12 @@ bool PackageInstaller::isReadableBook(const QString &path, const QString &extens
         if (!file.open(QIODevice::ReadOnly))
             return false;
         // Readers accept the header anywhere in the first kilobyte.
-        return file.read(1024).contains("%PDF-");
+        if (!file.read(1024).contains("%PDF-"))
+            return false;
+        // A header is not a book: the document must open and its first page
+        // render, in the helper process, so that a file that crashes or
+        // stalls the PDF library never enters the library.
+        return PdfProbe::check(path).status != PdfProbe::Status::Damaged;
     }
     if (ext == u"epub") {
         // A book enters the library only when it can be opened: a package

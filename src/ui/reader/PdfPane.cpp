@@ -5,6 +5,7 @@
 #include "PdfOutlineTree.h"
 #include "PdfZoomBar.h"
 #include "QLBPDFReaderView.h"
+#include "core/content/PdfProbe.h"
 #include "core/reader/PdfZoom.h"
 #include "core/reader/ReadingState.h"
 #include "core/util/Logging.h"
@@ -30,9 +31,17 @@ PdfPane::PdfPane(const QString &path, const QString &metaBookId, QWidget *parent
     , m_zoomBar(new PdfZoomBar(this))
 {
     setObjectName(QStringLiteral("pdfPane"));
-    if (m_pdf->load(path) != QPdfDocument::Error::None)
+    // The document is opened and its outline built in a helper process
+    // first (bounded in time): a file that would crash or stall the PDF
+    // library is shown as a book of no pages instead.
+    PdfProbe probe = PdfProbe::check(path);
+    if (probe.status == PdfProbe::Status::Damaged)
+        qCWarning(lcContent) << "not opening the PDF:" << probe.error << path;
+    else if (m_pdf->load(path) != QPdfDocument::Error::None)
         qCWarning(lcContent) << "cannot read the PDF" << path;
-    m_outline = PdfOutline::load(path, *m_pdf);
+    if (probe.status == PdfProbe::Status::NotChecked)
+        probe.pageCount = m_pdf->pageCount();
+    m_outline = PdfOutline::load(path, probe);
     m_view->setDocument(m_pdf);
     m_view->setZoomFactor(1.0);
     m_outlineTree->setObjectName(QStringLiteral("pdfOutline"));

@@ -26,7 +26,9 @@ class PdfPane : public QWidget, public ReaderPane
 {
     Q_OBJECT
 public:
-    // Loads the PDF at `path`; an unreadable file gives a book of no pages.
+    // Loads the PDF at `path` once PdfProbe found it readable (waiting at
+    // most its budget); an unreadable, crashing or stalling file gives a
+    // book of no pages.
     // `metaBookId` names the book's reading direction.
     explicit PdfPane(const QString &path, const QString &metaBookId = {}, QWidget *parent = nullptr);
     ~PdfPane() override;

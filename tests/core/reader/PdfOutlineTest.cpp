@@ -1,5 +1,6 @@
 // The rows of a PDF book's outline and the row that follows the page.
 #include "core/reader/PdfOutline.h"
+#include "core/content/PdfProbe.h"
 #include "support/PdfMaker.h"
 
 #include <QPdfDocument>
@@ -119,6 +120,81 @@ TEST_F(PdfOutlineTest, DeeplyNestedEntriesAreCut)
          level = &level->first().children)
         ++depth;
     EXPECT_EQ(depth, PdfOutline::kMaxDepth);
+}
+
+// What the helper finds in hostile files: the document and whether the
+// outline could be built, never a crash or a stall of this process.
+TEST_F(PdfOutlineTest, HostileDocumentsAreCheckedInTheHelper)
+{
+    const struct {
+        const char *name;
+        HostilePdf kind;
+        PdfProbe::Status status;
+    } cases[] = {
+        { "entry that is its own child", HostilePdf::SelfChild, PdfProbe::Status::Readable },
+        { "cyclic children", HostilePdf::CyclicChildren, PdfProbe::Status::Readable },
+        { "cyclic next chain", HostilePdf::CyclicNext, PdfProbe::Status::Readable },
+        { "60,000-deep outline", HostilePdf::DeepOutline, PdfProbe::Status::Readable },
+        { "page tree that lists itself", HostilePdf::PageTreeCycle, PdfProbe::Status::Damaged },
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = m_dir.filePath(QStringLiteral("hostile%1.pdf").arg(++n));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(hostilePdf(c.kind));
+        f.close();
+        const PdfProbe probe = PdfProbe::check(path);
+        EXPECT_EQ(probe.status, c.status) << probe.error.toStdString();
+        const PdfOutline outline = PdfOutline::load(path, probe);
+        EXPECT_EQ(outline.source, PdfOutline::Source::Pages);
+        EXPECT_EQ(shape(outline.rows),
+            c.status == PdfProbe::Status::Readable ? QStringLiteral("ページ1:1") : QString());
+    }
+}
+
+// The helper's report, read back: whole, cut after the document line (the
+// outline crashed), or cut mid-line.
+TEST(PdfProbeReport, TheDocumentLineDecidesTheOutlineLineIsOptional)
+{
+    const struct {
+        const char *name;
+        QByteArray report;
+        bool finished;
+        PdfProbe::Status status;
+        int pages;
+        bool outline;
+    } cases[] = {
+        { "whole", "{\"pageCount\":3,\"rendered\":true}\n{\"outline\":[{\"t\":\"A\",\"p\":1}]}\n", true,
+            PdfProbe::Status::Readable, 3, true },
+        { "no outline", "{\"pageCount\":3,\"rendered\":true}\n{\"outline\":null}\n", true,
+            PdfProbe::Status::Readable, 3, false },
+        { "outline crashed", "{\"pageCount\":3,\"rendered\":true}\n", false, PdfProbe::Status::Readable, 3,
+            false },
+        { "outline cut mid-line", "{\"pageCount\":3,\"rendered\":true}\n{\"outline\":[{\"t\"", false,
+            PdfProbe::Status::Readable, 3, false },
+        { "first page did not render", "{\"pageCount\":3,\"rendered\":false}\n", true,
+            PdfProbe::Status::Damaged, 3, false },
+        { "no pages", "{\"pageCount\":0,\"rendered\":false}\n", true, PdfProbe::Status::Damaged, 0, false },
+        { "nothing: stalled", "", false, PdfProbe::Status::Damaged, 0, false },
+        { "document line cut", "{\"pageCount\":3,\"ren", false, PdfProbe::Status::Damaged, 0, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const PdfProbe probe = PdfProbe::fromReport(c.report, c.finished);
+        EXPECT_EQ(probe.status, c.status);
+        EXPECT_EQ(probe.pageCount, c.pages);
+        EXPECT_EQ(probe.outline.has_value(), c.outline);
+    }
+    // A row naming a page the book does not have names none.
+    const PdfProbe probe = PdfProbe::fromReport(
+        "{\"pageCount\":2,\"rendered\":true}\n{\"outline\":[{\"t\":\"A\",\"p\":9},{\"t\":\"B\",\"p\":1,"
+        "\"x\":0,\"y\":40}]}\n",
+        true);
+    ASSERT_TRUE(probe.outline);
+    EXPECT_EQ(shape(*probe.outline), QStringLiteral("A:0,B:2"));
+    EXPECT_EQ(probe.outline->at(1).location, QPointF(0, 40));
 }
 
 TEST(PdfOutlineRowForPage, FollowsThePage)

@@ -7,6 +7,7 @@
 #include "core/store/PackageUnpacker.h"
 #include "core/util/NotificationCenter.h"
 #include "support/LibraryFixture.h"
+#include "support/PdfMaker.h"
 #include "support/Samples.h"
 #include "support/Wait.h"
 #include "support/ZipWriter.h"
@@ -343,6 +344,10 @@ TEST_F(PackageInstallerTest, DamagedBookFilesAreRefused)
         { "zip without a package", QStringLiteral("plain.epub"), QByteArray() }, // filled below
         { "empty PDF", QStringLiteral("empty.pdf"), QByteArray() },
         { "random PDF", QStringLiteral("random.pdf"), QByteArray("<html>an error page</html>") },
+        // A header is not a book: the document must open and show a page.
+        { "PDF header only", QStringLiteral("header.pdf"), QByteArray("%PDF-1.4\nnothing after it\n") },
+        { "PDF whose page tree lists itself", QStringLiteral("cycle.pdf"),
+            hostilePdf(HostilePdf::PageTreeCycle) },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -365,6 +370,21 @@ TEST_F(PackageInstallerTest, DamagedBookFilesAreRefused)
     EXPECT_EQ(m_ui.errors, QStringList { PackageInstaller::kDamaged });
     EXPECT_TRUE(contents().isEmpty());
     EXPECT_EQ(store().count<BookMetaData>(), 0);
+}
+
+// A PDF whose outline would crash the PDF library is still a readable book:
+// it goes in, and the reader shows one row per page.
+TEST_F(PackageInstallerTest, APdfWithABrokenOutlineIsABook)
+{
+    for (const HostilePdf kind : { HostilePdf::SelfChild, HostilePdf::CyclicNext }) {
+        const QString name = QStringLiteral("outline%1.pdf").arg(int(kind));
+        SCOPED_TRACE(name.toStdString());
+        m_ui.errors.clear();
+        m_installer->install(file(QStringLiteral("dl-") + name, hostilePdf(kind)), name,
+            { { QStringLiteral("bookId"), QStringLiteral("pdf-") + name } });
+        EXPECT_TRUE(m_ui.errors.isEmpty()) << m_ui.errors.join(u' ').toStdString();
+        EXPECT_TRUE(contents().contains(name));
+    }
 }
 
 // The book record and its place on the first shelf are one write: when

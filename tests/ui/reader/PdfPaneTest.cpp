@@ -249,4 +249,50 @@ TEST(PdfPaneOutline, ARowLeadsToItsPlaceOnThePage)
     EXPECT_EQ(pane->page(), 0);
 }
 
+// Hostile PDFs once took the reader down after their import (the PDF
+// library's outline walk on the interface thread) or left the interface
+// stuck in the library (a page tree with a cycle): now a broken outline
+// gives one row per page, and a document that never opens a book of no
+// pages, with the window still answering.
+TEST(PdfPaneOutline, HostileDocumentsOpenWithoutTakingTheWindowDown)
+{
+    QTemporaryDir dir;
+    const struct {
+        const char *name;
+        HostilePdf kind;
+        int pages;
+    } cases[] = {
+        { "entry that is its own child", HostilePdf::SelfChild, 1 },
+        { "cyclic next chain", HostilePdf::CyclicNext, 1 },
+        { "60,000-deep outline", HostilePdf::DeepOutline, 1 },
+        { "page tree that lists itself", HostilePdf::PageTreeCycle, 0 },
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("hostile%1.pdf").arg(++n));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(hostilePdf(c.kind));
+        f.close();
+        QWidget window;
+        window.resize(600, 500);
+        auto *pane = new PdfPane(path, QString(), &window);
+        pane->resize(window.size());
+        window.show();
+        ASSERT_TRUE(waitUntil([&] { return pane->isVisible(); }));
+        EXPECT_EQ(pane->pageCount(), c.pages);
+        QTreeWidget *tree = pane->outlineTree();
+        ASSERT_EQ(tree->topLevelItemCount(), c.pages);
+        if (c.pages > 0) {
+            EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("ページ1"));
+        }
+        // The interface thread is free: a queued call runs.
+        bool ran = false;
+        QMetaObject::invokeMethod(
+            pane, [&] { ran = true; }, Qt::QueuedConnection);
+        EXPECT_TRUE(waitUntil([&] { return ran; }));
+    }
+}
+
 } // namespace
