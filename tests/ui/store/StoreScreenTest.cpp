@@ -172,7 +172,12 @@ TEST_F(AppShellTest, ADownloadStartedWhileAnInstallationAsksFinishesToo)
     // The same book again asks whether to replace it; while the question is
     // open, a slow download of another book starts.
     ASSERT_TRUE(backend->setFault({ { "path", "/files/late-arrival.pdf" }, { "status", 200 },
-        { "body", "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n" },
+        // A document with one page: a header alone is not a book.
+        { "body",
+            "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+            "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
+            "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >> endobj\n"
+            "trailer << /Root 1 0 R >>\n%%EOF\n" },
         { "contentType", "application/pdf" }, { "delayMs", 1500 } }));
     const int boxesBefore = m_answerer.seen.size();
     m_answerer.beforeAnswer = [&] {
