@@ -2,7 +2,7 @@
 // benchmarks: every copy registered and standing on the first shelf.
 #pragma once
 
-#include "core/library/DataBaseHelper.h"
+#include "core/library/BookRepository.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 
@@ -22,12 +22,12 @@ inline double secondsOf(const std::function<void()> &f)
 }
 
 // Copies `sampleBook` into the contents folder `books` times as
-// "book-NNNN.epub" and registers each copy; false on the first failure.
-inline bool makeLibrary(const QString &sampleBook, int books)
+// "book-NNNN.epub" and registers each copy in `store`; false on the first
+// failure.
+inline bool makeLibrary(LibraryStore &store, const QString &sampleBook, int books)
 {
     DataFolder::createContentsFolder();
-    LibraryStore &store = LibraryStore::main();
-    DataBaseHelper::addLibarywithFirstSetup();
+    BookRepository(store).addLibarywithFirstSetup();
     return store.transaction([&] {
         for (int i = 0; i < books; ++i) {
             const QString name = QStringLiteral("book-%1.epub").arg(i, 4, 10, QLatin1Char('0'));

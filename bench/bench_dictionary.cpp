@@ -132,8 +132,9 @@ int main(int argc, char **argv)
 
     // Import.
     QTemporaryDir work;
-    LibraryStore::main().open(work.filePath(QStringLiteral("Tavro.sqlite")));
-    DictionaryManager manager(work.filePath(QStringLiteral("Dic.sqlite")));
+    LibraryStore store;
+    store.open(work.filePath(QStringLiteral("Tavro.sqlite")));
+    DictionaryManager manager(store, work.filePath(QStringLiteral("Dic.sqlite")));
     const double import = seconds([&] {
         manager.expandDic(csv,
             { { QStringLiteral("bookId"), QStringLiteral("edict") },
@@ -180,6 +181,5 @@ int main(int argc, char **argv)
     std::sort(times.begin(), times.end());
     std::printf("look-up over 1000 headwords: median %.3f ms, p99 %.3f ms (goal: median < 1 ms)\n",
         times.at(500), times.at(989));
-    LibraryStore::cleanUp();
     return 0;
 }

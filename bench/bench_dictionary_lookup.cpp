@@ -83,8 +83,9 @@ int main(int argc, char **argv)
         for (const char *t : kTerms)
             f.write(QByteArray(t) + ",a medical term\r\n");
     }
-    LibraryStore::main().open(work.filePath(QStringLiteral("Tavro.sqlite")));
-    DictionaryManager manager(work.filePath(QStringLiteral("Dic.sqlite")));
+    LibraryStore store;
+    store.open(work.filePath(QStringLiteral("Tavro.sqlite")));
+    DictionaryManager manager(store, work.filePath(QStringLiteral("Dic.sqlite")));
     const double import = millis([&] {
         manager.expandDic(csv,
             { { QStringLiteral("bookId"), QStringLiteral("edict") },
@@ -154,6 +155,5 @@ int main(int argc, char **argv)
     std::printf(
         "  baseline doSearchStr of the selection only: median %.3f ms, p99 %.3f ms; ratio p99 %.1fx\n",
         p.median, p.p99, l.p99 / std::max(p.p99, 1e-6));
-    LibraryStore::cleanUp();
     return 0;
 }

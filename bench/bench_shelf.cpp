@@ -8,7 +8,7 @@
 #include "BenchLibrary.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/UserDefaults.h"
@@ -37,16 +37,18 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavro"));
-    if (!LibraryStore::main().open(home.filePath(QStringLiteral("Tavro.sqlite")))
-        || !bench::makeLibrary(QStringLiteral(TAVRO_SAMPLE_BOOK), kBooks)) {
+    LibraryStore store;
+    if (!store.open(home.filePath(QStringLiteral("Tavro.sqlite")))
+        || !bench::makeLibrary(store, QStringLiteral(TAVRO_SAMPLE_BOOK), kBooks)) {
         std::fprintf(stderr, "could not build the library\n");
         return 1;
     }
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+    ShelfModel shelf { Library(store) };
 
     int made = 0;
     const double naive = bench::secondsOf([&] {
-        for (const ShelfEntry &e : ShelfModel::items(1, std::nullopt)) {
+        for (const ShelfEntry &e : shelf.items(1, std::nullopt)) {
             EPUBManager epub(BookUrl::rootUrl(e.fileName));
             const QImage cover = epub.coverImage();
             made += !cover.scaled(CoverCache::kCoverSize, Qt::KeepAspectRatio).isNull();
@@ -56,14 +58,14 @@ int main(int argc, char **argv)
     CoverCache covers(kBooks);
     QList<ShelfEntry> shown;
     const double ours = bench::secondsOf([&] {
-        shown = ShelfModel::items(1, std::nullopt);
+        shown = shelf.items(1, std::nullopt);
         for (int i = 0; i < std::min<int>(kScreenful, int(shown.size())); ++i)
             made += !covers.cover(shown.at(i), QString()).isNull();
     });
     for (const ShelfEntry &e : shown) // scrolled through once
         covers.cover(e, QString());
     const double again = bench::secondsOf([&] {
-        for (const ShelfEntry &e : ShelfModel::items(1, std::nullopt))
+        for (const ShelfEntry &e : shelf.items(1, std::nullopt))
             made += !covers.cover(e, QString()).isNull();
     });
 
@@ -72,6 +74,5 @@ int main(int argc, char **argv)
     std::printf("  list + first screenful        : %8.1f ms  (%.1fx faster)\n", ours * 1e3, naive / ours);
     std::printf("  whole shelf again, covers kept: %8.1f ms  (%.1fx faster than reading every package)\n",
         again * 1e3, naive / again);
-    LibraryStore::cleanUp();
     return 0;
 }

@@ -70,7 +70,9 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     instance.listen(instanceName);
 
-    AppDelegate delegate(ServerConfig::shared());
+    // The library store lives as long as the program; the delegate opens it.
+    LibraryStore library;
+    AppDelegate delegate(library, ServerConfig::shared());
     BookFileOpener opener(delegate);
     QObject::connect(&instance, &SingleInstance::filesReceived, &opener, &BookFileOpener::open);
     delegate.applicationDidFinishLaunching();
@@ -83,6 +85,5 @@ int main(int argc, char *argv[])
     }
     const int rc = app.exec();
     delegate.applicationWillTerminate();
-    LibraryStore::cleanUp();
     return rc;
 }

@@ -3,7 +3,7 @@
 
 #include "CliOptions.h"
 #include "core/library/AccountChange.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 
 namespace
@@ -19,17 +19,18 @@ int accountChangeCommand(const QStringList &args)
         || !o.contains(QStringLiteral("home")))
         return fail(QStringLiteral("usage: tavro-inspect account-change --home DIR"), 2);
     const QString home = o.value(QStringLiteral("home")).toString();
-    if (!useHome(home) || !LibraryStore::openLibraryStore())
+    LibraryStore store;
+    if (!useHome(home) || !store.open(LibraryStore::defaultPath()))
         return fail(QStringLiteral("cannot open the library under %1").arg(home));
-    const std::optional<QString> user = DataBaseHelper::currentUserId();
-    const AccountChange::Plan plan = AccountChange::plan(user);
+    const Library library(store);
+    const std::optional<QString> user = library.account().currentUserId();
+    const AccountChange::Plan plan = AccountChange::plan(library.books(), user);
     const int printed = printJson(QVariantMap {
         { QStringLiteral("previousUser"), user && !user->isEmpty() ? QVariant(*user) : QVariant() },
         { QStringLiteral("kept"), plan.kept },
         { QStringLiteral("removed"), plan.removed },
         { QStringLiteral("removedBooks"), plan.removedBooks },
     });
-    LibraryStore::cleanUp();
     return printed;
 }
 

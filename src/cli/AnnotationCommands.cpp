@@ -4,6 +4,7 @@
 #include "CliOptions.h"
 #include "InspectCommand.h"
 
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/reader/AnnotationList.h"
 
@@ -26,22 +27,20 @@ int annotationsCommand(const QStringList &args)
         return fail(QStringLiteral("unknown format %1 (markdown or json)").arg(format), 2);
     if (!useHome(o.value(QStringLiteral("home")).toString()))
         return fail(QStringLiteral("cannot use %1 as home").arg(o.value(QStringLiteral("home")).toString()));
-    if (!LibraryStore::openLibraryStore())
+    LibraryStore store;
+    if (!store.open(LibraryStore::defaultPath()))
         return fail(QStringLiteral("cannot open the library store under %1").arg(QDir::homePath()));
+    const Library library(store);
     // The book by its file name in the contents folder (a path names it by
     // its last component).
     const QString fileName = QFileInfo(positional.first()).fileName();
-    const auto book
-        = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { fileName });
-    if (!book || !book->BookID) {
-        LibraryStore::cleanUp();
+    const auto book = library.books().findBookByFileName(fileName);
+    if (!book || !book->BookID)
         return fail(QStringLiteral("no book %1 in the library").arg(fileName));
-    }
-    const AnnotationList list = AnnotationList::load(*book->BookID);
+    const AnnotationList list = AnnotationList::load(library.annotations(), *book->BookID);
     const QString title = book->title.value_or(fileName);
     const QByteArray out = format == u"json" ? list.toJson(title) : list.toMarkdown(title).toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-    LibraryStore::cleanUp();
     return 0;
 }
 

@@ -59,10 +59,11 @@ int dictImportCommand(const QStringList &args)
         return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
     if (!useHome(o.value(QStringLiteral("home")).toString()))
         return fail(QStringLiteral("cannot use %1 as home").arg(o.value(QStringLiteral("home")).toString()));
-    if (!LibraryStore::openLibraryStore())
+    LibraryStore store;
+    if (!store.open(LibraryStore::defaultPath()))
         return fail(QStringLiteral("cannot open the library store under %1").arg(QDir::homePath()));
 
-    DictionaryManager manager;
+    DictionaryManager manager(store);
     QObject context;
     NotificationCenter::defaultCenter().observe(
         QString::fromLatin1(DictionaryManager::kAnalyzeDic), &context, [](const QVariant &object) {
@@ -74,7 +75,6 @@ int dictImportCommand(const QStringList &args)
         { { QStringLiteral("bookId"), o.value(QStringLiteral("book-id")) },
             { QStringLiteral("bookTitle"), o.value(QStringLiteral("title")) } },
         csv);
-    LibraryStore::cleanUp();
     return 0;
 }
 
@@ -82,7 +82,7 @@ int dictImportCommand(const QStringList &args)
 // word up as the reader does, and prints what `describe` makes of it (null
 // when no dictionary is enabled).
 int lookUpCommand(const QStringList &args, const QString &verb,
-    const std::function<QVariant(const DictionaryLookup &)> &describe)
+    const std::function<QVariant(const DictionaryManager &, const DictionaryLookup &)> &describe)
 {
     QStringList positional;
     QVariantMap o;
@@ -91,11 +91,12 @@ int lookUpCommand(const QStringList &args, const QString &verb,
         return fail(QStringLiteral("usage: tavro-inspect %1 WORD --home DIR").arg(verb), 2);
     if (!useHome(o.value(QStringLiteral("home")).toString()))
         return fail(QStringLiteral("cannot use %1 as home").arg(o.value(QStringLiteral("home")).toString()));
-    if (!LibraryStore::openLibraryStore())
+    LibraryStore store;
+    if (!store.open(LibraryStore::defaultPath()))
         return fail(QStringLiteral("cannot open the library store under %1").arg(QDir::homePath()));
     int code = 0;
     {
-        DictionaryManager manager;
+        DictionaryManager manager(store);
         const auto found = manager.lookUp(positional.first());
         if (!found) {
             code = printJson(QVariant::fromValue(nullptr));
@@ -106,34 +107,35 @@ int lookUpCommand(const QStringList &args, const QString &verb,
                 out[QStringLiteral("form")] = found->form.text;
                 out[QStringLiteral("rule")] = LookupForms::ruleName(found->form.rule);
             }
-            out.insert(describe(*found).toMap());
+            out.insert(describe(manager, *found).toMap());
             code = printJson(out);
         }
     }
-    LibraryStore::cleanUp();
     return code;
 }
 
 int dictLookupCommand(const QStringList &args)
 {
-    return lookUpCommand(args, QStringLiteral("dict-lookup"), [](const DictionaryLookup &found) {
-        QVariantList rows;
-        for (const QVariantMap &row : found.rows)
-            rows.append(row);
-        return QVariantMap { { QStringLiteral("rows"), rows } };
-    });
+    return lookUpCommand(
+        args, QStringLiteral("dict-lookup"), [](const DictionaryManager &, const DictionaryLookup &found) {
+            QVariantList rows;
+            for (const QVariantMap &row : found.rows)
+                rows.append(row);
+            return QVariantMap { { QStringLiteral("rows"), rows } };
+        });
 }
 
 int dictEntryCommand(const QStringList &args)
 {
-    return lookUpCommand(args, QStringLiteral("dict-entry"), [](const DictionaryLookup &found) {
-        QVariantList entries;
-        for (const QVariantMap &row : found.rows)
-            entries.append(QVariantMap { { QStringLiteral("word"), row.value(QStringLiteral("word")) },
-                { QStringLiteral("dicId"), row.value(QStringLiteral("dicId")) },
-                { QStringLiteral("text"), DictionaryManager::entryText(row) } });
-        return QVariantMap { { QStringLiteral("entries"), entries } };
-    });
+    return lookUpCommand(args, QStringLiteral("dict-entry"),
+        [](const DictionaryManager &manager, const DictionaryLookup &found) {
+            QVariantList entries;
+            for (const QVariantMap &row : found.rows)
+                entries.append(QVariantMap { { QStringLiteral("word"), row.value(QStringLiteral("word")) },
+                    { QStringLiteral("dicId"), row.value(QStringLiteral("dicId")) },
+                    { QStringLiteral("text"), manager.entryText(row) } });
+            return QVariantMap { { QStringLiteral("entries"), entries } };
+        });
 }
 
 } // namespace

@@ -61,14 +61,15 @@ int installCommand(const QStringList &args)
     const QFileInfo file(positional.first());
     if (!file.isFile())
         return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
-    if (!useHome(o.value(QStringLiteral("home")).toString()) || !LibraryStore::openLibraryStore())
+    LibraryStore store;
+    if (!useHome(o.value(QStringLiteral("home")).toString()) || !store.open(LibraryStore::defaultPath()))
         return fail(QStringLiteral("cannot open the library under %1")
                         .arg(o.value(QStringLiteral("home")).toString()));
 
     CliInstallerUi ui;
     ui.overwrite = overwrite == u"yes";
-    DictionaryManager dictionaries;
-    PackageInstaller installer(ui, &dictionaries);
+    DictionaryManager dictionaries(store);
+    PackageInstaller installer(BookRepository(store), ui, &dictionaries);
     installer.fromStore = from == u"store";
     // Package documents the parser refused (nested too deeply) are installed
     // without their metadata; the exit code says so.
@@ -82,8 +83,7 @@ int installCommand(const QStringList &args)
     }
 
     QVariantList books;
-    for (const BookMetaData &b :
-        LibraryStore::main().findAll<BookMetaData>({}, {}, QStringLiteral("\"BookID\"")))
+    for (const BookMetaData &b : store.findAll<BookMetaData>({}, {}, QStringLiteral("\"BookID\"")))
         books.append(QVariantMap { { QStringLiteral("BookID"), b.BookID.value_or(0) },
             { QStringLiteral("fileName"), b.fileName.value_or(QString()) },
             { QStringLiteral("identifier"), b.identifier.value_or(QString()) },
@@ -92,7 +92,6 @@ int installCommand(const QStringList &args)
         { QStringLiteral("refused"), installer.refused }, { QStringLiteral("errors"), ui.errors },
         { QStringLiteral("shelfReloaded"), ui.shelves > 0 }, { QStringLiteral("library"), books },
         { QStringLiteral("dictionaryImports"), ui.imports } });
-    LibraryStore::cleanUp();
     for (const QString &e : xmlErrors.errors())
         fail(QStringLiteral("%1: a package document cannot be read: %2").arg(positional.first(), e));
     if (printed != 0 || !xmlErrors.errors().isEmpty())

@@ -61,7 +61,8 @@ int openCommand(const QStringList &args)
     if (overwrite != u"yes" && overwrite != u"no")
         return fail(QStringLiteral("--overwrite takes yes or no"), 2);
     const LaunchArguments::Result launch = LaunchArguments::parse(positional, QDir::currentPath());
-    if (!useHome(o.value(QStringLiteral("home")).toString()) || !LibraryStore::openLibraryStore())
+    LibraryStore store;
+    if (!useHome(o.value(QStringLiteral("home")).toString()) || !store.open(LibraryStore::defaultPath()))
         return fail(QStringLiteral("cannot open the library under %1")
                         .arg(o.value(QStringLiteral("home")).toString()));
     CliImportUi ui;
@@ -69,11 +70,12 @@ int openCommand(const QStringList &args)
     QVariantList opened;
     bool allOpened = launch.rejected.isEmpty();
     for (const QString &file : launch.files) {
-        const BookFileImport::Result r = BookFileImport::importFile(file, ui);
+        const BookFileImport::Result r = BookFileImport::importFile(BookRepository(store), file, ui);
         QVariantMap row { { QStringLiteral("file"), file }, { QStringLiteral("fileName"), r.fileName },
             { QStringLiteral("installed"), r.installed }, { QStringLiteral("error"), r.error } };
         if (!r.fileName.isEmpty())
-            row.insert(QStringLiteral("reader"), BookOpening::infoForBook(r.fileName).toMap());
+            row.insert(QStringLiteral("reader"),
+                BookOpening::infoForBook(BookRepository(store), r.fileName).toMap());
         else
             allOpened = false;
         opened.append(row);
@@ -81,7 +83,6 @@ int openCommand(const QStringList &args)
     const int printed = printJson(QVariantMap { { QStringLiteral("opened"), opened },
         { QStringLiteral("rejected"), rejectedList(launch.rejected) },
         { QStringLiteral("errors"), ui.errors } });
-    LibraryStore::cleanUp();
     return printed != 0 || !allOpened ? 1 : 0;
 }
 

@@ -16,15 +16,15 @@ int recentBooksCommand(const QStringList &args)
     if (!splitOptions(args, { QStringLiteral("home") }, &positional, &o) || !positional.isEmpty()
         || !o.contains(QStringLiteral("home")))
         return fail(QStringLiteral("usage: tavro-inspect recent-books --home DIR"), 2);
-    if (!useHome(o.value(QStringLiteral("home")).toString()) || !LibraryStore::openLibraryStore())
+    LibraryStore store;
+    if (!useHome(o.value(QStringLiteral("home")).toString()) || !store.open(LibraryStore::defaultPath()))
         return fail(QStringLiteral("cannot open the library under %1")
                         .arg(o.value(QStringLiteral("home")).toString()));
     QVariantList rows;
-    for (const BookMetaData &b : TopLogic::recentItems())
+    for (const BookMetaData &b : TopLogic::recentItems(BookRepository(store)))
         rows.append(QVariantMap { { QStringLiteral("fileName"), b.fileName.value_or(QString()) },
             { QStringLiteral("text"), TopLogic::recentBookText(b) } });
     const int printed = printJson(rows);
-    LibraryStore::cleanUp();
     return printed;
 }
 

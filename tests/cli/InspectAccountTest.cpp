@@ -1,6 +1,6 @@
 // tavro-inspect account-change: what a change of account would remove.
 #include "Inspect.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/AccountRepository.h"
 #include "core/library/LibraryStore.h"
 #include "support/Samples.h"
 
@@ -29,9 +29,11 @@ void recordUser(const QString &home, const QString &userId)
     qputenv("HOME", home.toUtf8());
     qputenv("XDG_DATA_HOME", (home + QStringLiteral("/.local/share")).toUtf8());
     qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
-    ASSERT_TRUE(LibraryStore::openLibraryStore());
-    DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), userId } });
-    LibraryStore::cleanUp();
+    {
+        LibraryStore store;
+        ASSERT_TRUE(store.open(LibraryStore::defaultPath()));
+        AccountRepository(store).saveUserInfo({ { QStringLiteral("userId"), userId } });
+    }
     qputenv("HOME", saved[0]);
     qputenv("XDG_DATA_HOME", saved[1]);
     qputenv("XDG_CONFIG_HOME", saved[2]);

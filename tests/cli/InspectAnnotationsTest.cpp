@@ -1,6 +1,6 @@
 // tavro-inspect annotations: a book's annotations from a library home.
 #include "Inspect.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/reader/ReaderAnnotations.h"
 
@@ -17,25 +17,28 @@ TEST(InspectAnnotations, MarkdownJsonAndErrors)
     QTemporaryDir home;
     ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Documents")));
     // The inspector takes the store in the home's Documents folder.
-    ASSERT_TRUE(LibraryStore::main().open(home.filePath(QStringLiteral("Documents/Tavro.sqlite"))));
+    LibraryStore store;
+    ASSERT_TRUE(store.open(home.filePath(QStringLiteral("Documents/Tavro.sqlite"))));
+    const Library library(store);
     BookMetaData book;
     book.BookID = 5;
     book.identifier = QStringLiteral("urn:cli");
     book.fileName = QStringLiteral("pharma.epub");
     book.title = QStringLiteral("薬理学");
-    ASSERT_TRUE(LibraryStore::main().insert(book));
+    ASSERT_TRUE(store.insert(book));
     AnnotationPage page;
     page.bookID = 5;
     page.pageIdx = 1;
     page.contentTitle = QStringLiteral("第1章");
     page.metaBookID = book.identifier;
     BookHighlightMemo r
-        = *ReaderAnnotations::highlight(page, QStringLiteral("{\"startQmNodeNo\":1,\"startQmNodeOffset\":0}"),
-            QStringLiteral("{\"endQmNodeNo\":1,\"endQmNodeOffset\":3}"), QStringLiteral("用量"))
+        = *ReaderAnnotations(library.annotations())
+               .highlight(page, QStringLiteral("{\"startQmNodeNo\":1,\"startQmNodeOffset\":0}"),
+                   QStringLiteral("{\"endQmNodeNo\":1,\"endQmNodeOffset\":3}"), QStringLiteral("用量"))
                .record;
-    ReaderAnnotations::saveMemo(r, QStringLiteral("腎機能で調整"));
-    ReaderAnnotations::setBookmark(5, 3, true, QStringLiteral("c3"), book.identifier);
-    LibraryStore::cleanUp();
+    ReaderAnnotations(library.annotations()).saveMemo(r, QStringLiteral("腎機能で調整"));
+    ReaderAnnotations(library.annotations()).setBookmark(5, 3, true, QStringLiteral("c3"), book.identifier);
+    store.close();
 
     const ProcessResult md = inspect({ QStringLiteral("annotations"), QStringLiteral("pharma.epub"),
         QStringLiteral("--home"), home.path(), QStringLiteral("--format"), QStringLiteral("markdown") });

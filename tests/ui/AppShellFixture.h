@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/content/BookUrl.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
@@ -106,7 +106,7 @@ protected:
     }
     void SetUp() override
     {
-        ASSERT_TRUE(LibraryStore::main().open(m_dir.filePath(QStringLiteral("Tavro.sqlite"))));
+        ASSERT_TRUE(m_store.open(m_dir.filePath(QStringLiteral("Tavro.sqlite"))));
         UserDefaults::remove(QString::fromLatin1(UserDefaults::accountLift));
         KeyChainStore().writeToken(std::nullopt);
         m_answerer.currentScreen = [this] {
@@ -117,12 +117,16 @@ protected:
     {
         m_app.reset();
         KeyChainStore().writeToken(std::nullopt);
-        LibraryStore::cleanUp();
+        m_store.close();
     }
+
+    // The library the application is launched over.
+    LibraryStore &store() { return m_store; }
+    Library library() { return Library(m_store); }
 
     AppDelegate &launch()
     {
-        m_app = std::make_unique<AppDelegate>(*servers);
+        m_app = std::make_unique<AppDelegate>(m_store, *servers);
         m_app->applicationDidFinishLaunching();
         return *m_app;
     }
@@ -143,6 +147,7 @@ protected:
     static inline ServerConfig *servers = nullptr;
     QTemporaryDir m_dir;
     BoxAnswerer m_answerer;
+    LibraryStore m_store; // outlives the application made over it
     std::unique_ptr<AppDelegate> m_app;
 };
 

@@ -1,6 +1,5 @@
 #include "AccountSession.h"
 
-#include "core/library/DataBaseHelper.h"
 #include "core/platform/UserDefaults.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
@@ -13,8 +12,10 @@ const QString AccountSession::kLiftedMessage = QStringLiteral(
     "端末の解除かログアウトが行われました。\n取得済み書籍を選択し、再度ログインしてください。");
 const QString AccountSession::kWarning = QStringLiteral("警告");
 
-AccountSession::AccountSession(StoreManager &store, VamoManager &vamo, AccountSessionUi &ui)
-    : m_store(store)
+AccountSession::AccountSession(
+    AccountRepository account, StoreManager &store, VamoManager &vamo, AccountSessionUi &ui)
+    : m_account(account)
+    , m_store(store)
     , m_vamo(vamo)
     , m_ui(ui)
 {
@@ -58,7 +59,7 @@ void AccountSession::takeToken(std::function<void(bool)> completion)
                 }
                 m_vamo.writeToken(m_vamo.token());
                 if (result.toMap().value(QStringLiteral("success")).toBool()) {
-                    DataBaseHelper::saveUserInfo(result.toMap());
+                    m_account.saveUserInfo(result.toMap());
                     didTakeToken(true);
                 } else {
                     m_ui.presentLoginSheet();
@@ -131,7 +132,7 @@ void AccountSession::fetchStoreToken(std::function<void()> done)
                     LogRedaction::addSecret(QString::fromLatin1(token));
                 m_store.setToken(token.isEmpty() ? std::nullopt : std::optional(QString::fromLatin1(token)));
                 if (!token.isEmpty())
-                    m_store.setDeviceInfos();
+                    m_store.setDeviceInfos(m_account.currentUserId());
                 if (done)
                     done();
             }));

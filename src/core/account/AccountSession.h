@@ -8,6 +8,8 @@
 // only; completions run on the main thread.
 #pragma once
 
+#include "core/library/AccountRepository.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -38,7 +40,9 @@ public:
     static const QString kWarning; // its title
 
     // `store`, `vamo` and `ui` must outlive the session.
-    AccountSession(StoreManager &store, VamoManager &vamo, AccountSessionUi &ui);
+    // The signed-in account is kept in `account`, whose store must outlive
+    // the session.
+    AccountSession(AccountRepository account, StoreManager &store, VamoManager &vamo, AccountSessionUi &ui);
 
     // The one rule: lifted while "accountLift" is set to anything but "0".
     static bool isLifted();
@@ -75,6 +79,7 @@ public:
     void enterStore(std::function<void()> open);
 
 private:
+    AccountRepository m_account;
     StoreManager &m_store;
     VamoManager &m_vamo;
     AccountSessionUi &m_ui;

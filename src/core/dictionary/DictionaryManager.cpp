@@ -2,7 +2,7 @@
 
 #include "CSVParser.h"
 #include "DictionaryEntry.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/DictionaryCatalogue.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/util/DictionaryHelpers.h"
@@ -108,10 +108,10 @@ const QString kRemoved = QStringLiteral(
 
 } // namespace
 
-DictionaryManager::DictionaryManager(QString databasePath, QString libraryPath)
+DictionaryManager::DictionaryManager(LibraryStore &library, QString databasePath)
     : m_path(
         databasePath.isEmpty() ? DataFolder::path() + QStringLiteral("/Dic.sqlite") : std::move(databasePath))
-    , m_libraryPath(std::move(libraryPath))
+    , m_library(library)
 {
     initDB();
 }
@@ -144,19 +144,9 @@ bool DictionaryManager::shutdown(int msecs)
 
 bool DictionaryManager::recoverInterruptedImports()
 {
-    LibraryStore own;
-    LibraryStore *library = &own;
-    if (!m_libraryPath.isEmpty()) {
-        if (!own.open(m_libraryPath))
-            return false;
-    } else if (LibraryStore::main().isOpen()) {
-        library = &LibraryStore::main();
-    } else {
+    if (!m_library.isOpen() || !m_db.isOpen())
         return false;
-    }
-    if (!m_db.isOpen())
-        return false;
-    return recover(m_db, *library);
+    return recover(m_db, m_library);
 }
 
 bool DictionaryManager::recover(SqliteDatabase &db, LibraryStore &library)
@@ -264,7 +254,7 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
 
     SqliteDatabase db;
     LibraryStore library;
-    const QString libraryPath = m_libraryPath.isEmpty() ? LibraryStore::main().path() : m_libraryPath;
+    const QString libraryPath = m_library.path();
     if (!openDatabase(db) || libraryPath.isEmpty() || !library.open(libraryPath) || !recover(db, library)) {
         qCWarning(lcDictionary) << "cannot install the dictionary" << bookId
                                 << ": a database cannot be opened";
@@ -311,11 +301,12 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
                 && !(library.removeAll<DictionarySettingItem>(QStringLiteral("\"dict\"=?"), { old->pk }) >= 0
                     && library.remove(*old)))
                 return false;
-            const auto master = DataBaseHelper::insertDictMaster(library, bookId, title, 1, dicId);
+            DictionaryCatalogue catalogue(library);
+            const auto master = catalogue.insertDictMaster(bookId, title, 1, dicId);
             if (!master || master->dicId != dicId)
                 return false;
             for (qsizetype i = 0; i < columns.size(); ++i)
-                if (!DataBaseHelper::addDictionaryItemSetting(library, *master, columns.at(i), i))
+                if (!catalogue.addDictionaryItemSetting(*master, columns.at(i), i))
                     return false;
             return true;
         });
@@ -507,12 +498,12 @@ QString DictionaryManager::ftsQuery(const QString &word, bool prefix)
     return tokens.join(u' ') + (prefix ? QStringLiteral("*") : QString());
 }
 
-QStringList DictionaryManager::enabledIds()
+QStringList DictionaryManager::enabledIds() const
 {
     QStringList ids;
-    if (!LibraryStore::main().isOpen())
+    if (!m_library.isOpen())
         return ids;
-    const auto masters = LibraryStore::main().findAll<DictionaryMaster>(QStringLiteral("\"useFlg\" = 1"));
+    const auto masters = DictionaryCatalogue(m_library).usedDictionaries();
     for (const DictionaryMaster &m : masters)
         ids << QStringLiteral("'%1'").arg(m.dicId.value_or(0));
     return ids;
@@ -551,9 +542,9 @@ std::optional<DictionaryLookup> DictionaryManager::lookUp(const QString &selecti
     return result;
 }
 
-QString DictionaryManager::entryText(const QVariantMap &row)
+QString DictionaryManager::entryText(const QVariantMap &row) const
 {
-    LibraryStore &library = LibraryStore::main();
+    LibraryStore &library = m_library;
     if (!library.isOpen())
         return {};
     const auto master = library.findFirst<DictionaryMaster>(

@@ -46,10 +46,12 @@ public:
     static constexpr const char *kResultFailed = "failed";
 
     // The dictionary database at `databasePath` ("Dic.sqlite" in the data
-    // folder by default), created with its table when new; the library
-    // store file the import records dictionaries in (the main store's file
-    // by default, read when an import starts).
-    explicit DictionaryManager(QString databasePath = {}, QString libraryPath = {});
+    // folder by default), created with its table when new. `library` is the
+    // application's store (main thread): look-ups read the catalogue there,
+    // and an import records its dictionary in the same file over a
+    // connection of its own. The store must outlive the manager and stay
+    // open on the same file while an import runs.
+    explicit DictionaryManager(LibraryStore &library, QString databasePath = {});
     ~DictionaryManager();
 
     // Opens the main-thread connection; false when the database cannot be
@@ -82,9 +84,8 @@ public:
     // Finishes what a killed import left: rows of an import whose master
     // was never recorded are removed, and so are the rows of a dictionary
     // that a recorded import replaced. Uses the library store given at
-    // construction (or the main one when that is open); false when either
-    // database cannot be opened (nothing is touched then). Not while an
-    // import runs.
+    // construction; false when either database is not open (nothing is
+    // touched then). Not while an import runs.
     bool recoverInterruptedImports();
 
     // The rows for a word ("word", "item1".."item4", "dicId"), prefix matches
@@ -101,7 +102,7 @@ public:
     // The entry text of a row from its dictionary's column settings, as
     // DictionaryEntry::text() builds it; "" when the dictionary has none or
     // the library store is closed. Main thread.
-    static QString entryText(const QVariantMap &row);
+    QString entryText(const QVariantMap &row) const;
 
     // The search key parts.
     static QString resolveString(const QString &text);
@@ -127,14 +128,14 @@ private:
     bool openDatabase(SqliteDatabase &db) const;
     Outcome addDict(qint64 dicId, const QString &csvPath, SqliteDatabase &db, QStringList *columns);
     // The quoted ids of the enabled dictionaries for an "in (...)" list.
-    static QStringList enabledIds();
+    QStringList enabledIds() const;
     // Rows for `word` in those dictionaries, at most `limit` (0: all).
     QList<QVariantMap> search(const QString &word, const QStringList &ids, int limit);
     bool consumeCancel(); // true (and cleared) when a cancel is pending, or closing
     static bool recover(SqliteDatabase &db, LibraryStore &library);
 
     QString m_path;
-    QString m_libraryPath;
+    LibraryStore &m_library;
     SqliteDatabase m_db;
     std::atomic<bool> m_isCancel { false };
     std::atomic<bool> m_closing { false };

@@ -1,7 +1,6 @@
 #include "AccountChange.h"
 
 #include "BookMetaData.h"
-#include "DataBaseHelper.h"
 #include "LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/util/Logging.h"
@@ -44,14 +43,15 @@ bool AccountChange::isStoreBook(const BookMetaData &book)
         && !id.startsWith(QStringLiteral("local:"));
 }
 
-AccountChange::Plan AccountChange::plan(const std::optional<QString> &previousUserId)
+AccountChange::Plan AccountChange::plan(
+    const BookRepository &books, const std::optional<QString> &previousUserId)
 {
     const QDir contents(DataFolder::contentsFolder());
     QStringList files = contents.entryList(QDir::Files, QDir::Name);
     QSet<QString> goes;
     Plan plan;
     if (previousUserId && !previousUserId->isEmpty()) {
-        for (const BookMetaData &book : LibraryStore::main().findAll<BookMetaData>()) {
+        for (const BookMetaData &book : books.allBooks()) {
             const QString name = book.fileName.value_or(QString());
             if (name.isEmpty() || !files.contains(name) || !isStoreBook(book))
                 continue;
@@ -68,9 +68,9 @@ AccountChange::Plan AccountChange::plan(const std::optional<QString> &previousUs
     return plan;
 }
 
-AccountChange::Plan AccountChange::apply(const std::optional<QString> &previousUserId)
+AccountChange::Plan AccountChange::apply(BookRepository books, const std::optional<QString> &previousUserId)
 {
-    const Plan wanted = plan(previousUserId);
+    const Plan wanted = plan(books, previousUserId);
     const QString folder = DataFolder::contentsFolder() + u'/';
     Plan done;
     done.kept = wanted.kept;
@@ -80,7 +80,7 @@ AccountChange::Plan AccountChange::apply(const std::optional<QString> &previousU
             done.kept << name;
             continue;
         }
-        DataBaseHelper::removeBook(name);
+        books.removeBook(name);
         done.removedBooks << name;
         done.removed << name;
         for (const QString &side : sideFiles(name))

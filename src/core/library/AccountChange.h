@@ -14,15 +14,15 @@
 // stays: nothing tells a store EPUB from one opened from disk, and a book
 // of the user's own must never be lost.
 //
-// Main thread (the main library store). Used by the sign-in sheet and by
+// The thread of the library store given. Used by the sign-in sheet and by
 // `tavro-inspect account-change`.
 #pragma once
+
+#include "BookRepository.h"
 
 #include <QString>
 #include <QStringList>
 #include <optional>
-
-struct BookMetaData;
 
 class AccountChange
 {
@@ -38,8 +38,8 @@ public:
     static bool isStoreBook(const BookMetaData &book);
     // What a change away from `previousUserId` would remove: nothing when
     // there was no account (absent or empty).
-    static Plan plan(const std::optional<QString> &previousUserId);
-    // Carries out plan(previousUserId) and returns it. A file that cannot
+    static Plan plan(const BookRepository &books, const std::optional<QString> &previousUserId);
+    // Carries out plan(books, previousUserId) and returns it. A file that cannot
     // be deleted keeps its record, and is left out of `removed`.
-    static Plan apply(const std::optional<QString> &previousUserId);
+    static Plan apply(BookRepository books, const std::optional<QString> &previousUserId);
 };

@@ -1,5 +1,5 @@
-// Book registration: DataBaseHelper::parseBook and parsePDFBook.
-#include "DataBaseHelper.h"
+// Book registration: BookRepository::parseBook, parsePDFBook and parseLooseBook.
+#include "BookRepository.h"
 
 #include "LibraryStore.h"
 #include "core/content/BookUrl.h"
@@ -23,21 +23,6 @@ std::optional<QString> metadataText(const QVariantMap &metadata, const char *key
     return stringForKey(metadata, QString::fromLatin1(key));
 }
 
-// The record to fill: the book with this identifier; a book without one is
-// matched by file name only, so that two unreadable books never share (and
-// overwrite) one record.
-BookMetaData findOrMake(const std::optional<QString> &identifier, const QString &fileName)
-{
-    LibraryStore &store = LibraryStore::main();
-    std::optional<BookMetaData> found;
-    if (identifier)
-        found = store.findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { *identifier });
-    else
-        found = store.findFirst<BookMetaData>(
-            QStringLiteral("\"identifier\" IS NULL AND \"fileName\"=?"), { fileName });
-    return found.value_or(BookMetaData());
-}
-
 std::optional<qint64> printValue(const QVariant &v)
 {
     if (!v.isValid() || !(isNumberVariant(v) || isStringVariant(v)))
@@ -50,42 +35,6 @@ std::optional<qint64> printValue(const QVariant &v)
     while (end < s.size() && s.at(end).isDigit())
         ++end;
     return s.left(end).toLongLong();
-}
-
-// Gives the book the next BookID, moves what belonged to its earlier BookID
-// along, saves it and puts it on shelf 1 unless it already stands there, all
-// in one transaction: a crash never leaves a book on no shelf.
-bool saveRegistration(BookMetaData &book)
-{
-    LibraryStore &store = LibraryStore::main();
-    const std::optional<qint64> oldID = book.pk ? book.BookID : std::nullopt;
-    const bool ok = store.transaction([&] {
-        const auto top = store.findFirst<BookMetaData>({}, {}, QStringLiteral("\"BookID\" DESC"));
-        const qint64 newID = (top && top->BookID ? *top->BookID : 0) + 1;
-        book.BookID = newID;
-        if (!store.save(book))
-            return false;
-        if (oldID && *oldID != newID) {
-            for (const char *entity : { "BookStatusData", "BookHighlightMemo", "BookLabelLink" }) {
-                if (store.execute(QStringLiteral("UPDATE \"%1\" SET \"BookID\"=? WHERE \"BookID\"=?")
-                                      .arg(QLatin1String(entity)),
-                        { newID, *oldID })
-                    < 0)
-                    return false;
-            }
-        }
-        if (book.identifier && !DataBaseHelper::bookExistenceInLibary(1, newID)) {
-            const qint64 links = store.count<BookLabelLink>();
-            DataBaseHelper::addBookLabelLinkWithMetaId(*book.identifier);
-            if (store.count<BookLabelLink>() != links + 1)
-                return false;
-        }
-        return true;
-    });
-    if (!ok)
-        qCWarning(lcLibrary) << "registration of" << book.fileName.value_or(QString())
-                             << "could not be saved";
-    return ok;
 }
 
 // The identifier of a PDF registered from the contents folder alone.
@@ -104,7 +53,58 @@ std::optional<QString> originMark(bool fromStore)
 
 } // namespace
 
-std::optional<QDateTime> DataBaseHelper::publishDateFromText(const QString &text)
+// The record to fill: the book with this identifier; a book without one is
+// matched by file name only, so that two unreadable books never share (and
+// overwrite) one record.
+BookMetaData BookRepository::findOrMake(
+    const std::optional<QString> &identifier, const QString &fileName) const
+{
+    std::optional<BookMetaData> found;
+    if (identifier)
+        found = findBookByIdentifier(*identifier);
+    else
+        found = m_store.findFirst<BookMetaData>(
+            QStringLiteral("\"identifier\" IS NULL AND \"fileName\"=?"), { fileName });
+    return found.value_or(BookMetaData());
+}
+
+// Gives the book the next BookID, moves what belonged to its earlier BookID
+// along, saves it and puts it on shelf 1 unless it already stands there, all
+// in one transaction: a crash never leaves a book on no shelf.
+bool BookRepository::saveRegistration(BookMetaData &book)
+{
+    LibraryStore &store = m_store;
+    const std::optional<qint64> oldID = book.pk ? book.BookID : std::nullopt;
+    const bool ok = store.transaction([&] {
+        const auto top = store.findFirst<BookMetaData>({}, {}, QStringLiteral("\"BookID\" DESC"));
+        const qint64 newID = (top && top->BookID ? *top->BookID : 0) + 1;
+        book.BookID = newID;
+        if (!store.save(book))
+            return false;
+        if (oldID && *oldID != newID) {
+            for (const char *entity : { "BookStatusData", "BookHighlightMemo", "BookLabelLink" }) {
+                if (store.execute(QStringLiteral("UPDATE \"%1\" SET \"BookID\"=? WHERE \"BookID\"=?")
+                                      .arg(QLatin1String(entity)),
+                        { newID, *oldID })
+                    < 0)
+                    return false;
+            }
+        }
+        if (book.identifier && !bookExistenceInLibary(1, newID)) {
+            const qint64 links = store.count<BookLabelLink>();
+            addBookLabelLinkWithMetaId(*book.identifier);
+            if (store.count<BookLabelLink>() != links + 1)
+                return false;
+        }
+        return true;
+    });
+    if (!ok)
+        qCWarning(lcLibrary) << "registration of" << book.fileName.value_or(QString())
+                             << "could not be saved";
+    return ok;
+}
+
+std::optional<QDateTime> BookRepository::publishDateFromText(const QString &text)
 {
     const QDate date = QLocale::c().toDate(text, QStringLiteral("yyyy-M-d"));
     if (!date.isValid())
@@ -112,7 +112,7 @@ std::optional<QDateTime> DataBaseHelper::publishDateFromText(const QString &text
     return date.startOfDay();
 }
 
-bool DataBaseHelper::parseBook(const QString &path, bool fromStore)
+bool BookRepository::parseBook(const QString &path, bool fromStore)
 {
     const QString fileName = lastComponent(path);
     const EPUBManager epub(BookUrl::rootUrl(fileName));
@@ -135,7 +135,7 @@ bool DataBaseHelper::parseBook(const QString &path, bool fromStore)
     return saveRegistration(book);
 }
 
-void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info, bool fromStore)
+void BookRepository::parsePDFBook(const QString &path, const QVariantMap &info, bool fromStore)
 {
     const QString fileName = lastComponent(path);
     const auto identifier = stringForKey(info, QStringLiteral("bookId"));
@@ -144,9 +144,7 @@ void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info, 
     // A PDF registered from disk (after an interrupted download, say) that
     // now comes from the store is the same book: one record per file.
     if (!book.pk && identifier)
-        book = LibraryStore::main()
-                   .findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { localIdentifier(fileName) })
-                   .value_or(book);
+        book = findBookByIdentifier(localIdentifier(fileName)).value_or(book);
     book.identifier = identifier;
     book.creator = stringForKey(info, QStringLiteral("bookAuthor"));
     book.publisher = stringForKey(info, QStringLiteral("bookPublisher"));
@@ -158,7 +156,7 @@ void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info, 
     saveRegistration(book);
 }
 
-void DataBaseHelper::parseLooseBook(const QString &path)
+void BookRepository::parseLooseBook(const QString &path)
 {
     const QFileInfo file(path);
     if (file.suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)

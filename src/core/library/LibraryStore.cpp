@@ -46,22 +46,6 @@ const char *const kIndexesV2[] = {
 
 } // namespace
 
-LibraryStore &LibraryStore::main()
-{
-    static LibraryStore store;
-    return store;
-}
-
-bool LibraryStore::openLibraryStore()
-{
-    return main().open(defaultPath());
-}
-
-void LibraryStore::cleanUp()
-{
-    main().close();
-}
-
 QString LibraryStore::storeFileName(const QString &applicationName)
 {
     if (applicationName.isEmpty())

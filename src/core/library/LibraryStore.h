@@ -4,8 +4,9 @@
 // transaction where one operation writes several rows), so the file on disk
 // is current when a call returns.
 //
-// Threads: one store is used from one thread; the process-wide store returned
-// by main() belongs to the main thread.
+// Threads: one store is used from one thread. The application's store is
+// opened by its start-up on the main thread and handed down (as a Library,
+// see Library.h); there is no process-wide store.
 //
 // Failure: a store that could not be opened behaves as an empty one: finds
 // return nothing, writes return false. Errors are logged.
@@ -31,14 +32,6 @@ public:
     ~LibraryStore() = default;
     LibraryStore(const LibraryStore &) = delete;
     LibraryStore &operator=(const LibraryStore &) = delete;
-
-    // The process-wide store used by DataBaseHelper.
-    static LibraryStore &main();
-    // Opens main() at defaultPath(). False when it could not be opened; the
-    // application then runs with an empty library.
-    static bool openLibraryStore();
-    // Closes main() at exit.
-    static void cleanUp();
 
     // The store file: "<application name>.sqlite" ("LibraryStore.sqlite"
     // without a name), taken from the Documents folder when a file of that

@@ -1,7 +1,6 @@
 #include "AnnotationList.h"
 
 #include "ReaderAnnotations.h"
-#include "core/library/DataBaseHelper.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -67,14 +66,14 @@ QString quoted(const QString &text, const QString &prefix)
 
 } // namespace
 
-AnnotationList AnnotationList::load(qint64 bookID)
+AnnotationList AnnotationList::load(const AnnotationRepository &annotations, qint64 bookID)
 {
     AnnotationList list;
     if (bookID <= 0)
         return list;
-    list.m_bookmarks = DataBaseHelper::findAllBookMarkByBookID(bookID);
-    list.m_highlights = DataBaseHelper::findAllHighlightByBookID(bookID);
-    list.m_memos = DataBaseHelper::findAllMemoByBookID(bookID);
+    list.m_bookmarks = annotations.findAllBookMarkByBookID(bookID);
+    list.m_highlights = annotations.findAllHighlightByBookID(bookID);
+    list.m_memos = annotations.findAllMemoByBookID(bookID);
     sortByPlace(list.m_highlights);
     sortByPlace(list.m_memos);
     return list;

@@ -2,10 +2,11 @@
 // (not deleted) sorted by page, the text of each row as the list shows it,
 // and the export of all of them as Markdown or JSON.
 //
-// Main thread (the main library store). A book without a record
+// The thread of the annotations' store (the main thread in the application). A book without a record
 // (bookID <= 0) has an empty list.
 #pragma once
 
+#include "core/library/AnnotationRepository.h"
 #include "core/library/BookHighlightMemo.h"
 
 #include <QByteArray>
@@ -18,7 +19,7 @@ public:
     enum class Tab { Bookmarks = 1, Highlights = 2, Memos = 3 };
 
     // Reads the book's annotations.
-    static AnnotationList load(qint64 bookID);
+    static AnnotationList load(const AnnotationRepository &annotations, qint64 bookID);
 
     const QList<BookHighlightMemo> &bookMarkList() const { return m_bookmarks; }
     const QList<BookHighlightMemo> &highlightList() const { return m_highlights; }

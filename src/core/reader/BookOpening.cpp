@@ -1,8 +1,6 @@
 #include "BookOpening.h"
 
 #include "core/content/BookUrl.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/sync/QMShareHelper.h"
 #include "core/util/Logging.h"
@@ -13,11 +11,6 @@
 namespace
 {
 
-std::optional<BookMetaData> recordFor(const QString &fileName)
-{
-    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { fileName });
-}
-
 bool isPdfName(const QString &fileName)
 {
     return QFileInfo(fileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
@@ -25,7 +18,7 @@ bool isPdfName(const QString &fileName)
 
 } // namespace
 
-BookInfo BookOpening::infoForBook(const QString &fileName)
+BookInfo BookOpening::infoForBook(const BookRepository &books, const QString &fileName)
 {
     BookInfo info;
     const bool pdf = isPdfName(fileName);
@@ -33,14 +26,13 @@ BookInfo BookOpening::infoForBook(const QString &fileName)
         info.pdfUrl = DataFolder::contentsFolder() + u'/' + fileName;
     else
         info.url = BookUrl::rootUrl(fileName);
-    const auto book = recordFor(fileName);
+    const auto book = books.findBookByFileName(fileName);
     if (!book)
         return info;
     info.bookID = book->BookID.value_or(-1);
     info.print = book->printable.value_or(0) != 0;
     info.title = book->title.value_or(QString());
-    if (const auto status
-        = LibraryStore::main().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), { info.bookID })) {
+    if (const auto status = books.findStatus(info.bookID)) {
         info.lastPage = int(status->lastOpenPage.value_or(-1));
         if (!pdf)
             info.fontSize = int(status->fontSetting.value_or(BookInfo::kDefaultFontSize));
@@ -52,21 +44,23 @@ BookInfo BookOpening::infoForBook(const QString &fileName)
     return info;
 }
 
-std::optional<BookMetaData> BookOpening::bookWithIdentifier(const QString &identifier)
+std::optional<BookMetaData> BookOpening::bookWithIdentifier(
+    const BookRepository &books, const QString &identifier)
 {
-    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"=?"), { identifier });
+    return books.findBookByIdentifier(identifier);
 }
 
-void BookOpening::markOpened(const QString &fileName, QMShareHelper *sync)
+void BookOpening::markOpened(const Library &library, const QString &fileName, QMShareHelper *sync)
 {
-    auto book = recordFor(fileName);
+    BookRepository books = library.books();
+    auto book = books.findBookByFileName(fileName);
     if (!book)
         return;
     const QString id = book->identifier.value_or(QString());
     if (sync && id != QLatin1String(BookInfo::kBookIdFromDisk))
-        sync->getMyBookAll(id, DataBaseHelper::currentUserId().value_or(QString()), isPdfName(fileName));
+        sync->getMyBookAll(id, library.account().currentUserId().value_or(QString()), isPdfName(fileName));
     book->lastOpenDate = QDateTime::currentDateTimeUtc();
     // Only the shelf's "recently opened" order depends on it.
-    if (!LibraryStore::main().save(*book))
+    if (!books.saveBook(*book))
         qCWarning(lcLibrary) << "cannot store when" << fileName << "was opened";
 }

@@ -3,11 +3,12 @@
 // nothing), and marking it opened (its last-open date, and the download of
 // its annotations from the sync service).
 //
-// Main thread (the main library store).
+// The thread of the library given (the main thread in the application).
 #pragma once
 
 #include "BookInfo.h"
 #include "core/library/BookMetaData.h"
+#include "core/library/Library.h"
 
 #include <optional>
 
@@ -19,12 +20,13 @@ public:
     // The reader info for the file `fileName` of the contents folder: a PDF
     // by its extension (".pdf"), else an EPUB. A file without a library
     // record gets the defaults.
-    static BookInfo infoForBook(const QString &fileName);
+    static BookInfo infoForBook(const BookRepository &books, const QString &fileName);
     // Sets the book's last-open date and, with `sync`, starts the download
     // of its annotations (not for books imported from disk). Nothing for a
     // file without a record.
-    static void markOpened(const QString &fileName, QMShareHelper *sync);
+    static void markOpened(const Library &library, const QString &fileName, QMShareHelper *sync);
     // The book a link between books names by its identifier; absent when it
     // is not in the library.
-    static std::optional<BookMetaData> bookWithIdentifier(const QString &identifier);
+    static std::optional<BookMetaData> bookWithIdentifier(
+        const BookRepository &books, const QString &identifier);
 };

@@ -1,7 +1,5 @@
 #include "ReaderAnnotations.h"
 
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/sync/AnnotationMerge.h"
 #include "core/util/Logging.h"
 
@@ -143,7 +141,7 @@ int ReaderAnnotations::reanchor(const AnnotationPage &page, const QStringList &n
     const FlatText flat(nodeTexts);
     int changed = 0;
     for (BookHighlightMemo r :
-        DataBaseHelper::getBookHighlightMemosNotSiori(page.bookID, page.naviID(), page.tocId)) {
+        m_annotations.getBookHighlightMemosNotSiori(page.bookID, page.naviID(), page.tocId)) {
         const QString text = r.markedText.value_or(QString());
         if (text.isEmpty())
             continue;
@@ -152,7 +150,7 @@ int ReaderAnnotations::reanchor(const AnnotationPage &page, const QStringList &n
         if (from && to && *to >= *from && flat.all.mid(*from, *to - *from) == text) {
             if (r.anchorFound.value_or(1) != 1) {
                 r.anchorFound = 1;
-                changed += DataBaseHelper::saveRecord(r) ? 1 : 0;
+                changed += m_annotations.saveRecord(r) ? 1 : 0;
             }
             continue;
         }
@@ -177,7 +175,7 @@ int ReaderAnnotations::reanchor(const AnnotationPage &page, const QStringList &n
         if (!best) {
             if (r.anchorFound.value_or(1) != 0) {
                 r.anchorFound = 0;
-                changed += DataBaseHelper::saveRecord(r) ? 1 : 0;
+                changed += m_annotations.saveRecord(r) ? 1 : 0;
             }
             continue;
         }
@@ -191,9 +189,18 @@ int ReaderAnnotations::reanchor(const AnnotationPage &page, const QStringList &n
         r.markedContext = contextJson(flat, *best, *best + text.size());
         // The new place goes to the other devices with the next upload.
         r.updateTime = QDateTime::currentDateTimeUtc();
-        changed += DataBaseHelper::saveRecord(r) ? 1 : 0;
+        changed += m_annotations.saveRecord(r) ? 1 : 0;
     }
     return changed;
+}
+
+bool ReaderAnnotations::keepsText(const AnnotationPage &page) const
+{
+    for (const BookHighlightMemo &r :
+        m_annotations.getBookHighlightMemosNotSiori(page.bookID, page.naviID(), page.tocId))
+        if (r.markedText && !r.markedText->isEmpty())
+            return true;
+    return false;
 }
 
 std::optional<NodePosition> ReaderAnnotations::selectionStart(const QString &answer)
@@ -269,7 +276,7 @@ QString ReaderAnnotations::pageScript(const AnnotationPage &page)
         return QString();
     QString script;
     for (const BookHighlightMemo &r :
-        DataBaseHelper::getBookHighlightMemosNotSiori(page.bookID, page.naviID(), page.tocId)) {
+        m_annotations.getBookHighlightMemosNotSiori(page.bookID, page.naviID(), page.tocId)) {
         // One not found in this edition would be drawn in the wrong place.
         if (r.anchorFound.value_or(1) == 0)
             continue;
@@ -294,7 +301,7 @@ ReaderAnnotations::HighlightResult ReaderAnnotations::highlight(const Annotation
         std::swap(s, e);
 
     const QString navi = page.naviID();
-    const QList<BookHighlightMemo> overlapping = DataBaseHelper::getBookHighlightMemosNotSioriWithRange(
+    const QList<BookHighlightMemo> overlapping = m_annotations.getBookHighlightMemosNotSioriWithRange(
         page.bookID, navi, page.tocId, s->node, s->offset, e->node, e->offset);
     if (overlapping.size() == 1 && startOf(overlapping[0]) <= *s && endOf(overlapping[0]) >= *e) {
         result.record = overlapping[0];
@@ -313,12 +320,11 @@ ReaderAnnotations::HighlightResult ReaderAnnotations::highlight(const Annotation
         for (const BookHighlightMemo &r : overlapping)
             to = std::max(to, endOf(r));
     }
-    LibraryStore &store = LibraryStore::main();
     std::optional<BookHighlightMemo> created;
     const QDateTime now = QDateTime::currentDateTimeUtc();
     // The merged records go and the new one comes in one step, so a failure
     // loses none of them.
-    const bool stored = store.transaction([&] {
+    const bool stored = m_annotations.transaction([&] {
         for (const BookHighlightMemo &r : overlapping) {
             if (hasMemo(r))
                 memos << *r.memotext;
@@ -326,12 +332,12 @@ ReaderAnnotations::HighlightResult ReaderAnnotations::highlight(const Annotation
             // Marked deleted rather than removed, so the sync server and the
             // other devices learn that the merged highlights are gone.
             BookHighlightMemo gone = r;
-            if (!DataBaseHelper::markDeleted(gone))
+            if (!m_annotations.markDeleted(gone))
                 return false;
         }
         // A number stored at the edge of the range (from a damaged library)
         // has no successor: the highlight is refused rather than wrapped.
-        const qint64 top = DataBaseHelper::getMaxHighlightNoWithBookID(page.bookID, navi, page.tocId);
+        const qint64 top = m_annotations.getMaxHighlightNoWithBookID(page.bookID, navi, page.tocId);
         if (top < 0 || top >= AnnotationMerge::kMaxNumber) {
             qCWarning(lcLibrary) << "highlight number" << top << "on the page is out of range";
             return false;
@@ -339,7 +345,7 @@ ReaderAnnotations::HighlightResult ReaderAnnotations::highlight(const Annotation
         const qint64 no = top + 1;
         const std::optional<QString> memo
             = memos.isEmpty() ? std::nullopt : std::optional(memos.join(QLatin1Char('\n')));
-        created = DataBaseHelper::addBookHighlightMemoWithBookID(page.bookID, navi, page.tocId, page.pageIdx,
+        created = m_annotations.addBookHighlightMemoWithBookID(page.bookID, navi, page.tocId, page.pageIdx,
             no, from.node, from.offset, to.node, to.offset, now, memo, std::nullopt, 0, 0, page.contentTitle,
             page.metaBookID);
         if (!created)
@@ -361,7 +367,7 @@ ReaderAnnotations::HighlightResult ReaderAnnotations::highlight(const Annotation
             created->markedText = markedText;
             created->markedContext = context;
             created->anchorFound = 1;
-            if (!store.save(*created))
+            if (!m_annotations.saveRecord(*created))
                 return false;
         }
         return true;
@@ -395,16 +401,12 @@ std::optional<BookHighlightMemo> ReaderAnnotations::findByIdentifier(
         return std::nullopt;
     if (cut < 0) {
         // A bare number names a record without a device id.
-        auto r = DataBaseHelper::getBookHighlightMemoWithBookID(page.bookID, page.naviID(), page.tocId, no);
+        auto r = m_annotations.getBookHighlightMemoWithBookID(page.bookID, page.naviID(), page.tocId, no);
         if (r && r->udId && !r->udId->isEmpty())
-            return LibraryStore::main().findFirst<BookHighlightMemo>(
-                QStringLiteral(
-                    "\"BookID\"=? AND \"NaviID\"=? AND \"highlightNo\"=? AND IFNULL(\"udId\",'')='' "
-                    "AND IFNULL(\"deleteFlg\",0)=0"),
-                { page.bookID, page.naviID(), no });
+            return m_annotations.getBookHighlightMemoWithoutDevice(page.bookID, page.naviID(), no);
         return r;
     }
-    return DataBaseHelper::getBookHighlightMemoWithBookID(
+    return m_annotations.getBookHighlightMemoWithBookID(
         page.bookID, page.naviID(), page.tocId, no, identifier.mid(cut + 1));
 }
 
@@ -414,7 +416,7 @@ QString ReaderAnnotations::deleteHighlight(const AnnotationPage &page, const QSt
         return QString();
     QString script = QStringLiteral("removeHighlight(%1);").arg(jsQuote(identifier));
     if (auto r = findByIdentifier(page, identifier)) {
-        if (!DataBaseHelper::markDeleted(*r))
+        if (!m_annotations.markDeleted(*r))
             qCWarning(lcLibrary) << "the highlight could not be deleted";
     }
     return script + QLatin1String(kClearSelection);
@@ -430,7 +432,7 @@ bool ReaderAnnotations::saveMemo(BookHighlightMemo &record, const QString &text,
     record.memotext = text;
     record.memodate = now;
     record.updateTime = now;
-    if (!DataBaseHelper::saveRecord(record))
+    if (!m_annotations.saveRecord(record))
         return false;
     if (script)
         *script = drawCall(record);
@@ -442,7 +444,7 @@ QString ReaderAnnotations::deleteMemo(BookHighlightMemo &record)
     const QString id = identifier(record);
     if (!record.pk || record.highlightNo.value_or(0) <= 0)
         return QString();
-    if (!DataBaseHelper::markDeleted(record))
+    if (!m_annotations.markDeleted(record))
         qCWarning(lcLibrary) << "the memo could not be deleted";
     return QStringLiteral("removeHighlight(%1);").arg(jsQuote(id)) + QLatin1String(kClearSelection);
 }
@@ -459,7 +461,7 @@ QString ReaderAnnotations::shortTimeText(const std::optional<QDateTime> &time)
 
 bool ReaderAnnotations::isBookmarked(qint64 bookID, int pageIdx)
 {
-    return bookID > 0 && DataBaseHelper::checkBookMark(pageIdx, bookID);
+    return bookID > 0 && m_annotations.checkBookMark(pageIdx, bookID);
 }
 
 void ReaderAnnotations::setBookmark(qint64 bookID, int pageIdx, bool on,
@@ -467,7 +469,7 @@ void ReaderAnnotations::setBookmark(qint64 bookID, int pageIdx, bool on,
 {
     if (bookID <= 0)
         return;
-    DataBaseHelper::upsertBookMark(pageIdx, manifestId, metaBookID, bookID, !on);
+    m_annotations.upsertBookMark(pageIdx, manifestId, metaBookID, bookID, !on);
 }
 
 QString ReaderAnnotations::bookmarkTitle(const BookHighlightMemo &record)
@@ -481,5 +483,5 @@ void ReaderAnnotations::setBookmarkTitle(qint64 bookID, int pageIdx, const QStri
 {
     if (bookID <= 0 || title.isEmpty())
         return;
-    DataBaseHelper::updateBookMark(pageIdx, bookID, title);
+    m_annotations.updateBookMark(pageIdx, bookID, title);
 }

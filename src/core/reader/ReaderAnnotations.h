@@ -10,10 +10,13 @@
 // Every text put into a script (device ids, memo text, dates) is quoted for
 // JavaScript, so nothing a record carries can break out of its argument.
 //
-// Main thread (the main library store). Failure: a store that is not open
-// gives empty results; no call throws.
+// An instance works on the annotations it was made over (their store must
+// outlive it); making one costs nothing. The thread of that store (the main
+// thread in the application). Failure: a store that is not open gives empty
+// results; no call throws.
 #pragma once
 
+#include "core/library/AnnotationRepository.h"
 #include "core/library/BookHighlightMemo.h"
 
 #include <QDateTime>
@@ -45,7 +48,11 @@ struct NodePosition {
 class ReaderAnnotations
 {
 public:
-    ReaderAnnotations() = delete;
+    explicit ReaderAnnotations(AnnotationRepository annotations)
+        : m_annotations(annotations)
+    {
+    }
+    const AnnotationRepository &annotations() const { return m_annotations; }
 
     static constexpr const char *kHighlightColour = "highlight_color1";
     static constexpr const char *kMemoColour = "memo_color1";
@@ -73,7 +80,7 @@ public:
     // (the page's numbered texts, node 1 first) when given, else
     // `markedText` alone. An empty book (bookID <= 0) or an empty answer
     // gives no record.
-    static HighlightResult highlight(const AnnotationPage &page, const QString &startAnswer,
+    HighlightResult highlight(const AnnotationPage &page, const QString &startAnswer,
         const QString &endAnswer, const QString &markedText = {}, const QStringList &nodeTexts = {});
 
     // After the book's text may have changed (a newer edition): checks each
@@ -83,32 +90,34 @@ public:
     // moves it there; one that is not found anywhere is marked as lost and
     // not drawn. Highlights without kept text are left as they are. The
     // number of records changed.
-    static int reanchor(const AnnotationPage &page, const QStringList &nodeTexts);
+    int reanchor(const AnnotationPage &page, const QStringList &nodeTexts);
+    // Whether a highlight of the page keeps its text (so reanchor() has
+    // something to check).
+    bool keepsText(const AnnotationPage &page) const;
     // The text of [start, end) in `nodeTexts`; empty outside it.
     static QString textAt(const QStringList &nodeTexts, NodePosition start, NodePosition end);
 
     // The page identifier of a highlight.
     static QString identifier(const BookHighlightMemo &record);
     // The record an identifier names on the page (not deleted), if any.
-    static std::optional<BookHighlightMemo> findByIdentifier(
-        const AnnotationPage &page, const QString &identifier);
+    std::optional<BookHighlightMemo> findByIdentifier(const AnnotationPage &page, const QString &identifier);
     // The "setHighlight(...);" call drawing one record.
     static QString drawCall(const BookHighlightMemo &record);
     // Every highlight of the page as one script; empty when there is none.
-    static QString pageScript(const AnnotationPage &page);
+    QString pageScript(const AnnotationPage &page);
 
     // Deletes (softly) the highlight `identifier` names ("false": nothing);
     // the script removes its mark and clears the selection. Empty script
     // when there was nothing to do.
-    static QString deleteHighlight(const AnnotationPage &page, const QString &identifier);
+    QString deleteHighlight(const AnnotationPage &page, const QString &identifier);
     // Saves a memo: a non-empty text sets memotext, memodate and updateTime
     // and gives the redraw script; an empty text changes nothing (empty
     // script). False when the store failed.
-    static bool saveMemo(BookHighlightMemo &record, const QString &text, QString *script = nullptr);
+    bool saveMemo(BookHighlightMemo &record, const QString &text, QString *script = nullptr);
     // Deletes a highlight with its memo (softly); the script removes its
     // mark. Empty script, nothing changed, when the record has no usable
     // identifier.
-    static QString deleteMemo(BookHighlightMemo &record);
+    QString deleteMemo(BookHighlightMemo &record);
 
     // "yyyy/MM/dd HH:mm:ss" in local time (page and pop-overs).
     static QString timeText(const std::optional<QDateTime> &time);
@@ -117,17 +126,20 @@ public:
 
     // ---- bookmarks ----
     // Whether the page has a bookmark (never for bookID <= 0).
-    static bool isBookmarked(qint64 bookID, int pageIdx);
+    bool isBookmarked(qint64 bookID, int pageIdx);
     // Turns the page's bookmark on (creating or reviving the record) or off
     // (kept, marked deleted). Nothing for bookID <= 0. `manifestId`: the
     // spine item id (EPUB) or the page index as text (PDF).
-    static void setBookmark(qint64 bookID, int pageIdx, bool on, const std::optional<QString> &manifestId,
+    void setBookmark(qint64 bookID, int pageIdx, bool on, const std::optional<QString> &manifestId,
         const std::optional<QString> &metaBookID);
     // "しおり" when the bookmark has no title.
     static QString bookmarkTitle(const BookHighlightMemo &record);
     // Sets the title of the page's bookmark; an empty title changes nothing.
-    static void setBookmarkTitle(qint64 bookID, int pageIdx, const QString &title);
+    void setBookmarkTitle(qint64 bookID, int pageIdx, const QString &title);
 
     // Quotes `text` as a JavaScript string literal in single quotes.
     static QString jsQuote(const QString &text);
+
+private:
+    AnnotationRepository m_annotations;
 };

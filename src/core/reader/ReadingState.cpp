@@ -1,23 +1,20 @@
 #include "ReadingState.h"
 
-#include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/UserDefaults.h"
 #include "core/sync/QMShareHelper.h"
 #include "core/util/Logging.h"
 
-bool ReadingState::save(qint64 bookID, int page, std::optional<int> fontSize)
+bool ReadingState::save(BookRepository books, qint64 bookID, int page, std::optional<int> fontSize)
 {
     if (bookID < 0)
         return true;
-    LibraryStore &store = LibraryStore::main();
-    BookStatusData status = store.findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), { bookID })
-                                .value_or(BookStatusData());
+    BookStatusData status = books.findStatus(bookID).value_or(BookStatusData());
     status.BookID = bookID;
     status.lastOpenPage = page;
     if (fontSize)
         status.fontSetting = *fontSize;
-    const bool saved = store.save(status);
+    const bool saved = books.saveStatus(status);
     if (fontSize) {
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::bookFontSize), *fontSize);
         UserDefaults::synchronize();
@@ -49,14 +46,12 @@ bool ReadingState::saveSplit(double fraction)
     return false;
 }
 
-bool ReadingState::uploadsOnLeave(const BookInfo &info, bool shown)
+bool ReadingState::uploadsOnLeave(const BookRepository &books, const BookInfo &info, bool shown)
 {
     if (!shown)
         return false;
     if (info.bookID > 0) {
-        const auto book
-            = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=?"), { info.bookID });
-        if (book)
+        if (const auto book = books.findBookByBookID(info.bookID))
             return QMShareHelper::syncsAnnotations(book->identifier.value_or(QString()));
     }
     return QMShareHelper::syncsAnnotations(info.metaBookId);

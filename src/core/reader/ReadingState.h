@@ -3,10 +3,11 @@
 // outline's share of the width ("r_split" of the configuration dictionary),
 // and whether leaving uploads the book's bookmarks.
 //
-// Main thread (the main library store).
+// The thread of the library given (the main thread in the application).
 #pragma once
 
 #include "BookInfo.h"
+#include "core/library/BookRepository.h"
 
 #include <QVariant>
 #include <optional>
@@ -17,7 +18,7 @@ public:
     // Stores the page (and, for EPUB, the font size) of the book `bookID`;
     // nothing for a book without a record (bookID < 0). False when the
     // record could not be written.
-    static bool save(qint64 bookID, int page, std::optional<int> fontSize);
+    static bool save(BookRepository books, qint64 bookID, int page, std::optional<int> fontSize);
 
     // The outline's share of the width stored under "r_split", when it is
     // a number from 0.05 to 0.95; absent otherwise (the default width).
@@ -29,5 +30,5 @@ public:
     // Leaving a book uploads the annotation changes when it was shown and
     // came from the store, EPUB or PDF (its library record has an identifier
     // that is synced; an EPUB's info carries none, so the record decides).
-    static bool uploadsOnLeave(const BookInfo &info, bool shown);
+    static bool uploadsOnLeave(const BookRepository &books, const BookInfo &info, bool shown);
 };

@@ -1,7 +1,5 @@
 #include "StayTimeCounter.h"
 
-#include "core/library/DataBaseHelper.h"
-
 #include <QHash>
 #include <QTimer>
 
@@ -50,8 +48,10 @@ TimerSource &TimerSource::system()
     return source;
 }
 
-StayTimeCounter::StayTimeCounter(TimerSource &timers, std::function<StayTimePage()> page)
+StayTimeCounter::StayTimeCounter(
+    TimerSource &timers, ReadingLogRepository logs, std::function<StayTimePage()> page)
     : m_timers(timers)
+    , m_logs(logs)
     , m_page(std::move(page))
 {
 }
@@ -63,7 +63,7 @@ StayTimeCounter::~StayTimeCounter()
 
 void StayTimeCounter::bookOpened(const QString &bookId, const QString &bookAuthor, const QString &bookTitle)
 {
-    DataBaseHelper::insertAccessBookLog(bookId, bookAuthor, bookTitle, std::nullopt, 0);
+    m_logs.insertAccessBookLog(bookId, bookAuthor, bookTitle, std::nullopt, 0);
 }
 
 void StayTimeCounter::startIncreasingStaytime()
@@ -79,9 +79,9 @@ void StayTimeCounter::delayedStartIncreasingStaytime()
 {
     const StayTimePage page = m_page();
     const QString number = QString::number(page.pageIndex + 1);
-    DataBaseHelper::insertAccessPageLog(page.bookId, page.bookAuthor, page.bookTitle, page.manifestID, number,
+    m_logs.insertAccessPageLog(page.bookId, page.bookAuthor, page.bookTitle, page.manifestID, number,
         page.naviTitle, std::nullopt, 5, page.pageIndex + 1);
-    DataBaseHelper::incrementAccessBookLogStaytime(5);
+    m_logs.incrementAccessBookLogStaytime(5);
     m_ticker = m_timers.start(1000, true, [this] { increaseStayTime(); });
 }
 
@@ -92,8 +92,8 @@ void StayTimeCounter::increaseStayTime()
 
 void StayTimeCounter::increaseStayTimeWithTime(double seconds)
 {
-    DataBaseHelper::incrementAccessPageLogStaytime(seconds);
-    DataBaseHelper::incrementAccessBookLogStaytime(seconds);
+    m_logs.incrementAccessPageLogStaytime(seconds);
+    m_logs.incrementAccessBookLogStaytime(seconds);
 }
 
 void StayTimeCounter::stopIncreasingStaytime()

@@ -5,6 +5,8 @@
 // Main thread only.
 #pragma once
 
+#include "core/library/ReadingLogRepository.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
@@ -39,8 +41,9 @@ struct StayTimePage {
 class StayTimeCounter
 {
 public:
-    // `page` tells the page now shown.
-    StayTimeCounter(TimerSource &timers, std::function<StayTimePage()> page);
+    // `page` tells the page now shown; the logs go to `logs`, whose store
+    // must outlive the counter.
+    StayTimeCounter(TimerSource &timers, ReadingLogRepository logs, std::function<StayTimePage()> page);
     ~StayTimeCounter();
 
     // The reader appeared with a book: a book log with staytime 0.
@@ -53,6 +56,7 @@ public:
 
 private:
     TimerSource &m_timers;
+    ReadingLogRepository m_logs;
     std::function<StayTimePage()> m_page;
     std::optional<int> m_pending;
     std::optional<int> m_ticker;

@@ -3,8 +3,6 @@
 #include "core/account/AccountSession.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/UserDefaults.h"
 #include "core/reader/BookOpening.h"
@@ -23,11 +21,6 @@
 
 namespace
 {
-
-std::optional<BookMetaData> bookFor(const QString &fileName)
-{
-    return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { fileName });
-}
 
 bool tocMentions(const QVariantList &entries, const QString &text, bool withTitle, int depth = 0)
 {
@@ -90,10 +83,9 @@ void ShelfModel::setSort(const QString &label)
     UserDefaults::synchronize();
 }
 
-QList<LabelMaster> ShelfModel::labels()
+QList<LabelMaster> ShelfModel::labels() const
 {
-    return LibraryStore::main().findAll<LabelMaster>(
-        {}, {}, QStringLiteral("\"order\" ASC, \"labelID\" ASC"));
+    return m_library.books().labels();
 }
 
 QList<ShelfEntry> ShelfModel::contentsList(
@@ -109,13 +101,14 @@ QList<ShelfEntry> ShelfModel::contentsList(
         wanted = QSet<QString>(searchBookList->cbegin(), searchBookList->cend());
     // One query each for the book records and the shelf's links, not one
     // per file: a shelf of thousands of books opens at once.
+    BookRepository repository = m_library.books();
     QHash<QString, qint64> bookIDs;
     QSet<qint64> onShelf;
-    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>())
+    for (const BookMetaData &b : repository.allBooks())
         if (b.fileName && b.BookID)
             bookIDs.insert(*b.fileName, *b.BookID);
     if (labelID > 0)
-        for (const BookLabelLink &l : DataBaseHelper::getBookListByLabelID(labelID))
+        for (const BookLabelLink &l : repository.getBookListByLabelID(labelID))
             if (l.BookID)
                 onShelf.insert(*l.BookID);
     for (const QFileInfo &file : files) {
@@ -126,12 +119,12 @@ QList<ShelfEntry> ShelfModel::contentsList(
         if (ext != u"epub" && ext != u"pdf")
             continue;
         // A damaged file is no book: it is not registered.
-        if (!registered && !bookIDs.contains(name) && !bookFor(name)
+        if (!registered && !bookIDs.contains(name) && !repository.findBookByFileName(name)
             && PackageInstaller::isReadableBook(file.absoluteFilePath(), ext)) {
-            DataBaseHelper::parseLooseBook(file.absoluteFilePath());
-            if (const auto b = bookFor(name); b && b->BookID) {
+            repository.parseLooseBook(file.absoluteFilePath());
+            if (const auto b = repository.findBookByFileName(name); b && b->BookID) {
                 bookIDs.insert(name, *b->BookID);
-                if (labelID > 0 && DataBaseHelper::bookExistenceInLibary(labelID, *b->BookID))
+                if (labelID > 0 && repository.bookExistenceInLibary(labelID, *b->BookID))
                     onShelf.insert(*b->BookID);
             }
         }
@@ -161,14 +154,11 @@ QList<ShelfEntry> ShelfModel::items(qint64 labelID, const std::optional<QStringL
     return list;
 }
 
-void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel)
+void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel) const
 {
     const int index = std::max<int>(0, int(sortList().indexOf(sortLabel)));
     const bool descending = index % 2 == 1;
-    QHash<QString, BookMetaData> books;
-    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>())
-        if (b.fileName)
-            books.insert(*b.fileName, b);
+    const QHash<QString, BookMetaData> books = booksByFileName();
     // Books without the sort value (or without a record) go last.
     auto key = [&](const ShelfEntry &e) -> QVariant {
         const auto it = books.constFind(e.fileName);
@@ -196,8 +186,8 @@ void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel)
 
 QVariantMap ShelfModel::readerInfo(const ShelfEntry &entry, QMShareHelper *sync)
 {
-    BookOpening::markOpened(entry.fileName, sync);
-    return BookOpening::infoForBook(entry.fileName).toMap();
+    BookOpening::markOpened(m_library, entry.fileName, sync);
+    return BookOpening::infoForBook(m_library.books(), entry.fileName).toMap();
 }
 
 QStringList ShelfModel::search(const QString &text, qint64 labelID)
@@ -211,10 +201,10 @@ QStringList ShelfModel::search(const QString &text, qint64 labelID)
     return found;
 }
 
-QStringList ShelfModel::searchTitles(const QString &text)
+QStringList ShelfModel::searchTitles(const QString &text) const
 {
     QStringList found;
-    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>()) {
+    for (const BookMetaData &b : m_library.books().allBooks()) {
         if (b.fileName && (text.isEmpty() || b.title.value_or(QString()).contains(text, Qt::CaseInsensitive)))
             found << *b.fileName;
     }
@@ -252,28 +242,29 @@ void ShelfModel::deleteBook(const ShelfEntry &entry)
         QFile::remove(sideFile(entry.path, QStringLiteral(".toc")));
         QFile::remove(sideFile(entry.path, QStringLiteral(".cover")));
     }
-    DataBaseHelper::removeBook(entry.fileName);
+    m_library.books().removeBook(entry.fileName);
 }
 
 bool ShelfModel::moveBook(const QString &fileName, int index)
 {
     qCInfo(lcLibrary) << "book name:" << fileName;
-    const auto book = bookFor(fileName);
+    BookRepository books = m_library.books();
+    const auto book = books.findBookByFileName(fileName);
     const QList<LabelMaster> shelves = labels();
     if (!book || index < 0 || index >= shelves.size())
         return false;
-    auto link = DataBaseHelper::getLabelByBookID(book->BookID.value_or(-1));
+    auto link = books.getLabelByBookID(book->BookID.value_or(-1));
     if (!link)
         return false;
     link->LabelID = shelves.at(index).labelID;
-    return LibraryStore::main().save(*link);
+    return books.saveLink(*link);
 }
 
 std::optional<LabelMaster> ShelfModel::createShelf(const QString &name)
 {
     if (name.trimmed().isEmpty())
         return std::nullopt;
-    return DataBaseHelper::addLibary(name);
+    return m_library.books().addLibary(name);
 }
 
 bool ShelfModel::renameShelf(qint64 labelID, const QString &name)
@@ -281,11 +272,12 @@ bool ShelfModel::renameShelf(qint64 labelID, const QString &name)
     const QList<LabelMaster> shelves = labels();
     if (shelves.isEmpty() || shelves.first().labelID == labelID)
         return false; // the first shelf keeps its name
-    auto label = DataBaseHelper::getLabelByLabelID(labelID);
+    BookRepository books = m_library.books();
+    auto label = books.getLabelByLabelID(labelID);
     if (!label || name.trimmed().isEmpty())
         return false;
     label->labelName = name;
-    return LibraryStore::main().save(*label);
+    return books.saveLabel(*label);
 }
 
 bool ShelfModel::swapShelves(int from, int to)
@@ -296,13 +288,12 @@ bool ShelfModel::swapShelves(int from, int to)
     LabelMaster &a = shelves[from];
     LabelMaster &b = shelves[to];
     std::swap(a.order, b.order);
-    LibraryStore &store = LibraryStore::main();
-    return store.transaction([&] { return store.save(a) && store.save(b); });
+    return m_library.books().saveLabels(a, b);
 }
 
-int ShelfModel::booksOnShelf(qint64 labelID)
+int ShelfModel::booksOnShelf(qint64 labelID) const
 {
-    return int(DataBaseHelper::getBookListByLabelID(labelID).size());
+    return int(m_library.books().getBookListByLabelID(labelID).size());
 }
 
 bool ShelfModel::deleteShelf(qint64 labelID, bool deleteBooks)
@@ -311,8 +302,8 @@ bool ShelfModel::deleteShelf(qint64 labelID, bool deleteBooks)
     if (shelves.isEmpty() || shelves.first().labelID == labelID)
         return false;
     if (deleteBooks) {
-        for (const BookLabelLink &link : DataBaseHelper::getBookListByLabelID(labelID)) {
-            const auto book = DataBaseHelper::findBookByBookID(link.BookID.value_or(-1));
+        for (const BookLabelLink &link : m_library.books().getBookListByLabelID(labelID)) {
+            const auto book = m_library.books().findBookByBookID(link.BookID.value_or(-1));
             const QString name
                 = book ? book->fileName.value_or(QString()) : link.fileName.value_or(QString());
             if (name.isEmpty())
@@ -320,7 +311,7 @@ bool ShelfModel::deleteShelf(qint64 labelID, bool deleteBooks)
             deleteBook(entryFor(name));
         }
     }
-    DataBaseHelper::removeLibaryByLabelID(labelID);
+    m_library.books().removeLibaryByLabelID(labelID);
     return true;
 }
 
@@ -332,25 +323,21 @@ int ShelfModel::pageAfterSwipe(double offset, double width, int pageID)
     return offset > width / 2 ? pageID + 1 : pageID - 1;
 }
 
-QHash<QString, BookMetaData> ShelfModel::booksByFileName()
+QHash<QString, BookMetaData> ShelfModel::booksByFileName() const
 {
     QHash<QString, BookMetaData> books;
-    for (const BookMetaData &b : LibraryStore::main().findAll<BookMetaData>())
+    for (const BookMetaData &b : m_library.books().allBooks())
         if (b.fileName)
             books.insert(*b.fileName, b);
     return books;
 }
 
-QList<DictionaryMaster> ShelfModel::dictionaries()
+QList<DictionaryMaster> ShelfModel::dictionaries() const
 {
-    return LibraryStore::main().findAll<DictionaryMaster>({}, {}, QStringLiteral("\"dicId\""));
+    return m_library.dictionaries().dictionaries();
 }
 
 bool ShelfModel::setDictionaryUsed(qint64 dicId, bool used)
 {
-    auto dict = LibraryStore::main().findFirst<DictionaryMaster>(QStringLiteral("\"dicId\"=?"), { dicId });
-    if (!dict)
-        return false;
-    dict->useFlg = used ? 1 : 0;
-    return LibraryStore::main().save(*dict);
+    return m_library.dictionaries().setDictionaryUsed(dicId, used);
 }

@@ -3,12 +3,14 @@
 // moving and deleting books, and creating, renaming, reordering and deleting
 // shelves. The shelf screen draws what this class decides.
 //
-// Main thread only.
+// A model refers to the library it was made over (which must outlive it);
+// making one costs nothing. Main thread only.
 #pragma once
 
 #include "core/library/BookMetaData.h"
 #include "core/library/DictionaryMaster.h"
 #include "core/library/LabelMaster.h"
+#include "core/library/Library.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -31,6 +33,11 @@ struct ShelfEntry {
 class ShelfModel
 {
 public:
+    explicit ShelfModel(const Library &library)
+        : m_library(library)
+    {
+    }
+
     // The entry for a file of the contents folder (which need not exist).
     static ShelfEntry entryFor(const QString &fileName);
     // A PDF's side file: `pdfPath` with its 4-character extension replaced
@@ -45,61 +52,64 @@ public:
 
     // The shelves by "order", for the shelf list (the new-shelf row is the
     // screen's).
-    static QList<LabelMaster> labels();
+    QList<LabelMaster> labels() const;
 
     // The books in the contents folder standing on shelf `labelID` (every
     // book file when `all`), newest file first, limited to `searchBookList`
     // when given and not `all`. Until "hasBuildBookInfo_new" is set, loose
     // files without a record are registered once (PDFs with an info made from
     // the file name).
-    static QList<ShelfEntry> contentsList(
+    QList<ShelfEntry> contentsList(
         qint64 labelID, const std::optional<QStringList> &searchBookList, bool all);
     // The shown shelf's items in the chosen order; none while the account is
     // lifted ("accountLift" set to anything but "0").
-    static QList<ShelfEntry> items(qint64 labelID, const std::optional<QStringList> &searchBookList);
-    static void sortItems(QList<ShelfEntry> &items, const QString &sortLabel);
+    QList<ShelfEntry> items(qint64 labelID, const std::optional<QStringList> &searchBookList);
+    void sortItems(QList<ShelfEntry> &items, const QString &sortLabel) const;
 
     // The reader's book info for an entry; starts the annotation download
     // (`sync` may be null) and marks the book opened.
-    static QVariantMap readerInfo(const ShelfEntry &entry, QMShareHelper *sync);
+    QVariantMap readerInfo(const ShelfEntry &entry, QMShareHelper *sync);
 
     // The file names matching a search: titles first, then books of the shelf
     // whose table of contents (EPUB) or ".toc" (PDF) mentions the text.
-    static QStringList search(const QString &text, qint64 labelID);
+    QStringList search(const QString &text, qint64 labelID);
     // The two halves of search(): the titles (every book for an empty text;
     // main thread, it reads the store), then, of `entries`, the books whose
     // table of contents or ".toc" mentions the text (reads files only: any
     // thread; `cancelled`, when given, is polled between books).
-    static QStringList searchTitles(const QString &text);
+    QStringList searchTitles(const QString &text) const;
     static QStringList searchContents(
         const QList<ShelfEntry> &entries, const QString &text, const std::function<bool()> &cancelled = {});
 
     // Deletes the book's file (with a PDF's ".toc" and ".cover") and records.
-    static void deleteBook(const ShelfEntry &entry);
+    void deleteBook(const ShelfEntry &entry);
     // Puts the book on the shelf at `index` of labels() (its first link moves).
-    static bool moveBook(const QString &fileName, int index);
+    bool moveBook(const QString &fileName, int index);
 
     // A new shelf; absent for an empty name.
-    static std::optional<LabelMaster> createShelf(const QString &name);
+    std::optional<LabelMaster> createShelf(const QString &name);
     // Renames a shelf other than the first; false for an empty name.
-    static bool renameShelf(qint64 labelID, const QString &name);
+    bool renameShelf(qint64 labelID, const QString &name);
     // Swaps the order of the shelves at rows `from` and `to` of labels(); the
     // first row neither moves nor is dropped on. Whether it swapped.
-    static bool swapShelves(int from, int to);
+    bool swapShelves(int from, int to);
     // The books on a shelf (what deleting it would delete).
-    static int booksOnShelf(qint64 labelID);
+    int booksOnShelf(qint64 labelID) const;
     // Deletes a shelf (never shelf 1's row); with `deleteBooks`, its books
     // first, as single deletions do.
-    static bool deleteShelf(qint64 labelID, bool deleteBooks);
+    bool deleteShelf(qint64 labelID, bool deleteBooks);
     // The page to show after a swipe that ended `offset` points away from the
     // shown page `pageID` (from 1) on pages `width` wide: at most one page.
     static int pageAfterSwipe(double offset, double width, int pageID);
 
     // Every book record by its file name (for the shelf's rows).
-    static QHash<QString, BookMetaData> booksByFileName();
+    QHash<QString, BookMetaData> booksByFileName() const;
     // The installed dictionaries in id order, and switching one in or out
     // of look-ups; false when there is no such dictionary or it could not
     // be saved.
-    static QList<DictionaryMaster> dictionaries();
-    static bool setDictionaryUsed(qint64 dicId, bool used);
+    QList<DictionaryMaster> dictionaries() const;
+    bool setDictionaryUsed(qint64 dicId, bool used);
+
+private:
+    Library m_library;
 };

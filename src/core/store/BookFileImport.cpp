@@ -2,7 +2,6 @@
 
 #include "PackageInstaller.h"
 #include "core/library/BookMetaData.h"
-#include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/reader/BookInfo.h"
 
@@ -19,7 +18,7 @@ QVariantMap BookFileImport::pdfInfo(const QString &path)
     };
 }
 
-BookFileImport::Result BookFileImport::importFile(const QString &path, InstallerUi &ui)
+BookFileImport::Result BookFileImport::importFile(BookRepository books, const QString &path, InstallerUi &ui)
 {
     Result result;
     const QFileInfo source(path);
@@ -34,7 +33,7 @@ BookFileImport::Result BookFileImport::importFile(const QString &path, Installer
         return result;
     }
     // The installer decides by a lower-case extension; the file keeps its name.
-    PackageInstaller installer(ui, nullptr);
+    PackageInstaller installer(books, ui, nullptr);
     installer.install(source.absoluteFilePath(), name, pdf ? pdfInfo(path) : QVariantMap());
     if (installer.installed.contains(name)) {
         result.fileName = name;
@@ -48,8 +47,7 @@ BookFileImport::Result BookFileImport::importFile(const QString &path, Installer
         return result;
     }
     // Declined to overwrite: the book already in the library is opened.
-    const bool known
-        = LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }) > 0;
+    const bool known = books.hasBookFile(name);
     if (known && QFileInfo::exists(DataFolder::contentsFolder() + u'/' + name)) {
         result.fileName = name;
         return result;

@@ -3,8 +3,11 @@
 // registered by the package installer, a PDF under the identifier of books
 // from disk with its file name as the title.
 //
-// Main thread (the main library store; the installer may ask `ui`).
+// The thread of the library store given (the main thread in the application;
+// the installer may ask `ui`).
 #pragma once
+
+#include "core/library/BookRepository.h"
 
 #include <QString>
 #include <QVariantMap>
@@ -30,5 +33,5 @@ public:
     // in the library is replaced when `ui` agrees to overwrite, and opened
     // as it is when not. Errors also go to `ui.error` when the installer
     // met them (an unreadable book file).
-    static Result importFile(const QString &path, InstallerUi &ui);
+    static Result importFile(BookRepository books, const QString &path, InstallerUi &ui);
 };

@@ -1,8 +1,6 @@
 #include "InstallRecovery.h"
 
 #include "PackageInstaller.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/util/Logging.h"
 
@@ -72,7 +70,7 @@ QString InstallRecovery::downloadFileName()
         + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-InstallRecovery::Report InstallRecovery::run()
+InstallRecovery::Report InstallRecovery::run(BookRepository books)
 {
     Report report;
 
@@ -112,11 +110,10 @@ InstallRecovery::Report InstallRecovery::run()
         const QString bookPath = contents.filePath(bookName);
         const QString ext = QFileInfo(bookName).suffix().toLower();
         const bool stored = QFileInfo(bookPath).isFile();
-        const bool known
-            = LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { bookName }) > 0;
+        const bool known = books.hasBookFile(bookName);
         if (stored && !known) {
             if (PackageInstaller::isReadableBook(bookPath, ext)) {
-                DataBaseHelper::parseLooseBook(bookPath);
+                books.parseLooseBook(bookPath);
                 report.registered << bookName;
             } else if (QFile::remove(bookPath)) {
                 report.removed << bookPath;

@@ -11,8 +11,10 @@
 //   read: an EPUB by its package, a PDF as a book from disk; one that cannot
 //   be read is removed. Files that were not being installed are left alone.
 //
-// Main thread, with LibraryStore::main() open.
+// The thread of the library store given (the main thread at start-up).
 #pragma once
+
+#include "core/library/BookRepository.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,7 +27,7 @@ public:
         QStringList registered; // file names
     };
 
-    static Report run();
+    static Report run(BookRepository books);
 
     // The folder of downloads and unpacked packages while they are
     // installed: "Tavro/tmp" in the user's cache folder, created and kept

@@ -3,7 +3,6 @@
 #include "StoreManager.h"
 #include "VamoManager.h"
 #include "core/library/AccountChange.h"
-#include "core/library/DataBaseHelper.h"
 #include "core/platform/MessagePresenter.h"
 #include "core/platform/UserDefaults.h"
 #include "core/util/DictionaryHelpers.h"
@@ -20,8 +19,10 @@ const QString LoginWindowLogic::kDeviceLimitError = QStringLiteral("デバイス
     + QStringLiteral("エラーです。何れかのデバイスの使用を解除してください。");
 const QString LoginWindowLogic::kDeviceLimitTitle = QStringLiteral("台数制限エラー");
 
-LoginWindowLogic::LoginWindowLogic(VamoManager &vamo, StoreManager &store, MessagePresenter &messages)
-    : m_vamo(vamo)
+LoginWindowLogic::LoginWindowLogic(
+    const Library &library, VamoManager &vamo, StoreManager &store, MessagePresenter &messages)
+    : m_library(library)
+    , m_vamo(vamo)
     , m_store(store)
     , m_messages(messages)
     , m_devices(store, messages)
@@ -85,14 +86,14 @@ void LoginWindowLogic::storeLogin(const QString &accessToken)
             m_vamo.writeToken(accessToken);
             const QVariantMap answer = result.toMap();
             if (answer.value(QStringLiteral("success")).toBool()) {
-                const std::optional<QString> previous = DataBaseHelper::currentUserId();
-                DataBaseHelper::saveUserInfo(answer);
+                const std::optional<QString> previous = m_library.account().currentUserId();
+                m_library.account().saveUserInfo(answer);
                 UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
                 UserDefaults::synchronize();
                 qCInfo(lcStore) << "ログイン成功：accountLift ==" << QStringLiteral("0");
                 // Another account's store books go; the first account on
                 // this machine finds everything as it was.
-                if (previous && !previous->isEmpty() && DataBaseHelper::currentUserId() != previous) {
+                if (previous && !previous->isEmpty() && m_library.account().currentUserId() != previous) {
                     qCInfo(lcStore) << "本棚の書籍を削除する1~~~~";
                     deleteBook(previous);
                 }
@@ -120,7 +121,7 @@ void LoginWindowLogic::storeLogin(const QString &accessToken)
 
 void LoginWindowLogic::deleteBook(const std::optional<QString> &previousUserId)
 {
-    const AccountChange::Plan done = AccountChange::apply(previousUserId);
+    const AccountChange::Plan done = AccountChange::apply(m_library.books(), previousUserId);
     if (!done.removedBooks.isEmpty())
         qCInfo(lcStore) << "removed the previous account's store books:" << done.removedBooks;
 }

@@ -7,6 +7,7 @@
 
 #include "DevicesWindowLogic.h"
 #include "RegisterWindowLogic.h"
+#include "core/library/Library.h"
 
 #include <QString>
 #include <optional>
@@ -45,7 +46,10 @@ public:
     static const QString kDeviceLimitError; // "デバイス制限\bエラーです。…"
     static const QString kDeviceLimitTitle; // "台数制限エラー"
 
-    LoginWindowLogic(VamoManager &vamo, StoreManager &store, MessagePresenter &messages);
+    // `library` keeps the signed-in account and loses the previous
+    // account's store books; its store must outlive the logic.
+    LoginWindowLogic(
+        const Library &library, VamoManager &vamo, StoreManager &store, MessagePresenter &messages);
 
     QString txtID;
     QString txtPass;
@@ -73,6 +77,7 @@ public:
 private:
     void storeLogin(const QString &accessToken);
 
+    Library m_library;
     VamoManager &m_vamo;
     StoreManager &m_store;
     MessagePresenter &m_messages;

@@ -8,8 +8,6 @@
 #include "core/content/SafePath.h"
 #include "core/content/ZipArchive.h"
 #include "core/dictionary/DictionaryManager.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/util/DataHelpers.h"
 #include "core/util/DictionaryHelpers.h"
@@ -48,8 +46,9 @@ QString contentsPath(const QString &name)
 
 } // namespace
 
-PackageInstaller::PackageInstaller(InstallerUi &ui, DictionaryManager *dictionaries)
-    : m_ui(ui)
+PackageInstaller::PackageInstaller(BookRepository books, InstallerUi &ui, DictionaryManager *dictionaries)
+    : m_books(books)
+    , m_ui(ui)
     , m_dictionaries(dictionaries)
     , m_context(std::make_unique<QObject>())
 {
@@ -105,8 +104,7 @@ bool PackageInstaller::isReadableBook(const QString &path, const QString &extens
 
 bool PackageInstaller::alreadyInstalled(const QString &name) const
 {
-    return QFileInfo::exists(contentsPath(name))
-        && LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }) > 0;
+    return QFileInfo::exists(contentsPath(name)) && m_books.hasBookFile(name);
 }
 
 void PackageInstaller::didDownload(const DownLoader &download)
@@ -189,11 +187,11 @@ bool PackageInstaller::installBookFile(
         return false;
     }
     if (pdfInfo) {
-        DataBaseHelper::parsePDFBook(destination, *pdfInfo, fromStore);
+        m_books.parsePDFBook(destination, *pdfInfo, fromStore);
         const QString toc = QFileInfo(name).completeBaseName() + QStringLiteral(".toc");
         if (!packageDir.isEmpty() && QFileInfo(packageDir + u'/' + toc).isFile())
             storeAtomically(packageDir + u'/' + toc, contentsPath(toc));
-    } else if (!DataBaseHelper::parseBook(destination, fromStore)) {
+    } else if (!m_books.parseBook(destination, fromStore)) {
         // No record was written: the file goes too (or the one it replaced
         // comes back), so the library and the contents folder still agree.
         qCWarning(lcStore) << "registration of" << name << "failed; not installed";

@@ -9,6 +9,8 @@
 // "analyzeDic", which this class observes.
 #pragma once
 
+#include "core/library/BookRepository.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -46,7 +48,8 @@ public:
     // else was installed.
     static const QString kKeptExisting;
 
-    PackageInstaller(InstallerUi &ui, DictionaryManager *dictionaries);
+    // Books are registered in `books`, whose store must outlive the installer.
+    PackageInstaller(BookRepository books, InstallerUi &ui, DictionaryManager *dictionaries);
     ~PackageInstaller();
 
     // True while a dictionary import runs.
@@ -93,6 +96,7 @@ private:
     void finishPackage(const QString &packageDir, bool installedAny, bool importStarted);
     void onAnalyzeDic(const QVariant &object);
 
+    BookRepository m_books;
     InstallerUi &m_ui;
     DictionaryManager *m_dictionaries;
     bool m_analyzing = false;

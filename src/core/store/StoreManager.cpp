@@ -1,7 +1,6 @@
 #include "StoreManager.h"
 
 #include "VamoManager.h"
-#include "core/library/DataBaseHelper.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
@@ -14,8 +13,6 @@
 
 namespace
 {
-
-StoreManager *sharedInstance = nullptr;
 
 void setAccountLift(const QString &value)
 {
@@ -42,17 +39,6 @@ StoreManager::StoreManager(const ServerConfig &servers, ConfigDictionary &config
         config.setValue(QStringLiteral("uuid"), m_uuid);
         config.save();
     }
-}
-
-StoreManager &StoreManager::shared()
-{
-    Q_ASSERT(sharedInstance);
-    return *sharedInstance;
-}
-
-void StoreManager::setShared(StoreManager *manager)
-{
-    sharedInstance = manager;
 }
 
 ApiRequest StoreManager::makeRequest(
@@ -195,10 +181,10 @@ void StoreManager::setToken(const std::optional<QString> &token)
     m_token = token;
 }
 
-void StoreManager::setDeviceInfos()
+void StoreManager::setDeviceInfos(const std::optional<QString> &userId)
 {
     const ApiParams params { { QStringLiteral("Authorization"), m_token.value_or(QString()) },
-        { QStringLiteral("userId"), DataBaseHelper::currentUserId().value_or(QString()) },
+        { QStringLiteral("userId"), userId.value_or(QString()) },
         { QStringLiteral("tavroVersion"), appVersion() }, { QStringLiteral("unitInfo"), deviceInfos() } };
     qCInfo(lcStore) << "端末情報を取得 param:" << params;
     requestAPITokenOfDevice(QStringLiteral("/rest/setUnitInfo.php"), "GET", params, {},

@@ -3,8 +3,8 @@
 // the store operations (store token, sign-in checks, device release, device
 // report, store page requests, logout).
 //
-// Main thread only; completions run on the main thread. One shared
-// instance in the application (shared()); tests make their own.
+// Main thread only; completions run on the main thread. The application
+// makes one at start-up and hands it down; tests make their own.
 #pragma once
 
 #include "ApiRequest.h"
@@ -23,9 +23,6 @@ class StoreManager
 public:
     // `vamo` gives the profile token to deleteUnit(); it must outlive this.
     StoreManager(const ServerConfig &servers, ConfigDictionary &config, VamoManager &vamo);
-
-    static StoreManager &shared();
-    static void setShared(StoreManager *manager);
 
     const QString &uuid() const { return m_uuid; }
     const std::optional<QString> &token() const { return m_token; }
@@ -62,8 +59,9 @@ public:
     void login(const QString &vamoToken, ApiCompletion completion);
     // DELETE "/api/user/device"; nothing without a profile token.
     void deleteUnit(const QString &unitId, ApiCompletion completion);
-    // GET "/rest/setUnitInfo.php" with this computer's system; logged only.
-    void setDeviceInfos();
+    // GET "/rest/setUnitInfo.php" with this computer's system for the
+    // account `userId` (the library's signed-in user); logged only.
+    void setDeviceInfos(const std::optional<QString> &userId);
     // "PRETTY_NAME" of /etc/os-release (or "Linux" when unreadable).
     static QString deviceInfos();
 

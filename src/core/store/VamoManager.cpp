@@ -4,25 +4,9 @@
 
 #include <QDesktopServices>
 
-namespace
-{
-VamoManager *sharedInstance = nullptr;
-}
-
 VamoManager::VamoManager(const ServerConfig &servers)
     : m_servers(servers)
 {
-}
-
-VamoManager &VamoManager::shared()
-{
-    Q_ASSERT(sharedInstance);
-    return *sharedInstance;
-}
-
-void VamoManager::setShared(VamoManager *manager)
-{
-    sharedInstance = manager;
 }
 
 ApiRequest VamoManager::makeRequest(const QString &path, const QByteArray &method, const ApiParams &params,

@@ -23,9 +23,6 @@ class VamoManager
 public:
     explicit VamoManager(const ServerConfig &servers);
 
-    static VamoManager &shared();
-    static void setShared(VamoManager *manager);
-
     std::optional<QString> token() { return m_keychain.token(); }
     bool isLogined() { return token().has_value(); }
     // Whether the token could not be read (the keyring locked or its prompt

@@ -3,7 +3,6 @@
 #include "AnnotationMerge.h"
 #include "BookHighlightMemoWire.h"
 #include "core/account/AccountSession.h"
-#include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
@@ -30,7 +29,6 @@
 namespace
 {
 
-QMShareHelper *sharedInstance = nullptr;
 constexpr int kTimeoutMs = 10000;
 
 // A reply's body, or absent for a failure (logged).
@@ -112,21 +110,11 @@ QString annotationFingerprint(LibraryStore &store, const QString &bookId)
 
 } // namespace
 
-QMShareHelper::QMShareHelper(const ServerConfig &servers, VamoManager &vamo)
-    : m_servers(servers)
+QMShareHelper::QMShareHelper(const Library &library, const ServerConfig &servers, VamoManager &vamo)
+    : m_library(library)
+    , m_servers(servers)
     , m_vamo(vamo)
 {
-}
-
-QMShareHelper &QMShareHelper::shared()
-{
-    Q_ASSERT(sharedInstance);
-    return *sharedInstance;
-}
-
-void QMShareHelper::setShared(QMShareHelper *helper)
-{
-    sharedInstance = helper;
 }
 
 QDateTime QMShareHelper::initNsDateFromUTCLong(qint64 milliseconds)
@@ -177,12 +165,12 @@ constexpr qsizetype kRecordsPerUpload = 2000; // the server takes up to 10000
 
 } // namespace
 
-bool QMShareHelper::hasPendingChanges()
+bool QMShareHelper::hasPendingChanges() const
 {
-    const auto user = DataBaseHelper::firstUserInfo();
+    const auto user = m_library.account().firstUserInfo();
     QVariantList args;
     const QString where = pendingCondition(user ? user->lastSyncTime : std::nullopt, args);
-    for (const BookHighlightMemo &r : LibraryStore::main().findAll<BookHighlightMemo>(where, args))
+    for (const BookHighlightMemo &r : m_library.store().findAll<BookHighlightMemo>(where, args))
         if (syncsAnnotations(r.metaBookID.value_or(QString())))
             return true;
     return false;
@@ -198,8 +186,8 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
         return finish(false);
 
     const QDateTime selectedAt = QDateTime::currentDateTimeUtc();
-    const auto user = DataBaseHelper::firstUserInfo();
-    LibraryStore &store = LibraryStore::main();
+    const auto user = m_library.account().firstUserInfo();
+    LibraryStore &store = m_library.store();
     QVariantList args;
     const QString where = pendingCondition(user ? user->lastSyncTime : std::nullopt, args);
     QList<BookHighlightMemo> records = store.findAll<BookHighlightMemo>(where, args);
@@ -288,8 +276,8 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
         QNetworkReply *reply = m_network.post(request, form);
         const auto deletions = batch.deletions;
         const auto inserts = batch.inserts;
-        QObject::connect(
-            reply, &QNetworkReply::finished, reply, [reply, finish, selectedAt, deletions, inserts, state] {
+        QObject::connect(reply, &QNetworkReply::finished, reply,
+            [library = m_library, reply, finish, selectedAt, deletions, inserts, state] {
                 reply->deleteLater();
                 const auto answer = readReply(reply, "annotation upload");
                 bool ok = answer.has_value();
@@ -297,7 +285,7 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
                     qCWarning(lcSync) << "annotation upload refused:" << *answer;
                     ok = false;
                 }
-                LibraryStore &store = LibraryStore::main();
+                LibraryStore &store = library.store();
                 if (ok) {
                     // Marks that could not be written leave the records
                     // pending: they are sent again, which the server takes.
@@ -330,7 +318,7 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
                 if (state->allOk) {
                     // The next upload starts from when this one was selected,
                     // so changes made while it was under way go next time.
-                    if (auto user = DataBaseHelper::firstUserInfo()) {
+                    if (auto user = library.account().firstUserInfo()) {
                         user->lastSyncTime = selectedAt;
                         if (!store.save(*user))
                             qCWarning(lcSync) << "cannot store the upload time; the next upload resends";
@@ -400,11 +388,11 @@ void QMShareHelper::getMyBookAll(
         auto body = readReplyBody(reply, "annotation download");
         if (!body)
             return finish(false);
-        LibraryStore &store = LibraryStore::main();
-        const auto userInfo = DataBaseHelper::firstUserInfo();
+        LibraryStore &store = m_library.store();
+        const auto userInfo = m_library.account().firstUserInfo();
         AnnotationMerge::Context context;
         context.bookId = bookId;
-        context.bookID = DataBaseHelper::findBookIDByBookMetaID(bookId);
+        context.bookID = m_library.books().findBookIDByBookMetaID(bookId);
         context.isPdf = isPdf;
         context.userId = user;
         context.lastSync = userInfo ? userInfo->lastSyncTime : std::nullopt;
@@ -415,8 +403,8 @@ void QMShareHelper::getMyBookAll(
         // Reading and merging a large answer runs off this thread; the
         // watcher belongs to m_network, so it goes with this helper.
         auto *watcher = new QFutureWatcher<MergeJob>(&m_network);
-        QObject::connect(
-            watcher, &QFutureWatcherBase::finished, watcher, [watcher, finish, context, storePath, before] {
+        QObject::connect(watcher, &QFutureWatcherBase::finished, watcher,
+            [library = m_library, watcher, finish, context, storePath, before] {
                 watcher->deleteLater();
                 const MergeJob job = watcher->result();
                 if (!job.answer) {
@@ -429,7 +417,7 @@ void QMShareHelper::getMyBookAll(
                     qCWarning(lcSync)
                         << "annotation download for" << context.bookId << "dropped" << job.answer->dropped
                         << "records of another account or without a device id";
-                LibraryStore &store = LibraryStore::main();
+                LibraryStore &store = library.store();
                 if (store.path() != storePath) {
                     qCWarning(lcSync)
                         << "the library changed during the annotation download; it is not stored";

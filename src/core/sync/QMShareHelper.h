@@ -7,11 +7,13 @@
 // the server has received it; a download keeps local highlights and memos
 // and every annotation not uploaded yet.
 //
+// The helper works on the library it was made over, which must outlive it.
 // Main thread only; replies are handled on the main thread. A download's
 // answer is read and merged on a pool thread and stored on the main thread.
 #pragma once
 
 #include "AnnotationMerge.h"
+#include "core/library/Library.h"
 
 #include <QDateTime>
 #include <QNetworkAccessManager>
@@ -28,10 +30,7 @@ class QMShareHelper
 public:
     static constexpr const char *kSyncDone = "SyncDone";
 
-    QMShareHelper(const ServerConfig &servers, VamoManager &vamo);
-
-    static QMShareHelper &shared();
-    static void setShared(QMShareHelper *helper);
+    QMShareHelper(const Library &library, const ServerConfig &servers, VamoManager &vamo);
 
     // Uploads every annotation change not yet on the server (deletions
     // always), each under its own book's kind: EPUB books' to the EPUB
@@ -48,7 +47,7 @@ public:
     // most `timeoutMs` for the answer. True when nothing is left unsent.
     bool uploadPendingAndWait(int timeoutMs);
     // Whether an annotation change waits to be sent.
-    static bool hasPendingChanges();
+    bool hasPendingChanges() const;
     // Whether a book's annotations go to the sync server: a store book,
     // not one imported from disk ("9999999999", "local:…") or without an
     // identifier.
@@ -73,6 +72,7 @@ public:
 private:
     bool signInCheck();
 
+    Library m_library;
     const ServerConfig &m_servers;
     VamoManager &m_vamo;
     QNetworkAccessManager m_network;

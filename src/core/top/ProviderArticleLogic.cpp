@@ -1,8 +1,6 @@
 #include "ProviderArticleLogic.h"
 
 #include "XmlRpcResponseParser.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
 #include "core/store/ApiRequest.h"
@@ -68,8 +66,9 @@ QFuture<ParsedAnswer> parseOnWorker(QByteArray body)
 
 } // namespace
 
-ProviderArticleLogic::ProviderArticleLogic(const ServerConfig &servers)
-    : m_servers(servers)
+ProviderArticleLogic::ProviderArticleLogic(NewsCacheRepository news, const ServerConfig &servers)
+    : m_news(news)
+    , m_servers(servers)
 {
 }
 
@@ -200,8 +199,8 @@ void ProviderArticleLogic::getArticleList(int count)
             { QStringLiteral("info_id"), id }, { QStringLiteral("info_detail"), title },
             { QStringLiteral("info_date"), date }, { QStringLiteral("info_body"), QString() } });
         const QDateTime parsed = QDateTime::fromString(date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        DataBaseHelper::upsertCacheContentNews(
-            id.toLongLong(), 2, title, QString(), parsed.isValid() ? std::optional(parsed) : std::nullopt);
+        m_news.upsertCacheContentNews(id.toLongLong(), NewsCacheRepository::kArticleCategory, title,
+            QString(), parsed.isValid() ? std::optional(parsed) : std::nullopt);
         if (!date.isEmpty())
             dates << date;
     }
@@ -218,13 +217,13 @@ std::optional<QVariantMap> ProviderArticleLogic::getArticle(const QString &id)
 
 void ProviderArticleLogic::getInfoList()
 {
-    if (LibraryStore::main().count<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), { 2 }) > 0) {
+    if (m_news.countOfCategory(NewsCacheRepository::kArticleCategory) > 0) {
         const int total = isUpdate();
         bool deleted = false;
         if (total != -1 && latestUpdate().isEmpty()) {
             // A failed clear keeps the old articles; the fresh list still
             // replaces them one by one.
-            if (LibraryStore::main().removeAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), { 2 }) < 0)
+            if (!m_news.removeCategory(NewsCacheRepository::kArticleCategory))
                 qCWarning(lcTop) << "cannot clear the cached provider articles";
             deleted = true;
         }
@@ -247,15 +246,15 @@ void ProviderArticleLogic::getInfoList()
 
 void ProviderArticleLogic::setUpBodyInfo(const QString &id, const QString &body)
 {
-    DataBaseHelper::upsertCacheContentNews(id.toLongLong(), 2, std::nullopt, body, std::nullopt);
+    m_news.upsertCacheContentNews(
+        id.toLongLong(), NewsCacheRepository::kArticleCategory, std::nullopt, body, std::nullopt);
     loadDataFromCache();
 }
 
 void ProviderArticleLogic::loadDataFromCache()
 {
     QVariantList rows;
-    for (const CacheInfo &c :
-        LibraryStore::main().findAll<CacheInfo>(QStringLiteral("\"categoryId\" = ?"), { 2 }))
+    for (const CacheInfo &c : m_news.cacheInfosOfCategory(NewsCacheRepository::kArticleCategory))
         rows.append(
             QVariantMap { { QStringLiteral("infocategory_id"), QString::number(c.categoryId.value_or(0)) },
                 { QStringLiteral("info_id"), QString::number(c.infoId.value_or(0)) },

@@ -9,6 +9,8 @@
 // loop, so the window keeps painting meanwhile.
 #pragma once
 
+#include "core/library/NewsCacheRepository.h"
+
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
@@ -23,7 +25,8 @@ class ServerConfig;
 class ProviderArticleLogic
 {
 public:
-    explicit ProviderArticleLogic(const ServerConfig &servers);
+    // The articles are cached in `news`, whose store must outlive the logic.
+    ProviderArticleLogic(NewsCacheRepository news, const ServerConfig &servers);
 
     // The article rows: "infocategory_id", "info_id", "info_detail",
     // "info_date", "info_body".
@@ -77,6 +80,7 @@ public:
 private:
     std::optional<QVariantMap> call(const QByteArray &document);
 
+    NewsCacheRepository m_news;
     const ServerConfig &m_servers;
     QNetworkAccessManager m_network;
     int m_inFlight = 0;

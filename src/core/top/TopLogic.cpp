@@ -4,8 +4,6 @@
 #include "core/account/AccountSession.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
@@ -23,8 +21,10 @@
 #include <QNetworkReply>
 #include <QSaveFile>
 
-TopLogic::TopLogic(const ServerConfig &servers, StoreManager &store, QMShareHelper *sync)
-    : m_servers(servers)
+TopLogic::TopLogic(
+    const Library &library, const ServerConfig &servers, StoreManager &store, QMShareHelper *sync)
+    : m_library(library)
+    , m_servers(servers)
     , m_store(store)
     , m_sync(sync)
 {
@@ -68,7 +68,7 @@ void TopLogic::requestNewsInfo(const QString &token)
                 const QVariantMap answer = result.toMap();
                 if (answer.value(QStringLiteral("result")).toBool()) {
                     qCInfo(lcTop) << "インフォメーション取得 成功";
-                    DataBaseHelper::deleteCacheInfos();
+                    m_library.news().deleteCacheInfos();
                     QVariantList kept;
                     for (const QVariant &v : answer.value(QStringLiteral("records")).toList()) {
                         const QVariantMap r = v.toMap();
@@ -76,7 +76,7 @@ void TopLogic::requestNewsInfo(const QString &token)
                             = stringForKey(r, QStringLiteral("infocategory_id")).value_or(QString());
                         if (!category.isEmpty() && category.toInt() == 1)
                             kept.append(r);
-                        DataBaseHelper::upsertCacheNews(
+                        m_library.news().upsertCacheNews(
                             stringForKey(r, QStringLiteral("info_id")).value_or(QString()).toLongLong(),
                             category.toLongLong(),
                             stringForKey(r, QStringLiteral("info_detail")).value_or(QString()));
@@ -94,7 +94,7 @@ void TopLogic::requestNewsInfo(const QString &token)
 void TopLogic::loadDataFromCache()
 {
     QVariantList rows;
-    for (const CacheInfo &c : LibraryStore::main().findAll<CacheInfo>()) {
+    for (const CacheInfo &c : m_library.news().allCacheInfos()) {
         if (c.categoryId.value_or(0) != 1)
             continue;
         rows.append(QVariantMap { { QStringLiteral("infocategory_id"), c.categoryId.value_or(0) },
@@ -151,12 +151,11 @@ void TopLogic::processTheData()
         = json ? arrayForKey(*json, QStringLiteral("contents")).value_or(QVariantList()) : QVariantList();
 }
 
-QList<BookMetaData> TopLogic::recentItems()
+QList<BookMetaData> TopLogic::recentItems(const BookRepository &books)
 {
     if (AccountSession::isLifted())
         return {};
-    return LibraryStore::main().findAll<BookMetaData>(
-        QStringLiteral("\"lastOpenDate\" IS NOT NULL"), {}, QStringLiteral("\"lastOpenDate\" DESC"), 30);
+    return books.recentlyOpened(30);
 }
 
 QString TopLogic::recentBookText(const BookMetaData &book)
@@ -186,7 +185,7 @@ QString TopLogic::recentBookText(const BookMetaData &book)
 
 QVariantMap TopLogic::readerInfoForRecentBook(const QString &fileName)
 {
-    return ShelfModel::readerInfo(ShelfModel::entryFor(fileName), m_sync);
+    return ShelfModel(m_library).readerInfo(ShelfModel::entryFor(fileName), m_sync);
 }
 
 std::optional<TopLogic::StoreRequest> TopLogic::gotostoreRequest(const QUrl &url)

@@ -6,6 +6,9 @@
 // Main thread only.
 #pragma once
 
+#include "core/library/BookMetaData.h"
+#include "core/library/Library.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QString>
@@ -14,8 +17,6 @@
 #include <functional>
 #include <optional>
 
-#include "core/library/BookMetaData.h"
-
 class ServerConfig;
 class StoreManager;
 class QMShareHelper;
@@ -23,7 +24,7 @@ class QMShareHelper;
 class TopLogic
 {
 public:
-    TopLogic(const ServerConfig &servers, StoreManager &store, QMShareHelper *sync);
+    TopLogic(const Library &library, const ServerConfig &servers, StoreManager &store, QMShareHelper *sync);
 
     // The news rows ("infocategory_id", "info_id", "info_detail", and from
     // the cache "info_date", "info_body").
@@ -51,7 +52,7 @@ public:
 
     // Books with a last-open date, newest first, at most 30; none while the
     // account is lifted ("accountLift" set to anything but "0").
-    static QList<BookMetaData> recentItems();
+    static QList<BookMetaData> recentItems(const BookRepository &books);
     // The text of a recent book's row, "title\r\npublisher": for a PDF the
     // record's title (percent escapes decoded) and publisher, for an EPUB
     // its package's "dc:title" and "dc:publisher" (the record's when the
@@ -70,6 +71,7 @@ public:
     static std::optional<StoreRequest> gotostoreRequest(const QUrl &url);
 
 private:
+    Library m_library;
     const ServerConfig &m_servers;
     StoreManager &m_store;
     QMShareHelper *m_sync;

@@ -6,7 +6,6 @@
 #include "UpdateWindows.h"
 #include "core/app/Analytics.h"
 #include "core/dictionary/DictionaryManager.h"
-#include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/DataFolder.h"
@@ -30,8 +29,9 @@
 #include <QImage>
 #include <QPdfDocument>
 
-AppDelegate::AppDelegate(const ServerConfig &servers, QObject *parent)
+AppDelegate::AppDelegate(LibraryStore &store, const ServerConfig &servers, QObject *parent)
     : QObject(parent)
+    , m_library(store)
     , m_servers(servers)
     , m_messages(std::make_unique<MsgBox>())
 {
@@ -51,16 +51,14 @@ AppDelegate::~AppDelegate()
     delete m_store.data();
     MessagePresenter::setShared(nullptr);
     Analytics::setShared(nullptr);
-    QMShareHelper::setShared(nullptr);
-    StoreManager::setShared(nullptr);
-    VamoManager::setShared(nullptr);
 }
 
 void AppDelegate::applicationDidFinishLaunching()
 {
     // 1. The library store.
-    if (!LibraryStore::main().isOpen())
-        LibraryStore::openLibraryStore();
+    // Without it the application runs with an empty library.
+    if (!m_library.store().isOpen())
+        m_library.store().open(LibraryStore::defaultPath());
     // 2-3. Analytics: watch the collector, resend what was kept.
     m_analytics = std::make_unique<Analytics>(m_servers);
     Analytics::setShared(m_analytics.get());
@@ -76,20 +74,17 @@ void AppDelegate::applicationDidFinishLaunching()
     ConfigDictionary::shared();
     DataFolder::createContentsFolder();
     // What an installation cut short by a crash or a kill left behind.
-    InstallRecovery::run();
+    InstallRecovery::run(m_library.books());
     // 7. The book content scheme's handler on the book profile.
     BookWebProfile::shared();
     // 8. The shared services.
     m_vamo = std::make_unique<VamoManager>(m_servers);
-    VamoManager::setShared(m_vamo.get());
     m_storeManager = std::make_unique<StoreManager>(m_servers, ConfigDictionary::shared(), *m_vamo);
-    StoreManager::setShared(m_storeManager.get());
-    m_session = std::make_unique<AccountSession>(*m_storeManager, *m_vamo, *this);
-    m_dictionaries = std::make_unique<DictionaryManager>();
-    m_sync = std::make_unique<QMShareHelper>(m_servers, *m_vamo);
-    QMShareHelper::setShared(m_sync.get());
+    m_session = std::make_unique<AccountSession>(m_library.account(), *m_storeManager, *m_vamo, *this);
+    m_dictionaries = std::make_unique<DictionaryManager>(m_library.store());
+    m_sync = std::make_unique<QMShareHelper>(m_library, m_servers, *m_vamo);
     // 10. The account session.
-    if (DataBaseHelper::firstUserInfo()) {
+    if (m_library.account().firstUserInfo()) {
         if (AccountSession::isLifted())
             showLiftedWarning();
         else
@@ -101,7 +96,7 @@ void AppDelegate::applicationDidFinishLaunching()
     showUpdateWindow();
     showNotificationWindow();
     // 15. First run.
-    DataBaseHelper::addLibarywithFirstSetup();
+    m_library.books().addLibarywithFirstSetup();
 }
 
 void AppDelegate::changeToVC(ScreenVC *screen)
@@ -223,7 +218,7 @@ void AppDelegate::changeToReader(
 void AppDelegate::presentLoginSheet()
 {
     if (!m_loginWindow)
-        m_loginWindow = new LoginWindow(*m_vamo, *m_storeManager, *m_messages, m_window.get());
+        m_loginWindow = new LoginWindow(m_library, *m_vamo, *m_storeManager, *m_messages, m_window.get());
     m_loginWindow->logic().parent = this;
     m_loginWindow->open();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/account/AccountSession.h"
+#include "core/library/Library.h"
 #include "core/store/LoginWindowLogic.h"
 #include "ui/app/Navigation.h"
 #include "ui/reader/ReaderVC.h"
@@ -24,6 +25,7 @@
 
 class Analytics;
 class DictionaryManager;
+class LibraryStore;
 class MainWindow;
 class MsgBox;
 class QMShareHelper;
@@ -36,7 +38,10 @@ class AppDelegate : public QObject, public Navigation, public LoginWindowDelegat
 {
     Q_OBJECT
 public:
-    explicit AppDelegate(const ServerConfig &servers, QObject *parent = nullptr);
+    // `store` is the application's library store, which start-up owns and
+    // which must outlive the delegate; it is opened at its default place by
+    // applicationDidFinishLaunching() unless it is open already.
+    AppDelegate(LibraryStore &store, const ServerConfig &servers, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence, in order.
@@ -88,6 +93,7 @@ public:
     VamoManager &vamoManager() override { return *m_vamo; }
     DictionaryManager &dictionaryManager() override { return *m_dictionaries; }
     QMShareHelper &shareHelper() override { return *m_sync; }
+    Library &library() override { return m_library; }
     const ServerConfig &servers() const override { return m_servers; }
     bool hasPendingTokenRequest() const { return m_session && m_session->hasPendingTokenRequest(); }
 
@@ -98,6 +104,7 @@ private:
     void refreshTopIfShown() override;
     void refreshTop() override;
 
+    Library m_library;
     const ServerConfig &m_servers;
     std::unique_ptr<MsgBox> m_messages;
     std::unique_ptr<MainWindow> m_window;

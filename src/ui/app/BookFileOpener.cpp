@@ -24,7 +24,7 @@ QStringList BookFileOpener::open(const QStringList &files)
     QStringList found;
     for (const QString &file : files) {
         m_reported = false;
-        const BookFileImport::Result r = BookFileImport::importFile(file, *this);
+        const BookFileImport::Result r = BookFileImport::importFile(m_app.library().books(), file, *this);
         if (r.fileName.isEmpty()) {
             qCWarning(lcApp) << "cannot open" << file << r.error;
             if (!m_reported)
@@ -35,7 +35,8 @@ QStringList BookFileOpener::open(const QStringList &files)
     }
     if (!found.isEmpty()) {
         const QString last = found.last();
-        m_app.changeToReader(ShelfModel::readerInfo(ShelfModel::entryFor(last), &m_app.shareHelper()));
+        m_app.changeToReader(
+            ShelfModel(m_app.library()).readerInfo(ShelfModel::entryFor(last), &m_app.shareHelper()));
         emit opened(last);
     }
     return found;

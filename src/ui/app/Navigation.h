@@ -11,6 +11,7 @@
 class AccountSession;
 class DictionaryManager;
 class DownloadSheet;
+class Library;
 class MainWindow;
 class ServerConfig;
 class QMShareHelper;
@@ -45,5 +46,7 @@ public:
     virtual VamoManager &vamoManager() = 0;
     virtual QMShareHelper &shareHelper() = 0;
     virtual DictionaryManager &dictionaryManager() = 0;
+    // The library (books, shelves, annotations, logs, dictionaries, account).
+    virtual Library &library() = 0;
     virtual const ServerConfig &servers() const = 0;
 };

@@ -3,7 +3,6 @@
 #include "MemoPopover.h"
 #include "PageScripts.h"
 #include "ReaderBookMarkVC.h"
-#include "core/library/DataBaseHelper.h"
 #include "core/sync/QMShareHelper.h"
 #include "core/util/Logging.h"
 #include "core/util/NotificationCenter.h"
@@ -44,9 +43,10 @@ QStringList nodeTextsOf(const QString &json)
 
 } // namespace
 
-ReaderAnnotationActions::ReaderAnnotationActions(QWidget *host, Hooks hooks)
+ReaderAnnotationActions::ReaderAnnotationActions(AnnotationRepository annotations, QWidget *host, Hooks hooks)
     : QObject(host)
     , m_host(host)
+    , m_rules(annotations)
     , m_hooks(std::move(hooks))
     , m_bookmark(makeAction(this, QStringLiteral("bookmarkAction"), QStringLiteral("しおり"),
           QKeySequence(Qt::CTRL | Qt::Key_D), QStringLiteral("このページにしおりを付ける・外す")))
@@ -59,7 +59,7 @@ ReaderAnnotationActions::ReaderAnnotationActions(QWidget *host, Hooks hooks)
     , m_delete(makeAction(this, QStringLiteral("deleteHighlightAction"), QStringLiteral("ハイライトを削除"),
           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), QStringLiteral("選んだ所のハイライトを削除")))
     , m_popover(new MemoPopover(host))
-    , m_listView(new ReaderBookMarkVC(host))
+    , m_listView(new ReaderBookMarkVC(annotations, host))
 {
     m_bookmark->setCheckable(true);
     for (QAction *a : { m_bookmark, m_list, m_highlight, m_memo, m_delete })
@@ -77,7 +77,7 @@ ReaderAnnotationActions::ReaderAnnotationActions(QWidget *host, Hooks hooks)
         [this](const BookHighlightMemo &record, const QString &text) {
             BookHighlightMemo r = record;
             QString script;
-            if (!ReaderAnnotations::saveMemo(r, text, &script))
+            if (!m_rules.saveMemo(r, text, &script))
                 qCWarning(lcLibrary) << "the memo could not be saved";
             if (!script.isEmpty())
                 script.prepend(QStringLiteral("removeHighlight(%1);")
@@ -87,7 +87,7 @@ ReaderAnnotationActions::ReaderAnnotationActions(QWidget *host, Hooks hooks)
         });
     connect(m_popover, &MemoPopover::deleteRequested, this, [this](const BookHighlightMemo &record) {
         BookHighlightMemo r = record;
-        run(ReaderAnnotations::deleteMemo(r) + QLatin1String(ReaderAnnotations::kClearSelection),
+        run(m_rules.deleteMemo(r) + QLatin1String(ReaderAnnotations::kClearSelection),
             [this](const QVariant &) { emit commandDone(QStringLiteral("memoDeleted")); });
     });
     connect(m_listView, &ReaderBookMarkVC::recordChosen, this, [this](const BookHighlightMemo &record) {
@@ -169,7 +169,7 @@ void ReaderAnnotationActions::highlightAt(
         const QString id = answer.toString();
         if (!id.isEmpty() && id != u"false") {
             target.sel = id;
-            target.bhm = ReaderAnnotations::findByIdentifier(m_hooks.page(), id);
+            target.bhm = m_rules.findByIdentifier(m_hooks.page(), id);
             if (target.bhm)
                 target.time = target.bhm->updateTime;
         }
@@ -215,7 +215,7 @@ void ReaderAnnotationActions::highlight(std::function<void(const std::optional<B
                        " String(window.getSelection()), qmNodeTexts()])"),
         [this, done](const QVariant &answer) {
             const QJsonArray parts = QJsonDocument::fromJson(answer.toString().toUtf8()).array();
-            const auto result = ReaderAnnotations::highlight(m_hooks.page(), parts.at(0).toString(),
+            const auto result = m_rules.highlight(m_hooks.page(), parts.at(0).toString(),
                 parts.at(1).toString(), parts.at(2).toString(), nodeTextsOf(parts.at(3).toString()));
             run(result.script, [this, done, record = result.record](const QVariant &) {
                 emit commandDone(QStringLiteral("highlight"));
@@ -228,7 +228,7 @@ void ReaderAnnotationActions::highlight(std::function<void(const std::optional<B
 void ReaderAnnotationActions::delhighlight()
 {
     run(QStringLiteral("isSellectionHighlighMemoed()"), [this](const QVariant &answer) {
-        const QString script = ReaderAnnotations::deleteHighlight(m_hooks.page(), answer.toString());
+        const QString script = m_rules.deleteHighlight(m_hooks.page(), answer.toString());
         run(script.isEmpty() ? QLatin1String(ReaderAnnotations::kClearSelection) : script,
             [this](const QVariant &) { emit commandDone(QStringLiteral("delhighlight")); });
     });
@@ -256,7 +256,7 @@ void ReaderAnnotationActions::delmemo(const AnnotationTarget &target)
     QString script;
     if (target.bhm) {
         BookHighlightMemo r = *target.bhm;
-        script = ReaderAnnotations::deleteMemo(r);
+        script = m_rules.deleteMemo(r);
     } else if (target.sel != u"false") {
         script = QStringLiteral("removeHighlight(%1);").arg(ReaderAnnotations::jsQuote(target.sel));
     }
@@ -286,7 +286,7 @@ void ReaderAnnotationActions::setLocalHighlightToCurrentIdx()
         return;
     }
     auto draw = [this](const AnnotationPage &page) {
-        const QString marks = ReaderAnnotations::pageScript(page);
+        const QString marks = m_rules.pageScript(page);
         const int count = int(marks.count(QLatin1String("setHighlight(")));
         // Marks already in the page (drawn before a download) go first, so
         // nothing is drawn twice and what was deleted elsewhere disappears.
@@ -298,18 +298,14 @@ void ReaderAnnotationActions::setLocalHighlightToCurrentIdx()
             emit highlightsDrawn(count);
         });
     };
-    bool kept = false;
-    for (const BookHighlightMemo &r :
-        DataBaseHelper::getBookHighlightMemosNotSiori(page.bookID, page.naviID(), page.tocId))
-        kept = kept || (r.markedText && !r.markedText->isEmpty());
-    if (!kept) {
+    if (!m_rules.keepsText(page)) {
         draw(page);
         return;
     }
     // Highlights that keep their text are checked against the page first:
     // the book may be a newer edition.
     run(QStringLiteral("qmNodeTexts()"), [this, page, draw](const QVariant &answer) {
-        ReaderAnnotations::reanchor(page, nodeTextsOf(answer.toString()));
+        m_rules.reanchor(page, nodeTextsOf(answer.toString()));
         draw(page);
     });
 }
@@ -317,7 +313,7 @@ void ReaderAnnotationActions::setLocalHighlightToCurrentIdx()
 void ReaderAnnotationActions::reloadBookMark()
 {
     const AnnotationPage page = m_hooks.page();
-    const bool on = ReaderAnnotations::isBookmarked(page.bookID, page.pageIdx);
+    const bool on = m_rules.isBookmarked(page.bookID, page.pageIdx);
     const QSignalBlocker block(m_bookmark);
     m_bookmark->setChecked(on);
     m_bookmark->setText(on ? QStringLiteral("しおり ✓") : QStringLiteral("しおり"));
@@ -332,7 +328,7 @@ void ReaderAnnotationActions::reloadBmHl()
 void ReaderAnnotationActions::bmBtnClick(bool on)
 {
     const AnnotationPage page = m_hooks.page();
-    ReaderAnnotations::setBookmark(page.bookID, page.pageIdx, on,
+    m_rules.setBookmark(page.bookID, page.pageIdx, on,
         m_hooks.bookmarkManifestId ? m_hooks.bookmarkManifestId() : std::nullopt, page.metaBookID);
     const QSignalBlocker block(m_bookmark);
     m_bookmark->setChecked(on);

@@ -47,7 +47,9 @@ public:
         std::function<QString()> bookTitle;
     };
 
-    ReaderAnnotationActions(QWidget *host, Hooks hooks);
+    // The annotations are read and written in `annotations`, whose store
+    // must outlive the actions.
+    ReaderAnnotationActions(AnnotationRepository annotations, QWidget *host, Hooks hooks);
     ~ReaderAnnotationActions() override;
 
     QAction *bookmarkAction() const { return m_bookmark; }
@@ -100,6 +102,7 @@ private:
     QPoint popupPoint() const;
 
     QWidget *m_host;
+    ReaderAnnotations m_rules;
     Hooks m_hooks;
     QAction *m_bookmark;
     QAction *m_list;

@@ -30,8 +30,9 @@ QListWidget *makeTable(const char *name, QWidget *parent)
 
 } // namespace
 
-ReaderBookMarkVC::ReaderBookMarkVC(QWidget *parent)
+ReaderBookMarkVC::ReaderBookMarkVC(AnnotationRepository annotations, QWidget *parent)
     : QFrame(parent, Qt::Popup)
+    , m_rules(annotations)
     , m_tabs(new QTabWidget(this))
     , m_bookmarks(makeTable("mainTable", this))
     , m_highlights(makeTable("highlightTable", this))
@@ -77,7 +78,7 @@ void ReaderBookMarkVC::reloadVC(qint64 bookID, const QString &bookTitle)
 {
     m_bookID = bookID;
     m_title = bookTitle;
-    m_list = AnnotationList::load(bookID);
+    m_list = AnnotationList::load(m_rules.annotations(), bookID);
     fill(m_bookmarks, AnnotationList::Tab::Bookmarks);
     fill(m_highlights, AnnotationList::Tab::Highlights);
     fill(m_memos, AnnotationList::Tab::Memos);
@@ -124,7 +125,7 @@ void ReaderBookMarkVC::setTitle(int row, const QString &title)
     if (row < 0 || row >= m_list.bookMarkList().size() || title.isEmpty())
         return;
     const BookHighlightMemo &mark = m_list.bookMarkList()[row];
-    ReaderAnnotations::setBookmarkTitle(m_bookID, int(mark.PageIdx.value_or(0)), title);
+    m_rules.setBookmarkTitle(m_bookID, int(mark.PageIdx.value_or(0)), title);
     reloadVC(m_bookID, m_title);
     m_bookmarks->setCurrentRow(row);
 }

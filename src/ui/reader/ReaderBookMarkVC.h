@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/reader/AnnotationList.h"
+#include "core/reader/ReaderAnnotations.h"
 
 #include <QFrame>
 
@@ -18,7 +19,8 @@ class ReaderBookMarkVC : public QFrame
 {
     Q_OBJECT
 public:
-    explicit ReaderBookMarkVC(QWidget *parent);
+    // `annotations`' store must outlive the list.
+    ReaderBookMarkVC(AnnotationRepository annotations, QWidget *parent);
 
     // Reads the book's annotations and fills the three tables.
     void reloadVC(qint64 bookID, const QString &bookTitle);
@@ -48,6 +50,7 @@ private:
     void fill(QListWidget *table, AnnotationList::Tab tab);
     void askExport(const QString &format);
 
+    ReaderAnnotations m_rules;
     QTabWidget *m_tabs;
     QListWidget *m_bookmarks;
     QListWidget *m_highlights;

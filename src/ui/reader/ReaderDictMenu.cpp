@@ -27,7 +27,7 @@ ReaderDictVC *ReaderDictMenu::dictVC() const
 ReaderDictVC *ReaderDictMenu::ensureDictVC()
 {
     if (!m_dictVC)
-        m_dictVC = new ReaderDictVC(m_reader);
+        m_dictVC = new ReaderDictVC(m_manager, m_reader);
     return m_dictVC;
 }
 

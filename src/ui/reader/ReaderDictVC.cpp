@@ -11,8 +11,9 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-ReaderDictVC::ReaderDictVC(QWidget *parent)
+ReaderDictVC::ReaderDictVC(const DictionaryManager &dictionaries, QWidget *parent)
     : QWidget(parent, Qt::Popup)
+    , m_dictionaries(dictionaries)
     , m_form(new QLabel(this))
     , m_split(new QSplitter(Qt::Horizontal, this))
     , m_table(new QListWidget(m_split))
@@ -76,7 +77,7 @@ void ReaderDictVC::tableViewSelectionDidChange()
     if (row < 0 || row >= words.size())
         return;
     // Each block is "title:" over its value; the entry keeps its own lines.
-    QString entry = DictionaryManager::entryText(words.at(row).toMap());
+    QString entry = m_dictionaries.entryText(words.at(row).toMap());
     entry.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     m_text->setPlainText(entry);
     m_text->verticalScrollBar()->setValue(m_text->verticalScrollBar()->maximum());

@@ -12,6 +12,7 @@
 #include <QVariantMap>
 #include <QWidget>
 
+class DictionaryManager;
 class QLabel;
 class QListWidget;
 class QSplitter;
@@ -21,7 +22,9 @@ class ReaderDictVC : public QWidget
 {
     Q_OBJECT
 public:
-    explicit ReaderDictVC(QWidget *parent = nullptr);
+    // Entries are built with `dictionaries`' column settings; it must
+    // outlive the pop-over.
+    explicit ReaderDictVC(const DictionaryManager &dictionaries, QWidget *parent = nullptr);
 
     // {"dic": the rows, "count": how many} and the rows as a list.
     QVariantMap dic;
@@ -45,6 +48,7 @@ public:
 private:
     void tableViewSelectionDidChange();
 
+    const DictionaryManager &m_dictionaries;
     QLabel *m_form;
     QSplitter *m_split;
     QListWidget *m_table;

@@ -9,6 +9,7 @@
 #include "ReaderSearch.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
+#include "core/library/Library.h"
 #include "core/platform/UserDefaults.h"
 #include "core/reader/BookInfo.h"
 #include "core/reader/BookOpening.h"
@@ -122,7 +123,7 @@ ReaderVC::~ReaderVC()
     delete std::exchange(m_pdfPane, nullptr);
     QMShareHelper::syscAccessLog();
     // Leaving uploads the bookmarks of a store book.
-    if (ReadingState::uploadsOnLeave(BookInfo::fromMap(info), m_loaded))
+    if (ReadingState::uploadsOnLeave(m_app.library().books(), BookInfo::fromMap(info), m_loaded))
         m_app.shareHelper().syscBookMark(pdf);
 }
 
@@ -139,17 +140,18 @@ void ReaderVC::startCounting()
         book.bookAuthor = metadata.value(QStringLiteral("dc:creator")).toString();
         book.bookTitle = metadata.value(QStringLiteral("dc:title")).toString();
     }
-    m_stay = std::make_unique<StayTimeCounter>(TimerSource::system(), [this, book] {
-        StayTimePage page = book;
-        page.pageIndex = m_history.page();
-        if (m_pdfPane)
-            return StayTimePage::pdfPage(book.bookId, book.bookAuthor, book.bookTitle, m_history.page());
-        if (m_epubPane) {
-            page.manifestID = m_epubPane->currentManifestID();
-            page.naviTitle = m_epubPane->currentOutlineTitle();
-        }
-        return page;
-    });
+    m_stay = std::make_unique<StayTimeCounter>(
+        TimerSource::system(), m_app.library().readingLogs(), [this, book] {
+            StayTimePage page = book;
+            page.pageIndex = m_history.page();
+            if (m_pdfPane)
+                return StayTimePage::pdfPage(book.bookId, book.bookAuthor, book.bookTitle, m_history.page());
+            if (m_epubPane) {
+                page.manifestID = m_epubPane->currentManifestID();
+                page.naviTitle = m_epubPane->currentOutlineTitle();
+            }
+            return page;
+        });
     m_stay->bookOpened(book.bookId, book.bookAuthor, book.bookTitle);
 }
 
@@ -270,8 +272,8 @@ void ReaderVC::bookLinkClicked(const QUrl &url)
     QVariantMap query;
     for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
         query.insert(key, value);
-    const auto target
-        = BookOpening::bookWithIdentifier(query.value(QStringLiteral("paramBookId")).toString());
+    const auto target = BookOpening::bookWithIdentifier(
+        m_app.library().books(), query.value(QStringLiteral("paramBookId")).toString());
     if (!target || !target->title) {
         MsgBox::showMessage(QStringLiteral("指定された本が存在しません"), QStringLiteral("Warning"));
         return;
@@ -286,8 +288,8 @@ void ReaderVC::bookLinkClicked(const QUrl &url)
 
 void ReaderVC::urlHandle(const QVariantMap &query)
 {
-    const auto target
-        = BookOpening::bookWithIdentifier(query.value(QStringLiteral("paramBookId")).toString());
+    const auto target = BookOpening::bookWithIdentifier(
+        m_app.library().books(), query.value(QStringLiteral("paramBookId")).toString());
     if (!target || !target->BookID || !target->fileName || !m_epubPane) {
         m_app.changeToShelf();
         return;
@@ -308,8 +310,8 @@ void ReaderVC::urlHandle(const QVariantMap &query)
                                targetBook.spine().value(0).toMap().value(QStringLiteral("href")).toString())
                                           : targetBook.urlForContent(href);
     saveStatus();
-    BookOpening::markOpened(*target->fileName, &m_app.shareHelper());
-    BookInfo targetInfo = BookOpening::infoForBook(*target->fileName);
+    BookOpening::markOpened(m_app.library(), *target->fileName, &m_app.shareHelper());
+    BookInfo targetInfo = BookOpening::infoForBook(m_app.library().books(), *target->fileName);
     targetInfo.url = targetUrl;
     targetInfo.lastPage = -1;
     BookInfo previous = BookInfo::fromMap(info);
@@ -428,8 +430,8 @@ void ReaderVC::saveStatus()
 {
     if (!m_loaded)
         return;
-    ReadingState::save(info.value(QStringLiteral("BookID"), -1).toLongLong(), m_history.page(),
-        m_epubPane ? std::optional<int>(fontSize()) : std::nullopt);
+    ReadingState::save(m_app.library().books(), info.value(QStringLiteral("BookID"), -1).toLongLong(),
+        m_history.page(), m_epubPane ? std::optional<int>(fontSize()) : std::nullopt);
 }
 
 void ReaderVC::tapPrint()
@@ -492,7 +494,7 @@ void ReaderVC::setUpAnnotations(bool epub)
     };
     hooks.showPage = [this](int pageIdx) { goToPage(pageIdx); };
     hooks.bookTitle = [this] { return info.value(QStringLiteral("Title")).toString(); };
-    m_annotations = new ReaderAnnotationActions(this, std::move(hooks));
+    m_annotations = new ReaderAnnotationActions(m_app.library().annotations(), this, std::move(hooks));
     m_annotations->addTo(m_toolbar, epub);
     m_annotations->reloadBookMark();
 }

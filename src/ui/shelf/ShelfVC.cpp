@@ -5,8 +5,6 @@
 #include "ShelfCell.h"
 #include "core/account/AccountSession.h"
 #include "core/app/Analytics.h"
-#include "core/library/DataBaseHelper.h"
-#include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
 #include "core/reader/BookInfo.h"
 #include "core/store/StoreManager.h"
@@ -101,9 +99,9 @@ ShelfVC::ShelfVC(Navigation &app)
     // time the menu opens.
     auto *dictMenu = new QMenu(this);
     dictMenu->setObjectName(QStringLiteral("dictionaryMenu"));
-    connect(dictMenu, &QMenu::aboutToShow, this, [dictMenu] {
+    connect(dictMenu, &QMenu::aboutToShow, this, [this, dictMenu] {
         dictMenu->clear();
-        const QList<DictionaryMaster> dicts = ShelfModel::dictionaries();
+        const QList<DictionaryMaster> dicts = shelfModel().dictionaries();
         if (dicts.isEmpty())
             dictMenu->addAction(QStringLiteral("辞書がありません"))->setEnabled(false);
         for (const DictionaryMaster &d : dicts) {
@@ -111,7 +109,7 @@ ShelfVC::ShelfVC(Navigation &app)
             a->setCheckable(true);
             a->setChecked(d.useFlg.value_or(0) != 0);
             const qint64 id = d.dicId.value_or(-1);
-            connect(a, &QAction::toggled, dictMenu, [id](bool on) { ShelfVC::setDictionaryUsed(id, on); });
+            connect(a, &QAction::toggled, dictMenu, [this, id](bool on) { setDictionaryUsed(id, on); });
         }
     });
     auto *dictButton = new QToolButton(m_toolbar);
@@ -166,7 +164,7 @@ ShelfVC::ShelfVC(Navigation &app)
         Qt::QueuedConnection);
     connect(m_shelfTable, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         const int row = m_shelfTable->row(item);
-        const QList<LabelMaster> shelves = ShelfModel::labels();
+        const QList<LabelMaster> shelves = shelfModel().labels();
         if (row > 0 && row < shelves.size() && item->text() != shelves.at(row).labelName.value_or(QString())
             && !renameShelf(row, item->text()))
             fillShelfBox(); // an empty name keeps the old one
@@ -208,7 +206,7 @@ ShelfVC::ShelfVC(Navigation &app)
     layout->addWidget(split);
     connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
         const QString fileName = item->data(Qt::UserRole).toString();
-        m_app.changeToReader(ShelfModel::readerInfo(ShelfModel::entryFor(fileName), &m_app.shareHelper()));
+        m_app.changeToReader(shelfModel().readerInfo(ShelfModel::entryFor(fileName), &m_app.shareHelper()));
     });
     connect(m_list, &QWidget::customContextMenuRequested, this, &ShelfVC::showBookMenu);
     auto *del = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
@@ -248,7 +246,7 @@ void ShelfVC::openSearchHit(const LibrarySearchIndex::Hit &hit, const QString &t
         m_textIndex->refresh();
         return;
     }
-    QVariantMap info = ShelfModel::readerInfo(entry, &m_app.shareHelper());
+    QVariantMap info = shelfModel().readerInfo(entry, &m_app.shareHelper());
     info.insert(QStringLiteral("lastPage"), hit.page);
     info.insert(QStringLiteral("searchTerm"), term);
     if (m_textSearch)
@@ -256,9 +254,9 @@ void ShelfVC::openSearchHit(const LibrarySearchIndex::Hit &hit, const QString &t
     m_app.changeToReader(info);
 }
 
-QVariantMap ShelfVC::bookInfo(const QString &fileName)
+QVariantMap ShelfVC::bookInfo(const Library &library, const QString &fileName)
 {
-    return ShelfModel::readerInfo(ShelfModel::entryFor(fileName), nullptr);
+    return ShelfModel(library).readerInfo(ShelfModel::entryFor(fileName), nullptr);
 }
 
 void ShelfVC::appear()
@@ -275,7 +273,7 @@ void ShelfVC::showEvent(QShowEvent *event)
 
 qint64 ShelfVC::shownLabelID() const
 {
-    const QList<LabelMaster> shelves = ShelfModel::labels();
+    const QList<LabelMaster> shelves = shelfModel().labels();
     if (m_pageID < 1 || m_pageID > shelves.size())
         return 1;
     return shelves.at(m_pageID - 1).labelID.value_or(1);
@@ -285,7 +283,7 @@ void ShelfVC::fillShelfBox()
 {
     const QSignalBlocker block(m_shelfTable);
     m_shelfTable->clear();
-    const QList<LabelMaster> shelves = ShelfModel::labels();
+    const QList<LabelMaster> shelves = shelfModel().labels();
     for (int row = 0; row < shelves.size(); ++row) {
         const QString name = shelves.at(row).labelName.value_or(QString());
         auto *item = new QListWidgetItem(name.isEmpty() ? QStringLiteral("本棚") : name);
@@ -305,7 +303,7 @@ void ShelfVC::fillShelfBox()
 
 bool ShelfVC::dropShelf(int from, int to)
 {
-    if (!m_shelfTable->canDrop(from, to) || !ShelfModel::swapShelves(from, to))
+    if (!m_shelfTable->canDrop(from, to) || !shelfModel().swapShelves(from, to))
         return false;
     // The shown shelf stays shown wherever it went.
     if (m_pageID == from + 1)
@@ -318,7 +316,7 @@ bool ShelfVC::dropShelf(int from, int to)
 
 void ShelfVC::swipeEnded(double offset)
 {
-    const int shelves = int(ShelfModel::labels().size());
+    const int shelves = int(shelfModel().labels().size());
     const int page = std::clamp(
         ShelfModel::pageAfterSwipe(offset, std::max(1, m_list->width()), m_pageID), 1, std::max(1, shelves));
     if (page == m_pageID)
@@ -371,7 +369,7 @@ bool ShelfVC::eventFilter(QObject *watched, QEvent *event)
 
 void ShelfVC::setShelf()
 {
-    const QList<LabelMaster> shelves = ShelfModel::labels();
+    const QList<LabelMaster> shelves = shelfModel().labels();
     if (m_pageID < 1 || m_pageID > shelves.size())
         m_pageID = 1;
     const QString stored
@@ -397,10 +395,10 @@ void ShelfVC::reload()
     }
     m_list->clear();
     m_coverScan = 0;
-    const QHash<QString, BookMetaData> books = ShelfModel::booksByFileName();
+    const QHash<QString, BookMetaData> books = shelfModel().booksByFileName();
     // Covers not made yet share one blank book until their turn comes.
     const QIcon blank(CoverCache::placeholder(QString(), m_list->devicePixelRatioF()));
-    for (const ShelfEntry &e : ShelfModel::items(shownLabelID(), m_searchBookList)) {
+    for (const ShelfEntry &e : shelfModel().items(shownLabelID(), m_searchBookList)) {
         const auto b = books.constFind(e.fileName);
         const QString title = b != books.cend() ? b->title.value_or(e.fileName) : e.fileName;
         const QString creator = b != books.cend() ? b->creator.value_or(QString()) : QString();
@@ -543,10 +541,10 @@ void ShelfVC::searchBook(const QString &text)
         reload();
         return;
     }
-    m_searchBookList = ShelfModel::searchTitles(text);
+    m_searchBookList = shelfModel().searchTitles(text);
     reload();
     // Tables of contents mean opening every package: off the main thread.
-    const QList<ShelfEntry> entries = ShelfModel::contentsList(shownLabelID(), std::nullopt, true);
+    const QList<ShelfEntry> entries = shelfModel().contentsList(shownLabelID(), std::nullopt, true);
     setBusy(true);
     auto *watcher = new QFutureWatcher<QStringList>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, setBusy] {
@@ -580,14 +578,14 @@ void ShelfVC::chooseSort(const QString &label)
 
 void ShelfVC::deleteBook(const QString &fileName)
 {
-    ShelfModel::deleteBook(ShelfModel::entryFor(fileName));
+    shelfModel().deleteBook(ShelfModel::entryFor(fileName));
     m_textIndex->refresh();
     reload();
 }
 
 void ShelfVC::moveBook(const QString &fileName, int shelfIndex)
 {
-    ShelfModel::moveBook(fileName, shelfIndex);
+    shelfModel().moveBook(fileName, shelfIndex);
     reload();
 }
 
@@ -600,7 +598,7 @@ void ShelfVC::showBookMenu(const QPoint &pos)
     QMenu menu(this);
     menu.addAction(QStringLiteral("削除"), this, [this, fileName] { deleteBook(fileName); });
     QMenu *move = menu.addMenu(QStringLiteral("書籍を移動する"));
-    const QList<LabelMaster> shelves = ShelfModel::labels();
+    const QList<LabelMaster> shelves = shelfModel().labels();
     for (int i = 0; i < shelves.size(); ++i) {
         const QString name = shelves.at(i).labelName.value_or(QString());
         QAction *a = move->addAction(name.isEmpty() ? QStringLiteral("本棚") : name, this,
@@ -612,7 +610,7 @@ void ShelfVC::showBookMenu(const QPoint &pos)
 
 bool ShelfVC::newShelf(const QString &name)
 {
-    if (!ShelfModel::createShelf(name))
+    if (!shelfModel().createShelf(name))
         return false;
     fillShelfBox();
     return true;
@@ -620,9 +618,9 @@ bool ShelfVC::newShelf(const QString &name)
 
 bool ShelfVC::renameShelf(int row, const QString &name)
 {
-    const QList<LabelMaster> shelves = ShelfModel::labels();
+    const QList<LabelMaster> shelves = shelfModel().labels();
     if (row < 0 || row >= shelves.size()
-        || !ShelfModel::renameShelf(shelves.at(row).labelID.value_or(-1), name))
+        || !shelfModel().renameShelf(shelves.at(row).labelID.value_or(-1), name))
         return false;
     setShelf();
     return true;
@@ -630,7 +628,7 @@ bool ShelfVC::renameShelf(int row, const QString &name)
 
 void ShelfVC::deleteShelf(int row)
 {
-    const QList<LabelMaster> shelves = ShelfModel::labels();
+    const QList<LabelMaster> shelves = shelfModel().labels();
     if (row <= 0 || row >= shelves.size())
         return; // the first shelf stays
     const LabelMaster shelf = shelves.at(row);
@@ -640,10 +638,10 @@ void ShelfVC::deleteShelf(int row)
             m_pageID = 1;
         else if (shownLabelID() > labelID)
             --m_pageID;
-        ShelfModel::deleteShelf(labelID, deleteBooks);
+        shelfModel().deleteShelf(labelID, deleteBooks);
         setShelf();
     };
-    if (ShelfModel::booksOnShelf(labelID) == 0) {
+    if (shelfModel().booksOnShelf(labelID) == 0) {
         finish(false);
         return;
     }
@@ -703,7 +701,7 @@ void ShelfVC::importPdf(const QString &path)
 
 bool ShelfVC::setDictionaryUsed(qint64 dicId, bool used)
 {
-    return ShelfModel::setDictionaryUsed(dicId, used);
+    return shelfModel().setDictionaryUsed(dicId, used);
 }
 
 void ShelfVC::changeEvent(QEvent *event)

@@ -37,8 +37,8 @@ public:
     QLineEdit *searchField() const { return m_search; }
 
     // The book info dictionary the reader opens a book of the contents
-    // folder with (no annotation download).
-    static QVariantMap bookInfo(const QString &fileName);
+    // folder with (no annotation download), from `library`.
+    static QVariantMap bookInfo(const Library &library, const QString &fileName);
 
     // Covers on shelf boards (the default) or a list of titles.
     bool gridMode() const { return m_grid; }
@@ -80,7 +80,7 @@ public:
     void openSearchHit(const LibrarySearchIndex::Hit &hit, const QString &term);
     // Whether the dictionary takes part in look-ups; false when there is no
     // such dictionary or it could not be saved.
-    static bool setDictionaryUsed(qint64 dicId, bool used);
+    bool setDictionaryUsed(qint64 dicId, bool used);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -90,6 +90,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // The shelf's rules over the application's library.
+    ShelfModel shelfModel() const { return ShelfModel(m_app.library()); }
     void setShelf();
     void fillShelfBox();
     void showBookMenu(const QPoint &pos);

@@ -1,6 +1,7 @@
 #include "DownloadSheet.h"
 
 #include "core/dictionary/DictionaryManager.h"
+#include "core/library/Library.h"
 #include "core/store/DownLoader.h"
 #include "core/util/Logging.h"
 #include "core/util/StringHelpers.h"
@@ -17,7 +18,7 @@
 DownloadSheet::DownloadSheet(Navigation &app, QWidget *parent)
     : QDialog(parent)
     , m_app(app)
-    , m_installer(*this, &app.dictionaryManager())
+    , m_installer(app.library().books(), *this, &app.dictionaryManager())
 {
     setObjectName(QStringLiteral("downloadWin"));
     setWindowTitle(QStringLiteral("ダウンロード"));

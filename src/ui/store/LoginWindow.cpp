@@ -9,9 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LoginWindow::LoginWindow(VamoManager &vamo, StoreManager &store, MessagePresenter &messages, QWidget *parent)
+LoginWindow::LoginWindow(const Library &library, VamoManager &vamo, StoreManager &store,
+    MessagePresenter &messages, QWidget *parent)
     : QDialog(parent)
-    , m_logic(vamo, store, messages)
+    , m_logic(library, vamo, store, messages)
 {
     setObjectName(QStringLiteral("LoginWindow"));
     setWindowTitle(QStringLiteral("ログイン"));

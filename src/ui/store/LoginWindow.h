@@ -16,7 +16,8 @@ class LoginWindow : public QDialog, public LoginWindowView
 {
     Q_OBJECT
 public:
-    LoginWindow(VamoManager &vamo, StoreManager &store, MessagePresenter &messages, QWidget *parent);
+    LoginWindow(const Library &library, VamoManager &vamo, StoreManager &store, MessagePresenter &messages,
+        QWidget *parent);
     ~LoginWindow() override;
 
     LoginWindowLogic &logic() { return m_logic; }

@@ -5,7 +5,7 @@
 #include "core/account/AccountSession.h"
 #include "core/app/Analytics.h"
 #include "core/dictionary/DictionaryManager.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/platform/UserDefaults.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
@@ -110,27 +110,25 @@ void StoreVC::loadApiRequest(const std::optional<ApiRequest> &request)
         m_web->load(webPostRequest(*request));
 }
 
-static std::optional<QString> userId()
-{
-    return DataBaseHelper::currentUserId();
-}
-
 void StoreVC::loadStore()
 {
     StoreManager &s = m_app.storeManager();
-    loadApiRequest(s.requestForStoreTop(m_app.vamoManager().token(), s.token(), userId()));
+    loadApiRequest(s.requestForStoreTop(
+        m_app.vamoManager().token(), s.token(), m_app.library().account().currentUserId()));
 }
 
 void StoreVC::loadMyMenu()
 {
     StoreManager &s = m_app.storeManager();
-    loadApiRequest(s.requestForMyMenu(m_app.vamoManager().token(), s.token(), userId()));
+    loadApiRequest(s.requestForMyMenu(
+        m_app.vamoManager().token(), s.token(), m_app.library().account().currentUserId()));
 }
 
 void StoreVC::loadAcquiredList()
 {
     StoreManager &s = m_app.storeManager();
-    loadApiRequest(s.requestForDLHis(m_app.vamoManager().token(), s.token(), userId()));
+    loadApiRequest(
+        s.requestForDLHis(m_app.vamoManager().token(), s.token(), m_app.library().account().currentUserId()));
 }
 
 void StoreVC::loadStore(const QNetworkRequest &request, const QByteArray &body)

@@ -3,6 +3,7 @@
 #include "EntryController.h"
 #include "TopShowSubVC.h"
 #include "core/app/Analytics.h"
+#include "core/library/Library.h"
 #include "core/platform/UserDefaults.h"
 #include "core/top/ArticleNavigation.h"
 #include "core/util/Logging.h"
@@ -60,7 +61,7 @@ TopShowInfoVC::TopShowInfoVC(Navigation &app, QWidget *parent)
     m_mainWeb = new QWebEngineView(m_stack);
     m_mainWeb->setObjectName(QStringLiteral("mainWeb"));
     m_mainWeb->setPage(new ArticlePage([this](const QUrl &url) { return decideNavigation(url); }, m_mainWeb));
-    m_showSubVC = new TopShowSubVC(app.servers(), m_stack);
+    m_showSubVC = new TopShowSubVC(app.library().news(), app.servers(), m_stack);
     m_stack->addWidget(m_mainWeb);
     m_stack->addWidget(m_showSubVC);
     m_split->addWidget(m_mainTable);

@@ -9,9 +9,9 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-TopShowSubVC::TopShowSubVC(const ServerConfig &servers, QWidget *parent)
+TopShowSubVC::TopShowSubVC(NewsCacheRepository news, const ServerConfig &servers, QWidget *parent)
     : QWidget(parent)
-    , m_logic(servers)
+    , m_logic(news, servers)
 {
     setObjectName(QStringLiteral("TopShowSubVC"));
     m_split = new QSplitter(Qt::Horizontal, this);

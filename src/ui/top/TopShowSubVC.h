@@ -16,7 +16,8 @@ class TopShowSubVC : public QWidget
 {
     Q_OBJECT
 public:
-    TopShowSubVC(const ServerConfig &servers, QWidget *parent);
+    // The articles are cached in `news`, whose store must outlive the view.
+    TopShowSubVC(NewsCacheRepository news, const ServerConfig &servers, QWidget *parent);
 
     // Refreshes the list (provider calls as the cache rules say) and shows it.
     void appear();

@@ -3,7 +3,7 @@
 #include "TopShowInfoVC.h"
 #include "core/account/AccountSession.h"
 #include "core/app/Analytics.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/platform/ServerConfig.h"
 #include "core/shelf/ShelfModel.h"
 #include "core/store/ApiRequest.h"
@@ -72,7 +72,7 @@ QAction *addNamed(
 
 TopVC::TopVC(Navigation &app)
     : ScreenVC(app)
-    , m_logic(app.servers(), app.storeManager(), &app.shareHelper())
+    , m_logic(app.library(), app.servers(), app.storeManager(), &app.shareHelper())
     , m_covers(60)
 {
     setObjectName(QStringLiteral("TopVC"));
@@ -155,7 +155,7 @@ void TopVC::disappear()
 
 void TopVC::reloadHistory()
 {
-    m_recent = TopLogic::recentItems();
+    m_recent = TopLogic::recentItems(m_app.library().books());
     m_history->clear();
     for (const BookMetaData &b : std::as_const(m_recent)) {
         const QString fileName = b.fileName.value_or(QString());
@@ -276,7 +276,7 @@ void TopVC::tapHistory()
     m_app.account().fetchStoreToken(guardedBy(this, [this] {
         StoreManager &s = m_app.storeManager();
         const auto request = s.requestForDLHis(m_app.vamoManager().token().value_or(QString()),
-            s.token().value_or(QString()), DataBaseHelper::currentUserId());
+            s.token().value_or(QString()), m_app.library().account().currentUserId());
         QWebEngineView *web = openOverlay(false);
         if (request)
             web->load(webPostRequest(*request));

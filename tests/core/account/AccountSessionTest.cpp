@@ -42,7 +42,7 @@ protected:
             = std::make_unique<ConfigDictionary>(QDir::homePath() + QStringLiteral("/account-config.plist"));
         m_vamo = std::make_unique<VamoManager>(*m_servers);
         m_store = std::make_unique<StoreManager>(*m_servers, *m_config, *m_vamo);
-        m_session = std::make_unique<AccountSession>(*m_store, *m_vamo, m_sheets);
+        m_session = std::make_unique<AccountSession>(library().account(), *m_store, *m_vamo, m_sheets);
     }
     void TearDown() override
     {

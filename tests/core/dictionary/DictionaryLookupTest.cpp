@@ -18,7 +18,8 @@ protected:
     {
         LibraryFixture::SetUp();
         ASSERT_TRUE(m_dir.isValid());
-        m_manager = std::make_unique<DictionaryManager>(m_dir.filePath(QStringLiteral("Dic.sqlite")));
+        m_manager
+            = std::make_unique<DictionaryManager>(store(), m_dir.filePath(QStringLiteral("Dic.sqlite")));
     }
     void TearDown() override
     {
@@ -135,7 +136,8 @@ TEST_F(DictionaryLookupTest, NothingEnabledIsAbsent)
     EXPECT_FALSE(m_manager->lookUp(QStringLiteral("肺炎")).has_value()) << "nothing installed";
     ASSERT_TRUE(install(kEdict, QStringLiteral("edict")));
     ASSERT_TRUE(m_manager->lookUp(QStringLiteral("肺炎")).has_value());
-    ASSERT_TRUE(ShelfModel::setDictionaryUsed(ShelfModel::dictionaries().first().dicId.value(), false));
+    ASSERT_TRUE(ShelfModel(library()).setDictionaryUsed(
+        ShelfModel(library()).dictionaries().first().dicId.value(), false));
     EXPECT_FALSE(m_manager->lookUp(QStringLiteral("肺炎")).has_value()) << "switched off";
 }
 
@@ -190,11 +192,11 @@ TEST_F(DictionaryLookupTest, EntryTextFromTheInstalledHeader)
         QStringLiteral("headers")));
     const auto found = m_manager->lookUp(QStringLiteral("高血圧"));
     ASSERT_TRUE(found && found->found());
-    EXPECT_EQ(DictionaryManager::entryText(found->rows.first()),
+    EXPECT_EQ(m_manager->entryText(found->rows.first()),
         QStringLiteral("見出し:\r\n高血圧\r\n\r\n意味:\r\nhypertension\r\n\r\n分野:\r\n循環器\r\n\r\n"
                        "備考:\r\nJSH2019\r\n\r\n出典:\r\nJSH2019"))
         << "columns past the fifth are not stored: the sixth title shows item4";
-    EXPECT_EQ(DictionaryManager::entryText({ { "word", "x" }, { "dicId", "99" } }), QString())
+    EXPECT_EQ(m_manager->entryText({ { "word", "x" }, { "dicId", "99" } }), QString())
         << "an unknown dictionary";
 }
 

@@ -1,5 +1,5 @@
 #include "core/dictionary/DictionaryManager.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/util/NotificationCenter.h"
 #include "support/LibraryFixture.h"
 
@@ -24,7 +24,8 @@ protected:
     {
         LibraryFixture::SetUp();
         ASSERT_TRUE(m_dir.isValid());
-        m_manager = std::make_unique<DictionaryManager>(m_dir.filePath(QStringLiteral("Dic.sqlite")));
+        m_manager
+            = std::make_unique<DictionaryManager>(store(), m_dir.filePath(QStringLiteral("Dic.sqlite")));
         m_connection = NotificationCenter::defaultCenter().observe(
             QString::fromLatin1(DictionaryManager::kAnalyzeDic), &m_context, [this](const QVariant &object) {
                 const QVariantMap m = object.toMap();
@@ -297,7 +298,7 @@ TEST_F(DictionaryManagerTest, QuittingDuringAnImportCancelsAndWaits)
     m_manager.reset();
     QCoreApplication::processEvents();
 
-    m_manager = std::make_unique<DictionaryManager>(m_dir.filePath(QStringLiteral("Dic.sqlite")));
+    m_manager = std::make_unique<DictionaryManager>(store(), m_dir.filePath(QStringLiteral("Dic.sqlite")));
     EXPECT_EQ(rowCount(), 6) << "only the earlier install's rows";
     ASSERT_EQ(store().count<DictionaryMaster>(), 1);
     EXPECT_EQ(store().findFirst<DictionaryMaster>()->dicId, 1);
@@ -379,7 +380,10 @@ TEST(DictionaryImportCrash, AKilledImportLeavesTheEarlierInstall)
 
         EXPECT_EXIT(
             {
-                DictionaryManager manager(dic, lib);
+                LibraryStore library;
+                if (!library.open(lib))
+                    std::exit(1);
+                DictionaryManager manager(library, dic);
                 if (c.earlier)
                     manager.expandDic(small.fileName(), info, QString());
                 QObject context;
@@ -397,7 +401,7 @@ TEST(DictionaryImportCrash, AKilledImportLeavesTheEarlierInstall)
 
         LibraryStore library;
         ASSERT_TRUE(library.open(lib));
-        DictionaryManager manager(dic, lib);
+        DictionaryManager manager(library, dic);
         SqliteDatabase db;
         ASSERT_TRUE(db.open(dic));
         EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM edict")).toLongLong(), c.earlier ? 6 : 0);

@@ -1,4 +1,4 @@
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/platform/ConfigDictionary.h"
 #include "support/LibraryFixture.h"
 
@@ -14,16 +14,18 @@ protected:
     {
         LibraryFixture::SetUp();
         ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-1"));
-        DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 77 } });
+        library().account().saveUserInfo({ { QStringLiteral("userId"), 77 } });
     }
 
     // A highlight on page 5 (navigation id "6") from (sn, so) to (en, eo).
     BookHighlightMemo highlight(qint64 no, qint64 sn, qint64 so, qint64 en, qint64 eo,
         const std::optional<QString> &memo = std::nullopt)
     {
-        return DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("6"), QStringLiteral("toc-3"),
-            5, no, sn, so, en, eo, std::nullopt, memo, QString(), 0, 0, QStringLiteral("Chapter"),
-            QStringLiteral("urn:a"))
+        return library()
+            .annotations()
+            .addBookHighlightMemoWithBookID(1, QStringLiteral("6"), QStringLiteral("toc-3"), 5, no, sn, so,
+                en, eo, std::nullopt, memo, QString(), 0, 0, QStringLiteral("Chapter"),
+                QStringLiteral("urn:a"))
             .value();
     }
 };
@@ -31,45 +33,60 @@ protected:
 TEST_F(AnnotationStoreTest, BookmarkLifecycle)
 {
     highlight(1, 0, 0, 0, 5);
-    EXPECT_FALSE(DataBaseHelper::checkBookMark(5, 1)) << "a highlight is not a bookmark";
+    EXPECT_FALSE(library().annotations().checkBookMark(5, 1)) << "a highlight is not a bookmark";
 
-    DataBaseHelper::upsertBookMark(5, QStringLiteral("item5"), QStringLiteral("urn:a"), 1, false);
-    EXPECT_TRUE(DataBaseHelper::checkBookMark(5, 1));
-    auto marks = DataBaseHelper::findAllBookMarkByBookID(1);
+    library().annotations().upsertBookMark(5, QStringLiteral("item5"), QStringLiteral("urn:a"), 1, false);
+    EXPECT_TRUE(library().annotations().checkBookMark(5, 1));
+    auto marks = library().annotations().findAllBookMarkByBookID(1);
     ASSERT_EQ(marks.size(), 1);
     EXPECT_EQ(marks[0].udId, QStringLiteral("DEVICE-1"));
     EXPECT_EQ(marks[0].user, QStringLiteral("77"));
     EXPECT_EQ(marks[0].manifestId, QStringLiteral("item5"));
-    EXPECT_EQ(DataBaseHelper::findAllHighlightByBookID(1).size(), 1) << "the highlight is untouched";
+    EXPECT_EQ(library().annotations().findAllHighlightByBookID(1).size(), 1) << "the highlight is untouched";
 
-    DataBaseHelper::updateBookMark(5, 1, QStringLiteral("Key figure"));
-    EXPECT_EQ(DataBaseHelper::findAllBookMarkByBookID(1)[0].updateUdId, QStringLiteral("Key figure"));
+    library().annotations().updateBookMark(5, 1, QStringLiteral("Key figure"));
+    EXPECT_EQ(library().annotations().findAllBookMarkByBookID(1)[0].updateUdId, QStringLiteral("Key figure"));
 
-    DataBaseHelper::upsertBookMark(5, std::nullopt, std::nullopt, 1, true);
-    EXPECT_FALSE(DataBaseHelper::checkBookMark(5, 1));
-    EXPECT_TRUE(DataBaseHelper::findAllBookMarkByBookID(1).isEmpty());
+    library().annotations().upsertBookMark(5, std::nullopt, std::nullopt, 1, true);
+    EXPECT_FALSE(library().annotations().checkBookMark(5, 1));
+    EXPECT_TRUE(library().annotations().findAllBookMarkByBookID(1).isEmpty());
     const auto kept = store().findFirst<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0"));
     ASSERT_TRUE(kept.has_value()) << "a cleared bookmark is kept until uploaded";
     EXPECT_EQ(kept->deleteFlg, 1);
     EXPECT_EQ(kept->manifestId, QStringLiteral("item5")) << "clearing keeps the fields sync needs";
 
-    DataBaseHelper::upsertBookMark(5, QStringLiteral("item5"), QStringLiteral("urn:a"), 1, false);
+    library().annotations().upsertBookMark(5, QStringLiteral("item5"), QStringLiteral("urn:a"), 1, false);
     EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0")), 1)
         << "one bookmark per page";
-    DataBaseHelper::upsertBookMark(5, std::nullopt, std::nullopt, 1, true);
+    library().annotations().upsertBookMark(5, std::nullopt, std::nullopt, 1, true);
 
-    DataBaseHelper::deleteUploadedBookMark();
+    library().annotations().deleteUploadedBookMark();
     EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"highlightNo\"=0")), 0);
     EXPECT_EQ(store().count<BookHighlightMemo>(), 1);
 }
 
 TEST_F(AnnotationStoreTest, RenamingAMissingBookmarkMakesAValidOne)
 {
-    DataBaseHelper::updateBookMark(2, 1, QStringLiteral("named"));
-    const auto marks = DataBaseHelper::findAllBookMarkByBookID(1);
+    library().annotations().updateBookMark(2, 1, QStringLiteral("named"));
+    const auto marks = library().annotations().findAllBookMarkByBookID(1);
     ASSERT_EQ(marks.size(), 1);
     EXPECT_EQ(marks[0].PageIdx, 2);
     EXPECT_EQ(marks[0].updateUdId, QStringLiteral("named"));
+}
+
+// Clearing the bookmark of a page that has none (a button out of step with
+// the page, a second click) must not leave a record of no page and no book.
+TEST_F(AnnotationStoreTest, ClearingAMissingBookmarkWritesNothing)
+{
+    AnnotationRepository annotations = library().annotations();
+    annotations.upsertBookMark(7, std::nullopt, std::nullopt, 1, true);
+    EXPECT_EQ(store().count<BookHighlightMemo>(), 0);
+
+    annotations.upsertBookMark(7, QStringLiteral("item7"), QStringLiteral("urn:a"), 1, false);
+    annotations.upsertBookMark(7, std::nullopt, std::nullopt, 1, true);
+    annotations.upsertBookMark(7, std::nullopt, std::nullopt, 1, true);
+    EXPECT_EQ(store().count<BookHighlightMemo>(), 1) << "the page's own record stays, marked deleted";
+    EXPECT_EQ(store().findFirst<BookHighlightMemo>()->BookID, 1);
 }
 
 TEST_F(AnnotationStoreTest, HighlightsMemosAndNumbering)
@@ -80,32 +97,44 @@ TEST_F(AnnotationStoreTest, HighlightsMemosAndNumbering)
     EXPECT_EQ(h1.updateUdId, QStringLiteral("DEVICE-1"));
     EXPECT_EQ(h1.deleteFlg, 0);
 
-    EXPECT_EQ(DataBaseHelper::findAllHighlightByBookID(1).size(), 1);
-    EXPECT_EQ(DataBaseHelper::findAllMemoByBookID(1).size(), 1);
-    const auto page = DataBaseHelper::getBookHighlightMemosNotSiori(1, QStringLiteral("6"), std::nullopt);
+    EXPECT_EQ(library().annotations().findAllHighlightByBookID(1).size(), 1);
+    EXPECT_EQ(library().annotations().findAllMemoByBookID(1).size(), 1);
+    const auto page
+        = library().annotations().getBookHighlightMemosNotSiori(1, QStringLiteral("6"), std::nullopt);
     ASSERT_EQ(page.size(), 2);
     EXPECT_EQ(page[0].highlightNo, 2) << "document order";
-    EXPECT_EQ(
-        DataBaseHelper::getBookHighlightMemosNotSiori(1, std::nullopt, QStringLiteral("toc-3")).size(), 2);
+    EXPECT_EQ(library()
+                  .annotations()
+                  .getBookHighlightMemosNotSiori(1, std::nullopt, QStringLiteral("toc-3"))
+                  .size(),
+        2);
 
-    EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("6"), std::nullopt), 2);
-    EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("7"), std::nullopt), 0);
+    EXPECT_EQ(library().annotations().getMaxHighlightNoWithBookID(1, QStringLiteral("6"), std::nullopt), 2);
+    EXPECT_EQ(library().annotations().getMaxHighlightNoWithBookID(1, QStringLiteral("7"), std::nullopt), 0);
 
     // A deleted highlight still counts, so its number is not reused.
     auto h3 = highlight(3, 5, 0, 5, 1);
     h3.deleteFlg = 1;
-    ASSERT_TRUE(DataBaseHelper::saveRecord(h3));
-    EXPECT_EQ(DataBaseHelper::getMaxHighlightNoWithBookID(1, QStringLiteral("6"), std::nullopt), 3);
-    EXPECT_EQ(DataBaseHelper::getBookHighlightMemosNotSiori(1, QStringLiteral("6"), std::nullopt).size(), 2);
-    EXPECT_FALSE(
-        DataBaseHelper::getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 3).has_value());
-
-    EXPECT_TRUE(DataBaseHelper::getBookHighlightMemoWithBookID(
-        1, QStringLiteral("6"), std::nullopt, 1, QStringLiteral("DEVICE-1"))
-                    .has_value());
-    EXPECT_FALSE(DataBaseHelper::getBookHighlightMemoWithBookID(
-        1, QStringLiteral("6"), std::nullopt, 1, QStringLiteral("OTHER"))
+    ASSERT_TRUE(library().annotations().saveRecord(h3));
+    EXPECT_EQ(library().annotations().getMaxHighlightNoWithBookID(1, QStringLiteral("6"), std::nullopt), 3);
+    EXPECT_EQ(
+        library().annotations().getBookHighlightMemosNotSiori(1, QStringLiteral("6"), std::nullopt).size(),
+        2);
+    EXPECT_FALSE(library()
+                     .annotations()
+                     .getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 3)
                      .has_value());
+
+    EXPECT_TRUE(library()
+                    .annotations()
+                    .getBookHighlightMemoWithBookID(
+                        1, QStringLiteral("6"), std::nullopt, 1, QStringLiteral("DEVICE-1"))
+                    .has_value());
+    EXPECT_FALSE(
+        library()
+            .annotations()
+            .getBookHighlightMemoWithBookID(1, QStringLiteral("6"), std::nullopt, 1, QStringLiteral("OTHER"))
+            .has_value());
 }
 
 struct RangeCase {
@@ -133,13 +162,14 @@ TEST_F(AnnotationStoreTest, OverlapQueryTable)
     };
     for (const auto &c : cases) {
         QList<qint64> found;
-        for (const auto &h : DataBaseHelper::getBookHighlightMemosNotSioriWithRange(
+        for (const auto &h : library().annotations().getBookHighlightMemosNotSioriWithRange(
                  1, QStringLiteral("6"), std::nullopt, c.s, c.so, c.e, c.eo))
             found << h.highlightNo.value();
         EXPECT_EQ(found, c.found) << "case: " << c.name;
     }
-    EXPECT_TRUE(DataBaseHelper::getBookHighlightMemosNotSioriWithRange(
-        1, QStringLiteral("9"), std::nullopt, 0, 0, 99, 0)
+    EXPECT_TRUE(library()
+                    .annotations()
+                    .getBookHighlightMemosNotSioriWithRange(1, QStringLiteral("9"), std::nullopt, 0, 0, 99, 0)
                     .isEmpty())
         << "another page";
 }

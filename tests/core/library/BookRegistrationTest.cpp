@@ -1,4 +1,4 @@
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "support/LibraryFixture.h"
 #include "support/Samples.h"
 #include "support/ZipWriter.h"
@@ -19,7 +19,7 @@ protected:
 
 TEST_F(BookRegistrationTest, FirstEpubGetsBookIdOneAndOneLink)
 {
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     const auto b = book(QStringLiteral("urn:tavro:anatomy-basics"));
     ASSERT_TRUE(b.has_value());
     EXPECT_EQ(b->BookID, 1);
@@ -30,15 +30,15 @@ TEST_F(BookRegistrationTest, FirstEpubGetsBookIdOneAndOneLink)
     EXPECT_EQ(b->fileName, QStringLiteral("anatomy-basics.epub"));
     EXPECT_EQ(b->printable, 1);
     EXPECT_EQ(b->publishDate->toLocalTime().date(), QDate(2014, 4, 1));
-    EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 1);
+    EXPECT_EQ(library().books().getBookListByLabelID(1).size(), 1);
 
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
     const auto e = book(QStringLiteral("urn:tavro:emergency-handbook"));
     EXPECT_EQ(e->BookID, 2);
     EXPECT_EQ(e->splash, QStringLiteral("splash.png"));
     EXPECT_FALSE(e->printable.has_value()) << "no print meta, nothing set";
 
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("臨床薬理学ノート.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("臨床薬理学ノート.epub")));
     const auto j = book(QStringLiteral("urn:tavro:clinical-pharmacology"));
     EXPECT_EQ(j->title, QStringLiteral("臨床薬理学ノート"));
     EXPECT_FALSE(j->publishDate.has_value()) << "2014/4/1 does not match yyyy-M-d";
@@ -57,15 +57,15 @@ TEST_F(BookRegistrationTest, PublishDatePattern)
         { "", QDate() },
     };
     for (const auto &[text, date] : cases) {
-        const auto parsed = DataBaseHelper::publishDateFromText(QString::fromLatin1(text));
+        const auto parsed = BookRepository::publishDateFromText(QString::fromLatin1(text));
         EXPECT_EQ(parsed ? parsed->date() : QDate(), date) << "text: " << text;
     }
 }
 
 TEST_F(BookRegistrationTest, SameIdentifierSharesOneRecord)
 {
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    DataBaseHelper::parseBook(
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(
         installSampleBook(QStringLiteral("anatomy-basics.epub"), QStringLiteral("copy.epub")));
     EXPECT_EQ(store().count<BookMetaData>(), 1);
     EXPECT_EQ(book(QStringLiteral("urn:tavro:anatomy-basics"))->fileName, QStringLiteral("copy.epub"));
@@ -76,26 +76,26 @@ TEST_F(BookRegistrationTest, SameIdentifierSharesOneRecord)
 TEST_F(BookRegistrationTest, ReRegistrationKeepsWhatBelongsToTheBook)
 {
     const QString path = installSampleBook(QStringLiteral("anatomy-basics.epub"));
-    DataBaseHelper::parseBook(path);
+    library().books().parseBook(path);
     const qint64 oldID = book(QStringLiteral("urn:tavro:anatomy-basics"))->BookID.value();
     BookStatusData status;
     status.BookID = oldID;
     status.lastOpenPage = 3;
     ASSERT_TRUE(store().insert(status));
-    DataBaseHelper::upsertBookMark(
+    library().annotations().upsertBookMark(
         3, QStringLiteral("ch4"), QStringLiteral("urn:tavro:anatomy-basics"), oldID, false);
-    const auto shelf = DataBaseHelper::addLibary(QStringLiteral("循環器"));
+    const auto shelf = library().books().addLibary(QStringLiteral("循環器"));
     BookLabelLink link;
     link.LabelID = shelf->labelID;
     link.BookID = oldID;
     ASSERT_TRUE(store().insert(link));
 
-    DataBaseHelper::parseBook(path);
+    library().books().parseBook(path);
     const qint64 newID = book(QStringLiteral("urn:tavro:anatomy-basics"))->BookID.value();
     EXPECT_NE(newID, oldID) << "a new BookID on every registration";
     EXPECT_EQ(store().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=?"), { newID })->lastOpenPage, 3);
-    EXPECT_TRUE(DataBaseHelper::checkBookMark(3, newID));
-    EXPECT_TRUE(DataBaseHelper::bookExistenceInLibary(*shelf->labelID, newID));
+    EXPECT_TRUE(library().annotations().checkBookMark(3, newID));
+    EXPECT_TRUE(library().books().bookExistenceInLibary(*shelf->labelID, newID));
     EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"LabelID\"=1 AND \"BookID\"=?"), { newID }), 1);
     EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"BookID\"=?"), { oldID }), 0);
 }
@@ -103,7 +103,7 @@ TEST_F(BookRegistrationTest, ReRegistrationKeepsWhatBelongsToTheBook)
 TEST_F(BookRegistrationTest, PdfRegistrationFromStoreInfo)
 {
     const QString path = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
-    DataBaseHelper::parsePDFBook(path,
+    library().books().parsePDFBook(path,
         { { QStringLiteral("bookId"), QStringLiteral("pdf-77") },
             { QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas") },
             { QStringLiteral("bookAuthor"), QStringLiteral("Jiro Kato") },
@@ -115,12 +115,12 @@ TEST_F(BookRegistrationTest, PdfRegistrationFromStoreInfo)
     EXPECT_EQ(b->fileName, QStringLiteral("respiratory-atlas.pdf"));
     EXPECT_FALSE(b->printable.has_value()) << "no print, nothing set";
 
-    DataBaseHelper::parsePDFBook(path,
+    library().books().parsePDFBook(path,
         { { QStringLiteral("bookId"), QStringLiteral("pdf-77") },
             { QStringLiteral("print"), QStringLiteral("1") } });
     b = book(QStringLiteral("pdf-77"));
     EXPECT_EQ(b->printable, 1);
-    EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 1);
+    EXPECT_EQ(library().books().getBookListByLabelID(1).size(), 1);
 }
 
 TEST_F(BookRegistrationTest, UnreadableEpubsDoNotOverwriteEachOther)
@@ -129,14 +129,14 @@ TEST_F(BookRegistrationTest, UnreadableEpubsDoNotOverwriteEachOther)
     for (const char *name : { "broken1.epub", "broken2.epub" }) {
         const QString path = DataFolder::contentsFolder() + u'/' + QLatin1String(name);
         ASSERT_TRUE(writeZip(path, { { "mimetype", "application/epub+zip", true } }));
-        DataBaseHelper::parseBook(path);
+        library().books().parseBook(path);
     }
     const auto books = store().findAll<BookMetaData>();
     ASSERT_EQ(books.size(), 2);
     EXPECT_EQ(books[0].fileName, QStringLiteral("broken1.epub"));
     EXPECT_EQ(books[1].fileName, QStringLiteral("broken2.epub"));
     EXPECT_FALSE(books[0].identifier.has_value());
-    EXPECT_TRUE(DataBaseHelper::getBookListByLabelID(1).isEmpty()) << "no identifier, no link";
+    EXPECT_TRUE(library().books().getBookListByLabelID(1).isEmpty()) << "no identifier, no link";
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "core/library/LibraryStore.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "support/LibraryFixture.h"
 
 #include <QDir>
@@ -191,12 +191,14 @@ TEST(LibraryStoreCrash, WritesThatReturnedSurviveAKill)
 
     EXPECT_EXIT(
         {
-            LibraryStore::main().open(path);
-            EXPECT_TRUE((DataBaseHelper::addLibary(QStringLiteral("循環器"))).has_value());
-            DataBaseHelper::upsertBookMark(4, QStringLiteral("ch2"), QStringLiteral("urn:x"), 1, false);
-            EXPECT_TRUE((DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("5"), std::nullopt,
-                             4, 1, 2, 3, 4, 5, std::nullopt, QStringLiteral("memo"), std::nullopt, 0, 0,
-                             std::nullopt, QStringLiteral("urn:x")))
+            LibraryStore crashing;
+            crashing.open(path);
+            const Library library(crashing);
+            EXPECT_TRUE((library.books().addLibary(QStringLiteral("循環器"))).has_value());
+            library.annotations().upsertBookMark(4, QStringLiteral("ch2"), QStringLiteral("urn:x"), 1, false);
+            EXPECT_TRUE((library.annotations().addBookHighlightMemoWithBookID(1, QStringLiteral("5"),
+                             std::nullopt, 4, 1, 2, 3, 4, 5, std::nullopt, QStringLiteral("memo"),
+                             std::nullopt, 0, 0, std::nullopt, QStringLiteral("urn:x")))
                             .has_value());
             std::raise(SIGKILL);
         },

@@ -1,6 +1,6 @@
 // The reader's book info and what opening a book reads and writes.
 #include "core/reader/BookInfo.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/platform/DataFolder.h"
 #include "core/reader/BookOpening.h"
 #include "core/reader/ReadingState.h"
@@ -49,7 +49,7 @@ TEST(BookInfo, OnlyStoreBooksUploadOnLeave)
     for (const auto &c : cases) {
         BookInfo info;
         info.metaBookId = QString::fromLatin1(c.metaBookId);
-        EXPECT_EQ(ReadingState::uploadsOnLeave(info, c.shown), c.uploads)
+        EXPECT_EQ(ReadingState::uploadsOnLeave(library().books(), info, c.shown), c.uploads)
             << c.metaBookId << " shown " << c.shown;
     }
 }
@@ -68,9 +68,9 @@ TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
     book.creator = QStringLiteral("A");
     book.printable = 1;
     ASSERT_TRUE(store().insert(book));
-    ASSERT_TRUE(ReadingState::save(4, 12, std::nullopt));
+    ASSERT_TRUE(ReadingState::save(library().books(), 4, 12, std::nullopt));
 
-    const BookInfo info = BookOpening::infoForBook(QStringLiteral("notes.pdf"));
+    const BookInfo info = BookOpening::infoForBook(library().books(), QStringLiteral("notes.pdf"));
     EXPECT_TRUE(info.isPdf());
     EXPECT_EQ(info.pdfUrl, DataFolder::contentsFolder() + QStringLiteral("/notes.pdf"));
     EXPECT_EQ(info.bookID, 4);
@@ -80,10 +80,10 @@ TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
     EXPECT_FALSE(store().findFirst<BookMetaData>()->lastOpenDate.has_value())
         << "reading info changes nothing";
 
-    BookOpening::markOpened(QStringLiteral("notes.pdf"), nullptr);
+    BookOpening::markOpened(library(), QStringLiteral("notes.pdf"), nullptr);
     EXPECT_TRUE(store().findFirst<BookMetaData>()->lastOpenDate.has_value());
 
-    const BookInfo unknown = BookOpening::infoForBook(QStringLiteral("other.epub"));
+    const BookInfo unknown = BookOpening::infoForBook(library().books(), QStringLiteral("other.epub"));
     EXPECT_FALSE(unknown.isPdf());
     EXPECT_EQ(unknown.bookID, -1);
     EXPECT_EQ(unknown.fontSize, BookInfo::kDefaultFontSize);

@@ -53,7 +53,7 @@ TEST_F(PdfPageLogTest, EachPageShownFiveSecondsHasItsOwnLog)
 {
     ManualTimers timers;
     int page = 0;
-    StayTimeCounter counter(timers, [&] {
+    StayTimeCounter counter(timers, library().readingLogs(), [&] {
         return StayTimePage::pdfPage(
             QStringLiteral("pdf-atlas"), QStringLiteral("Kato"), QStringLiteral("Atlas"), page);
     });

@@ -1,7 +1,7 @@
 // Highlights, memos and bookmarks as the reader's commands change them, and
 // the page-script text each command gives.
 #include "core/reader/ReaderAnnotations.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/reader/AnnotationList.h"
 #include "core/sync/AnnotationMerge.h"
@@ -31,7 +31,7 @@ protected:
     {
         LibraryFixture::SetUp();
         ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("DEV-A"));
-        DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 7 } });
+        library().account().saveUserInfo({ { QStringLiteral("userId"), 7 } });
         m_page.bookID = 1;
         m_page.pageIdx = 4;
         m_page.tocId = QStringLiteral("toc-4");
@@ -41,12 +41,12 @@ protected:
 
     ReaderAnnotations::HighlightResult mark(qint64 sn, qint64 so, qint64 en, qint64 eo)
     {
-        return ReaderAnnotations::highlight(m_page, start(sn, so), end(en, eo));
+        return ReaderAnnotations(library().annotations()).highlight(m_page, start(sn, so), end(en, eo));
     }
 
     QList<BookHighlightMemo> pageMarks()
     {
-        return DataBaseHelper::getBookHighlightMemosNotSiori(1, m_page.naviID(), m_page.tocId);
+        return library().annotations().getBookHighlightMemosNotSiori(1, m_page.naviID(), m_page.tocId);
     }
 
     AnnotationPage m_page;
@@ -70,17 +70,19 @@ TEST_F(ReaderAnnotationsTest, SelectionAnswers)
     for (const Case &c : cases)
         EXPECT_EQ(ReaderAnnotations::selectionStart(QString::fromUtf8(c.answer)).has_value(), c.valid)
             << c.answer;
-    const auto r = ReaderAnnotations::highlight(m_page, QStringLiteral("false"), end(1, 1));
+    const auto r
+        = ReaderAnnotations(library().annotations()).highlight(m_page, QStringLiteral("false"), end(1, 1));
     EXPECT_FALSE(r.record);
     EXPECT_EQ(r.script, QLatin1String(ReaderAnnotations::kClearSelection)) << "only clears the selection";
     AnnotationPage noBook = m_page;
     noBook.bookID = -1;
-    EXPECT_FALSE(ReaderAnnotations::highlight(noBook, start(1, 0), end(1, 4)).record);
+    EXPECT_FALSE(ReaderAnnotations(library().annotations()).highlight(noBook, start(1, 0), end(1, 4)).record);
 }
 
 TEST_F(ReaderAnnotationsTest, NewHighlightIsStoredAndDrawn)
 {
-    const auto r = ReaderAnnotations::highlight(m_page, start(2, 3), end(4, 5), QStringLiteral("投与量"));
+    const auto r = ReaderAnnotations(library().annotations())
+                       .highlight(m_page, start(2, 3), end(4, 5), QStringLiteral("投与量"));
     ASSERT_TRUE(r.record);
     EXPECT_TRUE(r.created);
     EXPECT_EQ(r.record->highlightNo, 1);
@@ -136,13 +138,13 @@ TEST_F(ReaderAnnotationsTest, OverlapsMergeWithTheirMemos)
     };
     for (const Case &c : cases) {
         EXPECT_GE(store().removeAll<BookHighlightMemo>(), 0);
-        ReaderAnnotations::highlight(m_page, start(1, 0), end(1, 5));
-        ReaderAnnotations::highlight(m_page, start(3, 2), end(3, 8));
-        ReaderAnnotations::highlight(m_page, start(5, 0), end(5, 4));
+        ReaderAnnotations(library().annotations()).highlight(m_page, start(1, 0), end(1, 5));
+        ReaderAnnotations(library().annotations()).highlight(m_page, start(3, 2), end(3, 8));
+        ReaderAnnotations(library().annotations()).highlight(m_page, start(5, 0), end(5, 4));
         for (BookHighlightMemo r : pageMarks())
             if (r.highlightNo != 2)
-                ReaderAnnotations::saveMemo(
-                    r, r.highlightNo == 1 ? QStringLiteral("a") : QStringLiteral("c"));
+                ReaderAnnotations(library().annotations())
+                    .saveMemo(r, r.highlightNo == 1 ? QStringLiteral("a") : QStringLiteral("c"));
 
         const auto r = mark(c.sn, c.so, c.en, c.eo);
         ASSERT_TRUE(r.record && r.created) << c.name;
@@ -166,12 +168,14 @@ TEST_F(ReaderAnnotationsTest, NumbersCountDeletedRecords)
     const auto second = mark(2, 0, 2, 3);
     const QString id = ReaderAnnotations::identifier(*second.record);
     EXPECT_EQ(id, QStringLiteral("2_DEV-A"));
-    const QString script = ReaderAnnotations::deleteHighlight(m_page, id);
+    const QString script = ReaderAnnotations(library().annotations()).deleteHighlight(m_page, id);
     EXPECT_TRUE(script.startsWith(QStringLiteral("removeHighlight('2_DEV-A');"))) << script.toStdString();
     EXPECT_EQ(pageMarks().size(), 1);
     EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"deleteFlg\"=1")), 1) << "soft delete";
     EXPECT_EQ(mark(3, 0, 3, 3).record->highlightNo, 3);
-    EXPECT_TRUE(ReaderAnnotations::deleteHighlight(m_page, QStringLiteral("false")).isEmpty());
+    EXPECT_TRUE(ReaderAnnotations(library().annotations())
+                    .deleteHighlight(m_page, QStringLiteral("false"))
+                    .isEmpty());
 }
 
 // A page whose stored number is at the edge of the range (written by an
@@ -183,7 +187,7 @@ TEST_F(ReaderAnnotationsTest, NumberAtTheEdgeIsRefused)
     for (const qint64 edge : { std::numeric_limits<qint64>::max(), qint64(AnnotationMerge::kMaxNumber) }) {
         BookHighlightMemo r = *first.record;
         r.highlightNo = edge;
-        ASSERT_TRUE(DataBaseHelper::saveRecord(r));
+        ASSERT_TRUE(library().annotations().saveRecord(r));
         const auto refused = mark(5, 0, 5, 3);
         EXPECT_FALSE(refused.record) << edge;
         EXPECT_FALSE(refused.created) << edge;
@@ -198,13 +202,13 @@ TEST_F(ReaderAnnotationsTest, OtherDevicesAndOldRecordsByTheirIdentifiers)
     mark(1, 0, 1, 3);
     for (const std::optional<QString> &udId :
         { std::optional<QString>(QStringLiteral("DEV-B")), std::optional<QString>() }) {
-        BookHighlightMemo r = *DataBaseHelper::addBookHighlightMemoWithBookID(1, m_page.naviID(),
+        BookHighlightMemo r = *library().annotations().addBookHighlightMemoWithBookID(1, m_page.naviID(),
             m_page.tocId, 4, 1, udId ? 5 : 7, 0, udId ? 5 : 7, 2, std::nullopt, std::nullopt, std::nullopt, 0,
             0, QString(), m_page.metaBookID);
         r.udId = udId;
-        ASSERT_TRUE(DataBaseHelper::saveRecord(r));
+        ASSERT_TRUE(library().annotations().saveRecord(r));
     }
-    const QString drawn = ReaderAnnotations::pageScript(m_page);
+    const QString drawn = ReaderAnnotations(library().annotations()).pageScript(m_page);
     EXPECT_TRUE(drawn.contains(QStringLiteral("setHighlight('1_DEV-A',")));
     EXPECT_TRUE(drawn.contains(QStringLiteral("setHighlight('1_DEV-B','highlight_color1',5,0,5,2,{});")));
     EXPECT_TRUE(drawn.contains(QStringLiteral("setHighlight(1,'highlight_color1',7,0,7,2,{});")));
@@ -214,24 +218,26 @@ TEST_F(ReaderAnnotationsTest, OtherDevicesAndOldRecordsByTheirIdentifiers)
         qint64 startNode;
     };
     for (const Case &c : { Case { "1_DEV-B", 5 }, Case { "1", 7 }, Case { "1_DEV-A", 1 } }) {
-        const auto found = ReaderAnnotations::findByIdentifier(m_page, QLatin1String(c.id));
+        const auto found
+            = ReaderAnnotations(library().annotations()).findByIdentifier(m_page, QLatin1String(c.id));
         ASSERT_TRUE(found) << c.id;
         EXPECT_EQ(found->startNodeNo, c.startNode) << c.id;
     }
     for (const char *bad : { "", "x_DEV-A", "0", "9_DEV-A", "1_DEV-C" })
-        EXPECT_FALSE(ReaderAnnotations::findByIdentifier(m_page, QLatin1String(bad))) << bad;
+        EXPECT_FALSE(ReaderAnnotations(library().annotations()).findByIdentifier(m_page, QLatin1String(bad)))
+            << bad;
 }
 
 TEST_F(ReaderAnnotationsTest, MemosSaveRedrawAndDelete)
 {
     BookHighlightMemo r = *mark(2, 0, 2, 9).record;
     QString script;
-    EXPECT_TRUE(ReaderAnnotations::saveMemo(r, QString(), &script));
+    EXPECT_TRUE(ReaderAnnotations(library().annotations()).saveMemo(r, QString(), &script));
     EXPECT_TRUE(script.isEmpty()) << "an empty memo changes nothing";
     EXPECT_FALSE(pageMarks()[0].memotext);
 
     const QString memo = QStringLiteral("it's \"50%\"\nthen ');alert(1);//");
-    ASSERT_TRUE(ReaderAnnotations::saveMemo(r, memo, &script));
+    ASSERT_TRUE(ReaderAnnotations(library().annotations()).saveMemo(r, memo, &script));
     EXPECT_EQ(pageMarks()[0].memotext, memo);
     EXPECT_TRUE(pageMarks()[0].memodate);
     EXPECT_TRUE(script.startsWith(QStringLiteral("setHighlight('1_DEV-A','memo_color1',2,0,2,9,{")));
@@ -245,33 +251,39 @@ TEST_F(ReaderAnnotationsTest, MemosSaveRedrawAndDelete)
     EXPECT_EQ(attrs.value(QStringLiteral("memotext")).toString(), memo);
     EXPECT_EQ(attrs.value(QStringLiteral("memodate")).toString().size(), 19) << "yyyy/MM/dd HH:mm:ss";
 
-    EXPECT_EQ(AnnotationList::load(1).memoList().size(), 1);
-    EXPECT_TRUE(ReaderAnnotations::deleteMemo(r).startsWith(QStringLiteral("removeHighlight('1_DEV-A');")));
+    EXPECT_EQ(AnnotationList::load(library().annotations(), 1).memoList().size(), 1);
+    EXPECT_TRUE(ReaderAnnotations(library().annotations())
+                    .deleteMemo(r)
+                    .startsWith(QStringLiteral("removeHighlight('1_DEV-A');")));
     EXPECT_TRUE(pageMarks().isEmpty()) << "the highlight goes with its memo";
     EXPECT_EQ(ReaderAnnotations::jsQuote(QStringLiteral("a'b\\c\n")), QStringLiteral("'a\\'b\\\\c\\n'"));
 }
 
 TEST_F(ReaderAnnotationsTest, BookmarkToggleTitleAndList)
 {
-    EXPECT_FALSE(ReaderAnnotations::isBookmarked(1, 4));
-    ReaderAnnotations::setBookmark(1, 4, true, QStringLiteral("item5"), m_page.metaBookID);
-    ReaderAnnotations::setBookmark(1, 1, true, QStringLiteral("item2"), m_page.metaBookID);
-    EXPECT_TRUE(ReaderAnnotations::isBookmarked(1, 4));
-    const qint64 pk = AnnotationList::load(1).bookMarkList().last().pk;
+    EXPECT_FALSE(ReaderAnnotations(library().annotations()).isBookmarked(1, 4));
+    ReaderAnnotations(library().annotations())
+        .setBookmark(1, 4, true, QStringLiteral("item5"), m_page.metaBookID);
+    ReaderAnnotations(library().annotations())
+        .setBookmark(1, 1, true, QStringLiteral("item2"), m_page.metaBookID);
+    EXPECT_TRUE(ReaderAnnotations(library().annotations()).isBookmarked(1, 4));
+    const qint64 pk = AnnotationList::load(library().annotations(), 1).bookMarkList().last().pk;
 
-    ReaderAnnotations::setBookmark(1, 4, false, std::nullopt, std::nullopt);
-    EXPECT_FALSE(ReaderAnnotations::isBookmarked(1, 4));
+    ReaderAnnotations(library().annotations()).setBookmark(1, 4, false, std::nullopt, std::nullopt);
+    EXPECT_FALSE(ReaderAnnotations(library().annotations()).isBookmarked(1, 4));
     EXPECT_EQ(store().count<BookHighlightMemo>(QStringLiteral("\"deleteFlg\"=1")), 1) << "kept, marked";
-    ReaderAnnotations::setBookmark(1, 4, true, QStringLiteral("item5"), m_page.metaBookID);
-    EXPECT_EQ(AnnotationList::load(1).bookMarkList().last().pk, pk) << "the same record revived";
+    ReaderAnnotations(library().annotations())
+        .setBookmark(1, 4, true, QStringLiteral("item5"), m_page.metaBookID);
+    EXPECT_EQ(AnnotationList::load(library().annotations(), 1).bookMarkList().last().pk, pk)
+        << "the same record revived";
     EXPECT_EQ(store().count<BookHighlightMemo>(), 2);
 
-    ReaderAnnotations::setBookmarkTitle(1, 4, QString());
-    ReaderAnnotations::setBookmarkTitle(1, 1, QStringLiteral("用量表"));
-    ReaderAnnotations::setBookmark(-1, 4, true, std::nullopt, std::nullopt);
-    EXPECT_FALSE(ReaderAnnotations::isBookmarked(-1, 4)) << "no record, no bookmark";
+    ReaderAnnotations(library().annotations()).setBookmarkTitle(1, 4, QString());
+    ReaderAnnotations(library().annotations()).setBookmarkTitle(1, 1, QStringLiteral("用量表"));
+    ReaderAnnotations(library().annotations()).setBookmark(-1, 4, true, std::nullopt, std::nullopt);
+    EXPECT_FALSE(ReaderAnnotations(library().annotations()).isBookmarked(-1, 4)) << "no record, no bookmark";
 
-    const AnnotationList list = AnnotationList::load(1);
+    const AnnotationList list = AnnotationList::load(library().annotations(), 1);
     ASSERT_EQ(list.bookMarkList().size(), 2);
     using Tab = AnnotationList::Tab;
     EXPECT_EQ(AnnotationList::rowText(Tab::Bookmarks, list.bookMarkList()[0]), QStringLiteral("2:用量表"));
@@ -286,14 +298,18 @@ TEST_F(ReaderAnnotationsTest, ListRowsAndExport)
     AnnotationPage later = m_page;
     later.pageIdx = 9;
     later.contentTitle = QStringLiteral("第9章");
-    ReaderAnnotations::highlight(later, start(1, 0), end(1, 4), QStringLiteral("後の段落"));
-    ReaderAnnotations::highlight(m_page, start(3, 0), end(3, 4), QStringLiteral("二つ目"));
-    BookHighlightMemo memo
-        = *ReaderAnnotations::highlight(m_page, start(1, 0), end(1, 4), QStringLiteral("最初")).record;
-    ReaderAnnotations::saveMemo(memo, QStringLiteral("確認する\n二行目"));
-    ReaderAnnotations::setBookmark(1, 4, true, QStringLiteral("item5"), m_page.metaBookID);
+    ReaderAnnotations(library().annotations())
+        .highlight(later, start(1, 0), end(1, 4), QStringLiteral("後の段落"));
+    ReaderAnnotations(library().annotations())
+        .highlight(m_page, start(3, 0), end(3, 4), QStringLiteral("二つ目"));
+    BookHighlightMemo memo = *ReaderAnnotations(library().annotations())
+                                  .highlight(m_page, start(1, 0), end(1, 4), QStringLiteral("最初"))
+                                  .record;
+    ReaderAnnotations(library().annotations()).saveMemo(memo, QStringLiteral("確認する\n二行目"));
+    ReaderAnnotations(library().annotations())
+        .setBookmark(1, 4, true, QStringLiteral("item5"), m_page.metaBookID);
 
-    const AnnotationList list = AnnotationList::load(1);
+    const AnnotationList list = AnnotationList::load(library().annotations(), 1);
     ASSERT_EQ(list.highlightList().size(), 2);
     EXPECT_EQ(list.highlightList()[0].PageIdx, 4) << "sorted by page";
     using Tab = AnnotationList::Tab;
@@ -318,7 +334,9 @@ TEST_F(ReaderAnnotationsTest, ListRowsAndExport)
     EXPECT_EQ(first.value(QStringLiteral("highlightNo")).toInt(), 2);
     EXPECT_TRUE(first.value(QStringLiteral("updateTime")).toString().endsWith(u'Z'));
     EXPECT_EQ(json.value(QStringLiteral("bookmarks")).toList().size(), 1);
-    EXPECT_TRUE(AnnotationList::load(-1).toMarkdown(QStringLiteral("x")).startsWith(QStringLiteral("# x\n")));
+    EXPECT_TRUE(AnnotationList::load(library().annotations(), -1)
+                    .toMarkdown(QStringLiteral("x"))
+                    .startsWith(QStringLiteral("# x\n")));
 }
 
 TEST_F(ReaderAnnotationsTest, HighlightsFoundAgainInANewEdition)
@@ -341,9 +359,10 @@ TEST_F(ReaderAnnotationsTest, HighlightsFoundAgainInANewEdition)
     };
     for (const Case &c : cases) {
         EXPECT_GE(store().removeAll<BookHighlightMemo>(), 0);
-        const auto made = ReaderAnnotations::highlight(m_page, start(1, 6), end(1, 11), {}, old);
+        const auto made
+            = ReaderAnnotations(library().annotations()).highlight(m_page, start(1, 6), end(1, 11), {}, old);
         ASSERT_EQ(made.record->markedText, QStringLiteral("renal")) << c.name;
-        ReaderAnnotations::reanchor(m_page, c.edition);
+        ReaderAnnotations(library().annotations()).reanchor(m_page, c.edition);
         const BookHighlightMemo r = store().findAll<BookHighlightMemo>().value(0);
         EXPECT_EQ(r.anchorFound.value_or(1) == 1, c.found) << c.name;
         EXPECT_EQ((NodePosition { *r.startNodeNo, *r.startNodeOffset }), c.start) << c.name;
@@ -352,9 +371,9 @@ TEST_F(ReaderAnnotationsTest, HighlightsFoundAgainInANewEdition)
             EXPECT_EQ(ReaderAnnotations::textAt(c.edition, c.start, c.end), QStringLiteral("renal"))
                 << c.name;
         }
-        EXPECT_EQ(ReaderAnnotations::pageScript(m_page).isEmpty(), !c.found)
+        EXPECT_EQ(ReaderAnnotations(library().annotations()).pageScript(m_page).isEmpty(), !c.found)
             << "a lost one is not drawn: " << c.name;
-        const AnnotationList list = AnnotationList::load(1);
+        const AnnotationList list = AnnotationList::load(library().annotations(), 1);
         EXPECT_EQ(AnnotationList::rowText(AnnotationList::Tab::Highlights, list.highlightList().value(0))
                       .contains(QString::fromUtf8(AnnotationList::kNotFound)),
             !c.found)

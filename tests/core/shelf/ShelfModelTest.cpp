@@ -1,5 +1,5 @@
 #include "core/shelf/ShelfModel.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/UserDefaults.h"
 #include "support/LibraryFixture.h"
@@ -31,18 +31,18 @@ protected:
         for (const char *key :
             { UserDefaults::hasBuildBookInfo, UserDefaults::accountLift, UserDefaults::sort })
             UserDefaults::remove(QString::fromLatin1(key));
-        ASSERT_TRUE(DataBaseHelper::addLibarywithFirstSetup());
+        ASSERT_TRUE(library().books().addLibarywithFirstSetup());
     }
 
     // An EPUB and a PDF with its ".toc", both registered on shelf 1; the
     // PDF's path.
     QString installTwoBooks()
     {
-        DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+        library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
         const QString pdf = installSampleBook(QStringLiteral("respiratory-atlas.pdf"));
         QFile::copy(sampleBookPath(QStringLiteral("respiratory-atlas.toc")),
             pdf.left(pdf.size() - 4) + QStringLiteral(".toc"));
-        DataBaseHelper::parsePDFBook(pdf,
+        library().books().parsePDFBook(pdf,
             { { QStringLiteral("bookId"), QStringLiteral("pdf-1") },
                 { QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas") } });
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
@@ -51,7 +51,7 @@ protected:
 
     ShelfEntry entry(const QString &name)
     {
-        for (const ShelfEntry &e : ShelfModel::contentsList(0, std::nullopt, true))
+        for (const ShelfEntry &e : ShelfModel(library()).contentsList(0, std::nullopt, true))
             if (e.fileName == name)
                 return e;
         ADD_FAILURE() << "no entry " << name.toStdString();
@@ -65,7 +65,7 @@ TEST_F(ShelfModelTest, LooseFilesAreRegisteredOnceOnTheFirstShelf)
     installSampleBook(QStringLiteral("nursing-notes.pdf"));
     QFile(DataFolder::contentsFolder() + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
 
-    EXPECT_EQ(names(ShelfModel::items(1, std::nullopt)).size(), 2) << "the text file is no book";
+    EXPECT_EQ(names(ShelfModel(library()).items(1, std::nullopt)).size(), 2) << "the text file is no book";
     const auto pdf = store().findFirst<BookMetaData>(
         QStringLiteral("\"fileName\"=?"), { QStringLiteral("nursing-notes.pdf") });
     ASSERT_TRUE(pdf.has_value());
@@ -75,11 +75,11 @@ TEST_F(ShelfModelTest, LooseFilesAreRegisteredOnceOnTheFirstShelf)
     // Once registration has run, a later loose file stays unregistered: it
     // shows under "all" but stands on no shelf.
     installSampleBook(QStringLiteral("cardiology-epub3.epub"));
-    EXPECT_EQ(ShelfModel::items(1, std::nullopt).size(), 2);
-    EXPECT_EQ(ShelfModel::contentsList(0, std::nullopt, true).size(), 3);
+    EXPECT_EQ(ShelfModel(library()).items(1, std::nullopt).size(), 2);
+    EXPECT_EQ(ShelfModel(library()).contentsList(0, std::nullopt, true).size(), 3);
 
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
-    EXPECT_TRUE(ShelfModel::items(1, std::nullopt).isEmpty()) << "a lifted account shows nothing";
+    EXPECT_TRUE(ShelfModel(library()).items(1, std::nullopt).isEmpty()) << "a lifted account shows nothing";
 }
 
 TEST_F(ShelfModelTest, SortOrders)
@@ -87,7 +87,7 @@ TEST_F(ShelfModelTest, SortOrders)
     // Registered in an order that differs from the title order.
     for (const char *name :
         { "臨床薬理学ノート.epub", "anatomy-basics.epub", "Emergency Medicine Handbook.epub" })
-        DataBaseHelper::parseBook(installSampleBook(QString::fromUtf8(name)));
+        library().books().parseBook(installSampleBook(QString::fromUtf8(name)));
     installSampleBook(QStringLiteral("cardiology-epub3.epub")); // never registered: always last
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
 
@@ -108,8 +108,8 @@ TEST_F(ShelfModelTest, SortOrders)
         { ShelfModel::sortList().at(3), reversedFirstThree(byTitle) },
     };
     for (const auto &[label, expected] : cases) {
-        QList<ShelfEntry> items = ShelfModel::contentsList(0, std::nullopt, true);
-        ShelfModel::sortItems(items, label);
+        QList<ShelfEntry> items = ShelfModel(library()).contentsList(0, std::nullopt, true);
+        ShelfModel(library()).sortItems(items, label);
         EXPECT_EQ(names(items), expected) << "sort: " << label.toStdString();
     }
 
@@ -133,7 +133,7 @@ TEST_F(ShelfModelTest, SearchFindsTitlesThenTablesOfContents)
         { "no such words", {} },
     };
     for (const auto &[text, expected] : cases) {
-        QStringList found = ShelfModel::search(QString::fromUtf8(text), 1);
+        QStringList found = ShelfModel(library()).search(QString::fromUtf8(text), 1);
         EXPECT_EQ(found, expected) << "search: " << text;
     }
 }
@@ -142,49 +142,51 @@ TEST_F(ShelfModelTest, ShelvesCreateRenameSwapMoveAndDelete)
 {
     const QString pdf = installTwoBooks();
 
-    EXPECT_FALSE(ShelfModel::createShelf(QStringLiteral("  ")).has_value());
-    const auto a = ShelfModel::createShelf(QStringLiteral("Cardiology"));
-    const auto b = ShelfModel::createShelf(QStringLiteral("Respiratory"));
+    EXPECT_FALSE(ShelfModel(library()).createShelf(QStringLiteral("  ")).has_value());
+    const auto a = ShelfModel(library()).createShelf(QStringLiteral("Cardiology"));
+    const auto b = ShelfModel(library()).createShelf(QStringLiteral("Respiratory"));
     ASSERT_TRUE(a && b);
-    ASSERT_EQ(ShelfModel::labels().size(), 3);
-    EXPECT_TRUE(ShelfModel::renameShelf(*a->labelID, QStringLiteral("Heart")));
-    EXPECT_FALSE(ShelfModel::renameShelf(*a->labelID, QString()));
-    EXPECT_FALSE(ShelfModel::renameShelf(999, QStringLiteral("x")));
-    EXPECT_FALSE(ShelfModel::renameShelf(1, QStringLiteral("x"))) << "the first shelf keeps its name";
+    ASSERT_EQ(ShelfModel(library()).labels().size(), 3);
+    EXPECT_TRUE(ShelfModel(library()).renameShelf(*a->labelID, QStringLiteral("Heart")));
+    EXPECT_FALSE(ShelfModel(library()).renameShelf(*a->labelID, QString()));
+    EXPECT_FALSE(ShelfModel(library()).renameShelf(999, QStringLiteral("x")));
+    EXPECT_FALSE(ShelfModel(library()).renameShelf(1, QStringLiteral("x")))
+        << "the first shelf keeps its name";
 
-    EXPECT_FALSE(ShelfModel::swapShelves(0, 1)) << "the first shelf stays first";
-    EXPECT_FALSE(ShelfModel::swapShelves(1, 3));
-    EXPECT_TRUE(ShelfModel::swapShelves(1, 2));
-    const auto shelves = ShelfModel::labels();
+    EXPECT_FALSE(ShelfModel(library()).swapShelves(0, 1)) << "the first shelf stays first";
+    EXPECT_FALSE(ShelfModel(library()).swapShelves(1, 3));
+    EXPECT_TRUE(ShelfModel(library()).swapShelves(1, 2));
+    const auto shelves = ShelfModel(library()).labels();
     EXPECT_EQ(shelves.at(1).labelID, *b->labelID);
     EXPECT_EQ(shelves.at(2).labelName, QStringLiteral("Heart"));
 
-    EXPECT_TRUE(ShelfModel::moveBook(QStringLiteral("respiratory-atlas.pdf"), 1));
-    EXPECT_FALSE(ShelfModel::moveBook(QStringLiteral("respiratory-atlas.pdf"), 7));
-    EXPECT_FALSE(ShelfModel::moveBook(QStringLiteral("missing.epub"), 1));
-    EXPECT_EQ(names(ShelfModel::items(*b->labelID, std::nullopt)),
+    EXPECT_TRUE(ShelfModel(library()).moveBook(QStringLiteral("respiratory-atlas.pdf"), 1));
+    EXPECT_FALSE(ShelfModel(library()).moveBook(QStringLiteral("respiratory-atlas.pdf"), 7));
+    EXPECT_FALSE(ShelfModel(library()).moveBook(QStringLiteral("missing.epub"), 1));
+    EXPECT_EQ(names(ShelfModel(library()).items(*b->labelID, std::nullopt)),
         QStringList { QStringLiteral("respiratory-atlas.pdf") });
-    EXPECT_EQ(
-        names(ShelfModel::items(1, std::nullopt)), QStringList { QStringLiteral("anatomy-basics.epub") });
-    EXPECT_EQ(ShelfModel::booksOnShelf(*b->labelID), 1);
+    EXPECT_EQ(names(ShelfModel(library()).items(1, std::nullopt)),
+        QStringList { QStringLiteral("anatomy-basics.epub") });
+    EXPECT_EQ(ShelfModel(library()).booksOnShelf(*b->labelID), 1);
 
-    EXPECT_FALSE(ShelfModel::deleteShelf(1, true)) << "the first shelf is never deleted";
-    EXPECT_TRUE(ShelfModel::deleteShelf(*b->labelID, true));
+    EXPECT_FALSE(ShelfModel(library()).deleteShelf(1, true)) << "the first shelf is never deleted";
+    EXPECT_TRUE(ShelfModel(library()).deleteShelf(*b->labelID, true));
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_FALSE(QFile::exists(pdf.left(pdf.size() - 4) + QStringLiteral(".toc")));
     EXPECT_FALSE(store().findFirst<BookMetaData>(
         QStringLiteral("\"fileName\"=?"), { QStringLiteral("respiratory-atlas.pdf") }));
-    EXPECT_EQ(ShelfModel::labels().size(), 2);
+    EXPECT_EQ(ShelfModel(library()).labels().size(), 2);
 
-    EXPECT_TRUE(ShelfModel::deleteShelf(*a->labelID, false));
+    EXPECT_TRUE(ShelfModel(library()).deleteShelf(*a->labelID, false));
     EXPECT_TRUE(QFile::exists(entry(QStringLiteral("anatomy-basics.epub")).path));
 }
 
 TEST_F(ShelfModelTest, ReaderInfoMarksTheBookOpened)
 {
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
-    const QVariantMap info = ShelfModel::readerInfo(entry(QStringLiteral("anatomy-basics.epub")), nullptr);
+    const QVariantMap info
+        = ShelfModel(library()).readerInfo(entry(QStringLiteral("anatomy-basics.epub")), nullptr);
     EXPECT_EQ(info.value(QStringLiteral("BookID")).toLongLong(), 1);
     EXPECT_EQ(info.value(QStringLiteral("Title")).toString(), QStringLiteral("Anatomy Basics"));
     EXPECT_EQ(info.value(QStringLiteral("fontSize")).toInt(), 16);

@@ -62,7 +62,8 @@ TEST_F(BookFileImportTest, EpubAndPdfAreInstalledAndRegistered)
     for (const Row &row : { Row { QStringLiteral("anatomy-basics.epub"), QStringLiteral("Anatomy Basics") },
              Row { QStringLiteral("nursing-notes.pdf"), QStringLiteral("nursing-notes.pdf") },
              Row { QStringLiteral("臨床薬理学ノート.epub"), {} } }) {
-        const BookFileImport::Result r = BookFileImport::importFile(outside(row.sample), ui);
+        const BookFileImport::Result r
+            = BookFileImport::importFile(library().books(), outside(row.sample), ui);
         EXPECT_EQ(r.fileName, row.sample) << row.sample.toStdString() << r.error.toStdString();
         EXPECT_TRUE(r.installed) << row.sample.toStdString();
         EXPECT_TRUE(QFile::exists(DataFolder::contentsFolder() + u'/' + row.sample))
@@ -80,16 +81,16 @@ TEST_F(BookFileImportTest, AgainAsksAndOpensTheKeptCopyWhenDeclined)
 {
     ScriptedUi ui;
     const QString file = outside(QStringLiteral("anatomy-basics.epub"));
-    ASSERT_TRUE(BookFileImport::importFile(file, ui).installed);
+    ASSERT_TRUE(BookFileImport::importFile(library().books(), file, ui).installed);
     const qint64 books = store().count<BookMetaData>();
 
-    const BookFileImport::Result declined = BookFileImport::importFile(file, ui);
+    const BookFileImport::Result declined = BookFileImport::importFile(library().books(), file, ui);
     EXPECT_EQ(ui.asked, 1);
     EXPECT_FALSE(declined.installed);
     EXPECT_EQ(declined.fileName, QStringLiteral("anatomy-basics.epub")) << "the library's copy opens";
 
     ui.overwrite = true;
-    const BookFileImport::Result replaced = BookFileImport::importFile(file, ui);
+    const BookFileImport::Result replaced = BookFileImport::importFile(library().books(), file, ui);
     EXPECT_TRUE(replaced.installed);
     EXPECT_EQ(store().count<BookMetaData>(), books) << "no second record";
 }
@@ -112,14 +113,14 @@ TEST_F(BookFileImportTest, UnreadableFilesAreRefusedWithAMessage)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(row.bytes);
         f.close();
-        const BookFileImport::Result r = BookFileImport::importFile(f.fileName(), ui);
+        const BookFileImport::Result r = BookFileImport::importFile(library().books(), f.fileName(), ui);
         EXPECT_TRUE(r.fileName.isEmpty()) << row.name.toStdString();
         EXPECT_EQ(r.error, row.error) << row.name.toStdString();
         EXPECT_FALSE(QFile::exists(DataFolder::contentsFolder() + u'/' + row.name)) << row.name.toStdString();
     }
     EXPECT_EQ(store().count<BookMetaData>(), 0);
     const BookFileImport::Result missing
-        = BookFileImport::importFile(m_outside.filePath(QStringLiteral("gone.pdf")), ui);
+        = BookFileImport::importFile(library().books(), m_outside.filePath(QStringLiteral("gone.pdf")), ui);
     EXPECT_TRUE(missing.fileName.isEmpty());
     EXPECT_FALSE(missing.error.isEmpty());
 }

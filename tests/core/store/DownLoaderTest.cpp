@@ -107,7 +107,7 @@ TEST_F(DownLoaderTest, DownloadsReportProgressAndCleanUp)
 
 TEST_F(DownLoaderTest, FinishedDownloadsAreInstalled)
 {
-    PackageInstaller installer(*this, nullptr);
+    PackageInstaller installer(library().books(), *this, nullptr);
     fetch(backend->url(
               QStringLiteral("/store-api/store/download.php?bookId=pdf-nursing-notes&export=download")),
         &installer);

@@ -1,6 +1,6 @@
 // The sign-in sequence against the local backend.
 #include "core/store/LoginWindowLogic.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/DataFolder.h"
@@ -60,7 +60,7 @@ protected:
         m_config = std::make_unique<ConfigDictionary>(m_dir.filePath(QStringLiteral("config.plist")));
         m_vamo = std::make_unique<VamoManager>(*m_servers);
         m_store = std::make_unique<StoreManager>(*m_servers, *m_config, *m_vamo);
-        m_logic = std::make_unique<LoginWindowLogic>(*m_vamo, *m_store, m_messages);
+        m_logic = std::make_unique<LoginWindowLogic>(library(), *m_vamo, *m_store, m_messages);
         m_logic->parent = &m_recorder;
         m_logic->view = &m_recorder;
     }
@@ -94,7 +94,7 @@ TEST_F(LoginWindowLogicTest, SuccessfulSignInStoresTheToken)
         << (m_messages.shown.isEmpty() ? "" : m_messages.shown.first().second.toStdString());
     EXPECT_TRUE(m_messages.shown.isEmpty());
     EXPECT_TRUE(KeyChainStore().token().has_value()) << "the token is in the credential store";
-    EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("1"));
+    EXPECT_EQ(library().account().currentUserId(), QStringLiteral("1"));
     EXPECT_EQ(
         UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::accountLift)), QStringLiteral("0"));
 
@@ -192,7 +192,7 @@ TEST_F(LoginWindowLogicTest, StoreMessagesAndTheDeviceLimit)
     ASSERT_TRUE(waitUntil([&] { return !m_recorder.results.isEmpty(); }));
     EXPECT_EQ(m_recorder.devicesClosed, 1);
     EXPECT_EQ(m_recorder.results, QList<bool> { true });
-    EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("2"));
+    EXPECT_EQ(library().account().currentUserId(), QStringLiteral("2"));
 }
 
 // A library of every kind of book: two from the store (an EPUB and a PDF
@@ -209,23 +209,24 @@ struct MixedLibrary {
 
     void make()
     {
-        DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")), true);
+        library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")), true);
         installSampleBook(QStringLiteral("respiratory-atlas.toc"));
-        DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
+        library().books().parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
             { { QStringLiteral("bookId"), QStringLiteral("pdf-1") } }, true);
-        DataBaseHelper::parsePDFBook(
+        library().books().parsePDFBook(
             installSampleBook(QStringLiteral("nursing-notes.pdf"), QStringLiteral("legacy-store.pdf")),
             { { QStringLiteral("bookId"), QStringLiteral("pdf-2") } });
-        DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
+        library().books().parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
             { { QStringLiteral("bookId"), QStringLiteral("9999999999") } });
-        DataBaseHelper::parseBook(installSampleBook(QStringLiteral("cardiology-epub3.epub")));
+        library().books().parseBook(installSampleBook(QStringLiteral("cardiology-epub3.epub")));
         installSampleBook(QStringLiteral("臨床薬理学ノート.epub"));
-        diskPdfID = DataBaseHelper::findBookIDByBookMetaID(QStringLiteral("9999999999")).value_or(0);
-        const auto epub = LibraryStore::main().findFirst<BookMetaData>(
+        diskPdfID = library().books().findBookIDByBookMetaID(QStringLiteral("9999999999")).value_or(0);
+        const auto epub = store().findFirst<BookMetaData>(
             QStringLiteral("\"fileName\"=?"), { QStringLiteral("cardiology-epub3.epub") });
         diskEpubID = epub && epub->BookID ? *epub->BookID : 0;
-        DataBaseHelper::upsertBookMark(3, std::nullopt, QStringLiteral("9999999999"), diskPdfID, false);
-        DataBaseHelper::upsertBookMark(1, QStringLiteral("ch1"), epub->identifier, diskEpubID, false);
+        library().annotations().upsertBookMark(
+            3, std::nullopt, QStringLiteral("9999999999"), diskPdfID, false);
+        library().annotations().upsertBookMark(1, QStringLiteral("ch1"), epub->identifier, diskEpubID, false);
     }
     static QStringList files()
     {
@@ -244,11 +245,13 @@ struct MixedLibrary {
         QStringList own = ownFiles;
         own.sort();
         EXPECT_EQ(files(), own);
-        EXPECT_TRUE(DataBaseHelper::checkBookMark(3, diskPdfID)) << "the PDF from disk keeps its bookmark";
-        EXPECT_TRUE(DataBaseHelper::checkBookMark(1, diskEpubID)) << "the EPUB from disk keeps its bookmark";
+        EXPECT_TRUE(library().annotations().checkBookMark(3, diskPdfID))
+            << "the PDF from disk keeps its bookmark";
+        EXPECT_TRUE(library().annotations().checkBookMark(1, diskEpubID))
+            << "the EPUB from disk keeps its bookmark";
         for (const QString &name :
             { QStringLiteral("cardiology-epub3.epub"), QStringLiteral("nursing-notes.pdf") })
-            EXPECT_EQ(LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }), 1)
+            EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }), 1)
                 << name.toStdString();
     }
 };
@@ -257,7 +260,7 @@ TEST_F(LoginWindowLogicTest, FirstSignInKeepsEveryBook)
 {
     MixedLibrary library;
     library.make();
-    ASSERT_FALSE(DataBaseHelper::currentUserId().has_value());
+    ASSERT_FALSE(library().account().currentUserId().has_value());
     ASSERT_TRUE(signIn(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026")));
     EXPECT_EQ(m_recorder.results.last(), true);
     EXPECT_EQ(MixedLibrary::files(), library.all()) << "no account before: nothing is removed";

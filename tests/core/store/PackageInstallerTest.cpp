@@ -1,7 +1,7 @@
 // Installation of downloaded books and packages, with crafted packages.
 #include "core/store/PackageInstaller.h"
 #include "core/dictionary/DictionaryManager.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/platform/DataFolder.h"
 #include "core/store/InstallRecovery.h"
 #include "core/store/PackageUnpacker.h"
@@ -65,7 +65,7 @@ protected:
         LibraryFixture::SetUp();
         QDir(DataFolder::contentsFolder()).removeRecursively();
         DataFolder::createContentsFolder();
-        m_installer = std::make_unique<PackageInstaller>(m_ui, nullptr);
+        m_installer = std::make_unique<PackageInstaller>(library().books(), m_ui, nullptr);
         NotificationCenter::defaultCenter().observe(
             QStringLiteral("reloadshelf"), &m_context, [this](const QVariant &) { ++m_reloads; });
     }
@@ -102,7 +102,7 @@ TEST_F(PackageInstallerTest, SingleBooksAndTheOverwriteQuestion)
     m_installer->install(file(QStringLiteral("dl1"), epub), QStringLiteral("anatomy-basics.epub"), {});
     EXPECT_EQ(contents(), QStringList { "anatomy-basics.epub" });
     EXPECT_TRUE(
-        DataBaseHelper::findBookIDByBookMetaID(QStringLiteral("urn:tavro:anatomy-basics")).has_value());
+        library().books().findBookIDByBookMetaID(QStringLiteral("urn:tavro:anatomy-basics")).has_value());
     EXPECT_EQ(m_reloads, 1);
     EXPECT_EQ(m_ui.shelves, 1);
     EXPECT_EQ(m_ui.asked, 0);
@@ -286,8 +286,8 @@ TEST_F(PackageInstallerTest, BookAndDictionaryTogether)
 {
     m_installer.reset(); // one installer answers the import's notifications
     QTemporaryDir dicDir;
-    DictionaryManager dictionaries(dicDir.filePath(QStringLiteral("Dic.sqlite")), storePath());
-    PackageInstaller installer(m_ui, &dictionaries);
+    DictionaryManager dictionaries(store(), dicDir.filePath(QStringLiteral("Dic.sqlite")));
+    PackageInstaller installer(library().books(), m_ui, &dictionaries);
     const QString pkg = zip(QStringLiteral("both.zip"),
         { { "bookinfo.meta",
               manifest({ entry(QStringLiteral("good.epub"), QStringLiteral("e")),
@@ -391,7 +391,7 @@ TEST_F(PackageInstallerTest, APdfWithABrokenOutlineIsABook)
 // the shelf link cannot be stored, no record stays behind either.
 TEST_F(PackageInstallerTest, ABookIsNeverRegisteredWithoutItsShelf)
 {
-    DataBaseHelper::addLibarywithFirstSetup();
+    library().books().addLibarywithFirstSetup();
     SqliteDatabase db;
     ASSERT_TRUE(db.open(storePath()));
     ASSERT_TRUE(db.exec(QStringLiteral("CREATE TRIGGER refuse_links BEFORE INSERT ON \"BookLabelLink\" "
@@ -447,7 +447,7 @@ TEST_F(PackageInstallerTest, LeftoversOfAnInterruptedInstallation)
     QFile::copy(
         sampleBookPath(QStringLiteral("cardiology-epub3.epub")), folder + QStringLiteral("placed.epub"));
 
-    const InstallRecovery::Report report = InstallRecovery::run();
+    const InstallRecovery::Report report = InstallRecovery::run(library().books());
     EXPECT_FALSE(QFileInfo::exists(deadPackage));
     EXPECT_FALSE(QFileInfo::exists(deadDownload));
     EXPECT_FALSE(QFileInfo::exists(halfCopy));
@@ -455,7 +455,7 @@ TEST_F(PackageInstallerTest, LeftoversOfAnInterruptedInstallation)
     EXPECT_TRUE(QFileInfo::exists(otherFolder));
     EXPECT_EQ(report.registered, (QStringList { "anatomy-basics.epub", "notes.pdf" }));
     EXPECT_TRUE(
-        DataBaseHelper::findBookIDByBookMetaID(QStringLiteral("urn:tavro:anatomy-basics")).has_value());
+        library().books().findBookIDByBookMetaID(QStringLiteral("urn:tavro:anatomy-basics")).has_value());
     EXPECT_EQ(store().count<BookLabelLink>(QStringLiteral("\"LabelID\"=1")), 2) << "both on the first shelf";
     EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"='damaged.epub'")), 0);
     EXPECT_EQ(contents(), (QStringList { "anatomy-basics.epub", "notes.pdf", "placed.epub" }))
@@ -473,7 +473,8 @@ TEST_F(PackageInstallerTest, LeftoversOfAnInterruptedInstallation)
     EXPECT_EQ(store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='notes.pdf'"))->identifier,
         QStringLiteral("pdf-notes"));
 
-    EXPECT_TRUE(InstallRecovery::run().registered.isEmpty()) << "a second start finds nothing to do";
+    EXPECT_TRUE(InstallRecovery::run(library().books()).registered.isEmpty())
+        << "a second start finds nothing to do";
     QDir(livePackage).removeRecursively();
     QDir(otherFolder).removeRecursively();
 }

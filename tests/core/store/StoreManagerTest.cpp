@@ -1,6 +1,6 @@
 // StoreManager against the local backend over HTTP.
 #include "core/store/StoreManager.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
@@ -217,7 +217,7 @@ TEST_F(StoreManagerTest, StoreTokenDeviceReportAndPages)
     Answer login;
     m_store->login(token, login.callback());
     ASSERT_TRUE(login.wait());
-    DataBaseHelper::saveUserInfo(login.result.toMap());
+    library().account().saveUserInfo(login.result.toMap());
 
     Answer storeToken;
     m_store->getTavroTokenWithVamoToken(token, storeToken.callback());
@@ -227,7 +227,7 @@ TEST_F(StoreManagerTest, StoreTokenDeviceReportAndPages)
     m_store->setToken(QString::fromLatin1(header));
     EXPECT_FALSE(sent) << "nothing was sent without a profile token";
 
-    m_store->setDeviceInfos();
+    m_store->setDeviceInfos(library().account().currentUserId());
     ASSERT_TRUE(waitUntil([&] {
         return !backend->get(QStringLiteral("/_control/state"))
                     .json()

@@ -1,6 +1,6 @@
 // Annotation sync: the wire forms, and round trips between two devices of
 // one user through the local backend, with every failure changing nothing.
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
@@ -133,22 +133,24 @@ protected:
         setApiTimeoutScale(1.0);
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
         m_vamo = std::make_unique<VamoManager>(*m_servers);
-        m_sync = std::make_unique<QMShareHelper>(*m_servers, *m_vamo);
+        m_sync = std::make_unique<QMShareHelper>(library(), *m_servers, *m_vamo);
         const QString token = backend->accessToken(QStringLiteral("yamada"), QStringLiteral("Yamada-2026"));
         m_vamo->writeToken(token);
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
         for (const char *device : { "A", "B" }) {
             use(QLatin1String(device));
-            DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 1 } });
+            library().account().saveUserInfo({ { QStringLiteral("userId"), 1 } });
             BookMetaData book;
             book.BookID = 1;
             book.identifier = m_book;
-            EXPECT_TRUE(LibraryStore::main().insert(book));
+            EXPECT_TRUE(m_store.insert(book));
         }
     }
+    Library library() { return Library(m_store); }
+
     void TearDown() override
     {
-        LibraryStore::cleanUp();
+        m_store.close();
         m_vamo->writeToken(std::nullopt);
         setApiTimeoutScale(1.0);
     }
@@ -156,8 +158,8 @@ protected:
     // Switches to device `name`'s library and device identifier.
     void use(const QString &name)
     {
-        LibraryStore::cleanUp();
-        ASSERT_TRUE(LibraryStore::main().open(m_dir.filePath(name + QStringLiteral(".sqlite"))));
+        m_store.close();
+        ASSERT_TRUE(m_store.open(m_dir.filePath(name + QStringLiteral(".sqlite"))));
         ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-") + name);
     }
 
@@ -180,6 +182,8 @@ protected:
     static inline BackendProcess *backend = nullptr;
     const QString m_book = QStringLiteral("urn:sync:") + QString::number(QDateTime::currentMSecsSinceEpoch());
     QTemporaryDir m_dir;
+    // One store, reopened on each device's file (the helper keeps it).
+    LibraryStore m_store;
     std::unique_ptr<ServerConfig> m_servers;
     std::unique_ptr<VamoManager> m_vamo;
     std::unique_ptr<QMShareHelper> m_sync;
@@ -188,56 +192,56 @@ protected:
 TEST_F(SyncRoundTrip, AnnotationsTravelBetweenDevices)
 {
     use(QStringLiteral("A"));
-    DataBaseHelper::upsertBookMark(4, QStringLiteral("ch5"), m_book, 1, false);
-    DataBaseHelper::updateBookMark(4, 1, QStringLiteral("Key table"));
-    EXPECT_TRUE(
-        (DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 1,
-             3, 4, 5, 6, std::nullopt, std::nullopt, QString(), 0, 0, QStringLiteral("Chapter 2"), m_book))
-            .has_value());
-    EXPECT_TRUE(
-        (DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"), QStringLiteral("toc-2"), 2, 2,
-             7, 0, 7, 9, QDateTime::currentDateTime(), QStringLiteral("50% dose & retest = +1 day"),
-             QString(), 0, 0, QStringLiteral("Chapter 2"), m_book))
-            .has_value());
+    library().annotations().upsertBookMark(4, QStringLiteral("ch5"), m_book, 1, false);
+    library().annotations().updateBookMark(4, 1, QStringLiteral("Key table"));
+    EXPECT_TRUE((library().annotations().addBookHighlightMemoWithBookID(1, QStringLiteral("3"),
+                     QStringLiteral("toc-2"), 2, 1, 3, 4, 5, 6, std::nullopt, std::nullopt, QString(), 0, 0,
+                     QStringLiteral("Chapter 2"), m_book))
+                    .has_value());
+    EXPECT_TRUE((library().annotations().addBookHighlightMemoWithBookID(1, QStringLiteral("3"),
+                     QStringLiteral("toc-2"), 2, 2, 7, 0, 7, 9, QDateTime::currentDateTime(),
+                     QStringLiteral("50% dose & retest = +1 day"), QString(), 0, 0,
+                     QStringLiteral("Chapter 2"), m_book))
+                    .has_value());
     ASSERT_TRUE(upload());
-    EXPECT_TRUE(DataBaseHelper::firstUserInfo()->lastSyncTime.has_value());
+    EXPECT_TRUE(library().account().firstUserInfo()->lastSyncTime.has_value());
 
     use(QStringLiteral("B"));
-    DataBaseHelper::upsertBookMark(9, QStringLiteral("ch10"), m_book, 1, false); // not uploaded yet
+    library().annotations().upsertBookMark(9, QStringLiteral("ch10"), m_book, 1, false); // not uploaded yet
     int syncDone = 0;
     QObject context;
     NotificationCenter::defaultCenter().observe(
         QString::fromLatin1(QMShareHelper::kSyncDone), &context, [&](const QVariant &) { ++syncDone; });
     ASSERT_TRUE(download());
     EXPECT_EQ(syncDone, 1);
-    const auto marks = DataBaseHelper::findAllBookMarkByBookID(1);
+    const auto marks = library().annotations().findAllBookMarkByBookID(1);
     ASSERT_EQ(marks.size(), 2) << "the downloaded one and the local one not uploaded yet";
     EXPECT_EQ(marks[0].PageIdx, 4);
     EXPECT_EQ(marks[0].udId, QStringLiteral("DEVICE-A"));
     EXPECT_EQ(marks[0].updateUdId, QStringLiteral("Key table"));
     EXPECT_EQ(marks[1].PageIdx, 9);
-    const auto highlights = DataBaseHelper::findAllHighlightByBookID(1);
+    const auto highlights = library().annotations().findAllHighlightByBookID(1);
     ASSERT_EQ(highlights.size(), 1);
     EXPECT_EQ(highlights[0].NaviID, QStringLiteral("3"));
     EXPECT_EQ(highlights[0].startNodeNo, 3);
     EXPECT_EQ(highlights[0].endNodeOffset, 6);
-    const auto memos = DataBaseHelper::findAllMemoByBookID(1);
+    const auto memos = library().annotations().findAllMemoByBookID(1);
     ASSERT_EQ(memos.size(), 1);
     EXPECT_EQ(memos[0].memotext, QStringLiteral("50% dose & retest = +1 day")) << "the memo arrives intact";
 
     // A deletion on A reaches the server, then leaves A's library; B's
     // bookmarks follow the server's.
     use(QStringLiteral("A"));
-    DataBaseHelper::upsertBookMark(4, std::nullopt, std::nullopt, 1, true);
+    library().annotations().upsertBookMark(4, std::nullopt, std::nullopt, 1, true);
     ASSERT_TRUE(upload());
-    EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(QStringLiteral("\"deleteFlg\"=1")), 0);
+    EXPECT_EQ(m_store.count<BookHighlightMemo>(QStringLiteral("\"deleteFlg\"=1")), 0);
     use(QStringLiteral("B"));
     ASSERT_TRUE(upload()); // B's own bookmark on page 9
     ASSERT_TRUE(download());
-    const auto after = DataBaseHelper::findAllBookMarkByBookID(1);
+    const auto after = library().annotations().findAllBookMarkByBookID(1);
     ASSERT_EQ(after.size(), 1);
     EXPECT_EQ(after[0].PageIdx, 9);
-    EXPECT_EQ(DataBaseHelper::findAllMemoByBookID(1).size(), 1) << "local memos are kept";
+    EXPECT_EQ(library().annotations().findAllMemoByBookID(1).size(), 1) << "local memos are kept";
 }
 
 struct FailureCase {
@@ -263,11 +267,11 @@ TEST_F(SyncRoundTrip, FailuresChangeNothing)
         { "dropped", { { "drop", true } } },
     };
     use(QStringLiteral("A"));
-    DataBaseHelper::upsertBookMark(1, QStringLiteral("c1"), m_book, 1, false);
-    auto highlight = DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("2"), std::nullopt, 1,
-        1, 0, 0, 0, 4, std::nullopt, std::nullopt, QString(), 0, 0, std::nullopt, m_book);
+    library().annotations().upsertBookMark(1, QStringLiteral("c1"), m_book, 1, false);
+    auto highlight = library().annotations().addBookHighlightMemoWithBookID(1, QStringLiteral("2"),
+        std::nullopt, 1, 1, 0, 0, 0, 4, std::nullopt, std::nullopt, QString(), 0, 0, std::nullopt, m_book);
     ASSERT_TRUE(highlight);
-    ASSERT_TRUE(DataBaseHelper::markDeleted(*highlight));
+    ASSERT_TRUE(library().annotations().markDeleted(*highlight));
     const QString token = m_vamo->token().value();
 
     for (const FailureCase &c : cases) {
@@ -286,9 +290,9 @@ TEST_F(SyncRoundTrip, FailuresChangeNothing)
         if (c.lifted) {
             EXPECT_FALSE(m_vamo->token().has_value()) << "a lifted account clears the token";
         }
-        EXPECT_FALSE(DataBaseHelper::firstUserInfo()->lastSyncTime.has_value()) << c.name;
-        EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(), 2) << "the deletion is kept: " << c.name;
-        EXPECT_EQ(DataBaseHelper::findAllBookMarkByBookID(1).size(), 1) << c.name;
+        EXPECT_FALSE(library().account().firstUserInfo()->lastSyncTime.has_value()) << c.name;
+        EXPECT_EQ(m_store.count<BookHighlightMemo>(), 2) << "the deletion is kept: " << c.name;
+        EXPECT_EQ(library().annotations().findAllBookMarkByBookID(1).size(), 1) << c.name;
     }
 }
 
@@ -297,16 +301,16 @@ TEST_F(SyncRoundTrip, FailuresChangeNothing)
 TEST_F(SyncRoundTrip, MalformedOrForeignAnswersChangeNothing)
 {
     use(QStringLiteral("A"));
-    DataBaseHelper::upsertBookMark(4, QStringLiteral("ch5"), m_book, 1, false);
+    library().annotations().upsertBookMark(4, QStringLiteral("ch5"), m_book, 1, false);
     for (qint64 no = 1; no <= 4; ++no)
-        ASSERT_TRUE(DataBaseHelper::addBookHighlightMemoWithBookID(1, QStringLiteral("3"),
+        ASSERT_TRUE(library().annotations().addBookHighlightMemoWithBookID(1, QStringLiteral("3"),
             QStringLiteral("toc"), 2, no, no, 0, no, 5, std::nullopt,
             no == 4 ? std::optional(QStringLiteral("memo")) : std::nullopt, QString(), 0, 0,
             QStringLiteral("Chapter"), m_book));
     ASSERT_TRUE(upload());
     use(QStringLiteral("B"));
     ASSERT_TRUE(download());
-    ASSERT_EQ(LibraryStore::main().count<BookHighlightMemo>(), 5);
+    ASSERT_EQ(m_store.count<BookHighlightMemo>(), 5);
 
     const QByteArray foreign
         = "{\"shiori\":[],\"highlight\":["
@@ -343,7 +347,7 @@ TEST_F(SyncRoundTrip, MalformedOrForeignAnswersChangeNothing)
         backend->setFault({ { "path", "/sync/shareapi/getMyBookAll" }, { "status", 200 },
             { "body", QString::fromUtf8(c.body) }, { "contentType", "application/json" } });
         EXPECT_EQ(download(), c.downloads) << c.name;
-        EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(), 5) << c.name;
+        EXPECT_EQ(m_store.count<BookHighlightMemo>(), 5) << c.name;
     }
     // Well-formed, but none of it is this account's: nothing is taken, and
     // (the server holding none of the user's) the synced ones follow it.
@@ -351,11 +355,11 @@ TEST_F(SyncRoundTrip, MalformedOrForeignAnswersChangeNothing)
     backend->setFault({ { "path", "/sync/shareapi/getMyBookAll" }, { "status", 200 },
         { "body", QString::fromUtf8(foreign) }, { "contentType", "application/json" } });
     EXPECT_TRUE(download());
-    EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(QStringLiteral("\"highlightNo\">=7")), 0)
+    EXPECT_EQ(m_store.count<BookHighlightMemo>(QStringLiteral("\"highlightNo\">=7")), 0)
         << "no record of another account or without a user or device is stored";
     backend->resetFaults();
     EXPECT_TRUE(download()) << "the next sync tries again and takes a well-formed answer";
-    EXPECT_EQ(LibraryStore::main().count<BookHighlightMemo>(), 5);
+    EXPECT_EQ(m_store.count<BookHighlightMemo>(), 5);
 }
 
 } // namespace

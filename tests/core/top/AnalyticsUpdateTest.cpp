@@ -1,7 +1,7 @@
 // Analytics queue, reading time and update decisions.
 #include "core/app/Analytics.h"
 #include "core/app/UpdateCheck.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
@@ -222,7 +222,7 @@ TEST_F(AnalyticsTest, ReadingTimeIsCountedPerPage)
 {
     FakeTimers clock;
     qint64 page = 0;
-    StayTimeCounter counter(clock, [&] {
+    StayTimeCounter counter(clock, library().readingLogs(), [&] {
         return StayTimePage { QStringLiteral("urn:b"), QStringLiteral("A"), QStringLiteral("T"),
             QStringLiteral("toc-1"), QStringLiteral("Chapter"), page };
     });

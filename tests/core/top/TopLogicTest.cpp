@@ -1,6 +1,6 @@
 // The top screen's logic against the local backend.
 #include "core/top/TopLogic.h"
-#include "core/library/DataBaseHelper.h"
+#include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/DataFolder.h"
@@ -44,7 +44,7 @@ protected:
 
 TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
 {
-    ProviderArticleLogic articles(*m_servers);
+    ProviderArticleLogic articles(library().news(), *m_servers);
     articles.getInfoList();
     ASSERT_EQ(articles.updateInfoLists.size(), 3);
     EXPECT_EQ(articles.mediaInfoUpdateCount, 3);
@@ -82,12 +82,12 @@ TEST_F(TopLogicTest, ProviderArticlesAreFetchedOnceAndCached)
 TEST_F(TopLogicTest, AnUnreachableProviderListsTheCachedArticles)
 {
     {
-        ProviderArticleLogic earlierRun(*m_servers);
+        ProviderArticleLogic earlierRun(library().news(), *m_servers);
         earlierRun.getInfoList();
         ASSERT_EQ(earlierRun.updateInfoLists.size(), 3);
     }
     ServerConfig offline(QStringLiteral("http://127.0.0.1:1"), QStringLiteral("/nonexistent.ini"));
-    ProviderArticleLogic articles(offline);
+    ProviderArticleLogic articles(library().news(), offline);
     articles.getInfoList();
     EXPECT_EQ(articles.updateInfoLists.size(), 3);
 }
@@ -104,13 +104,13 @@ TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
 
     ServerConfig wrong(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
     wrong.servicePassword = QStringLiteral("nope");
-    ProviderArticleLogic refused(wrong);
+    ProviderArticleLogic refused(library().news(), wrong);
     EXPECT_EQ(refused.isUpdate(), -1) << "a fault reads as no answer";
     EXPECT_FALSE(refused.getArticle(QStringLiteral("5001")).has_value());
 
     backend->setFault({ { "path", "/news-rpc" }, { "status", 200 }, { "body", "<methodResponse><params>" },
         { "times", 3 } });
-    ProviderArticleLogic broken(*m_servers);
+    ProviderArticleLogic broken(library().news(), *m_servers);
     EXPECT_EQ(broken.isUpdate(), -1) << "a malformed answer is no data";
     broken.getArticleList(30);
     EXPECT_TRUE(broken.updateInfoLists.isEmpty());
@@ -120,7 +120,7 @@ TEST_F(TopLogicTest, ProviderFailuresAndEscapedDocuments)
 // thread through its event loop, never inside the call.
 TEST_F(TopLogicTest, ProviderAnswersAreParsedOnAWorker)
 {
-    ProviderArticleLogic articles(*m_servers);
+    ProviderArticleLogic articles(library().news(), *m_servers);
     QObject receiver;
     std::optional<QVariantMap> got;
     bool answered = false;
@@ -183,7 +183,7 @@ TEST_F(TopLogicTest, AnswersForReceiversThatAreGoneAreDropped)
 {
     const QByteArray document
         = ProviderArticleLogic::articleListDocument(30, m_servers->serviceEmail, m_servers->servicePassword);
-    auto articles = std::make_unique<ProviderArticleLogic>(*m_servers);
+    auto articles = std::make_unique<ProviderArticleLogic>(library().news(), *m_servers);
     int handedBack = 0;
     auto receiver = std::make_unique<QObject>();
     articles->callAsync(document, receiver.get(), [&](std::optional<QVariantMap>) { ++handedBack; });
@@ -249,7 +249,7 @@ TEST_F(TopLogicTest, NewsLoginListAndCache)
     ConfigDictionary config(QDir::homePath() + QStringLiteral("/top-config.plist"));
     VamoManager vamo(*m_servers);
     StoreManager storeManager(*m_servers, config, vamo);
-    TopLogic top(*m_servers, storeManager, nullptr);
+    TopLogic top(library(), *m_servers, storeManager, nullptr);
     EXPECT_EQ(top.createParam(), QStringLiteral("?cid=tavro_news&pwd=N3wsPa55"));
     int reloads = 0;
     top.newsReloaded = [&] { ++reloads; };
@@ -268,7 +268,7 @@ TEST_F(TopLogicTest, NewsLoginListAndCache)
 
     ServerConfig wrong(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
     wrong.newsPwd = QStringLiteral("nope");
-    TopLogic refused(wrong, storeManager, nullptr);
+    TopLogic refused(library(), wrong, storeManager, nullptr);
     EXPECT_FALSE(refused.reconnectForToken());
     EXPECT_EQ(refused.newsLists.size(), 2) << "from the cache";
 }
@@ -283,7 +283,7 @@ TEST_F(TopLogicTest, NewsAnswerAfterTheLogicIsGoneIsDropped)
     int answered = 0;
     QObject::connect(&storeManager.network(), &QNetworkAccessManager::finished, [&] { ++answered; });
     backend->setFault({ { "path", "/store-web/rest/getInformationsV2.php" }, { "delayMs", 300 } });
-    auto top = std::make_unique<TopLogic>(*m_servers, storeManager, nullptr);
+    auto top = std::make_unique<TopLogic>(library(), *m_servers, storeManager, nullptr);
     int reloads = 0;
     top->newsReloaded = [&] { ++reloads; };
     ASSERT_TRUE(top->reconnectForToken());
@@ -300,7 +300,7 @@ TEST_F(TopLogicTest, InformationFileIsReplacedOnlyByAGoodOne)
     ConfigDictionary config(QDir::homePath() + QStringLiteral("/top-config2.plist"));
     VamoManager vamo(*m_servers);
     StoreManager storeManager(*m_servers, config, vamo);
-    TopLogic top(*m_servers, storeManager, nullptr);
+    TopLogic top(library(), *m_servers, storeManager, nullptr);
     QFile::remove(TopLogic::informationFilePath());
     bool done = false;
     top.loadJsonFile([&] { done = true; });
@@ -342,11 +342,11 @@ TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
     BookMetaData never;
     never.BookID = 99;
     EXPECT_TRUE(store().insert(never));
-    const auto recent = TopLogic::recentItems();
+    const auto recent = TopLogic::recentItems(library().books());
     ASSERT_EQ(recent.size(), 30);
     EXPECT_EQ(recent.first().BookID, 32) << "newest first";
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
-    EXPECT_TRUE(TopLogic::recentItems().isEmpty());
+    EXPECT_TRUE(TopLogic::recentItems(library().books()).isEmpty());
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("0"));
 
     BookStatusData status;
@@ -357,7 +357,7 @@ TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
     ConfigDictionary config(QDir::homePath() + QStringLiteral("/top-config3.plist"));
     VamoManager vamo(*m_servers);
     StoreManager storeManager(*m_servers, config, vamo);
-    TopLogic top(*m_servers, storeManager, nullptr);
+    TopLogic top(library(), *m_servers, storeManager, nullptr);
     const QVariantMap epub = top.readerInfoForRecentBook(QStringLiteral("b3.epub"));
     EXPECT_EQ(epub.value(QStringLiteral("lastPage")).toInt(), 7);
     EXPECT_EQ(epub.value(QStringLiteral("fontSize")).toInt(), 20);
@@ -367,7 +367,7 @@ TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
     EXPECT_EQ(pdf.value(QStringLiteral("metaBookId")).toString(), QStringLiteral("id-4"));
     EXPECT_EQ(pdf.value(QStringLiteral("lastPage")).toInt(), -1);
     EXPECT_EQ(top.readerInfoForRecentBook(QStringLiteral("loose.pdf")).size(), 1) << "only its path";
-    const auto reopened = TopLogic::recentItems();
+    const auto reopened = TopLogic::recentItems(library().books());
     EXPECT_EQ((QSet<qint64> { reopened.at(0).BookID.value(), reopened.at(1).BookID.value() }),
         (QSet<qint64> { 3, 4 }))
         << "opening marks the book";

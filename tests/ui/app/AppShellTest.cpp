@@ -9,23 +9,23 @@ TEST_F(AppShellTest, FirstLaunchCreatesTheDefaultShelfOnce)
     BookMetaData book;
     book.BookID = 1;
     book.identifier = QStringLiteral("urn:pre");
-    EXPECT_TRUE(LibraryStore::main().insert(book));
+    EXPECT_TRUE(store().insert(book));
     launch();
-    const auto shelf = DataBaseHelper::getLabelByLabelID(1);
+    const auto shelf = library().books().getLabelByLabelID(1);
     ASSERT_TRUE(shelf.has_value());
     EXPECT_EQ(shelf->labelName, QStringLiteral("マイ本棚"));
-    EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 1);
+    EXPECT_EQ(library().books().getBookListByLabelID(1).size(), 1);
     EXPECT_EQ(m_app->currentVC(), m_app->topVC()) << "the top screen comes first";
     m_app.reset();
     launch();
-    EXPECT_EQ(LibraryStore::main().count<LabelMaster>(), 1);
-    EXPECT_EQ(DataBaseHelper::getBookListByLabelID(1).size(), 1);
+    EXPECT_EQ(store().count<LabelMaster>(), 1);
+    EXPECT_EQ(library().books().getBookListByLabelID(1).size(), 1);
     EXPECT_TRUE(m_answerer.seen.isEmpty()) << "no user record: no warning";
 }
 
 TEST_F(AppShellTest, LiftedAccountWarnsBeforeTheTopScreen)
 {
-    DataBaseHelper::saveUserInfo({ { QStringLiteral("userId"), 1 } });
+    library().account().saveUserInfo({ { QStringLiteral("userId"), 1 } });
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::accountLift), QStringLiteral("1"));
     launch();
     ASSERT_EQ(m_answerer.seen.size(), 1);
@@ -49,18 +49,18 @@ TEST_F(AppShellTest, ScreensAreKeptAndReadersReleased)
     EXPECT_EQ(m_app->topVC(), top);
     EXPECT_EQ(m_app->currentVC(), shelf);
 
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> first = m_app->readerVC();
     ASSERT_TRUE(first);
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> second = m_app->readerVC();
     EXPECT_NE(first, second);
     EXPECT_TRUE(waitUntil([&] { return first.isNull(); })) << "the first reader is released";
     second->goToPage(1);
     m_app->changeToShelf();
     EXPECT_TRUE(waitUntil([&] { return second.isNull(); }));
-    const auto status = LibraryStore::main().findFirst<BookStatusData>();
+    const auto status = store().findFirst<BookStatusData>();
     ASSERT_TRUE(status.has_value()) << "leaving the reader saves the reading state";
     EXPECT_EQ(status->lastOpenPage, 1);
 
@@ -68,7 +68,7 @@ TEST_F(AppShellTest, ScreensAreKeptAndReadersReleased)
     installSampleBook(QStringLiteral("nursing-notes.pdf"));
     const QString cover = DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.cover");
     QFile::remove(cover);
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("nursing-notes.pdf")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("nursing-notes.pdf")));
     EXPECT_TRUE(QImage(cover).width() > 0) << "the first page as JPEG";
 }
 

@@ -32,7 +32,7 @@ QList<QKeySequence> keysIn(QWidget *root)
 TEST_F(AppShellTest, EveryKeyIsListedAndEveryToolbarButtonNamed)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     struct Screen {
         QString name;
         std::function<QWidget *()> show;
@@ -55,7 +55,7 @@ TEST_F(AppShellTest, EveryKeyIsListedAndEveryToolbarButtonNamed)
             } },
         { QStringLiteral("リーダー"),
             [&]() -> QWidget * {
-                m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+                m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
                 return m_app->readerVC();
             } },
     };
@@ -130,8 +130,8 @@ TEST_F(AppShellTest, ShortcutsWindowAndTabOrder)
 TEST_F(AppShellTest, FullScreenReadingHidesToolbarAndOutlineUntilTheEdge)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     MainWindow *window = m_app->window();
     QToolBar *toolbar = m_app->readerVC()->toolbar();
     auto *outline = m_app->readerVC()->findChild<QWidget *>(QStringLiteral("outline"));

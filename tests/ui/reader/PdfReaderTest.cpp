@@ -20,7 +20,7 @@ protected:
     // The sample atlas (4 pages) with its ".toc" file, on the shelf.
     ReaderVC *openAtlas()
     {
-        m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("respiratory-atlas.pdf")));
+        m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("respiratory-atlas.pdf")));
         ReaderVC *reader = m_app->readerVC();
         EXPECT_TRUE(reader && reader->pdfPane());
         return reader;
@@ -29,7 +29,7 @@ protected:
     {
         launch();
         installSampleBook(QStringLiteral("respiratory-atlas.toc"));
-        DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
+        library().books().parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
             { { QStringLiteral("bookId"), QStringLiteral("pdf-respiratory-atlas") },
                 { QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas") } });
     }

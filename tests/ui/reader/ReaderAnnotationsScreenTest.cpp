@@ -22,8 +22,8 @@ int marksInPage(ReaderVC *reader)
 TEST_F(AppShellTest, ReaderHighlightMemoBookmarkAndList)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = m_app->readerVC();
     ASSERT_TRUE(reader && reader->epubPane()->web() && reader->annotations());
     ReaderAnnotationActions *a = reader->annotations();
@@ -97,7 +97,7 @@ TEST_F(AppShellTest, ReaderHighlightMemoBookmarkAndList)
     a->delmemo(target);
     ASSERT_TRUE(waitUntil([&] { return !done.isEmpty(); }));
     EXPECT_TRUE(waitUntil([&] { return marksInPage(reader) == 0; }));
-    EXPECT_TRUE(DataBaseHelper::findAllMemoByBookID(1).isEmpty());
+    EXPECT_TRUE(library().annotations().findAllMemoByBookID(1).isEmpty());
 }
 
 } // namespace

@@ -26,7 +26,7 @@ public slots:
 QPointer<ReaderVC> openAnatomy(AppDelegate &app)
 {
     ConfigDictionary::shared().remove(QStringLiteral("r_split")); // the default outline width
-    app.changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    app.changeToReader(ShelfVC::bookInfo(app.library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = app.readerVC();
     if (!reader || !reader->epubPane())
         return nullptr;
@@ -61,16 +61,16 @@ bool selectHeading(EpubPane *pane)
 TEST_F(AppShellTest, ReaderOpensAtTheSavedPageAndLogsTheOpening)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     BookStatusData saved;
     saved.BookID = 1;
     saved.lastOpenPage = 1;
-    EXPECT_TRUE(LibraryStore::main().insert(saved));
+    EXPECT_TRUE(store().insert(saved));
 
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->page(), 1);
-    const auto opened = LibraryStore::main().findFirst<AccessBookLog>();
+    const auto opened = store().findFirst<AccessBookLog>();
     ASSERT_TRUE(opened.has_value()) << "opening records an access log entry";
     EXPECT_EQ(opened->bookId, QStringLiteral("urn:tavro:anatomy-basics"));
     EXPECT_EQ(opened->bookTitle, QStringLiteral("Anatomy Basics"));
@@ -79,7 +79,7 @@ TEST_F(AppShellTest, ReaderOpensAtTheSavedPageAndLogsTheOpening)
 TEST_F(AppShellTest, ReaderPagingStopsAtBothEnds)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     auto label = [&] { return reader->pageLabel()->text(); };
@@ -109,7 +109,7 @@ QTreeWidgetItem *outlineRow(ReaderVC *reader, const QString &title)
 TEST_F(AppShellTest, ReaderOutlineRowsGrowWhenThePaneNarrows)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EpubPane *pane = reader->epubPane();
@@ -129,7 +129,7 @@ TEST_F(AppShellTest, ReaderOutlineRowsGrowWhenThePaneNarrows)
 TEST_F(AppShellTest, ReaderOutlineRowLoadsItsDocument)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EpubPane *pane = reader->epubPane();
@@ -154,7 +154,7 @@ TEST_F(AppShellTest, ReaderOutlineRowLoadsItsDocument)
 TEST_F(AppShellTest, ReaderContextMenuOnlyWithASelection)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EpubPane *pane = reader->epubPane();
@@ -174,7 +174,7 @@ TEST_F(AppShellTest, ReaderContextMenuOnlyWithASelection)
 TEST_F(AppShellTest, ReaderLooksTheSelectionUpInTheDictionaries)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EpubPane *pane = reader->epubPane();
@@ -261,7 +261,7 @@ TEST_F(AppShellTest, ReaderThemeRecoloursEveryPageAndIsKept)
     launch();
     const QString defaultsKey = QString::fromLatin1(ReadingTheme::kDefaultsKey);
     UserDefaults::remove(defaultsKey);
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EpubPane *pane = reader->epubPane();
@@ -313,12 +313,12 @@ TEST_F(AppShellTest, ReaderFontSizeStaysWithinItsRangeAndIsKept)
 {
     launch();
     UserDefaults::remove(QString::fromLatin1(UserDefaults::bookFontSize));
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     BookStatusData saved;
     saved.BookID = 1;
     saved.lastOpenPage = 1;
     saved.fontSetting = 20;
-    EXPECT_TRUE(LibraryStore::main().insert(saved));
+    EXPECT_TRUE(store().insert(saved));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->fontSize(), 20) << "no size chosen yet: the book's own";
@@ -348,11 +348,11 @@ TEST_F(AppShellTest, ReaderFontSizeStaysWithinItsRangeAndIsKept)
 
     m_app->changeToShelf();
     ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
-    const auto status = LibraryStore::main().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=1"));
+    const auto status = store().findFirst<BookStatusData>(QStringLiteral("\"BookID\"=1"));
     EXPECT_EQ(status->lastOpenPage, page);
     EXPECT_EQ(status->fontSetting, 17);
     EXPECT_EQ(UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize)).toInt(), 17);
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     EXPECT_EQ(m_app->readerVC()->page(), page) << "reopened where it was left";
     EXPECT_EQ(m_app->readerVC()->fontSize(), 17);
 }
@@ -360,9 +360,9 @@ TEST_F(AppShellTest, ReaderFontSizeStaysWithinItsRangeAndIsKept)
 TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("臨床薬理学ノート.epub")));
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("臨床薬理学ノート.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> first = m_app->readerVC();
     bool loaded = false;
     QObject::connect(
@@ -415,8 +415,8 @@ TEST_F(AppShellTest, ReaderLinksToAnotherBookAndTheWeb)
 TEST_F(AppShellTest, ReaderGoesBackAfterJumps)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = m_app->readerVC();
     ASSERT_TRUE(reader && reader->epubPane()->web());
     QWebEngineView *view = reader->epubPane()->web();
@@ -466,7 +466,7 @@ TEST_F(AppShellTest, ReaderGoesBackAfterJumps)
 TEST_F(AppShellTest, ReaderOpensTheBooksOwnImagesOnADoubleClick)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = openAnatomy(*m_app);
     ASSERT_TRUE(reader);
     QWebEngineView *view = reader->epubPane()->web();
@@ -551,8 +551,8 @@ TEST_F(AppShellTest, ReaderKeepsPagesThatAreDrawingsOpen)
     const QString path = DataFolder::contentsFolder() + QStringLiteral("/drawn.epub");
     ASSERT_TRUE(writeEpub(path, QStringLiteral("OEBPS/content.opf"),
         { { "OEBPS/content.opf", opf }, { "OEBPS/p.xhtml", page }, { "OEBPS/d.svg", drawing } }));
-    DataBaseHelper::parseBook(path);
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("drawn.epub")));
+    library().books().parseBook(path);
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("drawn.epub")));
     QPointer<ReaderVC> reader = m_app->readerVC();
     ASSERT_TRUE(reader && reader->epubPane()->web());
     int loads = 0;
@@ -570,7 +570,7 @@ TEST_F(AppShellTest, ReaderKeepsPagesThatAreDrawingsOpen)
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("PK\x03\x04 not really a zip");
     broken.close();
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("broken.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("broken.epub")));
     ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }));
     EXPECT_EQ(m_answerer.seen.last().message, QStringLiteral("この本を開けません"));
 }
@@ -578,17 +578,17 @@ TEST_F(AppShellTest, ReaderKeepsPagesThatAreDrawingsOpen)
 TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
     ConfigDictionary::shared().setValue(QStringLiteral("r_split"), 0.5);
     // A reader left before it was ever laid out has no width to keep.
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = m_app->readerVC();
     m_app->changeToShelf();
     ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
     EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.5, 0.02);
 
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     reader = m_app->readerVC();
     EXPECT_FALSE(reader->epubPane()->splashShown()) << "no splash image in this book";
     auto outlineShare = [&](ReaderVC *r) {
@@ -607,7 +607,7 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
 
     // The splash covers the reader with the outline closed, then goes by
     // itself (two seconds: the book's "dc:splash" is not a number).
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("Emergency Medicine Handbook.epub")));
     reader = m_app->readerVC();
     ASSERT_TRUE(reader->epubPane()->splashShown());
     auto *splash = reader->findChild<QLabel *>(QStringLiteral("splash"));
@@ -617,13 +617,13 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
     m_app->changeToShelf();
     EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02)
         << "leaving during the splash keeps the stored width";
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("Emergency Medicine Handbook.epub")));
     reader = m_app->readerVC();
     ASSERT_TRUE(reader->epubPane()->splashShown());
     ASSERT_TRUE(waitUntil([&] { return !reader->epubPane()->splashShown(); }, 6000));
     EXPECT_NEAR(outlineShare(reader), 0.25, 0.02);
     // A click ends the splash early.
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("Emergency Medicine Handbook.epub")));
     reader = m_app->readerVC();
     ASSERT_TRUE(reader->epubPane()->splashShown());
     ASSERT_TRUE(waitUntil([&] { return reader->epubPane()->splitter()->width() > 500; }))
@@ -634,7 +634,7 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
 
     // A stored width out of range gives the default outline.
     ConfigDictionary::shared().setValue(QStringLiteral("r_split"), 0.97);
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("anatomy-basics.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     reader = m_app->readerVC();
     ASSERT_TRUE(waitUntil([&] { return reader->epubPane()->splitter()->isVisible(); }));
     EXPECT_NEAR(reader->epubPane()->splitter()->sizes().value(0), 240, 10);
@@ -643,18 +643,18 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
 TEST_F(AppShellTest, ReaderPrintsOnlyAllowedBooks)
 {
     launch();
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
-    DataBaseHelper::parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
-    DataBaseHelper::parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
+    library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
+    library().books().parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
+    library().books().parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
         { { QStringLiteral("bookId"), QStringLiteral("pdf-nursing-notes") },
             { QStringLiteral("bookTitle"), QStringLiteral("Nursing Notes") },
             { QStringLiteral("print"), QStringLiteral("1") } });
 
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("Emergency Medicine Handbook.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("Emergency Medicine Handbook.epub")));
     EXPECT_FALSE(m_app->readerVC()->printAction()->isVisible()) << "no print permission";
 
     auto printed = [&](const QString &fileName) {
-        m_app->changeToReader(ShelfVC::bookInfo(fileName));
+        m_app->changeToReader(ShelfVC::bookInfo(library(), fileName));
         ReaderVC *reader = m_app->readerVC();
         EXPECT_TRUE(reader->printAction()->isVisible()) << fileName.toStdString();
         if (reader->epubPane()) {

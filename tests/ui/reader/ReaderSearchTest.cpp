@@ -20,12 +20,12 @@ protected:
     {
         launch();
         if (fileName.endsWith(QStringLiteral(".pdf")))
-            DataBaseHelper::parsePDFBook(installSampleBook(fileName),
+            library().books().parsePDFBook(installSampleBook(fileName),
                 { { QStringLiteral("bookId"), QStringLiteral("pdf-nursing-notes") },
                     { QStringLiteral("bookTitle"), QStringLiteral("Nursing Notes") } });
         else
-            DataBaseHelper::parseBook(installSampleBook(fileName));
-        m_app->changeToReader(ShelfVC::bookInfo(fileName));
+            library().books().parseBook(installSampleBook(fileName));
+        m_app->changeToReader(ShelfVC::bookInfo(library(), fileName));
         ReaderVC *reader = m_app->readerVC();
         if (reader && reader->epubPane())
             EXPECT_TRUE(waitUntil([&] { return !reader->epubPane()->currentManifestID().isEmpty(); }));

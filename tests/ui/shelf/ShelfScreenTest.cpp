@@ -151,8 +151,7 @@ TEST_F(AppShellTest, ShelfImportsAPdfFromDiskWithoutAStoreAccount)
     shelf->importPdf(sampleBookPath(QStringLiteral("nursing-notes.pdf")));
     ASSERT_TRUE(
         waitUntil([&] { return shownBooks(shelf).contains(QStringLiteral("nursing-notes.pdf")); }, 20000));
-    const auto pdf
-        = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='nursing-notes.pdf'"));
+    const auto pdf = store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"='nursing-notes.pdf'"));
     ASSERT_TRUE(pdf.has_value());
     EXPECT_EQ(pdf->identifier, QStringLiteral("9999999999"));
     EXPECT_EQ(pdf->creator, QStringLiteral("未知"));
@@ -165,7 +164,7 @@ TEST_F(AppShellTest, ShelfDictionaryMenuSwitchesADictionaryOutOfLookUps)
     dict.dicId = 1;
     dict.dicName = QStringLiteral("医学辞典");
     dict.useFlg = 1;
-    ASSERT_TRUE(LibraryStore::main().insert(dict));
+    ASSERT_TRUE(store().insert(dict));
     auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
     ASSERT_TRUE(menu);
     emit menu->aboutToShow();
@@ -173,7 +172,7 @@ TEST_F(AppShellTest, ShelfDictionaryMenuSwitchesADictionaryOutOfLookUps)
     EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("医学辞典"));
     EXPECT_TRUE(menu->actions().first()->isChecked());
     menu->actions().first()->toggle();
-    EXPECT_EQ(LibraryStore::main().findFirst<DictionaryMaster>()->useFlg, 0);
+    EXPECT_EQ(store().findFirst<DictionaryMaster>()->useFlg, 0);
 }
 
 // The shelf screen with the shelves マイ本棚, A, B and C.
@@ -248,7 +247,7 @@ TEST_F(AppShellTest, ShelfTableRenamesInPlaceAndShowsTheChosenShelf)
     ShelfTableView *table = shelf->shelfTable();
     // Renaming in place; an empty name keeps the old one.
     table->item(2)->setText(QStringLiteral("Cardiology"));
-    EXPECT_EQ(ShelfModel::labels().at(2).labelName, QStringLiteral("Cardiology"));
+    EXPECT_EQ(ShelfModel(library()).labels().at(2).labelName, QStringLiteral("Cardiology"));
     table->item(2)->setText(QString());
     EXPECT_EQ(shelfRows(table), QStringLiteral("マイ本棚,A,Cardiology,C"));
 

@@ -123,7 +123,7 @@ TEST_F(DownloadSheetTest, ACancelledDownloadInstallsNothingAndLeavesNoFile)
         // awaited.
         settle(3500);
         EXPECT_FALSE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/slow-book.pdf")));
-        EXPECT_EQ(LibraryStore::main().count<BookMetaData>(), 0);
+        EXPECT_EQ(store().count<BookMetaData>(), 0);
         EXPECT_TRUE(m_answerer.seen.isEmpty()) << "a cancel shows no message";
         backend->resetFaults();
     }

@@ -18,7 +18,7 @@ TEST_F(AppShellTest, SigningInThroughTheSheet)
     EXPECT_TRUE(*result);
     EXPECT_TRUE(KeyChainStore().token().has_value()) << "the token is stored";
     EXPECT_FALSE(m_app->loginWindow()->isVisible());
-    EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("1"));
+    EXPECT_EQ(library().account().currentUserId(), QStringLiteral("1"));
     ASSERT_TRUE(waitUntil([] {
         return UserDefaults::stringForKey(QString::fromLatin1(UserDefaults::vamoUserName)).has_value();
     }));
@@ -47,7 +47,7 @@ TEST_F(AppShellTest, DeviceLimitPathReleasesADevice)
     devices->findChild<QPushButton *>(QStringLiteral("release1"))->click();
     ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
     EXPECT_TRUE(*result);
-    EXPECT_EQ(DataBaseHelper::currentUserId(), QStringLiteral("2"));
+    EXPECT_EQ(library().account().currentUserId(), QStringLiteral("2"));
 }
 
 TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
@@ -82,8 +82,7 @@ TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
     ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }, 30000))
         << "the shelf is shown";
     EXPECT_TRUE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf")));
-    const auto book
-        = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-nursing-notes'"));
+    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-nursing-notes'"));
     ASSERT_TRUE(book.has_value());
     EXPECT_EQ(book->title, QStringLiteral("Nursing Notes")) << "the link's query is the PDF's info";
     EXPECT_EQ(book->printable, 1);
@@ -163,8 +162,7 @@ TEST_F(AppShellTest, ADownloadStartedWhileAnInstallationAsksFinishesToo)
     const QString epub = sampleBookPath(QStringLiteral("anatomy-basics.epub"));
     const QString installed = DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub");
     auto registered = [](const char *fileName) {
-        return LibraryStore::main().count<BookMetaData>(
-            QStringLiteral("\"fileName\"=?"), { QString::fromUtf8(fileName) });
+        return store().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { QString::fromUtf8(fileName) });
     };
     store->doDownload(QNetworkRequest(QUrl::fromLocalFile(epub)));
     ASSERT_TRUE(waitUntil([&] { return registered("anatomy-basics.epub") == 1; }, 30000));

@@ -274,15 +274,11 @@ TEST_F(TopScreenTest, RecentBooksShowCoversAndTitleAndPublisher)
     for (const QString &name : { epub, pdf }) {
         m_app->downloadSheet().doDownload(QNetworkRequest(QUrl::fromLocalFile(sampleBookPath(name))));
         ASSERT_TRUE(waitUntil(
-            [&] {
-                return LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name })
-                    == 1;
-            },
+            [&] { return store().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }) == 1; },
             30000));
         top()->logic().readerInfoForRecentBook(name); // marks it opened
     }
-    const auto record
-        = LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { pdf }).value();
+    const auto record = store().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { pdf }).value();
     m_app->changeToTop();
     ASSERT_EQ(top()->historyTable()->count(), 2);
     QStringList texts;

@@ -1,0 +1,43 @@
+#include "AccountRepository.h"
+
+#include "LibraryStore.h"
+#include "core/platform/ConfigDictionary.h"
+#include "core/util/DictionaryHelpers.h"
+#include "core/util/Logging.h"
+
+std::optional<QString> AccountRepository::deviceIdentifier()
+{
+    const QVariant v = ConfigDictionary::shared().value(QStringLiteral("uuid"));
+    if (!v.isValid() || v.toString().isEmpty())
+        return std::nullopt;
+    return v.toString();
+}
+
+std::optional<UserInfo> AccountRepository::firstUserInfo() const
+{
+    return m_store.findFirst<UserInfo>();
+}
+
+std::optional<QString> AccountRepository::currentUserId() const
+{
+    const auto user = firstUserInfo();
+    return user ? user->userId : std::nullopt;
+}
+
+void AccountRepository::saveUserInfo(const QVariantMap &answer)
+{
+    UserInfo user = firstUserInfo().value_or(UserInfo());
+    user.userId = stringForKey(answer, QStringLiteral("userId"));
+    if (!m_store.save(user))
+        qCWarning(lcLibrary) << "saveUserInfo could not be saved";
+}
+
+void AccountRepository::updateSyncTime()
+{
+    auto user = firstUserInfo();
+    if (!user)
+        return;
+    user->lastSyncTime = QDateTime::currentDateTimeUtc();
+    if (!m_store.save(*user))
+        qCWarning(lcLibrary) << "updateSyncTime could not be saved";
+}
