@@ -4,7 +4,6 @@
 #include "core/library/BookMetaData.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
-#include "core/reader/BookInfo.h"
 
 #include <QFileInfo>
 
@@ -12,7 +11,7 @@ QVariantMap BookFileImport::pdfInfo(const QString &path)
 {
     return {
         { QStringLiteral("book_id"), QStringLiteral("999999") },
-        { QStringLiteral("bookId"), QString::fromLatin1(BookInfo::kBookIdFromDisk) },
+        { QStringLiteral("bookId"), QString::fromLatin1(BookMetaData::kBookIdFromDisk) },
         { QStringLiteral("bookTitle"), QFileInfo(path).fileName() },
         { QStringLiteral("bookAuthor"), QStringLiteral("未知") },
         { QStringLiteral("bookPublisher"), QStringLiteral("未知") },

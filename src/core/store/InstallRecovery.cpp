@@ -1,6 +1,6 @@
 #include "InstallRecovery.h"
 
-#include "PackageInstaller.h"
+#include "core/content/ReadableBook.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
@@ -115,7 +115,7 @@ InstallRecovery::Report InstallRecovery::run()
         const bool known
             = LibraryStore::main().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { bookName }) > 0;
         if (stored && !known) {
-            if (PackageInstaller::isReadableBook(bookPath, ext)) {
+            if (ReadableBook::check(bookPath, ext)) {
                 DataBaseHelper::parseLooseBook(bookPath);
                 report.registered << bookName;
             } else if (QFile::remove(bookPath)) {
