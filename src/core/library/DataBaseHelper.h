@@ -27,7 +27,8 @@ public:
 
     // ---- context ----
     static LibraryStore &store();
-    // "uuid" of the configuration dictionary, or absent.
+    // "uuid" of the saved configuration file (DataFolder::configFile()), or
+    // absent.
     static std::optional<QString> deviceIdentifier();
     // userId of the first UserInfo record, or absent.
     static std::optional<QString> currentUserId();

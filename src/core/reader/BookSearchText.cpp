@@ -128,8 +128,7 @@ BookSearchText::ItemText BookSearchText::readItem(const QByteArray &xhtml)
 
 BookSearchText::BookSearchText(const EPUBManager &epub, const EPUBURLProtcol *protocol)
 {
-    const EPUBURLProtcol *p = protocol ? protocol : &EPUBURLProtcol::shared();
-    m_loader = [p](const QUrl &url) { return p->dataForUrl(url); };
+    m_loader = [p = protocol ? *protocol : epub.protocol()](const QUrl &url) { return p.dataForUrl(url); };
     for (const QVariant &entry : epub.spine()) {
         const QVariantMap item = entry.toMap();
         const QString href = item.value(QStringLiteral("href")).toString();
@@ -143,7 +142,7 @@ BookSearchText::BookSearchText(QList<Item> items, Loader loader)
 {
 }
 
-std::shared_ptr<const ItemText> BookSearchText::text(int index) const
+std::shared_ptr<const BookSearchText::ItemText> BookSearchText::text(int index) const
 {
     if (index < 0 || index >= m_items.size()) {
         auto none = std::make_shared<ItemText>();
@@ -192,13 +191,13 @@ bool BookSearchText::readAhead(int index) const
 }
 
 // Reads and parses item `index`, which the caller has marked as loading.
-std::shared_ptr<const ItemText> BookSearchText::load(int index) const
+std::shared_ptr<const BookSearchText::ItemText> BookSearchText::load(int index) const
 {
     auto text = std::make_shared<ItemText>();
     const Item &item = m_items.at(index);
     const std::optional<QByteArray> bytes = item.url.isValid() ? m_loader(item.url) : std::nullopt;
     if (bytes) {
-        *text = htmlSearchParser::readItem(*bytes);
+        *text = readItem(*bytes);
     } else {
         text->complete = false;
         text->error = QStringLiteral("%1 cannot be read").arg(item.href);

@@ -46,8 +46,8 @@ public:
         QUrl url;
     };
 
-    // Copies the spine of `epub`; files are read through `protocol`
-    // (EPUBURLProtcol::shared() when null; it must outlive this object).
+    // Copies the spine of `epub`; files are read through a copy of
+    // `protocol` (the book's own resolver when null).
     explicit BookSearchText(const EPUBManager &epub, const EPUBURLProtcol *protocol = nullptr);
     BookSearchText(QList<Item> items, Loader loader);
 

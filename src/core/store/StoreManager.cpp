@@ -217,7 +217,7 @@ std::optional<ApiRequest> StoreManager::pageRequest(const QString &path,
 {
     if (!m_token)
         return std::nullopt;
-    return makeRequest(path, "POST",
+    return makeStoreApiRequest(path, "POST",
         { { QStringLiteral("vamo_token"), vamoToken.value_or(QString()) },
             { QStringLiteral("tavro_token"), tavroToken.value_or(QString()) },
             { QStringLiteral("tavro_id"), tavroId.value_or(QString()) } },
