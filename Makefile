@@ -1,5 +1,5 @@
 # make run   installs what is missing, builds, starts the application
-# make test  installs what is missing, checks the formatting, builds (the benchmarks too, compiled
+# make test  installs what is missing, checks the formatting and the core's include order, builds (the benchmarks too, compiled
 #            only), runs every test, then the same tests in the sanitizer build (SANITIZE=0 skips that part)
 # make bench builds and runs the benchmarks
 # make fuzz  builds the libFuzzer targets with clang and runs each for a while
@@ -11,7 +11,7 @@ JOBS ?= 2
 SANITIZE ?= 1
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test check-format run bench fuzz sanitize package clean
+.PHONY: all deps configure build test check-format check-includes run bench fuzz sanitize package clean
 
 all: build
 
@@ -29,7 +29,10 @@ build: configure
 check-format: deps
 	@bash scripts/check-format
 
-test: check-format build
+check-includes:
+	@python3 scripts/check-includes
+
+test: check-format check-includes build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@if [ "$(SANITIZE)" = 1 ]; then $(MAKE) --no-print-directory sanitize; fi
 

@@ -8,6 +8,7 @@
 #include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
 #include "core/reader/AnnotationList.h"
 #include "core/reader/ReaderAnnotations.h"
 
@@ -89,7 +90,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot open the store\n");
         return 1;
     }
-    ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("BENCH-DEVICE"));
+    // The device id annotations are stored under is the saved one.
+    ConfigDictionary config(DataFolder::configFile());
+    config.setValue(QStringLiteral("uuid"), QStringLiteral("BENCH-DEVICE"));
+    config.save();
     const int scale = argc > 1 ? std::max(1, atoi(argv[1])) : 1; // 1: full size
     const int highlights = 300 / scale;
     const int listed = 5000 / scale;

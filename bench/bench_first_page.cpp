@@ -9,13 +9,13 @@
 // HOME, with servers that answer nothing. BENCH_BOOKS sets another shelf
 // size; BENCH_TRACE prints when each reader was made and its page loaded.
 #include "BenchLibrary.h"
+#include "app/AppDelegate.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
 #include "core/shelf/ShelfModel.h"
 #include "support/Wait.h"
-#include "ui/app/AppDelegate.h"
 #include "ui/reader/EpubPane.h"
 #include "ui/reader/EpubScheme.h"
 #include "ui/reader/PageScripts.h"

@@ -7,6 +7,8 @@
 //
 // Needs a display (run under xvfb-run without one). BENCH_PAGES sets the
 // number of pages paged through.
+#include "core/platform/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
 #include "support/Wait.h"
 #include "ui/reader/PdfPane.h"
 #include "ui/reader/QLBPDFReaderView.h"
@@ -157,13 +159,14 @@ int main(int argc, char *argv[])
         Q_UNUSED(first);
     }
 
+    ConfigDictionary config(DataFolder::configFile());
     QWidget window;
     window.resize(1200, 900);
     window.show();
     if (!waitUntil([&] { return window.isVisible(); }))
         return 1;
     t.restart();
-    auto *pane = new PdfPane(path, QString(), &window);
+    auto *pane = new PdfPane(path, config, QString(), &window);
     pane->resize(window.size());
     pane->show();
     if (!waitPainted(*pane)) {

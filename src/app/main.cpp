@@ -1,10 +1,10 @@
 // tavro [--config FILE] [--verbose] [FILE.epub|FILE.pdf...]: the e-book client.
+#include "app/AppDelegate.h"
 #include "core/app/LaunchArguments.h"
 #include "core/app/SingleInstance.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ServerConfig.h"
 #include "core/util/LogRules.h"
-#include "ui/app/AppDelegate.h"
 #include "ui/app/BookFileOpener.h"
 #include "ui/app/MsgBox.h"
 #include "ui/reader/EpubScheme.h"
@@ -45,14 +45,12 @@ int main(int argc, char *argv[])
         QStringLiteral("EPUB or PDF files to put into the library and open."), QStringLiteral("[FILE...]"));
     parser.process(app);
     LogRules::install(parser.isSet(verbose));
-    if (parser.isSet(config)) {
-        const QString file = parser.value(config);
-        if (!QFileInfo(file).isReadable()) {
-            std::fprintf(stderr, "tavro: cannot read the configuration file %s\n", qPrintable(file));
-            return 2;
-        }
-        ServerConfig::setOverridesFile(file);
+    const QString overrides = parser.isSet(config) ? parser.value(config) : QString();
+    if (!overrides.isEmpty() && !QFileInfo(overrides).isReadable()) {
+        std::fprintf(stderr, "tavro: cannot read the configuration file %s\n", qPrintable(overrides));
+        return 2;
     }
+    const ServerConfig servers = ServerConfig::installed(overrides);
 
     const LaunchArguments::Result launch
         = LaunchArguments::parse(parser.positionalArguments(), QDir::currentPath());
@@ -72,7 +70,7 @@ int main(int argc, char *argv[])
 
     // The library store lives as long as the program; the delegate opens it.
     LibraryStore library;
-    AppDelegate delegate(library, ServerConfig::shared());
+    AppDelegate delegate(library, servers);
     BookFileOpener opener(delegate);
     QObject::connect(&instance, &SingleInstance::filesReceived, &opener, &BookFileOpener::open);
     delegate.applicationDidFinishLaunching();

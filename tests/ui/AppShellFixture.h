@@ -2,6 +2,7 @@
 // the fixture the interface tests share.
 #pragma once
 
+#include "app/AppDelegate.h"
 #include "core/content/BookUrl.h"
 #include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
@@ -14,7 +15,6 @@
 #include "support/Samples.h"
 #include "support/Wait.h"
 #include "support/ZipWriter.h"
-#include "ui/app/AppDelegate.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MsgBox.h"
 #include "ui/shelf/ShelfVC.h"

@@ -13,13 +13,13 @@
 
 namespace
 {
-Analytics *sharedInstance = nullptr;
 const QString kLost = QStringLiteral("lostGAData");
 const QString kFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 } // namespace
 
-Analytics::Analytics(const ServerConfig &servers)
+Analytics::Analytics(const ServerConfig &servers, const ConfigDictionary &config)
     : m_servers(servers)
+    , m_config(config)
 {
     m_probeTimer.setSingleShot(true);
     QObject::connect(&m_probeTimer, &QTimer::timeout, &m_probeTimer, [this] { probeFinished(false); });
@@ -28,17 +28,6 @@ Analytics::Analytics(const ServerConfig &servers)
 Analytics::~Analytics()
 {
     delete m_probe.data();
-}
-
-Analytics &Analytics::shared()
-{
-    Q_ASSERT(sharedInstance);
-    return *sharedInstance;
-}
-
-void Analytics::setShared(Analytics *analytics)
-{
-    sharedInstance = analytics;
 }
 
 QString Analytics::googleAnalyticsHost() const
@@ -98,7 +87,7 @@ void Analytics::learn(bool up)
 
 QString Analytics::hitBody(const QString &name, qint64 qt) const
 {
-    const QString uuid = ConfigDictionary::shared().value(QStringLiteral("uuid")).toString();
+    const QString uuid = m_config.value(QStringLiteral("uuid")).toString();
     return QStringLiteral("v=1&tid=%1&cid=%2&t=screenview&cd=%3&av=%4&an=Tavro_mac&qt=%5")
         .arg(encodeURI(m_servers.trackingId), encodeURI(uuid), encodeURI(name),
             encodeURI(QCoreApplication::applicationVersion()))

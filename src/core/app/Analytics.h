@@ -21,17 +21,17 @@
 #include <QTimer>
 #include <functional>
 
+class ConfigDictionary;
 class QTcpSocket;
 class ServerConfig;
 
 class Analytics
 {
 public:
-    explicit Analytics(const ServerConfig &servers);
+    // `servers` and `config` (whose "uuid" is the client id of every hit,
+    // read when the hit is made) must outlive this object.
+    Analytics(const ServerConfig &servers, const ConfigDictionary &config);
     ~Analytics();
-
-    static Analytics &shared();
-    static void setShared(Analytics *analytics);
 
     void sendGoogleAnalyticsWithScreenName(const QString &name)
     {
@@ -74,6 +74,7 @@ private:
     void learn(bool up);
 
     const ServerConfig &m_servers;
+    const ConfigDictionary &m_config;
     QNetworkAccessManager m_network;
     QTimer m_watch;
     QTimer m_probeTimer;

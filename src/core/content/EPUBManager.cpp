@@ -133,7 +133,7 @@ std::optional<QVariantMap> parseWithLocalNames(
 } // namespace
 
 EPUBManager::EPUBManager(const QUrl &rootURL, const EPUBURLProtcol *protocol)
-    : m_protocol(protocol ? protocol : &EPUBURLProtcol::shared())
+    : m_protocol(protocol ? *protocol : EPUBURLProtcol::forDataFolder())
     , m_rootURL(rootURL)
 {
     readPackage();
@@ -143,7 +143,7 @@ std::optional<QByteArray> EPUBManager::load(const QUrl &url) const
 {
     if (!url.isValid())
         return std::nullopt;
-    return m_protocol->dataForUrl(url);
+    return m_protocol.dataForUrl(url);
 }
 
 void EPUBManager::readPackage()

@@ -13,6 +13,8 @@
 // rootURL empty.
 #pragma once
 
+#include "EPUBURLProtcol.h"
+
 #include <QImage>
 #include <QString>
 #include <QUrl>
@@ -21,14 +23,15 @@
 #include <functional>
 #include <optional>
 
-class EPUBURLProtcol;
-
 class EPUBManager
 {
 public:
-    // Reads the book at `rootURL` (BookUrl::rootUrl) through `protocol`
-    // (EPUBURLProtcol::shared() when null; it must outlive this object).
+    // Reads the book at `rootURL` (BookUrl::rootUrl) through a copy of
+    // `protocol` (EPUBURLProtcol::forDataFolder() when null).
     explicit EPUBManager(const QUrl &rootURL, const EPUBURLProtcol *protocol = nullptr);
+
+    // The resolver the book's files are read through.
+    const EPUBURLProtcol &protocol() const { return m_protocol; }
 
     const QUrl &rootURL() const { return m_rootURL; }
     // The folder of the OPF, ending in "/"; invalid when there is no OPF.
@@ -82,7 +85,7 @@ private:
     std::optional<QString> manifestHrefWithProperty(const QString &property) const;
     std::optional<QByteArray> load(const QUrl &url) const;
 
-    const EPUBURLProtcol *m_protocol;
+    EPUBURLProtcol m_protocol;
     QUrl m_rootURL;
     QUrl m_contentURL;
     QVariantMap m_metadata;

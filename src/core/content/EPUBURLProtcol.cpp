@@ -24,10 +24,9 @@ std::optional<QByteArray> readFile(const QString &path)
 
 } // namespace
 
-const EPUBURLProtcol &EPUBURLProtcol::shared()
+EPUBURLProtcol EPUBURLProtcol::forDataFolder()
 {
-    static const EPUBURLProtcol instance(DataFolder::contentsFolder(), AppResources::directory());
-    return instance;
+    return EPUBURLProtcol(DataFolder::contentsFolder(), AppResources::directory());
 }
 
 EPUBURLProtcol::EPUBURLProtcol(QString contentsFolder, QString resourceFolder)

@@ -39,8 +39,9 @@ struct EpubResponse {
 class EPUBURLProtcol
 {
 public:
-    // Contents folder of the data folder and the application's resources.
-    static const EPUBURLProtcol &shared();
+    // The resolver of this data folder's contents folder and the
+    // application's resources. A small value: callers keep their own copy.
+    static EPUBURLProtcol forDataFolder();
 
     EPUBURLProtcol(QString contentsFolder, QString resourceFolder);
 

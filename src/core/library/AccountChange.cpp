@@ -13,10 +13,6 @@
 namespace
 {
 
-// The identifier PDFs imported from disk are registered under (the same as
-// BookInfo::kBookIdFromDisk, which this layer cannot include).
-const QLatin1String kBookIdFromDisk("9999999999");
-
 bool isPdfName(const QString &name)
 {
     return name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
@@ -39,7 +35,7 @@ bool AccountChange::isStoreBook(const BookMetaData &book)
         return *book.type == QLatin1String(BookMetaData::kTypeStore);
     const QString name = book.fileName.value_or(QString());
     const QString id = book.identifier.value_or(QString());
-    return isPdfName(name) && !id.isEmpty() && id != kBookIdFromDisk
+    return isPdfName(name) && !id.isEmpty() && id != QLatin1String(BookMetaData::kBookIdFromDisk)
         && !id.startsWith(QStringLiteral("local:"));
 }
 

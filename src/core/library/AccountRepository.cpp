@@ -2,12 +2,15 @@
 
 #include "LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
 #include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
 
 std::optional<QString> AccountRepository::deviceIdentifier()
 {
-    const QVariant v = ConfigDictionary::shared().value(QStringLiteral("uuid"));
+    // Read from the saved file: the start-up's dictionary saves "uuid" as soon
+    // as it is made (StoreManager), and it never changes after that.
+    const QVariant v = ConfigDictionary(DataFolder::configFile()).value(QStringLiteral("uuid"));
     if (!v.isValid() || v.toString().isEmpty())
         return std::nullopt;
     return v.toString();

@@ -22,7 +22,8 @@ public:
     {
     }
 
-    // "uuid" of the configuration dictionary, or absent. It identifies this
+    // "uuid" of the saved configuration file (DataFolder::configFile()), or
+    // absent. It identifies this
     // device to the sync server, and is not kept in the store.
     static std::optional<QString> deviceIdentifier();
     // userId of the first UserInfo record, or absent.

@@ -10,6 +10,11 @@ struct BookMetaData {
     // `type` of a book downloaded from the store (bound to the account's
     // licence); absent for books from disk and the sample books.
     static constexpr const char *kTypeStore = "store";
+    // The store book id (`identifier` of a PDF, "bookId" of an import) under
+    // which books imported from disk are installed; no annotations of theirs
+    // go to the sync service. Kept here, the lowest layer that stores it, so
+    // the import and the account change need not reach up to the reader.
+    static constexpr const char *kBookIdFromDisk = "9999999999";
 
     // Row id in the store; 0 until the record is first saved.
     qint64 pk = 0;

@@ -7,12 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-ConfigDictionary &ConfigDictionary::shared()
-{
-    static ConfigDictionary instance(DataFolder::configFile());
-    return instance;
-}
-
 ConfigDictionary::ConfigDictionary(QString file)
     : m_file(std::move(file))
 {

@@ -1,7 +1,9 @@
 // The configuration dictionary: the dictionary held in "config.plist" in the
 // data folder ("uuid", "r_split"), loaded once and written back whole.
 //
-// Main thread only, like everything that reads or writes it.
+// The start-up makes the one object of the data folder's file and hands it
+// down by reference: two objects of the same file would write over each
+// other's keys. Main thread only, like everything that reads or writes it.
 #pragma once
 
 #include <QString>
@@ -11,10 +13,8 @@
 class ConfigDictionary
 {
 public:
-    // The process-wide dictionary, loaded from DataFolder::configFile() on
-    // first use (empty when the file is missing or unreadable).
-    static ConfigDictionary &shared();
-
+    // Loads `file` (DataFolder::configFile() for the application's own); a
+    // missing or unreadable file gives an empty dictionary.
     explicit ConfigDictionary(QString file);
 
     // Re-reads the file; an unreadable file gives an empty dictionary.

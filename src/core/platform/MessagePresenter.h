@@ -1,6 +1,6 @@
-// How the core tells the user something: the application shell installs a
-// presenter that shows message boxes (MsgBox); without one, messages are
-// logged. Main thread only.
+// How the core tells the user something: the start-up makes one presenter
+// that shows message boxes (MsgBox) and hands it by reference to the core
+// objects that need it. Main thread only.
 #pragma once
 
 #include <QString>
@@ -14,8 +14,4 @@ public:
     virtual void show(const QString &message, const QString &title) = 0;
     virtual void error(const QString &message) { show(message, QStringLiteral("Error")); }
     virtual void info(const QString &message) { show(message, QString()); }
-
-    // The installed presenter, or one that logs.
-    static MessagePresenter &shared();
-    static void setShared(MessagePresenter *presenter);
 };

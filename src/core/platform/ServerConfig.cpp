@@ -17,24 +17,12 @@ static constexpr ServerConfig::Endpoint kAll[] = {
     ServerConfig::Endpoint::Analytics,
 };
 
-static QString &overridesFile()
+ServerConfig ServerConfig::installed(const QString &overridesFile)
 {
-    static QString file;
-    return file;
-}
-
-void ServerConfig::setOverridesFile(const QString &file)
-{
-    overridesFile() = file;
-}
-
-const ServerConfig &ServerConfig::shared()
-{
-    static const ServerConfig config(QString::fromUtf8(TAVRO_SERVER_URL),
-        overridesFile().isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+    return ServerConfig(QString::fromUtf8(TAVRO_SERVER_URL),
+        overridesFile.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
                 + QStringLiteral("/Tavro/servers.ini")
-                                  : overridesFile());
-    return config;
+                                : overridesFile);
 }
 
 QString ServerConfig::key(Endpoint endpoint)

@@ -16,7 +16,8 @@
 // (clientId, clientSecret, newsCid, newsPwd, serviceEmail,
 // servicePassword, trackingId).
 //
-// Read once per process on first use; any thread after that.
+// Made once by the start-up (installed()) and handed down by const
+// reference; a const object may be read from any thread.
 #pragma once
 
 #include <QString>
@@ -27,10 +28,11 @@ class ServerConfig
 public:
     enum class Endpoint { StoreApi, StoreWeb, Profile, Sync, NewsRpc, Files, Analytics };
 
-    static const ServerConfig &shared();
-    // Before the first shared(): read the overrides from `file` instead
-    // (`tavro --config FILE`).
-    static void setOverridesFile(const QString &file);
+    // The configuration of this build: the built-in server URL with the
+    // overrides of `overridesFile` (`tavro --config FILE`), or of
+    // "$XDG_CONFIG_HOME/Tavro/servers.ini" when that is empty. A missing or
+    // unreadable file leaves the defaults.
+    static ServerConfig installed(const QString &overridesFile = QString());
 
     // The base URL of an endpoint kind, without a trailing "/".
     QString baseUrl(Endpoint endpoint) const;

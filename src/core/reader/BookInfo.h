@@ -3,6 +3,8 @@
 // "fontSize", "print", "Title", "metaBookId", "creator").
 #pragma once
 
+#include "core/library/BookMetaData.h"
+
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
@@ -10,7 +12,7 @@
 struct BookInfo {
     // The identifier under which books imported from disk are installed; no
     // annotations of theirs go to the sync service.
-    static constexpr const char *kBookIdFromDisk = "9999999999";
+    static constexpr const char *kBookIdFromDisk = BookMetaData::kBookIdFromDisk;
     static constexpr int kDefaultFontSize = 16;
 
     QUrl url; // EPUB: the book's root URL, or a document in it

@@ -31,14 +31,13 @@ std::optional<double> ReadingState::storedSplit(const QVariant &value)
     return fraction;
 }
 
-std::optional<double> ReadingState::storedSplit()
+std::optional<double> ReadingState::storedSplit(const ConfigDictionary &config)
 {
-    return storedSplit(ConfigDictionary::shared().value(QStringLiteral("r_split")));
+    return storedSplit(config.value(QStringLiteral("r_split")));
 }
 
-bool ReadingState::saveSplit(double fraction)
+bool ReadingState::saveSplit(ConfigDictionary &config, double fraction)
 {
-    ConfigDictionary &config = ConfigDictionary::shared();
     config.setValue(QStringLiteral("r_split"), fraction);
     if (config.save())
         return true;

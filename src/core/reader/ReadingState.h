@@ -12,6 +12,8 @@
 #include <QVariant>
 #include <optional>
 
+class ConfigDictionary;
+
 class ReadingState
 {
 public:
@@ -23,9 +25,10 @@ public:
     // The outline's share of the width stored under "r_split", when it is
     // a number from 0.05 to 0.95; absent otherwise (the default width).
     static std::optional<double> storedSplit(const QVariant &value);
-    static std::optional<double> storedSplit();
-    // Writes "r_split"; false when the configuration could not be saved.
-    static bool saveSplit(double fraction);
+    static std::optional<double> storedSplit(const ConfigDictionary &config);
+    // Writes "r_split" into `config` and saves it; false when it could not
+    // be saved.
+    static bool saveSplit(ConfigDictionary &config, double fraction);
 
     // Leaving a book uploads the annotation changes when it was shown and
     // came from the store, EPUB or PDF (its library record has an identifier

@@ -15,6 +15,8 @@
 // any thread.
 #pragma once
 
+#include "BookSearchText.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -22,20 +24,9 @@
 #include <atomic>
 #include <memory>
 
-class BookSearchText;
-
 class htmlSearchParser
 {
 public:
-    // The searchable text of one spine item: the chunks outside the head, in
-    // document order. `complete` is false when the file is missing or stops
-    // being well-formed XML; the chunks before that point are kept.
-    struct ItemText {
-        QStringList chunks;
-        bool complete = true;
-        QString error;
-    };
-
     // Where a scan stopped, to continue it with a larger limit.
     struct Progress {
         QString term;
@@ -56,10 +47,6 @@ public:
                 && maxCount >= hits.size();
         }
     };
-
-    // Reads one XHTML file (element tracking, head excluded). Never fails:
-    // errors end the text early and are described in `error`.
-    static ItemText readItem(const QByteArray &xhtml);
 
     // Scans `book` for `searchString` from the spine item `currentManifestID`
     // (or from the first item when `searchFromFirstPage`), listing at most

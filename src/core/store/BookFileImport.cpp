@@ -3,7 +3,6 @@
 #include "PackageInstaller.h"
 #include "core/library/BookMetaData.h"
 #include "core/platform/DataFolder.h"
-#include "core/reader/BookInfo.h"
 
 #include <QFileInfo>
 
@@ -11,7 +10,7 @@ QVariantMap BookFileImport::pdfInfo(const QString &path)
 {
     return {
         { QStringLiteral("book_id"), QStringLiteral("999999") },
-        { QStringLiteral("bookId"), QString::fromLatin1(BookInfo::kBookIdFromDisk) },
+        { QStringLiteral("bookId"), QString::fromLatin1(BookMetaData::kBookIdFromDisk) },
         { QStringLiteral("bookTitle"), QFileInfo(path).fileName() },
         { QStringLiteral("bookAuthor"), QStringLiteral("未知") },
         { QStringLiteral("bookPublisher"), QStringLiteral("未知") },

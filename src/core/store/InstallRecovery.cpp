@@ -1,6 +1,6 @@
 #include "InstallRecovery.h"
 
-#include "PackageInstaller.h"
+#include "core/content/ReadableBook.h"
 #include "core/platform/DataFolder.h"
 #include "core/util/Logging.h"
 
@@ -112,7 +112,7 @@ InstallRecovery::Report InstallRecovery::run(BookRepository books)
         const bool stored = QFileInfo(bookPath).isFile();
         const bool known = books.hasBookFile(bookName);
         if (stored && !known) {
-            if (PackageInstaller::isReadableBook(bookPath, ext)) {
+            if (ReadableBook::check(bookPath, ext)) {
                 books.parseLooseBook(bookPath);
                 report.registered << bookName;
             } else if (QFile::remove(bookPath)) {

@@ -5,6 +5,7 @@
 #include "PackageUnpacker.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/PdfProbe.h"
+#include "core/content/ReadableBook.h"
 #include "core/content/SafePath.h"
 #include "core/content/ZipArchive.h"
 #include "core/dictionary/DictionaryManager.h"
@@ -77,29 +78,7 @@ bool PackageInstaller::storeAtomically(const QString &source, const QString &des
 
 bool PackageInstaller::isReadableBook(const QString &path, const QString &extension)
 {
-    const QString ext = extension.toLower();
-    if (ext == u"pdf") {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        // Readers accept the header anywhere in the first kilobyte.
-        if (!file.read(1024).contains("%PDF-"))
-            return false;
-        // A header is not a book: the document must open and its first page
-        // render, in the helper process, so that a file that crashes or
-        // stalls the PDF library never enters the library.
-        return PdfProbe::check(path).status != PdfProbe::Status::Damaged;
-    }
-    if (ext == u"epub") {
-        // A book enters the library only when it can be opened: a package
-        // that parses, a spine, and a first page that reads whole.
-        if (const auto why = EPUBManager::whyUnreadable(path)) {
-            qCWarning(lcStore).noquote() << "not a readable EPUB:" << path << "-" << *why;
-            return false;
-        }
-        return true;
-    }
-    return false;
+    return ReadableBook::check(path, extension);
 }
 
 bool PackageInstaller::alreadyInstalled(const QString &name) const

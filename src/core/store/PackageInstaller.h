@@ -80,12 +80,7 @@ public:
     // Copies `source` to `destination` through a temporary file and a rename.
     static bool storeAtomically(const QString &source, const QString &destination);
 
-    // Whether the file can be a book of this extension ("epub": a package
-    // that parses, with a spine whose first item reads whole, see
-    // EPUBManager::whyUnreadable; "pdf": a PDF header near the start, and a
-    // document that PdfProbe opens with a first page that renders, waiting
-    // at most its budget; when no helper can check it, the header is
-    // enough). An empty or random file is neither.
+    // Whether the file can be a book of this extension: ReadableBook::check.
     static bool isReadableBook(const QString &path, const QString &extension);
 
 private:

@@ -41,28 +41,28 @@ StoreManager::StoreManager(const ServerConfig &servers, ConfigDictionary &config
     }
 }
 
-ApiRequest StoreManager::makeRequest(
+ApiRequest StoreManager::makeStoreApiRequest(
     const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers) const
 {
     return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreApi), path, method, params, headers,
         30000, ApiEscaping::PlatformThenEncodeURI);
 }
 
-ApiRequest StoreManager::makeStoreWebRequest(
+ApiRequest StoreManager::makeStoreApiLoginRequest(
     const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers) const
 {
     return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreApi), path, method, params, headers,
         10000, ApiEscaping::PlatformThenEncodeURI);
 }
 
-ApiRequest StoreManager::makeRequestToken(
+ApiRequest StoreManager::makeStoreWebTokenRequest(
     const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers) const
 {
     return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb), path, method, params, headers,
         30000, ApiEscaping::PlatformThenEncodeURI);
 }
 
-ApiRequest StoreManager::makeRequestTokenOfDevice(
+ApiRequest StoreManager::makeStoreWebDeviceRequest(
     const QString &path, const QByteArray &method, const ApiParams &params, const ApiParams &headers) const
 {
     return buildApiRequest(m_servers.baseUrl(ServerConfig::Endpoint::StoreWeb), path, method, params, headers,
@@ -72,25 +72,26 @@ ApiRequest StoreManager::makeRequestTokenOfDevice(
 void StoreManager::requestAPI(const QString &path, const QByteArray &method, const ApiParams &params,
     const ApiParams &headers, ApiCompletion completion)
 {
-    sendApiRequest(m_network, makeRequest(path, method, params, headers), std::move(completion));
+    sendApiRequest(m_network, makeStoreApiRequest(path, method, params, headers), std::move(completion));
 }
 
 void StoreManager::requestAPIForLogin(const QString &path, const QByteArray &method, const ApiParams &params,
     const ApiParams &headers, ApiCompletion completion)
 {
-    sendApiRequest(m_network, makeStoreWebRequest(path, method, params, headers), std::move(completion));
+    sendApiRequest(m_network, makeStoreApiLoginRequest(path, method, params, headers), std::move(completion));
 }
 
 void StoreManager::requestAPIToken(const QString &path, const QByteArray &method, const ApiParams &params,
     const ApiParams &headers, ApiCompletion completion)
 {
-    sendApiRequest(m_network, makeRequestToken(path, method, params, headers), std::move(completion));
+    sendApiRequest(m_network, makeStoreWebTokenRequest(path, method, params, headers), std::move(completion));
 }
 
 void StoreManager::requestAPITokenOfDevice(const QString &path, const QByteArray &method,
     const ApiParams &params, const ApiParams &headers, ApiCompletion completion)
 {
-    sendApiRequest(m_network, makeRequestTokenOfDevice(path, method, params, headers), std::move(completion));
+    sendApiRequest(
+        m_network, makeStoreWebDeviceRequest(path, method, params, headers), std::move(completion));
 }
 
 void StoreManager::getTavroTokenWithVamoToken(
@@ -202,7 +203,7 @@ std::optional<ApiRequest> StoreManager::pageRequest(const QString &path,
 {
     if (!m_token)
         return std::nullopt;
-    return makeRequest(path, "POST",
+    return makeStoreApiRequest(path, "POST",
         { { QStringLiteral("vamo_token"), vamoToken.value_or(QString()) },
             { QStringLiteral("tavro_token"), tavroToken.value_or(QString()) },
             { QStringLiteral("tavro_id"), tavroId.value_or(QString()) } },

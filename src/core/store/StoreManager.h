@@ -28,15 +28,17 @@ public:
     const std::optional<QString> &token() const { return m_token; }
     void setToken(const std::optional<QString> &token);
 
-    // Builders: store API (30 s, 10 s), store web (30 s, 30 s with single
-    // escaping).
-    ApiRequest makeRequest(const QString &path, const QByteArray &method, const ApiParams &params,
+    // Request builders, named after the server they go to. Store API: the
+    // ordinary one (30 s) and the one of the sign-in (10 s, so a slow store
+    // does not hold the sheet); store web: with the store token (30 s) and
+    // for a device (30 s, parameters escaped once instead of twice).
+    ApiRequest makeStoreApiRequest(const QString &path, const QByteArray &method, const ApiParams &params,
         const ApiParams &headers) const;
-    ApiRequest makeStoreWebRequest(const QString &path, const QByteArray &method, const ApiParams &params,
-        const ApiParams &headers) const;
-    ApiRequest makeRequestToken(const QString &path, const QByteArray &method, const ApiParams &params,
-        const ApiParams &headers) const;
-    ApiRequest makeRequestTokenOfDevice(const QString &path, const QByteArray &method,
+    ApiRequest makeStoreApiLoginRequest(const QString &path, const QByteArray &method,
+        const ApiParams &params, const ApiParams &headers) const;
+    ApiRequest makeStoreWebTokenRequest(const QString &path, const QByteArray &method,
+        const ApiParams &params, const ApiParams &headers) const;
+    ApiRequest makeStoreWebDeviceRequest(const QString &path, const QByteArray &method,
         const ApiParams &params, const ApiParams &headers) const;
 
     void requestAPI(const QString &path, const QByteArray &method, const ApiParams &params,

@@ -1,6 +1,7 @@
 // What a screen may ask of the application: to show another screen, the
-// main window, the account session and the shared service objects. The
-// application delegate implements it; screens hold only this.
+// main window, the account session and the service objects the start-up
+// made. The application delegate implements it; screens hold only this.
+// The objects returned live as long as the application delegate.
 #pragma once
 
 #include <QByteArray>
@@ -9,6 +10,8 @@
 #include <QVariantMap>
 
 class AccountSession;
+class Analytics;
+class ConfigDictionary;
 class DictionaryManager;
 class DownloadSheet;
 class Library;
@@ -17,6 +20,7 @@ class ServerConfig;
 class QMShareHelper;
 class StoreManager;
 class VamoManager;
+class QWebEngineProfile;
 
 class Navigation
 {
@@ -49,4 +53,9 @@ public:
     // The library (books, shelves, annotations, logs, dictionaries, account).
     virtual Library &library() = 0;
     virtual const ServerConfig &servers() const = 0;
+    virtual Analytics &analytics() = 0;
+    // The data folder's configuration dictionary ("uuid", "r_split").
+    virtual ConfigDictionary &config() = 0;
+    // The web profile of book pages (BookWebProfile), never null.
+    virtual QWebEngineProfile *bookProfile() const = 0;
 };

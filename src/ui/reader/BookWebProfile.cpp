@@ -6,7 +6,6 @@
 #include "core/content/BookUrl.h"
 #include "core/util/Logging.h"
 
-#include <QCoreApplication>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
@@ -35,12 +34,6 @@ public:
 };
 
 } // namespace
-
-QWebEngineProfile *BookWebProfile::shared()
-{
-    static QWebEngineProfile *profile = create(QCoreApplication::instance());
-    return profile;
-}
 
 QWebEngineProfile *BookWebProfile::create(QObject *parent, const EPUBURLProtcol *protocol)
 {

@@ -13,10 +13,8 @@ class EPUBURLProtcol;
 class BookWebProfile
 {
 public:
-    // The process-wide profile, made on first use (after QApplication).
-    static QWebEngineProfile *shared();
-
-    // Makes a profile with the handler over `protocol` (shared resolver when
-    // null); owned by `parent`.
+    // Makes a profile with the handler over a copy of `protocol`
+    // (EPUBURLProtcol::forDataFolder() when null); owned by `parent`. After
+    // QApplication; the start-up makes one and hands it to the reader.
     static QWebEngineProfile *create(QObject *parent, const EPUBURLProtcol *protocol = nullptr);
 };

@@ -4,7 +4,6 @@
 #include <QWebEngineScriptCollection>
 
 #include "BookPage.h"
-#include "BookWebProfile.h"
 #include "OutlineRowDelegate.h"
 #include "PageScripts.h"
 #include "core/content/BookUrl.h"
@@ -28,10 +27,12 @@
 #include <QWebEngineView>
 #include <utility>
 
-EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history, QWidget *parent)
+EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history, QWebEngineProfile *profile,
+    ConfigDictionary &config, QWidget *parent)
     : QWidget(parent)
     , m_book(std::move(book))
     , m_history(history)
+    , m_config(config)
     , m_split(new QSplitter(this))
     , m_outline(new QTreeWidget(m_split))
     , m_web(new QWebEngineView(m_split))
@@ -53,7 +54,7 @@ EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history
         m_outline, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { openOutlineItem(item); });
 
     m_web->setObjectName(QStringLiteral("bookView"));
-    auto *page = new BookPage(BookWebProfile::shared(), m_web);
+    auto *page = new BookPage(profile, m_web);
     PageScripts::install(page);
     connect(page, &BookPage::bookLinkRequested, this, &EpubPane::bookLinkRequested);
     connect(page, &BookPage::navigationAccepted, this, &EpubPane::navigationStarted);
@@ -131,8 +132,7 @@ void EpubPane::showSplash()
 {
     QUrl splashUrl = m_book->rootURL();
     splashUrl.setPath(QStringLiteral("/OEBPS/splash_image1.jpg"));
-    const QImage splash
-        = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(splashUrl).value_or(QByteArray()));
+    const QImage splash = QImage::fromData(m_book->protocol().dataForUrl(splashUrl).value_or(QByteArray()));
     if (splash.isNull()) {
         restoreSplit();
         return;
@@ -175,7 +175,7 @@ void EpubPane::splashClear()
 void EpubPane::restoreSplit()
 {
     const int total = std::max(m_split->width(), width());
-    const auto fraction = ReadingState::storedSplit();
+    const auto fraction = ReadingState::storedSplit(m_config);
     const int outline = fraction ? int(*fraction * total + 0.5) : 240;
     m_split->setSizes({ outline, std::max(1, total - outline) });
 }
@@ -186,7 +186,7 @@ void EpubPane::saveSplit()
     // has no width of its own yet.
     if (m_splash || !m_splitLaidOut || m_split->width() <= 0 || m_outline->isHidden())
         return;
-    ReadingState::saveSplit(double(m_outline->width()) / m_split->width());
+    ReadingState::saveSplit(m_config, double(m_outline->width()) / m_split->width());
 }
 
 int EpubPane::pageCount() const
@@ -459,7 +459,7 @@ void EpubPane::openImageAt(const QPoint &pos, std::function<void(bool)> done)
             if (self && !self->m_closing && src.scheme() == QLatin1String(BookUrl::kScheme)
                 && src.host() == self->m_book->rootURL().host()) {
                 const QImage image
-                    = QImage::fromData(EPUBURLProtcol::shared().dataForUrl(src).value_or(QByteArray()));
+                    = QImage::fromData(self->m_book->protocol().dataForUrl(src).value_or(QByteArray()));
                 if (!image.isNull()) {
                     self->closeImageShow();
                     self->m_imageViewer = new ImageViewer(image, self->m_web);

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 
+class ConfigDictionary;
 class EPUBManager;
 class NavigationHistory;
 class QMenu;
@@ -27,6 +28,7 @@ class QSplitter;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWebEngineProfile;
 class QWebEngineView;
 
 class EpubPane : public QWidget, public ReaderPane
@@ -39,7 +41,10 @@ public:
     static constexpr int kDefaultFontSize = 16;
 
     // `book` must have a spine (the reader refuses a book without one).
-    EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history, QWidget *parent = nullptr);
+    // `history`, `profile` (book pages, BookWebProfile) and `config` (the
+    // outline's width) must outlive the pane.
+    EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history, QWebEngineProfile *profile,
+        ConfigDictionary &config, QWidget *parent = nullptr);
     ~EpubPane() override;
 
     // Shows the book: `document` when it names one (a link from another
@@ -146,6 +151,7 @@ private:
 
     std::unique_ptr<EPUBManager> m_book;
     NavigationHistory &m_history;
+    ConfigDictionary &m_config;
     QSplitter *m_split;
     QTreeWidget *m_outline;
     QWebEngineView *m_web;

@@ -10,7 +10,7 @@
 
 EpubSchemeHandler::EpubSchemeHandler(const EPUBURLProtcol *protocol, QObject *parent)
     : QWebEngineUrlSchemeHandler(parent)
-    , m_protocol(protocol ? protocol : &EPUBURLProtcol::shared())
+    , m_protocol(protocol ? *protocol : EPUBURLProtcol::forDataFolder())
 {
 }
 
@@ -30,7 +30,7 @@ void EpubSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
-    const EpubResponse response = m_protocol->startLoading(job->requestUrl());
+    const EpubResponse response = m_protocol.startLoading(job->requestUrl());
     qCDebug(lcContent) << "epub request" << job->requestUrl() << (response.failed() ? "failed" : "served");
     if (response.failed()) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);

@@ -2,15 +2,16 @@
 // Thin: one resolver call per request. Lives on the GUI thread.
 #pragma once
 
-#include <QWebEngineUrlSchemeHandler>
+#include "core/content/EPUBURLProtcol.h"
 
-class EPUBURLProtcol;
+#include <QWebEngineUrlSchemeHandler>
 
 class EpubSchemeHandler : public QWebEngineUrlSchemeHandler
 {
     Q_OBJECT
 public:
-    // `protocol` must outlive the handler; EPUBURLProtcol::shared() when null.
+    // Serves through a copy of `protocol` (EPUBURLProtcol::forDataFolder()
+    // when null).
     explicit EpubSchemeHandler(const EPUBURLProtcol *protocol = nullptr, QObject *parent = nullptr);
 
     // Serves GET requests; anything else is denied, as is a request a page of
@@ -20,5 +21,5 @@ public:
     void requestStarted(QWebEngineUrlRequestJob *job) override;
 
 private:
-    const EPUBURLProtcol *m_protocol;
+    EPUBURLProtcol m_protocol;
 };

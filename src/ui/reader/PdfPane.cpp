@@ -21,9 +21,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-PdfPane::PdfPane(const QString &path, const QString &metaBookId, QWidget *parent)
+PdfPane::PdfPane(const QString &path, ConfigDictionary &config, const QString &metaBookId, QWidget *parent)
     : QWidget(parent)
     , m_path(path)
+    , m_config(config)
     , m_pdf(new QPdfDocument(this))
     , m_split(new QSplitter(this))
     , m_outlineTree(new QTreeWidget(m_split))
@@ -101,7 +102,7 @@ void PdfPane::saveSplit()
 {
     if (!m_splitRestored || m_split->width() <= 0 || m_outlineTree->isHidden())
         return;
-    ReadingState::saveSplit(double(m_outlineTree->width()) / m_split->width());
+    ReadingState::saveSplit(m_config, double(m_outlineTree->width()) / m_split->width());
 }
 
 void PdfPane::showEvent(QShowEvent *event)
@@ -112,7 +113,7 @@ void PdfPane::showEvent(QShowEvent *event)
     // The outline column at the width last chosen in a book.
     m_splitRestored = true;
     const int total = std::max(m_split->width(), width());
-    const auto fraction = ReadingState::storedSplit();
+    const auto fraction = ReadingState::storedSplit(m_config);
     const int outline = fraction ? int(*fraction * total + 0.5) : 240;
     m_split->setSizes({ outline, std::max(1, total - outline) });
 }

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class ConfigDictionary;
 class PdfDirectionPopover;
 class PdfZoomBar;
 class QLBPDFReaderView;
@@ -29,8 +30,10 @@ public:
     // Loads the PDF at `path` once PdfProbe found it readable (waiting at
     // most its budget); an unreadable, crashing or stalling file gives a
     // book of no pages.
-    // `metaBookId` names the book's reading direction.
-    explicit PdfPane(const QString &path, const QString &metaBookId = {}, QWidget *parent = nullptr);
+    // `metaBookId` names the book's reading direction. `config` (the
+    // outline's width) must outlive the pane.
+    PdfPane(const QString &path, ConfigDictionary &config, const QString &metaBookId = {},
+        QWidget *parent = nullptr);
     ~PdfPane() override;
 
     int page() const { return m_page; }
@@ -95,6 +98,7 @@ private:
     void openOutlineItem(QTreeWidgetItem *item);
 
     QString m_path;
+    ConfigDictionary &m_config;
     QPdfDocument *m_pdf;
     QSplitter *m_split;
     QTreeWidget *m_outlineTree;

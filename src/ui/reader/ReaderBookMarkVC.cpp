@@ -1,7 +1,7 @@
 #include "ReaderBookMarkVC.h"
 
-#include "core/platform/MessagePresenter.h"
 #include "core/reader/ReaderAnnotations.h"
+#include "ui/app/MsgBox.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -156,5 +156,5 @@ void ReaderBookMarkVC::askExport(const QString &format)
         return;
     QString error;
     if (!exportTo(path, format, &error))
-        MessagePresenter::shared().error(QStringLiteral("書き出せませんでした: %1").arg(error));
+        MsgBox::errorMessage(QStringLiteral("書き出せませんでした: %1").arg(error));
 }

@@ -182,7 +182,7 @@ void ReaderVC::openPdf(int last)
 {
     m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(),
         QUrl::fromPercentEncoding(info.value(QStringLiteral("Title")).toString().toUtf8())));
-    m_pdfPane = new PdfPane(info.value(QStringLiteral("pdfurl")).toString(),
+    m_pdfPane = new PdfPane(info.value(QStringLiteral("pdfurl")).toString(), m_app.config(),
         info.value(QStringLiteral("metaBookId")).toString(), this);
     m_pane = m_pdfPane;
     m_pdfPane->resize(size());
@@ -228,7 +228,7 @@ void ReaderVC::openEpub(int last)
     const QString title
         = QUrl::fromPercentEncoding(book->metadata().value(QStringLiteral("dc:title")).toString().toUtf8());
     m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), title));
-    m_epubPane = new EpubPane(std::move(book), m_history, this);
+    m_epubPane = new EpubPane(std::move(book), m_history, m_app.bookProfile(), m_app.config(), this);
     m_pane = m_epubPane;
     // The pane lays itself out (splash, outline width) at the reader's size.
     m_epubPane->resize(size());

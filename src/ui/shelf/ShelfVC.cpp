@@ -376,7 +376,7 @@ void ShelfVC::setShelf()
         = shelves.isEmpty() ? QString() : shelves.at(m_pageID - 1).labelName.value_or(QString());
     const QString name = stored.isEmpty() ? QStringLiteral("本棚") : stored;
     m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), name));
-    Analytics::shared().sendGoogleAnalyticsWithScreenName(name);
+    m_app.analytics().sendGoogleAnalyticsWithScreenName(name);
     fillShelfBox();
     reload();
 }

@@ -95,7 +95,7 @@ void StoreVC::appear()
 {
     m_app.window()->installToolbar(m_toolbar);
     m_app.window()->setWindowTitle(QStringLiteral("%1 - Store").arg(QCoreApplication::applicationName()));
-    Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("ストア"));
+    m_app.analytics().sendGoogleAnalyticsWithScreenName(QStringLiteral("ストア"));
 }
 
 void StoreVC::disappear()

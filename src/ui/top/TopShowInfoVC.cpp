@@ -140,7 +140,7 @@ void TopShowInfoVC::selectRow(int row)
     }
     const QString tracking = item.value(QStringLiteral("trackingName")).toString();
     if (!tracking.isEmpty())
-        Analytics::shared().sendGoogleAnalyticsWithScreenName(tracking);
+        m_app.analytics().sendGoogleAnalyticsWithScreenName(tracking);
     const QString content = item.value(QStringLiteral("content")).toString();
     if (row == 0 && content == u"wic") {
         m_mainWeb->setUrl(QUrl(QStringLiteral("about:blank")));

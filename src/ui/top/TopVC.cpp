@@ -135,7 +135,7 @@ void TopVC::appear()
 {
     m_app.window()->installToolbar(toolbar());
     m_app.window()->setWindowTitle(QStringLiteral("%1 - TOP").arg(QCoreApplication::applicationName()));
-    Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("TOP"));
+    m_app.analytics().sendGoogleAnalyticsWithScreenName(QStringLiteral("TOP"));
     reloadHistory();
     if (m_app.vamoManager().isLogined()) {
         m_logic.processTheData();
@@ -185,7 +185,7 @@ void TopVC::selectNews(int row)
     // Covered already: the second half of a double click.
     if (m_covered || row < 0 || row >= m_logic.newsLists.size())
         return;
-    Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("Tavroからのお知らせ"));
+    m_app.analytics().sendGoogleAnalyticsWithScreenName(QStringLiteral("Tavroからのお知らせ"));
     changeView({ { QStringLiteral("type"), QStringLiteral("news") },
         { QStringLiteral("contents"), m_logic.newsLists }, { QStringLiteral("row"), row } });
     m_news->clearSelection();
@@ -205,7 +205,7 @@ void TopVC::selectRecent(int row)
 {
     if (row < 0 || row >= m_recent.size())
         return;
-    Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("閲覧履歴"));
+    m_app.analytics().sendGoogleAnalyticsWithScreenName(QStringLiteral("閲覧履歴"));
     m_app.changeToReader(m_logic.readerInfoForRecentBook(m_recent.at(row).fileName.value_or(QString())));
 }
 
@@ -286,14 +286,14 @@ void TopVC::tapHistory()
 void TopVC::tapHelp()
 {
     qCInfo(lcTop) << "ヘルプ";
-    Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("Help"));
+    m_app.analytics().sendGoogleAnalyticsWithScreenName(QStringLiteral("Help"));
     openOverlay(true)->setUrl(
         m_app.servers().url(ServerConfig::Endpoint::StoreWeb, QStringLiteral("/store/uguide.php")));
 }
 
 void TopVC::tapCoffee()
 {
-    Analytics::shared().sendGoogleAnalyticsWithScreenName(QStringLiteral("CoffeeBreak"));
+    m_app.analytics().sendGoogleAnalyticsWithScreenName(QStringLiteral("CoffeeBreak"));
     openOverlay(true)->setUrl(m_app.servers().coffeeBreakUrl());
 }
 

@@ -1,5 +1,6 @@
 #include "core/library/Library.h"
 #include "core/platform/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
 #include "support/LibraryFixture.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,10 @@ protected:
     void SetUp() override
     {
         LibraryFixture::SetUp();
-        ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-1"));
+        // The device id annotations are stored under is the saved one.
+        ConfigDictionary config(DataFolder::configFile());
+        config.setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-1"));
+        config.save();
         library().account().saveUserInfo({ { QStringLiteral("userId"), 77 } });
     }
 

@@ -12,7 +12,7 @@ TEST(ConfigDictionary, LivesInTheDataFolderUnderHome)
 {
     EXPECT_EQ(DataFolder::path(), QDir::homePath() + QStringLiteral("/.data"));
     EXPECT_EQ(DataFolder::configFile(), QDir::homePath() + QStringLiteral("/.data/config.plist"));
-    EXPECT_EQ(ConfigDictionary::shared().file(), DataFolder::configFile());
+    EXPECT_EQ(ConfigDictionary(DataFolder::configFile()).file(), DataFolder::configFile());
     ASSERT_TRUE(DataFolder::createContentsFolder());
     EXPECT_TRUE(QDir(DataFolder::contentsFolder()).exists());
 }
@@ -71,8 +71,10 @@ TEST(ServerConfig, DefaultsAndOverrides)
     EXPECT_EQ(config.baseUrl(ServerConfig::Endpoint::Sync), QStringLiteral("http://127.0.0.1:9000/sync"));
     EXPECT_EQ(config.url(ServerConfig::Endpoint::Files, QStringLiteral("/coffee.html")).toString(),
         QStringLiteral("http://127.0.0.1:9000/files/coffee.html"));
-    EXPECT_EQ(ServerConfig::shared().baseUrl(ServerConfig::Endpoint::NewsRpc),
+    EXPECT_EQ(ServerConfig::installed().baseUrl(ServerConfig::Endpoint::NewsRpc),
         QStringLiteral("http://127.0.0.1:8642/news-rpc"));
+    EXPECT_EQ(ServerConfig::installed(ini).baseUrl(ServerConfig::Endpoint::StoreApi),
+        QStringLiteral("https://store.example.com"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "core/reader/ReaderAnnotations.h"
 #include "core/library/Library.h"
 #include "core/platform/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
 #include "core/reader/AnnotationList.h"
 #include "core/sync/AnnotationMerge.h"
 #include "support/LibraryFixture.h"
@@ -30,7 +31,10 @@ protected:
     void SetUp() override
     {
         LibraryFixture::SetUp();
-        ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("DEV-A"));
+        // The device id annotations are stored under is the saved one.
+        ConfigDictionary config(DataFolder::configFile());
+        config.setValue(QStringLiteral("uuid"), QStringLiteral("DEV-A"));
+        config.save();
         library().account().saveUserInfo({ { QStringLiteral("userId"), 7 } });
         m_page.bookID = 1;
         m_page.pageIdx = 4;

@@ -65,7 +65,7 @@ TEST(htmlSearchParser, ReadsTextOutsideTheHeadAsWholeChunks)
             { QStringLiteral("kept"), QStringLiteral("lost") }, false },
     };
     for (const Case &c : cases) {
-        const auto text = htmlSearchParser::readItem(c.file);
+        const auto text = BookSearchText::readItem(c.file);
         EXPECT_EQ(text.chunks, c.chunks) << c.name;
         EXPECT_EQ(text.complete, c.complete) << c.name;
     }

@@ -104,31 +104,41 @@ TEST_F(StoreManagerTest, DeviceIdentifierIsCreatedOnceAndSaved)
 
 TEST_F(StoreManagerTest, RequestBuildingAndEscaping)
 {
-    const ApiRequest bare = m_store->makeRequest(QStringLiteral("/api/x"), "GET", {}, {});
+    const ApiRequest bare = m_store->makeStoreApiRequest(QStringLiteral("/api/x"), "GET", {}, {});
     EXPECT_EQ(bare.request.url().toString(), backend->baseUrl() + QStringLiteral("/store-api/api/x"));
-    EXPECT_EQ(m_store->makeRequest(QStringLiteral("/api/x"), "DELETE", {}, {}).request.url().toString(),
+    EXPECT_EQ(
+        m_store->makeStoreApiRequest(QStringLiteral("/api/x"), "DELETE", {}, {}).request.url().toString(),
         bare.request.url().toString());
-    const ApiRequest post = m_store->makeRequest(QStringLiteral("/api/x"), "POST", {}, {});
+    const ApiRequest post = m_store->makeStoreApiRequest(QStringLiteral("/api/x"), "POST", {}, {});
     EXPECT_TRUE(post.body.isEmpty());
     EXPECT_FALSE(post.request.url().hasQuery());
 
     const ApiParams params { { QStringLiteral("v"), QStringLiteral("a b/é") } };
-    EXPECT_EQ(
-        m_store->makeRequest(QStringLiteral("/p"), "GET", params, {}).request.url().query(QUrl::FullyEncoded),
+    EXPECT_EQ(m_store->makeStoreApiRequest(QStringLiteral("/p"), "GET", params, {})
+                  .request.url()
+                  .query(QUrl::FullyEncoded),
         QStringLiteral("v=a%2520b%2F%25C3%25A9"))
         << "escaped twice";
-    EXPECT_EQ(m_store->makeRequestTokenOfDevice(QStringLiteral("/p"), "GET", params, {})
+    EXPECT_EQ(m_store->makeStoreWebDeviceRequest(QStringLiteral("/p"), "GET", params, {})
                   .request.url()
                   .query(QUrl::FullyEncoded),
         QStringLiteral("v=a%20b/%C3%A9"))
         << "escaped once";
-    EXPECT_EQ(m_store->makeRequestToken(QStringLiteral("/p"), "GET", {}, {}).request.url().toString(),
+    // Each builder goes to the server it is named after.
+    EXPECT_EQ(m_store->makeStoreApiLoginRequest(QStringLiteral("/p"), "GET", {}, {}).request.url().toString(),
+        backend->baseUrl() + QStringLiteral("/store-api/p"));
+    EXPECT_EQ(
+        m_store->makeStoreWebDeviceRequest(QStringLiteral("/p"), "GET", {}, {}).request.url().toString(),
         backend->baseUrl() + QStringLiteral("/store-web/p"));
-    EXPECT_EQ(m_store->makeStoreWebRequest(QStringLiteral("/p"), "POST", params, {}).body,
+    EXPECT_EQ(m_store->makeStoreWebTokenRequest(QStringLiteral("/p"), "GET", {}, {}).request.url().toString(),
+        backend->baseUrl() + QStringLiteral("/store-web/p"));
+    EXPECT_EQ(m_store->makeStoreApiLoginRequest(QStringLiteral("/p"), "POST", params, {}).body,
         QByteArray("v=a%2520b%2F%25C3%25A9"));
     EXPECT_EQ(
-        m_store->makeStoreWebRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 10000);
-    EXPECT_EQ(m_store->makeRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 30000);
+        m_store->makeStoreApiLoginRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(),
+        10000);
+    EXPECT_EQ(
+        m_store->makeStoreApiRequest(QStringLiteral("/p"), "POST", {}, {}).request.transferTimeout(), 30000);
 }
 
 TEST_F(StoreManagerTest, AnswerHandlingErrorDomains)

@@ -4,6 +4,7 @@
 #include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
+#include "core/platform/DataFolder.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
 #include "core/reader/BookOpening.h"
@@ -98,7 +99,10 @@ protected:
     {
         m_store.close();
         ASSERT_TRUE(m_store.open(m_dir.filePath(name + QStringLiteral(".sqlite"))));
-        ConfigDictionary::shared().setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-") + name);
+        // The device id annotations are stored under is the saved one.
+        ConfigDictionary config(DataFolder::configFile());
+        config.setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-") + name);
+        config.save();
     }
 
     // Leaving the reader of `info`'s book, as the reader does it.

@@ -3,12 +3,14 @@
 #include "core/app/UpdateCheck.h"
 #include "core/library/Library.h"
 #include "core/library/LibraryStore.h"
+#include "core/platform/ConfigDictionary.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
 #include "core/reader/StayTimeCounter.h"
 #include "support/BackendFixture.h"
 #include "support/Wait.h"
 
+#include <QDir>
 #include <QMap>
 #include <QTcpServer>
 #include <arpa/inet.h>
@@ -144,7 +146,10 @@ TEST_F(AnalyticsTest, UnreachableCollectorsNeverHoldUpTheCaller)
         UserDefaults::remove(QStringLiteral("lostGAData"));
         ServerConfig servers(
             QStringLiteral("http://127.0.0.1:%1").arg(port), QStringLiteral("/nonexistent.ini"));
-        Analytics analytics(servers);
+        // Not saved: the hits read the dictionary the start-up hands down.
+        ConfigDictionary config(QDir::homePath() + QStringLiteral("/analytics-config.plist"));
+        config.setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-7"));
+        Analytics analytics(servers, config);
         analytics.now = [this] { return m_now; };
 
         analytics.sendGoogleAnalyticsWithScreenName(QStringLiteral("TOP"));
@@ -171,6 +176,7 @@ TEST_F(AnalyticsTest, UnreachableCollectorsNeverHoldUpTheCaller)
         for (const QVariant &h : hits()) {
             const QVariantMap f = h.toMap().value(QStringLiteral("fields")).toMap();
             queued.insert(f.value(QStringLiteral("cd")).toString(), f.value(QStringLiteral("qt")).toString());
+            EXPECT_EQ(f.value(QStringLiteral("cid")).toString(), QStringLiteral("DEVICE-7"));
         }
         EXPECT_EQ(queued.value(QStringLiteral("TOP")), QStringLiteral("11000"));
         EXPECT_EQ(queued.value(QStringLiteral("ストア")), QStringLiteral("10000"));

@@ -101,3 +101,31 @@ TEST_F(AppShellTest, MessageBoxes)
 }
 
 } // namespace
+
+namespace
+{
+
+// After a sign-in the top screen is refreshed only when it is the screen
+// shown: a shelf whose name contains "TOP" puts it in the window title too,
+// and must not get the top screen's title and toolbar laid over it.
+TEST_F(AppShellTest, SignInRefreshesTheTopScreenOnlyWhenItIsShown)
+{
+    ASSERT_TRUE(library().books().addLibary(QStringLiteral("TOPICS")).has_value());
+    launch();
+    AccountSessionUi &session = *m_app;
+    m_app->changeToShelf();
+    const QString shelfTitle = m_app->window()->windowTitle();
+    ASSERT_TRUE(shelfTitle.endsWith(QStringLiteral(" - TOPICS"))) << shelfTitle.toStdString();
+    session.refreshTopIfShown();
+    EXPECT_EQ(m_app->window()->windowTitle(), shelfTitle);
+    EXPECT_EQ(m_app->currentVC(), m_app->shelfVC());
+    EXPECT_TRUE(m_app->shelfVC()->toolbar()->isVisible()) << "the shelf keeps its toolbar";
+
+    m_app->changeToTop();
+    m_app->window()->setWindowTitle(QStringLiteral("before the refresh"));
+    session.refreshTopIfShown();
+    EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - TOP")))
+        << "the top screen shown is refreshed";
+}
+
+} // namespace

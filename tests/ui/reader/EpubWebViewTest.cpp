@@ -6,6 +6,7 @@
 #include "ui/reader/PageScripts.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QImage>
 #include <QJsonDocument>
@@ -26,7 +27,9 @@ class EpubWebViewTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_page = new QWebEnginePage(BookWebProfile::shared(), &m_view);
+        // One book profile for the whole run, as the application has.
+        static QWebEngineProfile *const profile = BookWebProfile::create(QCoreApplication::instance());
+        m_page = new QWebEnginePage(profile, &m_view);
         m_view.setPage(m_page);
         m_view.resize(800, 600);
         m_view.show();

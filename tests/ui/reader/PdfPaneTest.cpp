@@ -2,6 +2,7 @@
 // zoom by keys, wheel and slider, the zoom bar's clicks, fit modes, text
 // selection and the kept view state.
 #include "ui/reader/PdfPane.h"
+#include "core/platform/ConfigDictionary.h"
 #include "core/platform/UserDefaults.h"
 #include "core/reader/PdfZoom.h"
 #include "support/PdfMaker.h"
@@ -45,7 +46,7 @@ protected:
     {
         m_window = std::make_unique<QWidget>();
         m_window->resize(900, 700);
-        m_pane = new PdfPane(m_path, QStringLiteral("pane-book"), m_window.get());
+        m_pane = new PdfPane(m_path, m_config, QStringLiteral("pane-book"), m_window.get());
         m_pane->resize(m_window->size());
         m_window->show();
         ASSERT_TRUE(
@@ -54,6 +55,7 @@ protected:
     QWidget *viewport() const { return m_pane->view()->viewport(); }
 
     QTemporaryDir m_dir;
+    ConfigDictionary m_config { m_dir.filePath(QStringLiteral("config.plist")) };
     QString m_path;
     std::unique_ptr<QWidget> m_window;
     PdfPane *m_pane = nullptr;
@@ -231,9 +233,10 @@ TEST(PdfPaneOutline, ARowLeadsToItsPlaceOnThePage)
     const QString path = dir.filePath(QStringLiteral("outlined.pdf"));
     ASSERT_TRUE(makePdf(
         path, 3, { { QStringLiteral("Start"), 0, {} }, { QStringLiteral("Low on page 2"), 1, {}, 600 } }));
+    ConfigDictionary config(dir.filePath(QStringLiteral("config.plist")));
     QWidget window;
     window.resize(900, 700);
-    auto *pane = new PdfPane(path, QString(), &window);
+    auto *pane = new PdfPane(path, config, QString(), &window);
     pane->resize(window.size());
     window.show();
     ASSERT_TRUE(waitUntil([&] { return pane->isVisible(); }));
@@ -275,9 +278,10 @@ TEST(PdfPaneOutline, HostileDocumentsOpenWithoutTakingTheWindowDown)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(hostilePdf(c.kind));
         f.close();
+        ConfigDictionary config(dir.filePath(QStringLiteral("config.plist")));
         QWidget window;
         window.resize(600, 500);
-        auto *pane = new PdfPane(path, QString(), &window);
+        auto *pane = new PdfPane(path, config, QString(), &window);
         pane->resize(window.size());
         window.show();
         ASSERT_TRUE(waitUntil([&] { return pane->isVisible(); }));

@@ -25,7 +25,7 @@ public slots:
 // The sample book in the reader, its first document loaded.
 QPointer<ReaderVC> openAnatomy(AppDelegate &app)
 {
-    ConfigDictionary::shared().remove(QStringLiteral("r_split")); // the default outline width
+    app.config().remove(QStringLiteral("r_split")); // the default outline width
     app.changeToReader(ShelfVC::bookInfo(app.library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = app.readerVC();
     if (!reader || !reader->epubPane())
@@ -580,13 +580,13 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
     launch();
     library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     library().books().parseBook(installSampleBook(QStringLiteral("Emergency Medicine Handbook.epub")));
-    ConfigDictionary::shared().setValue(QStringLiteral("r_split"), 0.5);
+    m_app->config().setValue(QStringLiteral("r_split"), 0.5);
     // A reader left before it was ever laid out has no width to keep.
     m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     QPointer<ReaderVC> reader = m_app->readerVC();
     m_app->changeToShelf();
     ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
-    EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.5, 0.02);
+    EXPECT_NEAR(m_app->config().value(QStringLiteral("r_split")).toDouble(), 0.5, 0.02);
 
     m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     reader = m_app->readerVC();
@@ -603,7 +603,7 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
     reader->epubPane()->splitter()->setSizes({ total / 4, total - total / 4 });
     m_app->changeToShelf();
     ASSERT_TRUE(waitUntil([&] { return reader.isNull(); }));
-    EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02);
+    EXPECT_NEAR(m_app->config().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02);
 
     // The splash covers the reader with the outline closed, then goes by
     // itself (two seconds: the book's "dc:splash" is not a number).
@@ -615,7 +615,7 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
     EXPECT_FALSE(splash->pixmap().isNull());
     EXPECT_EQ(reader->epubPane()->splitter()->sizes().value(0), 0);
     m_app->changeToShelf();
-    EXPECT_NEAR(ConfigDictionary::shared().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02)
+    EXPECT_NEAR(m_app->config().value(QStringLiteral("r_split")).toDouble(), 0.25, 0.02)
         << "leaving during the splash keeps the stored width";
     m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("Emergency Medicine Handbook.epub")));
     reader = m_app->readerVC();
@@ -633,7 +633,7 @@ TEST_F(AppShellTest, ReaderSplashAndOutlineWidth)
     EXPECT_NEAR(outlineShare(reader), 0.25, 0.02);
 
     // A stored width out of range gives the default outline.
-    ConfigDictionary::shared().setValue(QStringLiteral("r_split"), 0.97);
+    m_app->config().setValue(QStringLiteral("r_split"), 0.97);
     m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("anatomy-basics.epub")));
     reader = m_app->readerVC();
     ASSERT_TRUE(waitUntil([&] { return reader->epubPane()->splitter()->isVisible(); }));

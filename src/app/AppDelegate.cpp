@@ -1,41 +1,36 @@
 #include "AppDelegate.h"
 
-#include "AppShortcuts.h"
-#include "MainWindow.h"
-#include "MsgBox.h"
-#include "UpdateWindows.h"
+#include "core/account/UserProfile.h"
 #include "core/app/Analytics.h"
 #include "core/dictionary/DictionaryManager.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ConfigDictionary.h"
 #include "core/platform/DataFolder.h"
 #include "core/platform/ServerConfig.h"
-#include "core/platform/UserDefaults.h"
-#include "core/shelf/ShelfModel.h"
+#include "core/shelf/PdfCover.h"
 #include "core/store/InstallRecovery.h"
 #include "core/store/StoreManager.h"
 #include "core/store/VamoManager.h"
 #include "core/sync/QMShareHelper.h"
-#include "core/util/DictionaryHelpers.h"
 #include "core/util/Logging.h"
 #include "core/util/NotificationCenter.h"
+#include "ui/app/AppShortcuts.h"
+#include "ui/app/MainWindow.h"
+#include "ui/app/MsgBox.h"
+#include "ui/app/UpdateWindows.h"
 #include "ui/reader/BookWebProfile.h"
 #include "ui/reader/ReaderVC.h"
 #include "ui/shelf/ShelfVC.h"
 #include "ui/store/StoreVC.h"
 #include "ui/top/TopVC.h"
 
-#include <QFileInfo>
-#include <QImage>
-#include <QPdfDocument>
-
 AppDelegate::AppDelegate(LibraryStore &store, const ServerConfig &servers, QObject *parent)
     : QObject(parent)
     , m_library(store)
     , m_servers(servers)
+    , m_config(std::make_unique<ConfigDictionary>(DataFolder::configFile()))
     , m_messages(std::make_unique<MsgBox>())
 {
-    MessagePresenter::setShared(m_messages.get());
 }
 
 AppDelegate::~AppDelegate()
@@ -49,8 +44,6 @@ AppDelegate::~AppDelegate()
     delete m_top.data();
     delete m_shelf.data();
     delete m_store.data();
-    MessagePresenter::setShared(nullptr);
-    Analytics::setShared(nullptr);
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -60,8 +53,7 @@ void AppDelegate::applicationDidFinishLaunching()
     if (!m_library.store().isOpen())
         m_library.store().open(LibraryStore::defaultPath());
     // 2-3. Analytics: watch the collector, resend what was kept.
-    m_analytics = std::make_unique<Analytics>(m_servers);
-    Analytics::setShared(m_analytics.get());
+    m_analytics = std::make_unique<Analytics>(m_servers, *m_config);
     m_analytics->setReachableBlock();
     m_analytics->sendLostGAData();
     // 4. The main window.
@@ -70,16 +62,16 @@ void AppDelegate::applicationDidFinishLaunching()
     MsgBox::setMainWindow(m_window.get());
     AppShortcuts::install(*m_window, *this);
     m_window->show();
-    // 5-6. Data folder, configuration, contents folder.
-    ConfigDictionary::shared();
+    // 5-6. Data folder (the configuration was read when this object was
+    // made), contents folder.
     DataFolder::createContentsFolder();
     // What an installation cut short by a crash or a kill left behind.
     InstallRecovery::run(m_library.books());
     // 7. The book content scheme's handler on the book profile.
-    BookWebProfile::shared();
+    m_bookProfile = BookWebProfile::create(this);
     // 8. The shared services.
     m_vamo = std::make_unique<VamoManager>(m_servers);
-    m_storeManager = std::make_unique<StoreManager>(m_servers, ConfigDictionary::shared(), *m_vamo);
+    m_storeManager = std::make_unique<StoreManager>(m_servers, *m_config, *m_vamo);
     m_session = std::make_unique<AccountSession>(m_library.account(), *m_storeManager, *m_vamo, *this);
     m_dictionaries = std::make_unique<DictionaryManager>(m_library.store());
     m_sync = std::make_unique<QMShareHelper>(m_library, m_servers, *m_vamo);
@@ -177,22 +169,6 @@ void AppDelegate::changeToStoreDownloadPage(const QNetworkRequest &request, cons
     changeToVC(m_store);
 }
 
-bool AppDelegate::preparePdfCover(const QString &pdfPath)
-{
-    // Only the extension changes: a folder named like "x.pdf" stays as it is.
-    const QString cover = ShelfModel::sideFile(pdfPath, QStringLiteral(".cover"));
-    if (QFileInfo::exists(cover))
-        return true;
-    QPdfDocument pdf;
-    if (pdf.load(pdfPath) != QPdfDocument::Error::None || pdf.pageCount() < 1)
-        return false;
-    const QSizeF points = pdf.pagePointSize(0);
-    const QImage image = pdf.render(0, (points * 2).toSize());
-    if (image.isNull())
-        return false;
-    return image.convertToFormat(QImage::Format_RGB32).save(cover, "JPEG", 50);
-}
-
 void AppDelegate::changeToReader(const QVariantMap &info)
 {
     changeToReader(info, info, QString());
@@ -203,7 +179,7 @@ void AppDelegate::changeToReader(
 {
     auto *reader = new ReaderVC(*this);
     if (info.contains(QStringLiteral("pdfurl")))
-        preparePdfCover(info.value(QStringLiteral("pdfurl")).toString());
+        PdfCover::prepare(info.value(QStringLiteral("pdfurl")).toString());
     reader->info = info;
     reader->befoInfo = befoInfo;
     reader->befoManifestID = befoManifestID;
@@ -230,7 +206,9 @@ void AppDelegate::showLiftedWarning()
 
 void AppDelegate::refreshTopIfShown()
 {
-    if (m_window && m_window->windowTitle().contains(QStringLiteral("TOP")) && m_top)
+    // The screen switched to, not the window's title: a shelf or a book
+    // may be named "TOP" too.
+    if (m_top && m_current == m_top)
         m_top->appear();
 }
 
@@ -260,20 +238,7 @@ void AppDelegate::applicationWillTerminate()
 void AppDelegate::getUserInfo()
 {
     m_vamo->getUserInfo([](const QVariant &result, const std::optional<ApiError> &) {
-        const QVariantMap answer = result.toMap();
-        const auto email = stringForKey(answer, QStringLiteral("notice_email"));
-        const QVariantMap profile
-            = dictionaryForKey(answer, QStringLiteral("user_profiles")).value_or(QVariantMap());
-        const QString name = stringForKey(profile, QStringLiteral("last_name")).value_or(QString())
-            + stringForKey(profile, QStringLiteral("first_name")).value_or(QString());
-        qCInfo(lcApp) << QStringLiteral("username=%1,notice_email=%2").arg(name, email.value_or(QString()));
-        UserDefaults::remove(QString::fromLatin1(UserDefaults::vamoUserName));
-        UserDefaults::remove(QString::fromLatin1(UserDefaults::noticeEmail));
-        if (!name.isEmpty())
-            UserDefaults::setValue(QString::fromLatin1(UserDefaults::vamoUserName), name);
-        if (email && !email->isEmpty())
-            UserDefaults::setValue(QString::fromLatin1(UserDefaults::noticeEmail), *email);
-        UserDefaults::synchronize();
+        UserProfile::fromAnswer(result).store();
     });
 }
 

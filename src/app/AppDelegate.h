@@ -1,7 +1,10 @@
-// The application delegate: the start-up sequence, the one main window and
-// its screens (top, shelf, store, reader; one at a time), the sheets of the
-// account session, and the shared service objects. Screens reach it through
-// Navigation. Main thread only.
+// The application delegate, the program's assembly: the start-up sequence,
+// the one main window and its screens (top, shelf, store, reader; one at a
+// time), the sheets of the account session, and the service objects, which
+// it makes and owns and hands down by reference (the configuration
+// dictionary of the data folder when it is made, the rest in
+// applicationDidFinishLaunching). Screens reach it through Navigation.
+// `servers` must outlive it. Main thread only.
 #pragma once
 
 #include "core/account/AccountSession.h"
@@ -24,6 +27,7 @@
 #include <memory>
 
 class Analytics;
+class ConfigDictionary;
 class DictionaryManager;
 class LibraryStore;
 class MainWindow;
@@ -32,6 +36,7 @@ class QMShareHelper;
 class ServerConfig;
 class StoreManager;
 class VamoManager;
+class QWebEngineProfile;
 class QWidget;
 
 class AppDelegate : public QObject, public Navigation, public LoginWindowDelegate, public AccountSessionUi
@@ -77,10 +82,6 @@ public:
     void showUpdateWindow();
     void showNotificationWindow();
 
-    // The cover of a PDF ("name.cover", JPEG quality 50, first page), made
-    // when missing. Whether a cover exists afterwards.
-    static bool preparePdfCover(const QString &pdfPath);
-
     MainWindow *window() const override { return m_window.get(); }
     AccountSession &account() override { return *m_session; }
     ScreenVC *currentVC() const { return m_current; }
@@ -95,6 +96,9 @@ public:
     QMShareHelper &shareHelper() override { return *m_sync; }
     Library &library() override { return m_library; }
     const ServerConfig &servers() const override { return m_servers; }
+    Analytics &analytics() override { return *m_analytics; }
+    ConfigDictionary &config() override { return *m_config; }
+    QWebEngineProfile *bookProfile() const override { return m_bookProfile; }
     bool hasPendingTokenRequest() const { return m_session && m_session->hasPendingTokenRequest(); }
 
 private:
@@ -106,6 +110,7 @@ private:
 
     Library m_library;
     const ServerConfig &m_servers;
+    std::unique_ptr<ConfigDictionary> m_config;
     std::unique_ptr<MsgBox> m_messages;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<VamoManager> m_vamo;
@@ -123,4 +128,5 @@ private:
     QPointer<QWidget> m_updateWindow;
     QPointer<QWidget> m_notificationWindow;
     QPointer<DownloadSheet> m_downloadSheet;
+    QWebEngineProfile *m_bookProfile = nullptr; // a child of this object
 };
