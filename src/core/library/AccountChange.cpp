@@ -3,6 +3,7 @@
 #include "BookMetaData.h"
 #include "DataBaseHelper.h"
 #include "LibraryStore.h"
+#include "core/content/BookFormat.h"
 #include "core/platform/DataFolder.h"
 #include "core/util/Logging.h"
 
@@ -20,7 +21,7 @@ const QLatin1String kBookIdFromDisk("9999999999");
 
 bool isPdfName(const QString &name)
 {
-    return name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+    return formatOfName(name) == BookFormat::Pdf;
 }
 
 // A PDF's side files: its outline (".toc") and cover (".cover").

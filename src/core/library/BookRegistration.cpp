@@ -2,6 +2,7 @@
 #include "DataBaseHelper.h"
 
 #include "LibraryStore.h"
+#include "core/content/BookFormat.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/util/DictionaryHelpers.h"
@@ -161,7 +162,7 @@ void DataBaseHelper::parsePDFBook(const QString &path, const QVariantMap &info, 
 void DataBaseHelper::parseLooseBook(const QString &path)
 {
     const QFileInfo file(path);
-    if (file.suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
+    if (formatOf(path) == BookFormat::Pdf)
         parsePDFBook(path,
             { { QStringLiteral("bookId"), localIdentifier(file.fileName()) },
                 { QStringLiteral("bookTitle"), file.completeBaseName() } });

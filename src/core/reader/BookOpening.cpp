@@ -1,5 +1,6 @@
 #include "BookOpening.h"
 
+#include "core/content/BookFormat.h"
 #include "core/content/BookUrl.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
@@ -18,9 +19,9 @@ std::optional<BookMetaData> recordFor(const QString &fileName)
     return LibraryStore::main().findFirst<BookMetaData>(QStringLiteral("\"fileName\"=?"), { fileName });
 }
 
-bool isPdfName(const QString &fileName)
+bool isPdfBook(const QString &fileName)
 {
-    return QFileInfo(fileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    return formatOf(DataFolder::contentsFolder() + u'/' + fileName) == BookFormat::Pdf;
 }
 
 } // namespace
@@ -28,7 +29,8 @@ bool isPdfName(const QString &fileName)
 BookInfo BookOpening::infoForBook(const QString &fileName)
 {
     BookInfo info;
-    const bool pdf = isPdfName(fileName);
+    const bool pdf = isPdfBook(fileName);
+    info.format = pdf ? BookFormat::Pdf : BookFormat::Epub;
     if (pdf)
         info.pdfUrl = DataFolder::contentsFolder() + u'/' + fileName;
     else
@@ -64,7 +66,7 @@ void BookOpening::markOpened(const QString &fileName, QMShareHelper *sync)
         return;
     const QString id = book->identifier.value_or(QString());
     if (sync && id != QLatin1String(BookInfo::kBookIdFromDisk))
-        sync->getMyBookAll(id, DataBaseHelper::currentUserId().value_or(QString()), isPdfName(fileName));
+        sync->getMyBookAll(id, DataBaseHelper::currentUserId().value_or(QString()), isPdfBook(fileName));
     book->lastOpenDate = QDateTime::currentDateTimeUtc();
     // Only the shelf's "recently opened" order depends on it.
     if (!LibraryStore::main().save(*book))
