@@ -192,6 +192,9 @@ void ReaderVC::placePane(ReaderPane *pane)
     // The pane lays itself out (splash, outline width) at the reader's size.
     pane->widget()->resize(size());
     layout()->addWidget(pane->widget());
+    // A book that turns by a reading direction has its button in place of
+    // going back.
+    m_direction->setVisible(pane->hasReadingDirection());
     applyReadingTheme();
 }
 
@@ -202,9 +205,8 @@ void ReaderVC::openPdf(int last)
     auto *pdf = new PdfPane(m_book.pdfUrl, m_book.metaBookId, this);
     placePane(pdf);
     startCounting();
-    // Zoom on the font-size buttons; the direction button in place of
-    // going back.
-    for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp, m_direction })
+    // Zoom on the font-size buttons.
+    for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(true);
     m_pdfControls = new PdfReaderControls(pdf, m_pageLabel, this);
     setUpAnnotations();
