@@ -169,20 +169,21 @@ void AppDelegate::changeToStoreDownloadPage(const QNetworkRequest &request, cons
     changeToVC(m_store);
 }
 
-void AppDelegate::changeToReader(const QVariantMap &info)
+void AppDelegate::changeToReader(const BookInfo &book)
 {
-    changeToReader(info, info, QString());
+    showReader(book, std::nullopt);
 }
 
-void AppDelegate::changeToReader(
-    const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID)
+void AppDelegate::changeToReader(const BookInfo &book, const LinkOrigin &from)
 {
-    auto *reader = new ReaderVC(*this);
-    if (info.contains(QStringLiteral("pdfurl")))
-        PdfCover::prepare(info.value(QStringLiteral("pdfurl")).toString());
-    reader->info = info;
-    reader->befoInfo = befoInfo;
-    reader->befoManifestID = befoManifestID;
+    showReader(book, from);
+}
+
+void AppDelegate::showReader(const BookInfo &book, const std::optional<LinkOrigin> &from)
+{
+    if (book.isPdf())
+        PdfCover::prepare(book.pdfUrl);
+    auto *reader = new ReaderVC(*this, book, from);
     ScreenVC *old = m_reader;
     m_reader = reader;
     changeToVC(reader);

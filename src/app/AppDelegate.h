@@ -25,6 +25,7 @@
 #include <QVariantMap>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Analytics;
 class ConfigDictionary;
@@ -64,9 +65,8 @@ public:
     void changeToMyMenu() override;
     void changeToAcquired() override;
     void changeToStoreDownloadPage(const QNetworkRequest &request, const QByteArray &body) override;
-    void changeToReader(const QVariantMap &info) override;
-    void changeToReader(
-        const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID) override;
+    void changeToReader(const BookInfo &book) override;
+    void changeToReader(const BookInfo &book, const LinkOrigin &from) override;
     void changeToVC(ScreenVC *screen);
 
     // Sign-in token (the account session's state machine).
@@ -102,6 +102,9 @@ public:
     bool hasPendingTokenRequest() const { return m_session && m_session->hasPendingTokenRequest(); }
 
 private:
+    // A new reader screen on `book` in place of the one shown.
+    void showReader(const BookInfo &book, const std::optional<LinkOrigin> &from);
+
     // AccountSessionUi
     void presentLoginSheet() override;
     void showLiftedWarning() override;

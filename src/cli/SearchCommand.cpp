@@ -2,6 +2,7 @@
 #include "InspectCommand.h"
 
 #include "CliOptions.h"
+#include "core/content/BookFormat.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
@@ -124,7 +125,7 @@ int searchCommand(const QStringList &args)
     const QFileInfo info(positional.at(0));
     if (!info.isFile())
         return fail(QStringLiteral("cannot read %1: no such file").arg(positional.at(0)));
-    if (info.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0)
+    if (formatOf(info.absoluteFilePath()) == BookFormat::Pdf)
         return searchPdf(
             info, positional.at(1), std::min(max.value_or(PdfTextSearch::kMaxHits), PdfTextSearch::kMaxHits));
     return searchEpub(info, positional.at(1), fromFirst, from, max.value_or(InBookSearch::kPageSize));

@@ -1,13 +1,14 @@
 #include "LaunchArguments.h"
 
+#include "core/content/BookFormat.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
 bool LaunchArguments::isBookFileName(const QString &name)
 {
-    return name.endsWith(QStringLiteral(".epub"), Qt::CaseInsensitive)
-        || name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+    return formatOfName(name).has_value();
 }
 
 LaunchArguments::Result LaunchArguments::parse(const QStringList &arguments, const QString &workingDirectory)

@@ -2,6 +2,7 @@
 
 #include "BookMetaData.h"
 #include "LibraryStore.h"
+#include "core/content/BookFormat.h"
 #include "core/platform/DataFolder.h"
 #include "core/util/Logging.h"
 
@@ -15,7 +16,7 @@ namespace
 
 bool isPdfName(const QString &name)
 {
-    return name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+    return formatOfName(name) == BookFormat::Pdf;
 }
 
 // A PDF's side files: its outline (".toc") and cover (".cover").

@@ -2,6 +2,7 @@
 #include "BookRepository.h"
 
 #include "LibraryStore.h"
+#include "core/content/BookFormat.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/util/DictionaryHelpers.h"
@@ -159,7 +160,7 @@ void BookRepository::parsePDFBook(const QString &path, const QVariantMap &info, 
 void BookRepository::parseLooseBook(const QString &path)
 {
     const QFileInfo file(path);
-    if (file.suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
+    if (formatOf(path) == BookFormat::Pdf)
         parsePDFBook(path,
             { { QStringLiteral("bookId"), localIdentifier(file.fileName()) },
                 { QStringLiteral("bookTitle"), file.completeBaseName() } });

@@ -5,6 +5,7 @@ BookInfo BookInfo::fromMap(const QVariantMap &map)
     BookInfo info;
     info.url = map.value(QStringLiteral("url")).toUrl();
     info.pdfUrl = map.value(QStringLiteral("pdfurl")).toString();
+    info.format = map.contains(QStringLiteral("pdfurl")) ? BookFormat::Pdf : BookFormat::Epub;
     info.bookID = map.value(QStringLiteral("BookID"), -1).toLongLong();
     info.lastPage = map.value(QStringLiteral("lastPage"), -1).toInt();
     info.fontSize = map.value(QStringLiteral("fontSize"), kDefaultFontSize).toInt();
@@ -12,12 +13,15 @@ BookInfo BookInfo::fromMap(const QVariantMap &map)
     info.title = map.value(QStringLiteral("Title")).toString();
     info.metaBookId = map.value(QStringLiteral("metaBookId")).toString();
     info.creator = map.value(QStringLiteral("creator")).toString();
+    info.searchTerm = map.value(QStringLiteral("searchTerm")).toString();
     return info;
 }
 
 QVariantMap BookInfo::toMap() const
 {
     QVariantMap map;
+    if (!searchTerm.isEmpty())
+        map.insert(QStringLiteral("searchTerm"), searchTerm);
     if (isPdf()) {
         // A PDF without a library record is only its path.
         map.insert(QStringLiteral("pdfurl"), pdfUrl);

@@ -1,5 +1,6 @@
 #include "BookOpening.h"
 
+#include "core/content/BookFormat.h"
 #include "core/content/BookUrl.h"
 #include "core/platform/DataFolder.h"
 #include "core/sync/QMShareHelper.h"
@@ -11,9 +12,9 @@
 namespace
 {
 
-bool isPdfName(const QString &fileName)
+bool isPdfBook(const QString &fileName)
 {
-    return QFileInfo(fileName).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    return formatOf(DataFolder::contentsFolder() + u'/' + fileName) == BookFormat::Pdf;
 }
 
 } // namespace
@@ -21,7 +22,8 @@ bool isPdfName(const QString &fileName)
 BookInfo BookOpening::infoForBook(const BookRepository &books, const QString &fileName)
 {
     BookInfo info;
-    const bool pdf = isPdfName(fileName);
+    const bool pdf = isPdfBook(fileName);
+    info.format = pdf ? BookFormat::Pdf : BookFormat::Epub;
     if (pdf)
         info.pdfUrl = DataFolder::contentsFolder() + u'/' + fileName;
     else
@@ -58,7 +60,7 @@ void BookOpening::markOpened(const Library &library, const QString &fileName, QM
         return;
     const QString id = book->identifier.value_or(QString());
     if (sync && id != QLatin1String(BookInfo::kBookIdFromDisk))
-        sync->getMyBookAll(id, library.account().currentUserId().value_or(QString()), isPdfName(fileName));
+        sync->getMyBookAll(id, library.account().currentUserId().value_or(QString()), isPdfBook(fileName));
     book->lastOpenDate = QDateTime::currentDateTimeUtc();
     // Only the shelf's "recently opened" order depends on it.
     if (!books.saveBook(*book))

@@ -17,9 +17,9 @@ class QMShareHelper;
 class BookOpening
 {
 public:
-    // The reader info for the file `fileName` of the contents folder: a PDF
-    // by its extension (".pdf"), else an EPUB. A file without a library
-    // record gets the defaults.
+    // The reader info for the file `fileName` of the contents folder, in the
+    // format formatOf() finds for it. A file without a library record gets
+    // the defaults.
     static BookInfo infoForBook(const BookRepository &books, const QString &fileName);
     // Sets the book's last-open date and, with `sync`, starts the download
     // of its annotations (not for books imported from disk). Nothing for a

@@ -3,19 +3,25 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QVariantList>
+#include <iterator>
 
 namespace
 {
-struct Colours {
-    const char *background;
-    const char *text;
-    const char *link;
+
+using Tint = ReadingTheme::PdfTint;
+
+// Every theme's colours. Day leaves the book's own text colours (and so
+// needs no style sheet) and draws PDF pages as they are. Highlight and memo
+// colours are the page scripts' own under every theme so far (null).
+constexpr ReadingTheme::Colours kThemes[] = {
+    { ReadingTheme::Day, "day", "昼", "#ffffff", nullptr, nullptr, Tint::None, nullptr, nullptr, nullptr },
+    { ReadingTheme::Sepia, "sepia", "セピア", "#f4ecd8", "#433422", "#7a4b16", Tint::Multiply, "#f4ecd8",
+        nullptr, nullptr },
+    { ReadingTheme::Night, "night", "夜", "#1b1d21", "#d4d2cc", "#8fb4e6", Tint::Difference, "#e4e4e4",
+        nullptr, nullptr },
 };
 
-constexpr Colours kSepia { "#f4ecd8", "#433422", "#7a4b16" };
-constexpr Colours kNight { "#1b1d21", "#d4d2cc", "#8fb4e6" };
-
-QString sheetFor(const Colours &c)
+QString sheetFor(const ReadingTheme::Colours &c)
 {
     // Every element's colours give way to the theme's, so pages that paint
     // their own white boxes read on the theme too. Images, video and SVG
@@ -24,45 +30,43 @@ QString sheetFor(const Colours &c)
                           "body * { background-color: transparent !important; color: inherit !important;"
                           " border-color: %2 !important; }\n"
                           "a, a * { color: %3 !important; }\n")
-        .arg(QLatin1String(c.background), QLatin1String(c.text), QLatin1String(c.link));
+        .arg(QLatin1String(c.background), QLatin1String(c.text), QLatin1String(c.link ? c.link : c.text));
 }
+
 } // namespace
+
+const ReadingTheme::Colours &ReadingTheme::colours(Kind kind)
+{
+    for (const Colours &row : kThemes)
+        if (row.kind == kind)
+            return row;
+    return kThemes[0];
+}
+
+QList<ReadingTheme::Kind> ReadingTheme::all()
+{
+    QList<Kind> kinds;
+    for (const Colours &row : kThemes)
+        kinds.append(row.kind);
+    return kinds;
+}
 
 std::optional<ReadingTheme::Kind> ReadingTheme::fromKey(const QString &key)
 {
-    if (key == u"day")
-        return Day;
-    if (key == u"sepia")
-        return Sepia;
-    if (key == u"night")
-        return Night;
+    for (const Colours &row : kThemes)
+        if (key == QLatin1String(row.key))
+            return row.kind;
     return std::nullopt;
 }
 
 QString ReadingTheme::key(Kind kind)
 {
-    switch (kind) {
-    case Sepia:
-        return QStringLiteral("sepia");
-    case Night:
-        return QStringLiteral("night");
-    case Day:
-        break;
-    }
-    return QStringLiteral("day");
+    return QLatin1String(colours(kind).key);
 }
 
 QString ReadingTheme::title(Kind kind)
 {
-    switch (kind) {
-    case Sepia:
-        return QStringLiteral("セピア");
-    case Night:
-        return QStringLiteral("夜");
-    case Day:
-        break;
-    }
-    return QStringLiteral("昼");
+    return QString::fromUtf8(colours(kind).title);
 }
 
 ReadingTheme::Kind ReadingTheme::chosen(const std::optional<QString> &stored, int windowLightness)
@@ -75,41 +79,22 @@ ReadingTheme::Kind ReadingTheme::chosen(const std::optional<QString> &stored, in
 
 ReadingTheme::Kind ReadingTheme::next(Kind kind)
 {
-    switch (kind) {
-    case Day:
-        return Sepia;
-    case Sepia:
-        return Night;
-    case Night:
-        break;
-    }
-    return Day;
+    const auto count = std::size(kThemes);
+    for (std::size_t i = 0; i < count; ++i)
+        if (kThemes[i].kind == kind)
+            return kThemes[(i + 1) % count].kind;
+    return kThemes[0].kind;
 }
 
 QString ReadingTheme::background(Kind kind)
 {
-    switch (kind) {
-    case Sepia:
-        return QLatin1String(kSepia.background);
-    case Night:
-        return QLatin1String(kNight.background);
-    case Day:
-        break;
-    }
-    return QStringLiteral("#ffffff");
+    return QLatin1String(colours(kind).background);
 }
 
 QString ReadingTheme::styleSheet(Kind kind)
 {
-    switch (kind) {
-    case Sepia:
-        return sheetFor(kSepia);
-    case Night:
-        return sheetFor(kNight);
-    case Day:
-        break;
-    }
-    return {};
+    const Colours &c = colours(kind);
+    return c.text ? sheetFor(c) : QString();
 }
 
 QString ReadingTheme::pageScript(Kind kind)

@@ -1,7 +1,8 @@
 // The reading theme of book pages: day (the book's own colours), sepia or
 // night. EPUB pages get a style sheet that overrides the page's text and
 // background colours and leaves images alone; PDF pages are tinted (sepia)
-// or inverted (night) as they are drawn.
+// or inverted (night) as they are drawn. Every colour of a theme is one row
+// of one table (ReadingTheme.cpp): a further theme is a Kind and a row.
 //
 // The choice is kept under UserDefaults "readingTheme" ("day", "sepia",
 // "night"); without it the theme follows the desktop: night on a dark
@@ -10,6 +11,7 @@
 // Pure functions; any thread.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -18,6 +20,31 @@ class ReadingTheme
 public:
     enum Kind { Day, Sepia, Night };
     static constexpr const char *kDefaultsKey = "readingTheme";
+
+    // How a PDF page is drawn under a theme: as it is, multiplied by the
+    // tint (white paper takes the tint, black stays), or the difference
+    // with it (colours turn to their opposite, white to a dark grey that
+    // is easier on the eyes than black).
+    enum class PdfTint { None, Multiply, Difference };
+
+    // One theme's row. Colours are "#rrggbb"; a null colour means "the
+    // book's own" (no override).
+    struct Colours {
+        Kind kind;
+        const char *key; // kept under kDefaultsKey
+        const char *title; // UTF-8, the reader's menu
+        const char *background; // the page background
+        const char *text; // EPUB text and borders
+        const char *link; // EPUB links
+        PdfTint pdfTint;
+        const char *pdfTintColour;
+        const char *highlight; // annotation highlights over this theme
+        const char *memo; // memo marks over this theme
+    };
+    // The row of `kind`; day's for a value outside the table.
+    static const Colours &colours(Kind kind);
+    // Every theme, in the menu's (and next()'s) order.
+    static QList<Kind> all();
 
     // "day", "sepia" or "night"; absent for any other text.
     static std::optional<Kind> fromKey(const QString &key);
@@ -28,7 +55,8 @@ public:
     // the desktop's window colour is dark (`windowLightness` 0-255 below
     // 128), else day.
     static Kind chosen(const std::optional<QString> &stored, int windowLightness);
-    // The next theme in day, sepia, night order (night goes back to day).
+    // The next theme in the order of all() (the last goes back to the
+    // first).
     static Kind next(Kind kind);
 
     // The page background as "#rrggbb" (day: white).

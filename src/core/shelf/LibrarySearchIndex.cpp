@@ -1,5 +1,6 @@
 #include "LibrarySearchIndex.h"
 
+#include "core/content/BookFormat.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
@@ -159,7 +160,7 @@ bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *
     if (!isOpen())
         return false;
     const QFileInfo info(path);
-    const bool isPdf = info.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0;
+    const bool isPdf = formatOf(info.absoluteFilePath()) == BookFormat::Pdf;
     struct Row {
         QString body;
         int page;

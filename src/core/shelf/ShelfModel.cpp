@@ -46,8 +46,7 @@ bool tocMentions(const QVariantList &entries, const QString &text, bool withTitl
 ShelfEntry ShelfModel::entryFor(const QString &fileName)
 {
     const QFileInfo file(DataFolder::contentsFolder() + u'/' + fileName);
-    return { file.absoluteFilePath(), fileName,
-        file.suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0, file.lastModified() };
+    return { file.absoluteFilePath(), fileName, formatOf(file.absoluteFilePath()), file.lastModified() };
 }
 
 QString ShelfModel::sideFile(const QString &pdfPath, const QString &extension)
@@ -128,7 +127,8 @@ QList<ShelfEntry> ShelfModel::contentsList(
                     onShelf.insert(*b->BookID);
             }
         }
-        const ShelfEntry entry { file.absoluteFilePath(), name, ext == u"pdf", file.lastModified() };
+        const ShelfEntry entry { file.absoluteFilePath(), name, formatOf(file.absoluteFilePath()),
+            file.lastModified() };
         if (labelID > 0) {
             const auto id = bookIDs.constFind(name);
             if (id == bookIDs.cend() || !onShelf.contains(*id))
@@ -184,10 +184,10 @@ void ShelfModel::sortItems(QList<ShelfEntry> &items, const QString &sortLabel) c
     });
 }
 
-QVariantMap ShelfModel::readerInfo(const ShelfEntry &entry, QMShareHelper *sync)
+BookInfo ShelfModel::readerInfo(const ShelfEntry &entry, QMShareHelper *sync)
 {
     BookOpening::markOpened(m_library, entry.fileName, sync);
-    return BookOpening::infoForBook(m_library.books(), entry.fileName).toMap();
+    return BookOpening::infoForBook(m_library.books(), entry.fileName);
 }
 
 QStringList ShelfModel::search(const QString &text, qint64 labelID)
@@ -221,7 +221,7 @@ QStringList ShelfModel::searchContents(
         if (cancelled && cancelled())
             break;
         bool hit = false;
-        if (e.isPdf) {
+        if (e.isPdf()) {
             QFile toc(sideFile(e.path, QStringLiteral(".toc")));
             const auto json = toc.open(QIODevice::ReadOnly) ? jsonDictonary(toc.readAll()) : std::nullopt;
             hit = json && tocMentions(json->value(QStringLiteral("toc")).toList(), text, true);
@@ -238,7 +238,7 @@ QStringList ShelfModel::searchContents(
 void ShelfModel::deleteBook(const ShelfEntry &entry)
 {
     QFile::remove(entry.path);
-    if (entry.isPdf) {
+    if (entry.isPdf()) {
         QFile::remove(sideFile(entry.path, QStringLiteral(".toc")));
         QFile::remove(sideFile(entry.path, QStringLiteral(".cover")));
     }

@@ -7,10 +7,12 @@
 // making one costs nothing. Main thread only.
 #pragma once
 
+#include "core/content/BookFormat.h"
 #include "core/library/BookMetaData.h"
 #include "core/library/DictionaryMaster.h"
 #include "core/library/LabelMaster.h"
 #include "core/library/Library.h"
+#include "core/reader/BookInfo.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -26,8 +28,10 @@ class QMShareHelper;
 struct ShelfEntry {
     QString path; // full path in the contents folder
     QString fileName; // its last component
-    bool isPdf = false;
+    BookFormat format = BookFormat::Epub; // formatOf(path)
     QDateTime date; // the file's modification time
+
+    bool isPdf() const { return format == BookFormat::Pdf; }
 };
 
 class ShelfModel
@@ -68,7 +72,7 @@ public:
 
     // The reader's book info for an entry; starts the annotation download
     // (`sync` may be null) and marks the book opened.
-    QVariantMap readerInfo(const ShelfEntry &entry, QMShareHelper *sync);
+    BookInfo readerInfo(const ShelfEntry &entry, QMShareHelper *sync);
 
     // The file names matching a search: titles first, then books of the shelf
     // whose table of contents (EPUB) or ".toc" (PDF) mentions the text.

@@ -1,6 +1,7 @@
 #include "BookFileImport.h"
 
 #include "PackageInstaller.h"
+#include "core/content/BookFormat.h"
 #include "core/library/BookMetaData.h"
 #include "core/platform/DataFolder.h"
 
@@ -26,8 +27,10 @@ BookFileImport::Result BookFileImport::importFile(BookRepository books, const QS
         result.error = QStringLiteral("%1 cannot be read").arg(path);
         return result;
     }
-    const bool pdf = name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
-    if (!pdf && !name.endsWith(QStringLiteral(".epub"), Qt::CaseInsensitive)) {
+    // The installer checks the file against the format its name gives.
+    const auto format = formatOfName(name);
+    const bool pdf = format == BookFormat::Pdf;
+    if (!format) {
         result.error = PackageInstaller::kUnsupported;
         return result;
     }

@@ -2,6 +2,7 @@
 
 #include "BlockingRequest.h"
 #include "core/account/AccountSession.h"
+#include "core/content/BookFormat.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/platform/DataFolder.h"
@@ -163,7 +164,7 @@ QString TopLogic::recentBookText(const BookMetaData &book)
     const QString fileName = book.fileName.value_or(QString());
     QString title = book.title.value_or(QString());
     QString publisher = book.publisher.value_or(QString());
-    if (fileName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+    if (formatOf(DataFolder::contentsFolder() + u'/' + fileName) == BookFormat::Pdf) {
         title = decodeURI(title).value_or(title);
     } else {
         EPUBManager epub(BookUrl::rootUrl(fileName));
@@ -183,7 +184,7 @@ QString TopLogic::recentBookText(const BookMetaData &book)
     return title + QStringLiteral("\r\n") + publisher;
 }
 
-QVariantMap TopLogic::readerInfoForRecentBook(const QString &fileName)
+BookInfo TopLogic::readerInfoForRecentBook(const QString &fileName)
 {
     return ShelfModel(m_library).readerInfo(ShelfModel::entryFor(fileName), m_sync);
 }

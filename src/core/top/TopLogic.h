@@ -8,6 +8,7 @@
 
 #include "core/library/BookMetaData.h"
 #include "core/library/Library.h"
+#include "core/reader/BookInfo.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
@@ -59,8 +60,8 @@ public:
     // package cannot be read); the file name when there is no title.
     static QString recentBookText(const BookMetaData &book);
     // The reader's book info for a recent book's file name; starts the
-    // annotation download and marks the book opened, as the Part says.
-    QVariantMap readerInfoForRecentBook(const QString &fileName);
+    // annotation download and marks the book opened.
+    BookInfo readerInfoForRecentBook(const QString &fileName);
 
     // A help or coffee-break link whose address, split at "&", ends in
     // "gotostore": the POST request that opens it in the store.

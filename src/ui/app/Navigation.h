@@ -7,14 +7,15 @@
 #include <QByteArray>
 #include <QNetworkRequest>
 #include <QString>
-#include <QVariantMap>
 
 class AccountSession;
 class Analytics;
+struct BookInfo;
 class ConfigDictionary;
 class DictionaryManager;
 class DownloadSheet;
 class Library;
+struct LinkOrigin;
 class MainWindow;
 class ServerConfig;
 class QMShareHelper;
@@ -33,12 +34,13 @@ public:
     virtual void changeToMyMenu() = 0;
     virtual void changeToAcquired() = 0;
     virtual void changeToStoreDownloadPage(const QNetworkRequest &request, const QByteArray &body) = 0;
-    // The reader on a book (the info of BookInfo::toMap()); with the book
-    // and document a link between books came from.
-    virtual void changeToReader(const QVariantMap &info) = 0;
-    virtual void changeToReader(
-        const QVariantMap &info, const QVariantMap &befoInfo, const QString &befoManifestID)
-        = 0;
+    // The reader on `book` (from the shelf, the library search, the top
+    // screen's history, a file from disk, or going back to a book a link
+    // came from): a new reader screen replaces the one shown.
+    virtual void changeToReader(const BookInfo &book) = 0;
+    // The reader on the book a link between books leads to, with the book
+    // and document the link was followed from (where going back returns).
+    virtual void changeToReader(const BookInfo &book, const LinkOrigin &from) = 0;
     // A download (a store link, or a file from disk) installed by the store.
     virtual void downloadFromExternal(const QNetworkRequest &request) = 0;
     // The one download sheet of the main window (made when first asked for).

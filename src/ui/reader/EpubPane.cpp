@@ -6,6 +6,7 @@
 #include "BookPage.h"
 #include "OutlineRowDelegate.h"
 #include "PageScripts.h"
+#include "ReaderSearch.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
@@ -564,4 +565,31 @@ void EpubPane::offerSelectedWord()
 {
     m_wordPending = false;
     emit wordDoubleClicked(m_web->selectedText(), m_wordAt);
+}
+
+std::optional<QString> EpubPane::bookmarkId(int page) const
+{
+    if (page < 0 || page >= pageCount())
+        return std::nullopt;
+    return m_book->spine().at(page).toMap().value(QStringLiteral("id")).toString();
+}
+
+QWidget *EpubPane::pageView() const
+{
+    return m_web;
+}
+
+QString EpubPane::selectedText() const
+{
+    return m_web->selectedText();
+}
+
+QWebEnginePage *EpubPane::webPage() const
+{
+    return m_web->page();
+}
+
+void EpubPane::attachSearch(ReaderSearch &search)
+{
+    search.attach(this);
 }

@@ -52,29 +52,46 @@ public:
     // one.
     void open(const QUrl &document);
 
+    // ReaderPane
+    QWidget *widget() override { return this; }
     int pageCount() const override;
     void goToPage(int page) override;
     void turn(int step) override;
+    void returnToPage(int) override { showHistoryPage(); }
+    // Scrolls the shown document to `offset` pixels from its top.
+    void scrollTo(int offset) override;
+    std::optional<QString> bookmarkId(int page) const override;
+    void enlarge() override { setFontSize(fontSize() + 1); }
+    void shrink() override { setFontSize(fontSize() - 1); }
+    void resetSize() override { setFontSize(kDefaultFontSize); }
+    bool canEnlarge() const override { return fontSize() < kMaxFontSize; }
+    bool canShrink() const override { return fontSize() > kMinFontSize; }
+    std::optional<int> textSize() const override { return fontSize(); }
+    // Lays the theme over this and every later page of the book (day: the
+    // book's own colours).
+    void setReadingTheme(ReadingTheme::Kind kind) override;
+    QWidget *pageView() const override;
+    QString selectedText() const override;
+    void attachSearch(ReaderSearch &search) override;
+    const EPUBManager *package() const override { return m_book.get(); }
+    QWebEnginePage *webPage() const override;
+    // The manifest id of the spine item shown, empty before the first.
+    QString currentManifestID() const override { return m_currentManifestID; }
+    // The first line of the outline row of the shown document, if any.
+    QString currentOutlineTitle() const override;
+    bool hasReadingDirection() const override { return false; }
+    void showDirectionChoice(QWidget *) override { }
     void printTo(QPrinter *printer, std::function<void(bool)> done) override;
 
     // Loads the spine item of the history's page again (going back).
     void showHistoryPage();
-    // Scrolls the shown document to `offset` pixels from its top.
-    void scrollTo(int offset);
 
     const EPUBManager &book() const { return *m_book; }
-    // The manifest id of the spine item shown, empty before the first.
-    QString currentManifestID() const { return m_currentManifestID; }
-    // The first line of the outline row of the shown document, if any.
-    QString currentOutlineTitle() const;
 
     int fontSize() const;
     // Clamped to kMinFontSize..kMaxFontSize.
     void setFontSize(int size);
 
-    // Lays the theme over this and every later page of the book (day: the
-    // book's own colours).
-    void setReadingTheme(ReadingTheme::Kind kind);
     ReadingTheme::Kind readingTheme() const { return m_theme; }
 
     QWebEngineView *web() const { return m_web; }
@@ -89,7 +106,7 @@ public:
     void splashClear();
     // The outline's share of the width, kept in "r_split" (not while the
     // splash has the outline closed).
-    void saveSplit();
+    void saveSplit() override;
 
     // Opens the image viewer on the image at `pos` of the book view, if
     // there is one; `done` (optional) gets whether it opened.
@@ -98,7 +115,7 @@ public:
 
     // The book view's context menu: empty without a selection, else the
     // actions on the selected text.
-    void fillContextMenu(QMenu *menu);
+    void fillContextMenu(QMenu *menu) override;
 
     // Follows the outline entry of `item`: its "content", else the manifest
     // href of its "id".

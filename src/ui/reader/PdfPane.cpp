@@ -5,6 +5,7 @@
 #include "PdfOutlineTree.h"
 #include "PdfZoomBar.h"
 #include "QLBPDFReaderView.h"
+#include "ReaderSearch.h"
 #include "core/content/PdfProbe.h"
 #include "core/reader/PdfZoom.h"
 #include "core/reader/ReadingState.h"
@@ -277,4 +278,29 @@ void PdfPane::printTo(QPrinter *printer, std::function<void(bool)> done)
         image = image.transformed(QTransform().rotate(90));
     painter.drawImage(QRect(paper.topLeft(), target), image);
     done(painter.end());
+}
+
+std::optional<QString> PdfPane::bookmarkId(int page) const
+{
+    return QString::number(std::max(0, page));
+}
+
+void PdfPane::setReadingTheme(ReadingTheme::Kind kind)
+{
+    m_view->setReadingTheme(kind);
+}
+
+QWidget *PdfPane::pageView() const
+{
+    return m_view;
+}
+
+QString PdfPane::selectedText() const
+{
+    return m_view->selectedText();
+}
+
+void PdfPane::attachSearch(ReaderSearch &search)
+{
+    search.attach(this, m_path);
 }

@@ -37,9 +37,35 @@ public:
     ~PdfPane() override;
 
     int page() const { return m_page; }
+
+    // ReaderPane
+    QWidget *widget() override { return this; }
     int pageCount() const override;
     void goToPage(int page) override;
     void turn(int step) override;
+    void returnToPage(int page) override { goToPage(page); }
+    void scrollTo(int) override { }
+    // The page index as text, for any page of the book.
+    std::optional<QString> bookmarkId(int page) const override;
+    void enlarge() override { zoomIn(); }
+    void shrink() override { zoomOut(); }
+    void resetSize() override { zoomDefault(); }
+    bool canEnlarge() const override { return true; }
+    bool canShrink() const override { return true; }
+    std::optional<int> textSize() const override { return std::nullopt; }
+    // Tints (sepia) or inverts (night) the page as it is drawn.
+    void setReadingTheme(ReadingTheme::Kind kind) override;
+    QWidget *pageView() const override;
+    QString selectedText() const override;
+    // The selection is copied with the view's own keys; no menu items.
+    void fillContextMenu(QMenu *) override { }
+    void attachSearch(ReaderSearch &search) override;
+    const EPUBManager *package() const override { return nullptr; }
+    QWebEnginePage *webPage() const override { return nullptr; }
+    QString currentManifestID() const override { return {}; }
+    QString currentOutlineTitle() const override { return {}; }
+    bool hasReadingDirection() const override { return true; }
+    void showDirectionChoice(QWidget *anchor) override { showDirectionPopover(anchor); }
     void printTo(QPrinter *printer, std::function<void(bool)> done) override;
     QLBPDFReaderView *view() const { return m_view; }
     QPdfDocument *document() const { return m_pdf; }
@@ -53,7 +79,7 @@ public:
     QSplitter *splitter() const { return m_split; }
     // Keeps the outline column's share of the width ("r_split", shared with
     // EPUB books), once the pane has been on screen.
-    void saveSplit();
+    void saveSplit() override;
 
     // Back (segment 0) or forward (1) by the book's reading direction; at
     // either end the page stays.

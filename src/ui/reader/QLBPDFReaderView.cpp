@@ -183,17 +183,15 @@ void QLBPDFReaderView::setReadingTheme(ReadingTheme::Kind kind)
 void QLBPDFReaderView::paintEvent(QPaintEvent *event)
 {
     QPdfView::paintEvent(event);
-    if (m_theme != ReadingTheme::Day) {
+    const ReadingTheme::Colours &theme = ReadingTheme::colours(m_theme);
+    if (theme.pdfTint != ReadingTheme::PdfTint::None && theme.pdfTintColour) {
         // Over what was drawn: white turns to the sepia paper by
         // multiplying, and every colour to its opposite by difference.
         QPainter tint(viewport());
-        if (m_theme == ReadingTheme::Night) {
-            tint.setCompositionMode(QPainter::CompositionMode_Difference);
-            tint.fillRect(event->rect(), QColor(0xe4, 0xe4, 0xe4));
-        } else {
-            tint.setCompositionMode(QPainter::CompositionMode_Multiply);
-            tint.fillRect(event->rect(), QColor(ReadingTheme::background(m_theme)));
-        }
+        tint.setCompositionMode(theme.pdfTint == ReadingTheme::PdfTint::Difference
+                ? QPainter::CompositionMode_Difference
+                : QPainter::CompositionMode_Multiply);
+        tint.fillRect(event->rect(), QColor(QLatin1String(theme.pdfTintColour)));
     }
     if (!m_selection || m_selectionPage != currentPage())
         return;

@@ -37,8 +37,10 @@
 #include <QWebEngineView>
 #include <utility>
 
-ReaderVC::ReaderVC(Navigation &app)
+ReaderVC::ReaderVC(Navigation &app, BookInfo book, std::optional<LinkOrigin> from)
     : ScreenVC(app)
+    , m_book(std::move(book))
+    , m_from(std::move(from))
 {
     setObjectName(QStringLiteral("ReaderVC"));
     m_toolbar = new QToolBar(QStringLiteral("Reader"), this);
@@ -66,8 +68,8 @@ ReaderVC::ReaderVC(Navigation &app)
     m_fontDefault->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     // A PDF book's reading direction, in place of the go-back button.
     m_direction = m_toolbar->addAction(QStringLiteral("めくり方向"), this, [this] {
-        if (m_pdfPane)
-            m_pdfPane->showDirectionPopover(m_toolbar->widgetForAction(m_direction));
+        if (m_pane)
+            m_pane->showDirectionChoice(m_toolbar->widgetForAction(m_direction));
     });
     m_direction->setObjectName(QStringLiteral("directionAction"));
     m_direction->setVisible(false);
@@ -85,7 +87,7 @@ ReaderVC::ReaderVC(Navigation &app)
         connect(item, &QAction::triggered, this, [this, key] { chooseReadingTheme(key); });
     };
     addTheme(QStringLiteral("デスクトップに合わせる"), QString());
-    for (const auto kind : { ReadingTheme::Day, ReadingTheme::Sepia, ReadingTheme::Night })
+    for (const auto kind : ReadingTheme::all())
         addTheme(ReadingTheme::title(kind), ReadingTheme::key(kind));
     m_themeAction->setMenu(themeMenu);
     if (auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(m_themeAction)))
@@ -109,46 +111,51 @@ ReaderVC::ReaderVC(Navigation &app)
 ReaderVC::~ReaderVC()
 {
     m_stay.reset();
-    if (m_epubPane)
-        m_epubPane->saveSplit();
     saveStatus();
     if (m_pdfControls)
         m_pdfControls->save();
-    if (m_pdfPane)
-        m_pdfPane->saveSplit();
-    const bool pdf = m_pdfPane != nullptr;
-    // The panes go while the history they follow is still here.
-    m_pane = nullptr;
-    delete std::exchange(m_epubPane, nullptr);
-    delete std::exchange(m_pdfPane, nullptr);
+    if (m_pane)
+        m_pane->saveSplit();
+    // The pane goes while the history it follows is still here.
+    delete std::exchange(m_pane, nullptr);
     QMShareHelper::syscAccessLog();
     // Leaving uploads the bookmarks of a store book.
-    if (ReadingState::uploadsOnLeave(m_app.library().books(), BookInfo::fromMap(info), m_loaded))
-        m_app.shareHelper().syscBookMark(pdf);
+    if (ReadingState::uploadsOnLeave(m_app.library().books(), m_book, m_loaded))
+        m_app.shareHelper().syscBookMark(m_book.isPdf());
+}
+
+EpubPane *ReaderVC::epubPane() const
+{
+    return m_pane ? qobject_cast<EpubPane *>(m_pane->widget()) : nullptr;
+}
+
+PdfPane *ReaderVC::pdfPane() const
+{
+    return m_pane ? qobject_cast<PdfPane *>(m_pane->widget()) : nullptr;
 }
 
 void ReaderVC::startCounting()
 {
     StayTimePage book;
-    if (m_pdfPane) {
-        book.bookId = info.value(QStringLiteral("metaBookId")).toString();
-        book.bookAuthor = info.value(QStringLiteral("creator")).toString();
-        book.bookTitle = info.value(QStringLiteral("Title")).toString();
-    } else if (m_epubPane) {
-        const QVariantMap metadata = m_epubPane->book().metadata();
+    if (const EPUBManager *package = m_pane ? m_pane->package() : nullptr) {
+        const QVariantMap metadata = package->metadata();
         book.bookId = metadata.value(QStringLiteral("dc:identifier")).toString();
         book.bookAuthor = metadata.value(QStringLiteral("dc:creator")).toString();
         book.bookTitle = metadata.value(QStringLiteral("dc:title")).toString();
+    } else {
+        book.bookId = m_book.metaBookId;
+        book.bookAuthor = m_book.creator;
+        book.bookTitle = m_book.title;
     }
     m_stay = std::make_unique<StayTimeCounter>(
         TimerSource::system(), m_app.library().readingLogs(), [this, book] {
+            if (m_book.isPdf())
+                return StayTimePage::pdfPage(book.bookId, book.bookAuthor, book.bookTitle, m_history.page());
             StayTimePage page = book;
             page.pageIndex = m_history.page();
-            if (m_pdfPane)
-                return StayTimePage::pdfPage(book.bookId, book.bookAuthor, book.bookTitle, m_history.page());
-            if (m_epubPane) {
-                page.manifestID = m_epubPane->currentManifestID();
-                page.naviTitle = m_epubPane->currentOutlineTitle();
+            if (m_pane) {
+                page.manifestID = m_pane->currentManifestID();
+                page.naviTitle = m_pane->currentOutlineTitle();
             }
             return page;
         });
@@ -164,58 +171,68 @@ void ReaderVC::startIncreasingStaytime()
 void ReaderVC::appear()
 {
     m_app.window()->installToolbar(m_toolbar);
-    m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(
-        QCoreApplication::applicationName(), info.value(QStringLiteral("Title")).toString()));
+    m_app.window()->setWindowTitle(
+        QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), m_book.title));
     if (m_loaded)
         return;
     m_loaded = true;
     // Printing only for books the publisher allows it for.
-    m_print->setVisible(info.value(QStringLiteral("print")).toBool());
-    const int last = info.value(QStringLiteral("lastPage"), -1).toInt();
-    if (info.contains(QStringLiteral("pdfurl")))
-        openPdf(last);
-    else
-        openEpub(last);
+    m_print->setVisible(m_book.print);
+    switch (m_book.format) {
+    case BookFormat::Pdf:
+        openPdf(m_book.lastPage);
+        return;
+    case BookFormat::Epub:
+        openEpub(m_book.lastPage);
+        return;
+    }
+}
+
+void ReaderVC::placePane(ReaderPane *pane)
+{
+    m_pane = pane;
+    // The pane lays itself out (splash, outline width) at the reader's size.
+    pane->widget()->resize(size());
+    layout()->addWidget(pane->widget());
+    // A book that turns by a reading direction has its button in place of
+    // going back.
+    m_direction->setVisible(pane->hasReadingDirection());
+    applyReadingTheme();
 }
 
 void ReaderVC::openPdf(int last)
 {
-    m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(),
-        QUrl::fromPercentEncoding(info.value(QStringLiteral("Title")).toString().toUtf8())));
-    m_pdfPane = new PdfPane(info.value(QStringLiteral("pdfurl")).toString(), m_app.config(),
-        info.value(QStringLiteral("metaBookId")).toString(), this);
-    m_pane = m_pdfPane;
-    m_pdfPane->resize(size());
-    layout()->addWidget(m_pdfPane);
+    m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(
+        QCoreApplication::applicationName(), QUrl::fromPercentEncoding(m_book.title.toUtf8())));
+    auto *pdf = new PdfPane(m_book.pdfUrl, m_app.config(), m_book.metaBookId, this);
+    placePane(pdf);
     startCounting();
-    // Zoom on the font-size buttons; the direction button in place of
-    // going back.
-    for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp, m_direction })
+    // Zoom on the font-size buttons.
+    for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(true);
-    m_pdfControls = new PdfReaderControls(m_pdfPane, m_pageLabel, this);
-    applyReadingTheme();
-    setUpAnnotations(false);
+    m_pdfControls = new PdfReaderControls(pdf, m_pageLabel, this);
+    setUpAnnotations();
     connect(m_pdfControls, &PdfReaderControls::pageTurned, this, [this](int p) {
         m_history.showPage(p);
         startIncreasingStaytime();
         m_annotations->reloadBookMark();
     });
     m_pdfControls->open(last);
-    m_search->attach(m_pdfPane, info.value(QStringLiteral("pdfurl")).toString());
-    m_search->markOnOpen(info.value(QStringLiteral("searchTerm")).toString());
+    pdf->attachSearch(*m_search);
+    m_search->markOnOpen(m_book.searchTerm);
 }
 
 void ReaderVC::openEpub(int last)
 {
     // A URL with a document path comes from a link between books: the
     // package is read from its root and the document itself is shown.
-    const QUrl url = info.value(QStringLiteral("url")).toUrl();
+    const QUrl url = m_book.url;
     QUrl root = url;
     root.setPath(QString());
     const bool documentUrl = url.path().size() > 1;
     // Followed a link: going back returns to the book before. Opened from
     // the shelf, or reopened by going back: no way back yet.
-    const bool fromLink = documentUrl && befoInfo != info;
+    const bool fromLink = documentUrl && m_from.has_value();
     m_history.opened(last, fromLink, !fromLink && documentUrl);
     auto book = std::make_unique<EPUBManager>(root);
     if (book->spine().isEmpty()) {
@@ -228,43 +245,38 @@ void ReaderVC::openEpub(int last)
     const QString title
         = QUrl::fromPercentEncoding(book->metadata().value(QStringLiteral("dc:title")).toString().toUtf8());
     m_app.window()->setWindowTitle(QStringLiteral("%1 - %2").arg(QCoreApplication::applicationName(), title));
-    m_epubPane = new EpubPane(std::move(book), m_history, m_app.bookProfile(), m_app.config(), this);
-    m_pane = m_epubPane;
-    // The pane lays itself out (splash, outline width) at the reader's size.
-    m_epubPane->resize(size());
-    layout()->addWidget(m_epubPane);
-    applyReadingTheme();
-    connect(m_epubPane, &EpubPane::pageShown, this, [this](int index, int count) {
+    auto *epub = new EpubPane(std::move(book), m_history, m_app.bookProfile(), m_app.config(), this);
+    placePane(epub);
+    connect(epub, &EpubPane::pageShown, this, [this](int index, int count) {
         m_pageLabel->setText(QStringLiteral("%1/%2").arg(index + 1).arg(count));
     });
-    connect(m_epubPane, &EpubPane::historyChanged, this, &ReaderVC::syncBack);
-    connect(m_epubPane, &EpubPane::bookLinkRequested, this, &ReaderVC::bookLinkClicked);
-    connect(m_epubPane, &EpubPane::pageReady, this, &ReaderVC::startIncreasingStaytime);
+    connect(epub, &EpubPane::historyChanged, this, &ReaderVC::syncBack);
+    connect(epub, &EpubPane::bookLinkRequested, this, &ReaderVC::bookLinkClicked);
+    connect(epub, &EpubPane::pageReady, this, &ReaderVC::startIncreasingStaytime);
     // A page that cannot be annotated closes the book.
-    connect(m_epubPane, &EpubPane::pageScriptsMissing, this, [this] { m_app.changeToShelf(); });
-    setUpAnnotations(true);
+    connect(epub, &EpubPane::pageScriptsMissing, this, [this] { m_app.changeToShelf(); });
+    setUpAnnotations();
     // Each page draws its highlights once its scripts answer.
-    connect(m_epubPane, &EpubPane::pageScriptsReady, m_annotations, &ReaderAnnotationActions::reloadBmHl);
-    connect(m_epubPane, &EpubPane::documentChanging, m_annotations, &ReaderAnnotationActions::pageChanged);
-    connect(m_epubPane, &EpubPane::contextMenuRequested, this, &ReaderVC::showContextMenu);
+    connect(epub, &EpubPane::pageScriptsReady, m_annotations, &ReaderAnnotationActions::reloadBmHl);
+    connect(epub, &EpubPane::documentChanging, m_annotations, &ReaderAnnotationActions::pageChanged);
+    connect(epub, &EpubPane::contextMenuRequested, this, &ReaderVC::showContextMenu);
     // A double-clicked word with an entry opens the dictionary pop-over;
     // without one nothing shows (the click was only a selection).
-    connect(m_epubPane, &EpubPane::wordDoubleClicked, this,
+    connect(epub, &EpubPane::wordDoubleClicked, this,
         [this](const QString &word, const QPoint &at) { m_dict->showFor(word, at); });
     startCounting();
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(true);
     // The size last chosen in any book, else the book's own.
     const QVariant stored = UserDefaults::value(QString::fromLatin1(UserDefaults::bookFontSize));
-    setFontSize(stored.isValid()
-            ? stored.toInt()
-            : info.value(QStringLiteral("fontSize"), EpubPane::kDefaultFontSize).toInt());
+    epub->setFontSize(stored.isValid() ? stored.toInt() : m_book.fontSize);
+    syncSizeButtons();
     m_back->setVisible(true);
     syncBack();
-    m_search->attach(m_epubPane);
+    epub->attachSearch(*m_search);
     // Opened from the library search: the term is marked on the page.
-    m_search->markOnOpen(info.value(QStringLiteral("searchTerm")).toString());
-    m_epubPane->open(url);
+    m_search->markOnOpen(m_book.searchTerm);
+    epub->open(url);
 }
 
 void ReaderVC::bookLinkClicked(const QUrl &url)
@@ -290,7 +302,8 @@ void ReaderVC::urlHandle(const QVariantMap &query)
 {
     const auto target = BookOpening::bookWithIdentifier(
         m_app.library().books(), query.value(QStringLiteral("paramBookId")).toString());
-    if (!target || !target->BookID || !target->fileName || !m_epubPane) {
+    const EPUBManager *package = m_pane ? m_pane->package() : nullptr;
+    if (!target || !target->BookID || !target->fileName || !package) {
         m_app.changeToShelf();
         return;
     }
@@ -300,12 +313,7 @@ void ReaderVC::urlHandle(const QVariantMap &query)
     const EPUBManager targetBook(BookUrl::rootUrl(*target->fileName));
     QString href = targetBook.manifest().value(manifestID).toMap().value(QStringLiteral("href")).toString();
     if (href.isEmpty())
-        href = m_epubPane->book()
-                   .manifest()
-                   .value(manifestID)
-                   .toMap()
-                   .value(QStringLiteral("href"))
-                   .toString();
+        href = package->manifest().value(manifestID).toMap().value(QStringLiteral("href")).toString();
     const QUrl targetUrl = href.isEmpty() ? targetBook.urlForContent(
                                targetBook.spine().value(0).toMap().value(QStringLiteral("href")).toString())
                                           : targetBook.urlForContent(href);
@@ -314,11 +322,13 @@ void ReaderVC::urlHandle(const QVariantMap &query)
     BookInfo targetInfo = BookOpening::infoForBook(m_app.library().books(), *target->fileName);
     targetInfo.url = targetUrl;
     targetInfo.lastPage = -1;
-    BookInfo previous = BookInfo::fromMap(info);
-    previous.url = m_epubPane->book().rootURL();
-    previous.fontSize = fontSize();
-    previous.lastPage = -1;
-    m_app.changeToReader(targetInfo.toMap(), previous.toMap(), m_epubPane->currentManifestID());
+    LinkOrigin from { m_book, m_pane->currentManifestID() };
+    from.book.url = package->rootURL();
+    from.book.fontSize = fontSize();
+    from.book.lastPage = -1;
+    // The term of a library search belongs to the book it was found in.
+    from.book.searchTerm.clear();
+    m_app.changeToReader(targetInfo, from);
 }
 
 void ReaderVC::tapBackBtn()
@@ -329,9 +339,10 @@ void ReaderVC::tapBackBtn()
     case NavigationHistory::Back::None:
         return;
     case NavigationHistory::Back::OtherBook: {
+        if (!m_from)
+            return;
         QPointer<ReaderVC> self(this);
-        MsgBox::ask(QStringLiteral("元の書籍<<%1>>コンテンツを戻ります")
-                        .arg(befoInfo.value(QStringLiteral("Title")).toString()),
+        MsgBox::ask(QStringLiteral("元の書籍<<%1>>コンテンツを戻ります").arg(m_from->book.title),
             QStringLiteral("戻りますか？"), [self](bool ok) {
                 if (!self)
                     return;
@@ -341,32 +352,30 @@ void ReaderVC::tapBackBtn()
                     return;
                 }
                 // The document the link was followed from.
-                QVariantMap back = self->befoInfo;
-                const EPUBManager previous(back.value(QStringLiteral("url")).toUrl());
+                BookInfo back = self->m_from->book;
+                const EPUBManager previous(back.url);
                 const QString href = previous.manifest()
-                                         .value(self->befoManifestID)
+                                         .value(self->m_from->manifestID)
                                          .toMap()
                                          .value(QStringLiteral("href"))
                                          .toString();
                 if (!href.isEmpty())
-                    back.insert(QStringLiteral("url"), previous.urlForContent(href));
+                    back.url = previous.urlForContent(href);
                 self->saveStatus();
-                self->m_app.changeToReader(back, back, QString());
+                self->m_app.changeToReader(back);
             });
         return;
     }
     case NavigationHistory::Back::ShowPage:
     case NavigationHistory::Back::ShowPageScroll:
         // The scroll position, if any, follows once the page is in.
-        if (m_pdfPane)
-            goToPage(back.page);
-        else if (m_epubPane)
-            m_epubPane->showHistoryPage();
+        if (m_pane)
+            m_pane->returnToPage(back.page);
         return;
     case NavigationHistory::Back::Scroll:
         // An in-page jump: only the scroll position goes back.
-        if (m_epubPane)
-            m_epubPane->scrollTo(back.offset);
+        if (m_pane)
+            m_pane->scrollTo(back.offset);
         return;
     }
 }
@@ -390,57 +399,55 @@ void ReaderVC::goToPage(int page)
 
 int ReaderVC::fontSize() const
 {
-    return m_epubPane ? m_epubPane->fontSize() : EpubPane::kDefaultFontSize;
+    const auto size = m_pane ? m_pane->textSize() : std::nullopt;
+    return size.value_or(BookInfo::kDefaultFontSize);
 }
 
-void ReaderVC::setFontSize(int size)
+void ReaderVC::syncSizeButtons()
 {
-    if (!m_epubPane)
-        return;
-    m_epubPane->setFontSize(size);
-    m_fontDown->setEnabled(fontSize() > EpubPane::kMinFontSize);
-    m_fontUp->setEnabled(fontSize() < EpubPane::kMaxFontSize);
+    m_fontDown->setEnabled(m_pane && m_pane->canShrink());
+    m_fontUp->setEnabled(m_pane && m_pane->canEnlarge());
 }
 
 void ReaderVC::fontSizeDown()
 {
-    if (m_pdfPane)
-        m_pdfPane->zoomOut();
-    else
-        setFontSize(fontSize() - 1);
+    if (!m_pane)
+        return;
+    m_pane->shrink();
+    syncSizeButtons();
 }
 
 void ReaderVC::fontSizeUp()
 {
-    if (m_pdfPane)
-        m_pdfPane->zoomIn();
-    else
-        setFontSize(fontSize() + 1);
+    if (!m_pane)
+        return;
+    m_pane->enlarge();
+    syncSizeButtons();
 }
 
 void ReaderVC::fontSizeDefault()
 {
-    if (m_pdfPane)
-        m_pdfPane->zoomDefault();
-    else
-        setFontSize(EpubPane::kDefaultFontSize);
+    if (!m_pane)
+        return;
+    m_pane->resetSize();
+    syncSizeButtons();
 }
 
 void ReaderVC::saveStatus()
 {
     if (!m_loaded)
         return;
-    ReadingState::save(m_app.library().books(), info.value(QStringLiteral("BookID"), -1).toLongLong(),
-        m_history.page(), m_epubPane ? std::optional<int>(fontSize()) : std::nullopt);
+    ReadingState::save(
+        m_app.library().books(), m_book.bookID, m_history.page(), m_pane ? m_pane->textSize() : std::nullopt);
 }
 
 void ReaderVC::tapPrint()
 {
-    if (!info.value(QStringLiteral("print")).toBool() || m_printer)
+    if (!m_book.print || m_printer)
         return;
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrintDialog dialog(m_printer.get(), this);
-    if (m_pdfPane) // the page on screen is what a PDF prints
+    if (m_book.isPdf()) // the page on screen is what a PDF prints
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted) {
         m_printer.reset();
@@ -462,60 +469,56 @@ void ReaderVC::printTo(QPrinter *printer, std::function<void(bool)> done)
     m_pane->printTo(printer, std::move(done));
 }
 
-void ReaderVC::setUpAnnotations(bool epub)
+void ReaderVC::setUpAnnotations()
 {
     ReaderAnnotationActions::Hooks hooks;
     hooks.page = [this] {
         AnnotationPage page;
-        page.bookID = info.value(QStringLiteral("BookID"), -1).toLongLong();
+        page.bookID = m_book.bookID;
         page.pageIdx = std::max(0, this->page());
-        if (m_epubPane) {
-            page.metaBookID = m_epubPane->book().metadata().value(QStringLiteral("dc:identifier")).toString();
+        if (const EPUBManager *package = m_pane ? m_pane->package() : nullptr) {
+            page.metaBookID = package->metadata().value(QStringLiteral("dc:identifier")).toString();
             // The outline entry at the page's position names a highlight's
             // chapter.
-            const QVariantList toc = m_epubPane->book().toc().value_or(QVariantList());
+            const QVariantList toc = package->toc().value_or(QVariantList());
             if (page.pageIdx < toc.size()) {
                 const QVariantMap entry = toc.at(page.pageIdx).toMap();
                 page.tocId = entry.value(QStringLiteral("id")).toString();
                 page.contentTitle = entry.value(QStringLiteral("text")).toString();
             }
         } else {
-            page.metaBookID = info.value(QStringLiteral("metaBookId")).toString();
+            page.metaBookID = m_book.metaBookId;
         }
         return page;
     };
-    hooks.web = [this]() -> QWebEnginePage * { return m_epubPane ? m_epubPane->web()->page() : nullptr; };
-    hooks.bookmarkManifestId = [this]() -> std::optional<QString> {
-        if (m_pdfPane)
-            return QString::number(std::max(0, page()));
-        if (m_epubPane && page() >= 0 && page() < m_epubPane->pageCount())
-            return m_epubPane->book().spine().at(page()).toMap().value(QStringLiteral("id")).toString();
-        return std::nullopt;
-    };
+    hooks.web = [this]() -> QWebEnginePage * { return m_pane ? m_pane->webPage() : nullptr; };
+    hooks.bookmarkManifestId
+        = [this]() -> std::optional<QString> { return m_pane ? m_pane->bookmarkId(page()) : std::nullopt; };
     hooks.showPage = [this](int pageIdx) { goToPage(pageIdx); };
-    hooks.bookTitle = [this] { return info.value(QStringLiteral("Title")).toString(); };
+    hooks.bookTitle = [this] { return m_book.title; };
     m_annotations = new ReaderAnnotationActions(m_app.library().annotations(), this, std::move(hooks));
-    m_annotations->addTo(m_toolbar, epub);
+    m_annotations->addTo(m_toolbar, !m_book.isPdf());
     m_annotations->reloadBookMark();
 }
 
 void ReaderVC::showContextMenu(const QPoint &pos)
 {
-    if (!m_epubPane || !m_annotations)
+    if (!m_pane || !m_annotations)
         return;
-    QWebEngineView *view = m_epubPane->web();
+    QWidget *view = m_pane->pageView();
     // The highlight under the pointer decides the annotation items; the
     // page measures in CSS pixels.
-    const qreal zoom = view->zoomFactor() > 0 ? view->zoomFactor() : 1.0;
+    const auto *web = qobject_cast<QWebEngineView *>(view);
+    const qreal zoom = web && web->zoomFactor() > 0 ? web->zoomFactor() : 1.0;
     const QPoint css(int(pos.x() / zoom), int(pos.y() / zoom));
     QPointer<ReaderVC> self(this);
     m_annotations->highlightAt(css, [self, pos](const AnnotationTarget &target) {
-        if (!self || !self->m_epubPane)
+        if (!self || !self->m_pane)
             return;
-        QWebEngineView *view = self->m_epubPane->web();
+        QWidget *view = self->m_pane->pageView();
         QMenu menu(self);
         self->addSelectionItems(&menu, view->mapToGlobal(pos));
-        self->m_annotations->addContextItems(&menu, view->hasSelection(), target);
+        self->m_annotations->addContextItems(&menu, !self->m_pane->selectedText().isEmpty(), target);
         if (!menu.isEmpty())
             menu.exec(view->mapToGlobal(pos));
     });
@@ -523,26 +526,20 @@ void ReaderVC::showContextMenu(const QPoint &pos)
 
 void ReaderVC::addSelectionItems(QMenu *menu, const QPoint &globalPos)
 {
-    if (!m_epubPane || !m_epubPane->web()->hasSelection())
+    const QString selection = m_pane ? m_pane->selectedText() : QString();
+    if (selection.isEmpty())
         return;
-    m_epubPane->fillContextMenu(menu);
-    m_dict->addTo(menu, m_epubPane->web()->selectedText(), globalPos);
+    m_pane->fillContextMenu(menu);
+    m_dict->addTo(menu, selection, globalPos);
     menu->addSeparator();
 }
 
 void ReaderVC::lookUpSelection()
 {
-    QWidget *view = nullptr;
-    QString selection;
-    if (m_epubPane) {
-        view = m_epubPane->web();
-        selection = m_epubPane->web()->selectedText();
-    } else if (m_pdfPane) {
-        view = m_pdfPane->view();
-        selection = m_pdfPane->view()->selectedText();
-    }
+    QWidget *view = m_pane ? m_pane->pageView() : nullptr;
     if (!view)
         return;
+    const QString selection = m_pane->selectedText();
     // Beside the pointer when it is over the page, else the page's middle.
     const QPoint cursor = view->mapFromGlobal(QCursor::pos());
     const QPoint at = view->mapToGlobal(view->rect().contains(cursor) ? cursor : view->rect().center());
@@ -570,10 +567,8 @@ void ReaderVC::applyReadingTheme()
         return; // a palette change while the screen is being made
     const auto stored = UserDefaults::stringForKey(QString::fromLatin1(ReadingTheme::kDefaultsKey));
     m_theme = ReadingTheme::chosen(stored, palette().color(QPalette::Window).lightness());
-    if (m_epubPane)
-        m_epubPane->setReadingTheme(m_theme);
-    if (m_pdfPane)
-        m_pdfPane->view()->setReadingTheme(m_theme);
+    if (m_pane)
+        m_pane->setReadingTheme(m_theme);
     // The menu shows the choice, which may be to follow the desktop.
     const QString chosen = stored && ReadingTheme::fromKey(*stored) ? *stored : QString();
     for (QAction *item : m_themeAction->menu()->actions())

@@ -5,6 +5,7 @@
 // reading-time count.
 #pragma once
 
+#include "core/reader/BookInfo.h"
 #include "core/reader/NavigationHistory.h"
 #include "core/reader/ReadingTheme.h"
 #include "ui/app/ScreenVC.h"
@@ -13,6 +14,7 @@
 #include <QVariantMap>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class EpubPane;
 class PdfPane;
@@ -31,19 +33,23 @@ class ReaderVC : public ScreenVC
 {
     Q_OBJECT
 public:
-    explicit ReaderVC(Navigation &app);
+    // The reader on `book`; `from` is where a link between books was
+    // followed from (going back returns there). The book is shown once the
+    // screen first appears.
+    ReaderVC(Navigation &app, BookInfo book, std::optional<LinkOrigin> from = std::nullopt);
     ~ReaderVC() override;
 
-    QVariantMap info;
-    QVariantMap befoInfo;
-    QString befoManifestID;
+    const BookInfo &book() const { return m_book; }
+    const std::optional<LinkOrigin> &linkOrigin() const { return m_from; }
 
     void appear() override;
     QToolBar *toolbar() override { return m_toolbar; }
-    // The pane of the book shown: one of these is set once the reader has
-    // appeared with a readable book, the other stays null.
-    EpubPane *epubPane() const { return m_epubPane; }
-    PdfPane *pdfPane() const { return m_pdfPane; }
+    // The pane of the book shown, once the reader has appeared with a
+    // readable book; null before.
+    ReaderPane *pane() const { return m_pane; }
+    // The same pane as its kind: one of these is set, the other null.
+    EpubPane *epubPane() const;
+    PdfPane *pdfPane() const;
 
     int page() const { return m_history.page(); }
     // The page before the last jump (where going back returns to).
@@ -56,8 +62,9 @@ public:
     void tapDir(int segment);
     QLabel *pageLabel() const { return m_pageLabel; }
 
-    // The book view's font size (EPUB; 16 without an EPUB pane). For a PDF
-    // the three font-size buttons zoom out, back to 1.0 and in.
+    // The book view's font size (EPUB; 16 for a PDF or before the book is
+    // shown). For a PDF the three font-size buttons zoom out, back to 1.0
+    // and in.
     int fontSize() const;
     void fontSizeDown();
     void fontSizeUp();
@@ -111,17 +118,21 @@ private:
 
     void openPdf(int last);
     void openEpub(int last);
+    // Puts the pane made for the book below the toolbar and lays the theme
+    // over it.
+    void placePane(ReaderPane *pane);
     void saveStatus();
     // The go-back button follows the history.
     void syncBack();
-    void setFontSize(int size);
+    // The font-size buttons follow the pane's size.
+    void syncSizeButtons();
     void urlHandle(const QVariantMap &query);
     void tapPrint();
     // The access log of the opened book and the reading-time count.
     void startCounting();
     void startIncreasingStaytime();
     // The bookmark, highlight and memo commands of this book.
-    void setUpAnnotations(bool epub);
+    void setUpAnnotations();
     // The book view's context menu at `pos`: the pane's items, then the
     // annotation items for the highlight there.
     void showContextMenu(const QPoint &pos);
@@ -136,9 +147,9 @@ private:
     QAction *m_direction = nullptr;
     QAction *m_themeAction = nullptr; // its menu: follow the desktop, day, sepia, night
     ReadingTheme::Kind m_theme = ReadingTheme::Day;
-    ReaderPane *m_pane = nullptr; // the pane below, as either kind
-    EpubPane *m_epubPane = nullptr;
-    PdfPane *m_pdfPane = nullptr;
+    BookInfo m_book;
+    std::optional<LinkOrigin> m_from; // the book a link was followed from
+    ReaderPane *m_pane = nullptr; // the pane below, a child of this screen
     PdfReaderControls *m_pdfControls = nullptr; // label, kept state, page turns of a PDF
     NavigationHistory m_history; // the page shown and where going back leads
     bool m_loaded = false;

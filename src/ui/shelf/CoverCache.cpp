@@ -34,7 +34,7 @@ QString CoverCache::keyFor(const ShelfEntry &entry, qreal dpr)
 
 QImage CoverCache::load(const ShelfEntry &entry, qreal dpr)
 {
-    if (!entry.isPdf) {
+    if (!entry.isPdf()) {
         EPUBManager epub(BookUrl::rootUrl(entry.fileName));
         return epub.coverImage();
     }

@@ -246,15 +246,15 @@ void ShelfVC::openSearchHit(const LibrarySearchIndex::Hit &hit, const QString &t
         m_textIndex->refresh();
         return;
     }
-    QVariantMap info = shelfModel().readerInfo(entry, &m_app.shareHelper());
-    info.insert(QStringLiteral("lastPage"), hit.page);
-    info.insert(QStringLiteral("searchTerm"), term);
+    BookInfo info = shelfModel().readerInfo(entry, &m_app.shareHelper());
+    info.lastPage = hit.page;
+    info.searchTerm = term;
     if (m_textSearch)
         m_textSearch->close();
     m_app.changeToReader(info);
 }
 
-QVariantMap ShelfVC::bookInfo(const Library &library, const QString &fileName)
+BookInfo ShelfVC::bookInfo(const Library &library, const QString &fileName)
 {
     return ShelfModel(library).readerInfo(ShelfModel::entryFor(fileName), nullptr);
 }
@@ -407,7 +407,7 @@ void ShelfVC::reload()
         item->setData(Qt::UserRole, e.fileName);
         item->setToolTip(e.fileName);
         item->setData(Qt::UserRole + 1, QVariant::fromValue(e.path));
-        item->setData(Qt::UserRole + 2, e.isPdf);
+        item->setData(Qt::UserRole + 2, e.isPdf());
         item->setData(QLBTableCellView::kTitleRole, title);
         if (b != books.cend())
             item->setData(
@@ -494,7 +494,7 @@ void ShelfVC::loadSomeCovers()
         if (item->data(Qt::UserRole + 4).toBool())
             return;
         const ShelfEntry entry { item->data(Qt::UserRole + 1).toString(), item->data(Qt::UserRole).toString(),
-            item->data(Qt::UserRole + 2).toBool(), {} };
+            item->data(Qt::UserRole + 2).toBool() ? BookFormat::Pdf : BookFormat::Epub, {} };
         item->setIcon(QIcon(
             m_covers.cover(entry, item->data(Qt::UserRole + 3).toString(), m_list->devicePixelRatioF())));
         item->setData(Qt::UserRole + 4, true);

@@ -9,6 +9,7 @@
 #include "CoverCache.h"
 #include "LibrarySearchWindow.h"
 #include "ShelfTableView.h"
+#include "core/reader/BookInfo.h"
 #include "core/shelf/ShelfModel.h"
 #include "ui/app/ScreenVC.h"
 
@@ -36,9 +37,9 @@ public:
     QComboBox *sortBox() const { return m_sortBox; }
     QLineEdit *searchField() const { return m_search; }
 
-    // The book info dictionary the reader opens a book of the contents
-    // folder with (no annotation download), from `library`.
-    static QVariantMap bookInfo(const Library &library, const QString &fileName);
+    // The book info the reader opens a book of the contents folder with (no
+    // annotation download), from `library`.
+    static BookInfo bookInfo(const Library &library, const QString &fileName);
 
     // Covers on shelf boards (the default) or a list of titles.
     bool gridMode() const { return m_grid; }
@@ -74,7 +75,7 @@ public:
     void importPdf(const QString &path);
     // The full-text index of every installed book (kept up to date in the
     // background) and its search window; choosing a hit opens the book at
-    // the hit's page with the term marked (the book info's "searchTerm").
+    // the hit's page with the term marked (BookInfo::searchTerm).
     LibrarySearchIndexer *textIndex() const { return m_textIndex; }
     LibrarySearchWindow *openLibrarySearch();
     void openSearchHit(const LibrarySearchIndex::Hit &hit, const QString &term);

@@ -1,5 +1,6 @@
 #include "DownloadSheet.h"
 
+#include "core/content/BookFormat.h"
 #include "core/dictionary/DictionaryManager.h"
 #include "core/library/Library.h"
 #include "core/store/DownLoader.h"
@@ -74,7 +75,7 @@ void DownloadSheet::doDownload(const QNetworkRequest &request, bool fromStore)
         if (!self || !keep)
             return;
         const bool current = m_down == keep;
-        if (d.suggestedFilename.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+        if (formatOfName(d.suggestedFilename) == BookFormat::Pdf)
             d.info = query2dic(d.url.query(QUrl::FullyEncoded));
         if (d.status == DownLoader::Finished || d.status == DownLoader::Failed) {
             // The sheet closes before the installation asks anything.

@@ -5,6 +5,7 @@
 #include "core/reader/BookOpening.h"
 #include "core/reader/ReadingState.h"
 #include "support/LibraryFixture.h"
+#include "support/Samples.h"
 
 #include <gtest/gtest.h>
 
@@ -30,12 +31,56 @@ TEST(BookInfo, DictionaryFormRoundTrips)
     EXPECT_FALSE(back.isPdf());
 
     BookInfo loose;
+    loose.format = BookFormat::Pdf;
     loose.pdfUrl = QStringLiteral("/contents/x.pdf");
     EXPECT_EQ(loose.toMap(), (QVariantMap { { QStringLiteral("pdfurl"), loose.pdfUrl } }));
     const BookInfo empty = BookInfo::fromMap({});
     EXPECT_EQ(empty.bookID, -1);
     EXPECT_EQ(empty.lastPage, -1);
     EXPECT_EQ(empty.fontSize, BookInfo::kDefaultFontSize);
+}
+
+TEST(BookInfo, EveryKindRoundTripsWithItsFormatAndSearchTerm)
+{
+    BookInfo epub;
+    epub.url = QUrl(QStringLiteral("epub://abc.book/"));
+    epub.bookID = 2;
+    epub.lastPage = 0;
+    epub.fontSize = 11;
+    epub.title = QStringLiteral("Anatomy");
+    epub.creator = QStringLiteral("A. Author");
+    epub.searchTerm = QStringLiteral("心臓");
+
+    BookInfo pdf;
+    pdf.format = BookFormat::Pdf;
+    pdf.pdfUrl = QStringLiteral("/contents/atlas.pdf");
+    pdf.bookID = 9;
+    pdf.lastPage = 4;
+    pdf.print = true;
+    pdf.title = QStringLiteral("Atlas%20of%20Lungs");
+    pdf.metaBookId = QStringLiteral("urn:store:9");
+    pdf.creator = QStringLiteral("B");
+    pdf.searchTerm = QStringLiteral("bronchus");
+
+    BookInfo loosePdf; // a PDF with no library record: its path and term
+    loosePdf.format = BookFormat::Pdf;
+    loosePdf.pdfUrl = QStringLiteral("/contents/loose.pdf");
+    loosePdf.searchTerm = QStringLiteral("term");
+
+    const struct {
+        const char *name;
+        BookInfo info;
+    } cases[] = { { "epub", epub }, { "pdf", pdf }, { "loose pdf", loosePdf }, { "defaults", BookInfo() } };
+    for (const auto &c : cases) {
+        const BookInfo back = BookInfo::fromMap(c.info.toMap());
+        EXPECT_EQ(back.format, c.info.format) << c.name;
+        EXPECT_EQ(back.searchTerm, c.info.searchTerm) << c.name;
+        EXPECT_TRUE(back == c.info) << c.name << ": " << QVariant(back.toMap()).toString().toStdString();
+    }
+    // A PDF whose path is empty is still a PDF in the dictionary form.
+    BookInfo noPath;
+    noPath.format = BookFormat::Pdf;
+    EXPECT_TRUE(BookInfo::fromMap(noPath.toMap()).isPdf());
 }
 
 TEST(BookInfo, OnlyStoreBooksUploadOnLeave)
@@ -72,6 +117,7 @@ TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
 
     const BookInfo info = BookOpening::infoForBook(library().books(), QStringLiteral("notes.pdf"));
     EXPECT_TRUE(info.isPdf());
+    EXPECT_EQ(info.format, BookFormat::Pdf);
     EXPECT_EQ(info.pdfUrl, DataFolder::contentsFolder() + QStringLiteral("/notes.pdf"));
     EXPECT_EQ(info.bookID, 4);
     EXPECT_EQ(info.lastPage, 12);
@@ -87,6 +133,23 @@ TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
     EXPECT_FALSE(unknown.isPdf());
     EXPECT_EQ(unknown.bookID, -1);
     EXPECT_EQ(unknown.fontSize, BookInfo::kDefaultFontSize);
+}
+
+TEST_F(BookOpeningTest, TheFilesContentDecidesTheReader)
+{
+    // A PDF that came with an EPUB's name, and the other way round, open in
+    // the pane that can show them.
+    const QString pdf = installSampleBook(QStringLiteral("nursing-notes.pdf"), QStringLiteral("named.epub"));
+    const QString epub
+        = installSampleBook(QStringLiteral("anatomy-basics.epub"), QStringLiteral("named.pdf"));
+    const BookInfo asPdf = BookOpening::infoForBook(QStringLiteral("named.epub"));
+    EXPECT_EQ(asPdf.format, BookFormat::Pdf);
+    EXPECT_EQ(asPdf.pdfUrl, pdf);
+    const BookInfo asEpub = BookOpening::infoForBook(QStringLiteral("named.pdf"));
+    EXPECT_EQ(asEpub.format, BookFormat::Epub);
+    EXPECT_TRUE(asEpub.url.toString().startsWith(QStringLiteral("epub://")))
+        << asEpub.url.toString().toStdString();
+    EXPECT_TRUE(QFile::exists(epub));
 }
 
 TEST(ReaderSplit, StoredFractionCountsOnlyFromFivePercentToNinetyFive)

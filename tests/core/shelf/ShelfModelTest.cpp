@@ -185,12 +185,13 @@ TEST_F(ShelfModelTest, ReaderInfoMarksTheBookOpened)
 {
     library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")));
     UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
-    const QVariantMap info
+    const BookInfo info
         = ShelfModel(library()).readerInfo(entry(QStringLiteral("anatomy-basics.epub")), nullptr);
-    EXPECT_EQ(info.value(QStringLiteral("BookID")).toLongLong(), 1);
-    EXPECT_EQ(info.value(QStringLiteral("Title")).toString(), QStringLiteral("Anatomy Basics"));
-    EXPECT_EQ(info.value(QStringLiteral("fontSize")).toInt(), 16);
-    EXPECT_TRUE(info.value(QStringLiteral("url")).toString().startsWith(QStringLiteral("epub://")));
+    EXPECT_EQ(info.format, BookFormat::Epub);
+    EXPECT_EQ(info.bookID, 1);
+    EXPECT_EQ(info.title, QStringLiteral("Anatomy Basics"));
+    EXPECT_EQ(info.fontSize, 16);
+    EXPECT_TRUE(info.url.toString().startsWith(QStringLiteral("epub://")));
     const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=1"));
     ASSERT_TRUE(book && book->lastOpenDate);
 }

@@ -358,15 +358,16 @@ TEST_F(TopLogicTest, RecentBooksReaderInfoAndGotostore)
     VamoManager vamo(*m_servers);
     StoreManager storeManager(*m_servers, config, vamo);
     TopLogic top(library(), *m_servers, storeManager, nullptr);
-    const QVariantMap epub = top.readerInfoForRecentBook(QStringLiteral("b3.epub"));
-    EXPECT_EQ(epub.value(QStringLiteral("lastPage")).toInt(), 7);
-    EXPECT_EQ(epub.value(QStringLiteral("fontSize")).toInt(), 20);
-    EXPECT_EQ(epub.value(QStringLiteral("BookID")).toInt(), 3);
-    EXPECT_TRUE(epub.value(QStringLiteral("url")).toUrl().scheme() == u"epub");
-    const QVariantMap pdf = top.readerInfoForRecentBook(QStringLiteral("b4.pdf"));
-    EXPECT_EQ(pdf.value(QStringLiteral("metaBookId")).toString(), QStringLiteral("id-4"));
-    EXPECT_EQ(pdf.value(QStringLiteral("lastPage")).toInt(), -1);
-    EXPECT_EQ(top.readerInfoForRecentBook(QStringLiteral("loose.pdf")).size(), 1) << "only its path";
+    const BookInfo epub = top.readerInfoForRecentBook(QStringLiteral("b3.epub"));
+    EXPECT_EQ(epub.lastPage, 7);
+    EXPECT_EQ(epub.fontSize, 20);
+    EXPECT_EQ(epub.bookID, 3);
+    EXPECT_TRUE(epub.url.scheme() == u"epub");
+    const BookInfo pdf = top.readerInfoForRecentBook(QStringLiteral("b4.pdf"));
+    EXPECT_TRUE(pdf.isPdf());
+    EXPECT_EQ(pdf.metaBookId, QStringLiteral("id-4"));
+    EXPECT_EQ(pdf.lastPage, -1);
+    EXPECT_EQ(top.readerInfoForRecentBook(QStringLiteral("loose.pdf")).toMap().size(), 1) << "only its path";
     const auto reopened = TopLogic::recentItems(library().books());
     EXPECT_EQ((QSet<qint64> { reopened.at(0).BookID.value(), reopened.at(1).BookID.value() }),
         (QSet<qint64> { 3, 4 }))

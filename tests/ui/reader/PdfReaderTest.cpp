@@ -121,6 +121,26 @@ TEST_F(PdfReaderTest, TheOutlineColumnKeepsItsWidth)
 
 // Night inverts the drawn pages (mostly white paper turns dark), day draws
 // them as they are.
+TEST_F(PdfReaderTest, APdfWithAnEpubNameOpensAsThePdfItIs)
+{
+    launch();
+    installSampleBook(QStringLiteral("respiratory-atlas.pdf"), QStringLiteral("atlas.epub"));
+    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("atlas.epub")));
+    ReaderVC *reader = m_app->readerVC();
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->book().format, BookFormat::Pdf);
+    ASSERT_TRUE(reader->pdfPane()) << "the PDF pane, not an EPUB that cannot be read";
+    EXPECT_EQ(reader->pane(), static_cast<ReaderPane *>(reader->pdfPane()));
+    EXPECT_FALSE(reader->epubPane());
+    EXPECT_EQ(reader->pdfPane()->pageCount(), 4);
+    EXPECT_TRUE(reader->directionAction()->isVisible());
+    // The theme reaches the page through the pane.
+    reader->chooseReadingTheme(QStringLiteral("sepia"));
+    EXPECT_EQ(reader->pdfPane()->view()->readingTheme(), ReadingTheme::Sepia);
+    reader->chooseReadingTheme(QString());
+    UserDefaults::remove(QString::fromLatin1(ReadingTheme::kDefaultsKey));
+}
+
 TEST_F(PdfReaderTest, NightThemeInvertsThePages)
 {
     install();

@@ -21,7 +21,7 @@ ShelfEntry entryAt(const QString &path, bool pdf)
     ShelfEntry e;
     e.path = path;
     e.fileName = QFileInfo(path).fileName();
-    e.isPdf = pdf;
+    e.format = pdf ? BookFormat::Pdf : BookFormat::Epub;
     return e;
 }
 
