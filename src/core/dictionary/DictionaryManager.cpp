@@ -1,7 +1,7 @@
 #include "DictionaryManager.h"
 
-#include "CSVParser.h"
 #include "DictionaryEntry.h"
+#include "DictionarySourceFactory.h"
 #include "core/library/DataBaseHelper.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
@@ -26,67 +26,6 @@ void postProgress(const QVariantMap &object)
 {
     NotificationCenter::defaultCenter().post(QString::fromLatin1(DictionaryManager::kAnalyzeDic), object);
 }
-
-// Counts the records of a CSV file and notes whether it parses.
-// A record holding one empty field (the one after a final line break, or
-// a line of just "") is no entry and is not counted.
-bool isBlankRecord(const QStringList &fields)
-{
-    return fields.size() == 1 && fields.first().isEmpty();
-}
-
-class RecordCounter : public CSVParserDelegate
-{
-public:
-    quint64 records = 0;
-    bool failed = false;
-    bool cancelled = false;
-    std::function<bool()> isCancelled;
-    void didBeginLine(CSVParser *, quint64) override
-    {
-        m_fields = 0;
-        m_empty = true;
-    }
-    void didReadField(CSVParser *, const QString &field, qint64) override
-    {
-        ++m_fields;
-        m_empty = m_empty && field.isEmpty();
-    }
-    void didEndLine(CSVParser *parser, quint64) override
-    {
-        if (!(m_fields == 1 && m_empty))
-            ++records;
-        // Counting a large file takes a while: a cancel (or quitting) need
-        // not wait for it.
-        if (records % 1024 == 0 && isCancelled && isCancelled()) {
-            cancelled = true;
-            parser->cancelParsing();
-        }
-    }
-    void didFailWithError(CSVParser *, const CSVError &) override { failed = true; }
-
-private:
-    int m_fields = 0;
-    bool m_empty = true;
-};
-
-// Hands each record to a callback as it ends.
-class RecordReader : public CSVParserDelegate
-{
-public:
-    std::function<void(CSVParser *, const QStringList &, quint64)> onRecord;
-    void didBeginLine(CSVParser *, quint64) override { m_fields.clear(); }
-    void didReadField(CSVParser *, const QString &field, qint64) override { m_fields.append(field); }
-    void didEndLine(CSVParser *parser, quint64) override
-    {
-        if (!isBlankRecord(m_fields))
-            onRecord(parser, m_fields, m_index++);
-    }
-
-private:
-    QStringList m_fields;
-    quint64 m_index = 0;
-};
 
 icu::BreakIterator *wordBreaker()
 {
@@ -254,12 +193,16 @@ bool DictionaryManager::consumeCancel()
 bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath)
 {
     const QString bookId = stringForKey(bookInfo, QStringLiteral("bookId")).value_or(QString());
-    const QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
-    auto finished = [&tPath](Outcome outcome) {
+    QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
+    ImportNotes notes;
+    auto finished = [&tPath, &notes](Outcome outcome) {
         static const char *const kResults[]
             = { kResultInstalled, kResultCancelled, kResultUnreadable, kResultFailed };
-        postProgress({ { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath },
-            { QStringLiteral("result"), QString::fromLatin1(kResults[int(outcome)]) } });
+        QVariantMap end { { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath },
+            { QStringLiteral("result"), QString::fromLatin1(kResults[int(outcome)]) } };
+        if (!notes.message.isEmpty())
+            end.insert(QStringLiteral("message"), notes.message);
+        postProgress(end);
     };
 
     SqliteDatabase db;
@@ -303,7 +246,11 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
     }
 
     QStringList columns;
-    Outcome outcome = addDict(dicId, csvPath, db, &columns);
+    Outcome outcome = addDict(dicId, csvPath, db, &columns, &notes);
+    // Without a title of its own, the dictionary is named as its files
+    // name it, else after the file.
+    if (title.isEmpty())
+        title = notes.title.isEmpty() ? QFileInfo(csvPath).completeBaseName() : notes.title;
     if (outcome == Outcome::Imported) {
         // The switch: the old master and its columns out, the new ones in.
         const bool recorded = library.transaction([&] {
@@ -334,36 +281,37 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
 }
 
 DictionaryManager::Outcome DictionaryManager::addDict(
-    qint64 dicId, const QString &csvPath, SqliteDatabase &db, QStringList *columns)
+    qint64 dicId, const QString &path, SqliteDatabase &db, QStringList *columns, ImportNotes *notes)
 {
     if (consumeCancel()) {
-        qCInfo(lcDictionary) << "thread break for" << csvPath;
+        qCInfo(lcDictionary) << "thread break for" << path;
         postProgress({ { QStringLiteral("status"), 1 } });
         return Outcome::Cancelled;
     }
 
-    // First pass: the number of records (for the progress step), and whether
-    // the file parses at all; a file that does not yields nothing.
-    quint64 records = 0;
-    {
-        RecordCounter counter;
-        counter.isCancelled = [this] { return consumeCancel(); };
-        auto parser = CSVParser::withContentsOfFile(csvPath);
-        parser->setOptions(2);
-        parser->setDelegate(&counter);
-        parser->parse();
-        if (counter.cancelled) {
-            qCInfo(lcDictionary) << "thread break for" << csvPath;
-            postProgress({ { QStringLiteral("status"), 1 } });
-            return Outcome::Cancelled;
-        }
-        records = counter.failed ? 0 : counter.records;
-    }
-    if (records == 0) {
+    // Opening reads what the format needs first (for a CSV file, a counting
+    // pass: the number of records for the progress step, and whether the
+    // file parses at all; a file that does not yields nothing).
+    const std::unique_ptr<DictionarySource> source = DictionarySourceFactory::create(path);
+    switch (source->open([this] { return consumeCancel(); })) {
+    case DictionarySource::OpenResult::Ready:
+        break;
+    case DictionarySource::OpenResult::Cancelled:
+        qCInfo(lcDictionary) << "thread break for" << path;
+        postProgress({ { QStringLiteral("status"), 1 } });
+        return Outcome::Cancelled;
+    case DictionarySource::OpenResult::Unreadable:
+        qCWarning(lcDictionary) << "cannot read" << path << "as a" << source->formatName()
+                                << "dictionary:" << source->errorText();
+        notes->message = source->errorText();
         postProgress({ { QStringLiteral("status"), 1 } });
         return Outcome::Unreadable;
     }
+    notes->title = source->title();
 
+    // Records as the progress counts them: the column titles, then the
+    // entries.
+    const quint64 records = source->recordCount() + 1;
     const quint64 step = records / std::min<quint64>(records, 50);
     const QString dicText = QString::number(dicId);
     SqliteStatement insert
@@ -379,22 +327,21 @@ DictionaryManager::Outcome DictionaryManager::addDict(
         inTransaction = false;
         rowsInTransaction = 0;
     };
+    // "done" of "total" data rows are in, and that share from 0 to 1, for a
+    // progress bar. The total of some formats is an estimate: "done" stays
+    // within it.
+    const auto progress = [&](quint64 done) {
+        const quint64 total = records - 1;
+        done = std::min(done, total);
+        postProgress({ { QStringLiteral("status"), 1 }, { QStringLiteral("done"), done },
+            { QStringLiteral("total"), total },
+            { QStringLiteral("progress"), total > 0 ? double(done) / double(total) : 0.0 } });
+    };
 
-    RecordReader reader;
-    reader.onRecord = [&](CSVParser *parser, const QStringList &fields, quint64 r) {
-        // "done" of "total" data rows are in, and that share from 0 to 1,
-        // for a progress bar.
-        const auto progress = [&](quint64 done) {
-            const quint64 total = records - 1;
-            postProgress({ { QStringLiteral("status"), 1 }, { QStringLiteral("done"), done },
-                { QStringLiteral("total"), total },
-                { QStringLiteral("progress"), total > 0 ? double(done) / double(total) : 0.0 } });
-        };
-        if (r == 0) {
-            *columns = fields;
-            progress(0);
-            return;
-        }
+    *columns = source->columns();
+    progress(0);
+    QStringList fields;
+    for (quint64 r = 1; source->next(&fields); ++r) {
         if (r % step == 0) {
             commit();
             progress(r - 1);
@@ -402,10 +349,8 @@ DictionaryManager::Outcome DictionaryManager::addDict(
         if (consumeCancel() || storageFailed) {
             cancelled = !storageFailed;
             if (cancelled)
-                qCInfo(lcDictionary) << "thread break for" << csvPath;
-            commit();
-            parser->cancelParsing();
-            return;
+                qCInfo(lcDictionary) << "thread break for" << path;
+            break;
         }
         if (!inTransaction)
             inTransaction = db.exec(QStringLiteral("BEGIN"));
@@ -419,15 +364,20 @@ DictionaryManager::Outcome DictionaryManager::addDict(
         }
         if (++rowsInTransaction >= kRowsPerTransaction)
             commit();
-    };
-    auto parser = CSVParser::withContentsOfFile(csvPath);
-    parser->setOptions(2);
-    parser->setDelegate(&reader);
-    parser->parse();
+    }
     commit();
     if (cancelled)
         return Outcome::Cancelled;
-    return storageFailed ? Outcome::Failed : Outcome::Imported;
+    if (storageFailed)
+        return Outcome::Failed;
+    if (!source->errorText().isEmpty()) {
+        // Damaged part-way: nothing of it is kept.
+        qCWarning(lcDictionary) << "cannot read" << path << "as a" << source->formatName()
+                                << "dictionary:" << source->errorText();
+        notes->message = source->errorText();
+        return Outcome::Unreadable;
+    }
+    return Outcome::Imported;
 }
 
 QString DictionaryManager::resolveString(const QString &text)
