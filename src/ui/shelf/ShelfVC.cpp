@@ -101,7 +101,7 @@ ShelfVC::ShelfVC(Navigation &app)
     // time the menu opens.
     auto *dictMenu = new QMenu(this);
     dictMenu->setObjectName(QStringLiteral("dictionaryMenu"));
-    connect(dictMenu, &QMenu::aboutToShow, this, [dictMenu] {
+    connect(dictMenu, &QMenu::aboutToShow, this, [this, dictMenu] {
         dictMenu->clear();
         const QList<DictionaryMaster> dicts = ShelfModel::dictionaries();
         if (dicts.isEmpty())
@@ -113,6 +113,10 @@ ShelfVC::ShelfVC(Navigation &app)
             const qint64 id = d.dicId.value_or(-1);
             connect(a, &QAction::toggled, dictMenu, [id](bool on) { ShelfVC::setDictionaryUsed(id, on); });
         }
+        dictMenu->addSeparator();
+        QAction *add
+            = dictMenu->addAction(QStringLiteral("辞書ファイルを追加…"), this, &ShelfVC::askAddDictionary);
+        add->setObjectName(QStringLiteral("addDictionaryFile"));
     });
     auto *dictButton = new QToolButton(m_toolbar);
     dictButton->setText(QStringLiteral("辞書"));
@@ -699,6 +703,21 @@ void ShelfVC::importPdf(const QString &path)
     query.addQueryItem(QStringLiteral("bookPublisher"), QStringLiteral("未知"));
     url.setQuery(query);
     m_app.downloadFromExternal(QNetworkRequest(url));
+}
+
+void ShelfVC::askAddDictionary()
+{
+    // A multi-file dictionary is picked by the file that describes it; the
+    // others are found beside it.
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("辞書ファイルを追加"), QString(),
+        QStringLiteral("辞書ファイル (*.csv *.index *.ifo);;すべてのファイル (*)"));
+    if (!path.isEmpty())
+        addDictionaryFile(path);
+}
+
+void ShelfVC::addDictionaryFile(const QString &path)
+{
+    m_app.downloadSheet().importDictionaryFile(path);
 }
 
 bool ShelfVC::setDictionaryUsed(qint64 dicId, bool used)
