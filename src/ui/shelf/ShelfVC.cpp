@@ -17,6 +17,7 @@
 #include "ui/app/MainWindow.h"
 #include "ui/app/MsgBox.h"
 #include "ui/app/Navigation.h"
+#include "ui/store/DownloadSheet.h"
 
 #include <QActionGroup>
 #include <QApplication>
