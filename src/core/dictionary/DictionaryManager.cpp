@@ -14,6 +14,10 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSet>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 
@@ -26,6 +30,91 @@ void postProgress(const QVariantMap &object)
 {
     NotificationCenter::defaultCenter().post(QString::fromLatin1(DictionaryManager::kAnalyzeDic), object);
 }
+
+// Reads a source's records, with their search keys, on a thread of its own
+// in batches, a few batches ahead of the thread that stores them: reading
+// and decompressing overlap with the inserts. The source belongs to the
+// pipe's thread from construction until the destructor has joined it.
+class RecordPipe
+{
+public:
+    struct Row {
+        QStringList fields;
+        QString searchWord;
+    };
+
+    explicit RecordPipe(DictionarySource &source)
+        : m_source(source)
+    {
+        m_thread = std::thread([this] { run(); });
+    }
+    ~RecordPipe()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopped = true;
+        }
+        m_space.notify_all();
+        m_thread.join();
+    }
+    RecordPipe(const RecordPipe &) = delete;
+    RecordPipe &operator=(const RecordPipe &) = delete;
+
+    // The next batch; false once every record has been handed out (or the
+    // source ended with an error).
+    bool next(std::vector<Row> *batch)
+    {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_batches.empty() || m_done; });
+        if (m_batches.empty())
+            return false;
+        *batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        lock.unlock();
+        m_space.notify_one();
+        return true;
+    }
+
+private:
+    static constexpr size_t kBatch = 256;
+    static constexpr size_t kBatchesAhead = 8;
+
+    void run()
+    {
+        std::vector<Row> batch;
+        QStringList fields;
+        bool more = true;
+        while (more) {
+            more = m_source.next(&fields);
+            if (more)
+                batch.push_back({ fields, DictionaryManager::searchWordFor(fields.value(0)) });
+            if (batch.size() < kBatch && (more || batch.empty()))
+                continue;
+            std::unique_lock lock(m_mutex);
+            m_space.wait(lock, [this] { return m_batches.size() < kBatchesAhead || m_stopped; });
+            if (m_stopped)
+                break;
+            m_batches.push_back(std::move(batch));
+            batch.clear();
+            lock.unlock();
+            m_ready.notify_one();
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_ready.notify_all();
+    }
+
+    DictionarySource &m_source;
+    std::mutex m_mutex;
+    std::condition_variable m_ready; // a batch is there, or the end
+    std::condition_variable m_space; // room for a batch, or stopped
+    std::deque<std::vector<Row>> m_batches;
+    bool m_done = false;
+    bool m_stopped = false;
+    std::thread m_thread;
+};
 
 icu::BreakIterator *wordBreaker()
 {
@@ -340,30 +429,41 @@ DictionaryManager::Outcome DictionaryManager::addDict(
 
     *columns = source->columns();
     progress(0);
-    QStringList fields;
-    for (quint64 r = 1; source->next(&fields); ++r) {
-        if (r % step == 0) {
-            commit();
-            progress(r - 1);
+    {
+        // The records are read (and their search keys made) on a thread of
+        // the pipe's own while the rows go in here.
+        RecordPipe pipe(*source);
+        std::vector<RecordPipe::Row> batch;
+        quint64 r = 0;
+        bool stop = false;
+        while (!stop && pipe.next(&batch)) {
+            for (const RecordPipe::Row &row : batch) {
+                ++r;
+                if (r % step == 0)
+                    progress(r - 1);
+                if (consumeCancel() || storageFailed) {
+                    cancelled = !storageFailed;
+                    if (cancelled)
+                        qCInfo(lcDictionary) << "thread break for" << path;
+                    stop = true;
+                    break;
+                }
+                if (!inTransaction)
+                    inTransaction = db.exec(QStringLiteral("BEGIN"));
+                const QStringList &fields = row.fields;
+                insert.reset();
+                insert.bindAll({ fields.value(0), fields.value(1), fields.value(2), fields.value(3),
+                    fields.value(4), row.searchWord, dicText });
+                if (insert.step() == SqliteStatement::Step::Error) {
+                    qCWarning(lcDictionary) << "cannot store the entry" << fields.value(0) << db.lastError();
+                    storageFailed = true;
+                }
+                if (++rowsInTransaction >= kRowsPerTransaction)
+                    commit();
+            }
         }
-        if (consumeCancel() || storageFailed) {
-            cancelled = !storageFailed;
-            if (cancelled)
-                qCInfo(lcDictionary) << "thread break for" << path;
-            break;
-        }
-        if (!inTransaction)
-            inTransaction = db.exec(QStringLiteral("BEGIN"));
-        const QString word = fields.value(0);
-        insert.reset();
-        insert.bindAll({ word, fields.value(1), fields.value(2), fields.value(3), fields.value(4),
-            searchWordFor(word), dicText });
-        if (insert.step() == SqliteStatement::Step::Error) {
-            qCWarning(lcDictionary) << "cannot store the entry" << word << db.lastError();
-            storageFailed = true;
-        }
-        if (++rowsInTransaction >= kRowsPerTransaction)
-            commit();
+        // Leaving the scope stops and joins the reading thread: the source
+        // is this thread's again.
     }
     commit();
     if (cancelled)
