@@ -5,8 +5,8 @@
 // instead of the ".ifo" or ".index" (gzip or not, e.g. "NAME.dict.dz",
 // "NAME.idx") leads to the dictionary beside it when there is one.
 //
-// A new format is a DictionarySource subclass in its own file and one test
-// here. Any thread.
+// A new format is a DictionarySource subclass in its own file and one
+// content test in byContent(). Any thread.
 #pragma once
 
 #include "DictionarySource.h"
