@@ -152,3 +152,46 @@ int fuzzPdfOutline(const uint8_t *data, size_t size)
     compactJson(outline.toVariant());
     return 0;
 }
+
+#include "core/dictionary/DictionarySourceFactory.h"
+
+int fuzzDictSource(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    // The first byte picks the layout; the rest is cut into the files at
+    // each "\n@@\n".
+    static const QString dir = QDir::tempPath() + QStringLiteral("/tavro-fuzz-dict-%1").arg(getpid());
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    const QByteArray bytes(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    QList<QByteArray> files;
+    qsizetype at = 0;
+    for (qsizetype cut = bytes.indexOf("\n@@\n"); cut >= 0 && files.size() < 3;
+         cut = bytes.indexOf("\n@@\n", at)) {
+        files.append(bytes.mid(at, cut - at));
+        at = cut + 4;
+    }
+    files.append(bytes.mid(at));
+    const bool compressed = data[0] & 1;
+    const bool starDict = data[0] & 2;
+    const QStringList names = starDict
+        ? QStringList { QStringLiteral("d.ifo"), QStringLiteral("d.idx"),
+              compressed ? QStringLiteral("d.dict.dz") : QStringLiteral("d.dict"), QStringLiteral("d.syn") }
+        : QStringList { QStringLiteral("d.index"),
+              compressed ? QStringLiteral("d.dict.dz") : QStringLiteral("d.dict") };
+    for (qsizetype i = 0; i < names.size() && i < files.size(); ++i) {
+        QFile f(dir + u'/' + names.at(i));
+        if (!f.open(QIODevice::WriteOnly))
+            return 0;
+        f.write(files.at(i));
+    }
+    auto source = DictionarySourceFactory::create(dir + u'/' + names.first());
+    if (source->open({}) == DictionarySource::OpenResult::Ready) {
+        QStringList fields;
+        for (int n = 0; n < 100000 && source->next(&fields); ++n) { }
+        (void)source->errorText();
+    }
+    QDir(dir).removeRecursively();
+    return 0;
+}

@@ -26,3 +26,8 @@ int fuzzPdfToc(const uint8_t *data, size_t size);
 // outline rows, the row of a few pages and the rows as JSON; the bytes are
 // also read back as a helper's report.
 int fuzzPdfOutline(const uint8_t *data, size_t size);
+// The dictionary sources over arbitrary files: the first byte picks dictd
+// (bit 2 clear) or StarDict (set) and compressed data (bit 1); the rest is
+// cut into the files (index and data; or .ifo, .idx, data and .syn) at
+// each line "@@". Every record is read.
+int fuzzDictSource(const uint8_t *data, size_t size);

@@ -51,11 +51,12 @@ int dictImportCommand(const QStringList &args)
     QStringList positional;
     QVariantMap o;
     const QStringList known { QStringLiteral("home"), QStringLiteral("book-id"), QStringLiteral("title") };
-    if (!splitOptions(args, known, &positional, &o) || positional.size() != 1 || o.size() != 3)
+    if (!splitOptions(args, known, &positional, &o) || positional.size() != 1
+        || !o.contains(QStringLiteral("home")) || !o.contains(QStringLiteral("book-id")))
         return fail(
-            QStringLiteral("usage: tavro-inspect dict-import CSV --home DIR --book-id ID --title T"), 2);
-    const QString csv = QFileInfo(positional.first()).absoluteFilePath();
-    if (!QFileInfo(csv).isFile())
+            QStringLiteral("usage: tavro-inspect dict-import FILE --home DIR --book-id ID [--title T]"), 2);
+    const QString file = QFileInfo(positional.first()).absoluteFilePath();
+    if (!QFileInfo(file).isFile())
         return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
     if (!useHome(o.value(QStringLiteral("home")).toString()))
         return fail(QStringLiteral("cannot use %1 as home").arg(o.value(QStringLiteral("home")).toString()));
@@ -63,19 +64,32 @@ int dictImportCommand(const QStringList &args)
     if (!store.open(LibraryStore::defaultPath()))
         return fail(QStringLiteral("cannot open the library store under %1").arg(QDir::homePath()));
 
-    DictionaryManager manager(store);
-    QObject context;
-    NotificationCenter::defaultCenter().observe(
-        QString::fromLatin1(DictionaryManager::kAnalyzeDic), &context, [](const QVariant &object) {
-            const QByteArray line = QJsonDocument::fromVariant(object).toJson(QJsonDocument::Compact);
-            std::printf("%s\n", line.constData());
-            std::fflush(stdout);
-        });
-    manager.expandDic(csv,
-        { { QStringLiteral("bookId"), o.value(QStringLiteral("book-id")) },
-            { QStringLiteral("bookTitle"), o.value(QStringLiteral("title")) } },
-        csv);
-    return 0;
+    bool installed = false;
+    QVariantMap end;
+    {
+        DictionaryManager manager(store);
+        QObject context;
+        NotificationCenter::defaultCenter().observe(
+            QString::fromLatin1(DictionaryManager::kAnalyzeDic), &context, [&end](const QVariant &object) {
+                const QByteArray line = QJsonDocument::fromVariant(object).toJson(QJsonDocument::Compact);
+                std::printf("%s\n", line.constData());
+                std::fflush(stdout);
+                if (object.toMap().value(QStringLiteral("status")).toInt() == 2)
+                    end = object.toMap();
+            });
+        installed = manager.expandDic(file,
+            { { QStringLiteral("bookId"), o.value(QStringLiteral("book-id")) },
+                { QStringLiteral("bookTitle"), o.value(QStringLiteral("title")) } },
+            file);
+    }
+    store.close();
+    if (installed)
+        return 0;
+    // A file that went nowhere is no success for a script either.
+    const QString message = end.value(QStringLiteral("message")).toString();
+    return fail(QStringLiteral("%1 was not installed (%2)%3")
+                    .arg(positional.first(), end.value(QStringLiteral("result")).toString(),
+                        message.isEmpty() ? QString() : QStringLiteral(": ") + message));
 }
 
 // Shared by dict-lookup and dict-entry: reads "WORD --home DIR", looks the
@@ -146,8 +160,8 @@ QList<InspectCommand> dictionaryCommands()
         { QStringLiteral("csv"),
             QStringLiteral("csv FILE [--options N] [--delimiter C]   the records as JSON"), csvCommand },
         { QStringLiteral("dict-import"),
-            QStringLiteral("dict-import CSV --home DIR --book-id ID --title T   install a dictionary, "
-                           "printing progress"),
+            QStringLiteral("dict-import FILE --home DIR --book-id ID [--title T]   install a dictionary "
+                           "(CSV, dictd .index, StarDict .ifo), printing progress"),
             dictImportCommand },
         { QStringLiteral("dict-lookup"),
             QStringLiteral(

@@ -129,6 +129,89 @@ TEST_F(InspectDictionary, LookUpFormsAndEntryText)
     EXPECT_EQ(inspect({ QStringLiteral("dict-entry"), QStringLiteral("x") }).exitCode, 2);
 }
 
+// The formats people own, from the files their own tools make: WordNet
+// as Debian ships it (dictd) and a StarDict dictionary written by
+// stardict-text2bin. A damaged file is refused with its reason and the
+// dictionary installed before under the same id stays.
+TEST_F(InspectDictionary, ImportDictdAndStarDict)
+{
+    const QString wordNet = QStringLiteral("/usr/share/dictd/wn.index");
+    const QString text2bin = QStringLiteral("/usr/lib/stardict-tools/stardict-text2bin");
+    ASSERT_TRUE(QFile::exists(wordNet)) << "install dict-wn (scripts/install-deps)";
+    ASSERT_TRUE(QFile::exists(text2bin)) << "install stardict-tools (scripts/install-deps)";
+    const QString xml = write(QStringLiteral("med.xml"),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<stardict>\n<info>\n<version>2.4.2</version>\n"
+        "<bookname>医学小辞典</bookname>\n<author>a</author>\n<email>a@example.org</email>\n"
+        "<website>http://example.org</website>\n<description>d</description>\n<date>2026.12.11</date>\n"
+        "<dicttype>x</dicttype>\n</info>\n<contents>\n"
+        "<article>\n<key>心筋梗塞</key>\n<synonym>急性心筋梗塞</synonym>\n"
+        "<definition type=\"m\"><![CDATA[myocardial infarction]]></definition>\n</article>\n"
+        "</contents>\n</stardict>\n");
+    QProcess tool;
+    tool.start(text2bin, { xml, m_dir.filePath(QStringLiteral("med.ifo")) });
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+
+    const QString home = m_dir.filePath(QStringLiteral("home"));
+    const auto import = [&home](const QString &file, const QString &id) {
+        return inspect({ QStringLiteral("dict-import"), file, QStringLiteral("--home"), home,
+            QStringLiteral("--book-id"), id });
+    };
+    const struct {
+        const char *name;
+        QString file;
+        const char *word;
+        const char *headword;
+        const char *text;
+    } cases[] = {
+        { "dictd", wordNet, "myocardium", "myocardium", "middle muscular layer of the heart" },
+        { "stardict", m_dir.filePath(QStringLiteral("med.ifo")), "急性心筋梗塞", "急性心筋梗塞",
+            "myocardial infarction" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto imported = import(c.file, QString::fromLatin1(c.name));
+        ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+        const QVariantMap end
+            = QJsonDocument::fromJson(imported.out.trimmed().split('\n').last()).toVariant().toMap();
+        EXPECT_EQ(end.value(QStringLiteral("result")).toString(), QStringLiteral("installed"));
+        const auto found = inspect(
+            { QStringLiteral("dict-entry"), QString::fromUtf8(c.word), QStringLiteral("--home"), home });
+        ASSERT_EQ(found.exitCode, 0) << found.err.toStdString();
+        const QVariantMap first = QJsonDocument::fromJson(found.out)
+                                      .toVariant()
+                                      .toMap()
+                                      .value(QStringLiteral("entries"))
+                                      .toList()
+                                      .value(0)
+                                      .toMap();
+        EXPECT_EQ(first.value(QStringLiteral("word")).toString(), QString::fromUtf8(c.headword));
+        const QString text = first.value(QStringLiteral("text")).toString();
+        EXPECT_TRUE(text.startsWith(
+            QStringLiteral("見出し語:\r\n%1\r\n\r\n内容:\r\n").arg(QString::fromUtf8(c.headword))))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.text))) << text.toStdString();
+    }
+
+    // A StarDict dictionary whose data file went missing, in place of the
+    // installed one.
+    QFile::remove(m_dir.filePath(QStringLiteral("med.dict.dz")));
+    const auto broken = import(m_dir.filePath(QStringLiteral("med.ifo")), QStringLiteral("stardict"));
+    EXPECT_EQ(broken.exitCode, 1) << "a dictionary that did not go in is no success";
+    EXPECT_TRUE(broken.err.contains("med.dict.dz")) << broken.err.toStdString();
+    const QVariantMap end
+        = QJsonDocument::fromJson(broken.out.trimmed().split('\n').last()).toVariant().toMap();
+    EXPECT_EQ(end.value(QStringLiteral("result")).toString(), QStringLiteral("unreadable"));
+    EXPECT_TRUE(end.value(QStringLiteral("message")).toString().contains(QStringLiteral("missing")));
+    const auto still = inspect(
+        { QStringLiteral("dict-lookup"), QStringLiteral("心筋梗塞"), QStringLiteral("--home"), home });
+    QStringList words;
+    for (const QVariant &row :
+        QJsonDocument::fromJson(still.out).toVariant().toMap().value(QStringLiteral("rows")).toList())
+        words << row.toMap().value(QStringLiteral("word")).toString();
+    EXPECT_EQ(words, (QStringList { "心筋梗塞", "急性心筋梗塞" })) << "the earlier install stays";
+}
+
 } // namespace
 
 namespace

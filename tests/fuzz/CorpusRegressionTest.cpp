@@ -72,3 +72,11 @@ TEST(FuzzCorpus, PdfOutline)
     runCorpus("pdf_outline", fuzzPdfOutline);
 }
 } // namespace
+
+namespace
+{
+TEST(FuzzCorpus, DictSource)
+{
+    runCorpus("dict_source", fuzzDictSource);
+}
+} // namespace

@@ -163,20 +163,31 @@ bool CSVParser::isWhitespace(int c)
 
 void CSVParser::parse()
 {
-    if (m_delegate)
-        m_delegate->parserDidBeginDocument(this);
-    if (m_openError) {
-        m_error = m_openError;
-    } else {
+    while (parseStep()) { }
+}
+
+bool CSVParser::parseStep()
+{
+    if (m_finished)
+        return false;
+    if (!m_begun) {
+        m_begun = true;
+        if (m_delegate)
+            m_delegate->parserDidBeginDocument(this);
         m_currentRecord = 0;
-        while (parseRecord()) { }
+        if (m_openError)
+            m_error = m_openError;
     }
+    if (!m_error && parseRecord())
+        return true;
+    m_finished = true;
     if (m_error) {
         if (m_delegate && !isCancelled())
             m_delegate->didFailWithError(this, *m_error);
     } else if (m_delegate) {
         m_delegate->parserDidEndDocument(this);
     }
+    return false;
 }
 
 bool CSVParser::parseRecord()

@@ -45,6 +45,11 @@ public:
 
     // Runs to the end of the input, calling the delegate.
     void parse();
+    // Reads one record, calling the delegate for it (and for the start of
+    // the document on the first call); true while more records may follow.
+    // When it returns false the end or the failure of the document has been
+    // reported, and further calls do nothing. parse() is this in a loop.
+    bool parseStep();
     // Stops all further events; parse() then returns soon.
     void cancelParsing() { m_cancelled = true; }
 
@@ -106,4 +111,6 @@ private:
     quint64 m_currentRecord = 0;
     QString m_sanitizedField;
     std::atomic<bool> m_cancelled { false };
+    bool m_begun = false;
+    bool m_finished = false;
 };

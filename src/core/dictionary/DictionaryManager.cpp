@@ -1,7 +1,7 @@
 #include "DictionaryManager.h"
 
-#include "CSVParser.h"
 #include "DictionaryEntry.h"
+#include "DictionarySourceFactory.h"
 #include "core/library/DictionaryCatalogue.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
@@ -14,6 +14,10 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSet>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 
@@ -27,65 +31,89 @@ void postProgress(const QVariantMap &object)
     NotificationCenter::defaultCenter().post(QString::fromLatin1(DictionaryManager::kAnalyzeDic), object);
 }
 
-// Counts the records of a CSV file and notes whether it parses.
-// A record holding one empty field (the one after a final line break, or
-// a line of just "") is no entry and is not counted.
-bool isBlankRecord(const QStringList &fields)
-{
-    return fields.size() == 1 && fields.first().isEmpty();
-}
-
-class RecordCounter : public CSVParserDelegate
+// Reads a source's records, with their search keys, on a thread of its own
+// in batches, a few batches ahead of the thread that stores them: reading
+// and decompressing overlap with the inserts. The source belongs to the
+// pipe's thread from construction until the destructor has joined it.
+class RecordPipe
 {
 public:
-    quint64 records = 0;
-    bool failed = false;
-    bool cancelled = false;
-    std::function<bool()> isCancelled;
-    void didBeginLine(CSVParser *, quint64) override
+    struct Row {
+        QStringList fields;
+        QString searchWord;
+    };
+
+    explicit RecordPipe(DictionarySource &source)
+        : m_source(source)
     {
-        m_fields = 0;
-        m_empty = true;
+        m_thread = std::thread([this] { run(); });
     }
-    void didReadField(CSVParser *, const QString &field, qint64) override
+    ~RecordPipe()
     {
-        ++m_fields;
-        m_empty = m_empty && field.isEmpty();
-    }
-    void didEndLine(CSVParser *parser, quint64) override
-    {
-        if (!(m_fields == 1 && m_empty))
-            ++records;
-        // Counting a large file takes a while: a cancel (or quitting) need
-        // not wait for it.
-        if (records % 1024 == 0 && isCancelled && isCancelled()) {
-            cancelled = true;
-            parser->cancelParsing();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopped = true;
         }
+        m_space.notify_all();
+        m_thread.join();
     }
-    void didFailWithError(CSVParser *, const CSVError &) override { failed = true; }
+    RecordPipe(const RecordPipe &) = delete;
+    RecordPipe &operator=(const RecordPipe &) = delete;
 
-private:
-    int m_fields = 0;
-    bool m_empty = true;
-};
-
-// Hands each record to a callback as it ends.
-class RecordReader : public CSVParserDelegate
-{
-public:
-    std::function<void(CSVParser *, const QStringList &, quint64)> onRecord;
-    void didBeginLine(CSVParser *, quint64) override { m_fields.clear(); }
-    void didReadField(CSVParser *, const QString &field, qint64) override { m_fields.append(field); }
-    void didEndLine(CSVParser *parser, quint64) override
+    // The next batch; false once every record has been handed out (or the
+    // source ended with an error).
+    bool next(std::vector<Row> *batch)
     {
-        if (!isBlankRecord(m_fields))
-            onRecord(parser, m_fields, m_index++);
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_batches.empty() || m_done; });
+        if (m_batches.empty())
+            return false;
+        *batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        lock.unlock();
+        m_space.notify_one();
+        return true;
     }
 
 private:
-    QStringList m_fields;
-    quint64 m_index = 0;
+    static constexpr size_t kBatch = 256;
+    static constexpr size_t kBatchesAhead = 8;
+
+    void run()
+    {
+        std::vector<Row> batch;
+        QStringList fields;
+        bool more = true;
+        while (more) {
+            more = m_source.next(&fields);
+            if (more)
+                batch.push_back({ fields, DictionaryManager::searchWordFor(fields.value(0)) });
+            if (batch.size() < kBatch && (more || batch.empty()))
+                continue;
+            std::unique_lock lock(m_mutex);
+            m_space.wait(lock, [this] { return m_batches.size() < kBatchesAhead || m_stopped; });
+            if (m_stopped)
+                break;
+            m_batches.push_back(std::move(batch));
+            batch.clear();
+            lock.unlock();
+            m_ready.notify_one();
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_ready.notify_all();
+    }
+
+    DictionarySource &m_source;
+    std::mutex m_mutex;
+    std::condition_variable m_ready; // a batch is there, or the end
+    std::condition_variable m_space; // room for a batch, or stopped
+    std::deque<std::vector<Row>> m_batches;
+    bool m_done = false;
+    bool m_stopped = false;
+    std::thread m_thread;
 };
 
 icu::BreakIterator *wordBreaker()
@@ -244,12 +272,16 @@ bool DictionaryManager::consumeCancel()
 bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath)
 {
     const QString bookId = stringForKey(bookInfo, QStringLiteral("bookId")).value_or(QString());
-    const QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
-    auto finished = [&tPath](Outcome outcome) {
+    QString title = stringForKey(bookInfo, QStringLiteral("bookTitle")).value_or(QString());
+    ImportNotes notes;
+    auto finished = [&tPath, &notes](Outcome outcome) {
         static const char *const kResults[]
             = { kResultInstalled, kResultCancelled, kResultUnreadable, kResultFailed };
-        postProgress({ { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath },
-            { QStringLiteral("result"), QString::fromLatin1(kResults[int(outcome)]) } });
+        QVariantMap end { { QStringLiteral("status"), 2 }, { QStringLiteral("tpath"), tPath },
+            { QStringLiteral("result"), QString::fromLatin1(kResults[int(outcome)]) } };
+        if (!notes.message.isEmpty())
+            end.insert(QStringLiteral("message"), notes.message);
+        postProgress(end);
     };
 
     SqliteDatabase db;
@@ -293,7 +325,11 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
     }
 
     QStringList columns;
-    Outcome outcome = addDict(dicId, csvPath, db, &columns);
+    Outcome outcome = addDict(dicId, csvPath, db, &columns, &notes);
+    // Without a title of its own, the dictionary is named as its files
+    // name it, else after the file.
+    if (title.isEmpty())
+        title = notes.title.isEmpty() ? QFileInfo(csvPath).completeBaseName() : notes.title;
     if (outcome == Outcome::Imported) {
         // The switch: the old master and its columns out, the new ones in.
         const bool recorded = library.transaction([&] {
@@ -325,36 +361,37 @@ bool DictionaryManager::expandDic(const QString &csvPath, const QVariantMap &boo
 }
 
 DictionaryManager::Outcome DictionaryManager::addDict(
-    qint64 dicId, const QString &csvPath, SqliteDatabase &db, QStringList *columns)
+    qint64 dicId, const QString &path, SqliteDatabase &db, QStringList *columns, ImportNotes *notes)
 {
     if (consumeCancel()) {
-        qCInfo(lcDictionary) << "thread break for" << csvPath;
+        qCInfo(lcDictionary) << "thread break for" << path;
         postProgress({ { QStringLiteral("status"), 1 } });
         return Outcome::Cancelled;
     }
 
-    // First pass: the number of records (for the progress step), and whether
-    // the file parses at all; a file that does not yields nothing.
-    quint64 records = 0;
-    {
-        RecordCounter counter;
-        counter.isCancelled = [this] { return consumeCancel(); };
-        auto parser = CSVParser::withContentsOfFile(csvPath);
-        parser->setOptions(2);
-        parser->setDelegate(&counter);
-        parser->parse();
-        if (counter.cancelled) {
-            qCInfo(lcDictionary) << "thread break for" << csvPath;
-            postProgress({ { QStringLiteral("status"), 1 } });
-            return Outcome::Cancelled;
-        }
-        records = counter.failed ? 0 : counter.records;
-    }
-    if (records == 0) {
+    // Opening reads what the format needs first (for a CSV file, a counting
+    // pass: the number of records for the progress step, and whether the
+    // file parses at all; a file that does not yields nothing).
+    const std::unique_ptr<DictionarySource> source = DictionarySourceFactory::create(path);
+    switch (source->open([this] { return consumeCancel(); })) {
+    case DictionarySource::OpenResult::Ready:
+        break;
+    case DictionarySource::OpenResult::Cancelled:
+        qCInfo(lcDictionary) << "thread break for" << path;
+        postProgress({ { QStringLiteral("status"), 1 } });
+        return Outcome::Cancelled;
+    case DictionarySource::OpenResult::Unreadable:
+        qCWarning(lcDictionary) << "cannot read" << path << "as a" << source->formatName()
+                                << "dictionary:" << source->errorText();
+        notes->message = source->errorText();
         postProgress({ { QStringLiteral("status"), 1 } });
         return Outcome::Unreadable;
     }
+    notes->title = source->title();
 
+    // Records as the progress counts them: the column titles, then the
+    // entries.
+    const quint64 records = source->recordCount() + 1;
     const quint64 step = records / std::min<quint64>(records, 50);
     const QString dicText = QString::number(dicId);
     SqliteStatement insert
@@ -370,55 +407,68 @@ DictionaryManager::Outcome DictionaryManager::addDict(
         inTransaction = false;
         rowsInTransaction = 0;
     };
-
-    RecordReader reader;
-    reader.onRecord = [&](CSVParser *parser, const QStringList &fields, quint64 r) {
-        // "done" of "total" data rows are in, and that share from 0 to 1,
-        // for a progress bar.
-        const auto progress = [&](quint64 done) {
-            const quint64 total = records - 1;
-            postProgress({ { QStringLiteral("status"), 1 }, { QStringLiteral("done"), done },
-                { QStringLiteral("total"), total },
-                { QStringLiteral("progress"), total > 0 ? double(done) / double(total) : 0.0 } });
-        };
-        if (r == 0) {
-            *columns = fields;
-            progress(0);
-            return;
-        }
-        if (r % step == 0) {
-            commit();
-            progress(r - 1);
-        }
-        if (consumeCancel() || storageFailed) {
-            cancelled = !storageFailed;
-            if (cancelled)
-                qCInfo(lcDictionary) << "thread break for" << csvPath;
-            commit();
-            parser->cancelParsing();
-            return;
-        }
-        if (!inTransaction)
-            inTransaction = db.exec(QStringLiteral("BEGIN"));
-        const QString word = fields.value(0);
-        insert.reset();
-        insert.bindAll({ word, fields.value(1), fields.value(2), fields.value(3), fields.value(4),
-            searchWordFor(word), dicText });
-        if (insert.step() == SqliteStatement::Step::Error) {
-            qCWarning(lcDictionary) << "cannot store the entry" << word << db.lastError();
-            storageFailed = true;
-        }
-        if (++rowsInTransaction >= kRowsPerTransaction)
-            commit();
+    // "done" of "total" data rows are in, and that share from 0 to 1, for a
+    // progress bar. The total of some formats is an estimate: "done" stays
+    // within it.
+    const auto progress = [&](quint64 done) {
+        const quint64 total = records - 1;
+        done = std::min(done, total);
+        postProgress({ { QStringLiteral("status"), 1 }, { QStringLiteral("done"), done },
+            { QStringLiteral("total"), total },
+            { QStringLiteral("progress"), total > 0 ? double(done) / double(total) : 0.0 } });
     };
-    auto parser = CSVParser::withContentsOfFile(csvPath);
-    parser->setOptions(2);
-    parser->setDelegate(&reader);
-    parser->parse();
+
+    *columns = source->columns();
+    progress(0);
+    {
+        // The records are read (and their search keys made) on a thread of
+        // the pipe's own while the rows go in here.
+        RecordPipe pipe(*source);
+        std::vector<RecordPipe::Row> batch;
+        quint64 r = 0;
+        bool stop = false;
+        while (!stop && pipe.next(&batch)) {
+            for (const RecordPipe::Row &row : batch) {
+                ++r;
+                if (r % step == 0)
+                    progress(r - 1);
+                if (consumeCancel() || storageFailed) {
+                    cancelled = !storageFailed;
+                    if (cancelled)
+                        qCInfo(lcDictionary) << "thread break for" << path;
+                    stop = true;
+                    break;
+                }
+                if (!inTransaction)
+                    inTransaction = db.exec(QStringLiteral("BEGIN"));
+                const QStringList &fields = row.fields;
+                insert.reset();
+                insert.bindAll({ fields.value(0), fields.value(1), fields.value(2), fields.value(3),
+                    fields.value(4), row.searchWord, dicText });
+                if (insert.step() == SqliteStatement::Step::Error) {
+                    qCWarning(lcDictionary) << "cannot store the entry" << fields.value(0) << db.lastError();
+                    storageFailed = true;
+                }
+                if (++rowsInTransaction >= kRowsPerTransaction)
+                    commit();
+            }
+        }
+        // Leaving the scope stops and joins the reading thread: the source
+        // is this thread's again.
+    }
     commit();
     if (cancelled)
         return Outcome::Cancelled;
-    return storageFailed ? Outcome::Failed : Outcome::Imported;
+    if (storageFailed)
+        return Outcome::Failed;
+    if (!source->errorText().isEmpty()) {
+        // Damaged part-way: nothing of it is kept.
+        qCWarning(lcDictionary) << "cannot read" << path << "as a" << source->formatName()
+                                << "dictionary:" << source->errorText();
+        notes->message = source->errorText();
+        return Outcome::Unreadable;
+    }
+    return Outcome::Imported;
 }
 
 QString DictionaryManager::resolveString(const QString &text)

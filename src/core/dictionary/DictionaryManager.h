@@ -1,5 +1,6 @@
-// User dictionaries: imports dictionary CSV files into the full-text table
-// `edict` of "Dic.sqlite" and looks words up in the enabled dictionaries.
+// User dictionaries: imports dictionary files (CSV, dictd, StarDict: see
+// DictionarySourceFactory) into the full-text table `edict` of "Dic.sqlite"
+// and looks words up in the enabled dictionaries.
 //
 // An import is all or nothing: its rows go in under a new dictionary id that
 // no master record names yet, so look-ups never see them; only when every
@@ -59,13 +60,17 @@ public:
     bool initDB();
     const QString &databasePath() const { return m_path; }
 
-    // Installs the dictionary in the CSV file: imports the rows, then records
+    // Installs the dictionary in the file at `csvPath` (a CSV file, a dictd
+    // ".index" or a StarDict ".ifo", told apart by content; a data file of
+    // a dictd or StarDict dictionary leads to the one beside it): imports the rows, then records
     // a new DictionaryMaster with its columns in place of an earlier install
     // of the same "bookId" (whose rows are removed), and posts "analyzeDic"
     // with status 0, then 1 (after the header and about 50 times during the
     // rows; once the file has been counted, with "done" of "total" data
     // rows and "progress", that share from 0 to 1), then 2 with "tpath" and "result" ("installed",
-    // "cancelled", "unreadable" or "failed"; also posted when nothing was installed). A file that cannot be
+    // "cancelled", "unreadable" or "failed"; also posted when nothing was installed; for "unreadable"
+    // also "message", what is wrong with the file, in English). An empty "bookTitle" takes the
+    // title the files give, else the file's base name. A file that cannot be
     // read or parsed, a cancel and a storage failure install nothing and keep the earlier install. Runs to
     // the end on the calling thread; true when the dictionary was installed.
     bool expandDic(const QString &csvPath, const QVariantMap &bookInfo, const QVariant &tPath);
@@ -119,14 +124,25 @@ public:
     // Empty when the word has no token.
     static QString ftsQuery(const QString &word, bool prefix);
 
-    // Rows inserted per transaction during an import.
-    static constexpr int kRowsPerTransaction = 5000;
+    // Rows inserted per transaction during an import. Each commit makes
+    // the full-text index write and later merge another segment, which
+    // costs more than the rows themselves; the rows stay invisible until
+    // the end in any case.
+    static constexpr int kRowsPerTransaction = 50000;
 
 private:
     enum class Outcome { Imported, Cancelled, Unreadable, Failed };
+    // What an import learnt from the file besides its records.
+    struct ImportNotes {
+        QString title; // the dictionary's own title, if it has one
+        QString message; // why it could not be read
+    };
 
     bool openDatabase(SqliteDatabase &db) const;
-    Outcome addDict(qint64 dicId, const QString &csvPath, SqliteDatabase &db, QStringList *columns);
+    // Stores the records of the dictionary file at `path` (any format
+    // DictionarySourceFactory knows) under `dicId`.
+    Outcome addDict(
+        qint64 dicId, const QString &path, SqliteDatabase &db, QStringList *columns, ImportNotes *notes);
     // The quoted ids of the enabled dictionaries for an "in (...)" list.
     QStringList enabledIds() const;
     // Rows for `word` in those dictionaries, at most `limit` (0: all).

@@ -67,9 +67,13 @@ QString DownloadSheetModel::importNotified(const QVariantMap &notification)
     importCancelRequested = false;
     if (result == QLatin1String(DictionaryManager::kResultCancelled) || (requested && result.isEmpty()))
         return kImportCancelled;
-    if (result == QLatin1String(DictionaryManager::kResultFailed)
-        || result == QLatin1String(DictionaryManager::kResultUnreadable))
+    if (result == QLatin1String(DictionaryManager::kResultFailed))
         return kImportFailed;
+    if (result == QLatin1String(DictionaryManager::kResultUnreadable)) {
+        // What is wrong with the file, so the user can mend it.
+        const QString why = notification.value(QStringLiteral("message")).toString();
+        return why.isEmpty() ? kImportFailed : kImportFailed + QStringLiteral("\n(%1)").arg(why);
+    }
     return {};
 }
 

@@ -326,6 +326,19 @@ bool PackageInstaller::downSubZipSubZip(const QString &packageDir)
     return installedAny;
 }
 
+void PackageInstaller::installDictionaryFile(const QString &path)
+{
+    installed.clear();
+    refused.clear();
+    const QFileInfo file(path);
+    // Named after its place on disk, so that adding it again replaces it;
+    // the title is the one its files give (else the file's name).
+    startDictionaryImport(file.absoluteFilePath(),
+        { { QStringLiteral("bookId"), QStringLiteral("file:") + file.absoluteFilePath() },
+            { QStringLiteral("bookTitle"), QString() } },
+        QString());
+}
+
 void PackageInstaller::startDictionaryImport(
     const QString &source, const QVariantMap &entry, const QString &packageDir)
 {

@@ -83,6 +83,13 @@ public:
     // Whether the file can be a book of this extension: ReadableBook::check.
     static bool isReadableBook(const QString &path, const QString &extension);
 
+    // Imports the dictionary file the user chose (CSV, a dictd ".index", a
+    // StarDict ".ifo"; see DictionaryManager::expandDic) as a dictionary of
+    // a package is: on the manager's worker, reported through "analyzeDic";
+    // the file and those beside it stay where they are. The same file again
+    // replaces its earlier install. Returns at once.
+    void installDictionaryFile(const QString &path);
+
 private:
     bool alreadyInstalled(const QString &name) const;
     bool installBookFile(

@@ -15,6 +15,7 @@
 #include "ui/app/MainWindow.h"
 #include "ui/app/MsgBox.h"
 #include "ui/app/Navigation.h"
+#include "ui/store/DownloadSheet.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -111,6 +112,10 @@ ShelfVC::ShelfVC(Navigation &app)
             const qint64 id = d.dicId.value_or(-1);
             connect(a, &QAction::toggled, dictMenu, [this, id](bool on) { setDictionaryUsed(id, on); });
         }
+        dictMenu->addSeparator();
+        QAction *add
+            = dictMenu->addAction(QStringLiteral("辞書ファイルを追加…"), this, &ShelfVC::askAddDictionary);
+        add->setObjectName(QStringLiteral("addDictionaryFile"));
     });
     auto *dictButton = new QToolButton(m_toolbar);
     dictButton->setText(QStringLiteral("辞書"));
@@ -697,6 +702,21 @@ void ShelfVC::importPdf(const QString &path)
     query.addQueryItem(QStringLiteral("bookPublisher"), QStringLiteral("未知"));
     url.setQuery(query);
     m_app.downloadFromExternal(QNetworkRequest(url));
+}
+
+void ShelfVC::askAddDictionary()
+{
+    // A multi-file dictionary is picked by the file that describes it; the
+    // others are found beside it.
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("辞書ファイルを追加"), QString(),
+        QStringLiteral("辞書ファイル (*.csv *.index *.ifo);;すべてのファイル (*)"));
+    if (!path.isEmpty())
+        addDictionaryFile(path);
+}
+
+void ShelfVC::addDictionaryFile(const QString &path)
+{
+    m_app.downloadSheet().importDictionaryFile(path);
 }
 
 bool ShelfVC::setDictionaryUsed(qint64 dicId, bool used)

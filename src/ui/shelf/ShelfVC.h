@@ -73,6 +73,10 @@ public:
     // the next shelf (negative: the previous one): at most one shelf on.
     void swipeEnded(double offset);
     void importPdf(const QString &path);
+    // Installs the dictionary file (CSV, dictd ".index", StarDict ".ifo")
+    // through the download sheet: "辞書解析中" with its cancel, then the
+    // shelf; the 辞書 menu's "辞書ファイルを追加…" asks for the file.
+    void addDictionaryFile(const QString &path);
     // The full-text index of every installed book (kept up to date in the
     // background) and its search window; choosing a hit opens the book at
     // the hit's page with the term marked (BookInfo::searchTerm).
@@ -99,6 +103,7 @@ private:
     void askNewShelf();
     void askRenameShelf();
     void askImportPdf();
+    void askAddDictionary();
     qint64 shownLabelID() const;
     // Makes a few missing covers, visible ones first, and comes back for the
     // rest on the next turn of the event loop.

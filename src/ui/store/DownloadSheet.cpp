@@ -106,6 +106,13 @@ void DownloadSheet::doDownload(const QNetworkRequest &request, bool fromStore)
     });
 }
 
+void DownloadSheet::importDictionaryFile(const QString &path)
+{
+    m_model.importBegun();
+    refresh();
+    m_installer.installDictionaryFile(path);
+}
+
 void DownloadSheet::tapCancel()
 {
     switch (m_model.cancel()) {

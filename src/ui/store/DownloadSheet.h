@@ -36,6 +36,10 @@ public:
     // the sheet. `fromStore`: a download of the store screen, whose books
     // are registered as store books (see PackageInstaller::fromStore).
     void doDownload(const QNetworkRequest &request, bool fromStore = false);
+    // Imports a dictionary file from disk (PackageInstaller::installDictionaryFile)
+    // with the sheet showing "辞書解析中" and its cancel, as for a downloaded
+    // dictionary.
+    void importDictionaryFile(const QString &path);
     // The cancel button.
     void tapCancel();
 

@@ -549,3 +549,83 @@ TEST_F(DictionaryManagerTest, EdictJapaneseLookups)
 }
 
 } // namespace
+
+namespace
+{
+
+// A dictd database of `entries` (headword, text) as NAME.index and
+// NAME.dict in `dir`; `lastOffset` replaces the last entry's offset.
+QString writeDictd(const QString &dir, const QList<std::pair<QByteArray, QByteArray>> &entries,
+    std::optional<QByteArray> lastOffset = std::nullopt)
+{
+    static const char *digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const auto b64 = [](quint64 n) {
+        QByteArray out;
+        do {
+            out.prepend(digits[n % 64]);
+            n /= 64;
+        } while (n);
+        return out;
+    };
+    QByteArray index;
+    QByteArray dict;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const auto &[word, text] = entries.at(i);
+        const QByteArray offset
+            = i == entries.size() - 1 && lastOffset ? *lastOffset : b64(quint64(dict.size()));
+        index += word + '\t' + offset + '\t' + b64(quint64(text.size())) + '\n';
+        dict += text;
+    }
+    QFile i(dir + QStringLiteral("/wn.index"));
+    EXPECT_TRUE(i.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    i.write(index);
+    QFile d(dir + QStringLiteral("/wn.dict"));
+    EXPECT_TRUE(d.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    d.write(dict);
+    return i.fileName();
+}
+
+// A dictd database goes in like a CSV file: its columns, its title when
+// the package gives none, look-ups by headword.
+TEST_F(DictionaryManagerTest, DictdDatabaseInstalls)
+{
+    QList<std::pair<QByteArray, QByteArray>> entries { { "00-database-short",
+        "00-database-short\n  小さな辞書\n" } };
+    for (int i = 0; i < 120; ++i)
+        entries.append({ "term" + QByteArray::number(i), "term" + QByteArray::number(i) + "\n  meaning\n" });
+    const QString index = writeDictd(m_dir.path(), entries);
+    m_manager->expandDic(index, { { QStringLiteral("bookId"), QStringLiteral("wn") } }, QString());
+    EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultInstalled));
+    const auto master = store().findFirst<DictionaryMaster>();
+    ASSERT_TRUE(master.has_value());
+    EXPECT_EQ(master->dicName, QStringLiteral("小さな辞書")) << "the database's own title";
+    QStringList columns;
+    for (const auto &item :
+        store().findAll<DictionarySettingItem>(QString(), {}, QStringLiteral("\"columnId\"")))
+        columns << item.columnName.value_or(QString());
+    EXPECT_EQ(columns, (QStringList { "見出し語", "内容" }));
+    EXPECT_EQ(rowCount(), 120);
+    EXPECT_EQ(words(QStringLiteral("term7")).value(0), QStringLiteral("term7"));
+    EXPECT_GE(m_shares.last(), 0.9);
+    EXPECT_LE(m_shares.last(), 1.0);
+}
+
+// A database that turns out damaged after rows went in installs nothing,
+// keeps the earlier install and says why.
+TEST_F(DictionaryManagerTest, ADictdDamagedPartWayKeepsTheEarlierInstall)
+{
+    install(writeCsv(kGlossary), QStringLiteral("wn"));
+    QList<std::pair<QByteArray, QByteArray>> entries;
+    for (int i = 0; i < 7000; ++i)
+        entries.append({ "term" + QByteArray::number(i), "meaning " + QByteArray::number(i) });
+    install(writeDictd(m_dir.path(), entries, QByteArray("/////")), QStringLiteral("wn"));
+    EXPECT_EQ(m_result, QLatin1String(DictionaryManager::kResultUnreadable));
+    const QString message = m_notices.last().value(QStringLiteral("message")).toString();
+    EXPECT_TRUE(message.contains(QStringLiteral("term6999"))) << message.toStdString();
+    EXPECT_EQ(rowCount(), 6) << "the rows that went in before the damage are gone";
+    ASSERT_EQ(store().count<DictionaryMaster>(), 1);
+    EXPECT_EQ(store().findFirst<DictionaryMaster>()->dicId, 1);
+    EXPECT_EQ(words(QStringLiteral("高血圧")), QStringList { "高血圧" });
+}
+
+} // namespace

@@ -168,11 +168,55 @@ TEST_F(AppShellTest, ShelfDictionaryMenuSwitchesADictionaryOutOfLookUps)
     auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
     ASSERT_TRUE(menu);
     emit menu->aboutToShow();
-    ASSERT_EQ(menu->actions().size(), 1);
+    // The dictionary, then (after a separator) the entry that adds one.
+    ASSERT_EQ(menu->actions().size(), 3);
     EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("医学辞典"));
+    EXPECT_EQ(menu->actions().last()->text(), QStringLiteral("辞書ファイルを追加…"));
     EXPECT_TRUE(menu->actions().first()->isChecked());
     menu->actions().first()->toggle();
     EXPECT_EQ(store().findFirst<DictionaryMaster>()->useFlg, 0);
+}
+
+// A dictd database added from the 辞書 menu goes in through the download
+// sheet ("辞書解析中" with its cancel) and appears in the menu under its own
+// title; a damaged one is refused with its reason and adds nothing.
+TEST_F(AppShellTest, ShelfAddsADictionaryFile)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
+    QTemporaryDir dir;
+    const auto put = [&dir](const char *name, const QByteArray &bytes) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    // Offsets and lengths in dictd's base64 digits: "A" 0, "R" 17, "d" 29.
+    const QByteArray data = "00-database-short\n 用語集\nheart\n the organ\n..";
+    put("terms.dict", data);
+    const QString index = put("terms.index", "00-database-short\tA\td\nheart\td\tR\n");
+    DownloadSheet &sheet = m_app->downloadSheet();
+    bool sawImport = false;
+    QObject context;
+    QObject::connect(&sheet, &DownloadSheet::changed, &context,
+        [&] { sawImport = sawImport || (sheet.isVisible() && sheet.cancelButton()->isEnabled()); });
+    shelf->addDictionaryFile(index);
+    ASSERT_TRUE(waitUntil([] { return !ShelfModel::dictionaries().isEmpty(); }, 20000));
+    EXPECT_TRUE(sawImport) << "the sheet showed the import with its cancel";
+    EXPECT_EQ(ShelfModel::dictionaries().first().dicName, QStringLiteral("用語集"));
+    auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
+    ASSERT_TRUE(menu);
+    emit menu->aboutToShow();
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("用語集"));
+    ASSERT_TRUE(waitUntil([&] { return !sheet.isVisible(); }));
+
+    const qsizetype boxes = m_answerer.seen.size();
+    QFile::remove(dir.filePath(QStringLiteral("terms.dict")));
+    shelf->addDictionaryFile(index);
+    ASSERT_TRUE(waitUntil([&] { return m_answerer.seen.size() > boxes; }, 20000));
+    const QString said = m_answerer.seen.last().message;
+    EXPECT_TRUE(said.startsWith(DownloadSheetModel::kImportFailed)) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("terms.dict"))) << said.toStdString();
+    EXPECT_EQ(ShelfModel::dictionaries().size(), 1) << "the earlier install stays";
 }
 
 // The shelf screen with the shelves マイ本棚, A, B and C.
