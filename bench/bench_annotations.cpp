@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
     full.pageIdx = 4;
     AnnotationPage empty = full;
     empty.pageIdx = 5;
-    const ReaderAnnotations rules(library.annotations());
+    ReaderAnnotations rules(library.annotations());
     size_t sink = 0;
     const double none = medianSeconds(51, [&] { sink += size_t(rules.pageScript(empty).size()); });
     const double many = medianSeconds(51, [&] { sink += size_t(rules.pageScript(full).size()); });

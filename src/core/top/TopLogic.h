@@ -25,6 +25,8 @@ class QMShareHelper;
 class TopLogic
 {
 public:
+    // The news cache and the recent books are read from `library`; it and
+    // the other arguments must outlive the logic.
     TopLogic(const Library &library, const ServerConfig &servers, StoreManager &store, QMShareHelper *sync);
 
     // The news rows ("infocategory_id", "info_id", "info_detail", and from

@@ -200,6 +200,12 @@ TEST_F(LoginWindowLogicTest, StoreMessagesAndTheDeviceLimit)
 // marked, a PDF and an EPUB from disk with a bookmark each, and a sample
 // EPUB lying in the contents folder unregistered (the README's first run).
 struct MixedLibrary {
+    explicit MixedLibrary(const Library &library)
+        : lib(library)
+    {
+    }
+
+    Library lib;
     qint64 diskPdfID = 0;
     qint64 diskEpubID = 0;
     QStringList storeFiles { QStringLiteral("anatomy-basics.epub"), QStringLiteral("legacy-store.pdf"),
@@ -209,24 +215,23 @@ struct MixedLibrary {
 
     void make()
     {
-        library().books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")), true);
+        lib.books().parseBook(installSampleBook(QStringLiteral("anatomy-basics.epub")), true);
         installSampleBook(QStringLiteral("respiratory-atlas.toc"));
-        library().books().parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
+        lib.books().parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
             { { QStringLiteral("bookId"), QStringLiteral("pdf-1") } }, true);
-        library().books().parsePDFBook(
+        lib.books().parsePDFBook(
             installSampleBook(QStringLiteral("nursing-notes.pdf"), QStringLiteral("legacy-store.pdf")),
             { { QStringLiteral("bookId"), QStringLiteral("pdf-2") } });
-        library().books().parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
+        lib.books().parsePDFBook(installSampleBook(QStringLiteral("nursing-notes.pdf")),
             { { QStringLiteral("bookId"), QStringLiteral("9999999999") } });
-        library().books().parseBook(installSampleBook(QStringLiteral("cardiology-epub3.epub")));
+        lib.books().parseBook(installSampleBook(QStringLiteral("cardiology-epub3.epub")));
         installSampleBook(QStringLiteral("臨床薬理学ノート.epub"));
-        diskPdfID = library().books().findBookIDByBookMetaID(QStringLiteral("9999999999")).value_or(0);
-        const auto epub = store().findFirst<BookMetaData>(
+        diskPdfID = lib.books().findBookIDByBookMetaID(QStringLiteral("9999999999")).value_or(0);
+        const auto epub = lib.store().findFirst<BookMetaData>(
             QStringLiteral("\"fileName\"=?"), { QStringLiteral("cardiology-epub3.epub") });
         diskEpubID = epub && epub->BookID ? *epub->BookID : 0;
-        library().annotations().upsertBookMark(
-            3, std::nullopt, QStringLiteral("9999999999"), diskPdfID, false);
-        library().annotations().upsertBookMark(1, QStringLiteral("ch1"), epub->identifier, diskEpubID, false);
+        lib.annotations().upsertBookMark(3, std::nullopt, QStringLiteral("9999999999"), diskPdfID, false);
+        lib.annotations().upsertBookMark(1, QStringLiteral("ch1"), epub->identifier, diskEpubID, false);
     }
     static QStringList files()
     {
@@ -245,42 +250,41 @@ struct MixedLibrary {
         QStringList own = ownFiles;
         own.sort();
         EXPECT_EQ(files(), own);
-        EXPECT_TRUE(library().annotations().checkBookMark(3, diskPdfID))
-            << "the PDF from disk keeps its bookmark";
-        EXPECT_TRUE(library().annotations().checkBookMark(1, diskEpubID))
+        EXPECT_TRUE(lib.annotations().checkBookMark(3, diskPdfID)) << "the PDF from disk keeps its bookmark";
+        EXPECT_TRUE(lib.annotations().checkBookMark(1, diskEpubID))
             << "the EPUB from disk keeps its bookmark";
         for (const QString &name :
             { QStringLiteral("cardiology-epub3.epub"), QStringLiteral("nursing-notes.pdf") })
-            EXPECT_EQ(store().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }), 1)
+            EXPECT_EQ(lib.store().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { name }), 1)
                 << name.toStdString();
     }
 };
 
 TEST_F(LoginWindowLogicTest, FirstSignInKeepsEveryBook)
 {
-    MixedLibrary library;
-    library.make();
+    MixedLibrary shelf(library());
+    shelf.make();
     ASSERT_FALSE(library().account().currentUserId().has_value());
     ASSERT_TRUE(signIn(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026")));
     EXPECT_EQ(m_recorder.results.last(), true);
-    EXPECT_EQ(MixedLibrary::files(), library.all()) << "no account before: nothing is removed";
+    EXPECT_EQ(MixedLibrary::files(), shelf.all()) << "no account before: nothing is removed";
     EXPECT_EQ(store().count<BookMetaData>(), 5);
 }
 
 TEST_F(LoginWindowLogicTest, AnotherAccountRemovesOnlyTheStoreBooksOfThePrevious)
 {
     ASSERT_TRUE(signIn(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026")));
-    MixedLibrary library;
-    library.make();
+    MixedLibrary shelf(library());
+    shelf.make();
 
     // The same account again keeps the books.
     ASSERT_TRUE(signIn(QStringLiteral("tanaka"), QStringLiteral("Tanaka-2026")));
-    EXPECT_EQ(MixedLibrary::files(), library.all());
+    EXPECT_EQ(MixedLibrary::files(), shelf.all());
     EXPECT_EQ(store().count<BookMetaData>(), 5);
 
     ASSERT_TRUE(signIn(QStringLiteral("yamada"), QStringLiteral("Yamada-2026")));
     EXPECT_EQ(m_recorder.results.last(), true);
-    library.expectOwnBooksKept();
+    shelf.expectOwnBooksKept();
     EXPECT_EQ(store().count<BookMetaData>(), 2) << "the store books' records went with their files";
 }
 

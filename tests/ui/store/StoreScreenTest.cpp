@@ -82,7 +82,8 @@ TEST_F(AppShellTest, StorePagesAndADownloadIntoTheShelf)
     ASSERT_TRUE(waitUntil([&] { return m_app->currentVC() == m_app->shelfVC(); }, 30000))
         << "the shelf is shown";
     EXPECT_TRUE(QFileInfo::exists(DataFolder::contentsFolder() + QStringLiteral("/nursing-notes.pdf")));
-    const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-nursing-notes'"));
+    const auto book
+        = library().store().findFirst<BookMetaData>(QStringLiteral("\"identifier\"='pdf-nursing-notes'"));
     ASSERT_TRUE(book.has_value());
     EXPECT_EQ(book->title, QStringLiteral("Nursing Notes")) << "the link's query is the PDF's info";
     EXPECT_EQ(book->printable, 1);
@@ -161,8 +162,9 @@ TEST_F(AppShellTest, ADownloadStartedWhileAnInstallationAsksFinishesToo)
     ASSERT_TRUE(store);
     const QString epub = sampleBookPath(QStringLiteral("anatomy-basics.epub"));
     const QString installed = DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub");
-    auto registered = [](const char *fileName) {
-        return store().count<BookMetaData>(QStringLiteral("\"fileName\"=?"), { QString::fromUtf8(fileName) });
+    auto registered = [this](const char *fileName) {
+        return library().store().count<BookMetaData>(
+            QStringLiteral("\"fileName\"=?"), { QString::fromUtf8(fileName) });
     };
     store->doDownload(QNetworkRequest(QUrl::fromLocalFile(epub)));
     ASSERT_TRUE(waitUntil([&] { return registered("anatomy-basics.epub") == 1; }, 30000));
