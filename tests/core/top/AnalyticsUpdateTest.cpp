@@ -31,7 +31,9 @@ protected:
         backend->send("DELETE", QStringLiteral("/analytics/hits"));
         UserDefaults::remove(QStringLiteral("lostGAData"));
         m_servers = std::make_unique<ServerConfig>(backend->baseUrl(), QStringLiteral("/nonexistent.ini"));
-        m_analytics = std::make_unique<Analytics>(*m_servers);
+        m_config = std::make_unique<ConfigDictionary>(QDir::homePath() + QStringLiteral("/analytics.plist"));
+        m_config->setValue(QStringLiteral("uuid"), QStringLiteral("DEVICE-1"));
+        m_analytics = std::make_unique<Analytics>(*m_servers, *m_config);
         m_analytics->reachable = [this] { return m_online; };
         m_analytics->now = [this] { return m_now; };
     }
@@ -39,6 +41,7 @@ protected:
     QVariantMap lost() { return UserDefaults::value(QStringLiteral("lostGAData")).toMap(); }
 
     std::unique_ptr<ServerConfig> m_servers;
+    std::unique_ptr<ConfigDictionary> m_config;
     std::unique_ptr<Analytics> m_analytics;
     bool m_online = true;
     QDateTime m_now = QDateTime(QDate(2026, 12, 9), QTime(10, 0, 0));
@@ -54,6 +57,8 @@ TEST_F(AnalyticsTest, HitsArriveWithJapaneseNamesIntact)
     EXPECT_EQ(fields.value(QStringLiteral("an")).toString(), QStringLiteral("Tavro_mac"));
     EXPECT_EQ(fields.value(QStringLiteral("tid")).toString(), QStringLiteral("UA-000000-1"));
     EXPECT_EQ(fields.value(QStringLiteral("qt")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(fields.value(QStringLiteral("cid")).toString(), QStringLiteral("DEVICE-1"))
+        << "the device id of the configuration the start-up handed down";
 }
 
 TEST_F(AnalyticsTest, OfflineViewsAreQueuedAndResent)
