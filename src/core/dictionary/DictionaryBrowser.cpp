@@ -1,0 +1,246 @@
+#include "DictionaryBrowser.h"
+
+#include "DictionaryManager.h"
+#include "LookupForms.h"
+#include "core/platform/UserDefaults.h"
+#include "core/util/Logging.h"
+
+#include <QFileInfo>
+
+namespace
+{
+
+QVariantMap rowAt(const SqliteStatement &select)
+{
+    return { { QStringLiteral("word"), select.columnText(0) },
+        { QStringLiteral("item1"), select.columnText(1) }, { QStringLiteral("item2"), select.columnText(2) },
+        { QStringLiteral("item3"), select.columnText(3) }, { QStringLiteral("item4"), select.columnText(4) },
+        { QStringLiteral("dicId"), select.columnText(5) } };
+}
+
+// The first text past every text that starts with `prefix`: the prefix with
+// the last code point there is.
+QString pastPrefix(const QString &prefix)
+{
+    return prefix + QString::fromUcs4(U"\U0010FFFF");
+}
+
+} // namespace
+
+DictionaryBrowser::DictionaryBrowser(QString databasePath, QString historyKey)
+    : m_path(std::move(databasePath))
+    , m_historyKey(std::move(historyKey))
+{
+    const QVariantMap kept = UserDefaults::value(m_historyKey).toMap();
+    m_history = kept.value(QStringLiteral("words")).toStringList();
+    if (m_history.size() > kMaxHistory)
+        m_history = m_history.mid(m_history.size() - kMaxHistory);
+    const qsizetype at = kept.value(QStringLiteral("position"), m_history.size() - 1).toLongLong();
+    m_position = m_history.isEmpty() ? -1 : std::clamp<qsizetype>(at, 0, m_history.size() - 1);
+}
+
+bool DictionaryBrowser::open()
+{
+    if (m_db.isOpen())
+        return true;
+    // The manager creates the database; a browser never makes an empty one.
+    if (!QFileInfo::exists(m_path) || !m_db.open(m_path, false))
+        return false;
+    m_db.exec(QStringLiteral("PRAGMA busy_timeout=2000;"));
+    // The index is derived from the full-text table and can always be made
+    // again: a failure here only leaves prefixes unanswered.
+    if (!m_db.exec(QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS headwordIndex(key TEXT NOT NULL, docid INTEGER NOT NULL, "
+            "dicId TEXT NOT NULL);"
+            "CREATE INDEX IF NOT EXISTS headwordIndexKey ON headwordIndex(key, docid, dicId);"
+            "CREATE INDEX IF NOT EXISTS headwordIndexDic ON headwordIndex(dicId);"
+            "CREATE TABLE IF NOT EXISTS headwordIndexed(dicId TEXT PRIMARY KEY, firstDocid INTEGER, "
+            "lastDocid INTEGER);")))
+        qCWarning(lcDictionary) << "cannot make the headword index" << m_db.lastError();
+    m_checked.clear();
+    return true;
+}
+
+void DictionaryBrowser::ensureIndexed(const QStringList &ids)
+{
+    QStringList missing;
+    for (const QString &quoted : ids) {
+        const QString id = quoted.mid(1, quoted.size() - 2);
+        if (!m_checked.contains(id))
+            missing << id;
+    }
+    if (missing.isEmpty())
+        return;
+
+    // Each indexed dictionary's rows are one run of docids (an import
+    // inserts them in one go). The run still holding that dictionary, and
+    // no more, shows the index is current; a reinstalled or removed
+    // dictionary fails that, and its index rows go.
+    auto dicIdAt = [this](const QVariant &docid) {
+        return docid.isNull()
+            ? QString()
+            : m_db.scalar(QStringLiteral("SELECT dicId FROM edict WHERE docid = ?;"), { docid }).toString();
+    };
+    QSet<QString> current;
+    QStringList stale;
+    {
+        SqliteStatement markers
+            = m_db.prepare(QStringLiteral("SELECT dicId, firstDocid, lastDocid FROM headwordIndexed;"));
+        while (markers.step() == SqliteStatement::Step::Row) {
+            const QString id = markers.columnText(0);
+            const QVariant first = markers.columnValue(1);
+            const QVariant last = markers.columnValue(2);
+            const bool valid = first.isNull()
+                || (dicIdAt(first) == id && dicIdAt(last) == id && dicIdAt(last.toLongLong() + 1) != id);
+            (valid ? static_cast<void>(current.insert(id)) : static_cast<void>(stale.append(id)));
+        }
+    }
+    for (const QString &id : stale) {
+        SqliteStatement drop = m_db.prepare(QStringLiteral("DELETE FROM headwordIndex WHERE dicId = ?;"));
+        drop.bind(1, id);
+        drop.step();
+        SqliteStatement unmark = m_db.prepare(QStringLiteral("DELETE FROM headwordIndexed WHERE dicId = ?;"));
+        unmark.bind(1, id);
+        unmark.step();
+    }
+    for (const QString &id : missing) {
+        if (current.contains(id) || indexDictionary(id))
+            m_checked.insert(id);
+    }
+}
+
+bool DictionaryBrowser::indexDictionary(const QString &dicId)
+{
+    if (!m_db.exec(QStringLiteral("BEGIN")))
+        return false;
+    bool ok = true;
+    SqliteStatement drop = m_db.prepare(QStringLiteral("DELETE FROM headwordIndex WHERE dicId = ?;"));
+    drop.bind(1, dicId);
+    ok = drop.step() != SqliteStatement::Step::Error;
+    SqliteStatement insert
+        = m_db.prepare(QStringLiteral("INSERT INTO headwordIndex(key, docid, dicId) VALUES(?, ?, ?);"));
+    // A scan of the table's content (dicId is no full-text query).
+    SqliteStatement rows = m_db.prepare(QStringLiteral("SELECT docid, word FROM edict WHERE dicId = ?;"));
+    rows.bind(1, dicId);
+    QVariant first;
+    QVariant last;
+    qint64 count = 0;
+    while (ok && rows.step() == SqliteStatement::Step::Row) {
+        const qint64 docid = rows.columnInt64(0);
+        if (first.isNull())
+            first = docid;
+        last = docid;
+        ++count;
+        const QString key = LookupForms::folded(rows.columnText(1));
+        if (key.isEmpty())
+            continue;
+        insert.reset();
+        insert.bindAll({ key, docid, dicId });
+        ok = insert.step() != SqliteStatement::Step::Error;
+    }
+    if (ok) {
+        SqliteStatement mark = m_db.prepare(QStringLiteral(
+            "INSERT OR REPLACE INTO headwordIndexed(dicId, firstDocid, lastDocid) VALUES(?, ?, ?);"));
+        mark.bindAll({ dicId, first, last });
+        ok = mark.step() != SqliteStatement::Step::Error;
+    }
+    if (ok)
+        ok = m_db.exec(QStringLiteral("COMMIT"));
+    if (!ok) {
+        qCWarning(lcDictionary) << "cannot index the headwords of dictionary" << dicId << m_db.lastError();
+        m_db.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    qCInfo(lcDictionary) << "indexed" << count << "headwords of dictionary" << dicId;
+    return true;
+}
+
+std::optional<QList<QVariantMap>> DictionaryBrowser::headwords(const QString &prefix, int limit)
+{
+    const QStringList ids = DictionaryManager::enabledIds();
+    if (ids.isEmpty())
+        return std::nullopt;
+    QList<QVariantMap> out;
+    const QString key = LookupForms::folded(prefix);
+    if (key.isEmpty() || limit <= 0 || !open())
+        return out;
+    ensureIndexed(ids);
+    SqliteStatement select = m_db.prepare(
+        QStringLiteral("SELECT e.word, e.item1, e.item2, e.item3, e.item4, e.dicId FROM headwordIndex h "
+                       "JOIN edict e ON e.docid = h.docid "
+                       "WHERE h.key >= ?1 AND h.key < ?2 AND h.dicId IN (%1) AND e.dicId = h.dicId "
+                       "ORDER BY h.key, h.docid LIMIT ?3;")
+            .arg(ids.join(u',')));
+    select.bindAll({ key, pastPrefix(key), limit });
+    while (select.step() == SqliteStatement::Step::Row)
+        out.append(rowAt(select));
+    return out;
+}
+
+std::optional<QList<QVariantMap>> DictionaryBrowser::mentions(const QString &text, int limit)
+{
+    const QStringList ids = DictionaryManager::enabledIds();
+    if (ids.isEmpty())
+        return std::nullopt;
+    QList<QVariantMap> out;
+    const QString query = DictionaryManager::ftsQuery(text, false);
+    if (query.isEmpty() || limit <= 0 || !open())
+        return out;
+    // Column by column: a query on the whole table would also match the
+    // headword's search key and the dictionary id.
+    SqliteStatement select = m_db.prepare(QStringLiteral(
+        "SELECT word, item1, item2, item3, item4, dicId FROM edict WHERE docid IN ("
+        "SELECT docid FROM edict WHERE item1 MATCH ?1 UNION SELECT docid FROM edict WHERE item2 "
+        "MATCH ?1 UNION SELECT docid FROM edict WHERE item3 MATCH ?1 UNION SELECT docid FROM "
+        "edict WHERE item4 MATCH ?1) AND dicId IN (%1) ORDER BY docid LIMIT ?2;")
+                                              .arg(ids.join(u',')));
+    select.bindAll({ query, limit });
+    while (select.step() == SqliteStatement::Step::Row)
+        out.append(rowAt(select));
+    return out;
+}
+
+void DictionaryBrowser::visit(const QString &word)
+{
+    const QString w = word.trimmed();
+    if (w.isEmpty() || (m_position >= 0 && m_history.value(m_position) == w))
+        return;
+    m_history = m_history.mid(0, m_position + 1);
+    m_history.append(w);
+    if (m_history.size() > kMaxHistory)
+        m_history.removeFirst();
+    m_position = m_history.size() - 1;
+    saveHistory();
+}
+
+std::optional<QString> DictionaryBrowser::back()
+{
+    if (!canGoBack())
+        return std::nullopt;
+    --m_position;
+    saveHistory();
+    return current();
+}
+
+std::optional<QString> DictionaryBrowser::forward()
+{
+    if (!canGoForward())
+        return std::nullopt;
+    ++m_position;
+    saveHistory();
+    return current();
+}
+
+void DictionaryBrowser::clearHistory()
+{
+    m_history.clear();
+    m_position = -1;
+    UserDefaults::remove(m_historyKey);
+    UserDefaults::synchronize();
+}
+
+void DictionaryBrowser::saveHistory() const
+{
+    UserDefaults::setValue(m_historyKey,
+        QVariantMap { { QStringLiteral("words"), m_history }, { QStringLiteral("position"), m_position } });
+}

@@ -1,0 +1,78 @@
+// The dictionary window's logic, without a window: headwords that start
+// with what is typed, across the enabled dictionaries; entries whose text
+// mentions a word (the full-text table); and the words looked up, with back
+// and forward, kept between runs in the user defaults and clearable.
+//
+// Headword prefixes are answered from an ordinary index of the folded
+// headwords ("headwordIndex" in the dictionary database, beside the
+// full-text table), because a prefix query on the full-text table reads
+// every matching term's rows. The index is derived data: a dictionary that
+// is not in it yet (or that changed since) is indexed on its first query,
+// and an index that cannot be written only makes the prefix look-up find
+// nothing for that dictionary.
+//
+// Main thread only: the object has its own connection to the dictionary
+// database and reads the enabled dictionaries from the library store.
+#pragma once
+
+#include "core/library/SqliteDatabase.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <optional>
+
+class DictionaryBrowser
+{
+public:
+    // Over the dictionary database at `databasePath` (DictionaryManager's
+    // file); the history under `historyKey` of the user defaults.
+    explicit DictionaryBrowser(
+        QString databasePath, QString historyKey = QStringLiteral("dictionaryHistory"));
+
+    // Rows ("word", "item1".."item4", "dicId") whose headword starts with
+    // `prefix` (both folded: NFKC, case, surrounding punctuation), in code
+    // point order of the folded headword (so an exact match comes first), at
+    // most `limit`. Absent when no dictionary is enabled;
+    // empty for a blank prefix or when the database cannot be read.
+    std::optional<QList<QVariantMap>> headwords(const QString &prefix, int limit = kLimit);
+
+    // Rows whose entry text (the columns after the headword) holds every
+    // word of `text`, at most `limit`, in the order they were installed.
+    // Absent when no dictionary is enabled; empty when `text` has no word.
+    std::optional<QList<QVariantMap>> mentions(const QString &text, int limit = kLimit);
+
+    // The history: visit() adds a word after the current one (dropping the
+    // words one had gone back past, and an immediate repeat) and makes it
+    // current; back() and forward() move and return the new current word,
+    // absent at either end. Kept at most kMaxHistory words, oldest dropped.
+    void visit(const QString &word);
+    std::optional<QString> back();
+    std::optional<QString> forward();
+    bool canGoBack() const { return m_position > 0; }
+    bool canGoForward() const { return m_position + 1 < m_history.size(); }
+    // The current word; "" with no history.
+    QString current() const { return m_history.value(m_position); }
+    const QStringList &history() const { return m_history; }
+    // Forgets every word, here and in the user defaults.
+    void clearHistory();
+
+    static constexpr int kLimit = 200;
+    static constexpr int kMaxHistory = 500;
+
+private:
+    bool open();
+    // Brings the headword index up to date for the quoted `ids`.
+    void ensureIndexed(const QStringList &ids);
+    bool indexDictionary(const QString &dicId);
+    void saveHistory() const;
+
+    QString m_path;
+    QString m_historyKey;
+    SqliteDatabase m_db;
+    QSet<QString> m_checked; // dictionaries whose index was checked since opening
+    QStringList m_history;
+    qsizetype m_position = -1;
+};
