@@ -26,3 +26,7 @@ int fuzzPdfToc(const uint8_t *data, size_t size);
 // outline rows, the row of a few pages and the rows as JSON; the bytes are
 // also read back as a helper's report.
 int fuzzPdfOutline(const uint8_t *data, size_t size);
+// A selection as the reader hands it to the dictionary: arbitrary bytes as
+// UTF-8 (first byte even) or UTF-16 (odd), through every look-up form,
+// the Japanese dictionary forms included.
+int fuzzLookupForms(const uint8_t *data, size_t size);

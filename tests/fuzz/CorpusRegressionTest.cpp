@@ -72,3 +72,11 @@ TEST(FuzzCorpus, PdfOutline)
     runCorpus("pdf_outline", fuzzPdfOutline);
 }
 } // namespace
+
+namespace
+{
+TEST(FuzzCorpus, LookupForms)
+{
+    runCorpus("lookup_forms", fuzzLookupForms);
+}
+} // namespace

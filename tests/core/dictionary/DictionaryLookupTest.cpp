@@ -84,7 +84,6 @@ TEST_F(DictionaryLookupTest, FirstFormWithAnEntryWins)
 {
     ASSERT_TRUE(install(kEdict, QStringLiteral("edict")));
     ASSERT_TRUE(install(kTerms, QStringLiteral("terms")));
-    using R = LookupForm::Rule;
     for (const bool tagger : { false, true }) {
         SCOPED_TRACE(tagger ? "with MeCab" : "without MeCab's dictionary");
         m_manager->setJapaneseLemmas(std::make_shared<JapaneseLemmas>(

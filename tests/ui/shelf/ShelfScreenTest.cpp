@@ -1,5 +1,6 @@
 // The shelf screen.
 #include "ui/AppShellFixture.h"
+#include "ui/dictionary/DictionaryWindow.h"
 
 namespace
 {
@@ -169,11 +170,36 @@ TEST_F(AppShellTest, ShelfDictionaryMenuSwitchesADictionaryOutOfLookUps)
     auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
     ASSERT_TRUE(menu);
     emit menu->aboutToShow();
-    ASSERT_EQ(menu->actions().size(), 1);
-    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("医学辞典"));
-    EXPECT_TRUE(menu->actions().first()->isChecked());
-    menu->actions().first()->toggle();
+    // The dictionary window's item, a separator, then one item per dictionary.
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions().first()->objectName(), QStringLiteral("openDictionaryWindow"));
+    EXPECT_TRUE(menu->actions().at(1)->isSeparator());
+    QAction *item = menu->actions().last();
+    EXPECT_EQ(item->text(), QStringLiteral("医学辞典"));
+    EXPECT_TRUE(item->isChecked());
+    item->toggle();
     EXPECT_EQ(LibraryStore::main().findFirst<DictionaryMaster>()->useFlg, 0);
+}
+
+TEST_F(AppShellTest, ShelfDictionaryMenuOpensTheDictionaryWindow)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
+    auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
+    ASSERT_TRUE(menu);
+    emit menu->aboutToShow();
+    ASSERT_FALSE(menu->actions().isEmpty());
+    menu->actions().first()->trigger();
+    auto *window = m_app->window()->findChild<DictionaryWindow *>();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(waitUntil([&] { return window->isVisible(); }));
+    window->close();
+
+    // The key opens the same window from the main window.
+    m_app->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_app->window()));
+    QTest::keyClick(m_app->window(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(waitUntil([&] { return window->isVisible(); }));
+    EXPECT_EQ(m_app->window()->findChildren<DictionaryWindow *>().size(), 1);
 }
 
 // The shelf screen with the shelves マイ本棚, A, B and C.
