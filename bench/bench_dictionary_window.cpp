@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 
 namespace
 {

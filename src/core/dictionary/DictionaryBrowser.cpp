@@ -6,6 +6,7 @@
 #include "core/util/Logging.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 namespace
 {
@@ -53,7 +54,6 @@ bool DictionaryBrowser::open()
             "CREATE TABLE IF NOT EXISTS headwordIndex(key TEXT NOT NULL, docid INTEGER NOT NULL, "
             "dicId TEXT NOT NULL);"
             "CREATE INDEX IF NOT EXISTS headwordIndexKey ON headwordIndex(key, docid, dicId);"
-            "CREATE INDEX IF NOT EXISTS headwordIndexDic ON headwordIndex(dicId);"
             "CREATE TABLE IF NOT EXISTS headwordIndexed(dicId TEXT PRIMARY KEY, firstDocid INTEGER, "
             "lastDocid INTEGER);")))
         qCWarning(lcDictionary) << "cannot make the headword index" << m_db.lastError();
@@ -103,33 +103,43 @@ void DictionaryBrowser::ensureIndexed(const QStringList &ids)
         unmark.bind(1, id);
         unmark.step();
     }
-    for (const QString &id : missing) {
-        if (current.contains(id) || indexDictionary(id))
+    QStringList toIndex;
+    for (const QString &id : missing)
+        (current.contains(id) ? static_cast<void>(m_checked.insert(id))
+                              : static_cast<void>(toIndex.append(id)));
+    if (!toIndex.isEmpty() && indexDictionaries(toIndex))
+        for (const QString &id : toIndex)
             m_checked.insert(id);
-    }
 }
 
-bool DictionaryBrowser::indexDictionary(const QString &dicId)
+bool DictionaryBrowser::indexDictionaries(const QStringList &dicIds)
 {
     if (!m_db.exec(QStringLiteral("BEGIN")))
         return false;
     bool ok = true;
-    SqliteStatement drop = m_db.prepare(QStringLiteral("DELETE FROM headwordIndex WHERE dicId = ?;"));
-    drop.bind(1, dicId);
-    ok = drop.step() != SqliteStatement::Step::Error;
+    QStringList quoted;
+    for (const QString &id : dicIds) {
+        SqliteStatement drop = m_db.prepare(QStringLiteral("DELETE FROM headwordIndex WHERE dicId = ?;"));
+        drop.bind(1, id);
+        ok = ok && drop.step() != SqliteStatement::Step::Error;
+        quoted << QStringLiteral("'%1'").arg(QString(id).replace(u'\'', QStringLiteral("''")));
+    }
     SqliteStatement insert
         = m_db.prepare(QStringLiteral("INSERT INTO headwordIndex(key, docid, dicId) VALUES(?, ?, ?);"));
-    // A scan of the table's content (dicId is no full-text query).
-    SqliteStatement rows = m_db.prepare(QStringLiteral("SELECT docid, word FROM edict WHERE dicId = ?;"));
-    rows.bind(1, dicId);
-    QVariant first;
-    QVariant last;
+    // One scan of the table's content for them all (dicId is no full-text
+    // query).
+    SqliteStatement rows = m_db.prepare(
+        QStringLiteral("SELECT docid, word, dicId FROM edict WHERE dicId IN (%1);").arg(quoted.join(u',')));
+    QHash<QString, std::pair<qint64, qint64>> runs; // first and last docid
     qint64 count = 0;
     while (ok && rows.step() == SqliteStatement::Step::Row) {
         const qint64 docid = rows.columnInt64(0);
-        if (first.isNull())
-            first = docid;
-        last = docid;
+        const QString dicId = rows.columnText(2);
+        auto run = runs.find(dicId);
+        if (run == runs.end())
+            runs.insert(dicId, { docid, docid });
+        else
+            run->second = docid;
         ++count;
         const QString key = LookupForms::folded(rows.columnText(1));
         if (key.isEmpty())
@@ -138,20 +148,24 @@ bool DictionaryBrowser::indexDictionary(const QString &dicId)
         insert.bindAll({ key, docid, dicId });
         ok = insert.step() != SqliteStatement::Step::Error;
     }
-    if (ok) {
+    for (const QString &id : dicIds) {
+        if (!ok)
+            break;
         SqliteStatement mark = m_db.prepare(QStringLiteral(
             "INSERT OR REPLACE INTO headwordIndexed(dicId, firstDocid, lastDocid) VALUES(?, ?, ?);"));
-        mark.bindAll({ dicId, first, last });
+        const auto run = runs.value(id, { -1, -1 });
+        mark.bindAll({ id, run.first < 0 ? QVariant() : QVariant(run.first),
+            run.second < 0 ? QVariant() : QVariant(run.second) });
         ok = mark.step() != SqliteStatement::Step::Error;
     }
     if (ok)
         ok = m_db.exec(QStringLiteral("COMMIT"));
     if (!ok) {
-        qCWarning(lcDictionary) << "cannot index the headwords of dictionary" << dicId << m_db.lastError();
+        qCWarning(lcDictionary) << "cannot index the headwords of dictionaries" << dicIds << m_db.lastError();
         m_db.exec(QStringLiteral("ROLLBACK"));
         return false;
     }
-    qCInfo(lcDictionary) << "indexed" << count << "headwords of dictionary" << dicId;
+    qCInfo(lcDictionary) << "indexed" << count << "headwords of dictionaries" << dicIds;
     return true;
 }
 
@@ -167,7 +181,7 @@ std::optional<QList<QVariantMap>> DictionaryBrowser::headwords(const QString &pr
     ensureIndexed(ids);
     SqliteStatement select = m_db.prepare(
         QStringLiteral("SELECT e.word, e.item1, e.item2, e.item3, e.item4, e.dicId FROM headwordIndex h "
-                       "JOIN edict e ON e.docid = h.docid "
+                       "INDEXED BY headwordIndexKey CROSS JOIN edict e ON e.docid = h.docid "
                        "WHERE h.key >= ?1 AND h.key < ?2 AND h.dicId IN (%1) AND e.dicId = h.dicId "
                        "ORDER BY h.key, h.docid LIMIT ?3;")
             .arg(ids.join(u',')));

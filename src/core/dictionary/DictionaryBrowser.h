@@ -66,7 +66,7 @@ private:
     bool open();
     // Brings the headword index up to date for the quoted `ids`.
     void ensureIndexed(const QStringList &ids);
-    bool indexDictionary(const QString &dicId);
+    bool indexDictionaries(const QStringList &dicIds);
     void saveHistory() const;
 
     QString m_path;

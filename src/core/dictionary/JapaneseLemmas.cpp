@@ -68,9 +68,13 @@ JapaneseLemmas::JapaneseLemmas(const QString &dictionaryDir)
     if (!m_tagger) {
         // Logged once: every look-up would otherwise say it again.
         static std::atomic<bool> said { false };
-        if (!said.exchange(true))
-            qCWarning(lcDictionary) << "MeCab's dictionary cannot be loaded:" << mecab_strerror(nullptr)
-                                    << "- Japanese selections are looked up without their dictionary forms";
+        if (!said.exchange(true)) {
+            const QString why = QString::fromUtf8(mecab_strerror(nullptr)).trimmed();
+            qCWarning(lcDictionary).noquote()
+                << QStringLiteral("MeCab's dictionary cannot be loaded%1: Japanese selections are looked up "
+                                  "without their dictionary forms")
+                       .arg(why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why));
+        }
     }
 }
 
