@@ -7,9 +7,12 @@
 // headwords ("headwordIndex" in the dictionary database, beside the
 // full-text table), because a prefix query on the full-text table reads
 // every matching term's rows. The index is derived data: a dictionary that
-// is not in it yet (or that changed since) is indexed on its first query,
-// and an index that cannot be written only makes the prefix look-up find
-// nothing for that dictionary.
+// is not in it yet (or that changed since) is indexed on its first query
+// (about 2 s for EDICT), or, when the caller indexes on a worker
+// (setIndexesItself(false), indexHeadwords()), answered from the full-text
+// table until then (which misses the headwords whose folded form its tokens
+// do not show, such as full-width letters). An index that cannot be written
+// leaves those dictionaries answered from the full-text table.
 //
 // Main thread only: the object has its own connection to the dictionary
 // database and reads the enabled dictionaries from the library store.
@@ -44,6 +47,20 @@ public:
     // Absent when no dictionary is enabled; empty when `text` has no word.
     std::optional<QList<QVariantMap>> mentions(const QString &text, int limit = kLimit);
 
+    // Whether headwords() indexes missing dictionaries itself, on the
+    // calling thread (the default).
+    void setIndexesItself(bool itself) { m_indexesItself = itself; }
+    // The enabled dictionaries (their ids) that the headword index lacks
+    // or holds an old install of; reads only.
+    QStringList unindexed();
+    // Indexes the dictionaries `dicIds` (and drops the index rows of
+    // dictionaries gone) in the database at `databasePath`, over a
+    // connection of its own: any thread, while the main thread reads. False
+    // when the database cannot be opened or written.
+    static bool indexHeadwords(const QString &databasePath, const QStringList &dicIds);
+    // Checks the index afresh on the next query (after indexHeadwords()).
+    void recheck() { m_checked.clear(); }
+
     // The history: visit() adds a word after the current one (dropping the
     // words one had gone back past, and an immediate repeat) and makes it
     // current; back() and forward() move and return the new current word,
@@ -64,15 +81,20 @@ public:
 
 private:
     bool open();
-    // Brings the headword index up to date for the quoted `ids`.
-    void ensureIndexed(const QStringList &ids);
-    bool indexDictionaries(const QStringList &dicIds);
+    // The ids of the quoted `ids` whose index rows are missing or stale.
+    QStringList missingFrom(const QStringList &ids);
+    static bool createIndexTables(SqliteDatabase &db);
+    static bool indexInto(SqliteDatabase &db, const QStringList &dicIds);
+    // Rows of the dictionaries `dicIds` whose headword starts with `key`,
+    // from the full-text table.
+    QList<QVariantMap> fromFullText(const QString &key, const QStringList &dicIds, int limit);
     void saveHistory() const;
 
     QString m_path;
     QString m_historyKey;
     SqliteDatabase m_db;
-    QSet<QString> m_checked; // dictionaries whose index was checked since opening
+    QSet<QString> m_checked; // dictionaries whose index was found current
+    bool m_indexesItself = true;
     QStringList m_history;
     qsizetype m_position = -1;
 };

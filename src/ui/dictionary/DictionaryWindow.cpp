@@ -3,6 +3,7 @@
 #include "core/dictionary/DictionaryManager.h"
 
 #include <QComboBox>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 
 DictionaryWindow::DictionaryWindow(DictionaryManager &manager, QWidget *parent)
     : QDialog(parent, Qt::Window)
@@ -24,7 +26,10 @@ DictionaryWindow::DictionaryWindow(DictionaryManager &manager, QWidget *parent)
     , m_list(new QListWidget(this))
     , m_entry(new QTextBrowser(this))
     , m_status(new QLabel(this))
+    , m_databasePath(manager.databasePath())
 {
+    // Indexing a large dictionary takes seconds: never on this thread.
+    m_browser.setIndexesItself(false);
     setObjectName(QStringLiteral("dictionaryWindow"));
     setWindowTitle(QStringLiteral("辞書"));
     m_field->setObjectName(QStringLiteral("dictionarySearch"));
@@ -169,6 +174,9 @@ void DictionaryWindow::search()
         m_status->setText(QStringLiteral("先頭の %1 件").arg(m_rows.size()));
     else
         m_status->setText(QStringLiteral("%1 件").arg(m_rows.size()));
+    indexInBackground();
+    if (m_indexing)
+        m_status->setText(m_status->text() + QStringLiteral(" (見出し語の索引を作成中…)"));
     m_entry->clear();
     if (!m_rows.isEmpty()) {
         const QSignalBlocker quiet(m_list);
@@ -188,4 +196,27 @@ void DictionaryWindow::showEntry()
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     m_entry->setPlainText(text);
     m_entry->verticalScrollBar()->setValue(0);
+}
+
+void DictionaryWindow::indexInBackground()
+{
+    if (m_indexing || m_indexFailed)
+        return;
+    const QStringList missing = m_browser.unindexed();
+    if (missing.isEmpty())
+        return;
+    m_indexing = true;
+    // A child of the window: its answer goes with the window. The work
+    // itself holds only copies and its own connection.
+    auto *watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
+        m_indexing = false;
+        // Not tried again in this window: the full-text table answers.
+        m_indexFailed = !watcher->result();
+        watcher->deleteLater();
+        m_browser.recheck();
+        search();
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [path = m_databasePath, missing] { return DictionaryBrowser::indexHeadwords(path, missing); }));
 }

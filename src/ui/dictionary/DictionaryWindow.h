@@ -54,6 +54,10 @@ public:
     QToolButton *forwardButton() const { return m_forward; }
     QToolButton *clearHistoryButton() const { return m_clear; }
     DictionaryBrowser &browser() { return m_browser; }
+    // Whether the headword index is being brought up to date on a worker
+    // (until then the prefixes of those dictionaries come from the
+    // full-text table).
+    bool isIndexing() const { return m_indexing; }
 
 private:
     // Looks the field's text up in the current mode and lists the rows.
@@ -63,6 +67,7 @@ private:
     void noteVisit(const QString &word);
     void go(const std::optional<QString> &word);
     void updateButtons();
+    void indexInBackground();
 
     DictionaryBrowser m_browser;
     QLineEdit *m_field;
@@ -74,4 +79,7 @@ private:
     QTextBrowser *m_entry;
     QLabel *m_status;
     QList<QVariantMap> m_rows;
+    QString m_databasePath;
+    bool m_indexing = false;
+    bool m_indexFailed = false;
 };

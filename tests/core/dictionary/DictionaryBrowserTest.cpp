@@ -113,6 +113,38 @@ TEST_F(DictionaryBrowserTest, OnlyEnabledAndCurrentDictionaries)
         words(browser.headwords(QStringLiteral("heartb"))), QStringList { QStringLiteral("heartburn") });
 }
 
+// A caller that indexes on a worker gets the same rows from the full-text
+// table meanwhile.
+TEST_F(DictionaryBrowserTest, IndexedOnAWorkerAnsweredMeanwhile)
+{
+    ASSERT_TRUE(install(kJa, QStringLiteral("ja")));
+    ASSERT_TRUE(install(kEn, QStringLiteral("en")));
+    DictionaryBrowser browser(dbPath(), kKey);
+    browser.setIndexesItself(false);
+    EXPECT_EQ(browser.unindexed().size(), 2);
+    const struct {
+        const char *prefix;
+        QStringList words;
+    } cases[] = {
+        { "心筋", { "心筋", "心筋梗塞", "心筋炎" } },
+        { "heartb", { "heartburn" } },
+        { "Heart f", { "Heart failure" } },
+        { "artery", {} },
+    };
+    for (const bool indexed : { false, true }) {
+        if (indexed) {
+            ASSERT_TRUE(DictionaryBrowser::indexHeadwords(dbPath(), browser.unindexed()));
+            browser.recheck();
+            EXPECT_TRUE(browser.unindexed().isEmpty());
+        }
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.prefix) + (indexed ? " indexed" : " from the full-text table"));
+            EXPECT_EQ(words(browser.headwords(QString::fromUtf8(c.prefix))), c.words);
+        }
+    }
+    EXPECT_FALSE(DictionaryBrowser::indexHeadwords(m_dir.filePath(QStringLiteral("none.sqlite")), { "1" }));
+}
+
 TEST_F(DictionaryBrowserTest, MentionsSearchesTheEntryTexts)
 {
     ASSERT_TRUE(install(kJa, QStringLiteral("ja")));

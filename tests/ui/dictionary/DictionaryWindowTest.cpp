@@ -52,6 +52,9 @@ protected:
     }
     void TearDown() override
     {
+        if (auto *w = m_top.findChild<DictionaryWindow *>()) {
+            EXPECT_TRUE(waitUntil([&] { return !w->isIndexing(); }));
+        }
         delete m_top.findChild<DictionaryWindow *>();
         m_menu.reset();
         m_manager.reset();
@@ -82,6 +85,9 @@ TEST_F(DictionaryWindowTest, TypingAPrefixShowsTheFirstEntry)
 {
     DictionaryWindow *w = DictionaryWindow::open(&m_top, *m_manager);
     ASSERT_TRUE(waitUntil([&] { return w->isVisible(); }));
+    // The headword index is made on a worker when the window opens.
+    ASSERT_TRUE(waitUntil([&] { return !w->isIndexing(); }));
+    EXPECT_TRUE(w->browser().unindexed().isEmpty());
     EXPECT_EQ(DictionaryWindow::open(&m_top, *m_manager), w) << "one window per top-level window";
     // Typed one input-method commit at a time (QTest types ASCII only).
     w->searchField()->insert(QStringLiteral("心"));
