@@ -14,8 +14,9 @@
 // do not show, such as full-width letters). An index that cannot be written
 // leaves those dictionaries answered from the full-text table.
 //
-// Main thread only: the object has its own connection to the dictionary
-// database and reads the enabled dictionaries from the library store.
+// Main thread only (but the static indexHeadwords(), any thread): the
+// object has its own connection to the dictionary database and reads the
+// enabled dictionaries from the library store.
 #pragma once
 
 #include "core/library/SqliteDatabase.h"
