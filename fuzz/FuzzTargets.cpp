@@ -195,3 +195,24 @@ int fuzzDictSource(const uint8_t *data, size_t size)
     QDir(dir).removeRecursively();
     return 0;
 }
+
+#include "core/dictionary/JapaneseLemmas.h"
+#include "core/dictionary/LookupForms.h"
+
+int fuzzLookupForms(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    // One tagger for the whole run, as the program keeps one.
+    static const JapaneseLemmas lemmas;
+    const char *bytes = reinterpret_cast<const char *>(data + 1);
+    const QString text = data[0] % 2 == 0
+        ? QString::fromUtf8(bytes, qsizetype(size - 1))
+        : QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes), qsizetype((size - 1) / 2));
+    LookupForms::primary(text);
+    LookupForms::leadingParts(text);
+    for (const LookupForm &form : LookupForms::lemmaForms(text, lemmas))
+        if (form.text.isEmpty())
+            abort();
+    return 0;
+}

@@ -31,3 +31,7 @@ int fuzzPdfOutline(const uint8_t *data, size_t size);
 // cut into the files (index and data; or .ifo, .idx, data and .syn) at
 // each line "@@". Every record is read.
 int fuzzDictSource(const uint8_t *data, size_t size);
+// A selection as the reader hands it to the dictionary: arbitrary bytes as
+// UTF-8 (first byte even) or UTF-16 (odd), through every look-up form,
+// the Japanese dictionary forms included.
+int fuzzLookupForms(const uint8_t *data, size_t size);

@@ -79,7 +79,8 @@ TEST_F(InspectDictionary, ImportThenLookUp)
 TEST_F(InspectDictionary, LookUpFormsAndEntryText)
 {
     const QString csv = write(QStringLiteral("t.csv"),
-        "見出し,,意味\nvertebra,,a bone of the spinal column\nカルテ,,patient's chart\n");
+        "見出し,,意味\nvertebra,,a bone of the spinal column\nカルテ,,patient's chart\n"
+        "投与,,administration\n腫れる,,to swell\n");
     const QString home = m_dir.filePath(QStringLiteral("home"));
     ASSERT_EQ(inspect({ QStringLiteral("dict-import"), csv, QStringLiteral("--home"), home,
                           QStringLiteral("--book-id"), QStringLiteral("t"), QStringLiteral("--title"),
@@ -94,7 +95,12 @@ TEST_F(InspectDictionary, LookUpFormsAndEntryText)
     } cases[] = {
         { "dict-lookup", "Vertebrae", "vertebra", "inflection" },
         { "dict-lookup", "ｶﾙﾃ", "カルテ", "folded" },
-        { "dict-entry", "カルテを見る", "カルテ", "leadingPart" },
+        // The first content word, in its dictionary form.
+        { "dict-entry", "カルテを見る", "カルテ", "lemma" },
+        { "dict-lookup", "投与された", "投与", "lemma" },
+        { "dict-lookup", "腫れていた", "腫れる", "lemma" },
+        { "dict-entry", "カルテ番号を", "カルテ", "lemma" },
+        { "dict-lookup", "vertebraの", "vertebra", "leadingPart" },
         { "dict-entry", "femur", nullptr, nullptr },
     };
     for (const auto &c : cases) {

@@ -79,4 +79,9 @@ TEST(FuzzCorpus, DictSource)
 {
     runCorpus("dict_source", fuzzDictSource);
 }
+
+TEST(FuzzCorpus, LookupForms)
+{
+    runCorpus("lookup_forms", fuzzLookupForms);
+}
 } // namespace

@@ -14,11 +14,13 @@ QList<ShortcutEntry> ShortcutCatalog::all()
     const QString reader = QStringLiteral("リーダー");
     const QString store = QStringLiteral("ストア");
     const QString image = QStringLiteral("画像");
+    const QString dictionary = QStringLiteral("辞書");
     QList<ShortcutEntry> list;
     for (const QKeySequence &k : helpKeys())
         list.append({ app, QStringLiteral("ショートカット一覧"), k });
     list += {
         { app, QStringLiteral("全画面表示 (上端・左端でツールバーと目次)"), QKeySequence(Qt::Key_F11) },
+        { app, QStringLiteral("辞書ウィンドウ"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K) },
         { app, QStringLiteral("TOP"), QKeySequence(Qt::CTRL | Qt::Key_1) },
         { app, QStringLiteral("本棚"), QKeySequence(Qt::CTRL | Qt::Key_2) },
         { app, QStringLiteral("ストア"), QKeySequence(Qt::CTRL | Qt::Key_3) },
@@ -61,6 +63,10 @@ QList<ShortcutEntry> ShortcutCatalog::all()
         { store, QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence::Forward },
         { store, QStringLiteral("ホーム"), QKeySequence(Qt::ALT | Qt::Key_Home) },
         { store, QStringLiteral("再読込"), QKeySequence(Qt::Key_F5), QKeySequence::Refresh },
+        { dictionary, QStringLiteral("前に引いた語"), QKeySequence(Qt::ALT | Qt::Key_Left) },
+        { dictionary, QStringLiteral("次に引いた語"), QKeySequence(Qt::ALT | Qt::Key_Right) },
+        { dictionary, QStringLiteral("選んだ見出し語を履歴に残す"), QKeySequence(Qt::Key_Return) },
+        { dictionary, QStringLiteral("閉じる"), QKeySequence(Qt::Key_Escape) },
         { image, QStringLiteral("拡大"), QKeySequence(Qt::Key_Plus) },
         { image, QStringLiteral("縮小"), QKeySequence(Qt::Key_Minus) },
         { image, QStringLiteral("閉じる"), QKeySequence(Qt::Key_Escape) },

@@ -10,7 +10,7 @@
 #include <QString>
 
 struct ShortcutEntry {
-    QString screen; // "全体", "本棚", "リーダー", "ストア", "画像"
+    QString screen; // "全体", "本棚", "リーダー", "ストア", "画像", "辞書"
     QString action; // what the key does, as the interface names it
     QKeySequence keys; // the usual binding
     // For a platform's standard key (ZoomIn, Back...): the platform's

@@ -13,6 +13,8 @@ struct DictionaryLookup {
     QList<QVariantMap> rows;
     // The form that matched (empty when none did) and its rule.
     LookupForm form;
+    // The selection as it was given.
+    QString selection;
 
     bool found() const { return !rows.isEmpty(); }
 };

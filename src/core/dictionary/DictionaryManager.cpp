@@ -2,6 +2,7 @@
 
 #include "DictionaryEntry.h"
 #include "DictionarySourceFactory.h"
+#include "JapaneseLemmas.h"
 #include "core/library/DictionaryCatalogue.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/DataFolder.h"
@@ -573,7 +574,21 @@ std::optional<DictionaryLookup> DictionaryManager::lookUp(const QString &selecti
     if (ids.isEmpty())
         return std::nullopt;
     DictionaryLookup result;
+    result.selection = selection;
     for (const LookupForm &form : LookupForms::primary(selection)) {
+        result.rows = search(form.text, ids, 0);
+        if (!result.rows.isEmpty()) {
+            result.form = form;
+            return result;
+        }
+    }
+    // The dictionary forms of the words (a selection in a Japanese book is
+    // mostly inflected); only text with kana or ideographs, the one kind
+    // that has leading parts, needs the tagger loaded.
+    const QList<LookupForm> lemmas = LookupForms::leadingParts(selection).isEmpty()
+        ? QList<LookupForm>()
+        : LookupForms::lemmaForms(selection, *japaneseLemmas());
+    for (const LookupForm &form : lemmas) {
         result.rows = search(form.text, ids, 0);
         if (!result.rows.isEmpty()) {
             result.form = form;
@@ -590,6 +605,18 @@ std::optional<DictionaryLookup> DictionaryManager::lookUp(const QString &selecti
         return result;
     }
     return result;
+}
+
+void DictionaryManager::setJapaneseLemmas(std::shared_ptr<const JapaneseLemmas> lemmas)
+{
+    m_lemmas = std::move(lemmas);
+}
+
+std::shared_ptr<const JapaneseLemmas> DictionaryManager::japaneseLemmas()
+{
+    if (!m_lemmas)
+        m_lemmas = std::make_shared<const JapaneseLemmas>();
+    return m_lemmas;
 }
 
 QString DictionaryManager::entryText(const QVariantMap &row) const

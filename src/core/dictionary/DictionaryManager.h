@@ -29,8 +29,10 @@
 #include <QVariant>
 #include <QVariantMap>
 #include <atomic>
+#include <memory>
 #include <optional>
 
+class JapaneseLemmas;
 class LibraryStore;
 
 class DictionaryManager
@@ -99,10 +101,23 @@ public:
     std::optional<QList<QVariantMap>> doSearchStr(const QString &word);
 
     // Looks a selection up as its LookupForms in turn (the selection, its
-    // folded form, its inflections, its leading parts) and keeps the rows of
-    // the first form that has any; absent when no dictionary is enabled, no
-    // rows when no form has an entry. Main thread.
+    // folded form, its inflections, the dictionary forms of its Japanese
+    // words, its leading parts) and keeps the rows of the first form that
+    // has any; absent when no dictionary is enabled, no rows when no form
+    // has an entry. Main thread.
     std::optional<DictionaryLookup> lookUp(const QString &selection);
+
+    // The tagger that finds the dictionary forms of Japanese words: made on
+    // the first look-up of Japanese text over the system's MeCab dictionary
+    // (loading it takes a while) and kept, unless one was given here. Main
+    // thread; the manager shares ownership.
+    void setJapaneseLemmas(std::shared_ptr<const JapaneseLemmas> lemmas);
+    std::shared_ptr<const JapaneseLemmas> japaneseLemmas();
+
+    // The quoted ids of the enabled dictionaries for an SQL "in (...)"
+    // list; empty when none is enabled or the library store is closed.
+    // Main thread.
+    QStringList enabledIds() const;
 
     // The entry text of a row from its dictionary's column settings, as
     // DictionaryEntry::text() builds it; "" when the dictionary has none or
@@ -143,8 +158,6 @@ private:
     // DictionarySourceFactory knows) under `dicId`.
     Outcome addDict(
         qint64 dicId, const QString &path, SqliteDatabase &db, QStringList *columns, ImportNotes *notes);
-    // The quoted ids of the enabled dictionaries for an "in (...)" list.
-    QStringList enabledIds() const;
     // Rows for `word` in those dictionaries, at most `limit` (0: all).
     QList<QVariantMap> search(const QString &word, const QStringList &ids, int limit);
     bool consumeCancel(); // true (and cleared) when a cancel is pending, or closing
@@ -153,6 +166,7 @@ private:
     QString m_path;
     LibraryStore &m_library;
     SqliteDatabase m_db;
+    std::shared_ptr<const JapaneseLemmas> m_lemmas;
     std::atomic<bool> m_isCancel { false };
     std::atomic<bool> m_closing { false };
     // Last: destroyed first, waiting for a running import before anything

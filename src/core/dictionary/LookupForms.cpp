@@ -1,5 +1,7 @@
 #include "LookupForms.h"
 
+#include "JapaneseLemmas.h"
+
 #include <QSet>
 
 namespace
@@ -134,6 +136,21 @@ QList<LookupForm> LookupForms::primary(const QString &selection)
     return out;
 }
 
+QList<LookupForm> LookupForms::lemmaForms(const QString &selection, const JapaneseLemmas &lemmas)
+{
+    QList<LookupForm> out;
+    QSet<QString> seen;
+    for (const LookupForm &f : primary(selection))
+        seen.insert(f.text);
+    for (const QString &text : lemmas.forms(folded(selection))) {
+        if (seen.contains(text))
+            continue;
+        seen.insert(text);
+        out.append({ text, LookupForm::Rule::Lemma });
+    }
+    return out;
+}
+
 QList<LookupForm> LookupForms::leadingParts(const QString &selection)
 {
     QList<LookupForm> out;
@@ -170,6 +187,8 @@ QString LookupForms::ruleName(LookupForm::Rule rule)
         return QStringLiteral("folded");
     case LookupForm::Rule::Inflection:
         return QStringLiteral("inflection");
+    case LookupForm::Rule::Lemma:
+        return QStringLiteral("lemma");
     case LookupForm::Rule::LeadingPart:
         return QStringLiteral("leadingPart");
     }

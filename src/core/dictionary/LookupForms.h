@@ -3,17 +3,20 @@
 // half-width kana become ordinary ones, and case folding) without the
 // punctuation, quotes and brackets around it; English inflections of its
 // last word undone (plurals including the Latin and Greek ones of medical
-// terms, -ed, -ing); and, for a selection with Japanese characters, its
-// leading parts from the longest down.
+// terms, -ed, -ing); for a selection with Japanese characters, the
+// dictionary forms of its words (JapaneseLemmas) and then its leading parts
+// from the longest down.
 //
-// Pure functions of the text; any thread.
+// Pure functions of the text (and of the tagger's dictionary); any thread.
 #pragma once
 
 #include <QList>
 #include <QString>
 
+class JapaneseLemmas;
+
 struct LookupForm {
-    enum class Rule { Selection, Folded, Inflection, LeadingPart };
+    enum class Rule { Selection, Folded, Inflection, Lemma, LeadingPart };
     QString text;
     Rule rule = Rule::Selection;
 
@@ -26,6 +29,11 @@ public:
     // The selection trimmed, its folded form and its inflection forms, each
     // text once, in the order to try; empty for a blank selection.
     static QList<LookupForm> primary(const QString &selection);
+
+    // The dictionary forms of the words of the folded selection, as
+    // `lemmas` finds them, without the texts primary() gives; empty without
+    // Japanese characters or when the tagger is unavailable.
+    static QList<LookupForm> lemmaForms(const QString &selection, const JapaneseLemmas &lemmas);
 
     // The leading parts of the folded selection, longest first, from one
     // character shorter than the selection (capped at kMaxLeadingPart
@@ -41,7 +49,7 @@ public:
     // when no rule applies. Only words of Latin letters are inflected.
     static QStringList baseForms(const QString &word);
 
-    // "selection", "folded", "inflection" or "leadingPart".
+    // "selection", "folded", "inflection", "lemma" or "leadingPart".
     static QString ruleName(LookupForm::Rule rule);
 
     // Longer selections are sentences, not words: their leading parts start

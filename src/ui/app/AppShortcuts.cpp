@@ -5,6 +5,7 @@
 #include "Navigation.h"
 #include "ShortcutsWindow.h"
 #include "core/app/ShortcutCatalog.h"
+#include "ui/dictionary/DictionaryWindow.h"
 
 #include <QAction>
 
@@ -35,6 +36,13 @@ void AppShortcuts::install(MainWindow &window, Navigation &app)
     auto *mode = new FullScreenMode(window);
     QObject::connect(fullScreen, &QAction::triggered, mode, &FullScreenMode::toggle);
     window.addAction(fullScreen);
+
+    auto *dictionary = new QAction(QStringLiteral("辞書ウィンドウ"), &window);
+    dictionary->setObjectName(QStringLiteral("dictionaryWindowAction"));
+    dictionary->setShortcut(DictionaryWindow::shortcut());
+    QObject::connect(dictionary, &QAction::triggered, &window,
+        [&window, &app] { DictionaryWindow::open(&window, app.dictionaryManager()); });
+    window.addAction(dictionary);
 
     struct Switch {
         const char *name;

@@ -1,6 +1,6 @@
 // The keys that work on every screen: the shortcuts window (F1, Ctrl+/)
-// full-screen reading (F11) and the screen switch (Ctrl+1 TOP, Ctrl+2 本棚,
-// Ctrl+3 ストア).
+// full-screen reading (F11), the dictionary window (Ctrl+Shift+K) and the screen switch (Ctrl+1 TOP, Ctrl+2
+// 本棚, Ctrl+3 ストア).
 //
 // Main thread. The actions are children of the window; `app` must outlive it.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include "ReaderDictVC.h"
 #include "core/dictionary/DictionaryManager.h"
+#include "ui/dictionary/DictionaryWindow.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -26,8 +27,13 @@ ReaderDictVC *ReaderDictMenu::dictVC() const
 
 ReaderDictVC *ReaderDictMenu::ensureDictVC()
 {
-    if (!m_dictVC)
+    if (!m_dictVC) {
         m_dictVC = new ReaderDictVC(m_manager, m_reader);
+        // The pop-over is a child of the reader, as this object is: the
+        // connection goes with either.
+        connect(m_dictVC, &ReaderDictVC::openInWindow, this,
+            [this](const QString &word) { DictionaryWindow::open(m_reader, m_manager, word); });
+    }
     return m_dictVC;
 }
 

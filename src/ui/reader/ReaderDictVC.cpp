@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -18,6 +19,7 @@ ReaderDictVC::ReaderDictVC(const DictionaryManager &dictionaries, QWidget *paren
     , m_split(new QSplitter(Qt::Horizontal, this))
     , m_table(new QListWidget(m_split))
     , m_text(new QTextBrowser(m_split))
+    , m_openInWindow(new QPushButton(QStringLiteral("辞書ウィンドウで開く"), this))
 {
     setObjectName(QStringLiteral("readerDict"));
     m_table->setObjectName(QStringLiteral("dictCell"));
@@ -31,6 +33,14 @@ ReaderDictVC::ReaderDictVC(const DictionaryManager &dictionaries, QWidget *paren
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(m_form);
     layout->addWidget(m_split, 1);
+    m_openInWindow->setObjectName(QStringLiteral("openInDictionaryWindow"));
+    m_openInWindow->setAutoDefault(false);
+    layout->addWidget(m_openInWindow, 0, Qt::AlignRight);
+    connect(m_openInWindow, &QPushButton::clicked, this, [this] {
+        const QString word = currentWord();
+        close();
+        emit openInWindow(word);
+    });
     resize(480, 320);
     connect(m_table, &QListWidget::currentRowChanged, this, &ReaderDictVC::tableViewSelectionDidChange);
     setFocusProxy(m_table);
@@ -42,9 +52,16 @@ void ReaderDictVC::setLookup(const DictionaryLookup &found)
     for (const QVariantMap &row : found.rows)
         rows.append(row);
     dic = { { QStringLiteral("dic"), rows }, { QStringLiteral("count"), int(rows.size()) } };
-    m_form->setText(found.form.rule == LookupForm::Rule::Selection
-            ? QStringLiteral("「%1」").arg(found.form.text)
-            : QStringLiteral("「%1」として検索しました").arg(found.form.text));
+    m_found = found.form;
+    // A dictionary form that the selection does not show as written
+    // (腫れていた: 腫れる) is named as one.
+    if (found.form.rule == LookupForm::Rule::Selection)
+        m_form->setText(QStringLiteral("「%1」").arg(found.form.text));
+    else if (found.form.rule == LookupForm::Rule::Lemma
+        && !LookupForms::folded(found.selection).contains(found.form.text))
+        m_form->setText(QStringLiteral("辞書形「%1」として検索しました").arg(found.form.text));
+    else
+        m_form->setText(QStringLiteral("「%1」として検索しました").arg(found.form.text));
 }
 
 void ReaderDictVC::reloadDict()
@@ -69,6 +86,13 @@ void ReaderDictVC::reloadDict()
         m_table->setCurrentRow(0);
         tableViewSelectionDidChange();
     }
+}
+
+QString ReaderDictVC::currentWord() const
+{
+    const int row = m_table->currentRow();
+    return row >= 0 && row < words.size() ? words.at(row).toMap().value(QStringLiteral("word")).toString()
+                                          : QString();
 }
 
 void ReaderDictVC::tableViewSelectionDidChange()

@@ -2,7 +2,8 @@
 // (bold, 14 points) beside the entry text of the chosen one, laid out with
 // its dictionary's column titles, and the form of the selection that was
 // found. One hit collapses the list so only the entry shows. Row 0 is chosen
-// on every reload. Closes on a click elsewhere or Escape.
+// on every reload. Closes on a click elsewhere or Escape. Its button
+// "辞書ウィンドウで開く" asks for the chosen headword in the dictionary window.
 //
 // Main thread only. The reader owns it and reuses it for every look-up.
 #pragma once
@@ -15,6 +16,7 @@
 class DictionaryManager;
 class QLabel;
 class QListWidget;
+class QPushButton;
 class QSplitter;
 class QTextBrowser;
 
@@ -41,9 +43,18 @@ public:
     QSplitter *split() const { return m_split; }
     QTextBrowser *text() const { return m_text; }
     QLabel *formLabel() const { return m_form; }
+    QPushButton *windowButton() const { return m_openInWindow; }
+    // The form of the selection that was found, and by which rule.
+    const LookupForm &foundForm() const { return m_found; }
+    // The chosen headword; "" with none.
+    QString currentWord() const;
 
     // The list's width beside the entry when there is more than one row.
     static constexpr int kListWidth = 150;
+
+signals:
+    // The button was pressed (the pop-over has closed).
+    void openInWindow(const QString &word);
 
 private:
     void tableViewSelectionDidChange();
@@ -53,4 +64,6 @@ private:
     QSplitter *m_split;
     QListWidget *m_table;
     QTextBrowser *m_text;
+    QPushButton *m_openInWindow;
+    LookupForm m_found;
 };

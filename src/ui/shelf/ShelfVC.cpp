@@ -15,6 +15,7 @@
 #include "ui/app/MainWindow.h"
 #include "ui/app/MsgBox.h"
 #include "ui/app/Navigation.h"
+#include "ui/dictionary/DictionaryWindow.h"
 #include "ui/store/DownloadSheet.h"
 
 #include <QActionGroup>
@@ -102,6 +103,13 @@ ShelfVC::ShelfVC(Navigation &app)
     dictMenu->setObjectName(QStringLiteral("dictionaryMenu"));
     connect(dictMenu, &QMenu::aboutToShow, this, [this, dictMenu] {
         dictMenu->clear();
+        // The key itself belongs to the main window (AppShortcuts); the menu
+        // only shows it.
+        QAction *window = dictMenu->addAction(QStringLiteral("辞書ウィンドウを開く\t")
+                + DictionaryWindow::shortcut().toString(QKeySequence::NativeText),
+            this, [this] { DictionaryWindow::open(this, m_app.dictionaryManager()); });
+        window->setObjectName(QStringLiteral("openDictionaryWindow"));
+        dictMenu->addSeparator();
         const QList<DictionaryMaster> dicts = shelfModel().dictionaries();
         if (dicts.isEmpty())
             dictMenu->addAction(QStringLiteral("辞書がありません"))->setEnabled(false);

@@ -2,6 +2,7 @@
 // and the entry text built from a dictionary's column settings.
 #include "core/dictionary/DictionaryEntry.h"
 #include "core/dictionary/DictionaryManager.h"
+#include "core/dictionary/JapaneseLemmas.h"
 #include "core/shelf/ShelfModel.h"
 #include "support/LibraryFixture.h"
 
@@ -39,6 +40,8 @@ protected:
             path, { { QStringLiteral("bookId"), bookId }, { QStringLiteral("bookTitle"), bookId } }, path);
     }
 
+    void firstFormWithAnEntryWins(bool tagger);
+
     QTemporaryDir m_dir;
     std::unique_ptr<DictionaryManager> m_manager;
 };
@@ -74,10 +77,25 @@ const QByteArray kTerms = "term,meaning\r\n"
                           "bleed,to lose blood\r\n"
                           "hypertension,abnormally high arterial blood pressure\r\n";
 
+// The same table with and without MeCab's dictionary: without it a Japanese
+// selection is found as its leading part, as before there were dictionary
+// forms; with it the same word is found first as the dictionary form of
+// the selection's first word.
 TEST_F(DictionaryLookupTest, FirstFormWithAnEntryWins)
 {
     ASSERT_TRUE(install(kEdict, QStringLiteral("edict")));
     ASSERT_TRUE(install(kTerms, QStringLiteral("terms")));
+    for (const bool tagger : { false, true }) {
+        SCOPED_TRACE(tagger ? "with MeCab" : "without MeCab's dictionary");
+        m_manager->setJapaneseLemmas(std::make_shared<JapaneseLemmas>(
+            tagger ? QString() : m_dir.filePath(QStringLiteral("no-such-dictionary"))));
+        ASSERT_EQ(m_manager->japaneseLemmas()->isAvailable(), tagger);
+        firstFormWithAnEntryWins(tagger);
+    }
+}
+
+void DictionaryLookupTest::firstFormWithAnEntryWins(bool tagger)
+{
     using R = LookupForm::Rule;
     const struct {
         const char *selection;
@@ -125,10 +143,99 @@ TEST_F(DictionaryLookupTest, FirstFormWithAnEntryWins)
         }
         ASSERT_TRUE(found->found());
         EXPECT_EQ(found->form.text, QString::fromUtf8(c.form));
-        EXPECT_EQ(LookupForms::ruleName(found->form.rule), LookupForms::ruleName(c.rule));
+        const R rule = tagger && c.rule == R::LeadingPart ? R::Lemma : c.rule;
+        EXPECT_EQ(LookupForms::ruleName(found->form.rule), LookupForms::ruleName(rule));
         EXPECT_EQ(
             found->rows.first().value(QStringLiteral("word")).toString(), QString::fromUtf8(c.firstWord));
     }
+}
+
+TEST(JapaneseLemmasTest, DictionaryFormsOfTheContentWords)
+{
+    const JapaneseLemmas lemmas;
+    ASSERT_TRUE(lemmas.isAvailable()) << "MeCab's IPA dictionary is installed (scripts/install-deps)";
+    const struct {
+        const char *text;
+        QStringList forms;
+    } cases[] = {
+        { "投与された", { "投与する", "投与" } },
+        { "腫れていた", { "腫れる" } },
+        { "痛かった", { "痛い" } },
+        { "服用しないで", { "服用する", "服用" } },
+        // Several words: each content word in turn; helpers (ください) are none.
+        { "薬を服用しないでください", { "薬", "服用する", "服用" } },
+        { "肺炎を起こした", { "肺炎", "起こす" } },
+        // A compound as a whole, then its longer parts.
+        { "高血圧症の患者", { "高血圧症", "高血圧", "患者" } },
+        { "健康な人", { "健康", "人" } },
+        { "vertebrae", {} },
+        { "", {} },
+        { "。、", {} },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(lemmas.forms(QString::fromUtf8(c.text)), c.forms);
+    }
+    // A paragraph gives a bounded number of forms.
+    EXPECT_LE(lemmas.forms(QString(20, u'x').replace(u'x', QStringLiteral("薬を飲んだ"))).size(),
+        JapaneseLemmas::kMaxForms);
+}
+
+TEST(JapaneseLemmasTest, WithoutTheDictionaryNothing)
+{
+    const JapaneseLemmas lemmas(QStringLiteral("/nonexistent/mecab-dictionary"));
+    EXPECT_FALSE(lemmas.isAvailable());
+    EXPECT_TRUE(lemmas.forms(QStringLiteral("投与された")).isEmpty());
+}
+
+// The dictionary form comes before the leading parts, which would find a
+// shorter text with more (or other) entries.
+TEST_F(DictionaryLookupTest, InflectedJapaneseFindsItsDictionaryForm)
+{
+    ASSERT_TRUE(install("見出し,読み,意味\r\n"
+                        "投与,とうよ,administration (of a drug)\r\n"
+                        "投与量,とうよりょう,dose\r\n"
+                        "腫れる,はれる,to swell\r\n"
+                        "腫れ物,はれもの,swelling; boil\r\n"
+                        "痛い,いたい,painful\r\n"
+                        "痛み,いたみ,pain\r\n"
+                        "痛風,つうふう,gout\r\n"
+                        "服用,ふくよう,taking medicine\r\n"
+                        "起こす,おこす,to cause\r\n",
+        QStringLiteral("ja")));
+    using R = LookupForm::Rule;
+    const struct {
+        const char *selection;
+        const char *form;
+        R rule;
+        QStringList words; // the rows' headwords
+    } cases[] = {
+        { "投与された", "投与", R::Lemma, { "投与", "投与量" } },
+        { "腫れていた", "腫れる", R::Lemma, { "腫れる" } },
+        { "痛かった", "痛い", R::Lemma, { "痛い" } },
+        { "服用しないで", "服用", R::Lemma, { "服用" } },
+        { "「服用しないでください」", "服用", R::Lemma, { "服用" } },
+        { "患者が服用しないで", "服用", R::Lemma, { "服用" } }, // the first content word has no entry
+        { "痛み", "痛み", R::Selection, { "痛み" } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.selection);
+        const auto found = m_manager->lookUp(QString::fromUtf8(c.selection));
+        ASSERT_TRUE(found && found->found());
+        EXPECT_EQ(found->form.text, QString::fromUtf8(c.form));
+        EXPECT_EQ(LookupForms::ruleName(found->form.rule), LookupForms::ruleName(c.rule));
+        QStringList words;
+        for (const QVariantMap &row : found->rows)
+            words << row.value(QStringLiteral("word")).toString();
+        EXPECT_EQ(words, c.words);
+    }
+
+    // Without MeCab's dictionary the look-up still answers, as the leading part.
+    m_manager->setJapaneseLemmas(std::make_shared<JapaneseLemmas>(m_dir.filePath(QStringLiteral("none"))));
+    const auto plain = m_manager->lookUp(QStringLiteral("痛かった"));
+    ASSERT_TRUE(plain && plain->found());
+    EXPECT_EQ(plain->form.text, QStringLiteral("痛"));
+    EXPECT_EQ(plain->form.rule, R::LeadingPart);
 }
 
 TEST_F(DictionaryLookupTest, NothingEnabledIsAbsent)

@@ -35,7 +35,8 @@ protected:
                 "心筋梗塞,しんきんこうそく,myocardial infarction\r\n"
                 "心筋炎,しんきんえん,myocarditis\r\n"
                 "心筋症,しんきんしょう,cardiomyopathy\r\n"
-                "vertebra,,a bone of the spinal column\r\n");
+                "vertebra,,a bone of the spinal column\r\n"
+                "腫れる,はれる,to swell\r\n");
         f.close();
         ASSERT_TRUE(m_manager->expandDic(csv,
             { { QStringLiteral("bookId"), QStringLiteral("d") },
@@ -111,9 +112,9 @@ TEST_F(ReaderDictTest, ShowsTheFormThatMatched)
         const char *selection;
         const char *label;
     } cases[] = {
-        { "高血圧", "「高血圧」" },
-        { "Vertebrae", "「vertebra」として検索しました" },
+        { "高血圧", "「高血圧」" }, { "Vertebrae", "「vertebra」として検索しました" },
         { "高血圧症の患者", "「高血圧」として検索しました" },
+        { "腫れていた", "辞書形「腫れる」として検索しました" }, // not as the selection shows it
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.selection);

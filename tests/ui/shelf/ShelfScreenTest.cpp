@@ -1,5 +1,6 @@
 // The shelf screen.
 #include "ui/AppShellFixture.h"
+#include "ui/dictionary/DictionaryWindow.h"
 
 namespace
 {
@@ -168,12 +169,16 @@ TEST_F(AppShellTest, ShelfDictionaryMenuSwitchesADictionaryOutOfLookUps)
     auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
     ASSERT_TRUE(menu);
     emit menu->aboutToShow();
-    // The dictionary, then (after a separator) the entry that adds one.
-    ASSERT_EQ(menu->actions().size(), 3);
-    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("医学辞典"));
+    // The dictionary window's item, a separator, one item per dictionary,
+    // then (after a separator) the entry that adds one.
+    ASSERT_EQ(menu->actions().size(), 5);
+    EXPECT_EQ(menu->actions().first()->objectName(), QStringLiteral("openDictionaryWindow"));
+    EXPECT_TRUE(menu->actions().at(1)->isSeparator());
+    QAction *item = menu->actions().at(2);
+    EXPECT_EQ(item->text(), QStringLiteral("医学辞典"));
     EXPECT_EQ(menu->actions().last()->text(), QStringLiteral("辞書ファイルを追加…"));
-    EXPECT_TRUE(menu->actions().first()->isChecked());
-    menu->actions().first()->toggle();
+    EXPECT_TRUE(item->isChecked());
+    item->toggle();
     EXPECT_EQ(store().findFirst<DictionaryMaster>()->useFlg, 0);
 }
 
@@ -200,13 +205,15 @@ TEST_F(AppShellTest, ShelfAddsADictionaryFile)
     QObject::connect(&sheet, &DownloadSheet::changed, &context,
         [&] { sawImport = sawImport || (sheet.isVisible() && sheet.cancelButton()->isEnabled()); });
     shelf->addDictionaryFile(index);
-    ASSERT_TRUE(waitUntil([] { return !ShelfModel::dictionaries().isEmpty(); }, 20000));
+    const ShelfModel model(library());
+    ASSERT_TRUE(waitUntil([&model] { return !model.dictionaries().isEmpty(); }, 20000));
     EXPECT_TRUE(sawImport) << "the sheet showed the import with its cancel";
-    EXPECT_EQ(ShelfModel::dictionaries().first().dicName, QStringLiteral("用語集"));
+    EXPECT_EQ(model.dictionaries().first().dicName, QStringLiteral("用語集"));
     auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
     ASSERT_TRUE(menu);
     emit menu->aboutToShow();
-    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("用語集"));
+    ASSERT_GE(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions().at(2)->text(), QStringLiteral("用語集"));
     ASSERT_TRUE(waitUntil([&] { return !sheet.isVisible(); }));
 
     const qsizetype boxes = m_answerer.seen.size();
@@ -216,7 +223,28 @@ TEST_F(AppShellTest, ShelfAddsADictionaryFile)
     const QString said = m_answerer.seen.last().message;
     EXPECT_TRUE(said.startsWith(DownloadSheetModel::kImportFailed)) << said.toStdString();
     EXPECT_TRUE(said.contains(QStringLiteral("terms.dict"))) << said.toStdString();
-    EXPECT_EQ(ShelfModel::dictionaries().size(), 1) << "the earlier install stays";
+    EXPECT_EQ(model.dictionaries().size(), 1) << "the earlier install stays";
+}
+
+TEST_F(AppShellTest, ShelfDictionaryMenuOpensTheDictionaryWindow)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
+    auto *menu = shelf->findChild<QMenu *>(QStringLiteral("dictionaryMenu"));
+    ASSERT_TRUE(menu);
+    emit menu->aboutToShow();
+    ASSERT_FALSE(menu->actions().isEmpty());
+    menu->actions().first()->trigger();
+    auto *window = m_app->window()->findChild<DictionaryWindow *>();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(waitUntil([&] { return window->isVisible(); }));
+    window->close();
+
+    // The key opens the same window from the main window.
+    m_app->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_app->window()));
+    QTest::keyClick(m_app->window(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(waitUntil([&] { return window->isVisible(); }));
+    EXPECT_EQ(m_app->window()->findChildren<DictionaryWindow *>().size(), 1);
 }
 
 // The shelf screen with the shelves マイ本棚, A, B and C.
