@@ -107,7 +107,7 @@ TEST_F(DictionaryBrowserTest, OnlyEnabledAndCurrentDictionaries)
 
     ASSERT_TRUE(install(kEn, QStringLiteral("en")));
     const qint64 ja = ShelfModel(library()).dictionaries().first().dicId.value();
-    ASSERT_TRUE(ShelfModel::setDictionaryUsed(ja, false));
+    ASSERT_TRUE(ShelfModel(library()).setDictionaryUsed(ja, false));
     EXPECT_EQ(words(browser.headwords(QStringLiteral("心"))), QStringList());
     EXPECT_EQ(
         words(browser.headwords(QStringLiteral("heartb"))), QStringList { QStringLiteral("heartburn") });
