@@ -125,7 +125,7 @@ TEST_F(PdfReaderTest, APdfWithAnEpubNameOpensAsThePdfItIs)
 {
     launch();
     installSampleBook(QStringLiteral("respiratory-atlas.pdf"), QStringLiteral("atlas.epub"));
-    m_app->changeToReader(ShelfVC::bookInfo(QStringLiteral("atlas.epub")));
+    m_app->changeToReader(ShelfVC::bookInfo(library(), QStringLiteral("atlas.epub")));
     ReaderVC *reader = m_app->readerVC();
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->book().format, BookFormat::Pdf);
