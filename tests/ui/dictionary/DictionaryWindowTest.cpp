@@ -32,7 +32,8 @@ protected:
         LibraryFixture::SetUp();
         ASSERT_TRUE(m_dir.isValid());
         UserDefaults::remove(QStringLiteral("dictionaryHistory"));
-        m_manager = std::make_unique<DictionaryManager>(m_dir.filePath(QStringLiteral("Dic.sqlite")));
+        m_manager
+            = std::make_unique<DictionaryManager>(store(), m_dir.filePath(QStringLiteral("Dic.sqlite")));
         const QString csv = m_dir.filePath(QStringLiteral("d.csv"));
         QFile f(csv);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
