@@ -83,7 +83,11 @@ TEST(BookInfo, EveryKindRoundTripsWithItsFormatAndSearchTerm)
     EXPECT_TRUE(BookInfo::fromMap(noPath.toMap()).isPdf());
 }
 
-TEST(BookInfo, OnlyStoreBooksUploadOnLeave)
+class BookOpeningTest : public LibraryFixture
+{
+};
+
+TEST_F(BookOpeningTest, OnlyStoreBooksUploadOnLeave)
 {
     const struct {
         const char *metaBookId;
@@ -98,10 +102,6 @@ TEST(BookInfo, OnlyStoreBooksUploadOnLeave)
             << c.metaBookId << " shown " << c.shown;
     }
 }
-
-class BookOpeningTest : public LibraryFixture
-{
-};
 
 TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
 {
@@ -142,10 +142,10 @@ TEST_F(BookOpeningTest, TheFilesContentDecidesTheReader)
     const QString pdf = installSampleBook(QStringLiteral("nursing-notes.pdf"), QStringLiteral("named.epub"));
     const QString epub
         = installSampleBook(QStringLiteral("anatomy-basics.epub"), QStringLiteral("named.pdf"));
-    const BookInfo asPdf = BookOpening::infoForBook(QStringLiteral("named.epub"));
+    const BookInfo asPdf = BookOpening::infoForBook(library().books(), QStringLiteral("named.epub"));
     EXPECT_EQ(asPdf.format, BookFormat::Pdf);
     EXPECT_EQ(asPdf.pdfUrl, pdf);
-    const BookInfo asEpub = BookOpening::infoForBook(QStringLiteral("named.pdf"));
+    const BookInfo asEpub = BookOpening::infoForBook(library().books(), QStringLiteral("named.pdf"));
     EXPECT_EQ(asEpub.format, BookFormat::Epub);
     EXPECT_TRUE(asEpub.url.toString().startsWith(QStringLiteral("epub://")))
         << asEpub.url.toString().toStdString();
