@@ -97,14 +97,30 @@ QString AnnotationList::rowText(Tab tab, const BookHighlightMemo &r)
     const int page = int(r.PageIdx.value_or(0)) + 1;
     if (tab == Tab::Bookmarks)
         return QStringLiteral("%1:%2").arg(page).arg(ReaderAnnotations::bookmarkTitle(r));
-    QString text = QStringLiteral("%1:%2").arg(page).arg(ReaderAnnotations::shortTimeText(r.updateTime));
+    // A row is named by where it is and what it marks; the time is only a
+    // fallback for a page without a chapter title.
+    const QString chapter = r.contentTitle.value_or(QString()).simplified();
+    QString text = QStringLiteral("%1:%2").arg(page).arg(
+        chapter.isEmpty() ? ReaderAnnotations::shortTimeText(r.updateTime) : chapter);
+    if (r.markedText && !r.markedText->simplified().isEmpty())
+        text += QStringLiteral("\n「%1」").arg(textStart(*r.markedText));
     if (tab == Tab::Memos)
         text += u'\n' + r.memotext.value_or(QString());
-    if (r.markedText && !r.markedText->isEmpty())
-        text += QStringLiteral("\n「%1」").arg(r.markedText->simplified());
     if (lost(r))
         text += QStringLiteral("\n(%1)").arg(QString::fromUtf8(kNotFound));
     return text;
+}
+
+QString AnnotationList::textStart(const QString &text)
+{
+    const QString line = text.simplified();
+    if (line.size() <= kTextStartLength)
+        return line;
+    // Not in the middle of a surrogate pair.
+    int cut = kTextStartLength;
+    if (line.at(cut - 1).isHighSurrogate())
+        --cut;
+    return line.left(cut) + QChar(0x2026);
 }
 
 QString AnnotationList::toMarkdown(const QString &bookTitle) const

@@ -26,10 +26,15 @@ public:
     const QList<BookHighlightMemo> &memoList() const { return m_memos; }
     const QList<BookHighlightMemo> &list(Tab tab) const;
 
-    // The row text: "page:title" (bookmarks), "page:time" (highlights),
-    // "page:time\nmemo" (memos); highlights and memos with their kept text
-    // after it, and "(not found in this edition)" for one that is lost.
+    // The row text: "page:title" (bookmarks); for highlights and memos
+    // "page:chapter title" (the time when the page has no chapter title),
+    // then the start of the highlighted text in 「」 (textStart), then the
+    // memo (memos), and "(not found in this edition)" for one that is lost.
     static QString rowText(Tab tab, const BookHighlightMemo &record);
+    // The highlighted text on one line, cut after kTextStartLength
+    // characters with "…".
+    static QString textStart(const QString &text);
+    static constexpr int kTextStartLength = 40;
     static constexpr const char *kNotFound = "この版では見つかりません";
 
     // Markdown: the title, then per chapter the highlighted passages

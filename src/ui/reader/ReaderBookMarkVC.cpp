@@ -1,13 +1,13 @@
 #include "ReaderBookMarkVC.h"
 
 #include "core/reader/ReaderAnnotations.h"
+#include "ui/app/ChoiceListView.h"
 #include "ui/app/MsgBox.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QInputDialog>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QSaveFile>
@@ -17,15 +17,25 @@
 namespace
 {
 
-QListWidget *makeTable(const char *name, QWidget *parent)
+ChoiceListView *makeTable(const char *name, AnnotationList::Tab tab, QWidget *parent)
 {
-    auto *table = new QListWidget(parent);
+    auto *table = new ChoiceListView(parent);
     table->setObjectName(QLatin1String(name));
+    table->setModel(new AnnotationListModel(tab, table));
     table->setWordWrap(true);
+    table->setResizeMode(QListView::Adjust); // rows wrap again at a new width
     table->setAlternatingRowColors(false);
-    table->setStyleSheet(QStringLiteral("QListWidget::item { background: white; color: black; }"
-                                        "QListWidget::item:selected { background: palette(highlight); }"));
+    table->setStyleSheet(
+        QStringLiteral("QListView::item { background: white; color: black; padding: 3px 2px; "
+                       "border-bottom: 1px solid #e4e4e4; }"
+                       "QListView::item:selected { background: palette(highlight); "
+                       "color: palette(highlighted-text); }"));
     return table;
+}
+
+AnnotationListModel *modelOf(ChoiceListView *table)
+{
+    return static_cast<AnnotationListModel *>(table->model());
 }
 
 } // namespace
@@ -34,9 +44,9 @@ ReaderBookMarkVC::ReaderBookMarkVC(AnnotationRepository annotations, QWidget *pa
     : QFrame(parent, Qt::Popup)
     , m_rules(annotations)
     , m_tabs(new QTabWidget(this))
-    , m_bookmarks(makeTable("mainTable", this))
-    , m_highlights(makeTable("highlightTable", this))
-    , m_memos(makeTable("memoTable", this))
+    , m_bookmarks(makeTable("mainTable", AnnotationList::Tab::Bookmarks, this))
+    , m_highlights(makeTable("highlightTable", AnnotationList::Tab::Highlights, this))
+    , m_memos(makeTable("memoTable", AnnotationList::Tab::Memos, this))
     , m_edit(new QPushButton(QStringLiteral("タイトルを編集"), this))
     , m_export(new QPushButton(QStringLiteral("書き出す…"), this))
 {
@@ -64,14 +74,9 @@ ReaderBookMarkVC::ReaderBookMarkVC(AnnotationRepository annotations, QWidget *pa
     m_edit->setToolTip(QStringLiteral("選んだしおりのタイトルを編集 (F2)"));
     m_edit->setShortcut(QKeySequence(Qt::Key_F2));
     connect(m_edit, &QPushButton::clicked, this, &ReaderBookMarkVC::tapEdit);
-    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
-        m_edit->setEnabled(index == 0);
-        const auto tab = AnnotationList::Tab(index + 1);
-        fill(qobject_cast<QListWidget *>(m_tabs->widget(index)), tab);
-    });
-    for (QListWidget *table : { m_bookmarks, m_highlights, m_memos })
-        connect(table, &QListWidget::itemActivated, this,
-            [this, table](QListWidgetItem *item) { choose(table->row(item)); });
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) { m_edit->setEnabled(index == 0); });
+    for (ChoiceListView *table : { m_bookmarks, m_highlights, m_memos })
+        connect(table, &ChoiceListView::rowChosen, this, &ReaderBookMarkVC::choose);
 }
 
 void ReaderBookMarkVC::reloadVC(qint64 bookID, const QString &bookTitle)
@@ -79,21 +84,11 @@ void ReaderBookMarkVC::reloadVC(qint64 bookID, const QString &bookTitle)
     m_bookID = bookID;
     m_title = bookTitle;
     m_list = AnnotationList::load(m_rules.annotations(), bookID);
-    fill(m_bookmarks, AnnotationList::Tab::Bookmarks);
-    fill(m_highlights, AnnotationList::Tab::Highlights);
-    fill(m_memos, AnnotationList::Tab::Memos);
+    for (ChoiceListView *table : { m_bookmarks, m_highlights, m_memos })
+        modelOf(table)->setRows(m_list);
     m_tabs->setTabText(0, QStringLiteral("しおり (%1)").arg(m_list.bookMarkList().size()));
     m_tabs->setTabText(1, QStringLiteral("ハイライト (%1)").arg(m_list.highlightList().size()));
     m_tabs->setTabText(2, QStringLiteral("メモ (%1)").arg(m_list.memoList().size()));
-}
-
-void ReaderBookMarkVC::fill(QListWidget *table, AnnotationList::Tab tab)
-{
-    if (!table)
-        return;
-    table->clear();
-    for (const BookHighlightMemo &r : m_list.list(tab))
-        table->addItem(AnnotationList::rowText(tab, r));
 }
 
 void ReaderBookMarkVC::choose(int row)
@@ -109,7 +104,7 @@ void ReaderBookMarkVC::choose(int row)
 
 void ReaderBookMarkVC::tapEdit()
 {
-    const int row = m_bookmarks->currentRow();
+    const int row = m_bookmarks->currentIndex().row();
     if (m_tabs->currentIndex() != 0 || row < 0)
         return;
     bool ok = false;
@@ -127,7 +122,7 @@ void ReaderBookMarkVC::setTitle(int row, const QString &title)
     const BookHighlightMemo &mark = m_list.bookMarkList()[row];
     m_rules.setBookmarkTitle(m_bookID, int(mark.PageIdx.value_or(0)), title);
     reloadVC(m_bookID, m_title);
-    m_bookmarks->setCurrentRow(row);
+    m_bookmarks->setCurrentIndex(m_bookmarks->model()->index(row, 0));
 }
 
 bool ReaderBookMarkVC::exportTo(const QString &path, const QString &format, QString *error) const

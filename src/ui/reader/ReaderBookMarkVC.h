@@ -1,17 +1,20 @@
 // The annotation list of the open book: tabs for its bookmarks, highlights
-// and memos, sorted by page; choosing a row shows its page. Bookmark titles
+// and memos, sorted by page; choosing a row (one click, or Enter) shows its
+// page. Highlight and memo rows name their chapter and the start of the
+// highlighted text. Bookmark titles
 // are edited here, and the whole list is exported as Markdown or JSON.
 //
 // Main thread only. Owned by the widget given as parent; rebuilt from the
 // library each time it is opened.
 #pragma once
 
+#include "AnnotationListModel.h"
 #include "core/reader/AnnotationList.h"
 #include "core/reader/ReaderAnnotations.h"
 
 #include <QFrame>
 
-class QListWidget;
+class ChoiceListView;
 class QPushButton;
 class QTabWidget;
 
@@ -27,9 +30,10 @@ public:
     const AnnotationList &annotations() const { return m_list; }
 
     QTabWidget *mainTab() const { return m_tabs; }
-    QListWidget *mainTable() const { return m_bookmarks; }
-    QListWidget *highlightTable() const { return m_highlights; }
-    QListWidget *memoTable() const { return m_memos; }
+    // The three tabs' lists, each over its AnnotationListModel.
+    ChoiceListView *mainTable() const { return m_bookmarks; }
+    ChoiceListView *highlightTable() const { return m_highlights; }
+    ChoiceListView *memoTable() const { return m_memos; }
     QPushButton *exportButton() const { return m_export; }
 
     // tapEdit: asks for the title of the chosen bookmark row (modal).
@@ -47,14 +51,13 @@ signals:
     void recordChosen(const BookHighlightMemo &record);
 
 private:
-    void fill(QListWidget *table, AnnotationList::Tab tab);
     void askExport(const QString &format);
 
     ReaderAnnotations m_rules;
     QTabWidget *m_tabs;
-    QListWidget *m_bookmarks;
-    QListWidget *m_highlights;
-    QListWidget *m_memos;
+    ChoiceListView *m_bookmarks;
+    ChoiceListView *m_highlights;
+    ChoiceListView *m_memos;
     QPushButton *m_edit;
     QPushButton *m_export;
     AnnotationList m_list;

@@ -1,37 +1,24 @@
 #include "Reader_SearchVC.h"
 
 #include "PageScripts.h"
+#include "SearchHitListModel.h"
+#include "ui/app/ChoiceListView.h"
+#include "ui/app/RichTextRowDelegate.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QProgressBar>
 #include <QVBoxLayout>
 #include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
-
-namespace
-{
-
-QString marked(const QString &text, int start, int length)
-{
-    if (start < 0 || length <= 0 || start >= text.size())
-        return text.toHtmlEscaped();
-    return text.left(start).toHtmlEscaped() + QStringLiteral("<span style=\"background-color:#ffef5e\">")
-        + text.mid(start, length).toHtmlEscaped() + QStringLiteral("</span>")
-        + text.mid(start + length).toHtmlEscaped();
-}
-
-} // namespace
 
 Reader_SearchVC::Reader_SearchVC(InBookSearch *search, QWidget *parent)
     : QWidget(parent, Qt::Popup)
     , m_search(search)
     , m_field(new QLineEdit(this))
-    , m_list(new QListWidget(this))
+    , m_model(new SearchHitListModel(search, this))
+    , m_list(new ChoiceListView(this))
 {
     setObjectName(QStringLiteral("Reader_SearchVC"));
     setAccessibleName(QStringLiteral("検索"));
@@ -40,23 +27,20 @@ Reader_SearchVC::Reader_SearchVC(InBookSearch *search, QWidget *parent)
     m_field->setPlaceholderText(QStringLiteral("検索"));
     m_field->setClearButtonEnabled(true);
     m_list->setObjectName(QStringLiteral("searchCell"));
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new RichTextRowDelegate(m_list));
     m_list->setWordWrap(true);
+    m_list->setResizeMode(QListView::Adjust); // rows wrap again at a new width
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     layout->addWidget(m_field);
     layout->addWidget(m_list);
     resize(300, 420);
 
     connect(m_field, &QLineEdit::returnPressed, this, &Reader_SearchVC::updateSearch);
-    connect(m_list, &QListWidget::itemActivated, this,
-        [this](QListWidgetItem *item) { rowChosen(m_list->row(item)); });
-    connect(m_list, &QListWidget::itemClicked, this,
-        [this](QListWidgetItem *item) { rowChosen(m_list->row(item)); });
-    if (m_search)
-        connect(m_search, &InBookSearch::resultsChanged, this, &Reader_SearchVC::reloadData);
+    connect(m_list, &ChoiceListView::rowChosen, this, &Reader_SearchVC::rowChosen);
     m_field->installEventFilter(this);
     if (m_search)
         m_field->setText(m_search->lastSearchStr());
-    reloadData();
 }
 
 void Reader_SearchVC::popup(QWidget *anchor)
@@ -82,49 +66,12 @@ bool Reader_SearchVC::eventFilter(QObject *watched, QEvent *event)
 {
     // Down from the field goes into the list.
     if (watched == m_field && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Down && m_list->count() > 0) {
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Down && m_model->rowCount() > 0) {
         m_list->setFocus();
-        m_list->setCurrentRow(0);
+        m_list->setCurrentIndex(m_model->index(0));
         return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void Reader_SearchVC::reloadData()
-{
-    m_list->clear();
-    if (!m_search)
-        return;
-    for (int i = 0; i < m_search->numberOfRows(); ++i) {
-        const InBookSearch::Row row = m_search->row(i);
-        auto *item = new QListWidgetItem(m_list);
-        QWidget *cell = nullptr;
-        if (row.spinner) {
-            auto *busy = new QProgressBar;
-            busy->setRange(0, 0);
-            busy->setTextVisible(false);
-            busy->setFixedSize(30, 30);
-            busy->setAccessibleName(QStringLiteral("検索中"));
-            cell = busy;
-        } else {
-            auto *label = new QLabel;
-            label->setTextFormat(Qt::RichText);
-            label->setWordWrap(true);
-            label->setContentsMargins(4, 2, 4, 2);
-            QString html = QStringLiteral("<b style=\"font-size:14pt\">%1</b>")
-                               .arg(row.extra ? row.title.toHtmlEscaped()
-                                              : marked(row.title, row.markStart, row.markLength));
-            if (!row.extra)
-                html += QStringLiteral("<br><span style=\"font-size:11pt\">%1</span>")
-                            .arg(marked(row.detail, row.detailMarkStart, row.detailMarkLength));
-            label->setText(html);
-            cell = label;
-        }
-        item->setText(row.title + u'\n' + row.detail); // for accessibility and tests
-        item->setForeground(Qt::transparent);
-        item->setSizeHint(QSize(0, cell->sizeHint().height() + 8));
-        m_list->setItemWidget(item, cell);
-    }
 }
 
 void Reader_SearchVC::rowChosen(int row)

@@ -1,7 +1,9 @@
 // The reader's search pop-over: a search field and the list of hits of the
 // open book, over the search logic of InBookSearch (kept by the reader, so
 // that the results and the last term stay between openings). Choosing a
-// hit emits hitChosen and closes the pop-over; the reader shows the hit.
+// hit (one click, or Enter) emits hitChosen and closes the pop-over; the
+// reader shows the hit. The extra row ("More", "先頭から検索する") starts its
+// search at once and the pop-over stays open.
 //
 // Main thread only.
 #pragma once
@@ -12,9 +14,10 @@
 #include <QWidget>
 #include <functional>
 
+class ChoiceListView;
 class QLineEdit;
-class QListWidget;
 class QWebEnginePage;
+class SearchHitListModel;
 
 class Reader_SearchVC : public QWidget
 {
@@ -31,7 +34,9 @@ public:
     void updateSearch();
 
     QLineEdit *searchField() const { return m_field; }
-    QListWidget *searchResultView() const { return m_list; }
+    // The hits, over searchResultModel().
+    ChoiceListView *searchResultView() const { return m_list; }
+    SearchHitListModel *searchResultModel() const { return m_model; }
     InBookSearch *search() const { return m_search; }
 
     // Selects the chosen hit on `page` with the web view's find:
@@ -48,10 +53,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void reloadData();
     void rowChosen(int row);
 
     QPointer<InBookSearch> m_search;
     QLineEdit *m_field;
-    QListWidget *m_list;
+    SearchHitListModel *m_model;
+    ChoiceListView *m_list;
 };

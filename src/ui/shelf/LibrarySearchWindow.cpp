@@ -1,30 +1,20 @@
 #include "LibrarySearchWindow.h"
 
+#include "LibrarySearchHitModel.h"
+#include "ui/app/ChoiceListView.h"
+#include "ui/app/RichTextRowDelegate.h"
+
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QVBoxLayout>
-
-namespace
-{
-
-QString marked(const QString &text, int start, int length)
-{
-    if (start < 0 || length <= 0 || start >= text.size())
-        return text.toHtmlEscaped();
-    return text.left(start).toHtmlEscaped() + QStringLiteral("<b style=\"background-color:#ffef5e\">")
-        + text.mid(start, length).toHtmlEscaped() + QStringLiteral("</b>")
-        + text.mid(start + length).toHtmlEscaped();
-}
-
-} // namespace
 
 LibrarySearchWindow::LibrarySearchWindow(LibrarySearchIndexer *indexer, QWidget *parent)
     : QDialog(parent)
     , m_indexer(indexer)
     , m_field(new QLineEdit(this))
     , m_status(new QLabel(this))
-    , m_list(new QListWidget(this))
+    , m_model(new LibrarySearchHitModel(this))
+    , m_list(new ChoiceListView(this))
 {
     setObjectName(QStringLiteral("LibrarySearchWindow"));
     setWindowTitle(QStringLiteral("すべての本を検索"));
@@ -34,15 +24,17 @@ LibrarySearchWindow::LibrarySearchWindow(LibrarySearchIndexer *indexer, QWidget 
     layout->addWidget(m_field);
     layout->addWidget(m_status);
     layout->addWidget(m_list);
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new RichTextRowDelegate(m_list));
+    m_list->setWordWrap(true);
+    m_list->setResizeMode(QListView::Adjust); // rows wrap again at a new width
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     resize(560, 520);
     connect(m_field, &QLineEdit::returnPressed, this, &LibrarySearchWindow::searchNow);
-    auto choose = [this](QListWidgetItem *item) {
-        const int row = m_list->row(item);
+    connect(m_list, &ChoiceListView::rowChosen, this, [this](int row) {
         if (row >= 0 && row < m_hits.size())
             emit hitChosen(m_hits.at(row), m_term);
-    };
-    connect(m_list, &QListWidget::itemActivated, this, choose);
-    connect(m_list, &QListWidget::itemClicked, this, choose);
+    });
     if (m_indexer) {
         connect(m_indexer, &LibrarySearchIndexer::progress, this, [this](int done, int total) {
             m_status->setText(QStringLiteral("索引を作成しています（%1 / %2 冊）").arg(done).arg(total));
@@ -75,23 +67,6 @@ void LibrarySearchWindow::searchNow()
 {
     m_term = m_field->text().trimmed();
     m_hits = m_indexer && !m_term.isEmpty() ? m_indexer->search(m_term) : QList<LibrarySearchIndex::Hit> {};
-    m_list->clear();
-    for (const LibrarySearchIndex::Hit &h : m_hits) {
-        auto *item = new QListWidgetItem(m_list);
-        auto *label = new QLabel;
-        label->setTextFormat(Qt::RichText);
-        label->setWordWrap(true);
-        label->setContentsMargins(4, 2, 4, 2);
-        const QString place = h.isPdf
-            ? QStringLiteral("%1ページ").arg(h.location)
-            : (h.location.isEmpty() ? QStringLiteral("%1").arg(h.page + 1) : h.location);
-        label->setText(QStringLiteral("<b>%1</b> — %2<br><span style=\"font-size:small\">%3</span>")
-                           .arg(h.title.toHtmlEscaped(), place.toHtmlEscaped(),
-                               marked(h.snippet, h.markStart, h.markLength)));
-        item->setText(h.title + u' ' + place + u'\n' + h.snippet);
-        item->setForeground(Qt::transparent);
-        item->setSizeHint(QSize(0, label->sizeHint().height() + 8));
-        m_list->setItemWidget(item, label);
-    }
+    m_model->setHits(m_hits);
     showStatus();
 }

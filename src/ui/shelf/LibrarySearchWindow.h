@@ -1,8 +1,8 @@
 // Searching the text of every installed book from the shelf: a field, the
 // index's progress while it is being brought up to date, and one row per
 // chapter (EPUB) or page (PDF) holding the term, with the book, the place
-// and the words around the term. Choosing a row emits hitChosen; the shelf
-// opens the book there.
+// and the words around the term. Choosing a row (one click, or Enter) emits
+// hitChosen; the shelf opens the book there.
 //
 // Main thread only.
 #pragma once
@@ -12,9 +12,10 @@
 #include <QDialog>
 #include <QPointer>
 
+class ChoiceListView;
+class LibrarySearchHitModel;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 
 class LibrarySearchWindow : public QDialog
 {
@@ -26,7 +27,9 @@ public:
     void searchNow();
 
     QLineEdit *searchField() const { return m_field; }
-    QListWidget *results() const { return m_list; }
+    // The hits, over resultModel().
+    ChoiceListView *results() const { return m_list; }
+    LibrarySearchHitModel *resultModel() const { return m_model; }
     QLabel *status() const { return m_status; }
     const QList<LibrarySearchIndex::Hit> &hits() const { return m_hits; }
 
@@ -39,7 +42,8 @@ private:
     QPointer<LibrarySearchIndexer> m_indexer;
     QLineEdit *m_field;
     QLabel *m_status;
-    QListWidget *m_list;
+    LibrarySearchHitModel *m_model;
+    ChoiceListView *m_list;
     QList<LibrarySearchIndex::Hit> m_hits;
     QString m_term;
 };

@@ -144,7 +144,10 @@ ShelfVC::ShelfVC(Navigation &app)
     m_gridAction = grid;
     m_listAction = list;
 
-    m_list = new QListWidget(this);
+    m_books = new ShelfBookListModel(this);
+    m_list = new QListView(this);
+    m_list->setModel(m_books);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setObjectName(QStringLiteral("bookList"));
     m_gridCells = new ShelfCell(m_list);
     m_listRows = new QLBTableCellView(m_list);
@@ -217,15 +220,18 @@ ShelfVC::ShelfVC(Navigation &app)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(split);
-    connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
-        const QString fileName = item->data(Qt::UserRole).toString();
+    connect(m_list, &QListView::activated, this, [this](const QModelIndex &index) {
+        const QString fileName = index.data(ShelfBookListModel::FileNameRole).toString();
+        if (fileName.isEmpty())
+            return;
         m_app.changeToReader(shelfModel().readerInfo(ShelfModel::entryFor(fileName), &m_app.shareHelper()));
     });
     connect(m_list, &QWidget::customContextMenuRequested, this, &ShelfVC::showBookMenu);
     auto *del = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
     connect(del, &QShortcut::activated, this, [this] {
-        if (QListWidgetItem *item = m_list->currentItem())
-            deleteBook(item->data(Qt::UserRole).toString());
+        const QModelIndex current = m_list->currentIndex();
+        if (current.isValid())
+            deleteBook(current.data(ShelfBookListModel::FileNameRole).toString());
     });
     NotificationCenter::defaultCenter().observe(
         QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
@@ -406,32 +412,12 @@ void ShelfVC::reload()
         const QSignalBlocker block(m_sortBox);
         m_sortBox->setCurrentIndex(int(ShelfModel::sortList().indexOf(ShelfModel::currentSort())));
     }
-    m_list->clear();
     m_coverScan = 0;
-    const QHash<QString, BookMetaData> books = shelfModel().booksByFileName();
     // Covers not made yet share one blank book until their turn comes.
-    const QIcon blank(CoverCache::placeholder(QString(), m_list->devicePixelRatioF()));
-    for (const ShelfEntry &e : shelfModel().items(shownLabelID(), m_searchBookList)) {
-        const auto b = books.constFind(e.fileName);
-        const QString title = b != books.cend() ? b->title.value_or(e.fileName) : e.fileName;
-        const QString creator = b != books.cend() ? b->creator.value_or(QString()) : QString();
-        auto *item
-            = new QListWidgetItem(creator.isEmpty() ? title : QStringLiteral("%1 — %2").arg(title, creator));
-        item->setData(Qt::UserRole, e.fileName);
-        item->setToolTip(e.fileName);
-        item->setData(Qt::UserRole + 1, QVariant::fromValue(e.path));
-        item->setData(Qt::UserRole + 2, e.isPdf());
-        item->setData(QLBTableCellView::kTitleRole, title);
-        if (b != books.cend())
-            item->setData(
-                QLBTableCellView::kSubTitleRole, QLBTableCellView::subTitle(b->creator, b->publisher));
-        // When the file came: the download (or the import from disk).
-        item->setData(QLBTableCellView::kTimeRole, QLBTableCellView::timeText(e.date));
-        const QPixmap known = m_covers.cached(e, m_list->devicePixelRatioF());
-        item->setIcon(known.isNull() ? blank : QIcon(known));
-        item->setData(Qt::UserRole + 4, !known.isNull());
-        m_list->addItem(item);
-    }
+    const qreal ratio = m_list->devicePixelRatioF();
+    m_books->setBooks(shelfModel().items(shownLabelID(), m_searchBookList), shelfModel().booksByFileName(),
+        QIcon(CoverCache::placeholder(QString(), ratio)),
+        [this, ratio](const ShelfEntry &e) { return m_covers.cached(e, ratio); });
     m_coverTimer.start();
 }
 
@@ -447,7 +433,7 @@ void ShelfVC::setGridMode(bool grid)
         m_list->setResizeMode(QListView::Adjust);
         m_list->setMovement(QListView::Static);
         m_list->setWordWrap(true);
-        m_list->setStyleSheet(QStringLiteral("QListWidget#bookList { color: #f4f1e8; }"));
+        m_list->setStyleSheet(QStringLiteral("QListView#bookList { color: #f4f1e8; }"));
         setBoards(true);
         m_list->setItemDelegate(m_gridCells);
     } else {
@@ -503,33 +489,30 @@ void ShelfVC::loadSomeCovers()
     // visible one), then the rest in order.
     constexpr int kBatch = 8;
     int made = 0;
-    auto make = [&](QListWidgetItem *item) {
-        if (item->data(Qt::UserRole + 4).toBool())
+    auto make = [&](int row) {
+        if (m_books->index(row).data(ShelfBookListModel::CoverMadeRole).toBool())
             return;
-        const ShelfEntry entry { item->data(Qt::UserRole + 1).toString(), item->data(Qt::UserRole).toString(),
-            item->data(Qt::UserRole + 2).toBool() ? BookFormat::Pdf : BookFormat::Epub, {} };
-        item->setIcon(QIcon(
-            m_covers.cover(entry, item->data(Qt::UserRole + 3).toString(), m_list->devicePixelRatioF())));
-        item->setData(Qt::UserRole + 4, true);
+        const ShelfEntry entry = m_books->entry(row);
+        const QString title = m_books->index(row).data(QLBTableCellView::kTitleRole).toString();
+        m_books->setCover(row, QIcon(m_covers.cover(entry, title, m_list->devicePixelRatioF())));
         ++made;
     };
     // Nothing while the shelf is not on screen (the reader has the main
     // thread to itself); showing the shelf resumes.
     if (!m_list->isVisible())
         return;
+    const int count = m_books->rowCount();
     const QRect visible = m_list->viewport()->rect();
-    for (int row = std::max(0, m_list->indexAt(QPoint(1, 1)).row()); row < m_list->count() && made < kBatch;
-         ++row) {
-        QListWidgetItem *item = m_list->item(row);
-        if (!m_list->visualItemRect(item).intersects(visible))
+    for (int row = std::max(0, m_list->indexAt(QPoint(1, 1)).row()); row < count && made < kBatch; ++row) {
+        if (!m_list->visualRect(m_books->index(row)).intersects(visible))
             break;
-        make(item);
+        make(row);
     }
     // Ahead of the scrolling only as many as are kept: making more would
     // push out covers made a moment ago.
-    const int ahead = std::min(m_list->count(), m_covers.capacity());
+    const int ahead = std::min(count, m_covers.capacity());
     for (; m_coverScan < ahead && made < kBatch; ++m_coverScan)
-        make(m_list->item(m_coverScan));
+        make(m_coverScan);
     if (m_coverScan < ahead || made == kBatch)
         m_coverTimer.start();
 }
@@ -604,10 +587,9 @@ void ShelfVC::moveBook(const QString &fileName, int shelfIndex)
 
 void ShelfVC::showBookMenu(const QPoint &pos)
 {
-    QListWidgetItem *item = m_list->itemAt(pos);
-    if (!item)
+    const QString fileName = m_list->indexAt(pos).data(ShelfBookListModel::FileNameRole).toString();
+    if (fileName.isEmpty())
         return;
-    const QString fileName = item->data(Qt::UserRole).toString();
     QMenu menu(this);
     menu.addAction(QStringLiteral("削除"), this, [this, fileName] { deleteBook(fileName); });
     QMenu *move = menu.addMenu(QStringLiteral("書籍を移動する"));

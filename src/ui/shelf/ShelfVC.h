@@ -8,6 +8,7 @@
 
 #include "CoverCache.h"
 #include "LibrarySearchWindow.h"
+#include "ShelfBookListModel.h"
 #include "ShelfTableView.h"
 #include "core/reader/BookInfo.h"
 #include "core/shelf/ShelfModel.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -31,7 +33,10 @@ public:
     ~ShelfVC() override;
     void appear() override;
     QToolBar *toolbar() override { return m_toolbar; }
-    QListWidget *list() const { return m_list; }
+    // The books of the shown shelf, over listModel(); a double click or
+    // Enter opens a book.
+    QListView *list() const { return m_list; }
+    ShelfBookListModel *listModel() const { return m_books; }
     // The shelf table beside the books: one row a shelf.
     ShelfTableView *shelfTable() const { return m_shelfTable; }
     QComboBox *sortBox() const { return m_sortBox; }
@@ -115,7 +120,8 @@ private:
     ShelfTableView *m_shelfTable;
     QComboBox *m_sortBox;
     QLineEdit *m_search;
-    QListWidget *m_list;
+    ShelfBookListModel *m_books;
+    QListView *m_list;
     QStyledItemDelegate *m_gridCells;
     QStyledItemDelegate *m_listRows;
     QPixmap m_boardTile;

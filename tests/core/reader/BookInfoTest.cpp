@@ -83,7 +83,11 @@ TEST(BookInfo, EveryKindRoundTripsWithItsFormatAndSearchTerm)
     EXPECT_TRUE(BookInfo::fromMap(noPath.toMap()).isPdf());
 }
 
-TEST(BookInfo, OnlyStoreBooksUploadOnLeave)
+class BookOpeningTest : public LibraryFixture
+{
+};
+
+TEST_F(BookOpeningTest, OnlyStoreBooksUploadOnLeave)
 {
     const struct {
         const char *metaBookId;
@@ -99,10 +103,6 @@ TEST(BookInfo, OnlyStoreBooksUploadOnLeave)
             << c.metaBookId << " shown " << c.shown;
     }
 }
-
-class BookOpeningTest : public LibraryFixture
-{
-};
 
 TEST_F(BookOpeningTest, InfoReadsTheRecordAndOpeningMarksIt)
 {

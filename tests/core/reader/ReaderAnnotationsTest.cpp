@@ -343,6 +343,49 @@ TEST_F(ReaderAnnotationsTest, ListRowsAndExport)
                     .startsWith(QStringLiteral("# x\n")));
 }
 
+TEST(AnnotationListRows, NameTheChapterAndTheStartOfTheText)
+{
+    using Tab = AnnotationList::Tab;
+    const QDateTime time(QDate(2026, 12, 11), QTime(2, 54));
+    const QString when = ReaderAnnotations::shortTimeText(time);
+    const QString longText = QString(45, QChar(u'血'));
+    struct Case {
+        const char *name;
+        Tab tab;
+        std::optional<QString> chapter;
+        std::optional<QString> marked;
+        std::optional<QString> memo;
+        QString expected;
+    };
+    const Case cases[] = {
+        { "chapter and text", Tab::Highlights, QStringLiteral("第3章 循環"), QStringLiteral("心拍出量"), {},
+            QStringLiteral("3:第3章 循環\n「心拍出量」") },
+        { "text on one line", Tab::Highlights, QStringLiteral("第3章"), QStringLiteral("  心拍\n 出量 "), {},
+            QStringLiteral("3:第3章\n「心拍 出量」") },
+        { "long text cut", Tab::Highlights, QStringLiteral("第3章"), longText, {},
+            QStringLiteral("3:第3章\n「%1…」").arg(longText.left(AnnotationList::kTextStartLength)) },
+        { "memo after the text", Tab::Memos, QStringLiteral("第3章"), QStringLiteral("心拍出量"),
+            QStringLiteral("試験に出る"), QStringLiteral("3:第3章\n「心拍出量」\n試験に出る") },
+        { "no chapter: the time", Tab::Highlights, std::nullopt, QStringLiteral("心拍出量"), {},
+            QStringLiteral("3:%1\n「心拍出量」").arg(when) },
+        { "blank chapter: the time", Tab::Highlights, QStringLiteral(" "), std::nullopt, {},
+            QStringLiteral("3:%1").arg(when) },
+    };
+    for (const Case &c : cases) {
+        BookHighlightMemo r;
+        r.PageIdx = 2;
+        r.updateTime = time;
+        r.contentTitle = c.chapter;
+        r.markedText = c.marked;
+        r.memotext = c.memo;
+        EXPECT_EQ(AnnotationList::rowText(c.tab, r), c.expected) << c.name;
+    }
+    // A character outside the basic plane is not cut in half.
+    const QString wide = QString(AnnotationList::kTextStartLength - 1, QChar(u'a')) + QStringLiteral("𠮷x");
+    EXPECT_EQ(
+        AnnotationList::textStart(wide), wide.left(AnnotationList::kTextStartLength - 1) + QChar(0x2026));
+}
+
 TEST_F(ReaderAnnotationsTest, HighlightsFoundAgainInANewEdition)
 {
     const QStringList old { QStringLiteral("Check renal function."), QStringLiteral("renal dose") };

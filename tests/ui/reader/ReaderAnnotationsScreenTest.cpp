@@ -1,10 +1,10 @@
 // Bookmarks, highlights and memos in the reader screen.
 #include "ui/AppShellFixture.h"
+#include "ui/app/ChoiceListView.h"
 #include "ui/reader/MemoPopover.h"
 #include "ui/reader/ReaderAnnotationActions.h"
 #include "ui/reader/ReaderBookMarkVC.h"
 
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -74,10 +74,16 @@ TEST_F(AppShellTest, ReaderHighlightMemoBookmarkAndList)
     a->tapBookMark();
     ReaderBookMarkVC *list = a->bookMarkVC();
     ASSERT_TRUE(list->isVisible());
-    EXPECT_EQ(list->mainTable()->count(), 1);
-    EXPECT_EQ(list->mainTable()->item(0)->text(), QStringLiteral("%1:しおり").arg(page + 1));
-    EXPECT_EQ(list->memoTable()->count(), 1);
-    EXPECT_TRUE(list->memoTable()->item(0)->text().contains(QStringLiteral("試験に出る")));
+    auto rowText
+        = [](QAbstractItemView *table, int row) { return table->model()->index(row, 0).data().toString(); };
+    EXPECT_EQ(list->mainTable()->model()->rowCount(), 1);
+    EXPECT_EQ(rowText(list->mainTable(), 0), QStringLiteral("%1:しおり").arg(page + 1));
+    EXPECT_EQ(list->memoTable()->model()->rowCount(), 1);
+    const QString memoRow = rowText(list->memoTable(), 0);
+    EXPECT_TRUE(memoRow.contains(QStringLiteral("試験に出る"))) << memoRow.toStdString();
+    // The row names the highlighted text, not only its time.
+    EXPECT_TRUE(memoRow.contains(u'「' + AnnotationList::textStart(*made->markedText) + u'」'))
+        << memoRow.toStdString();
     QTemporaryDir out;
     ASSERT_TRUE(list->exportTo(out.filePath(QStringLiteral("notes.md")), QStringLiteral("markdown")));
     QFile md(out.filePath(QStringLiteral("notes.md")));
@@ -85,7 +91,18 @@ TEST_F(AppShellTest, ReaderHighlightMemoBookmarkAndList)
     EXPECT_TRUE(QString::fromUtf8(md.readAll()).contains(QStringLiteral("メモ: 試験に出る")));
     drawn.clear();
     list->mainTab()->setCurrentIndex(2);
-    list->choose(0);
+    ASSERT_TRUE(waitUntil([&] {
+        return list->memoTable()->isVisible()
+            && list->memoTable()->visualRect(list->memoTable()->model()->index(0, 0)).height() > 0;
+    }));
+    list->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader-annotation-list.png"));
+    // One click on the memo's row goes to its page.
+    QSignalSpy chosen(list, &ReaderBookMarkVC::recordChosen);
+    const QRect row = list->memoTable()->visualRect(list->memoTable()->model()->index(0, 0));
+    ASSERT_TRUE(list->memoTable()->viewport()->rect().contains(row.center()));
+    QTest::mouseClick(list->memoTable()->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(chosen.count(), 1);
+    EXPECT_FALSE(list->isVisible());
     ASSERT_TRUE(waitUntil([&] { return drawn.count() > 0; }, 30000));
     EXPECT_EQ(reader->page(), page);
     EXPECT_EQ(drawn.last().first().toInt(), 1);

@@ -1,8 +1,12 @@
 // Searching every installed book from the shelf.
+#include "support/RowClicks.h"
 #include "ui/AppShellFixture.h"
+#include "ui/app/ChoiceListView.h"
 #include "ui/reader/EpubPane.h"
 #include "ui/reader/ReaderVC.h"
 #include "ui/shelf/LibrarySearchWindow.h"
+
+#include <QSignalSpy>
 
 namespace
 {
@@ -38,11 +42,11 @@ TEST_F(LibrarySearchScreen, ListsTheBooksThatMentionTheTerm)
     window->searchField()->setText(QStringLiteral("heart"));
     QTest::keyClick(window->searchField(), Qt::Key_Return);
     ASSERT_GE(rowOf(window, QStringLiteral("anatomy-basics.epub")), 0);
-    EXPECT_EQ(window->results()->count(), window->hits().size());
+    EXPECT_EQ(window->results()->model()->rowCount(), window->hits().size());
     EXPECT_TRUE(window->status()->text().endsWith(QStringLiteral("件")));
     window->searchField()->setText(QStringLiteral("nonexistentterm"));
     QTest::keyClick(window->searchField(), Qt::Key_Return);
-    EXPECT_EQ(window->results()->count(), 0);
+    EXPECT_EQ(window->results()->model()->rowCount(), 0);
     EXPECT_TRUE(window->status()->text().contains(QStringLiteral("見つかりませんでした")));
 }
 
@@ -57,7 +61,7 @@ TEST_F(LibrarySearchScreen, ChoosingAHitOpensTheBookAtItsPage)
             row = i;
     ASSERT_GE(row, 0);
     const int page = window->hits().at(row).page;
-    window->results()->setCurrentRow(row);
+    window->results()->setCurrentIndex(window->results()->model()->index(row, 0));
     QTest::keyClick(window->results(), Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != nullptr; }));
     ReaderVC *reader = m_app->readerVC();
@@ -72,6 +76,35 @@ TEST_F(LibrarySearchScreen, ChoosingAHitOpensTheBookAtItsPage)
                 > 0;
         },
         30000));
+}
+
+TEST_F(LibrarySearchScreen, OneClickOpensTheHitAndADoubleClickOpensItOnce)
+{
+    LibrarySearchWindow *window = openWindow();
+    window->searchField()->setText(QStringLiteral("heart"));
+    window->searchNow();
+    const int row = rowOf(window, QStringLiteral("anatomy-basics.epub"));
+    ASSERT_GE(row, 0);
+    window->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/library-search-window.png"));
+    ChoiceListView *list = window->results();
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    const QPoint center = list->visualRect(index).center();
+    ASSERT_TRUE(list->viewport()->rect().contains(center));
+    // Counted without opening the book: the window stays for the second
+    // gesture.
+    QObject::disconnect(window, &LibrarySearchWindow::hitChosen, nullptr, nullptr);
+    QSignalSpy chosen(window, &LibrarySearchWindow::hitChosen);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, center);
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen.first().first().value<LibrarySearchIndex::Hit>().fileName,
+        QStringLiteral("anatomy-basics.epub"));
+    EXPECT_EQ(chosen.first().at(1).toString(), QStringLiteral("heart"));
+    chosen.clear();
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, center);
+    EXPECT_EQ(chosen.count(), 0) << "a right click chooses nothing";
+    doubleClickAt(list->viewport(), center);
+    EXPECT_EQ(chosen.count(), 1) << "a double click chooses once";
 }
 
 } // namespace

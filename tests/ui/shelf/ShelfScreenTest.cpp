@@ -1,4 +1,5 @@
 // The shelf screen.
+#include "support/RowClicks.h"
 #include "ui/AppShellFixture.h"
 #include "ui/dictionary/DictionaryWindow.h"
 
@@ -42,15 +43,15 @@ ShelfVC *firstRunShelf(std::function<AppDelegate &()> launch)
 QStringList shownBooks(ShelfVC *shelf)
 {
     QStringList names;
-    for (int i = 0; i < shelf->list()->count(); ++i)
-        names << shelf->list()->item(i)->data(Qt::UserRole).toString();
+    for (int i = 0; i < shelf->list()->model()->rowCount(); ++i)
+        names << shelf->list()->model()->index(i, 0).data(ShelfBookListModel::FileNameRole).toString();
     return names;
 }
 
 bool everyCoverMade(ShelfVC *shelf)
 {
-    for (int i = 0; i < shelf->list()->count(); ++i)
-        if (!shelf->list()->item(i)->data(Qt::UserRole + 4).toBool())
+    for (int i = 0; i < shelf->list()->model()->rowCount(); ++i)
+        if (!shelf->list()->model()->index(i, 0).data(ShelfBookListModel::CoverMadeRole).toBool())
             return false;
     return true;
 }
@@ -66,12 +67,27 @@ TEST_F(AppShellTest, ShelfRegistersLooseBooksAndMakesCoversOnlyWhenShown)
     // No covers are made while another screen has the window.
     m_app->changeToTop();
     QTest::qWait(200); // time in which a cover would have been made
-    for (int i = 0; i < shelf->list()->count(); ++i)
-        EXPECT_FALSE(shelf->list()->item(i)->data(Qt::UserRole + 4).toBool()) << i;
+    for (int i = 0; i < shelf->list()->model()->rowCount(); ++i)
+        EXPECT_FALSE(shelf->list()->model()->index(i, 0).data(ShelfBookListModel::CoverMadeRole).toBool())
+            << i;
     m_app->changeToShelf();
     EXPECT_TRUE(waitUntil([&] { return everyCoverMade(shelf); }))
         << "every cover is made after the shelf shows";
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-grid.png"));
+}
+
+TEST_F(AppShellTest, ADoubleClickOnABookOpensIt)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
+    shelf->setGridMode(false);
+    const int row = int(shownBooks(shelf).indexOf(QStringLiteral("臨床薬理学ノート.epub")));
+    ASSERT_GE(row, 0);
+    const QRect rect = shelf->list()->visualRect(shelf->list()->model()->index(row, 0));
+    ASSERT_TRUE(shelf->list()->viewport()->rect().contains(rect.center()));
+    doubleClickAt(shelf->list()->viewport(), rect.center());
+    ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != nullptr; }));
+    EXPECT_EQ(m_app->readerVC()->book().url,
+        ShelfVC::bookInfo(library(), QStringLiteral("臨床薬理学ノート.epub")).url);
 }
 
 TEST_F(AppShellTest, ShelfListModeRows)
@@ -79,14 +95,16 @@ TEST_F(AppShellTest, ShelfListModeRows)
     ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
     shelf->setGridMode(false);
     EXPECT_EQ(shownBooks(shelf).size(), 2) << "the list mode shows the same books";
-    QListWidgetItem *row = shelf->list()->item(0);
-    EXPECT_EQ(shelf->list()->visualItemRect(row).height(), QLBTableCellView::kRowHeight);
-    EXPECT_EQ(row->data(QLBTableCellView::kTitleRole).toString(), QStringLiteral("Anatomy Basics"));
-    EXPECT_EQ(row->data(QLBTableCellView::kSubTitleRole).toString(),
+    auto row = [&] { return shelf->list()->model()->index(0, 0); };
+    EXPECT_EQ(shelf->list()->visualRect(row()).height(), QLBTableCellView::kRowHeight);
+    EXPECT_EQ(row().data(QLBTableCellView::kTitleRole).toString(), QStringLiteral("Anatomy Basics"));
+    EXPECT_EQ(row().data(QLBTableCellView::kSubTitleRole).toString(),
         QStringLiteral("Hanako Sato,Tavro Medical Press"));
-    EXPECT_TRUE(
-        row->data(QLBTableCellView::kTimeRole).toString().startsWith(QStringLiteral("ダウンロード日時：20")));
-    EXPECT_TRUE(waitUntil([&] { return row->data(Qt::UserRole + 4).toBool(); }))
+    EXPECT_TRUE(row()
+                    .data(QLBTableCellView::kTimeRole)
+                    .toString()
+                    .startsWith(QStringLiteral("ダウンロード日時：20")));
+    EXPECT_TRUE(waitUntil([&] { return row().data(ShelfBookListModel::CoverMadeRole).toBool(); }))
         << "list rows get their covers too";
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-list.png"));
 
