@@ -45,12 +45,12 @@ constexpr int kRounds = 5;
 bool chooseAndWaitForFirstPage(AppDelegate &app, int row)
 {
     ShelfVC *shelf = app.shelfVC();
-    QListWidgetItem *item = shelf->list()->item(row);
-    if (!item)
+    const QModelIndex item = shelf->list()->model()->index(row, 0);
+    if (!item.isValid())
         return false;
     QElapsedTimer open;
     open.start();
-    emit shelf->list()->itemActivated(item);
+    emit shelf->list()->activated(item);
     if (qEnvironmentVariableIsSet("BENCH_TRACE"))
         std::fprintf(stderr, "reader made after %lld ms\n", open.elapsed());
     ReaderVC *reader = app.readerVC();
