@@ -198,7 +198,7 @@ BookHighlightMemo syncRecord(LibraryStore &store, const QString &book, std::opti
     return r;
 }
 
-const QDateTime kT1 = QDateTime(QDate(2024, 3, 1), QTime(9, 0), QTimeZone::UTC);
+const QDateTime kT1 = QDateTime(QDate(2024, 3, 1), QTime(9, 0), QTimeZone::utc());
 const QDateTime kT2 = kT1.addSecs(60);
 const QDateTime kT3 = kT1.addSecs(120);
 
