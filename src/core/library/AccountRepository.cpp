@@ -44,3 +44,12 @@ void AccountRepository::updateSyncTime()
     if (!m_store.save(*user))
         qCWarning(lcLibrary) << "updateSyncTime could not be saved";
 }
+
+bool AccountRepository::setLastSyncTime(const QDateTime &at)
+{
+    auto user = firstUserInfo();
+    if (!user)
+        return true;
+    user->lastSyncTime = at;
+    return m_store.save(*user);
+}

@@ -8,6 +8,7 @@
 
 #include "UserInfo.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QVariantMap>
 #include <optional>
@@ -34,6 +35,9 @@ public:
     void saveUserInfo(const QVariantMap &answer);
     // lastSyncTime = now on the first UserInfo; nothing without one.
     void updateSyncTime();
+    // lastSyncTime = `at` on the first UserInfo. True when written or when
+    // there is no UserInfo (nothing to write); false when the write failed.
+    [[nodiscard]] bool setLastSyncTime(const QDateTime &at);
 
 private:
     LibraryStore &m_store;

@@ -251,3 +251,76 @@ bool AnnotationRepository::transaction(const std::function<bool()> &body)
 {
     return m_store.transaction(body);
 }
+
+QList<BookHighlightMemo> AnnotationRepository::pendingUpload(const std::optional<QDateTime> &lastSync) const
+{
+    QVariantList args;
+    QString where = QStringLiteral("\"deleteFlg\"=1 OR (\"syncedTime\" IS NOT NULL AND \"syncedTime\" IS NOT "
+                                   "\"updateTime\") OR (\"syncedTime\" IS NULL");
+    if (lastSync) {
+        where += QStringLiteral(" AND \"updateTime\" >= ?");
+        args << *lastSync;
+    }
+    return m_store.findAll<BookHighlightMemo>(where + u')', args);
+}
+
+bool AnnotationRepository::markUploaded(
+    const QList<UploadedRecord> &deletions, const QList<UploadedRecord> &inserts)
+{
+    auto stamp = [](const QDateTime &t) { return t.isValid() ? QVariant(t) : QVariant(); };
+    return m_store.transaction([&] {
+        // Only what the server received, and has not changed since, counts
+        // as sent.
+        for (const auto &[pk, updateTime] : deletions)
+            if (m_store.execute(QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=? AND "
+                                               "\"deleteFlg\"=1 AND \"updateTime\" IS ?"),
+                    { pk, stamp(updateTime) })
+                < 0)
+                return false;
+        for (const auto &[pk, updateTime] : inserts)
+            if (m_store.execute(
+                    QStringLiteral("UPDATE \"BookHighlightMemo\" SET \"syncedTime\"=\"updateTime\" "
+                                   "WHERE \"pk\"=? AND \"updateTime\" IS ?"),
+                    { pk, stamp(updateTime) })
+                < 0)
+                return false;
+        return true;
+    });
+}
+
+QList<BookHighlightMemo> AnnotationRepository::findAllByMetaBookID(const QString &metaBookID) const
+{
+    return m_store.findAll<BookHighlightMemo>(QStringLiteral("\"metaBookID\"=?"), { metaBookID });
+}
+
+QString AnnotationRepository::fingerprint(const QString &metaBookID) const
+{
+    return m_store.database()
+        .scalar(
+            QStringLiteral("SELECT COUNT(*) || ':' || IFNULL(MAX(\"pk\"),0) || ':' || "
+                           "IFNULL(SUM(\"updateTime\" % 1000000007),0) || ':' || "
+                           "IFNULL(SUM(\"syncedTime\" % 1000000007),0) || ':' || "
+                           "IFNULL(SUM(\"deleteFlg\"),0) FROM \"BookHighlightMemo\" WHERE \"metaBookID\"=?"),
+            { metaBookID })
+        .toString();
+}
+
+QString AnnotationRepository::storeFile() const
+{
+    return m_store.path();
+}
+
+bool AnnotationRepository::insertRecord(BookHighlightMemo &record)
+{
+    return m_store.insert(record);
+}
+
+bool AnnotationRepository::updateRecord(const BookHighlightMemo &record)
+{
+    return m_store.update(record);
+}
+
+bool AnnotationRepository::removeRecord(const BookHighlightMemo &record)
+{
+    return m_store.remove(record);
+}

@@ -15,6 +15,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -78,6 +79,38 @@ public:
     // now, so the next upload tells the server; it leaves the library once
     // the server has it.
     [[nodiscard]] bool markDeleted(BookHighlightMemo &record);
+
+    // ---- sync ----
+    // An annotation as the upload saw it: its pk and updateTime (invalid
+    // when it had none).
+    using UploadedRecord = QPair<qint64, QDateTime>;
+    // Every annotation waiting to be sent, of every book, deleted ones
+    // included: deletions, records changed since the server last had them
+    // (syncedTime differs from updateTime) and, for records from before the
+    // sync marks (no syncedTime), those changed at or after `lastSync` (all
+    // of them without one). Empty on failure.
+    QList<BookHighlightMemo> pendingUpload(const std::optional<QDateTime> &lastSync) const;
+    // Marks what the server received as sent, in one transaction: the
+    // deletions leave the library, the other records get syncedTime =
+    // updateTime; a record changed since the upload read it (another
+    // updateTime) is left pending. False (nothing written) on a failed write.
+    [[nodiscard]] bool markUploaded(
+        const QList<UploadedRecord> &deletions, const QList<UploadedRecord> &inserts);
+    // Every annotation record of the book with this identifier
+    // (BookMetaData::identifier), deleted ones included; empty on failure.
+    QList<BookHighlightMemo> findAllByMetaBookID(const QString &metaBookID) const;
+    // The book's annotations at a glance: any record added, removed or
+    // changed (a change moves updateTime) changes it. Empty on failure.
+    QString fingerprint(const QString &metaBookID) const;
+    // The file the annotations are kept in: a caller coming back later tells
+    // by it whether the library was reopened on another file meanwhile.
+    QString storeFile() const;
+    // Record writes, as they are (no stamps set): insert() sets record.pk,
+    // update() and remove() go by pk. False on failure.
+    [[nodiscard]] bool insertRecord(BookHighlightMemo &record);
+    [[nodiscard]] bool updateRecord(const BookHighlightMemo &record);
+    [[nodiscard]] bool removeRecord(const BookHighlightMemo &record);
+
     // Runs `body` as one transaction of the store (nestable): its writes
     // are kept when it returns true and undone when it returns false.
     [[nodiscard]] bool transaction(const std::function<bool()> &body);

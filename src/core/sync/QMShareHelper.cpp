@@ -3,7 +3,7 @@
 #include "AnnotationMerge.h"
 #include "BookHighlightMemoWire.h"
 #include "core/account/AccountSession.h"
-#include "core/library/LibraryStore.h"
+#include "core/content/BookFormat.h"
 #include "core/platform/ServerConfig.h"
 #include "core/platform/UserDefaults.h"
 #include "core/store/ApiRequest.h"
@@ -94,20 +94,6 @@ QFuture<MergeJob> mergeOnWorker(
     return future;
 }
 
-// The book's annotations at a glance: any record added, removed or changed
-// (a change moves updateTime) changes it.
-QString annotationFingerprint(LibraryStore &store, const QString &bookId)
-{
-    return store.database()
-        .scalar(
-            QStringLiteral("SELECT COUNT(*) || ':' || IFNULL(MAX(\"pk\"),0) || ':' || "
-                           "IFNULL(SUM(\"updateTime\" % 1000000007),0) || ':' || "
-                           "IFNULL(SUM(\"syncedTime\" % 1000000007),0) || ':' || "
-                           "IFNULL(SUM(\"deleteFlg\"),0) FROM \"BookHighlightMemo\" WHERE \"metaBookID\"=?"),
-            { bookId })
-        .toString();
-}
-
 } // namespace
 
 QMShareHelper::QMShareHelper(const Library &library, const ServerConfig &servers, VamoManager &vamo)
@@ -142,23 +128,11 @@ bool QMShareHelper::syncsAnnotations(const QString &identifier)
 namespace
 {
 
-// Annotations waiting to be sent: deletions, records changed since the
-// server last had them, and (for records from before the sync marks) those
-// changed since the last successful upload.
-QString pendingCondition(const std::optional<QDateTime> &lastSync, QVariantList &args)
-{
-    QString where = QStringLiteral("\"deleteFlg\"=1 OR (\"syncedTime\" IS NOT NULL AND \"syncedTime\" IS NOT "
-                                   "\"updateTime\") OR (\"syncedTime\" IS NULL");
-    if (lastSync) {
-        where += QStringLiteral(" AND \"updateTime\" >= ?");
-        args << *lastSync;
-    }
-    return where + u')';
-}
-
+// What a book's file name says of its annotations' kind: a ".pdf" name (any
+// case) is a PDF book's, any other an EPUB book's.
 bool isPdfFileName(const QString &fileName)
 {
-    return fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    return formatOfName(fileName) == BookFormat::Pdf;
 }
 
 constexpr qsizetype kRecordsPerUpload = 2000; // the server takes up to 10000
@@ -168,9 +142,8 @@ constexpr qsizetype kRecordsPerUpload = 2000; // the server takes up to 10000
 bool QMShareHelper::hasPendingChanges() const
 {
     const auto user = m_library.account().firstUserInfo();
-    QVariantList args;
-    const QString where = pendingCondition(user ? user->lastSyncTime : std::nullopt, args);
-    for (const BookHighlightMemo &r : m_library.store().findAll<BookHighlightMemo>(where, args))
+    for (const BookHighlightMemo &r :
+        m_library.annotations().pendingUpload(user ? user->lastSyncTime : std::nullopt))
         if (syncsAnnotations(r.metaBookID.value_or(QString())))
             return true;
     return false;
@@ -187,15 +160,13 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
 
     const QDateTime selectedAt = QDateTime::currentDateTimeUtc();
     const auto user = m_library.account().firstUserInfo();
-    LibraryStore &store = m_library.store();
-    QVariantList args;
-    const QString where = pendingCondition(user ? user->lastSyncTime : std::nullopt, args);
-    QList<BookHighlightMemo> records = store.findAll<BookHighlightMemo>(where, args);
+    AnnotationRepository annotations = m_library.annotations();
+    QList<BookHighlightMemo> records = annotations.pendingUpload(user ? user->lastSyncTime : std::nullopt);
 
     // Each annotation goes under its own book's kind; a book that is not in
     // the library takes the kind of the book being left.
     QHash<QString, bool> pdfBooks;
-    for (const BookMetaData &b : store.findAll<BookMetaData>())
+    for (const BookMetaData &b : m_library.books().allBooks())
         if (b.identifier)
             pdfBooks.insert(*b.identifier, isPdfFileName(b.fileName.value_or(QString())));
     const std::optional<QString> userId = user ? user->userId : std::nullopt;
@@ -216,14 +187,14 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
         batches.append(Batch { pdf, {}, {}, {}, {} });
         return batches.last();
     };
-    QList<qint64> localDeletions;
+    QList<BookHighlightMemo> localDeletions;
     for (BookHighlightMemo &r : records) {
         const QString book = r.metaBookID.value_or(QString());
         const bool deleted = r.deleteFlg.value_or(0) == 1;
         if (!syncsAnnotations(book)) {
             // A book from disk keeps its annotations on this device.
             if (deleted)
-                localDeletions << r.pk;
+                localDeletions << r;
             continue;
         }
         // Made before signing in: the annotation is the signed-in user's.
@@ -231,7 +202,7 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
             r.user = userId;
             // The upload carries the user either way; the record learns it
             // next time when this write fails.
-            if (!store.save(r))
+            if (!annotations.saveRecord(r))
                 qCWarning(lcSync) << "cannot store the user of annotation" << r.pk;
         }
         Batch &batch = batchFor(pdfBooks.value(book, isPdf));
@@ -246,9 +217,9 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
             batch.inserts.append(key);
         }
     }
-    for (qint64 pk : localDeletions)
-        if (store.execute(QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=?"), { pk }) < 0)
-            qCWarning(lcSync) << "cannot remove deleted annotation" << pk << "of a book from disk";
+    for (const BookHighlightMemo &r : localDeletions)
+        if (!annotations.removeRecord(r))
+            qCWarning(lcSync) << "cannot remove deleted annotation" << r.pk << "of a book from disk";
     if (batches.isEmpty())
         return finish(false);
 
@@ -285,30 +256,10 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
                     qCWarning(lcSync) << "annotation upload refused:" << *answer;
                     ok = false;
                 }
-                LibraryStore &store = library.store();
                 if (ok) {
                     // Marks that could not be written leave the records
                     // pending: they are sent again, which the server takes.
-                    ok = store.transaction([&] {
-                        // Only what the server received, and has not changed
-                        // since, counts as sent.
-                        for (const auto &[pk, updateTime] : deletions)
-                            if (store.execute(
-                                    QStringLiteral("DELETE FROM \"BookHighlightMemo\" WHERE \"pk\"=? AND "
-                                                   "\"deleteFlg\"=1 AND \"updateTime\" IS ?"),
-                                    { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() })
-                                < 0)
-                                return false;
-                        for (const auto &[pk, updateTime] : inserts)
-                            if (store.execute(
-                                    QStringLiteral("UPDATE \"BookHighlightMemo\" SET "
-                                                   "\"syncedTime\"=\"updateTime\" WHERE \"pk\"=? AND "
-                                                   "\"updateTime\" IS ?"),
-                                    { pk, updateTime.isValid() ? QVariant(updateTime) : QVariant() })
-                                < 0)
-                                return false;
-                        return true;
-                    });
+                    ok = library.annotations().markUploaded(deletions, inserts);
                     if (!ok)
                         qCWarning(lcSync) << "cannot mark the uploaded annotations as sent";
                 }
@@ -318,11 +269,8 @@ void QMShareHelper::syscBookMark(bool isPdf, std::function<void(bool)> done)
                 if (state->allOk) {
                     // The next upload starts from when this one was selected,
                     // so changes made while it was under way go next time.
-                    if (auto user = library.account().firstUserInfo()) {
-                        user->lastSyncTime = selectedAt;
-                        if (!store.save(*user))
-                            qCWarning(lcSync) << "cannot store the upload time; the next upload resends";
-                    }
+                    if (!library.account().setLastSyncTime(selectedAt))
+                        qCWarning(lcSync) << "cannot store the upload time; the next upload resends";
                 }
                 finish(state->allOk);
             });
@@ -388,7 +336,7 @@ void QMShareHelper::getMyBookAll(
         auto body = readReplyBody(reply, "annotation download");
         if (!body)
             return finish(false);
-        LibraryStore &store = m_library.store();
+        AnnotationRepository annotations = m_library.annotations();
         const auto userInfo = m_library.account().firstUserInfo();
         AnnotationMerge::Context context;
         context.bookId = bookId;
@@ -396,10 +344,9 @@ void QMShareHelper::getMyBookAll(
         context.isPdf = isPdf;
         context.userId = user;
         context.lastSync = userInfo ? userInfo->lastSyncTime : std::nullopt;
-        const QString storePath = store.path();
-        const QString before = annotationFingerprint(store, bookId);
-        QList<BookHighlightMemo> local
-            = store.findAll<BookHighlightMemo>(QStringLiteral("\"metaBookID\"=?"), { bookId });
+        const QString storePath = annotations.storeFile();
+        const QString before = annotations.fingerprint(bookId);
+        QList<BookHighlightMemo> local = annotations.findAllByMetaBookID(bookId);
         // Reading and merging a large answer runs off this thread; the
         // watcher belongs to m_network, so it goes with this helper.
         auto *watcher = new QFutureWatcher<MergeJob>(&m_network);
@@ -417,8 +364,8 @@ void QMShareHelper::getMyBookAll(
                     qCWarning(lcSync)
                         << "annotation download for" << context.bookId << "dropped" << job.answer->dropped
                         << "records of another account or without a device id";
-                LibraryStore &store = library.store();
-                if (store.path() != storePath) {
+                AnnotationRepository annotations = library.annotations();
+                if (annotations.storeFile() != storePath) {
                     qCWarning(lcSync)
                         << "the library changed during the annotation download; it is not stored";
                     return finish(false);
@@ -426,12 +373,10 @@ void QMShareHelper::getMyBookAll(
                 QList<AnnotationMerge::Write> writes = job.writes;
                 // Annotations changed here while the merge ran: merge again
                 // with what is stored now, so no local change is overwritten.
-                if (annotationFingerprint(store, context.bookId) != before)
-                    writes
-                        = AnnotationMerge::merge(store.findAll<BookHighlightMemo>(
-                                                     QStringLiteral("\"metaBookID\"=?"), { context.bookId }),
-                            *job.answer, context);
-                if (!writes.isEmpty() && !applyWrites(store, std::move(writes)))
+                if (annotations.fingerprint(context.bookId) != before)
+                    writes = AnnotationMerge::merge(
+                        annotations.findAllByMetaBookID(context.bookId), *job.answer, context);
+                if (!writes.isEmpty() && !applyWrites(annotations, std::move(writes)))
                     return finish(false);
                 NotificationCenter::defaultCenter().post(QString::fromLatin1(kSyncDone));
                 finish(true);
@@ -442,18 +387,24 @@ void QMShareHelper::getMyBookAll(
 
 bool QMShareHelper::applyWrites(LibraryStore &store, QList<AnnotationMerge::Write> writes)
 {
-    const bool ok = store.transaction([&] {
+    AnnotationRepository annotations(store);
+    return applyWrites(annotations, std::move(writes));
+}
+
+bool QMShareHelper::applyWrites(AnnotationRepository &annotations, QList<AnnotationMerge::Write> writes)
+{
+    const bool ok = annotations.transaction([&] {
         for (AnnotationMerge::Write &w : writes) {
             bool written = false;
             switch (w.kind) {
             case AnnotationMerge::Write::Kind::Insert:
-                written = store.insert(w.record);
+                written = annotations.insertRecord(w.record);
                 break;
             case AnnotationMerge::Write::Kind::Update:
-                written = store.update(w.record);
+                written = annotations.updateRecord(w.record);
                 break;
             case AnnotationMerge::Write::Kind::Remove:
-                written = store.remove(w.record);
+                written = annotations.removeRecord(w.record);
                 break;
             }
             if (!written)

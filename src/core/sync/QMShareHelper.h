@@ -65,9 +65,12 @@ public:
     // convention, as a point in time.
     static QDateTime initNsDateFromUTCLong(qint64 milliseconds);
 
-    // Applies a merge's writes to `store` as one transaction: all of them,
-    // or (on any failed write, logged) none. Public for tests.
+    // Applies a merge's writes to the annotations (of `store`) as one
+    // transaction: all of them, or (on any failed write, logged) none; false
+    // then. Public for tests and benchmarks.
     [[nodiscard]] static bool applyWrites(LibraryStore &store, QList<AnnotationMerge::Write> writes);
+    [[nodiscard]] static bool applyWrites(
+        AnnotationRepository &annotations, QList<AnnotationMerge::Write> writes);
 
 private:
     bool signInCheck();

@@ -3,6 +3,9 @@
 #include "core/platform/DataFolder.h"
 #include "support/LibraryFixture.h"
 
+#include <QTimeZone>
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -176,6 +179,128 @@ TEST_F(AnnotationStoreTest, OverlapQueryTable)
                     .getBookHighlightMemosNotSioriWithRange(1, QStringLiteral("9"), std::nullopt, 0, 0, 99, 0)
                     .isEmpty())
         << "another page";
+}
+
+// ---- what the sync layer asks of the annotations ----
+
+// A record of book `book` as sync sees it, written as it is.
+BookHighlightMemo syncRecord(LibraryStore &store, const QString &book, std::optional<qint64> deleteFlg,
+    std::optional<QDateTime> updateTime, std::optional<QDateTime> syncedTime)
+{
+    BookHighlightMemo r;
+    r.BookID = 1;
+    r.metaBookID = book;
+    r.highlightNo = 1;
+    r.deleteFlg = deleteFlg;
+    r.updateTime = updateTime;
+    r.syncedTime = syncedTime;
+    EXPECT_TRUE(store.insert(r));
+    return r;
+}
+
+const QDateTime kT1 = QDateTime(QDate(2024, 3, 1), QTime(9, 0), QTimeZone::utc());
+const QDateTime kT2 = kT1.addSecs(60);
+const QDateTime kT3 = kT1.addSecs(120);
+
+struct PendingCase {
+    const char *name;
+    std::optional<qint64> deleteFlg;
+    std::optional<QDateTime> updateTime;
+    std::optional<QDateTime> syncedTime;
+    std::optional<QDateTime> lastSync;
+    bool pending;
+};
+
+TEST_F(AnnotationStoreTest, PendingUploadTable)
+{
+    const PendingCase cases[] = {
+        { "deleted, already synced", 1, kT1, kT1, kT3, true },
+        { "synced and unchanged", 0, kT2, kT2, std::nullopt, false },
+        { "changed since synced", 0, kT2, kT1, kT3, true },
+        { "never synced, no upload yet", 0, kT1, std::nullopt, std::nullopt, true },
+        { "never synced, before the last upload", 0, kT1, std::nullopt, kT2, false },
+        { "never synced, at the last upload", std::nullopt, kT2, std::nullopt, kT2, true },
+        { "never synced, after the last upload", 0, kT3, std::nullopt, kT2, true },
+    };
+    for (const auto &c : cases) {
+        ASSERT_GE(store().removeAll<BookHighlightMemo>(), 0);
+        const auto r = syncRecord(store(), QStringLiteral("urn:a"), c.deleteFlg, c.updateTime, c.syncedTime);
+        const auto pending = library().annotations().pendingUpload(c.lastSync);
+        EXPECT_EQ(pending.size(), c.pending ? 1 : 0) << "case: " << c.name;
+        if (c.pending && pending.size() == 1)
+            EXPECT_EQ(pending[0].pk, r.pk) << "case: " << c.name;
+    }
+}
+
+TEST_F(AnnotationStoreTest, MarkUploadedKeepsWhatChangedSinceTheUpload)
+{
+    const auto sent = syncRecord(store(), QStringLiteral("urn:a"), 0, kT1, std::nullopt);
+    auto changed = syncRecord(store(), QStringLiteral("urn:a"), 0, kT1, std::nullopt);
+    const auto gone = syncRecord(store(), QStringLiteral("urn:a"), 1, kT1, std::nullopt);
+    auto revived = syncRecord(store(), QStringLiteral("urn:a"), 1, kT1, std::nullopt);
+    // Both changed while the upload was under way.
+    changed.updateTime = kT2;
+    revived.deleteFlg = 0;
+    revived.updateTime = kT2;
+    ASSERT_TRUE(store().update(changed));
+    ASSERT_TRUE(store().update(revived));
+
+    ASSERT_TRUE(library().annotations().markUploaded(
+        { { gone.pk, kT1 }, { revived.pk, kT1 } }, { { sent.pk, kT1 }, { changed.pk, kT1 } }));
+
+    auto read
+        = [&](qint64 pk) { return store().findFirst<BookHighlightMemo>(QStringLiteral("\"pk\"=?"), { pk }); };
+    EXPECT_EQ(read(sent.pk)->syncedTime, kT1);
+    EXPECT_FALSE(read(changed.pk)->syncedTime.has_value()) << "a change after the upload is not sent";
+    EXPECT_FALSE(read(gone.pk).has_value()) << "a deletion the server has leaves the library";
+    ASSERT_TRUE(read(revived.pk).has_value()) << "a record restored during the upload stays";
+    QList<qint64> pending;
+    for (const auto &r : library().annotations().pendingUpload(kT1))
+        pending << r.pk;
+    EXPECT_EQ(pending, (QList<qint64> { changed.pk, revived.pk }));
+}
+
+TEST_F(AnnotationStoreTest, MarkUploadedIsAllOrNothing)
+{
+    const auto gone = syncRecord(store(), QStringLiteral("urn:a"), 1, kT1, std::nullopt);
+    const auto sent = syncRecord(store(), QStringLiteral("urn:a"), 0, kT1, std::nullopt);
+    // The second mark fails: the deletion before it must come back.
+    ASSERT_GE(store().execute(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON \"BookHighlightMemo\" "
+                                             "BEGIN SELECT RAISE(ABORT, 'refused'); END")),
+        0);
+    EXPECT_FALSE(library().annotations().markUploaded({ { gone.pk, kT1 } }, { { sent.pk, kT1 } }));
+    EXPECT_EQ(library().annotations().pendingUpload(std::nullopt).size(), 2) << "both are sent again";
+}
+
+TEST_F(AnnotationStoreTest, FingerprintFollowsEveryChangeOfTheBookOnly)
+{
+    auto annotations = library().annotations();
+    const QString empty = annotations.fingerprint(QStringLiteral("urn:a"));
+    auto r = syncRecord(store(), QStringLiteral("urn:a"), 0, kT1, std::nullopt);
+    QStringList seen { empty, annotations.fingerprint(QStringLiteral("urn:a")) };
+    syncRecord(store(), QStringLiteral("urn:b"), 0, kT1, std::nullopt);
+    EXPECT_EQ(annotations.fingerprint(QStringLiteral("urn:a")), seen.last()) << "another book's record";
+    const std::function<void()> changes[] = {
+        [&] { r.updateTime = kT2; },
+        [&] { r.syncedTime = kT2; },
+        [&] { r.deleteFlg = 1; },
+    };
+    for (const auto &change : changes) {
+        change();
+        ASSERT_TRUE(store().update(r));
+        const QString now = annotations.fingerprint(QStringLiteral("urn:a"));
+        EXPECT_FALSE(seen.contains(now)) << "change " << seen.size() - 1 << " is not seen";
+        seen << now;
+    }
+    ASSERT_TRUE(store().remove(r));
+    EXPECT_EQ(annotations.fingerprint(QStringLiteral("urn:a")), empty);
+    EXPECT_EQ(annotations.findAllByMetaBookID(QStringLiteral("urn:b")).size(), 1);
+}
+
+TEST_F(AnnotationStoreTest, LastSyncTimeIsTheOneGiven)
+{
+    ASSERT_TRUE(library().account().setLastSyncTime(kT2));
+    EXPECT_EQ(library().account().firstUserInfo()->lastSyncTime, kT2);
 }
 
 } // namespace
