@@ -482,7 +482,7 @@ TEST_F(DictionarySourceTest, CsvSource)
     } cases[] = {
         { "plain", "word,meaning\r\nheart,organ\r\n\r\nlung,\"air, organ\"\r\n",
             DictionarySource::OpenResult::Ready, { "word", "meaning" }, 2 },
-        { "UTF-16 with BOM", QByteArray("\xFF\xFEw\0,\0m\0\n\0a\0,\0b\0", 20),
+        { "UTF-16 with BOM", QByteArray("\xFF\xFEw\0,\0m\0\n\0a\0,\0b\0", 16),
             DictionarySource::OpenResult::Ready, { "w", "m" }, 1 },
         { "header only", "word,meaning\n", DictionarySource::OpenResult::Ready, { "word", "meaning" }, 0 },
         { "empty", "", DictionarySource::OpenResult::Unreadable, {}, 0 },
