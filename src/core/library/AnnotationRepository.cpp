@@ -157,8 +157,9 @@ std::optional<BookHighlightMemo> AnnotationRepository::addBookHighlightMemoWithB
     record.facebookFlg = facebookFlg;
     record.contentTitle = contentTitle;
     record.metaBookID = metaBookID;
-    record.updateUdId = AccountRepository::deviceIdentifier();
+    // One read of the configuration file for both fields.
     record.udId = AccountRepository::deviceIdentifier();
+    record.updateUdId = record.udId;
     record.user = AccountRepository(m_store).currentUserId();
     record.updateTime = now();
     record.deleteFlg = 0;
