@@ -67,8 +67,9 @@ void AppDelegate::applicationDidFinishLaunching()
     DataFolder::createContentsFolder();
     // What an installation cut short by a crash or a kill left behind.
     InstallRecovery::run(m_library.books());
-    // 7. The book content scheme's handler on the book profile.
-    m_bookProfile = BookWebProfile::create(this);
+    // 7. The book content scheme's handler on the book profile: made with
+    // the first reader (bookProfile()), so that the web engine starts only
+    // when a screen needs it.
     // 8. The shared services.
     m_vamo = std::make_unique<VamoManager>(m_servers);
     m_storeManager = std::make_unique<StoreManager>(m_servers, *m_config, *m_vamo);
@@ -89,6 +90,13 @@ void AppDelegate::applicationDidFinishLaunching()
     showNotificationWindow();
     // 15. First run.
     m_library.books().addLibarywithFirstSetup();
+}
+
+QWebEngineProfile *AppDelegate::bookProfile()
+{
+    if (!m_bookProfile)
+        m_bookProfile = BookWebProfile::create(this);
+    return m_bookProfile;
 }
 
 void AppDelegate::changeToVC(ScreenVC *screen)

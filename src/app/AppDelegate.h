@@ -98,7 +98,8 @@ public:
     const ServerConfig &servers() const override { return m_servers; }
     Analytics &analytics() override { return *m_analytics; }
     ConfigDictionary &config() override { return *m_config; }
-    QWebEngineProfile *bookProfile() const override { return m_bookProfile; }
+    // Made when the first book is opened: the web engine starts no earlier.
+    QWebEngineProfile *bookProfile() override;
     bool hasPendingTokenRequest() const { return m_session && m_session->hasPendingTokenRequest(); }
 
 private:
@@ -131,5 +132,5 @@ private:
     QPointer<QWidget> m_updateWindow;
     QPointer<QWidget> m_notificationWindow;
     QPointer<DownloadSheet> m_downloadSheet;
-    QWebEngineProfile *m_bookProfile = nullptr; // a child of this object
+    QWebEngineProfile *m_bookProfile = nullptr; // a child of this object, made by bookProfile()
 };

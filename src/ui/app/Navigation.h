@@ -58,6 +58,7 @@ public:
     virtual Analytics &analytics() = 0;
     // The data folder's configuration dictionary ("uuid", "r_split").
     virtual ConfigDictionary &config() = 0;
-    // The web profile of book pages (BookWebProfile), never null.
-    virtual QWebEngineProfile *bookProfile() const = 0;
+    // The web profile of book pages (BookWebProfile), never null; made on
+    // first use.
+    virtual QWebEngineProfile *bookProfile() = 0;
 };

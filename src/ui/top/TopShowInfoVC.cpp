@@ -58,11 +58,7 @@ TopShowInfoVC::TopShowInfoVC(Navigation &app, QWidget *parent)
     m_mainTable = new QListWidget(m_split);
     m_mainTable->setObjectName(QStringLiteral("mainTable"));
     m_stack = new QStackedWidget(m_split);
-    m_mainWeb = new QWebEngineView(m_stack);
-    m_mainWeb->setObjectName(QStringLiteral("mainWeb"));
-    m_mainWeb->setPage(new ArticlePage([this](const QUrl &url) { return decideNavigation(url); }, m_mainWeb));
     m_showSubVC = new TopShowSubVC(app.library().news(), app.servers(), m_stack);
-    m_stack->addWidget(m_mainWeb);
     m_stack->addWidget(m_showSubVC);
     m_split->addWidget(m_mainTable);
     m_split->addWidget(m_stack);
@@ -90,6 +86,19 @@ TopShowInfoVC::TopShowInfoVC(Navigation &app, QWidget *parent)
     connect(m_mainTable, &QListWidget::itemActivated, this,
         [this](QListWidgetItem *item) { selectRow(m_mainTable->row(item)); });
     hide();
+}
+
+QWebEngineView *TopShowInfoVC::mainWeb()
+{
+    if (!m_mainWeb) {
+        m_mainWeb = new QWebEngineView(m_stack);
+        m_mainWeb->setObjectName(QStringLiteral("mainWeb"));
+        m_mainWeb->setPage(
+            new ArticlePage([this](const QUrl &url) { return decideNavigation(url); }, m_mainWeb));
+        m_mainWeb->page()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize, 16);
+        m_stack->insertWidget(0, m_mainWeb);
+    }
+    return m_mainWeb;
 }
 
 QList<QAction *> TopShowInfoVC::toolbarActions() const
@@ -120,7 +129,7 @@ void TopShowInfoVC::appear(const QVariantMap &description)
                 ? stringByStrippingHTML(row.value(QStringLiteral("info_detail")).toString())
                 : row.value(QStringLiteral("title")).toString());
     }
-    m_stack->setCurrentWidget(m_mainWeb);
+    m_stack->setCurrentWidget(mainWeb());
     selectRow(description.value(QStringLiteral("row")).toInt());
 }
 
@@ -129,12 +138,11 @@ void TopShowInfoVC::selectRow(int row)
     if (row < 0 || row >= m_contentsArray.size())
         return;
     m_mainTable->setCurrentRow(row);
-    m_mainWeb->page()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize, 16);
     setToolbarBtn(false);
     const QVariantMap item = m_contentsArray.at(row).toMap();
     if (m_isNews) {
-        m_stack->setCurrentWidget(m_mainWeb);
-        m_mainWeb->setHtml(QStringLiteral("<html><body>%1</body></html>")
+        m_stack->setCurrentWidget(mainWeb());
+        mainWeb()->setHtml(QStringLiteral("<html><body>%1</body></html>")
                                .arg(item.value(QStringLiteral("info_detail")).toString()));
         return;
     }
@@ -143,14 +151,15 @@ void TopShowInfoVC::selectRow(int row)
         m_app.analytics().sendGoogleAnalyticsWithScreenName(tracking);
     const QString content = item.value(QStringLiteral("content")).toString();
     if (row == 0 && content == u"wic") {
-        m_mainWeb->setUrl(QUrl(QStringLiteral("about:blank")));
+        if (m_mainWeb)
+            m_mainWeb->setUrl(QUrl(QStringLiteral("about:blank")));
         buildNewTable();
         return;
     }
     setToolbarBtn(true);
-    m_stack->setCurrentWidget(m_mainWeb);
-    m_mainWeb->history()->clear();
-    m_mainWeb->setUrl(QUrl(content));
+    m_stack->setCurrentWidget(mainWeb());
+    mainWeb()->history()->clear();
+    mainWeb()->setUrl(QUrl(content));
 }
 
 void TopShowInfoVC::buildNewTable()
@@ -166,9 +175,9 @@ void TopShowInfoVC::setToolbarBtn(bool show, QWebEngineView *web)
     m_externalWeb = web;
 }
 
-QWebEngineView *TopShowInfoVC::controlledWeb() const
+QWebEngineView *TopShowInfoVC::controlledWeb()
 {
-    return m_externalWeb ? m_externalWeb.data() : m_mainWeb;
+    return m_externalWeb ? m_externalWeb.data() : mainWeb();
 }
 
 void TopShowInfoVC::tapReload()
@@ -186,8 +195,10 @@ void TopShowInfoVC::tapWebControll(int segment)
 
 void TopShowInfoVC::dismissInfoView()
 {
-    m_stack->setCurrentWidget(m_mainWeb);
-    m_mainWeb->setUrl(QUrl(QStringLiteral("about:blank")));
+    if (m_mainWeb) {
+        m_stack->setCurrentWidget(m_mainWeb);
+        m_mainWeb->setUrl(QUrl(QStringLiteral("about:blank")));
+    }
     setToolbarBtn(false);
     hide();
 }

@@ -50,7 +50,9 @@ public:
     QList<QAction *> toolbarActions() const;
 
     QListWidget *mainTable() const { return m_mainTable; }
-    QWebEngineView *mainWeb() const { return m_mainWeb; }
+    // The article view, made on first use: the top screen starts no web
+    // engine until an article is shown.
+    QWebEngineView *mainWeb();
     TopShowSubVC *showSubVC() const { return m_showSubVC; }
     // The open entry sheet, or null.
     EntryController *entryController() const;
@@ -64,7 +66,7 @@ signals:
 private:
     bool decideNavigation(const QUrl &url);
     void buildNewTable();
-    QWebEngineView *controlledWeb() const;
+    QWebEngineView *controlledWeb();
 
     Navigation &m_app;
     QVariantList m_contentsArray;
@@ -72,7 +74,7 @@ private:
     QSplitter *m_split;
     QListWidget *m_mainTable;
     QStackedWidget *m_stack;
-    QWebEngineView *m_mainWeb;
+    QWebEngineView *m_mainWeb = nullptr;
     TopShowSubVC *m_showSubVC;
     QAction *m_backAction;
     QAction *m_forwardAction;

@@ -17,13 +17,8 @@ TopShowSubVC::TopShowSubVC(NewsCacheRepository news, const ServerConfig &servers
     m_split = new QSplitter(Qt::Horizontal, this);
     m_table = new QListWidget(m_split);
     m_table->setObjectName(QStringLiteral("subTable"));
-    m_web = new QWebEngineView(m_split);
-    m_web->setObjectName(QStringLiteral("subWeb"));
-    m_web->page()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize, 16);
     m_split->addWidget(m_table);
-    m_split->addWidget(m_web);
     m_split->setChildrenCollapsible(false);
-    m_split->handle(1)->setEnabled(false);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_split);
@@ -33,8 +28,23 @@ TopShowSubVC::TopShowSubVC(NewsCacheRepository news, const ServerConfig &servers
         [this](QListWidgetItem *item) { selectRow(m_table->row(item)); });
 }
 
+QWebEngineView *TopShowSubVC::web()
+{
+    if (!m_web) {
+        m_web = new QWebEngineView(m_split);
+        m_web->setObjectName(QStringLiteral("subWeb"));
+        m_web->page()->settings()->setFontSize(QWebEngineSettings::DefaultFontSize, 16);
+        m_split->addWidget(m_web);
+        m_split->handle(1)->setEnabled(false);
+        const int width = std::max(m_split->width(), 100);
+        m_split->setSizes({ width * 35 / 100, width - width * 35 / 100 });
+    }
+    return m_web;
+}
+
 void TopShowSubVC::appear()
 {
+    web();
     const int width = std::max(m_split->width(), 100);
     m_split->setSizes({ width * 35 / 100, width - width * 35 / 100 });
     m_logic.getInfoList();
@@ -63,5 +73,5 @@ void TopShowSubVC::selectRow(int row)
             == id.toString())
             row = i;
     m_table->setCurrentRow(row);
-    m_web->setHtml(ProviderArticleLogic::pageHtml(body));
+    web()->setHtml(ProviderArticleLogic::pageHtml(body));
 }

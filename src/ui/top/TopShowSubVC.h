@@ -26,7 +26,8 @@ public:
 
     ProviderArticleLogic &logic() { return m_logic; }
     QListWidget *table() const { return m_table; }
-    QWebEngineView *web() const { return m_web; }
+    // The article view, made on first use.
+    QWebEngineView *web();
 
 private:
     void reloadTable();
@@ -34,5 +35,5 @@ private:
     ProviderArticleLogic m_logic;
     QSplitter *m_split;
     QListWidget *m_table;
-    QWebEngineView *m_web;
+    QWebEngineView *m_web = nullptr;
 };

@@ -1,6 +1,9 @@
 // The application shell: start-up, screens kept and released, message boxes.
 #include "ui/AppShellFixture.h"
 
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
 namespace
 {
 
@@ -21,6 +24,16 @@ TEST_F(AppShellTest, FirstLaunchCreatesTheDefaultShelfOnce)
     EXPECT_EQ(store().count<LabelMaster>(), 1);
     EXPECT_EQ(library().books().getBookListByLabelID(1).size(), 1);
     EXPECT_TRUE(m_answerer.seen.isEmpty()) << "no user record: no warning";
+}
+
+// The web engine (its processes and their memory) starts with the first
+// screen that shows a web page, not with the program.
+TEST_F(AppShellTest, TheTopScreenStartsNoWebEngine)
+{
+    launch();
+    ASSERT_EQ(m_app->currentVC(), m_app->topVC());
+    EXPECT_TRUE(m_app->window()->findChildren<QWebEngineView *>().isEmpty());
+    EXPECT_TRUE(m_app->findChildren<QWebEngineProfile *>().isEmpty());
 }
 
 TEST_F(AppShellTest, LiftedAccountWarnsBeforeTheTopScreen)
