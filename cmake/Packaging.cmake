@@ -15,8 +15,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# MeCab's library comes with the computed ones; the IPA dictionary it reads
-# the dictionary forms of Japanese words from is data, so it is named here.
+# MeCab's library and libeb (EPWING books) come with the computed ones; the
+# IPA dictionary MeCab reads the dictionary forms of Japanese words from is
+# data, so it is named here.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS mecab-ipadic-utf8)
 # On GNOME the desktop's light or dark palette reaches Qt through the GTK
 # platform theme; without it the windows stay light.

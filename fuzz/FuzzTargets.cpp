@@ -159,8 +159,9 @@ int fuzzDictSource(const uint8_t *data, size_t size)
 {
     if (size == 0)
         return 0;
-    // The first byte picks the layout; the rest is cut into the files at
-    // each "\n@@\n".
+    // The first byte picks the layout (dictd; StarDict with bit 2; an
+    // EPWING book's catalogue and text with bit 4; bit 1: compressed data);
+    // the rest is cut into the files at each "\n@@\n".
     static const QString dir = QDir::tempPath() + QStringLiteral("/tavro-fuzz-dict-%1").arg(getpid());
     QDir(dir).removeRecursively();
     QDir().mkpath(dir);
@@ -175,11 +176,14 @@ int fuzzDictSource(const uint8_t *data, size_t size)
     files.append(bytes.mid(at));
     const bool compressed = data[0] & 1;
     const bool starDict = data[0] & 2;
-    const QStringList names = starDict
-        ? QStringList { QStringLiteral("d.ifo"), QStringLiteral("d.idx"),
+    const bool epwing = data[0] & 4;
+    const QStringList names = epwing
+        ? QStringList { QStringLiteral("catalogs"), QStringLiteral("SAMPLE/data/honmon") }
+        : starDict ? QStringList { QStringLiteral("d.ifo"), QStringLiteral("d.idx"),
               compressed ? QStringLiteral("d.dict.dz") : QStringLiteral("d.dict"), QStringLiteral("d.syn") }
-        : QStringList { QStringLiteral("d.index"),
-              compressed ? QStringLiteral("d.dict.dz") : QStringLiteral("d.dict") };
+                   : QStringList { QStringLiteral("d.index"),
+                         compressed ? QStringLiteral("d.dict.dz") : QStringLiteral("d.dict") };
+    QDir().mkpath(dir + QStringLiteral("/SAMPLE/data"));
     for (qsizetype i = 0; i < names.size() && i < files.size(); ++i) {
         QFile f(dir + u'/' + names.at(i));
         if (!f.open(QIODevice::WriteOnly))

@@ -56,7 +56,8 @@ int dictImportCommand(const QStringList &args)
         return fail(
             QStringLiteral("usage: tavro-inspect dict-import FILE --home DIR --book-id ID [--title T]"), 2);
     const QString file = QFileInfo(positional.first()).absoluteFilePath();
-    if (!QFileInfo(file).isFile())
+    // A folder only as an EPWING book's.
+    if (!QFileInfo(file).isFile() && !QFileInfo(file).isDir())
         return fail(QStringLiteral("cannot read %1: no such file").arg(positional.first()));
     if (!useHome(o.value(QStringLiteral("home")).toString()))
         return fail(QStringLiteral("cannot use %1 as home").arg(o.value(QStringLiteral("home")).toString()));
@@ -161,7 +162,8 @@ QList<InspectCommand> dictionaryCommands()
             QStringLiteral("csv FILE [--options N] [--delimiter C]   the records as JSON"), csvCommand },
         { QStringLiteral("dict-import"),
             QStringLiteral("dict-import FILE --home DIR --book-id ID [--title T]   install a dictionary "
-                           "(CSV, dictd .index, StarDict .ifo), printing progress"),
+                           "(CSV, dictd .index, StarDict .ifo, an EPWING book's CATALOGS file or folder), "
+                           "printing progress"),
             dictImportCommand },
         { QStringLiteral("dict-lookup"),
             QStringLiteral(

@@ -1,5 +1,6 @@
 // tavro-inspect's CSV and dictionary verbs, run as a process.
 #include "Inspect.h"
+#include "support/EpwingBook.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -216,6 +217,54 @@ TEST_F(InspectDictionary, ImportDictdAndStarDict)
         QJsonDocument::fromJson(still.out).toVariant().toMap().value(QStringLiteral("rows")).toList())
         words << row.toMap().value(QStringLiteral("word")).toString();
     EXPECT_EQ(words, (QStringList { "心筋梗塞", "急性心筋梗塞" })) << "the earlier install stays";
+}
+
+// An EPWING book made by the FreePWING tools: imported by its CATALOGS
+// file (or its folder), looked up with the lemma rule; a damaged copy under
+// the same id is refused with its reason and the earlier install stays.
+TEST_F(InspectDictionary, ImportEpwingBook)
+{
+    QString log;
+    const QString book = makeEpwingBook(m_dir.filePath(QStringLiteral("make")), QStringLiteral("看護用語"),
+        { { QStringLiteral("投与"), { QStringLiteral("薬を患者に与えること。") } },
+            { QStringLiteral("腫れる"), { QStringLiteral("炎症などで体の一部がふくれる。") } } },
+        &log);
+    ASSERT_FALSE(book.isEmpty()) << "install freepwing (scripts/install-deps): " << log.toStdString();
+    const QString home = m_dir.filePath(QStringLiteral("home"));
+    const auto import = [&home](const QString &path) {
+        return inspect({ QStringLiteral("dict-import"), path, QStringLiteral("--home"), home,
+            QStringLiteral("--book-id"), QStringLiteral("epwing") });
+    };
+    const auto lookUp = [&home](const QString &word) {
+        const auto r = inspect({ QStringLiteral("dict-entry"), word, QStringLiteral("--home"), home });
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out).toVariant().toMap();
+    };
+
+    for (const QString &path : { book + QStringLiteral("/catalogs"), book }) {
+        const auto imported = import(path);
+        ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+        const QVariantMap end
+            = QJsonDocument::fromJson(imported.out.trimmed().split('\n').last()).toVariant().toMap();
+        EXPECT_EQ(end.value(QStringLiteral("result")).toString(), QStringLiteral("installed"));
+    }
+    const auto shown = [&](const QString &word) {
+        const QVariantMap found = lookUp(word);
+        const QVariantMap first = found.value(QStringLiteral("entries")).toList().value(0).toMap();
+        return QStringList { found.value(QStringLiteral("rule")).toString(),
+            first.value(QStringLiteral("word")).toString(), first.value(QStringLiteral("text")).toString() };
+    };
+    const QStringList expected { "lemma", "腫れる",
+        "見出し語:\r\n腫れる\r\n\r\n内容:\r\n炎症などで体の一部がふくれる。" };
+    EXPECT_EQ(shown(QStringLiteral("腫れていた")), expected);
+
+    QFile text(book + QStringLiteral("/SAMPLE/data/honmon"));
+    ASSERT_TRUE(text.resize(100));
+    const auto broken = import(book + QStringLiteral("/catalogs"));
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_TRUE(broken.err.contains("unreadable")) << broken.err.toStdString();
+    EXPECT_TRUE(broken.err.contains("SAMPLE")) << broken.err.toStdString();
+    EXPECT_EQ(shown(QStringLiteral("腫れていた")), expected) << "the earlier install stays";
 }
 
 } // namespace

@@ -28,6 +28,7 @@ case "$mode" in
     case "$depends" in *libqt6webenginecore6*) ;; *) fail "Depends lacks the Qt WebEngine library: $depends" ;; esac
     case "$depends" in *libc6*) ;; *) fail "Depends lacks libc6: $depends" ;; esac
     case "$depends" in *libmecab2*mecab-ipadic-utf8* | *mecab-ipadic-utf8*libmecab2*) ;; *) fail "Depends lacks MeCab or its IPA dictionary: $depends" ;; esac
+    case "$depends" in *libeb16*) ;; *) fail "Depends lacks libeb (EPWING books): $depends" ;; esac
     recommends=$(dpkg-deb -f "$deb" Recommends)
     case "$recommends" in *qt6-gtk-platformtheme*) ;; *) fail "Recommends lacks the GTK platform theme (dark desktops): $recommends" ;; esac
     # What apt would do with it on this system (no change is made).

@@ -40,6 +40,9 @@ DictionaryBrowser::DictionaryBrowser(const DictionaryManager &manager, QString h
         m_history = m_history.mid(m_history.size() - kMaxHistory);
     const qsizetype at = kept.value(QStringLiteral("position"), m_history.size() - 1).toLongLong();
     m_position = m_history.isEmpty() ? -1 : std::clamp<qsizetype>(at, 0, m_history.size() - 1);
+    if (kept.value(QStringLiteral("mode")).toInt() == int(Mode::Mentions))
+        m_keptMode = Mode::Mentions;
+    m_keptWord = kept.value(QStringLiteral("word")).toString().left(kMaxKeptWord);
 }
 
 bool DictionaryBrowser::open()
@@ -333,12 +336,26 @@ void DictionaryBrowser::clearHistory()
 {
     m_history.clear();
     m_position = -1;
+    m_keptWord.clear();
     UserDefaults::remove(m_historyKey);
+    if (m_keptMode != Mode::Headword)
+        saveHistory();
     UserDefaults::synchronize();
+}
+
+void DictionaryBrowser::keep(Mode mode, const QString &word)
+{
+    const QString w = word.left(kMaxKeptWord);
+    if (mode == m_keptMode && w == m_keptWord)
+        return;
+    m_keptMode = mode;
+    m_keptWord = w;
+    saveHistory();
 }
 
 void DictionaryBrowser::saveHistory() const
 {
     UserDefaults::setValue(m_historyKey,
-        QVariantMap { { QStringLiteral("words"), m_history }, { QStringLiteral("position"), m_position } });
+        QVariantMap { { QStringLiteral("words"), m_history }, { QStringLiteral("position"), m_position },
+            { QStringLiteral("mode"), int(m_keptMode) }, { QStringLiteral("word"), m_keptWord } });
 }

@@ -1,7 +1,8 @@
 // The dictionary window's logic, without a window: headwords that start
 // with what is typed, across the enabled dictionaries; entries whose text
-// mentions a word (the full-text table); and the words looked up, with back
-// and forward, kept between runs in the user defaults and clearable.
+// mentions a word (the full-text table); the words looked up, with back
+// and forward, kept between runs in the user defaults and clearable; and
+// the window's last mode and search text, kept with them.
 //
 // Headword prefixes are answered from an ordinary index of the folded
 // headwords ("headwordIndex" in the dictionary database, beside the
@@ -33,6 +34,9 @@ class DictionaryManager;
 class DictionaryBrowser
 {
 public:
+    // Which rows the window lists: headwords() or mentions().
+    enum class Mode { Headword = 0, Mentions = 1 };
+
     // Over the dictionary database of `manager` (which must outlive this
     // object and tells the enabled dictionaries); the history under
     // `historyKey` of the user defaults.
@@ -77,11 +81,21 @@ public:
     // The current word; "" with no history.
     QString current() const { return m_history.value(m_position); }
     const QStringList &history() const { return m_history; }
-    // Forgets every word, here and in the user defaults.
+    // Forgets every word, here and in the user defaults (the kept word
+    // too; the kept mode stays).
     void clearHistory();
+
+    // What the window showed last: its mode and the text in its search
+    // field, kept with the history so that the next opening, in this run or
+    // a later one, starts there. Headword and "" at first.
+    Mode keptMode() const { return m_keptMode; }
+    const QString &keptWord() const { return m_keptWord; }
+    void keep(Mode mode, const QString &word);
 
     static constexpr int kLimit = 200;
     static constexpr int kMaxHistory = 500;
+    // The longest search text kept (a paste of a whole page is not).
+    static constexpr int kMaxKeptWord = 200;
 
 private:
     bool open();
@@ -102,4 +116,6 @@ private:
     bool m_indexesItself = true;
     QStringList m_history;
     qsizetype m_position = -1;
+    Mode m_keptMode = Mode::Headword;
+    QString m_keptWord;
 };

@@ -1,5 +1,5 @@
-// User dictionaries: imports dictionary files (CSV, dictd, StarDict: see
-// DictionarySourceFactory) into the full-text table `edict` of "Dic.sqlite"
+// User dictionaries: imports dictionary files (CSV, dictd, StarDict, EPWING:
+// see DictionarySourceFactory) into the full-text table `edict` of "Dic.sqlite"
 // and looks words up in the enabled dictionaries.
 //
 // An import is all or nothing: its rows go in under a new dictionary id that
@@ -64,7 +64,8 @@ public:
 
     // Installs the dictionary in the file at `csvPath` (a CSV file, a dictd
     // ".index" or a StarDict ".ifo", told apart by content; a data file of
-    // a dictd or StarDict dictionary leads to the one beside it): imports the rows, then records
+    // a dictd or StarDict dictionary leads to the one beside it; an EPWING
+    // book's CATALOGS file or folder): imports the rows, then records
     // a new DictionaryMaster with its columns in place of an earlier install
     // of the same "bookId" (whose rows are removed), and posts "analyzeDic"
     // with status 0, then 1 (after the header and about 50 times during the

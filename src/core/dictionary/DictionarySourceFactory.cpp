@@ -2,6 +2,7 @@
 
 #include "CsvDictionarySource.h"
 #include "DictdDictionarySource.h"
+#include "EpwingDictionarySource.h"
 #include "StarDictDictionarySource.h"
 
 #include <QFile>
@@ -31,6 +32,9 @@ std::unique_ptr<DictionarySource> byContent(const QString &path, const QByteArra
 
 std::unique_ptr<DictionarySource> DictionarySourceFactory::create(const QString &path)
 {
+    // An EPWING book is a folder of files with fixed names.
+    if (const auto book = EpwingDictionarySource::bookFolder(path))
+        return std::make_unique<EpwingDictionarySource>(*book);
     const QByteArray bytes = head(path);
     if (auto source = byContent(path, bytes))
         return source;

@@ -3,7 +3,9 @@
 // first line, and a CSV file otherwise (also for a file that cannot be
 // read: the CSV source then says why). A data file or index the user picked
 // instead of the ".ifo" or ".index" (gzip or not, e.g. "NAME.dict.dz",
-// "NAME.idx") leads to the dictionary beside it when there is one.
+// "NAME.idx") leads to the dictionary beside it when there is one. An
+// EPWING book goes by its fixed file names instead: its CATALOGS file, its
+// folder or a subbook's HONMON file (EpwingDictionarySource::bookFolder()).
 //
 // A new format is a DictionarySource subclass in its own file and one
 // content test in byContent(). Any thread.

@@ -90,6 +90,13 @@ DictionaryWindow::DictionaryWindow(DictionaryManager &manager, QWidget *parent)
     });
     setFocusProxy(m_field);
     updateButtons();
+    {
+        // Where the window was last left, in this run or an earlier one.
+        const QSignalBlocker quietMode(m_mode);
+        const QSignalBlocker quietField(m_field);
+        m_mode->setCurrentIndex(int(m_browser.keptMode()));
+        m_field->setText(m_browser.keptWord());
+    }
     search();
 }
 
@@ -110,6 +117,8 @@ DictionaryWindow *DictionaryWindow::open(QWidget *over, DictionaryManager &manag
     shown->raise();
     shown->activateWindow();
     shown->m_field->setFocus();
+    if (word.trimmed().isEmpty())
+        shown->m_field->selectAll();
     return shown;
 }
 
@@ -157,6 +166,7 @@ void DictionaryWindow::updateButtons()
 void DictionaryWindow::search()
 {
     const QString text = m_field->text();
+    m_browser.keep(mode(), text);
     const auto rows = mode() == Mode::Headword ? m_browser.headwords(text) : m_browser.mentions(text);
     m_rows = rows.value_or(QList<QVariantMap>());
     {

@@ -3,7 +3,8 @@
 // the second mode, entries whose text mentions it), the list of headwords
 // with the first one's entry shown as its dictionary's column settings lay
 // it out, back and forward through the words looked up, and a button that
-// clears that history (kept between runs). Escape closes it.
+// clears that history (kept between runs). It opens in the mode and with
+// the search text it had last, also in a later run. Escape closes it.
 //
 // One window per main window, reached from the shelf's 辞書 menu, the
 // reader's dictionary pop-over and Ctrl+Shift+K (open()). The logic lives
@@ -30,13 +31,14 @@ class DictionaryWindow : public QDialog
 {
     Q_OBJECT
 public:
-    enum class Mode { Headword = 0, Mentions = 1 };
+    using Mode = DictionaryBrowser::Mode;
 
     DictionaryWindow(DictionaryManager &manager, QWidget *parent = nullptr);
 
     // The window of the top-level window of `over` (made on first use),
-    // shown and raised; with a `word`, that word looked up and noted in the
-    // history. Never null.
+    // shown and raised; with a `word`, that word looked up as a headword and
+    // noted in the history, else the search text it had, selected so that
+    // typing replaces it. Never null.
     static DictionaryWindow *open(QWidget *over, DictionaryManager &manager, const QString &word = {});
     // The key that opens it from any screen.
     static QKeySequence shortcut();

@@ -696,10 +696,11 @@ void ShelfVC::importPdf(const QString &path)
 
 void ShelfVC::askAddDictionary()
 {
-    // A multi-file dictionary is picked by the file that describes it; the
-    // others are found beside it.
+    // A multi-file dictionary is picked by the file that describes it (an
+    // EPWING book by its CATALOGS file); the others are found beside it.
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("辞書ファイルを追加"), QString(),
-        QStringLiteral("辞書ファイル (*.csv *.index *.ifo);;すべてのファイル (*)"));
+        QStringLiteral(
+            "辞書ファイル (*.csv *.index *.ifo CATALOGS catalogs CATALOG catalog);;すべてのファイル (*)"));
     if (!path.isEmpty())
         addDictionaryFile(path);
 }

@@ -181,6 +181,39 @@ TEST_F(DictionaryWindowTest, InflectedSelectionFromTheReaderToTheWindow)
     EXPECT_EQ(w->browser().history(), QStringList { "投与" });
 }
 
+// Closed and opened again, or made anew as in a later run, the window comes
+// back in the mode and with the text it was left with; a word from the
+// reader is still a headword look-up; clearing the history forgets the text.
+TEST_F(DictionaryWindowTest, KeepsItsModeAndWordBetweenOpeningsAndRuns)
+{
+    DictionaryWindow *w = DictionaryWindow::open(&m_top, *m_manager);
+    ASSERT_TRUE(waitUntil([&] { return !w->isIndexing(); }));
+    w->setMode(DictionaryWindow::Mode::Mentions);
+    w->searchField()->setText(QStringLiteral("inflammation"));
+    w->close();
+    ASSERT_TRUE(waitUntil([&] { return !w->isVisible(); }));
+    ASSERT_EQ(DictionaryWindow::open(&m_top, *m_manager), w);
+    EXPECT_EQ(w->mode(), DictionaryWindow::Mode::Mentions);
+    EXPECT_EQ(w->searchField()->selectedText(), QStringLiteral("inflammation")) << "typing replaces it";
+
+    delete w;
+    w = DictionaryWindow::open(&m_top, *m_manager);
+    EXPECT_EQ(w->mode(), DictionaryWindow::Mode::Mentions);
+    EXPECT_EQ(w->searchField()->text(), QStringLiteral("inflammation"));
+    EXPECT_EQ(listed(w), (QStringList { "心筋炎", "肺炎" }));
+    EXPECT_TRUE(w->entry()->toPlainText().contains(QStringLiteral("inflammation of the heart muscle")));
+
+    EXPECT_EQ(DictionaryWindow::open(&m_top, *m_manager, QStringLiteral("投与")), w);
+    EXPECT_EQ(w->mode(), DictionaryWindow::Mode::Headword);
+    EXPECT_EQ(listed(w), (QStringList { "投与", "投与量" }));
+
+    w->clearHistoryButton()->click();
+    delete w;
+    w = DictionaryWindow::open(&m_top, *m_manager);
+    EXPECT_EQ(w->mode(), DictionaryWindow::Mode::Headword);
+    EXPECT_EQ(w->searchField()->text(), QString()) << "clearing the history forgets the word";
+}
+
 TEST_F(DictionaryWindowTest, NoEnabledDictionarySaysSo)
 {
     EXPECT_GE(store().removeAll<DictionaryMaster>(), 0);
