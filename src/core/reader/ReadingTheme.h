@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QList>
+#include <QPalette>
 #include <QString>
 #include <optional>
 
@@ -40,6 +41,14 @@ public:
         const char *pdfTintColour;
         const char *highlight; // annotation highlights over this theme
         const char *memo; // memo marks over this theme
+        const char *searchMark; // the in-book search's marks
+        // The reader window around the page (outline, toolbar, lists,
+        // pop-overs); null: the desktop's own palette.
+        const char *chrome; // window and toolbar background
+        const char *control; // buttons and other controls
+        const char *selection; // selected rows and text
+        const char *selectionText;
+        const char *muted; // disabled and placeholder text
     };
     // The row of `kind`; day's for a value outside the table.
     static const Colours &colours(Kind kind);
@@ -63,7 +72,13 @@ public:
     static QString background(Kind kind);
     // The style sheet laid over EPUB pages; empty for day.
     static QString styleSheet(Kind kind);
-    // A page script that puts styleSheet(kind) in place of any earlier
-    // theme (day removes it). Safe at document creation, before <head>.
-    static QString pageScript(Kind kind);
+    // The colours of the reader's marks in EPUB pages (highlights, memos,
+    // search hits) under the theme, over anything the page or the theme's
+    // sheet sets; for every theme, day too.
+    static QString annotationSheet(Kind kind);
+
+    // The palette of the reader window under the theme, made from the
+    // theme's row; absent for a theme that keeps the desktop's palette
+    // (day).
+    static std::optional<QPalette> palette(Kind kind);
 };

@@ -11,9 +11,11 @@
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
 #include "core/reader/NavigationHistory.h"
+#include "core/reader/PageStyle.h"
 #include "core/reader/ReadingState.h"
 #include "core/util/Logging.h"
 
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QMetaMethod>
@@ -542,23 +544,38 @@ void EpubPane::fillContextMenu(QMenu *menu)
 void EpubPane::setReadingTheme(ReadingTheme::Kind kind)
 {
     m_theme = kind;
+    m_web->page()->setBackgroundColor(QColor(ReadingTheme::background(kind)));
+    applyPageStyle();
+}
+
+void EpubPane::setTypography(const Typography &typography)
+{
+    m_typography = typography;
+    applyPageStyle();
+}
+
+void EpubPane::applyPageStyle()
+{
+    // Asked of the font database once: the faces installed do not change
+    // while the program runs.
+    static const QStringList installed = QFontDatabase::families();
+    const QString script = PageStyle::pageScript(PageStyle::styleSheet(m_theme, m_typography, installed));
     QWebEnginePage *page = m_web->page();
     // The script goes in at document creation, so a page loaded later never
-    // shows in the book's colours first; the page background covers the
-    // moment before the sheet applies.
+    // shows in the book's colours or layout first; the page background
+    // covers the moment before the sheet applies.
     QWebEngineScriptCollection &scripts = page->scripts();
     const QString name = QStringLiteral("readingTheme");
     for (const QWebEngineScript &old : scripts.find(name))
         scripts.remove(old);
-    QWebEngineScript script;
-    script.setName(name);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setRunsOnSubFrames(true);
-    script.setSourceCode(ReadingTheme::pageScript(kind));
-    scripts.insert(script);
-    page->setBackgroundColor(QColor(ReadingTheme::background(kind)));
-    page->runJavaScript(ReadingTheme::pageScript(kind));
+    QWebEngineScript pageScript;
+    pageScript.setName(name);
+    pageScript.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    pageScript.setWorldId(QWebEngineScript::MainWorld);
+    pageScript.setRunsOnSubFrames(true);
+    pageScript.setSourceCode(script);
+    scripts.insert(pageScript);
+    page->runJavaScript(script);
 }
 
 void EpubPane::offerSelectedWord()

@@ -11,6 +11,7 @@
 #include "ImageViewer.h"
 #include "ReaderPane.h"
 #include "core/reader/ReadingTheme.h"
+#include "core/reader/Typography.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -70,6 +71,10 @@ public:
     // Lays the theme over this and every later page of the book (day: the
     // book's own colours).
     void setReadingTheme(ReadingTheme::Kind kind) override;
+    // Sets the text of this and every later page of the book so (the
+    // web view's font size stays as it is).
+    void setTypography(const Typography &typography) override;
+    const Typography &typography() const { return m_typography; }
     QWidget *pageView() const override;
     QString selectedText() const override;
     void attachSearch(ReaderSearch &search) override;
@@ -191,6 +196,10 @@ private:
     QTimer *m_printWatchdog = nullptr;
     void finishPrint(bool ok);
     ReadingTheme::Kind m_theme = ReadingTheme::Day;
+    Typography m_typography;
+    // Puts the theme's and the typography's sheet into this and every later
+    // page.
+    void applyPageStyle();
     QUrl m_expectedUrl; // the navigation under way
     QUrl m_shownDocument; // the document shown, without fragment
     QString m_currentManifestID;

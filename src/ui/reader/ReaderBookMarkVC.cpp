@@ -26,10 +26,11 @@ ChoiceListView *makeTable(const char *name, AnnotationList::Tab tab, QWidget *pa
     table->setResizeMode(QListView::Adjust); // rows wrap again at a new width
     table->setAlternatingRowColors(false);
     table->setStyleSheet(
-        QStringLiteral("QListView::item { background: white; color: black; padding: 3px 2px; "
-                       "border-bottom: 1px solid #e4e4e4; }"
-                       "QListView::item:selected { background: palette(highlight); "
-                       "color: palette(highlighted-text); }"));
+        // Rows in the list's own colours, which follow the reading theme.
+        QStringLiteral(
+            "QListView::item { padding: 3px 2px; border-bottom: 1px solid rgba(128, 128, 128, 90); }"
+            "QListView::item:selected { background: palette(highlight); "
+            "color: palette(highlighted-text); }"));
     return table;
 }
 

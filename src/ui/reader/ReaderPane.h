@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/reader/ReadingTheme.h"
+#include "core/reader/Typography.h"
 
 #include <QString>
 #include <functional>
@@ -59,6 +60,9 @@ public:
 
     // Lays `kind` over this and every later page.
     virtual void setReadingTheme(ReadingTheme::Kind kind) = 0;
+    // Sets the text of this and every later page so; nothing for a book
+    // whose pages are pictures of print (PDF).
+    virtual void setTypography(const Typography &) { }
 
     // The widget that shows the page (for placing pop-overs) and the text
     // selected in it (empty without a selection).

@@ -86,7 +86,9 @@ void ReaderSearch::tapSearch()
     if (!m_search)
         return;
     if (!m_popover) {
-        m_popover = new Reader_SearchVC(m_search, m_toolbar->window());
+        // Under the toolbar, so that it belongs to the reader (and takes its
+        // theme).
+        m_popover = new Reader_SearchVC(m_search, m_toolbar);
         connect(m_popover, &Reader_SearchVC::hitChosen, this, &ReaderSearch::showHit);
     }
     if (m_epub) {

@@ -6,7 +6,9 @@
 #include "QLBPDFReaderView.h"
 #include "ReaderAnnotationActions.h"
 #include "ReaderDictMenu.h"
+#include "ReaderDisplayPopover.h"
 #include "ReaderSearch.h"
+#include "ReaderThemePalette.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/library/Library.h"
@@ -21,16 +23,18 @@
 #include "ui/app/Navigation.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QShortcut>
-#include <QToolButton>
 #include <QToolTip>
 #include <QUrlQuery>
 #include <QVBoxLayout>
@@ -75,23 +79,26 @@ ReaderVC::ReaderVC(Navigation &app, BookInfo book, std::optional<LinkOrigin> fro
     m_direction->setVisible(false);
     m_themeAction = m_toolbar->addAction(QStringLiteral("表示"));
     m_themeAction->setObjectName(QStringLiteral("themeAction"));
-    m_themeAction->setToolTip(QStringLiteral("表示テーマ (昼・セピア・夜)"));
-    auto *themeMenu = new QMenu(this);
-    themeMenu->setObjectName(QStringLiteral("themeMenu"));
-    auto *themes = new QActionGroup(themeMenu);
+    m_themeAction->setToolTip(QStringLiteral("表示 (テーマ・文字サイズ・書体・行間・余白・行の長さ)"));
+    m_themes = new QActionGroup(this);
+    m_themes->setObjectName(QStringLiteral("themeChoices"));
     const auto addTheme = [&](const QString &title, const QString &key) {
-        QAction *item = themeMenu->addAction(title);
+        auto *item = new QAction(title, m_themes);
         item->setCheckable(true);
         item->setData(key);
-        themes->addAction(item);
         connect(item, &QAction::triggered, this, [this, key] { chooseReadingTheme(key); });
     };
     addTheme(QStringLiteral("デスクトップに合わせる"), QString());
     for (const auto kind : ReadingTheme::all())
         addTheme(ReadingTheme::title(kind), ReadingTheme::key(kind));
-    m_themeAction->setMenu(themeMenu);
-    if (auto *button = qobject_cast<QToolButton *>(m_toolbar->widgetForAction(m_themeAction)))
-        button->setPopupMode(QToolButton::InstantPopup);
+    m_typography = Typography::fromStored(
+        UserDefaults::stringForKey(QString::fromLatin1(Typography::kDefaultsKey)).value_or(QString()));
+    m_display = new ReaderDisplayPopover(
+        m_themes->actions(), { m_fontDown, m_fontDefault, m_fontUp }, QFontDatabase::families(), this);
+    connect(m_display, &ReaderDisplayPopover::typographyChanged, this, &ReaderVC::chooseTypography);
+    connect(m_themeAction, &QAction::triggered, this, &ReaderVC::tapDisplay);
+    // The reader window follows the theme, not only the page.
+    m_themePalette = new ReaderThemePalette({ this, m_toolbar }, this);
     auto *nextTheme = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), this);
     connect(nextTheme, &QShortcut::activated, this,
         [this] { chooseReadingTheme(ReadingTheme::key(ReadingTheme::next(m_theme))); });
@@ -197,6 +204,7 @@ void ReaderVC::placePane(ReaderPane *pane)
     // A book that turns by a reading direction has its button in place of
     // going back.
     m_direction->setVisible(pane->hasReadingDirection());
+    pane->setTypography(m_typography);
     applyReadingTheme();
 }
 
@@ -563,22 +571,44 @@ void ReaderVC::chooseReadingTheme(const QString &key)
 
 void ReaderVC::applyReadingTheme()
 {
-    if (!m_themeAction)
-        return; // a palette change while the screen is being made
+    // Not for a palette change while the screen is being made, nor for the
+    // one this itself sets on the screen.
+    if (!m_themePalette || m_applyingTheme)
+        return;
+    const QScopedValueRollback applying(m_applyingTheme, true);
     const auto stored = UserDefaults::stringForKey(QString::fromLatin1(ReadingTheme::kDefaultsKey));
-    m_theme = ReadingTheme::chosen(stored, palette().color(QPalette::Window).lightness());
+    // The desktop's own colours decide, not the theme's palette laid over
+    // this screen.
+    m_theme = ReadingTheme::chosen(stored, QApplication::palette().color(QPalette::Window).lightness());
     if (m_pane)
         m_pane->setReadingTheme(m_theme);
-    // The menu shows the choice, which may be to follow the desktop.
+    m_themePalette->apply(ReadingTheme::palette(m_theme));
+    // The choices show the choice, which may be to follow the desktop.
     const QString chosen = stored && ReadingTheme::fromKey(*stored) ? *stored : QString();
-    for (QAction *item : m_themeAction->menu()->actions())
+    for (QAction *item : m_themes->actions())
         item->setChecked(item->data().toString() == chosen);
+}
+
+void ReaderVC::tapDisplay()
+{
+    m_display->setTypography(m_typography);
+    // Typography is for text pages; a PDF has the theme and the zoom.
+    m_display->setTypographyEnabled(epubPane() != nullptr);
+    m_display->popup(m_toolbar->widgetForAction(m_themeAction));
+}
+
+void ReaderVC::chooseTypography(const Typography &typography)
+{
+    m_typography = typography;
+    UserDefaults::setValue(QString::fromLatin1(Typography::kDefaultsKey), typography.toStored());
+    if (m_pane)
+        m_pane->setTypography(typography);
 }
 
 void ReaderVC::changeEvent(QEvent *event)
 {
     // The desktop switched between light and dark.
-    if (event->type() == QEvent::PaletteChange)
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
         applyReadingTheme();
     ScreenVC::changeEvent(event);
 }

@@ -8,6 +8,7 @@
 #include "core/reader/BookInfo.h"
 #include "core/reader/NavigationHistory.h"
 #include "core/reader/ReadingTheme.h"
+#include "core/reader/Typography.h"
 #include "ui/app/ScreenVC.h"
 
 #include <QUrl>
@@ -19,6 +20,9 @@
 class EpubPane;
 class PdfPane;
 class PdfReaderControls;
+class QActionGroup;
+class ReaderDisplayPopover;
+class ReaderThemePalette;
 class ReaderAnnotationActions;
 class ReaderDictMenu;
 class ReaderSearch;
@@ -109,6 +113,19 @@ public:
     void chooseReadingTheme(const QString &key);
     // The theme over the open book.
     ReadingTheme::Kind readingTheme() const { return m_theme; }
+    // The theme choices (follow the desktop, then each theme), checked as
+    // chosen.
+    QActionGroup *themeChoices() const { return m_themes; }
+
+    // The 表示 button: the pop-over with the theme, the text size and the
+    // typography, below the button.
+    void tapDisplay();
+    ReaderDisplayPopover *displayPopover() const { return m_display; }
+    QAction *displayAction() const { return m_themeAction; }
+    // Keeps `typography` for every book (UserDefaults "bookTypography") and
+    // sets the open book's pages so.
+    void chooseTypography(const Typography &typography);
+    const Typography &typography() const { return m_typography; }
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -145,8 +162,13 @@ private:
     QAction *m_back = nullptr;
     QAction *m_print = nullptr;
     QAction *m_direction = nullptr;
-    QAction *m_themeAction = nullptr; // its menu: follow the desktop, day, sepia, night
+    QAction *m_themeAction = nullptr; // the 表示 pop-over
+    QActionGroup *m_themes = nullptr; // follow the desktop, day, sepia, night
+    ReaderDisplayPopover *m_display = nullptr; // a child of this screen
+    ReaderThemePalette *m_themePalette = nullptr;
+    bool m_applyingTheme = false;
     ReadingTheme::Kind m_theme = ReadingTheme::Day;
+    Typography m_typography;
     BookInfo m_book;
     std::optional<LinkOrigin> m_from; // the book a link was followed from
     ReaderPane *m_pane = nullptr; // the pane below, a child of this screen

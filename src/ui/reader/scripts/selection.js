@@ -114,7 +114,9 @@
 
     function wrap(node, id, colour, attrs) {
         var span = document.createElement('span');
-        span.className = HIGHLIGHT_CLASS;
+        // The kind of mark as a class too: the reader's style sheet gives
+        // each kind the colour that reads on the reading theme.
+        span.className = HIGHLIGHT_CLASS + (colour === 'memo_color1' ? ' qmMemo' : ' qmMark');
         span.setAttribute(ID_ATTRIBUTE, String(id));
         span.setAttribute('style', colours[colour] || colours.highlight_color1);
         if (attrs && attrs.memotext)
