@@ -21,3 +21,10 @@ PageTurn::Move PageTurn::step(const Where &where, bool forward, double overlap)
         return where.item > 0 ? Move { Move::ItemEnd, 0, where.item - 1 } : Move {};
     return { Move::Scroll, std::max(at - screen, 0.0), where.item };
 }
+
+PageTurn::Arrow PageTurn::arrow(bool left, bool vertical, bool rightToLeft)
+{
+    if (vertical)
+        return left ? Arrow::ScreenForward : Arrow::ScreenBack;
+    return left == rightToLeft ? Arrow::ItemForward : Arrow::ItemBack;
+}

@@ -42,6 +42,13 @@ public:
     // of no length, an item outside the book, numbers that are not finite).
     static Move step(const Where &where, bool forward, double overlap);
 
+    // What the Left (`left`) or Right arrow key does. In vertical lines
+    // (laid right to left) the arrows page by screens, Left forward; else
+    // they step spine items, Left back, unless the book's pages run right
+    // to left, where Left goes forward.
+    enum class Arrow { ItemBack, ItemForward, ScreenBack, ScreenForward };
+    static Arrow arrow(bool left, bool vertical, bool rightToLeft);
+
     // Offsets within this many pixels of an end count as that end: the page
     // reports fractional offsets that never quite reach it.
     static constexpr double kEndSlack = 2.0;

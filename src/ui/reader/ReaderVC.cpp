@@ -13,6 +13,7 @@
 #include "core/platform/UserDefaults.h"
 #include "core/reader/BookInfo.h"
 #include "core/reader/BookOpening.h"
+#include "core/reader/PageTurn.h"
 #include "core/reader/ReadingState.h"
 #include "core/reader/StayTimeCounter.h"
 #include "core/sync/QMShareHelper.h"
@@ -406,16 +407,18 @@ void ReaderVC::tapDir(int segment)
 void ReaderVC::arrowKey(bool left)
 {
     EpubPane *epub = epubPane();
-    // Vertical lines: the arrows page along the lines' progression, left
-    // being forward.
-    if (epub && epub->showsVertical()) {
+    switch (PageTurn::arrow(left, epub && epub->showsVertical(), epub && epub->pagesRightToLeft())) {
+    case PageTurn::Arrow::ScreenForward:
+    case PageTurn::Arrow::ScreenBack:
         epub->pageScreen(left);
         return;
+    case PageTurn::Arrow::ItemBack:
+        tapDir(0);
+        return;
+    case PageTurn::Arrow::ItemForward:
+        tapDir(1);
+        return;
     }
-    // Otherwise they step spine items, left being back unless the book's
-    // pages run right to left.
-    const bool rightToLeft = epub && epub->pagesRightToLeft();
-    tapDir(left == rightToLeft ? 1 : 0);
 }
 
 void ReaderVC::goToPage(int page)

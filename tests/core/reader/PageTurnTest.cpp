@@ -71,4 +71,23 @@ TEST(PageTurn, ForwardThenBackVisitsEveryLine)
     EXPECT_GE(back, 4);
 }
 
+TEST(PageTurn, ArrowsFollowThePageDirection)
+{
+    using Arrow = PageTurn::Arrow;
+    const struct {
+        bool left, vertical, rightToLeft;
+        Arrow expected;
+    } cases[] = {
+        { true, false, false, Arrow::ItemBack }, // a left-to-right book keeps the old meaning
+        { false, false, false, Arrow::ItemForward },
+        { true, false, true, Arrow::ItemForward }, // right to left: Left goes on
+        { false, false, true, Arrow::ItemBack },
+        { true, true, true, Arrow::ScreenForward }, // vertical: screens, Left goes on
+        { false, true, true, Arrow::ScreenBack },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(PageTurn::arrow(c.left, c.vertical, c.rightToLeft), c.expected)
+            << c.left << c.vertical << c.rightToLeft;
+}
+
 } // namespace
