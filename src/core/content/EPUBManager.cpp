@@ -206,6 +206,8 @@ void EPUBManager::readPackage()
         const QVariantMap m = meta.toMap();
         const auto name = stringForKey(m, QStringLiteral("name"));
         const auto content = stringForKey(m, QStringLiteral("content"));
+        if (stringForKey(m, QStringLiteral("property")).value_or(QString()) == u"primary-writing-mode")
+            m_primaryWritingMode = textOf(meta).value_or(QString()).trimmed();
         if (!name || !content)
             continue;
         if (*name == u"cover") {
@@ -219,6 +221,8 @@ void EPUBManager::readPackage()
             }
         } else if (*name == u"print") {
             m_metadata.insert(QStringLiteral("print"), *content);
+        } else if (*name == u"primary-writing-mode") {
+            m_primaryWritingMode = content->trimmed();
         }
     }
     // EPUB 3 books may mark the cover only in the manifest.
@@ -226,6 +230,10 @@ void EPUBManager::readPackage()
         if (const auto href = manifestHrefWithProperty(QStringLiteral("cover-image")))
             m_coverPath = href;
     }
+
+    m_pageProgression = pathToString(opf, QStringLiteral("/package/spine/page-progression-direction"))
+                            .value_or(QString())
+                            .trimmed();
 
     if (const auto tocId = pathToString(opf, QStringLiteral("/package/spine/toc"))) {
         const auto item = dictionaryForKey(m_manifest, *tocId);

@@ -51,6 +51,13 @@ public:
     // that <meta name="cover"> names, or without such a meta the item whose
     // properties include "cover-image"; absent when neither is there.
     const std::optional<QString> &coverPath() const { return m_coverPath; }
+    // The spine's page-progression-direction ("ltr", "rtl", "default"), as
+    // written; empty when the spine has none.
+    const QString &pageProgressionDirection() const { return m_pageProgression; }
+    // The package's "primary-writing-mode" meta (for example "vertical-rl"),
+    // given as a name/content pair or as a property with text; empty when
+    // there is none.
+    const QString &primaryWritingMode() const { return m_primaryWritingMode; }
 
     // The cover image, loaded on first use and kept; a null image when there
     // is none (a failed load is tried again next time).
@@ -93,5 +100,7 @@ private:
     QVariantList m_spine;
     std::optional<QVariantList> m_toc;
     std::optional<QString> m_coverPath;
+    QString m_pageProgression;
+    QString m_primaryWritingMode;
     QImage m_cover;
 };

@@ -4,6 +4,7 @@
 #include <QWebEngineScriptCollection>
 
 #include "BookPage.h"
+#include "EpubPaging.h"
 #include "OutlineRowDelegate.h"
 #include "PageScripts.h"
 #include "ReaderSearch.h"
@@ -93,6 +94,12 @@ EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history
         if (!menu.isEmpty())
             menu.exec(m_web->mapToGlobal(pos));
     });
+    m_paging = new EpubPaging(m_web, this);
+    connect(m_paging, &EpubPaging::itemWanted, this, &EpubPane::pagedToItem);
+    m_writing = WritingMode::of(*m_book);
+    m_writingKey = WritingMode::keyFor(m_book->metadata().value(QStringLiteral("dc:identifier")).toString());
+    m_vertical = WritingMode::showsVertical(m_writing, WritingMode::storedChoice(m_writingKey));
+    applyWritingMode();
     m_split->setStretchFactor(1, 1);
     m_split->installEventFilter(this);
     auto *layout = new QVBoxLayout(this);
@@ -119,6 +126,8 @@ EpubPane::~EpubPane()
 void EpubPane::open(const QUrl &document)
 {
     showSplash();
+    // The paging keys work from the start.
+    m_web->setFocus();
     if (document.path().size() > 1)
         m_web->load(document);
     else
@@ -312,6 +321,7 @@ void EpubPane::pageNavigated(const QUrl &url)
 {
     if (const auto i = spineIndex(url)) {
         m_currentManifestID = m_book->spine().at(*i).toMap().value(QStringLiteral("id")).toString();
+        m_paging->setItem(*i, pageCount());
         emit pageShown(*i, pageCount());
     }
     emit historyChanged();
@@ -343,6 +353,7 @@ void EpubPane::didFinishLoad(bool ok)
         input->installEventFilter(this); // made with the first document
     if (const auto offset = m_history.loadFinished())
         scrollTo(*offset);
+    landAtEndIfAsked();
     // The page scripts must answer before anything relies on them; a page
     // without them cannot be annotated.
     checkPageScripts(m_loadsStarted, 3);
@@ -609,4 +620,74 @@ QWebEnginePage *EpubPane::webPage() const
 void EpubPane::attachSearch(ReaderSearch &search)
 {
     search.attach(this);
+}
+
+void EpubPane::pageScreen(bool forward)
+{
+    m_paging->step(forward);
+}
+
+void EpubPane::pagedToItem(int item, bool atEnd)
+{
+    if (item < 0 || item >= pageCount())
+        return;
+    if (atEnd) {
+        showItemAtEnd(item);
+        return;
+    }
+    m_endOf = -1;
+    m_history.turn(item - m_history.page(), pageCount());
+    showHistoryPage();
+}
+
+void EpubPane::showItemAtEnd(int item)
+{
+    m_endOf = m_history.turn(item - m_history.page(), pageCount());
+    showHistoryPage();
+}
+
+void EpubPane::landAtEndIfAsked()
+{
+    if (m_endOf < 0)
+        return;
+    // Only the document asked for: another navigation meanwhile cancels it.
+    if (spineIndex(m_web->url()) == m_endOf)
+        m_paging->scrollToEnd();
+    m_endOf = -1;
+}
+
+void EpubPane::setVertical(bool vertical)
+{
+    if (!m_writing.allowsBoth || vertical == m_vertical)
+        return;
+    m_vertical = vertical;
+    WritingMode::storeChoice(m_writingKey, vertical);
+    applyWritingMode();
+}
+
+bool EpubPane::pagesRightToLeft() const
+{
+    // Vertical lines are laid right to left; shown horizontal, a book keeps
+    // a right-to-left progression only when it is not its vertical lines'.
+    return m_vertical || (m_writing.rightToLeft && !m_writing.vertical);
+}
+
+void EpubPane::applyWritingMode()
+{
+    // Only books that may be switched get a sheet: the others show as
+    // their own sheets say.
+    const std::optional<bool> shown = m_writing.allowsBoth ? std::optional(m_vertical) : std::nullopt;
+    QWebEnginePage *page = m_web->page();
+    QWebEngineScriptCollection &scripts = page->scripts();
+    const QString name = QStringLiteral("writingMode");
+    for (const QWebEngineScript &old : scripts.find(name))
+        scripts.remove(old);
+    QWebEngineScript script;
+    script.setName(name);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(WritingMode::pageScript(shown));
+    scripts.insert(script);
+    page->runJavaScript(WritingMode::pageScript(shown));
 }

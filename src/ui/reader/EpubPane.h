@@ -12,6 +12,7 @@
 #include "ReaderPane.h"
 #include "core/reader/ReadingTheme.h"
 #include "core/reader/Typography.h"
+#include "core/reader/WritingMode.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -23,6 +24,7 @@
 
 class ConfigDictionary;
 class EPUBManager;
+class EpubPaging;
 class NavigationHistory;
 class QMenu;
 class QSplitter;
@@ -92,6 +94,20 @@ public:
     void showHistoryPage();
 
     const EPUBManager &book() const { return *m_book; }
+
+    // One screen forward or back through the book (the paging keys of the
+    // book view): within the spine item shown, then on into the next one
+    // at its start or the previous one at its end.
+    void pageScreen(bool forward);
+
+    // Vertical writing: whether the book may be switched between vertical
+    // and horizontal lines, whether it is shown vertical now, and whether
+    // its pages follow each other from right to left as shown. The choice
+    // is kept for the book.
+    bool allowsBothWritingModes() const { return m_writing.allowsBoth; }
+    bool showsVertical() const { return m_vertical; }
+    void setVertical(bool vertical);
+    bool pagesRightToLeft() const;
 
     int fontSize() const;
     // Clamped to kMinFontSize..kMaxFontSize.
@@ -169,6 +185,16 @@ private:
     // `attempts` times.
     void checkPageScripts(quint64 load, int attempts);
     void closeImageShow();
+    // A step of the paging keys past the spine item shown: item `item`,
+    // shown at its end when `atEnd`.
+    void pagedToItem(int item, bool atEnd);
+    // The spine item `item` is shown and, once loaded, scrolled to its end
+    // (the previous item's end, reached by paging back).
+    void showItemAtEnd(int item);
+    // The end asked for by showItemAtEnd, applied when its document loaded.
+    void landAtEndIfAsked();
+    // Lays the shown writing mode over this and every later page.
+    void applyWritingMode();
     void fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth);
 
     std::unique_ptr<EPUBManager> m_book;
@@ -203,4 +229,9 @@ private:
     QUrl m_expectedUrl; // the navigation under way
     QUrl m_shownDocument; // the document shown, without fragment
     QString m_currentManifestID;
+    EpubPaging *m_paging = nullptr; // a child of the pane
+    int m_endOf = -1; // the spine item to show at its end once loaded
+    WritingMode::Layout m_writing; // what the book asks for
+    QString m_writingKey; // where the reader's choice is kept
+    bool m_vertical = false; // shown vertical
 };

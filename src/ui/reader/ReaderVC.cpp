@@ -15,6 +15,7 @@
 #include "core/platform/UserDefaults.h"
 #include "core/reader/BookInfo.h"
 #include "core/reader/BookOpening.h"
+#include "core/reader/PageTurn.h"
 #include "core/reader/ReadingState.h"
 #include "core/reader/StayTimeCounter.h"
 #include "core/sync/QMShareHelper.h"
@@ -105,9 +106,19 @@ ReaderVC::ReaderVC(Navigation &app, BookInfo book, std::optional<LinkOrigin> fro
     for (QAction *a : { m_fontDown, m_fontDefault, m_fontUp })
         a->setVisible(false);
     auto *back = new QShortcut(QKeySequence(Qt::Key_Left), this);
-    connect(back, &QShortcut::activated, this, [this] { tapDir(0); });
+    connect(back, &QShortcut::activated, this, [this] { arrowKey(true); });
     auto *forward = new QShortcut(QKeySequence(Qt::Key_Right), this);
-    connect(forward, &QShortcut::activated, this, [this] { tapDir(1); });
+    connect(forward, &QShortcut::activated, this, [this] { arrowKey(false); });
+    // Vertical or horizontal lines, for books that allow both.
+    m_verticalAction = m_toolbar->addAction(QStringLiteral("縦書き"));
+    m_verticalAction->setObjectName(QStringLiteral("verticalAction"));
+    m_verticalAction->setToolTip(QStringLiteral("縦書きと横書きを切り替える"));
+    m_verticalAction->setCheckable(true);
+    m_verticalAction->setVisible(false);
+    connect(m_verticalAction, &QAction::toggled, this, [this](bool on) {
+        if (EpubPane *epub = epubPane())
+            epub->setVertical(on);
+    });
     m_dict = new ReaderDictMenu(app.dictionaryManager(), this);
     auto *lookUp = new QShortcut(ReaderDictMenu::shortcut(), this);
     connect(lookUp, &QShortcut::activated, this, &ReaderVC::lookUpSelection);
@@ -280,6 +291,8 @@ void ReaderVC::openEpub(int last)
     epub->setFontSize(stored.isValid() ? stored.toInt() : m_book.fontSize);
     syncSizeButtons();
     m_back->setVisible(true);
+    m_verticalAction->setChecked(epub->showsVertical());
+    m_verticalAction->setVisible(epub->allowsBothWritingModes());
     syncBack();
     epub->attachSearch(*m_search);
     // Opened from the library search: the term is marked on the page.
@@ -397,6 +410,23 @@ void ReaderVC::tapDir(int segment)
 {
     if (m_pane)
         m_pane->turn(segment == 0 ? -1 : 1);
+}
+
+void ReaderVC::arrowKey(bool left)
+{
+    EpubPane *epub = epubPane();
+    switch (PageTurn::arrow(left, epub && epub->showsVertical(), epub && epub->pagesRightToLeft())) {
+    case PageTurn::Arrow::ScreenForward:
+    case PageTurn::Arrow::ScreenBack:
+        epub->pageScreen(left);
+        return;
+    case PageTurn::Arrow::ItemBack:
+        tapDir(0);
+        return;
+    case PageTurn::Arrow::ItemForward:
+        tapDir(1);
+        return;
+    }
 }
 
 void ReaderVC::goToPage(int page)

@@ -65,6 +65,13 @@ public:
     // is shown again.
     void tapDir(int segment);
     QLabel *pageLabel() const { return m_pageLabel; }
+    // The Left (`left`) or Right arrow key: the previous or next spine item,
+    // swapped for a book whose pages run right to left; a screen forward
+    // (Left) or back (Right) through a book shown in vertical lines.
+    void arrowKey(bool left);
+    // Switches a book that allows both between vertical and horizontal
+    // lines (hidden for other books).
+    QAction *verticalAction() const { return m_verticalAction; }
 
     // The book view's font size (EPUB; 16 for a PDF or before the book is
     // shown). For a PDF the three font-size buttons zoom out, back to 1.0
@@ -167,6 +174,7 @@ private:
     ReaderDisplayPopover *m_display = nullptr; // a child of this screen
     ReaderThemePalette *m_themePalette = nullptr;
     bool m_applyingTheme = false;
+    QAction *m_verticalAction = nullptr;
     ReadingTheme::Kind m_theme = ReadingTheme::Day;
     Typography m_typography;
     BookInfo m_book;
