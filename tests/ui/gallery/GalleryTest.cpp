@@ -12,6 +12,7 @@
 #include "ui/dictionary/DictionaryWindow.h"
 #include "ui/gallery/LabelAudit.h"
 #include "ui/reader/MemoPopover.h"
+#include "ui/reader/QLBPDFReaderView.h"
 #include "ui/reader/ReaderAnnotationActions.h"
 #include "ui/reader/ReaderBookMarkVC.h"
 #include "ui/reader/ReaderDictMenu.h"
@@ -99,17 +100,18 @@ QPalette lightPalette()
     return p;
 }
 
-// A widget that shows more than a couple of colours has been painted.
+// A page with text on it has been painted: antialiased glyphs give many
+// shades, a blank page or a frame a few.
 bool painted(QWidget *w)
 {
     if (!w || !w->isVisible())
         return false;
-    const QImage image = w->grab().toImage().scaled(64, 64);
+    const QImage image = w->grab().toImage();
     QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); ++y)
+    for (int y = 0; y < image.height(); y += 2)
         for (int x = 0; x < image.width(); ++x)
             colours.insert(image.pixel(x, y));
-    return colours.size() > 4;
+    return colours.size() > 16;
 }
 
 class GalleryTest : public AppShellTest, public ::testing::WithParamInterface<const char *>
@@ -170,6 +172,7 @@ protected:
         for (const char *epub : { "anatomy-basics.epub", "Emergency Medicine Handbook.epub",
                  "臨床薬理学ノート.epub", "cardiology-epub3.epub" })
             library().books().parseBook(installSampleBook(QString::fromUtf8(epub)));
+        installSampleBook(QStringLiteral("respiratory-atlas.toc"));
         library().books().parsePDFBook(installSampleBook(QStringLiteral("respiratory-atlas.pdf")),
             { { QStringLiteral("bookId"), QStringLiteral("pdf-respiratory-atlas") },
                 { QStringLiteral("bookTitle"), QStringLiteral("Respiratory Atlas") } });
@@ -195,9 +198,31 @@ protected:
         if (!reader)
             return nullptr;
         QWidget *page = reader->epubPane() ? static_cast<QWidget *>(reader->epubPane()->web())
-                                           : static_cast<QWidget *>(reader->pdfPane());
+                                           : static_cast<QWidget *>(reader->pdfPane()->view()->viewport());
         EXPECT_TRUE(waitUntil([&] { return painted(page); }, 30000)) << "the page is drawn";
         return reader;
+    }
+
+    // The reader's 表示 choice (reading theme and typography), whatever
+    // kind of pop-up it opens.
+    void shootDisplayChoice(const QString &screen, ReaderVC *reader)
+    {
+        QAction *display = nullptr;
+        for (QAction *action : reader->toolbar()->actions())
+            if (action->objectName() == QLatin1String("themeAction"))
+                display = action;
+        ASSERT_TRUE(display);
+        if (QMenu *menu = display->menu())
+            menu->popup(reader->mapToGlobal(QPoint(reader->width() / 3, 40)));
+        else
+            display->trigger();
+        QWidget *popup = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            popup = QApplication::activePopupWidget();
+            return popup && popup->isVisible();
+        }));
+        shoot(screen, popup);
+        popup->close();
     }
 
     static void searchFor(ReaderVC *reader, const QString &term)
@@ -276,6 +301,7 @@ TEST_P(GalleryTest, EpubReaderWithItsPopOvers)
     ASSERT_TRUE(waitUntil([&] { return drawn.count() > 0; }, 30000)) << "the first page is marked up";
     ASSERT_TRUE(waitUntil([&] { return painted(reader->epubPane()->web()); }, 30000));
     shoot(QStringLiteral("reader-epub"), reader);
+    shootDisplayChoice(QStringLiteral("reader-display"), reader);
 
     searchFor(reader, QStringLiteral("クリアランス"));
     shoot(QStringLiteral("reader-search"), reader->search()->popover());
@@ -331,6 +357,7 @@ TEST_P(GalleryTest, PdfReaderAndItsSearch)
     ReaderVC *reader = openBook(QStringLiteral("respiratory-atlas.pdf"));
     ASSERT_TRUE(reader && reader->pdfPane());
     shoot(QStringLiteral("reader-pdf"), reader);
+    shootDisplayChoice(QStringLiteral("reader-pdf-display"), reader);
     searchFor(reader, QStringLiteral("Renal"));
     shoot(QStringLiteral("reader-pdf-search"), reader->search()->popover());
     reader->search()->popover()->hide();

@@ -1,7 +1,7 @@
 // Every piece of text a window shows through widgets (labels, buttons,
-// combo boxes, tabs, text fields and boxes, the rows of item views), each
-// with the part of a picture of the window its text is drawn in, and its
-// contrast there. Main thread only.
+// combo boxes, tabs, text fields and boxes, menu items, the rows of item
+// views), each with the part of a picture of the window its text is drawn
+// in, and its contrast there. Main thread only.
 #pragma once
 
 #include "support/ContrastMeter.h"
@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -82,6 +83,11 @@ public:
                     add(w, tabs->tabRect(i).adjusted(4, 3, -4, -3), tabs->tabText(i));
             } else if (auto *view = qobject_cast<QAbstractItemView *>(w)) {
                 auditRows(view, add);
+            } else if (auto *menu = qobject_cast<QMenu *>(w)) {
+                // Past the check mark or icon column.
+                for (QAction *action : menu->actions())
+                    if (action->isVisible() && action->isEnabled() && !action->isSeparator())
+                        add(w, menu->actionGeometry(action).adjusted(24, 2, -4, -2), action->text());
             } else if (auto *edit = qobject_cast<QTextEdit *>(w)) {
                 add(edit->viewport(), edit->viewport()->rect().adjusted(2, 2, -2, -2), edit->toPlainText());
             } else if (auto *plain = qobject_cast<QPlainTextEdit *>(w)) {
