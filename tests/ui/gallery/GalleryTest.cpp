@@ -336,8 +336,21 @@ TEST_P(GalleryTest, EpubReaderWithItsPopOvers)
     shoot(QStringLiteral("reader-annotations-memos"), list);
     list->hide();
 
+    // The sample book's first page holds headwords of the sample
+    // dictionary, so that a look-up can be tried from it.
+    for (const char *word : { "高血圧", "糖尿病" }) {
+        const QString script
+            = QStringLiteral("document.body.textContent.includes('%1')").arg(QString::fromUtf8(word));
+        EXPECT_TRUE(pageValue(web, script).toBool()) << word;
+        EXPECT_TRUE(m_app->dictionaryManager()
+                        .doSearchStr(QString::fromUtf8(word))
+                        .value_or(QList<QVariantMap>())
+                        .size()
+            > 0)
+            << word;
+    }
     ASSERT_TRUE(
-        reader->dictMenu()->showFor(QStringLiteral("心筋"), reader->mapToGlobal(reader->rect().center())));
+        reader->dictMenu()->showFor(QStringLiteral("高血圧"), reader->mapToGlobal(reader->rect().center())));
     ReaderDictVC *dict = reader->dictMenu()->dictVC();
     ASSERT_TRUE(dict && waitUntil([&] { return dict->isVisible(); }));
     shoot(QStringLiteral("reader-dictionary"), dict);
