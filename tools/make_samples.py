@@ -5,6 +5,9 @@ and without an outline (one with a ".toc" side file), store packages with a
 
     make_samples.py --out DIR            books/ and packages/
     make_samples.py --resources DIR      starburst.gif, ylw-pushpin.png, sample/
+    ... --cover-tool PROGRAM             books get covers with their title and
+                                         author drawn by PROGRAM (tavro-make-cover);
+                                         without it, plain striped covers
     make_samples.py --big FILE --entries N --entry-kb K
                                          one EPUB with N chapters of about K KiB
 
@@ -15,6 +18,8 @@ import json
 import os
 import random
 import struct
+import subprocess
+import tempfile
 import zipfile
 import zlib
 
@@ -48,6 +53,22 @@ def cover_png(hue):
             return (250, 250, 245)
         return tuple(min(255, c + 40 * band) for c in base)
     return png(300, 400, pixel)
+
+
+COVER_TOOL = None
+
+
+def book_cover(title, creator, hue, publisher):
+    """The designed cover of a book when the cover tool is given, else the
+    striped one."""
+    if not COVER_TOOL:
+        return cover_png(hue)
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "cover.png")
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        subprocess.run([COVER_TOOL, out, title, creator, str(hue), publisher], check=True, env=env)
+        with open(out, "rb") as f:
+            return f.read()
 
 
 def figure_png():
@@ -93,7 +114,8 @@ TOPICS = [
     ("Anatomy of the Heart", "The heart has four chambers. The right atrium receives venous blood; "
      "the left ventricle pumps oxygenated blood into the aorta."),
     ("Cardiac Cycle", "Systole and diastole alternate. The first heart sound marks the closure of the "
-     "atrioventricular valves."),
+     "atrioventricular valves. A resting rate over 100 per minute is tachycardia, one under 60 "
+     "bradycardia; anemia can speed it up."),
     ("Blood Pressure", "Arterial pressure depends on cardiac output and peripheral resistance. "
      "Measure it at rest, seated, with a cuff of the right size."),
     ("Respiratory Physiology", "Tidal volume, vital capacity and residual volume describe the lungs. "
@@ -109,9 +131,12 @@ TOPICS = [
 ]
 
 JA_TOPICS = [
-    ("薬物動態学の基礎", "吸収・分布・代謝・排泄の四つの過程が血中濃度を決める。半減期は全身クリアランスと分布容積から求められる。"),
-    ("腎機能と投与設計", "腎排泄型の薬物では、クレアチニンクリアランスに応じて投与量を調整する。"),
-    ("相互作用", "肝臓の代謝酵素を阻害する薬物は、併用薬の血中濃度を上げることがある。"),
+    ("薬物動態学の基礎", "吸収・分布・代謝・排泄の四つの過程が血中濃度を決める。半減期は全身クリアランスと分布容積から求められる。"
+     "高血圧や糖尿病の薬を長く飲む患者では、この四つの過程を知ることが安全な処方の第一歩になる。"),
+    ("腎機能と投与設計", "腎排泄型の薬物では、クレアチニンクリアランスに応じて投与量を調整する。"
+     "腎不全の患者では半減期が延び、常用量でも副作用が出やすい。"),
+    ("相互作用", "肝臓の代謝酵素を阻害する薬物は、併用薬の血中濃度を上げることがある。"
+     "心筋梗塞の後に抗血小板薬を飲む患者や、肺炎で抗菌薬を使う患者では、併用薬を必ず確かめる。"),
 ]
 
 CSS = """body { font-family: serif; line-height: 1.6; margin: 1em; }
@@ -173,7 +198,7 @@ def epub2(path, ident, title, creator, chapters, lang="en", date="2014-4-1", spl
         navpoints.append('<navPoint id="np%d" playOrder="%d"><navLabel><text>%s</text></navLabel>'
                          '<content src="%s"/>%s</navPoint>' % (i, i * 10, heading, name, sub))
     files.append(("OEBPS/style.css", CSS.encode()))
-    files.append(("OEBPS/images/cover.png", cover_png(hue)))
+    files.append(("OEBPS/images/cover.png", book_cover(title, creator, hue, publisher)))
     files.append(("OEBPS/images/figure 1.png", figure_png()))
     meta = ['<dc:identifier id="bookid">%s</dc:identifier>' % ident,
             '<dc:title>%s</dc:title>' % title,
@@ -229,7 +254,7 @@ def epub3(path, ident, title, creator, chapters):
            '<meta property="dcterms:modified">2021-10-05T00:00:00Z</meta>\n</metadata>\n<manifest>\n%s\n</manifest>\n'
            '<spine>\n%s\n</spine>\n</package>\n' % (ident, title, creator, "\n".join(manifest), "\n".join(spine)))
     files += [("package.opf", opf.encode()), ("nav/nav.xhtml", nav.encode()), ("style.css", CSS.encode()),
-              ("cover.png", cover_png(4))]
+              ("cover.png", book_cover(title, creator, 4, "Tavro Medical Press"))]
     write_epub(path, files)
 
 # -------------------------------------------------------------------- PDF
@@ -309,7 +334,7 @@ def package(path, entries, files):
 
 
 GLOSSARY = [
-    ("word", "reading", "meaning", "category", "note"),
+    ("見出し", "読み", "意味", "分野", "備考"),
     ("心筋梗塞", "しんきんこうそく", "myocardial infarction", "循環器", "冠動脈の閉塞による心筋の壊死"),
     ("高血圧", "こうけつあつ", "hypertension", "循環器", "収縮期140mmHg以上"),
     ("肺炎", "はいえん", "pneumonia", "呼吸器", ""),
@@ -394,8 +419,11 @@ def write_resources(out):
         return (255, 255, 255)
     with open(os.path.join(out, "ylw-pushpin.png"), "wb") as f:
         f.write(png(24, 32, pin))
+    try_dictionary = ("Try the Dictionary", "Download the dictionary 医学用語集 from the store, then select a "
+                      "word such as 高血圧, 糖尿病, 心筋梗塞 or tachycardia in a book and choose 辞書 from the "
+                      "context menu: its entry opens beside the text.")
     epub2(os.path.join(sample, "welcome.epub"), "urn:tavro:sample-welcome", "Welcome to Tavro",
-          "Tavro", TOPICS[:2], hue=3)
+          "Tavro", TOPICS[:2] + [try_dictionary], hue=3)
 
 
 def write_big(path, entries, entry_kb):
@@ -422,7 +450,10 @@ def main():
     ap.add_argument("--big")
     ap.add_argument("--entries", type=int, default=2000)
     ap.add_argument("--entry-kb", type=int, default=50)
+    ap.add_argument("--cover-tool")
     args = ap.parse_args()
+    global COVER_TOOL
+    COVER_TOOL = args.cover_tool
     if args.out:
         write_all(args.out)
     if args.resources:
