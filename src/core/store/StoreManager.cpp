@@ -187,7 +187,10 @@ void StoreManager::setDeviceInfos(const std::optional<QString> &userId)
     const ApiParams params { { QStringLiteral("Authorization"), m_token.value_or(QString()) },
         { QStringLiteral("userId"), userId.value_or(QString()) },
         { QStringLiteral("tavroVersion"), appVersion() }, { QStringLiteral("unitInfo"), deviceInfos() } };
-    qCInfo(lcStore) << "端末情報を取得 param:" << params;
+    // The token stays out of the log even where no redacting handler runs.
+    ApiParams logged = params;
+    logged.removeIf([](const QPair<QString, QString> &p) { return p.first == u"Authorization"; });
+    qCInfo(lcStore) << "端末情報を取得 param:" << logged;
     requestAPITokenOfDevice(QStringLiteral("/rest/setUnitInfo.php"), "GET", params, {},
         [](const QVariant &result, const std::optional<ApiResponse> &, const std::optional<ApiError> &error) {
             if (result.toMap().value(QStringLiteral("result")).toBool())
