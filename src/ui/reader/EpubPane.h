@@ -10,6 +10,7 @@
 
 #include "ImageViewer.h"
 #include "ReaderPane.h"
+#include "core/reader/ReadingPlace.h"
 #include "core/reader/ReadingTheme.h"
 
 #include <QPointer>
@@ -86,6 +87,21 @@ public:
     // Loads the spine item of the history's page again (going back).
     void showHistoryPage();
 
+    // The place to show when spine item `place.spineIndex` loads next
+    // (loaded by the caller, after this call): the page stays hidden until
+    // the place is at the top of the view, so it is first seen there.
+    // Replaces an earlier one; dropped when another document loads first.
+    void setPendingPlace(const ReadingPlace &place);
+    // Goes to `place`: its place at once when its spine item is shown, else
+    // the item is loaded as a jump (going back returns) and shown there.
+    void showPlace(const ReadingPlace &place);
+    // Where the reader is in the spine item shown, as the page last told
+    // (a moment after scrolling, a new font size or width); the top of the
+    // item until it has.
+    ReadingPlace currentPlace() const { return m_place; }
+    // The spine item `url` shows, if any.
+    std::optional<int> spineIndexOf(const QUrl &url) const { return spineIndex(url); }
+
     const EPUBManager &book() const { return *m_book; }
 
     int fontSize() const;
@@ -143,6 +159,8 @@ signals:
     void contextMenuRequested(const QPoint &pos);
     // A double click selected `word` (not over a picture) at `globalPos`.
     void wordDoubleClicked(const QString &word, const QPoint &globalPos);
+    // currentPlace() changed.
+    void placeChanged(const ReadingPlace &place);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -165,6 +183,11 @@ private:
     void checkPageScripts(quint64 load, int attempts);
     void closeImageShow();
     void fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth);
+    // The pending place's script in the page's script collection, or none.
+    void putPendingScript(const std::optional<ReadingPlace> &place);
+    // Asks the page where the reader is, a moment after it may have moved.
+    void askPlaceSoon();
+    void askPlace();
 
     std::unique_ptr<EPUBManager> m_book;
     NavigationHistory &m_history;
@@ -194,4 +217,8 @@ private:
     QUrl m_expectedUrl; // the navigation under way
     QUrl m_shownDocument; // the document shown, without fragment
     QString m_currentManifestID;
+    std::optional<ReadingPlace> m_pendingPlace;
+    ReadingPlace m_place;
+    std::optional<int> m_loadedSpine; // the spine item loaded and shown, none while loading
+    QTimer *m_placeTimer = nullptr;
 };
