@@ -18,6 +18,7 @@ QList<InspectCommand> annotationCommands();
 QList<InspectCommand> launchCommands();
 QList<InspectCommand> searchCommands();
 QList<InspectCommand> accountCommands();
+QList<InspectCommand> positionCommands();
 
 QList<InspectCommand> inspectCommands()
 {
@@ -32,6 +33,7 @@ QList<InspectCommand> inspectCommands()
     all += launchCommands();
     all += searchCommands();
     all += accountCommands();
+    all += positionCommands();
     return all;
 }
 

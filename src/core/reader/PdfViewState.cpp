@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -36,7 +37,8 @@ QString PdfViewState::keyFor(const QString &pdfPath)
 QString PdfViewState::toJson() const
 {
     const QJsonObject o { { QStringLiteral("pageCount"), pageCount }, { QStringLiteral("zoom"), zoom },
-        { QStringLiteral("page"), page }, { QStringLiteral("fit"), fitName(fit) } };
+        { QStringLiteral("page"), page }, { QStringLiteral("fit"), fitName(fit) },
+        { QStringLiteral("offset"), offset } };
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
@@ -52,6 +54,8 @@ std::optional<PdfViewState> PdfViewState::fromJson(const QString &json)
     s.page = std::max(0, o.value(QStringLiteral("page")).toInt());
     if (s.pageCount > 0)
         s.page = std::min(s.page, s.pageCount - 1);
+    const double offset = o.value(QStringLiteral("offset")).toDouble(0.0);
+    s.offset = std::isfinite(offset) ? std::clamp(offset, 0.0, 1.0) : 0.0;
     const QString fit = o.value(QStringLiteral("fit")).toString();
     s.fit = fit == QLatin1String("width") ? Fit::Width : fit == QLatin1String("page") ? Fit::Page : Fit::None;
     return s;
@@ -83,5 +87,7 @@ PdfViewState PdfViewState::reopen(const std::optional<PdfViewState> &kept, int l
     if (page < 0 && kept && kept->pageCount == s.pageCount)
         page = kept->page;
     s.page = s.pageCount > 0 ? std::clamp(page, 0, s.pageCount - 1) : 0;
+    if (kept && kept->pageCount == s.pageCount && kept->page == s.page)
+        s.offset = kept->offset;
     return s;
 }

@@ -5,7 +5,8 @@
 #include "core/sync/QMShareHelper.h"
 #include "core/util/Logging.h"
 
-bool ReadingState::save(BookRepository books, qint64 bookID, int page, std::optional<int> fontSize)
+bool ReadingState::save(BookRepository books, qint64 bookID, int page, std::optional<int> fontSize,
+    std::optional<ReadingPlace> place)
 {
     if (bookID < 0)
         return true;
@@ -14,6 +15,8 @@ bool ReadingState::save(BookRepository books, qint64 bookID, int page, std::opti
     status.lastOpenPage = page;
     if (fontSize)
         status.fontSetting = *fontSize;
+    if (place)
+        status.readingPlace = (place->spineIndex == page ? *place : ReadingPlace::at(page)).toJson();
     const bool saved = books.saveStatus(status);
     if (fontSize) {
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::bookFontSize), *fontSize);
@@ -54,4 +57,45 @@ bool ReadingState::uploadsOnLeave(const BookRepository &books, const BookInfo &i
             return QMShareHelper::syncsAnnotations(book->identifier.value_or(QString()));
     }
     return QMShareHelper::syncsAnnotations(info.metaBookId);
+}
+
+std::optional<ReadingPlace> ReadingState::storedPlace(const BookRepository &books, qint64 bookID, int page)
+{
+    if (bookID < 0 || page < 0)
+        return std::nullopt;
+    const auto status = books.findStatus(bookID);
+    if (!status || !status->readingPlace)
+        return std::nullopt;
+    const auto place = ReadingPlace::fromJson(*status->readingPlace);
+    if (!place) {
+        qCWarning(lcApp) << "unreadable reading place of book" << bookID << *status->readingPlace;
+        return std::nullopt;
+    }
+    if (place->spineIndex != page)
+        return std::nullopt;
+    return place;
+}
+
+std::optional<BookProgress> ReadingState::storedProgress(
+    const BookRepository &books, qint64 bookID, const QString &stamp, int spineCount)
+{
+    if (bookID < 0 || stamp.isEmpty())
+        return std::nullopt;
+    const auto status = books.findStatus(bookID);
+    if (!status || !status->textLengths)
+        return std::nullopt;
+    const auto progress = BookProgress::fromJson(*status->textLengths);
+    if (!progress || progress->stamp() != stamp || progress->spineCount() != spineCount)
+        return std::nullopt;
+    return progress;
+}
+
+bool ReadingState::saveProgress(BookRepository books, qint64 bookID, const BookProgress &progress)
+{
+    if (bookID < 0)
+        return false;
+    BookStatusData status = books.findStatus(bookID).value_or(BookStatusData());
+    status.BookID = bookID;
+    status.textLengths = progress.toJson();
+    return books.saveStatus(status);
 }

@@ -75,7 +75,16 @@ EpubPane::EpubPane(std::unique_ptr<EPUBManager> book, NavigationHistory &history
     m_web->installEventFilter(this);
     if (m_web->focusProxy())
         m_web->focusProxy()->installEventFilter(this);
-    connect(m_web, &QWebEngineView::loadStarted, this, [this] { ++m_loadsStarted; });
+    connect(m_web, &QWebEngineView::loadStarted, this, [this] {
+        ++m_loadsStarted;
+        m_loadedSpine.reset();
+    });
+    m_placeTimer = new QTimer(this);
+    m_placeTimer->setSingleShot(true);
+    m_placeTimer->setInterval(200);
+    connect(m_placeTimer, &QTimer::timeout, this, &EpubPane::askPlace);
+    connect(page, &QWebEnginePage::scrollPositionChanged, this, &EpubPane::askPlaceSoon);
+    connect(page, &QWebEnginePage::contentsSizeChanged, this, &EpubPane::askPlaceSoon);
     connect(m_web, &QWebEngineView::loadFinished, this, &EpubPane::didFinishLoad);
     connect(m_web, &QWebEngineView::printFinished, this, [this](bool ok) {
         if (!m_closing)
@@ -117,6 +126,7 @@ EpubPane::~EpubPane()
     if (m_printWatchdog)
         m_printWatchdog->stop();
     m_printDone = nullptr;
+    m_placeTimer->stop();
     m_web->disconnect(this);
     m_web->page()->disconnect(this);
     delete m_imageViewer;
@@ -228,6 +238,86 @@ void EpubPane::showHistoryPage()
     m_web->load(m_book->urlForContent(href));
 }
 
+void EpubPane::setPendingPlace(const ReadingPlace &place)
+{
+    m_pendingPlace = place;
+    putPendingScript(place);
+}
+
+void EpubPane::showPlace(const ReadingPlace &place)
+{
+    const int index = std::clamp(place.spineIndex, 0, pageCount() - 1);
+    ReadingPlace target = place;
+    target.spineIndex = index;
+    if (m_loadedSpine == index) {
+        PageScripts::run(m_web->page(), QStringLiteral("qmApplyPlace(%1)").arg(target.toJson()));
+        m_place = target;
+        askPlaceSoon();
+        emit placeChanged(m_place);
+        return;
+    }
+    setPendingPlace(target);
+    goToPage(index);
+}
+
+void EpubPane::putPendingScript(const std::optional<ReadingPlace> &place)
+{
+    QWebEngineScriptCollection &scripts = m_web->page()->scripts();
+    const QString name = QStringLiteral("readingPlacePending");
+    for (const QWebEngineScript &old : scripts.find(name))
+        scripts.remove(old);
+    if (!place)
+        return;
+    // Made with the document, before anything of it is painted: the place
+    // for the page script, and the page hidden until it is applied (at
+    // most a few seconds, should the page script never run).
+    QWebEngineScript script;
+    script.setName(name);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(PageScripts::kWorld);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(
+        QStringLiteral("(function () {\n"
+                       "  window.qmPendingPlace = %1;\n"
+                       "  function hide() { document.documentElement.style.setProperty('visibility', "
+                       "'hidden'); }\n"
+                       "  if (document.documentElement) hide();\n"
+                       "  else { var mo = new MutationObserver(function () {\n"
+                       "    if (document.documentElement) { mo.disconnect(); hide(); } });\n"
+                       "    mo.observe(document, { childList: true }); }\n"
+                       "  setTimeout(function () { if (document.documentElement)\n"
+                       "    document.documentElement.style.removeProperty('visibility'); }, 4000);\n"
+                       "})();")
+            .arg(place->toJson()));
+    scripts.insert(script);
+}
+
+void EpubPane::askPlaceSoon()
+{
+    if (!m_closing)
+        m_placeTimer->start();
+}
+
+void EpubPane::askPlace()
+{
+    if (m_closing || !m_loadedSpine)
+        return;
+    const int spine = *m_loadedSpine;
+    const quint64 load = m_loadsStarted;
+    QPointer<EpubPane> self(this);
+    PageScripts::run(m_web->page(),
+        QStringLiteral("typeof qmCurrentPlace === 'function' ? qmCurrentPlace() : ''"),
+        [self, spine, load](const QVariant &answer) {
+            if (!self || self->m_closing || self->m_loadsStarted != load || self->m_loadedSpine != spine)
+                return;
+            const auto place = ReadingPlace::fromJson(answer.toString(), spine);
+            if (!place || *place == self->m_place)
+                return;
+            self->m_place = *place;
+            emit self->placeChanged(self->m_place);
+        });
+}
+
 void EpubPane::scrollTo(int offset)
 {
     PageScripts::run(m_web->page(), QStringLiteral("window.scrollTo(0,%1)").arg(offset));
@@ -275,6 +365,11 @@ void EpubPane::navigationStarted(const QUrl &url)
     const bool jump = url.toString().contains(u'#');
     m_history.navigationStarted(
         spineIndex(url), jump ? std::optional<int>(int(m_web->page()->scrollPosition().y())) : std::nullopt);
+    // A place waits for its own spine item only.
+    if (m_pendingPlace && spineIndex(url) != m_pendingPlace->spineIndex) {
+        m_pendingPlace.reset();
+        putPendingScript(std::nullopt);
+    }
     m_expectedUrl = url;
     m_shownDocument = url.adjusted(QUrl::RemoveFragment);
     emit documentChanging();
@@ -322,6 +417,14 @@ void EpubPane::pageNavigated(const QUrl &url)
     if (const auto i = spineIndex(url)) {
         m_currentManifestID = m_book->spine().at(*i).toMap().value(QStringLiteral("id")).toString();
         m_paging->setItem(*i, pageCount());
+        // Until the page tells: the place it is asked to show, else the top.
+        if (m_pendingPlace && m_pendingPlace->spineIndex == *i) {
+            m_place = *m_pendingPlace;
+            emit placeChanged(m_place);
+        } else if (m_place.spineIndex != *i) {
+            m_place = ReadingPlace::at(*i);
+            emit placeChanged(m_place);
+        }
         emit pageShown(*i, pageCount());
     }
     emit historyChanged();
@@ -347,13 +450,24 @@ void EpubPane::webchangelate(const QUrl &url)
 
 void EpubPane::didFinishLoad(bool ok)
 {
+    const auto pending = std::exchange(m_pendingPlace, std::nullopt);
+    if (pending)
+        putPendingScript(std::nullopt); // one load only
     if (!ok)
         return;
     if (QWidget *input = m_web->focusProxy())
         input->installEventFilter(this); // made with the first document
-    if (const auto offset = m_history.loadFinished())
+    m_loadedSpine = spineIndex(m_web->url());
+    if (const auto offset = m_history.loadFinished()) {
         scrollTo(*offset);
+    } else if (pending && m_loadedSpine == pending->spineIndex) {
+        // Applied by the page script as the document came; again here for
+        // a document it could not reach in time (and to show the page).
+        PageScripts::run(m_web->page(),
+            QStringLiteral("typeof qmApplyPlace === 'function' && qmApplyPlace(%1)").arg(pending->toJson()));
+    }
     landAtEndIfAsked();
+    askPlaceSoon();
     // The page scripts must answer before anything relies on them; a page
     // without them cannot be annotated.
     checkPageScripts(m_loadsStarted, 3);

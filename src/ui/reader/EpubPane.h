@@ -10,6 +10,7 @@
 
 #include "ImageViewer.h"
 #include "ReaderPane.h"
+#include "core/reader/ReadingPlace.h"
 #include "core/reader/ReadingTheme.h"
 #include "core/reader/Typography.h"
 #include "core/reader/WritingMode.h"
@@ -93,6 +94,21 @@ public:
     // Loads the spine item of the history's page again (going back).
     void showHistoryPage();
 
+    // The place to show when spine item `place.spineIndex` loads next
+    // (loaded by the caller, after this call): the page stays hidden until
+    // the place is at the top of the view, so it is first seen there.
+    // Replaces an earlier one; dropped when another document loads first.
+    void setPendingPlace(const ReadingPlace &place);
+    // Goes to `place`: its place at once when its spine item is shown, else
+    // the item is loaded as a jump (going back returns) and shown there.
+    void showPlace(const ReadingPlace &place);
+    // Where the reader is in the spine item shown, as the page last told
+    // (a moment after scrolling, a new font size or width); the top of the
+    // item until it has.
+    ReadingPlace currentPlace() const { return m_place; }
+    // The spine item `url` shows, if any.
+    std::optional<int> spineIndexOf(const QUrl &url) const { return spineIndex(url); }
+
     const EPUBManager &book() const { return *m_book; }
 
     // One screen forward or back through the book (the paging keys of the
@@ -164,6 +180,8 @@ signals:
     void contextMenuRequested(const QPoint &pos);
     // A double click selected `word` (not over a picture) at `globalPos`.
     void wordDoubleClicked(const QString &word, const QPoint &globalPos);
+    // currentPlace() changed.
+    void placeChanged(const ReadingPlace &place);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -196,6 +214,11 @@ private:
     // Lays the shown writing mode over this and every later page.
     void applyWritingMode();
     void fillOutline(QTreeWidgetItem *parent, const QVariantList &entries, int depth);
+    // The pending place's script in the page's script collection, or none.
+    void putPendingScript(const std::optional<ReadingPlace> &place);
+    // Asks the page where the reader is, a moment after it may have moved.
+    void askPlaceSoon();
+    void askPlace();
 
     std::unique_ptr<EPUBManager> m_book;
     NavigationHistory &m_history;
@@ -234,4 +257,8 @@ private:
     WritingMode::Layout m_writing; // what the book asks for
     QString m_writingKey; // where the reader's choice is kept
     bool m_vertical = false; // shown vertical
+    std::optional<ReadingPlace> m_pendingPlace;
+    ReadingPlace m_place;
+    std::optional<int> m_loadedSpine; // the spine item loaded and shown, none while loading
+    QTimer *m_placeTimer = nullptr;
 };

@@ -13,7 +13,8 @@ const char kScriptPrefix[] = "tavro-page-script:";
 
 QStringList PageScripts::names()
 {
-    return { QStringLiteral("selection.js"), QStringLiteral("searchhighlight.js") };
+    return { QStringLiteral("selection.js"), QStringLiteral("searchhighlight.js"),
+        QStringLiteral("place.js") };
 }
 
 QString PageScripts::source(const QString &name)

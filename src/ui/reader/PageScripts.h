@@ -1,4 +1,5 @@
-// The reader's own page scripts ("selection.js", "searchhighlight.js"),
+// The reader's own page scripts ("selection.js", "searchhighlight.js",
+// "place.js"),
 // put into every document of a book page in a JavaScript world of their
 // own: a book's scripts can neither call nor replace their functions, and
 // the reader reaches them only through run().

@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 PdfPane::PdfPane(const QString &path, ConfigDictionary &config, const QString &metaBookId, QWidget *parent)
     : QWidget(parent)
@@ -59,7 +60,13 @@ PdfPane::PdfPane(const QString &path, ConfigDictionary &config, const QString &m
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_split);
     m_zoomBar->raise();
+    connect(m_view->verticalScrollBar(), &QScrollBar::rangeChanged, this, &PdfPane::applyPendingOffset);
+    // The reader's own scrolling ends a restored position.
+    connect(
+        m_view->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_pendingOffset.reset(); });
     connect(m_view->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this, [this](int p) {
+        if (p != m_page)
+            m_pendingOffset.reset();
         m_page = p;
         emit pageShown(p, pageCount());
     });
@@ -238,7 +245,28 @@ PdfViewState PdfPane::viewState() const
     s.zoom = m_fit == PdfViewState::Fit::None ? m_view->zoomFactor() : scale();
     s.page = m_page;
     s.fit = m_fit;
+    s.offset = pageOffset();
     return s;
+}
+
+double PdfPane::pageOffset() const
+{
+    if (m_pendingOffset)
+        return *m_pendingOffset;
+    const QScrollBar *bar = m_view->verticalScrollBar();
+    return bar->maximum() > bar->minimum()
+        ? std::clamp(double(bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum()), 0.0, 1.0)
+        : 0.0;
+}
+
+void PdfPane::applyPendingOffset()
+{
+    QScrollBar *bar = m_view->verticalScrollBar();
+    if (!m_pendingOffset || bar->maximum() <= bar->minimum())
+        return;
+    // Kept while the view settles (a fit mode sets the zoom once it has its
+    // width): each new range gets the same share.
+    bar->setValue(bar->minimum() + int(std::lround(*m_pendingOffset * (bar->maximum() - bar->minimum()))));
 }
 
 void PdfPane::restore(const PdfViewState &state)
@@ -252,6 +280,8 @@ void PdfPane::restore(const PdfViewState &state)
     m_zoomBar->showScale(state.zoom, m_fit);
     m_zoomBar->hide();
     goToPage(state.page);
+    m_pendingOffset = state.offset > 0 ? std::optional<double>(state.offset) : std::nullopt;
+    applyPendingOffset();
 }
 
 void PdfPane::printTo(QPrinter *printer, std::function<void(bool)> done)

@@ -101,8 +101,10 @@ public:
     PdfZoomBar *zoomBar() const { return m_zoomBar; }
     bool zoomBarShown() const;
 
-    // How the book is shown now, and showing it so (zoom, fit mode, page)
-    // without the zoom bar.
+    // How the book is shown now, and showing it so (zoom, fit mode, page,
+    // scroll position within the page) without the zoom bar. The scroll
+    // position is applied as the view gets its size, until the reader
+    // scrolls or turns the page.
     PdfViewState viewState() const;
     void restore(const PdfViewState &state);
 
@@ -122,6 +124,9 @@ private:
     void scaleDidChange();
     void placeZoomBar();
     void openOutlineItem(QTreeWidgetItem *item);
+    // The scroll position within the page, 0 to 1.
+    double pageOffset() const;
+    void applyPendingOffset();
 
     QString m_path;
     ConfigDictionary &m_config;
@@ -134,6 +139,8 @@ private:
     PdfOutline m_outline;
     PdfViewState::Fit m_fit = PdfViewState::Fit::None;
     int m_page = 0;
+    // The scroll position restore() asked for, until it holds.
+    std::optional<double> m_pendingOffset;
     bool m_barShownBeforeClick = false;
     bool m_splitRestored = false;
 };

@@ -7,15 +7,18 @@
 #include "ReaderAnnotationActions.h"
 #include "ReaderDictMenu.h"
 #include "ReaderDisplayPopover.h"
+#include "ReaderProgressBar.h"
 #include "ReaderSearch.h"
 #include "ReaderThemePalette.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/library/Library.h"
+#include "core/platform/DataFolder.h"
 #include "core/platform/UserDefaults.h"
 #include "core/reader/BookInfo.h"
 #include "core/reader/BookOpening.h"
 #include "core/reader/PageTurn.h"
+#include "core/reader/BookSearchText.h"
 #include "core/reader/ReadingState.h"
 #include "core/reader/StayTimeCounter.h"
 #include "core/sync/QMShareHelper.h"
@@ -27,8 +30,10 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -40,6 +45,7 @@
 #include <QUrlQuery>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+#include <QtConcurrent/QtConcurrentRun>
 #include <utility>
 
 ReaderVC::ReaderVC(Navigation &app, BookInfo book, std::optional<LinkOrigin> from)
@@ -297,7 +303,53 @@ void ReaderVC::openEpub(int last)
     epub->attachSearch(*m_search);
     // Opened from the library search: the term is marked on the page.
     m_search->markOnOpen(m_book.searchTerm);
+    setUpProgress(epub);
+    // Opened from the shelf, or back from a link: where the reader was in
+    // that spine item, first seen there. A link's own target is shown as
+    // the link asks.
+    if (!fromLink) {
+        const std::optional<int> spine = documentUrl ? epub->spineIndexOf(url) : m_history.page();
+        if (spine && (!documentUrl || !url.hasFragment())) {
+            if (const auto place = ReadingState::storedPlace(m_app.library().books(), m_book.bookID, *spine))
+                epub->setPendingPlace(*place);
+        }
+    }
     epub->open(url);
+}
+
+void ReaderVC::setUpProgress(EpubPane *epub)
+{
+    m_progressBar = new ReaderProgressBar(this);
+    layout()->addWidget(m_progressBar);
+    const auto show
+        = [this, epub] { m_progressBar->setPlace(epub->currentPlace(), epub->currentOutlineTitle()); };
+    connect(epub, &EpubPane::placeChanged, m_progressBar, show);
+    connect(epub, &EpubPane::historyChanged, m_progressBar, show);
+    connect(m_progressBar, &ReaderProgressBar::placeChosen, epub, &EpubPane::showPlace);
+
+    const auto target = BookUrl::parse(epub->book().rootURL());
+    QString stamp;
+    if (target && target->sample)
+        stamp = QStringLiteral("sample:") + target->fileName;
+    else if (target)
+        stamp = BookProgress::stampOf(QDir(DataFolder::contentsFolder()).filePath(target->fileName));
+    const int spineCount = epub->pageCount();
+    if (const auto kept
+        = ReadingState::storedProgress(m_app.library().books(), m_book.bookID, stamp, spineCount)) {
+        m_progressBar->setProgress(*kept);
+        return;
+    }
+    // Every spine item is read once: off the main thread, the result
+    // dropped with the screen.
+    auto text = std::make_shared<BookSearchText>(epub->book());
+    auto *watcher = new QFutureWatcher<BookProgress>(this);
+    connect(watcher, &QFutureWatcher<BookProgress>::finished, this, [this, watcher] {
+        const BookProgress progress = watcher->result();
+        watcher->deleteLater();
+        ReadingState::saveProgress(m_app.library().books(), m_book.bookID, progress);
+        m_progressBar->setProgress(progress);
+    });
+    watcher->setFuture(QtConcurrent::run([text, stamp] { return BookProgress::measure(*text, stamp); }));
 }
 
 void ReaderVC::bookLinkClicked(const QUrl &url)
@@ -475,8 +527,10 @@ void ReaderVC::saveStatus()
 {
     if (!m_loaded)
         return;
-    ReadingState::save(
-        m_app.library().books(), m_book.bookID, m_history.page(), m_pane ? m_pane->textSize() : std::nullopt);
+    const EpubPane *epub = epubPane();
+    ReadingState::save(m_app.library().books(), m_book.bookID, m_history.page(),
+        m_pane ? m_pane->textSize() : std::nullopt,
+        epub ? std::optional<ReadingPlace>(epub->currentPlace()) : std::nullopt);
 }
 
 void ReaderVC::tapPrint()

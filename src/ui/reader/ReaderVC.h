@@ -25,6 +25,7 @@ class ReaderDisplayPopover;
 class ReaderThemePalette;
 class ReaderAnnotationActions;
 class ReaderDictMenu;
+class ReaderProgressBar;
 class ReaderSearch;
 class ReaderPane;
 class StayTimeCounter;
@@ -103,6 +104,10 @@ public:
     // The bookmark, highlight and memo commands of the book shown (null
     // before the reader has appeared with a readable book).
     ReaderAnnotationActions *annotations() const { return m_annotations; }
+    // The status line of an EPUB book: chapter, share of the book, slider
+    // (null for a PDF and before the book is shown).
+    ReaderProgressBar *progressBar() const { return m_progressBar; }
+
     // The in-book search: the search button, Ctrl+F and its pop-over.
     ReaderSearch *search() const { return m_search; }
     // The dictionary look-up of the selection (context menu and shortcut).
@@ -146,6 +151,9 @@ private:
     // over it.
     void placePane(ReaderPane *pane);
     void saveStatus();
+    // The status line under an EPUB book, and the text lengths behind its
+    // share: kept ones, else measured off the main thread and kept.
+    void setUpProgress(EpubPane *epub);
     // The go-back button follows the history.
     void syncBack();
     // The font-size buttons follow the pane's size.
@@ -188,4 +196,5 @@ private:
     ReaderAnnotationActions *m_annotations = nullptr; // a child of this screen
     ReaderSearch *m_search = nullptr;
     ReaderDictMenu *m_dict = nullptr; // a child of this screen
+    ReaderProgressBar *m_progressBar = nullptr; // a child of this screen
 };

@@ -123,7 +123,7 @@ TEST(PdfViewState, KeptPerBookFile)
     const QString path = QStringLiteral("/contents/図譜 1.pdf");
     UserDefaults::remove(PdfViewState::keyFor(path));
     EXPECT_FALSE(PdfViewState::load(path));
-    const PdfViewState kept { 12, 2.5, 7, PdfViewState::Fit::Width };
+    const PdfViewState kept { 12, 2.5, 7, PdfViewState::Fit::Width, 0.375 };
     PdfViewState::save(path, kept);
     EXPECT_EQ(PdfViewState::load(path), kept);
     EXPECT_EQ(PdfViewState::load(QStringLiteral("/elsewhere/図譜 1.pdf")), kept) << "by file name";
@@ -141,6 +141,12 @@ TEST(PdfViewState, StoredTextIsCheckedAndBroughtIntoRange)
             PdfViewState { 3, 4.0, 2, PdfViewState::Fit::Page } },
         { R"({"pageCount":-1,"zoom":"x","page":-4,"fit":"odd"})",
             PdfViewState { 0, 1.0, 0, PdfViewState::Fit::None } },
+        { R"({"pageCount":3,"page":1,"offset":1.7})",
+            PdfViewState { 3, 1.0, 1, PdfViewState::Fit::None, 1.0 } },
+        { R"({"pageCount":3,"page":1,"offset":-2})",
+            PdfViewState { 3, 1.0, 1, PdfViewState::Fit::None, 0.0 } },
+        { R"({"pageCount":3,"page":1,"offset":"half"})",
+            PdfViewState { 3, 1.0, 1, PdfViewState::Fit::None } },
         { "[1,2]", std::nullopt },
         { "not json", std::nullopt },
     };
@@ -150,7 +156,7 @@ TEST(PdfViewState, StoredTextIsCheckedAndBroughtIntoRange)
 
 TEST(PdfViewState, ReopeningUsesTheRecordsPageAndTheKeptZoom)
 {
-    const PdfViewState kept { 10, 3.0, 6, PdfViewState::Fit::Page };
+    const PdfViewState kept { 10, 3.0, 6, PdfViewState::Fit::Page, 0.5 };
     struct Case {
         const char *what;
         std::optional<PdfViewState> kept;
@@ -160,7 +166,8 @@ TEST(PdfViewState, ReopeningUsesTheRecordsPageAndTheKeptZoom)
     };
     const Case cases[] = {
         { "record's page", kept, 4, 10, { 10, 3.0, 4, PdfViewState::Fit::Page } },
-        { "kept page without a record", kept, -1, 10, { 10, 3.0, 6, PdfViewState::Fit::Page } },
+        { "kept page without a record", kept, -1, 10, { 10, 3.0, 6, PdfViewState::Fit::Page, 0.5 } },
+        { "record's page is the kept one", kept, 6, 10, { 10, 3.0, 6, PdfViewState::Fit::Page, 0.5 } },
         { "file replaced: zoom only", kept, -1, 5, { 5, 3.0, 0, PdfViewState::Fit::Page } },
         { "page past the end", kept, 30, 10, { 10, 3.0, 9, PdfViewState::Fit::Page } },
         { "nothing kept", std::nullopt, 2, 10, { 10, 1.0, 2, PdfViewState::Fit::None } },

@@ -20,6 +20,7 @@
 #include <QPdfDocument>
 #include <QPointingDevice>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -191,14 +192,24 @@ TEST_F(PdfPaneTest, TheViewStateComesBackOnReopening)
 {
     m_pane->goToPage(4);
     m_pane->setScale(3.0);
+    // Read down to two fifths of the page.
+    QScrollBar *bar = m_pane->view()->verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 200; }));
+    bar->setValue(bar->maximum() * 2 / 5);
     const PdfViewState left = m_pane->viewState();
-    EXPECT_EQ(left, (PdfViewState { 6, 3.0, 4, PdfViewState::Fit::None }));
+    EXPECT_EQ(left, (PdfViewState { 6, 3.0, 4, PdfViewState::Fit::None, left.offset }));
+    EXPECT_NEAR(left.offset, 0.4, 0.01);
     m_window.reset();
     open();
     m_pane->restore(left);
     EXPECT_EQ(m_pane->page(), 4);
     EXPECT_NEAR(m_pane->scale(), 3.0, 1e-9);
     EXPECT_FALSE(m_pane->zoomBarShown()) << "reopened without the slider";
+    bar = m_pane->view()->verticalScrollBar();
+    EXPECT_TRUE(waitUntil([&] {
+        return bar->maximum() > 200 && std::abs(double(bar->value()) / bar->maximum() - 0.4) < 0.01;
+    })) << bar->value()
+        << " of " << bar->maximum();
 
     m_pane->restore({ 6, 1.0, 1, PdfViewState::Fit::Width });
     EXPECT_EQ(m_pane->viewState().fit, PdfViewState::Fit::Width);
