@@ -686,6 +686,9 @@ TEST_F(AppShellTest, EmptyShelvesSearchesAndHistorySayWhatIsGoingOn)
         const auto [background, text] = backgroundAndText(shot, empty->geometry());
         EXPECT_GE(contrast(background, text), 4.5) << (covers ? "on the wall" : "on the list");
     }
+    auto *busy = m_app->window()->findChild<QLabel *>(QStringLiteral("searchBusy"));
+    ASSERT_TRUE(busy);
+    EXPECT_FALSE(busy->isVisible()) << "no search under way";
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-empty.png"));
 
     m_app->changeToTop();
