@@ -82,10 +82,11 @@ ShelfVC::ShelfVC(Navigation &app)
     m_search->setClearButtonEnabled(true);
     m_search->setMaximumWidth(220);
     m_toolbar->addWidget(m_search);
-    m_searchBusy = new QLabel(QStringLiteral("目次を検索中…"), m_toolbar);
+    // Always in the toolbar, empty while no scan runs: a toolbar may show
+    // again the widget of an action it was told to hide.
+    m_searchBusy = new QLabel(m_toolbar);
     m_searchBusy->setObjectName(QStringLiteral("searchBusy"));
     m_searchBusyAction = m_toolbar->addWidget(m_searchBusy);
-    m_searchBusyAction->setVisible(false);
     connect(m_search, &QLineEdit::returnPressed, this, [this] { searchBook(m_search->text()); });
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (text.isEmpty())
@@ -497,14 +498,14 @@ ShelfVC::~ShelfVC()
 
 bool ShelfVC::searching() const
 {
-    return m_searchBusyAction->isVisible();
+    return !m_searchBusy->text().isEmpty();
 }
 
 void ShelfVC::searchBook(const QString &text)
 {
     const int generation = m_searchToken->fetch_add(1) + 1;
     auto setBusy = [this](bool busy) {
-        m_searchBusyAction->setVisible(busy);
+        m_searchBusy->setText(busy ? QStringLiteral("目次を検索中…") : QString());
         updateEmptyState();
     };
     m_searchText = text;
@@ -515,7 +516,7 @@ void ShelfVC::searchBook(const QString &text)
         return;
     }
     m_searchBookList = shelfModel().searchTitles(text);
-    m_searchBusyAction->setVisible(true); // before the list shows: no "nothing found" yet
+    m_searchBusy->setText(QStringLiteral("目次を検索中…")); // before the list shows: no "nothing found" yet
     reload();
     // Tables of contents mean opening every package: off the main thread.
     const QList<ShelfEntry> entries = shelfModel().contentsList(shownLabelID(), std::nullopt, true);
