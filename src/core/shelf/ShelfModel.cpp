@@ -103,13 +103,25 @@ QList<ShelfEntry> ShelfModel::contentsList(
     BookRepository repository = m_library.books();
     QHash<QString, qint64> bookIDs;
     QSet<qint64> onShelf;
+    QHash<qint64, QDateTime> linkedAt; // of the shown shelf's links
     for (const BookMetaData &b : repository.allBooks())
         if (b.fileName && b.BookID)
             bookIDs.insert(*b.fileName, *b.BookID);
     if (labelID > 0)
         for (const BookLabelLink &l : repository.getBookListByLabelID(labelID))
-            if (l.BookID)
+            if (l.BookID) {
                 onShelf.insert(*l.BookID);
+                linkedAt.insert(*l.BookID, l.UpdateDateTime.value_or(QDateTime()));
+            }
+    auto downloaded = [&](const QString &name) -> QDateTime {
+        const auto id = bookIDs.constFind(name);
+        if (id == bookIDs.cend())
+            return {};
+        if (const auto at = linkedAt.constFind(*id); at != linkedAt.cend())
+            return *at;
+        const auto link = repository.getLabelByBookID(*id);
+        return link ? link->UpdateDateTime.value_or(QDateTime()) : QDateTime();
+    };
     for (const QFileInfo &file : files) {
         const QString name = file.fileName();
         if (wanted && !wanted->contains(name))
@@ -127,14 +139,13 @@ QList<ShelfEntry> ShelfModel::contentsList(
                     onShelf.insert(*b->BookID);
             }
         }
-        const ShelfEntry entry { file.absoluteFilePath(), name, formatOf(file.absoluteFilePath()),
-            file.lastModified() };
         if (labelID > 0) {
             const auto id = bookIDs.constFind(name);
             if (id == bookIDs.cend() || !onShelf.contains(*id))
                 continue;
         }
-        kept.append(entry);
+        kept.append({ file.absoluteFilePath(), name, formatOf(file.absoluteFilePath()), file.lastModified(),
+            downloaded(name) });
     }
     if (!registered) {
         UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
@@ -313,6 +324,26 @@ bool ShelfModel::deleteShelf(qint64 labelID, bool deleteBooks)
     }
     m_library.books().removeLibaryByLabelID(labelID);
     return true;
+}
+
+int ShelfModel::pageAfterDeleting(const QList<LabelMaster> &shelves, int shownPage, qint64 deletedLabelID)
+{
+    if (shownPage < 1 || shownPage > shelves.size())
+        return 1;
+    // By identity, not by number: after a reorder a shelf's labelID says
+    // nothing about its place in the list.
+    const std::optional<qint64> shown = shelves.at(shownPage - 1).labelID;
+    if (!shown || *shown == deletedLabelID)
+        return 1;
+    int page = 0;
+    for (const LabelMaster &l : shelves) {
+        if (l.labelID == deletedLabelID)
+            continue;
+        ++page;
+        if (l.labelID == shown)
+            return page;
+    }
+    return 1;
 }
 
 int ShelfModel::pageAfterSwipe(double offset, double width, int pageID)

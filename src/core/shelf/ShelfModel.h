@@ -30,6 +30,10 @@ struct ShelfEntry {
     QString fileName; // its last component
     BookFormat format = BookFormat::Epub; // formatOf(path)
     QDateTime date; // the file's modification time
+    // When the book was put into the library: the stored update time of its
+    // shelf link (invalid for a file without record or link). Copying or
+    // touching the file does not change it.
+    QDateTime downloaded;
 
     bool isPdf() const { return format == BookFormat::Pdf; }
 };
@@ -59,7 +63,7 @@ public:
     QList<LabelMaster> labels() const;
 
     // The books in the contents folder standing on shelf `labelID` (every
-    // book file when `all`), newest file first, limited to `searchBookList`
+    // book file when `all`, or for a `labelID` of 0), newest file first, limited to `searchBookList`
     // when given and not `all`. Until "hasBuildBookInfo_new" is set, loose
     // files without a record are registered once (PDFs with an info made from
     // the file name).
@@ -102,6 +106,12 @@ public:
     // Deletes a shelf (never shelf 1's row); with `deleteBooks`, its books
     // first, as single deletions do.
     bool deleteShelf(qint64 labelID, bool deleteBooks);
+    // The shown page (from 1) after the shelf `deletedLabelID` is deleted
+    // from `shelves` (the shelves before, in the order of the shelf list)
+    // while page `shownPage` was shown: the shown shelf's new place, found
+    // by its labelID; 1 (the first shelf) when the shown one is the deleted
+    // one or `shownPage` is outside the list.
+    static int pageAfterDeleting(const QList<LabelMaster> &shelves, int shownPage, qint64 deletedLabelID);
     // The page to show after a swipe that ended `offset` points away from the
     // shown page `pageID` (from 1) on pages `width` wide: at most one page.
     static int pageAfterSwipe(double offset, double width, int pageID);

@@ -55,6 +55,7 @@ bool TopLogic::reconnectForToken()
         return true;
     }
     qCInfo(lcTop) << "認証 失敗";
+    newsUnreachable = answer.error.has_value();
     loadDataFromCache();
     return false;
 }
@@ -64,9 +65,10 @@ void TopLogic::requestNewsInfo(const QString &token)
     m_store.requestAPIToken(QStringLiteral("/rest/getInformationsV2.php"), "GET",
         { { QStringLiteral("token"), token }, { QStringLiteral("exec"), QStringLiteral("G") } }, {},
         guardedBy(&m_context,
-            [this](
-                const QVariant &result, const std::optional<ApiResponse> &, const std::optional<ApiError> &) {
+            [this](const QVariant &result, const std::optional<ApiResponse> &,
+                const std::optional<ApiError> &error) {
                 const QVariantMap answer = result.toMap();
+                newsUnreachable = error && error->transport;
                 if (answer.value(QStringLiteral("result")).toBool()) {
                     qCInfo(lcTop) << "インフォメーション取得 成功";
                     m_library.news().deleteCacheInfos();

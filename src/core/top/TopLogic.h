@@ -36,6 +36,9 @@ public:
     QVariantList contentsArray;
     // Called whenever newsLists changed.
     std::function<void()> newsReloaded;
+    // Whether the latest news request could not reach the server (newsLists
+    // then holds the cached news, if any).
+    bool newsUnreachable = false;
 
     // "?cid=…&pwd=…" with the news credentials percent-escaped.
     QString createParam() const;

@@ -2,6 +2,7 @@
 
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
+#include "core/shelf/PdfCover.h"
 
 #include <QFileInfo>
 #include <QPainter>
@@ -38,9 +39,11 @@ QImage CoverCache::load(const ShelfEntry &entry, qreal dpr)
         EPUBManager epub(BookUrl::rootUrl(entry.fileName));
         return epub.coverImage();
     }
-    const QString side = ShelfModel::sideFile(entry.path, QStringLiteral(".cover"));
+    // A black cover left by an earlier version is passed over: the page
+    // itself shows until the next opening makes the cover again.
+    const QString side = PdfCover::pathFor(entry.path);
     QImage image(side);
-    if (!image.isNull())
+    if (!image.isNull() && PdfCover::isUsable(side))
         return image;
     QPdfDocument pdf;
     if (pdf.load(entry.path) != QPdfDocument::Error::None || pdf.pageCount() < 1)

@@ -21,8 +21,9 @@ void ShelfBookListModel::setBooks(const QList<ShelfEntry> &entries, const QHash<
         row.creator = b != books.cend() ? b->creator.value_or(QString()) : QString();
         if (b != books.cend())
             row.subTitle = QLBTableCellView::subTitle(b->creator, b->publisher);
-        // When the file came: the download (or the import from disk).
-        row.time = QLBTableCellView::timeText(e.date);
+        // When the book came into the library (the download or the import
+        // from disk), as stored: the file's own time changes with a copy.
+        row.time = QLBTableCellView::timeText(e.downloaded);
         const QPixmap cover = known ? known(e) : QPixmap();
         row.cover = cover.isNull() ? blank : QIcon(cover);
         row.coverMade = !cover.isNull();

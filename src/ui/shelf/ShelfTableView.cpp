@@ -2,7 +2,9 @@
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 
 ShelfTableView::ShelfTableView(QWidget *parent)
     : QListWidget(parent)
@@ -79,4 +81,40 @@ void ShelfTableView::dropEvent(QDropEvent *event)
     event->accept();
     QMetaObject::invokeMethod(
         this, [this, from, to] { emit rowDropped(from, to); }, Qt::QueuedConnection);
+}
+
+void ShelfTableView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_pressedRow = rowAt(event->position());
+    QListWidget::mousePressEvent(event);
+}
+
+void ShelfTableView::mouseReleaseEvent(QMouseEvent *event)
+{
+    const int pressed = m_pressedRow;
+    const bool chosen
+        = event->button() == Qt::LeftButton && pressed >= 0 && rowAt(event->position()) == pressed;
+    if (event->button() == Qt::LeftButton)
+        m_pressedRow = kNoRow;
+    QListWidget::mouseReleaseEvent(event);
+    // Last: choosing refills the table.
+    if (chosen)
+        emit rowChosen(pressed);
+}
+
+void ShelfTableView::keyPressEvent(QKeyEvent *event)
+{
+    const int before = currentRow();
+    QListWidget::keyPressEvent(event);
+    if (state() != QAbstractItemView::EditingState && currentRow() != before && currentRow() >= 0)
+        emit rowChosen(currentRow());
+}
+
+void ShelfTableView::startDrag(Qt::DropActions supportedActions)
+{
+    QListWidget::startDrag(supportedActions);
+    // The release that ended the drag went to the drag, not to the table.
+    m_pressedRow = kNoRow;
+    emit dragEnded();
 }

@@ -4,6 +4,11 @@
 // reordering to its controller. Drags carry the row under
 // "BasicTableViewDragAndDropDataType".
 //
+// A shelf is chosen when the left button is released on the row it was
+// pressed on, or by moving the current row with the keyboard (rowChosen);
+// pressing alone chooses nothing, so a drag can start from any row without
+// the table being refilled under it.
+//
 // Main thread only.
 #pragma once
 
@@ -21,10 +26,21 @@ public:
     // the first row, both exist and they differ.
     bool canDrop(int from, int to) const;
 
+    // Whether the left button is held over the table (a click or a drag
+    // under way): the current row follows the press, no choice is made.
+    bool mouseHeld() const { return m_pressedRow != kNoRow; }
+
 signals:
     void rowDropped(int from, int to);
+    void rowChosen(int row);
+    // A drag from the table ended, dropped or not.
+    void dragEnded();
 
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
     QStringList mimeTypes() const override;
     QMimeData *mimeData(const QList<QListWidgetItem *> &items) const override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -35,4 +51,7 @@ private:
     // The dragged row and the row under the drop, or -1.
     int draggedRow(const QMimeData *data) const;
     int rowAt(const QPointF &pos) const;
+
+    static constexpr int kNoRow = -2; // no left button held (-1: held off the rows)
+    int m_pressedRow = kNoRow;
 };

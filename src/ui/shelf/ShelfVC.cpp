@@ -5,6 +5,7 @@
 #include "ShelfCell.h"
 #include "core/account/AccountSession.h"
 #include "core/app/Analytics.h"
+#include "core/app/EmptyStates.h"
 #include "core/platform/DataFolder.h"
 #include "core/reader/BookInfo.h"
 #include "core/store/StoreManager.h"
@@ -81,10 +82,11 @@ ShelfVC::ShelfVC(Navigation &app)
     m_search->setClearButtonEnabled(true);
     m_search->setMaximumWidth(220);
     m_toolbar->addWidget(m_search);
-    m_searchBusy = new QLabel(QStringLiteral("目次を検索中…"), m_toolbar);
+    // Always in the toolbar, empty while no scan runs: a toolbar may show
+    // again the widget of an action it was told to hide.
+    m_searchBusy = new QLabel(m_toolbar);
     m_searchBusy->setObjectName(QStringLiteral("searchBusy"));
     m_searchBusyAction = m_toolbar->addWidget(m_searchBusy);
-    m_searchBusyAction->setVisible(false);
     connect(m_search, &QLineEdit::returnPressed, this, [this] { searchBook(m_search->text()); });
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (text.isEmpty())
@@ -145,23 +147,18 @@ ShelfVC::ShelfVC(Navigation &app)
     m_listAction = list;
 
     m_books = new ShelfBookListModel(this);
-    m_list = new QListView(this);
+    m_list = new ShelfBookView(this);
     m_list->setModel(m_books);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setObjectName(QStringLiteral("bookList"));
+    m_empty = new EmptyStateOverlay(m_list);
     m_gridCells = new ShelfCell(m_list);
     m_listRows = new QLBTableCellView(m_list);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_list->setUniformItemSizes(true);
     m_coverTimer.setInterval(0);
     m_coverTimer.setSingleShot(true);
     connect(&m_coverTimer, &QTimer::timeout, this, &ShelfVC::loadSomeCovers);
     connect(
         m_list->verticalScrollBar(), &QScrollBar::valueChanged, &m_coverTimer, qOverload<>(&QTimer::start));
-    connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-        if (m_grid)
-            setBoards(true);
-    });
 
     // The shelves beside the books: choose one, drag to reorder, rename in
     // place (F2 or the row's menu), delete.
@@ -170,14 +167,26 @@ ShelfVC::ShelfVC(Navigation &app)
     m_shelfTable->setEditTriggers(QAbstractItemView::EditKeyPressed);
     auto *rows = new QLBShelfManagerView(m_shelfTable);
     m_shelfTable->setItemDelegate(rows);
-    // Queued: showing a shelf refills the table that is reporting the change.
+    // A click (on release) or the keys choose a shelf; a press alone does
+    // not, so that any row can be dragged. Queued: showing a shelf refills
+    // the table that is reporting the change.
+    auto choose = [this](int row) {
+        if (row >= 0 && row + 1 != m_pageID)
+            showShelf(row + 1);
+    };
+    connect(m_shelfTable, &ShelfTableView::rowChosen, this, choose, Qt::QueuedConnection);
     connect(
         m_shelfTable, &QListWidget::currentRowChanged, this,
-        [this](int row) {
-            if (row >= 0 && row + 1 != m_pageID)
-                showShelf(row + 1);
+        [this, choose](int row) {
+            if (!m_shelfTable->mouseHeld())
+                choose(row); // set by a program, not by a press
         },
         Qt::QueuedConnection);
+    // A drag that ended without a drop leaves the shown shelf marked.
+    connect(m_shelfTable, &ShelfTableView::dragEnded, this, [this] {
+        const QSignalBlocker block(m_shelfTable);
+        m_shelfTable->setCurrentRow(m_pageID - 1);
+    });
     connect(m_shelfTable, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         const int row = m_shelfTable->row(item);
         const QList<LabelMaster> shelves = shelfModel().labels();
@@ -220,18 +229,13 @@ ShelfVC::ShelfVC(Navigation &app)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(split);
-    connect(m_list, &QListView::activated, this, [this](const QModelIndex &index) {
-        const QString fileName = index.data(ShelfBookListModel::FileNameRole).toString();
-        if (fileName.isEmpty())
-            return;
-        m_app.changeToReader(shelfModel().readerInfo(ShelfModel::entryFor(fileName), &m_app.shareHelper()));
-    });
+    connect(m_list, &ChoiceListView::rowChosen, this, &ShelfVC::openBook);
     connect(m_list, &QWidget::customContextMenuRequested, this, &ShelfVC::showBookMenu);
     auto *del = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
     connect(del, &QShortcut::activated, this, [this] {
         const QModelIndex current = m_list->currentIndex();
         if (current.isValid())
-            deleteBook(current.data(ShelfBookListModel::FileNameRole).toString());
+            askDeleteBook(current.data(ShelfBookListModel::FileNameRole).toString());
     });
     NotificationCenter::defaultCenter().observe(
         QStringLiteral("reloadshelf"), this, [this](const QVariant &) { reload(); });
@@ -418,6 +422,7 @@ void ShelfVC::reload()
     m_books->setBooks(shelfModel().items(shownLabelID(), m_searchBookList), shelfModel().booksByFileName(),
         QIcon(CoverCache::placeholder(QString(), ratio)),
         [this, ratio](const ShelfEntry &e) { return m_covers.cached(e, ratio); });
+    updateEmptyState();
     m_coverTimer.start();
 }
 
@@ -426,60 +431,29 @@ void ShelfVC::setGridMode(bool grid)
     m_grid = grid;
     if (m_gridAction)
         (grid ? m_gridAction : m_listAction)->setChecked(true);
-    if (grid) {
-        m_list->setViewMode(QListView::IconMode);
-        m_list->setIconSize(CoverCache::kCoverSize);
-        m_list->setGridSize(CoverCache::kCellSize + QSize(0, 40)); // a row of the shelf: cell and title
-        m_list->setResizeMode(QListView::Adjust);
-        m_list->setMovement(QListView::Static);
-        m_list->setWordWrap(true);
-        m_list->setStyleSheet(QStringLiteral("QListView#bookList { color: #f4f1e8; }"));
-        setBoards(true);
-        m_list->setItemDelegate(m_gridCells);
-    } else {
-        m_list->setItemDelegate(m_listRows);
-        m_list->setViewMode(QListView::ListMode);
-        m_list->setIconSize(QSize());
-        m_list->setGridSize(QSize());
-        m_list->setWordWrap(false);
-        m_list->setStyleSheet(QString());
-        setBoards(false);
-    }
+    m_list->setItemDelegate(grid ? m_gridCells : m_listRows);
+    m_list->setCoverLook(grid);
     reload();
 }
 
-void ShelfVC::setBoards(bool on)
+void ShelfVC::openBook(int row)
 {
-    QPalette palette = m_list->palette();
-    if (!on) {
-        palette.setBrush(QPalette::Base, QApplication::palette().base());
-        m_list->setPalette(palette);
+    const QString fileName = m_books->index(row).data(ShelfBookListModel::FileNameRole).toString();
+    if (fileName.isEmpty())
+        return;
+    m_app.changeToReader(shelfModel().readerInfo(ShelfModel::entryFor(fileName), &m_app.shareHelper()));
+}
+
+void ShelfVC::updateEmptyState()
+{
+    // While the tables of contents are still searched, a search has not
+    // found nothing yet.
+    if (m_searchBookList && searching()) {
+        m_empty->setMessage(QString());
         return;
     }
-    // One row of the grid: the wall, a wooden board under the covers (at
-    // the bottom of their cells), then the titles on the wall. Drawn once;
-    // scrolling only moves it.
-    const int rowHeight = m_list->gridSize().height();
-    if (m_boardTile.height() != rowHeight) {
-        const int boardTop = CoverCache::kCellSize.height();
-        const int board = 14;
-        QPixmap tile(64, rowHeight);
-        tile.fill(QColor(0x3b, 0x2a, 0x1e));
-        QPainter paint(&tile);
-        QLinearGradient wood(0, boardTop, 0, boardTop + board);
-        wood.setColorAt(0, QColor(0xa0, 0x6a, 0x3c));
-        wood.setColorAt(0.3, QColor(0x8a, 0x58, 0x30));
-        wood.setColorAt(1, QColor(0x52, 0x33, 0x1b));
-        paint.fillRect(QRect(0, boardTop, 64, board), wood);
-        paint.fillRect(QRect(0, boardTop + board, 64, 3), QColor(0, 0, 0, 80)); // the board's shadow
-        paint.end();
-        m_boardTile = tile;
-    }
-    QBrush boards(m_boardTile);
-    // The boards scroll with the books.
-    boards.setTransform(QTransform::fromTranslate(0, -m_list->verticalScrollBar()->value() % rowHeight));
-    palette.setBrush(QPalette::Base, boards);
-    m_list->setPalette(palette);
+    m_empty->setMessage(EmptyStates::shelf(
+        m_searchBookList ? m_searchText : QString(), AccountSession::isLifted(), m_pageID == 1));
 }
 
 void ShelfVC::loadSomeCovers()
@@ -524,13 +498,17 @@ ShelfVC::~ShelfVC()
 
 bool ShelfVC::searching() const
 {
-    return m_searchBusyAction->isVisible();
+    return !m_searchBusy->text().isEmpty();
 }
 
 void ShelfVC::searchBook(const QString &text)
 {
     const int generation = m_searchToken->fetch_add(1) + 1;
-    auto setBusy = [this](bool busy) { m_searchBusyAction->setVisible(busy); };
+    auto setBusy = [this](bool busy) {
+        m_searchBusy->setText(busy ? QStringLiteral("目次を検索中…") : QString());
+        updateEmptyState();
+    };
+    m_searchText = text;
     if (text.isEmpty()) {
         setBusy(false);
         m_searchBookList.reset();
@@ -538,6 +516,7 @@ void ShelfVC::searchBook(const QString &text)
         return;
     }
     m_searchBookList = shelfModel().searchTitles(text);
+    m_searchBusy->setText(QStringLiteral("目次を検索中…")); // before the list shows: no "nothing found" yet
     reload();
     // Tables of contents mean opening every package: off the main thread.
     const QList<ShelfEntry> entries = shelfModel().contentsList(shownLabelID(), std::nullopt, true);
@@ -579,6 +558,21 @@ void ShelfVC::deleteBook(const QString &fileName)
     reload();
 }
 
+void ShelfVC::askDeleteBook(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return;
+    const auto book = shelfModel().booksByFileName().value(fileName);
+    const QString title = book.title.value_or(fileName);
+    MsgBox::ask(QStringLiteral("「%1」をライブラリから削除してもよろしいですか?"
+                               "しおり、ハイライト、メモも削除されます。")
+                    .arg(title),
+        QStringLiteral("確認"), guardedBy(this, [this, fileName](bool ok) {
+            if (ok)
+                deleteBook(fileName);
+        }));
+}
+
 void ShelfVC::moveBook(const QString &fileName, int shelfIndex)
 {
     shelfModel().moveBook(fileName, shelfIndex);
@@ -591,7 +585,7 @@ void ShelfVC::showBookMenu(const QPoint &pos)
     if (fileName.isEmpty())
         return;
     QMenu menu(this);
-    menu.addAction(QStringLiteral("削除"), this, [this, fileName] { deleteBook(fileName); });
+    menu.addAction(QStringLiteral("削除"), this, [this, fileName] { askDeleteBook(fileName); });
     QMenu *move = menu.addMenu(QStringLiteral("書籍を移動する"));
     const QList<LabelMaster> shelves = shelfModel().labels();
     for (int i = 0; i < shelves.size(); ++i) {
@@ -628,12 +622,14 @@ void ShelfVC::deleteShelf(int row)
         return; // the first shelf stays
     const LabelMaster shelf = shelves.at(row);
     const qint64 labelID = shelf.labelID.value_or(-1);
-    auto finish = [this, labelID, row](bool deleteBooks) {
-        if (m_pageID - 1 == row)
-            m_pageID = 1;
-        else if (shownLabelID() > labelID)
-            --m_pageID;
-        shelfModel().deleteShelf(labelID, deleteBooks);
+    auto finish = [this, labelID](bool deleteBooks) {
+        // The list as it stands when the answer comes, not when it was asked.
+        const QList<LabelMaster> before = shelfModel().labels();
+        if (!shelfModel().deleteShelf(labelID, deleteBooks))
+            return;
+        m_pageID = ShelfModel::pageAfterDeleting(before, m_pageID, labelID);
+        if (deleteBooks)
+            m_textIndex->refresh();
         setShelf();
     };
     if (shelfModel().booksOnShelf(labelID) == 0) {
@@ -643,10 +639,10 @@ void ShelfVC::deleteShelf(int row)
     const QString name = shelf.labelName.value_or(QString());
     MsgBox::ask(QStringLiteral("%1に本が存在されていますが、%2のすべての本を削除してもよろしいですか?")
                     .arg(name, name),
-        QStringLiteral("確認"), [finish](bool ok) {
+        QStringLiteral("確認"), guardedBy(this, [finish](bool ok) {
             if (ok)
                 finish(true);
-        });
+        }));
 }
 
 void ShelfVC::askNewShelf()
@@ -713,11 +709,4 @@ void ShelfVC::addDictionaryFile(const QString &path)
 bool ShelfVC::setDictionaryUsed(qint64 dicId, bool used)
 {
     return shelfModel().setDictionaryUsed(dicId, used);
-}
-
-void ShelfVC::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::PaletteChange && !m_grid)
-        setBoards(false);
-    ScreenVC::changeEvent(event);
 }

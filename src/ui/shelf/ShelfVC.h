@@ -9,9 +9,11 @@
 #include "CoverCache.h"
 #include "LibrarySearchWindow.h"
 #include "ShelfBookListModel.h"
+#include "ShelfBookView.h"
 #include "ShelfTableView.h"
 #include "core/reader/BookInfo.h"
 #include "core/shelf/ShelfModel.h"
+#include "ui/app/EmptyStateOverlay.h"
 #include "ui/app/ScreenVC.h"
 
 #include <QComboBox>
@@ -33,9 +35,11 @@ public:
     ~ShelfVC() override;
     void appear() override;
     QToolBar *toolbar() override { return m_toolbar; }
-    // The books of the shown shelf, over listModel(); a double click or
-    // Enter opens a book.
-    QListView *list() const { return m_list; }
+    // The books of the shown shelf, over listModel(); one click or Enter
+    // opens a book (a double click opens it once).
+    ShelfBookView *list() const { return m_list; }
+    // The message the books' list shows while it has no book.
+    EmptyStateOverlay *emptyState() const { return m_empty; }
     ShelfBookListModel *listModel() const { return m_books; }
     // The shelf table beside the books: one row a shelf.
     ShelfTableView *shelfTable() const { return m_shelfTable; }
@@ -65,6 +69,9 @@ public:
     bool searching() const;
     void chooseSort(const QString &label);
     void deleteBook(const QString &fileName);
+    // Asks before deleting the book (its file, reading state and
+    // annotations); the book menu's "削除" and the Delete key come here.
+    void askDeleteBook(const QString &fileName);
     void moveBook(const QString &fileName, int shelfIndex);
     bool newShelf(const QString &name);
     bool renameShelf(int row, const QString &name);
@@ -95,9 +102,6 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    // The desktop switched between light and dark: the list's background
-    // follows.
-    void changeEvent(QEvent *event) override;
 
 private:
     // The shelf's rules over the application's library.
@@ -113,18 +117,20 @@ private:
     // Makes a few missing covers, visible ones first, and comes back for the
     // rest on the next turn of the event loop.
     void loadSomeCovers();
-    // Shelf boards behind the grid of covers (or the plain list background).
-    void setBoards(bool on);
+    void openBook(int row);
+    // What the empty list says, for the shown shelf and search.
+    void updateEmptyState();
 
     QToolBar *m_toolbar;
     ShelfTableView *m_shelfTable;
     QComboBox *m_sortBox;
     QLineEdit *m_search;
     ShelfBookListModel *m_books;
-    QListView *m_list;
+    ShelfBookView *m_list;
+    EmptyStateOverlay *m_empty;
+    QString m_searchText; // the text of the search m_searchBookList came from
     QStyledItemDelegate *m_gridCells;
     QStyledItemDelegate *m_listRows;
-    QPixmap m_boardTile;
     QAction *m_gridAction = nullptr;
     QAction *m_listAction = nullptr;
     int m_pageID = 1;

@@ -4,6 +4,7 @@
 
 #include "core/account/AccountSession.h"
 #include "core/app/Analytics.h"
+#include "core/app/EmptyStates.h"
 #include "core/dictionary/DictionaryManager.h"
 #include "core/library/Library.h"
 #include "core/platform/UserDefaults.h"
@@ -106,8 +107,18 @@ void StoreVC::disappear()
 
 void StoreVC::loadApiRequest(const std::optional<ApiRequest> &request)
 {
-    if (request)
+    if (request) {
         m_web->load(webPostRequest(*request));
+        return;
+    }
+    // No store token: the server did not answer, or no one is signed in.
+    showUnavailable();
+}
+
+void StoreVC::showUnavailable()
+{
+    m_web->setHtml(QStringLiteral("<html><body>%1</body></html>")
+                       .arg(EmptyStates::store(m_app.vamoManager().token().has_value()).toHtmlEscaped()));
 }
 
 void StoreVC::loadStore()
@@ -144,9 +155,7 @@ void StoreVC::tapHome()
             if (ok)
                 home2();
             else
-                m_web->setHtml(QStringLiteral(
-                    "<html><body>ストアにアクセスにするにはログインしてください。ログインを行う、"
-                    "もしくはログインしている場合はホームボタンを押してください</body><html>"));
+                showUnavailable();
         }));
         return;
     }

@@ -39,6 +39,8 @@ public:
 
 private:
     void loadApiRequest(const std::optional<ApiRequest> &request);
+    // Says why there is no store page: no server while signed in, or sign in.
+    void showUnavailable();
     void navigationFinished(bool ok);
 
     QToolBar *m_toolbar;

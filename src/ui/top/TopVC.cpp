@@ -3,6 +3,7 @@
 #include "TopShowInfoVC.h"
 #include "core/account/AccountSession.h"
 #include "core/app/Analytics.h"
+#include "core/app/EmptyStates.h"
 #include "core/library/Library.h"
 #include "core/platform/ServerConfig.h"
 #include "core/shelf/ShelfModel.h"
@@ -96,6 +97,9 @@ TopVC::TopVC(Navigation &app)
     m_history = new QListWidget(this);
     m_history->setObjectName(QStringLiteral("historyTable"));
     m_history->setIconSize(QSize(44, 56));
+    m_historyEmpty = new EmptyStateOverlay(m_history);
+    m_historyEmpty->setMessage(EmptyStates::readingHistory());
+    m_newsEmpty = new EmptyStateOverlay(m_news); // says something once the news came or failed
     m_contents = new QListWidget(this);
     m_contents->setObjectName(QStringLiteral("contentsTable"));
     auto *layout = new QHBoxLayout(this);
@@ -171,6 +175,7 @@ void TopVC::reloadNews()
     m_news->clear();
     for (const QVariant &v : std::as_const(m_logic.newsLists))
         m_news->addItem(stringByStrippingHTML(v.toMap().value(QStringLiteral("info_detail")).toString()));
+    m_newsEmpty->setMessage(EmptyStates::news(m_logic.newsUnreachable));
 }
 
 void TopVC::reloadContents()

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/top/TopLogic.h"
+#include "ui/app/EmptyStateOverlay.h"
 #include "ui/app/ScreenVC.h"
 #include "ui/shelf/CoverCache.h"
 
@@ -30,6 +31,9 @@ public:
 
     QListWidget *newsTable() const { return m_news; }
     QListWidget *historyTable() const { return m_history; }
+    // What the reading history and the news say while they are empty.
+    EmptyStateOverlay *historyEmptyState() const { return m_historyEmpty; }
+    EmptyStateOverlay *newsEmptyState() const { return m_newsEmpty; }
     QListWidget *contentsTable() const { return m_contents; }
     QToolBar *mainToolbar() const { return m_toolbar; }
     QToolBar *secondToolbar() const { return m_toolbar2; }
@@ -80,6 +84,8 @@ private:
     QToolBar *m_toolbar2;
     QListWidget *m_news;
     QListWidget *m_history;
+    EmptyStateOverlay *m_historyEmpty; // over m_history while no book was read
+    EmptyStateOverlay *m_newsEmpty; // over m_news: no news, or no server
     QListWidget *m_contents;
     TopShowInfoVC *m_showInfoVC;
     QPointer<QWebEngineView> m_overlay;

@@ -32,6 +32,41 @@ TEST(PdfCover, IsTheFirstPageBesideTheBook)
     const QImage image = QImage::fromData(bytes);
     ASSERT_FALSE(image.isNull());
     EXPECT_GT(image.width(), 100);
+    // The page has no background of its own: where there is no ink it is
+    // white, not the black of an image nobody filled.
+    EXPECT_GT(qGray(image.pixel(5, 5)), 240);
+    EXPECT_GT(qGray(image.pixel(image.width() / 2, image.height() - 5)), 240);
+    EXPECT_TRUE(PdfCover::isUsable(PdfCover::pathFor(pdf)));
+}
+
+// A solid black cover stored by an earlier version is made again, once; a
+// cover of any other look is the book's own and stays.
+TEST(PdfCover, AStoredBlackCoverIsMadeAgain)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("black.pdf"));
+    ASSERT_TRUE(makePdf(pdf, 1));
+    QImage black(300, 400, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    ASSERT_TRUE(black.save(PdfCover::pathFor(pdf), "JPEG", 50));
+    EXPECT_FALSE(PdfCover::isUsable(PdfCover::pathFor(pdf)));
+
+    ASSERT_TRUE(PdfCover::prepare(pdf));
+    const QImage remade(PdfCover::pathFor(pdf));
+    ASSERT_FALSE(remade.isNull());
+    EXPECT_GT(qGray(remade.pixel(5, 5)), 240);
+    EXPECT_TRUE(PdfCover::isUsable(PdfCover::pathFor(pdf)));
+
+    QImage dark(300, 400, QImage::Format_RGB32);
+    dark.fill(QColor(0x20, 0x30, 0x60));
+    ASSERT_TRUE(dark.save(PdfCover::pathFor(pdf), "JPEG", 50));
+    QFile kept(PdfCover::pathFor(pdf));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    const QByteArray before = kept.readAll();
+    kept.close();
+    EXPECT_TRUE(PdfCover::prepare(pdf));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), before) << "a dark blue cover is kept";
 }
 
 TEST(PdfCover, AnExistingCoverIsKept)

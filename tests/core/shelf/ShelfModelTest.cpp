@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace
@@ -194,6 +195,66 @@ TEST_F(ShelfModelTest, ReaderInfoMarksTheBookOpened)
     EXPECT_TRUE(info.url.toString().startsWith(QStringLiteral("epub://")));
     const auto book = store().findFirst<BookMetaData>(QStringLiteral("\"BookID\"=1"));
     ASSERT_TRUE(book && book->lastOpenDate);
+}
+
+// The list's "ダウンロード日時" is when the book came into the library, as
+// stored with its shelf link; rewriting the file (a copy, a backup tool)
+// does not change it.
+TEST_F(ShelfModelTest, EntriesCarryTheStoredDownloadTimeNotTheFileTime)
+{
+    installTwoBooks();
+    BookRepository books = library().books();
+    const auto epub = books.findBookByFileName(QStringLiteral("anatomy-basics.epub"));
+    ASSERT_TRUE(epub && epub->BookID);
+    auto link = books.getLabelByBookID(*epub->BookID);
+    ASSERT_TRUE(link);
+    const QDateTime stored(QDate(2024, 5, 6), QTime(7, 8), QTimeZone::utc());
+    link->UpdateDateTime = stored;
+    ASSERT_TRUE(books.saveLink(*link));
+    QFile file(entry(QStringLiteral("anatomy-basics.epub")).path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(
+        QDateTime(QDate(2020, 1, 1), QTime(0, 0), QTimeZone::utc()), QFileDevice::FileModificationTime));
+    file.close();
+
+    for (const qint64 labelID : { qint64(1), qint64(0) }) {
+        const QList<ShelfEntry> shown = ShelfModel(library()).contentsList(labelID, std::nullopt, false);
+        const auto it = std::find_if(shown.cbegin(), shown.cend(),
+            [](const ShelfEntry &e) { return e.fileName == QStringLiteral("anatomy-basics.epub"); });
+        ASSERT_NE(it, shown.cend()) << labelID;
+        EXPECT_EQ(it->downloaded, stored) << "shelf " << labelID;
+    }
+    installSampleBook(QStringLiteral("cardiology-epub3.epub")); // no record
+    EXPECT_FALSE(entry(QStringLiteral("cardiology-epub3.epub")).downloaded.isValid());
+}
+
+// After a shelf is deleted the same shelf stays shown, wherever the deletion
+// moved it; the first shelf when the shown one went. Shelves here were
+// reordered, so labelIDs and places differ.
+TEST(ShelfDeletion, TheShownShelfStaysShown)
+{
+    QList<LabelMaster> shelves;
+    for (const qint64 id : { 1, 5, 2, 4, 3 }) { // マイ本棚 first, then by "order"
+        LabelMaster l;
+        l.labelID = id;
+        shelves << l;
+    }
+    const struct {
+        int shown;
+        qint64 deleted;
+        int expected;
+    } cases[] = {
+        { 2, 2, 2 }, // shown before the deleted one: same page
+        { 4, 5, 3 }, // shown after it: one page up, though its labelID (4) is lower
+        { 3, 4, 3 }, // shown before it with a lower labelID
+        { 5, 4, 4 }, // shown after it with a lower labelID (3 < 4)
+        { 3, 2, 1 }, // the shown one deleted: the first shelf
+        { 2, 9, 2 }, // no such shelf: nothing moves
+        { 0, 5, 1 }, { 6, 5, 1 }, // outside the list
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ShelfModel::pageAfterDeleting(shelves, c.shown, c.deleted), c.expected)
+            << "shown " << c.shown << ", deleted labelID " << c.deleted;
 }
 
 TEST(ShelfSwipe, PageAfterSwipe)

@@ -1,7 +1,20 @@
 // The shelf screen.
+#include "core/app/EmptyStates.h"
+#include "support/PdfMaker.h"
 #include "support/RowClicks.h"
 #include "ui/AppShellFixture.h"
+#include "ui/app/EmptyStateOverlay.h"
 #include "ui/dictionary/DictionaryWindow.h"
+#include "ui/reader/ReaderVC.h"
+#include "ui/shelf/CoverCache.h"
+#include "ui/shelf/ShelfBookView.h"
+#include "ui/top/TopVC.h"
+
+#include <QDrag>
+#include <QHash>
+#include <QMimeData>
+#include <QScrollBar>
+#include <cmath>
 
 namespace
 {
@@ -76,18 +89,53 @@ TEST_F(AppShellTest, ShelfRegistersLooseBooksAndMakesCoversOnlyWhenShown)
     m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-grid.png"));
 }
 
-TEST_F(AppShellTest, ADoubleClickOnABookOpensIt)
+int readerScreens()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::allWidgets())
+        n += qobject_cast<ReaderVC *>(w) != nullptr;
+    return n;
+}
+
+// One click on a cover or a row opens its book, Enter opens the selected
+// one, and a double click opens it once.
+TEST_F(AppShellTest, OneClickOrEnterOpensABook)
 {
     ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
-    shelf->setGridMode(false);
-    const int row = int(shownBooks(shelf).indexOf(QStringLiteral("臨床薬理学ノート.epub")));
-    ASSERT_GE(row, 0);
-    const QRect rect = shelf->list()->visualRect(shelf->list()->model()->index(row, 0));
-    ASSERT_TRUE(shelf->list()->viewport()->rect().contains(rect.center()));
-    doubleClickAt(shelf->list()->viewport(), rect.center());
-    ASSERT_TRUE(waitUntil([&] { return m_app->readerVC() != nullptr; }));
-    EXPECT_EQ(m_app->readerVC()->book().url,
-        ShelfVC::bookInfo(library(), QStringLiteral("臨床薬理学ノート.epub")).url);
+    const QString book = QStringLiteral("臨床薬理学ノート.epub");
+    auto rectOf = [&] {
+        const int row = int(shownBooks(shelf).indexOf(book));
+        return row < 0 ? QRect() : shelf->list()->visualRect(shelf->list()->model()->index(row, 0));
+    };
+    auto opened = [&] {
+        return m_app->readerVC() && m_app->readerVC()->book().url == ShelfVC::bookInfo(library(), book).url;
+    };
+    const struct {
+        const char *gesture;
+        bool covers;
+    } cases[] = { { "click", true }, { "click", false }, { "double click", true }, { "double click", false },
+        { "Enter", true }, { "Enter", false } };
+    for (const auto &c : cases) {
+        m_app->changeToShelf();
+        shelf->setGridMode(c.covers);
+        ASSERT_TRUE(waitUntil([&] { return shelf->list()->isVisible() && rectOf().isValid(); })) << c.gesture;
+        const QRect rect = rectOf();
+        ASSERT_TRUE(shelf->list()->viewport()->rect().contains(rect.center())) << c.gesture;
+        ASSERT_TRUE(waitUntil([] { return readerScreens() == 0; })) << "the last reader is gone";
+        const QByteArray gesture(c.gesture);
+        if (gesture == "click") {
+            QTest::mouseClick(shelf->list()->viewport(), Qt::LeftButton, {}, rect.center());
+        } else if (gesture == "double click") {
+            doubleClickAt(shelf->list()->viewport(), rect.center());
+        } else {
+            shelf->list()->setCurrentIndex(shelf->list()->indexAt(rect.center()));
+            QTest::keyClick(shelf->list(), Qt::Key_Return);
+        }
+        // Before the event loop runs: a second opening would still have
+        // the first reader about.
+        EXPECT_EQ(readerScreens(), 1) << c.gesture << ": opened once";
+        EXPECT_TRUE(waitUntil(opened)) << c.gesture << (c.covers ? " on a cover" : " on a row");
+    }
 }
 
 TEST_F(AppShellTest, ShelfListModeRows)
@@ -116,6 +164,182 @@ TEST_F(AppShellTest, ShelfListModeRows)
     EXPECT_TRUE(waitUntil(
         [&] { return shelf->list()->palette().color(QPalette::Base) == QColor(0x20, 0x20, 0x20); }));
     QApplication::setPalette(light);
+}
+
+double luminance(const QColor &c)
+{
+    auto channel = [](double v) {
+        v /= 255;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// What is drawn in `area` of `image`: its most common colour (the
+// background) and the colour that stands out most from it (the text).
+std::pair<QColor, QColor> backgroundAndText(const QImage &image, const QRect &area)
+{
+    QHash<QRgb, int> counts;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            ++counts[image.pixel(x, y) | 0xff000000];
+    QRgb background = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > counts.value(background))
+            background = it.key();
+    QColor text(background);
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (contrast(QColor(it.key()), QColor(background)) > contrast(text, QColor(background)))
+            text = QColor(it.key());
+    return { QColor(background), text };
+}
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor text(0xee, 0xee, 0xee);
+    p.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    p.setColor(QPalette::AlternateBase, QColor(0x2b, 0x2b, 0x2b));
+    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    for (const auto role :
+        { QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText })
+        p.setColor(role, text);
+    p.setColor(QPalette::Highlight, QColor(0x3d, 0x6f, 0xb4));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    return p;
+}
+
+// Both looks of the shelf, in a light and a dark desktop palette, switched
+// back and forth: every title stands out from what is drawn behind it, and
+// the list's background is the desktop's, not the wall's.
+TEST_F(AppShellTest, ShelfViewsStayReadableInEveryPaletteAndAfterSwitches)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
+    const QPalette light = QApplication::palette();
+    const struct {
+        const char *step;
+        bool dark;
+        bool covers;
+        const char *picture; // kept under this name, or null
+    } steps[] = {
+        { "light covers", false, true, "shelf-covers-light" },
+        { "dark covers", true, true, "shelf-covers-dark" },
+        { "dark list", true, false, "shelf-list-dark" },
+        { "dark covers again", true, true, nullptr },
+        { "light covers again", false, true, nullptr },
+        { "light list", false, false, "shelf-list-light" },
+        { "light covers after the list", false, true, nullptr },
+        { "dark list after the covers", true, false, nullptr },
+    };
+    for (const auto &st : steps) {
+        QApplication::setPalette(st.dark ? darkPalette() : light);
+        shelf->setGridMode(st.covers);
+        const QPalette &desktop = QApplication::palette();
+        // Laid out in the new look (the view lays its items out later).
+        const int rowHeight = st.covers ? shelf->list()->gridSize().height() : QLBTableCellView::kRowHeight;
+        ASSERT_TRUE(waitUntil([&] {
+            return shelf->list()->palette().color(QPalette::Window) == desktop.color(QPalette::Window)
+                && shelf->list()->model()->rowCount() == 2
+                && shelf->list()->visualRect(shelf->list()->model()->index(1, 0)).height() == rowHeight;
+        })) << st.step;
+        const QImage shot = shelf->list()->viewport()->grab().toImage();
+        if (st.picture)
+            m_app->window()->grab().save(
+                QStringLiteral(TAVRO_ARTIFACTS_DIR "/%1.png").arg(QLatin1String(st.picture)));
+        for (int row = 0; row < 2; ++row) {
+            const QRect cell = shelf->list()->visualRect(shelf->list()->model()->index(row, 0));
+            // Where the title is written: under the board, or beside the cover.
+            const QRect title = st.covers ? QRect(cell.left() + 4,
+                                    cell.top() + CoverCache::kCellSize.height() + ShelfBookView::kBoardHeight,
+                                    cell.width() - 8, 26)
+                                          : cell.adjusted(6 + 60 + 12, 6, -6, -6);
+            const auto [background, text] = backgroundAndText(shot, title);
+            EXPECT_GE(contrast(background, text), 4.5)
+                << st.step << ", row " << row << ": " << text.name().toStdString() << " on "
+                << background.name().toStdString();
+            if (!st.covers) {
+                EXPECT_EQ(background, desktop.color(QPalette::Base))
+                    << st.step << ": the desktop's background";
+            }
+        }
+    }
+    QApplication::setPalette(light);
+}
+
+// A wheel notch moves the books by one row in either look, however often
+// the looks were switched; the boards stay under the covers wherever the
+// books were scrolled to.
+TEST_F(AppShellTest, TheWheelScrollsByRowsAndTheBoardsStayUnderTheBooks)
+{
+    UserDefaults::setValue(QString::fromLatin1(UserDefaults::hasBuildBookInfo), 1);
+    ASSERT_TRUE(library().books().addLibarywithFirstSetup());
+    DataFolder::createContentsFolder();
+    for (int i = 0; i < 40; ++i) {
+        const QString pdf
+            = DataFolder::contentsFolder() + QStringLiteral("/book-%1.pdf").arg(i, 2, 10, QChar(u'0'));
+        ASSERT_TRUE(makePdf(pdf, 1));
+        library().books().parsePDFBook(pdf,
+            { { QStringLiteral("bookId"), QStringLiteral("b%1").arg(i) },
+                { QStringLiteral("bookTitle"), QStringLiteral("Book %1").arg(i) } });
+    }
+    AppDelegate &app = launch();
+    app.window()->resize(900, 600);
+    app.changeToShelf();
+    ShelfVC *shelf = app.shelfVC();
+    ShelfBookView *books = shelf->list();
+    ASSERT_TRUE(waitUntil([&] { return books->isVisible() && books->model()->rowCount() == 40; }));
+    auto wheel = [&](QPoint pixels, QPoint angle) {
+        QWheelEvent event(QPointF(20, 20), books->viewport()->mapToGlobal(QPointF(20, 20)), pixels, angle,
+            Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(books->viewport(), &event);
+    };
+    QScrollBar *bar = books->verticalScrollBar();
+    for (const bool covers : { true, false, true, false }) {
+        shelf->setGridMode(covers);
+        const int row = covers ? 192 : QLBTableCellView::kRowHeight;
+        ASSERT_GT(bar->maximum(), 3 * row) << "enough books to scroll";
+        bar->setValue(0);
+        wheel({}, QPoint(0, -120));
+        EXPECT_EQ(bar->value(), row) << (covers ? "covers" : "list") << ": one notch, one row";
+        wheel({}, QPoint(0, -60));
+        wheel({}, QPoint(0, -60));
+        EXPECT_EQ(bar->value(), 2 * row) << "two half notches";
+        wheel({}, QPoint(0, 120));
+        EXPECT_EQ(bar->value(), row) << "and back";
+    }
+
+    // Scrolled by odd amounts (a touchpad), a board runs right under each
+    // row of covers: wood below the covers' foot, wall just above it.
+    shelf->setGridMode(true);
+    bar->setValue(0);
+    for (const int pixels : { 37, 101, 250 }) {
+        wheel(QPoint(0, -pixels), QPoint(0, -pixels));
+        QCoreApplication::processEvents();
+        const QImage shot = books->viewport()->grab().toImage();
+        int checked = 0;
+        for (int i = 0; i < books->model()->rowCount(); ++i) {
+            const QRect cell = books->visualRect(books->model()->index(i, 0));
+            const int foot = cell.top() + ShelfBookView::boardTop();
+            if (foot - 6 < 0 || foot + 6 >= shot.height())
+                continue;
+            // At the cell's left edge: beside the cover and its shadow.
+            const QColor wood = shot.pixelColor(cell.left() + 3, foot + 4);
+            const QColor wall = shot.pixelColor(cell.left() + 3, foot - 6);
+            EXPECT_EQ(wall, ShelfBookView::wallColour()) << "scrolled " << bar->value() << ", item " << i;
+            EXPECT_GT(wood.red() - wall.red(), 40) << "scrolled " << bar->value() << ", item " << i;
+            ++checked;
+        }
+        EXPECT_GT(checked, 0) << "scrolled " << bar->value();
+    }
+    app.window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-covers-scrolled.png"));
 }
 
 TEST_F(AppShellTest, ShelfSortsAndSearchesTitlesAndTablesOfContents)
@@ -346,6 +570,133 @@ TEST_F(AppShellTest, ShelfTableRenamesInPlaceAndShowsTheChosenShelf)
     EXPECT_TRUE(waitUntil([&] { return shelf->pageID() == 4; }));
 }
 
+// A shelf that is not shown can be dragged: pressing its row chooses
+// nothing and leaves the rows in place; releasing on the same row (a click)
+// shows it.
+TEST_F(AppShellTest, AShelfIsDraggedFromAnyRow)
+{
+    ShelfVC *shelf = fourShelves([this]() -> AppDelegate & { return launch(); });
+    ASSERT_TRUE(shelf);
+    ShelfTableView *table = shelf->shelfTable();
+    ASSERT_TRUE(waitUntil([&] { return table->isVisible(); }));
+    QWidget *rows = table->viewport();
+    auto centre = [&](int row) { return table->visualItemRect(table->item(row)).center(); };
+    const QListWidgetItem *pressed = table->item(2);
+    QTest::mousePress(rows, Qt::LeftButton, {}, centre(2));
+    settle(); // room for a switch of shelves that must not come
+    EXPECT_EQ(shelf->pageID(), 1) << "a press shows no shelf";
+    EXPECT_EQ(table->item(2), pressed) << "the rows stay for the drag";
+
+    // The drag the table starts carries the pressed row (a synthetic drop
+    // cannot reach the view while the window system holds the drag, so the
+    // drag is cancelled and its row dropped as the view would); dropped on
+    // row 3, the two shelves swap and the shown shelf stays shown.
+    int carried = -1;
+    QTimer::singleShot(300, table, [&] {
+        if (auto *drag = table->findChild<QDrag *>(); drag && drag->mimeData())
+            carried = drag->mimeData()->data(QString::fromLatin1(ShelfTableView::kDragType)).toInt();
+        QDrag::cancel();
+    });
+    // The first move with the button held readies the drag, the next one
+    // far enough starts it.
+    QTest::mouseMove(rows, centre(2) + QPoint(0, 2));
+    QTest::mouseMove(rows, centre(2) + QPoint(0, 3 * QApplication::startDragDistance()));
+    QTest::mouseRelease(rows, Qt::LeftButton, {}, centre(3));
+    ASSERT_TRUE(waitUntil([&] { return carried != -1; })) << "a drag started from a row that is not shown";
+    EXPECT_EQ(carried, 2);
+    settle();
+    EXPECT_EQ(shelf->pageID(), 1) << "neither the press nor the drag showed a shelf";
+    ASSERT_TRUE(shelf->dropShelf(carried, 3));
+    EXPECT_EQ(shelfRows(table), QStringLiteral("マイ本棚,A,C,B"));
+    EXPECT_EQ(shelf->pageID(), 1);
+
+    QTest::mouseClick(rows, Qt::LeftButton, {}, centre(3));
+    EXPECT_TRUE(waitUntil([&] { return shelf->pageID() == 4; })) << "a click shows the shelf";
+    EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - B")));
+}
+
+// Deleting a shelf leaves the shown shelf shown, also after the shelves
+// were reordered; deleting the shown one shows マイ本棚.
+TEST_F(AppShellTest, DeletingAShelfKeepsTheShownShelf)
+{
+    ShelfVC *shelf = fourShelves([this]() -> AppDelegate & { return launch(); });
+    ASSERT_TRUE(shelf);
+    ASSERT_TRUE(shelf->dropShelf(1, 3)); // マイ本棚,C,B,A
+    shelf->showShelf(3);
+    ASSERT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - B")));
+    shelf->deleteShelf(1); // C, whose labelID is above B's
+    EXPECT_EQ(shelfRows(shelf->shelfTable()), QStringLiteral("マイ本棚,B,A"));
+    EXPECT_EQ(shelf->pageID(), 2);
+    EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - B")));
+    shelf->deleteShelf(1); // the shown one
+    EXPECT_EQ(shelf->pageID(), 1);
+    EXPECT_TRUE(m_app->window()->windowTitle().endsWith(QStringLiteral(" - マイ本棚")));
+}
+
+// The Delete key and the book menu's "削除" ask first; "Cancel" keeps the
+// book and its file.
+TEST_F(AppShellTest, DeletingABookAsksFirst)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
+    const QString path = DataFolder::contentsFolder() + QStringLiteral("/anatomy-basics.epub");
+    m_app->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_app->window()));
+    auto deleteKey = [&] {
+        const int row = int(shownBooks(shelf).indexOf(QStringLiteral("anatomy-basics.epub")));
+        shelf->list()->setCurrentIndex(shelf->list()->model()->index(row, 0));
+        shelf->list()->setFocus();
+        QTest::keyClick(shelf->list(), Qt::Key_Delete);
+    };
+    m_answerer.button = 1; // Cancel
+    deleteKey();
+    ASSERT_TRUE(waitUntil([&] { return !m_answerer.seen.isEmpty(); }));
+    EXPECT_EQ(m_answerer.seen.last().title, QStringLiteral("確認"));
+    EXPECT_TRUE(m_answerer.seen.last().message.contains(QStringLiteral("Anatomy Basics")))
+        << m_answerer.seen.last().message.toStdString();
+    settle();
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(shownBooks(shelf).size(), 2);
+
+    m_answerer.button = 0; // OK
+    deleteKey();
+    EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(path); }));
+    EXPECT_EQ(shownBooks(shelf), QStringList { QStringLiteral("臨床薬理学ノート.epub") });
+}
+
+// Empty places say why they are empty.
+TEST_F(AppShellTest, EmptyShelvesSearchesAndHistorySayWhatIsGoingOn)
+{
+    ShelfVC *shelf = firstRunShelf([this]() -> AppDelegate & { return launch(); });
+    EmptyStateOverlay *empty = shelf->emptyState();
+    EXPECT_FALSE(empty->showing()) << "books are shown";
+    shelf->searchBook(QStringLiteral("zzzz"));
+    ASSERT_TRUE(waitUntil([&] { return !shelf->searching(); }));
+    EXPECT_TRUE(empty->showing());
+    EXPECT_EQ(empty->text(), EmptyStates::shelf(QStringLiteral("zzzz"), false, true));
+    shelf->searchBook(QString());
+    EXPECT_FALSE(empty->showing());
+
+    ASSERT_TRUE(shelf->newShelf(QStringLiteral("Cardiology")));
+    shelf->showShelf(2);
+    EXPECT_TRUE(empty->showing());
+    EXPECT_EQ(empty->text(), EmptyStates::shelf(QString(), false, false));
+    for (const bool covers : { true, false }) {
+        shelf->setGridMode(covers);
+        const QImage shot = shelf->list()->viewport()->grab().toImage();
+        const auto [background, text] = backgroundAndText(shot, empty->geometry());
+        EXPECT_GE(contrast(background, text), 4.5) << (covers ? "on the wall" : "on the list");
+    }
+    auto *busy = m_app->window()->findChild<QLabel *>(QStringLiteral("searchBusy"));
+    ASSERT_TRUE(busy);
+    EXPECT_TRUE(busy->text().isEmpty()) << "no search under way";
+    m_app->window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/shelf-empty.png"));
+
+    m_app->changeToTop();
+    EmptyStateOverlay *history = m_app->topVC()->historyEmptyState();
+    EXPECT_TRUE(waitUntil([&] { return history->showing(); })) << "nothing read yet";
+    EXPECT_EQ(history->text(), EmptyStates::readingHistory());
+}
+
 TEST_F(AppShellTest, ShelfSidewaysSwipesMoveOneShelfAtMost)
 {
     ShelfVC *shelf = fourShelves([this]() -> AppDelegate & { return launch(); });
@@ -389,6 +740,48 @@ TEST_F(AppShellTest, ShelfSidewaysSwipesMoveOneShelfAtMost)
     shelf->showShelf(2);
     wheel({}, QPoint(0, -120), Qt::NoScrollPhase);
     EXPECT_EQ(shelf->pageID(), 2);
+}
+
+// The application signed in (a profile token kept) with no server to reach.
+class OfflineShellTest : public AppShellTest
+{
+protected:
+    AppDelegate &launchWithoutServer()
+    {
+        m_app = std::make_unique<AppDelegate>(m_store, m_noServer);
+        m_app->applicationDidFinishLaunching();
+        return *m_app;
+    }
+    // Nothing listens on the discard port of the loopback.
+    ServerConfig m_noServer { QStringLiteral("http://127.0.0.1:9"), QStringLiteral("/nonexistent.ini") };
+};
+
+// Signed in but offline, TOP and the store say that the server cannot be
+// reached, not that the user should sign in.
+TEST_F(OfflineShellTest, SignedInWithoutAServerTopAndTheStoreSaySo)
+{
+    ASSERT_TRUE(KeyChainStore().writeToken(QStringLiteral("profile-token")));
+    AppDelegate &app = launchWithoutServer();
+    app.changeToTop();
+    EmptyStateOverlay *news = app.topVC()->newsEmptyState();
+    EXPECT_TRUE(waitUntil([&] { return news->showing(); }, 30000));
+    EXPECT_EQ(news->text(), EmptyStates::news(true));
+
+    app.topVC()->tapStore();
+    ASSERT_TRUE(waitUntil([&] { return app.storeVC() && app.currentVC() == app.storeVC(); }, 30000));
+    auto *web = app.storeVC()->findChild<QWebEngineView *>(QStringLiteral("storeView"));
+    ASSERT_TRUE(web);
+    QString shown;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            shown = pageValue(web, QStringLiteral("document.body ? document.body.innerText : ''"))
+                        .toString()
+                        .trimmed();
+            return shown == EmptyStates::store(true);
+        },
+        30000))
+        << shown.toStdString();
+    app.window()->grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/store-offline.png"));
 }
 
 } // namespace
