@@ -50,7 +50,7 @@ bool chooseAndWaitForFirstPage(AppDelegate &app, int row)
         return false;
     QElapsedTimer open;
     open.start();
-    emit shelf->list()->activated(item);
+    emit shelf->list()->rowChosen(item.row());
     if (qEnvironmentVariableIsSet("BENCH_TRACE"))
         std::fprintf(stderr, "reader made after %lld ms\n", open.elapsed());
     ReaderVC *reader = app.readerVC();
