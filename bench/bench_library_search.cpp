@@ -5,6 +5,14 @@
 // 1.5x), the median and 99th percentile of 1,000 queries (terms of one to
 // ten characters), and for scale a bare insert into a word-tokenized FTS4
 // table (what the index cost when it found whole words only).
+//
+// Profile (callgrind, 60 books): LibrarySearchIndex::update 1,725 M
+// instructions, of which reading and parsing the books 336 M and the rest
+// sqlite3_step inserting into FTS5 (the tokenizer and FTS5's own work, the
+// same as in the baseline). A savepoint per book made FTS5 write a segment
+// per book: 2,102 M. Before (FTS4 with ICU word breaking, a commit per book)
+// the build was 7.5x a bare FTS4 insert; the index now holds every
+// substring, and a bare insert of that is 2.6-3.8x the FTS4 one by itself.
 #include "core/library/SqliteDatabase.h"
 #include "core/shelf/LibrarySearchIndex.h"
 #include "core/shelf/SubstringTokenizer.h"

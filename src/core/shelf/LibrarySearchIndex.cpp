@@ -284,8 +284,8 @@ bool LibrarySearchIndex::update(const QString &contentsFolder, const std::functi
     // Books are stored in batches, one transaction each (a commit per book
     // cost more than the inserts themselves); a batch ends at a book's end
     // and at least every second, so that searches see whole books and see
-    // them soon. Each book has a savepoint of its own: one that fails to be
-    // stored leaves the rest of its batch alone.
+    // them soon. No savepoint per book: FTS5 writes out its pending terms at
+    // every savepoint, which made a segment per book to merge later.
     constexpr qint64 kBatchMs = 1000;
     QElapsedTimer batch;
     bool inBatch = false;
@@ -318,15 +318,11 @@ bool LibrarySearchIndex::update(const QString &contentsFolder, const std::functi
                 exec(QStringLiteral("ROLLBACK"));
                 return false;
             }
-        } else if (!exec(QStringLiteral("SAVEPOINT book"))) {
+        } else if (!storeBook(info, rows, title, isPdf, !indexed.contains(info.fileName()))) {
+            // The database fails: the batch goes, and the next update reads
+            // its books again.
             exec(QStringLiteral("ROLLBACK"));
             return false;
-        } else if (storeBook(info, rows, title, isPdf, !indexed.contains(info.fileName()))) {
-            exec(QStringLiteral("RELEASE book"));
-        } else {
-            qCInfo(lcLibrary) << "not indexed for search:" << info.absoluteFilePath() << m_error;
-            exec(QStringLiteral("ROLLBACK TO book"));
-            exec(QStringLiteral("RELEASE book"));
         }
         if (batch.elapsed() >= kBatchMs && !commit())
             return false;
