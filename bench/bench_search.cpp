@@ -3,6 +3,16 @@
 // folder. Prints the time to the full result set against grep, the time to
 // the first 10 hits against the full scan, and the cost of each "More"
 // (which must not grow with the list).
+//
+// Profile (callgrind, a 4 MB book, the full scan alone: `bench_search 4
+// scan`): 166 M instructions, against 28.5 M for grep -ric over the same
+// text. The floor is reading the entries: zlib's inflate 58 M and minizip's
+// CRC check 17 M, together 2.6x grep. The rest: XhtmlTermFilter's byte
+// search 13 M (files without the term are not parsed), XhtmlTextScanner 12 M,
+// UTF-8 to UTF-16 of the parsed files 9 M, copies 9 M, the chunk search
+// (QStringMatcher) 5 M. Before, with libxml2 for every file (xmlCurrentChar,
+// xmlParseCharData), element paths and QString::indexOf per chunk, all the
+// scans of this bench took 2,502 M instructions; now 550 M.
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
@@ -98,6 +108,11 @@ int main(int argc, char *argv[])
         p.parseXML({}, true, term, text, {}, true, INT_MAX);
         fullHits = int(p.bookSearchResultMutableArray().size());
     });
+    // "bench_search MB scan": the full scan alone, for a profiler.
+    if (argc > 2 && QByteArray(argv[2]) == "scan") {
+        std::printf("%d hits, %.3f s\n", fullHits, full);
+        return 0;
+    }
     const double first10 = secondsOf([&] {
         const BookSearchText text(epub, &protocol);
         htmlSearchParser p;

@@ -1,31 +1,30 @@
 #include "BookSearchText.h"
 
+#include "XhtmlTermFilter.h"
+#include "XhtmlTextScanner.h"
+
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
 #include "core/util/Logging.h"
 
+#include <cstring>
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <mutex>
+#include <vector>
 
 namespace
 {
 
-QString fromXml(const xmlChar *s)
-{
-    return s ? QString::fromUtf8(reinterpret_cast<const char *>(s)) : QString();
-}
-
-// The element stack of one file, with each entry numbered among the
-// siblings of the same name met so far under the same parent path: the
-// second <p> under the body is "p[2]". Text is searchable unless an entry
-// of the stack is "head[1]".
+// Reads the text of one file. Text is searchable unless an element of the
+// stack is the first <head> among its parent's children ("head[1]" when
+// each element is numbered among the siblings of its name): one count of
+// <head> children per open element is all that numbering needs here.
 struct ItemReader {
-    QStringList elementArray; // entries "name[n]"
-    QStringList paths; // "/html[1]/body[1]" for each depth, "" at the top
-    QHash<QString, QHash<QString, int>> parrentDic; // path -> child name -> count
-    int headDepth = 0; // entries equal to "head[1]" on the stack
+    std::vector<int> headChildren { 0 }; // per open element, and the document below them all
+    std::vector<char> firstHead; // per open element: it is a first <head>
+    int headDepth = 0; // first <head> elements on the stack
     QByteArray text; // the chunk being collected, UTF-8
     BookSearchText::ItemText result;
 
@@ -42,13 +41,11 @@ struct ItemReader {
     {
         auto *r = static_cast<ItemReader *>(ctx);
         r->flush();
-        const QString element = fromXml(name);
-        const QString parent = r->paths.isEmpty() ? QString() : r->paths.last();
-        const int n = ++r->parrentDic[parent][element];
-        const QString entry = element + u'[' + QString::number(n) + u']';
-        r->elementArray.append(entry);
-        r->paths.append(parent + u'/' + entry);
-        if (entry == u"head[1]")
+        const bool head
+            = std::strcmp(reinterpret_cast<const char *>(name), "head") == 0 && ++r->headChildren.back() == 1;
+        r->headChildren.push_back(0);
+        r->firstHead.push_back(head);
+        if (head)
             ++r->headDepth;
     }
 
@@ -56,12 +53,12 @@ struct ItemReader {
     {
         auto *r = static_cast<ItemReader *>(ctx);
         r->flush();
-        if (r->elementArray.isEmpty())
+        if (r->firstHead.empty())
             return;
-        if (r->elementArray.last() == u"head[1]")
+        if (r->firstHead.back())
             --r->headDepth;
-        r->elementArray.removeLast();
-        r->paths.removeLast();
+        r->firstHead.pop_back();
+        r->headChildren.pop_back();
     }
 
     static void characters(void *ctx, const xmlChar *ch, int len)
@@ -88,6 +85,19 @@ void ignoreError(void *, xmlErrorPtr) { }
 } // namespace
 
 BookSearchText::ItemText BookSearchText::readItem(const QByteArray &xhtml)
+{
+    // Most files are plain XML that the quick reader answers for; the rest
+    // (and every file with an error, which must stop where libxml2 stops)
+    // go through libxml2.
+    if (std::optional<QStringList> chunks = XhtmlTextScanner::read(xhtml)) {
+        ItemText text;
+        text.chunks = std::move(*chunks);
+        return text;
+    }
+    return parseItem(xhtml);
+}
+
+BookSearchText::ItemText BookSearchText::parseItem(const QByteArray &xhtml)
 {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
@@ -134,15 +144,31 @@ BookSearchText::BookSearchText(const EPUBManager &epub, const EPUBURLProtcol *pr
         const QString href = item.value(QStringLiteral("href")).toString();
         m_items.append({ item.value(QStringLiteral("id")).toString(), href, epub.urlForContent(href) });
     }
+    m_slots.resize(size_t(m_items.size()));
 }
 
 BookSearchText::BookSearchText(QList<Item> items, Loader loader)
     : m_items(std::move(items))
     , m_loader(std::move(loader))
+    , m_slots(size_t(m_items.size()))
 {
 }
 
+BookSearchText::~BookSearchText() = default;
+
 std::shared_ptr<const BookSearchText::ItemText> BookSearchText::text(int index) const
+{
+    return obtain(index, nullptr);
+}
+
+std::shared_ptr<const BookSearchText::ItemText> BookSearchText::textIfMayHold(
+    int index, const XhtmlTermFilter &filter) const
+{
+    return obtain(index, &filter);
+}
+
+std::shared_ptr<const BookSearchText::ItemText> BookSearchText::obtain(
+    int index, const XhtmlTermFilter *filter) const
 {
     if (index < 0 || index >= m_items.size()) {
         auto none = std::make_shared<ItemText>();
@@ -150,63 +176,83 @@ std::shared_ptr<const BookSearchText::ItemText> BookSearchText::text(int index) 
         none->error = QStringLiteral("no such spine item");
         return none;
     }
-    // How far past a file another thread is reading this one reads on.
+    // How far past a file another thread is working on this one reads on.
     constexpr int kHelpAhead = 8;
     QMutexLocker lock(&m_mutex);
     for (;;) {
-        if (const auto it = m_texts.constFind(index); it != m_texts.cend())
-            return *it;
-        if (!m_loading.contains(index)) {
-            m_loading.insert(index);
+        Slot &slot = m_slots[size_t(index)];
+        if (slot.text)
+            return slot.text;
+        if (!slot.busy) {
+            slot.busy = true;
             lock.unlock();
-            return load(index);
+            return work(index, filter, true);
         }
         int ahead = -1;
-        for (int k = index + 1; k < m_items.size() && k <= index + kHelpAhead && ahead < 0; ++k)
-            if (!m_texts.contains(k) && !m_loading.contains(k))
+        for (int k = index + 1; k < m_items.size() && k <= index + kHelpAhead && ahead < 0; ++k) {
+            const Slot &s = m_slots[size_t(k)];
+            if (!s.text && !s.busy && !s.read)
                 ahead = k;
+        }
         if (ahead < 0) {
-            m_loaded.wait(&m_mutex);
+            m_changed.wait(&m_mutex);
             continue;
         }
-        m_loading.insert(ahead);
+        m_slots[size_t(ahead)].busy = true;
         lock.unlock();
-        load(ahead);
+        work(ahead, nullptr, false);
         lock.relock();
     }
 }
 
-bool BookSearchText::readAhead(int index) const
+bool BookSearchText::readAhead(int index, const XhtmlTermFilter *filter) const
 {
     if (index < 0 || index >= m_items.size())
         return false;
     {
         QMutexLocker lock(&m_mutex);
-        if (m_texts.contains(index) || m_loading.contains(index))
+        Slot &slot = m_slots[size_t(index)];
+        if (slot.text || slot.busy || (slot.read && !filter))
             return false;
-        m_loading.insert(index);
+        slot.busy = true;
     }
-    load(index);
+    work(index, filter, filter != nullptr);
     return true;
 }
 
-// Reads and parses item `index`, which the caller has marked as loading.
-std::shared_ptr<const BookSearchText::ItemText> BookSearchText::load(int index) const
+// Reads the file of item `index` (marked busy by the caller) unless it is
+// read, then parses it when `parse` and `filter` (if any) lets it; clears
+// the mark. The text, or null when it was not parsed.
+std::shared_ptr<const BookSearchText::ItemText> BookSearchText::work(
+    int index, const XhtmlTermFilter *filter, bool parse) const
 {
-    auto text = std::make_shared<ItemText>();
-    const Item &item = m_items.at(index);
-    const std::optional<QByteArray> bytes = item.url.isValid() ? m_loader(item.url) : std::nullopt;
-    if (bytes) {
-        *text = readItem(*bytes);
-    } else {
-        text->complete = false;
-        text->error = QStringLiteral("%1 cannot be read").arg(item.href);
+    Slot &slot = m_slots[size_t(index)];
+    // The slot is ours while busy: its fields are read without the lock.
+    if (!slot.read) {
+        const Item &item = m_items.at(index);
+        std::optional<QByteArray> bytes = item.url.isValid() ? m_loader(item.url) : std::nullopt;
+        QMutexLocker lock(&m_mutex);
+        slot.bytes = std::move(bytes);
+        slot.read = true;
     }
-    if (!text->complete)
-        qCInfo(lcContent).noquote() << QStringLiteral("parseErrorOccurred:%1").arg(text->error);
+    std::shared_ptr<ItemText> text;
+    if (parse && (!filter || !slot.bytes || filter->mayHold(*slot.bytes))) {
+        text = std::make_shared<ItemText>();
+        if (slot.bytes) {
+            *text = readItem(*slot.bytes);
+        } else {
+            text->complete = false;
+            text->error = QStringLiteral("%1 cannot be read").arg(m_items.at(index).href);
+        }
+        if (!text->complete)
+            qCInfo(lcContent).noquote() << QStringLiteral("parseErrorOccurred:%1").arg(text->error);
+    }
     QMutexLocker lock(&m_mutex);
-    m_texts.insert(index, text);
-    m_loading.remove(index);
-    m_loaded.wakeAll();
+    if (text) {
+        slot.text = text;
+        slot.bytes.reset(); // the text is what later searches read
+    }
+    slot.busy = false;
+    m_changed.wakeAll();
     return text;
 }

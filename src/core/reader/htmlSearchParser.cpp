@@ -1,28 +1,31 @@
 #include "htmlSearchParser.h"
 
 #include "BookSearchText.h"
+#include "XhtmlTermFilter.h"
 
+#include <QStringMatcher>
 #include <thread>
 
 namespace
 {
 
-// Reads the spine items after the one being scanned on a second thread, so
-// that reading and parsing the next files overlaps the scan; stops (and is
-// joined) when the scan returns.
+// Reads the spine items after the one being scanned on a second thread (and
+// parses those that may hold the term), so that reading and parsing the
+// next files overlaps the scan; stops (and is joined) when the scan returns.
 class ReadAhead
 {
 public:
-    ReadAhead(const BookSearchText &book, int from, const std::atomic_bool *cancel)
+    ReadAhead(
+        const BookSearchText &book, int from, const XhtmlTermFilter &filter, const std::atomic_bool *cancel)
     {
         if (from < 1 || from >= book.items().size())
             return;
-        m_thread = std::thread([this, &book, from, cancel] {
+        m_thread = std::thread([this, &book, from, &filter, cancel] {
             for (int k = from; k < book.items().size(); ++k) {
                 if (m_stop.load(std::memory_order_relaxed)
                     || (cancel && cancel->load(std::memory_order_relaxed)))
                     return;
-                book.readAhead(k);
+                book.readAhead(k, &filter);
             }
         });
     }
@@ -70,7 +73,11 @@ bool htmlSearchParser::parseXML(const QString &, bool, const QString &searchStri
                 break;
             }
     }
-    const ReadAhead readAhead(book, first + 1, m_cancel);
+    // Files whose bytes rule the term out are not parsed: they hold no hit.
+    const XhtmlTermFilter filter(searchString);
+    // The same comparison as QString::indexOf's, with its tables made once.
+    const QStringMatcher matcher(searchString, Qt::CaseInsensitive);
+    const ReadAhead readAhead(book, first + 1, filter, m_cancel);
     for (; p.item < items.size(); ++p.item) {
         if (cancelled())
             return false;
@@ -91,11 +98,11 @@ bool htmlSearchParser::parseXML(const QString &, bool, const QString &searchStri
             p.offset = 0;
             p.itemHits = 0;
         }
-        const auto text = book.text(p.item);
-        for (; p.chunk < text->chunks.size(); ++p.chunk, p.offset = 0) {
+        const auto text = book.textIfMayHold(p.item, filter);
+        for (; text && p.chunk < text->chunks.size(); ++p.chunk, p.offset = 0) {
             const QString &chunk = text->chunks.at(p.chunk);
-            for (qsizetype at = chunk.indexOf(searchString, p.offset, Qt::CaseInsensitive); at >= 0;
-                 at = chunk.indexOf(searchString, at + 1, Qt::CaseInsensitive)) {
+            for (qsizetype at = matcher.indexIn(chunk, p.offset); at >= 0;
+                 at = matcher.indexIn(chunk, at + 1)) {
                 if (p.hits.size() >= maxCount) {
                     // Nothing further in this item can change the outcome:
                     // the next item would find the list full and stop.

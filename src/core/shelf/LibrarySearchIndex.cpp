@@ -1,10 +1,11 @@
 #include "LibrarySearchIndex.h"
 
+#include "SubstringTokenizer.h"
+
 #include "core/content/BookFormat.h"
 #include "core/content/BookUrl.h"
 #include "core/content/EPUBManager.h"
 #include "core/content/EPUBURLProtcol.h"
-#include "core/dictionary/DictionaryManager.h"
 #include "core/platform/AppResources.h"
 #include "core/platform/DataFolder.h"
 #include "core/reader/BookSearchText.h"
@@ -12,6 +13,7 @@
 #include "core/util/Logging.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -53,8 +55,9 @@ QStringList chapterTitles(const EPUBManager &epub)
 
 } // namespace
 
-// The layout of the tables, in PRAGMA user_version.
-constexpr int kLayout = 2;
+// The layout of the tables, in PRAGMA user_version. 3: every substring
+// findable (FTS5, SubstringTokenizer); older indexes are read again.
+constexpr int kLayout = 3;
 
 QString LibrarySearchIndex::defaultPath()
 {
@@ -66,6 +69,11 @@ LibrarySearchIndex::LibrarySearchIndex(const QString &path)
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (!m_db.open(path)) {
         m_error = m_db.lastError();
+        return;
+    }
+    if (!SubstringTokenizer::registerWith(m_db.handle(), &m_error)) {
+        qCWarning(lcLibrary) << "library search index unusable:" << m_error;
+        m_db.close();
         return;
     }
     // Another connection (an update on the indexer's worker) may hold the
@@ -80,18 +88,19 @@ LibrarySearchIndex::LibrarySearchIndex(const QString &path)
     if (m_db.scalar(QStringLiteral("PRAGMA user_version")).toInt() != kLayout)
         m_db.exec(QStringLiteral("DROP TABLE IF EXISTS bookText; DROP TABLE IF EXISTS textRow; "
                                  "DROP TABLE IF EXISTS indexedBook;"));
-    // `words` is what is searched; `body` (the text as written) gives the
-    // snippets; textRow says where each row's text is, kept apart from the
-    // long texts so that sorting and deleting never read them.
+    // `body` is both what is searched and what the snippets come from;
+    // textRow says where each row's text is, kept apart from the long texts
+    // so that sorting and deleting never read them.
     if (!exec(QStringLiteral(
             "CREATE TABLE IF NOT EXISTS indexedBook(fileName TEXT PRIMARY KEY, title TEXT, "
             "isPdf INTEGER, size INTEGER, modified INTEGER);"
-            "CREATE VIRTUAL TABLE IF NOT EXISTS bookText USING fts4(body, words, notindexed=body);"
+            "CREATE VIRTUAL TABLE IF NOT EXISTS bookText USING fts5(body, tokenize='%2', columnsize=0);"
             "CREATE TABLE IF NOT EXISTS textRow(docid INTEGER PRIMARY KEY, fileName TEXT, page INTEGER, "
             "manifestId TEXT, location TEXT);"
             "CREATE INDEX IF NOT EXISTS textRowFile ON textRow(fileName);"
             "PRAGMA user_version=%1; COMMIT;")
-                  .arg(kLayout))) {
+                  .arg(kLayout)
+                  .arg(QLatin1String(SubstringTokenizer::kName)))) {
         m_db.exec(QStringLiteral("ROLLBACK"));
         qCWarning(lcLibrary) << "library search index unusable:" << m_error;
         m_db.close();
@@ -106,15 +115,18 @@ bool LibrarySearchIndex::exec(const QString &sql)
     return false;
 }
 
-QString LibrarySearchIndex::wordsFor(const QString &text)
-{
-    return DictionaryManager::resolveString(text);
-}
-
 QString LibrarySearchIndex::queryFor(const QString &term)
 {
-    const QString tokens = DictionaryManager::ftsQuery(wordsFor(term), false);
-    return tokens.isEmpty() ? QString() : u'"' + tokens + u'"';
+    if (term.isEmpty())
+        return {};
+    QString quoted = term;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    quoted = u'"' + quoted + u'"';
+    // A term shorter than a token is looked for as the beginning of the
+    // tokens: every place where it starts.
+    if (term.toUcs4().size() < SubstringTokenizer::kTokenLength)
+        quoted += QStringLiteral(" *");
+    return quoted;
 }
 
 QString LibrarySearchIndex::snippetFor(const QString &body, const QString &term, int *markStart)
@@ -144,7 +156,7 @@ bool LibrarySearchIndex::removeBook(const QString &fileName)
     if (!isOpen())
         return false;
     for (const char *sql :
-        { "DELETE FROM bookText WHERE docid IN (SELECT docid FROM textRow WHERE fileName = ?)",
+        { "DELETE FROM bookText WHERE rowid IN (SELECT docid FROM textRow WHERE fileName = ?)",
             "DELETE FROM textRow WHERE fileName = ?", "DELETE FROM indexedBook WHERE fileName = ?" }) {
         SqliteStatement st = m_db.prepare(QString::fromLatin1(sql));
         if (!st.bind(1, fileName) || st.step() != SqliteStatement::Step::Done) {
@@ -155,60 +167,60 @@ bool LibrarySearchIndex::removeBook(const QString &fileName)
     return true;
 }
 
-bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *cancel)
+struct LibrarySearchIndex::Row {
+    QString body;
+    int page;
+    QString manifestId;
+    QString location;
+};
+
+bool LibrarySearchIndex::readBook(
+    const QFileInfo &info, QList<Row> *rows, QString *title, bool *isPdf, const std::atomic_bool *cancel)
 {
-    if (!isOpen())
-        return false;
-    const QFileInfo info(path);
-    const bool isPdf = formatOf(info.absoluteFilePath()) == BookFormat::Pdf;
-    struct Row {
-        QString body;
-        int page;
-        QString manifestId;
-        QString location;
-    };
-    QList<Row> rows;
-    QString title = info.completeBaseName();
-    if (isPdf) {
+    *isPdf = formatOf(info.absoluteFilePath()) == BookFormat::Pdf;
+    *title = info.completeBaseName();
+    if (*isPdf) {
         const PdfTextSearch pdf(info.absoluteFilePath());
         if (!pdf.load(cancel))
             return false;
         for (int page = 0; page < pdf.pageCount(); ++page)
-            rows.append({ pdf.pageText(page), page, QString(), pdf.pageLabel(page) });
-    } else {
-        const EPUBURLProtcol protocol(info.absolutePath(), AppResources::directory());
-        const EPUBManager epub(BookUrl::rootUrl(info.fileName()), &protocol);
-        if (epub.spine().isEmpty())
-            return false;
-        title = epub.metadata().value(QStringLiteral("dc:title"), title).toString();
-        const BookSearchText text(epub, &protocol);
-        const QStringList chapters = chapterTitles(epub);
-        for (int i = 0; i < text.items().size(); ++i) {
-            if (isCancelled(cancel))
-                return false;
-            rows.append({ text.text(i)->chunks.join(u'\n'), i, text.items().at(i).id, chapters.value(i) });
-        }
+            rows->append({ pdf.pageText(page), page, QString(), pdf.pageLabel(page) });
+        return true;
     }
-
-    // One book, one transaction: a search never sees half a book.
-    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+    const EPUBURLProtcol protocol(info.absolutePath(), AppResources::directory());
+    const EPUBManager epub(BookUrl::rootUrl(info.fileName()), &protocol);
+    if (epub.spine().isEmpty())
         return false;
-    bool ok = removeBook(info.fileName());
+    *title = epub.metadata().value(QStringLiteral("dc:title"), *title).toString();
+    const BookSearchText text(epub, &protocol);
+    const QStringList chapters = chapterTitles(epub);
+    for (int i = 0; i < text.items().size(); ++i) {
+        if (isCancelled(cancel))
+            return false;
+        // The chunks the reader's search looks in, one per line: a term
+        // (which holds no line feed) is found in the row exactly where the
+        // reader's search finds it in a chunk.
+        rows->append({ text.text(i)->chunks.join(u'\n'), i, text.items().at(i).id, chapters.value(i) });
+    }
+    return true;
+}
+
+bool LibrarySearchIndex::storeBook(
+    const QFileInfo &info, const QList<Row> &rows, const QString &title, bool isPdf, bool isNew)
+{
+    bool ok = isNew || removeBook(info.fileName());
     SqliteStatement row = m_db.prepare(
         QStringLiteral("INSERT INTO textRow(fileName, page, manifestId, location) VALUES (?, ?, ?, ?)"));
-    SqliteStatement insert
-        = m_db.prepare(QStringLiteral("INSERT INTO bookText(docid, body, words) VALUES (?, ?, ?)"));
+    SqliteStatement insert = m_db.prepare(QStringLiteral("INSERT INTO bookText(rowid, body) VALUES (?, ?)"));
     for (const Row &r : rows) {
-        if (!ok || isCancelled(cancel)) {
-            ok = false;
+        if (!ok)
             break;
-        }
         if (r.body.trimmed().isEmpty())
             continue;
         ok = row.bindAll({ info.fileName(), r.page, r.manifestId, r.location })
             && row.step() == SqliteStatement::Step::Done;
         row.reset();
-        ok = ok && insert.bindAll({ m_db.lastInsertRowId(), r.body, wordsFor(r.body) })
+        ok = ok && insert.bindAll({ m_db.lastInsertRowId(), r.body })
             && insert.step() == SqliteStatement::Step::Done;
         insert.reset();
     }
@@ -218,9 +230,25 @@ bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *
         && book.bindAll(
             { info.fileName(), title, isPdf, info.size(), info.lastModified().toMSecsSinceEpoch() })
         && book.step() == SqliteStatement::Step::Done;
-    if (!ok) {
-        if (m_error.isEmpty())
-            m_error = m_db.lastError();
+    if (!ok && m_error.isEmpty())
+        m_error = m_db.lastError();
+    return ok;
+}
+
+bool LibrarySearchIndex::indexBook(const QString &path, const std::atomic_bool *cancel)
+{
+    if (!isOpen())
+        return false;
+    const QFileInfo info(path);
+    QList<Row> rows;
+    QString title;
+    bool isPdf = false;
+    if (!readBook(info, &rows, &title, &isPdf, cancel) || isCancelled(cancel))
+        return false;
+    // One book, one transaction: a search never sees half a book.
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    if (!storeBook(info, rows, title, isPdf)) {
         exec(QStringLiteral("ROLLBACK"));
         return false;
     }
@@ -237,7 +265,7 @@ bool LibrarySearchIndex::update(const QString &contentsFolder, const std::functi
     while (list.step() == SqliteStatement::Step::Row)
         indexed.insert(list.columnText(0), { list.columnInt64(1), list.columnInt64(2) });
 
-    QStringList toRead;
+    QList<QFileInfo> toRead;
     QSet<QString> present;
     const QFileInfoList files = QDir(contentsFolder)
                                     .entryInfoList({ QStringLiteral("*.epub"), QStringLiteral("*.pdf") },
@@ -247,26 +275,61 @@ bool LibrarySearchIndex::update(const QString &contentsFolder, const std::functi
         const auto it = indexed.constFind(f.fileName());
         if (it == indexed.cend() || it->first != f.size()
             || it->second != f.lastModified().toMSecsSinceEpoch())
-            toRead << f.absoluteFilePath();
+            toRead << f;
     }
     for (auto it = indexed.cbegin(); it != indexed.cend(); ++it)
         if (!present.contains(it.key()) && !removeBook(it.key()))
             return false;
+
+    // Books are stored in batches, one transaction each (a commit per book
+    // cost more than the inserts themselves); a batch ends at a book's end
+    // and at least every second, so that searches see whole books and see
+    // them soon. No savepoint per book: FTS5 writes out its pending terms at
+    // every savepoint, which made a segment per book to merge later.
+    constexpr qint64 kBatchMs = 1000;
+    QElapsedTimer batch;
+    bool inBatch = false;
+    const auto commit = [&] {
+        if (!inBatch)
+            return true;
+        inBatch = false;
+        return exec(QStringLiteral("COMMIT"));
+    };
     int done = 0;
-    for (const QString &path : toRead) {
+    for (const QFileInfo &info : toRead) {
         if (isCancelled(cancel))
-            return false;
-        if (!indexBook(path, cancel)) {
-            if (isCancelled(cancel))
+            break;
+        QList<Row> rows;
+        QString title;
+        bool isPdf = false;
+        const bool read = readBook(info, &rows, &title, &isPdf, cancel);
+        if (isCancelled(cancel))
+            break;
+        if (!inBatch) {
+            if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
                 return false;
-            // Not a readable book: no text of it stays.
-            qCInfo(lcLibrary) << "not indexed for search:" << path << m_error;
-            removeBook(QFileInfo(path).fileName());
+            inBatch = true;
+            batch.start();
         }
+        if (!read) {
+            // Not a readable book: no text of it stays.
+            qCInfo(lcLibrary) << "not indexed for search:" << info.absoluteFilePath();
+            if (!removeBook(info.fileName())) {
+                exec(QStringLiteral("ROLLBACK"));
+                return false;
+            }
+        } else if (!storeBook(info, rows, title, isPdf, !indexed.contains(info.fileName()))) {
+            // The database fails: the batch goes, and the next update reads
+            // its books again.
+            exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+        if (batch.elapsed() >= kBatchMs && !commit())
+            return false;
         if (progress)
             progress(++done, int(toRead.size()));
     }
-    return true;
+    return commit() && !isCancelled(cancel);
 }
 
 QList<LibrarySearchIndex::Hit> LibrarySearchIndex::search(const QString &term, int limit) const
@@ -277,7 +340,7 @@ QList<LibrarySearchIndex::Hit> LibrarySearchIndex::search(const QString &term, i
         return hits;
     SqliteStatement select = m_db.prepare(
         QStringLiteral("SELECT r.docid, r.fileName, i.title, i.isPdf, r.page, r.manifestId, r.location "
-                       "FROM bookText JOIN textRow r ON r.docid = bookText.docid "
+                       "FROM bookText JOIN textRow r ON r.docid = bookText.rowid "
                        "JOIN indexedBook i ON i.fileName = r.fileName WHERE bookText MATCH ? "
                        "ORDER BY i.title COLLATE NOCASE, r.fileName, r.page LIMIT ?"));
     if (!select.bind(1, query) || !select.bind(2, limit))
@@ -295,7 +358,7 @@ QList<LibrarySearchIndex::Hit> LibrarySearchIndex::search(const QString &term, i
         hits.append(h);
     }
     // The texts only of the rows listed.
-    SqliteStatement body = m_db.prepare(QStringLiteral("SELECT body FROM bookText WHERE docid = ?"));
+    SqliteStatement body = m_db.prepare(QStringLiteral("SELECT body FROM bookText WHERE rowid = ?"));
     for (int i = 0; i < hits.size(); ++i) {
         Hit &h = hits[i];
         if (body.bind(1, docids.at(i)) && body.step() == SqliteStatement::Step::Row)

@@ -1,8 +1,10 @@
 // A full-text index of every book in the contents folder: the text of each
-// EPUB spine item and of each PDF page, broken into words as the
-// dictionaries are (ICU word breaks, so Japanese is searchable by word), in
-// an SQLite FTS4 table of its own file ("LibrarySearch.sqlite" in the data
-// folder). update() brings it in line with the folder: books added or
+// EPUB spine item (exactly the text the reader's own search reads) and of
+// each PDF page, in an SQLite FTS5 table of its own file
+// ("LibrarySearch.sqlite" in the data folder). Every substring of the text
+// is findable, case ignored (SubstringTokenizer), so a term the reader's
+// search finds in a book is found here too, inside Japanese compounds and
+// inside words alike. update() brings it in line with the folder: books added or
 // replaced (other size or modification time) are read again, books gone are
 // dropped, so nothing else needs to tell it about installs or deletions.
 //
@@ -13,6 +15,7 @@
 
 #include "core/library/SqliteDatabase.h"
 
+#include <QFileInfo>
 #include <QList>
 #include <QString>
 #include <atomic>
@@ -52,15 +55,14 @@ public:
     bool indexBook(const QString &path, const std::atomic_bool *cancel = nullptr);
     bool removeBook(const QString &fileName);
 
-    // Every indexed item (spine item or page) holding the term's words in
-    // order, by book title and page; at most `limit`. Empty for a term
-    // without words.
+    // Every indexed item (spine item or page) holding the term as typed
+    // (case ignored), by book title and page; at most `limit`. Empty for an
+    // empty term.
     QList<Hit> search(const QString &term, int limit = 1000) const;
     int bookCount() const;
 
-    // The text as indexed: ICU words separated by spaces.
-    static QString wordsFor(const QString &text);
-    // The FTS4 phrase query for a term; empty when it has no word.
+    // The FTS5 query for a term: the quoted term, as a prefix when shorter
+    // than a token; empty for an empty term.
     static QString queryFor(const QString &term);
     // The words around the first occurrence of `term` in `body` (case
     // ignored), and where the term lies in them (-1 when not found as
@@ -68,6 +70,14 @@ public:
     static QString snippetFor(const QString &body, const QString &term, int *markStart);
 
 private:
+    struct Row;
+    // Reads the rows of one book; false when it is not a readable book.
+    static bool readBook(
+        const QFileInfo &info, QList<Row> *rows, QString *title, bool *isPdf, const std::atomic_bool *cancel);
+    // Replaces the book's rows inside the transaction the caller holds;
+    // `isNew`: the index holds nothing of it (nothing to remove first).
+    bool storeBook(
+        const QFileInfo &info, const QList<Row> &rows, const QString &title, bool isPdf, bool isNew = false);
     bool exec(const QString &sql);
 
     SqliteDatabase m_db;

@@ -4,6 +4,30 @@
 #include "core/util/NotificationCenter.h"
 
 #include <QPointer>
+#include <QThread>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace
+{
+
+// Indexing is never what the user waits for: the worker yields the CPU to
+// the reader and the window. On Linux QThread's priorities do not reach
+// ordinary threads, so the thread's own nice value is raised as well (it
+// stays raised: the pool's thread does nothing else).
+void lowerPriority()
+{
+    QThread::currentThread()->setPriority(QThread::LowestPriority);
+#ifdef Q_OS_LINUX
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 19);
+#endif
+}
+
+} // namespace
 
 LibrarySearchIndexer::LibrarySearchIndexer(
     const QString &contentsFolder, const QString &indexPath, QObject *parent)
@@ -41,6 +65,7 @@ void LibrarySearchIndexer::start()
     m_again = false;
     QPointer<LibrarySearchIndexer> self(this);
     m_pool.start([self, this, contents = m_contents, path = m_indexPath, cancel = m_cancel] {
+        lowerPriority();
         LibrarySearchIndex index(path);
         const bool ok = index.update(
             contents,

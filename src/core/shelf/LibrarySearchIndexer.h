@@ -1,5 +1,5 @@
 // Keeps the library's full-text index up to date in the background: an
-// update runs on this object's worker when asked (at start, and on every
+// update runs on this object's worker, at the lowest priority, when asked (at start, and on every
 // "reloadshelf", which installs post), reporting progress; a request while
 // one runs makes it run once more afterwards. Searches run on the calling
 // thread against their own connection, so they never wait for an update.
