@@ -309,7 +309,7 @@ def package(path, entries, files):
 
 
 GLOSSARY = [
-    ("word", "reading", "meaning", "category", "note"),
+    ("見出し語", "読み", "意味", "分野", "備考"),
     ("心筋梗塞", "しんきんこうそく", "myocardial infarction", "循環器", "冠動脈の閉塞による心筋の壊死"),
     ("高血圧", "こうけつあつ", "hypertension", "循環器", "収縮期140mmHg以上"),
     ("肺炎", "はいえん", "pneumonia", "呼吸器", ""),
