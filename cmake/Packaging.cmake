@@ -17,10 +17,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # MeCab's library and libeb (EPWING books) come with the computed ones; the
 # IPA dictionary MeCab reads the dictionary forms of Japanese words from is
-# data, so it is named here.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS mecab-ipadic-utf8)
+# data, so it is named here. So are Qt's own Japanese texts (file dialog,
+# OK / Cancel buttons), which the program loads at start: the interface is
+# Japanese.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "mecab-ipadic-utf8, qt6-translations-l10n")
 # On GNOME the desktop's light or dark palette reaches Qt through the GTK
-# platform theme; without it the windows stay light.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-gtk-platformtheme)
+# platform theme; without it the windows stay light. Without a CJK font the
+# Japanese interface and books draw as boxes on a bare system.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-gtk-platformtheme, fonts-noto-cjk | fonts-ipafont")
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 include(CPack)

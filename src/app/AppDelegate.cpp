@@ -229,8 +229,10 @@ void AppDelegate::refreshTop()
 
 void AppDelegate::didLoginWindow(LoginWindowLogic *, bool success)
 {
-    if (m_loginWindow)
+    if (m_loginWindow) {
         m_loginWindow->hide();
+        m_window->focusShownScreen();
+    }
     getUserInfo();
     m_session->didLoginWindow(success);
     // Annotations made while signed out go now.
@@ -272,5 +274,8 @@ void AppDelegate::showUpdateWindow()
 
 void AppDelegate::showNotificationWindow()
 {
-    m_notificationWindow = new QLBNotificationWindow(m_servers, m_window.get());
+    auto *notice = new QLBNotificationWindow(m_servers, m_window.get());
+    // One after the other: both would open at the same place.
+    notice->showAfter(m_updateWindow);
+    m_notificationWindow = notice;
 }

@@ -1,6 +1,7 @@
 // tavro [--config FILE] [--verbose] [FILE.epub|FILE.pdf...]: the e-book client.
 #include "app/AppDelegate.h"
 #include "core/app/LaunchArguments.h"
+#include "core/app/QtTranslations.h"
 #include "core/app/SingleInstance.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/ServerConfig.h"
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Tavro"));
     QApplication::setApplicationVersion(QStringLiteral(TAVRO_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("tavro.jp"));
+    // Qt's own dialogs and buttons speak the interface's language.
+    QtTranslations::install(app);
     // The desktop entry's name: the desktop finds the icon and groups the
     // windows by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("jp.tavro.Tavro"));

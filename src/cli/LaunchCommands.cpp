@@ -5,6 +5,7 @@
 #include "CliOptions.h"
 #include "core/app/InstanceMessage.h"
 #include "core/app/LaunchArguments.h"
+#include "core/app/QtTranslations.h"
 #include "core/app/ShortcutCatalog.h"
 #include "core/library/LibraryStore.h"
 #include "core/platform/AppResources.h"
@@ -12,6 +13,7 @@
 #include "core/store/BookFileImport.h"
 #include "core/store/PackageInstaller.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -44,7 +46,10 @@ int resourcesCommand(const QStringList &args)
     const QString dir = AppResources::directory();
     return printJson(QVariantMap { { QStringLiteral("directory"), dir },
         { QStringLiteral("found"), !dir.isEmpty() && QFileInfo(dir).isDir() },
-        { QStringLiteral("sampleFolder"), AppResources::sampleFolder() } });
+        { QStringLiteral("sampleFolder"), AppResources::sampleFolder() },
+        // Qt's Japanese catalogues, as the program loads them at start.
+        { QStringLiteral("qtTranslations"), QtTranslations::install(*QCoreApplication::instance()) },
+        { QStringLiteral("qtTranslationsFolder"), QtTranslations::defaultFolder() } });
 }
 
 // What `tavro FILE...` does before the window opens: which arguments are

@@ -323,6 +323,19 @@ TEST_F(InspectDictionary, InstallPackages)
     EXPECT_EQ(
         imports.first().toMap().value(QStringLiteral("result")).toString(), QStringLiteral("installed"));
     EXPECT_EQ(imports.first().toMap().value(QStringLiteral("message")).toString(), QString());
+    // Its entries are labelled with its own (Japanese) column names.
+    const auto entry
+        = inspect({ QStringLiteral("dict-entry"), QStringLiteral("高血圧"), QStringLiteral("--home"), home });
+    ASSERT_EQ(entry.exitCode, 0) << entry.err.toStdString();
+    const QVariantList entries
+        = QJsonDocument::fromJson(entry.out).toVariant().toMap().value(QStringLiteral("entries")).toList();
+    ASSERT_FALSE(entries.isEmpty()) << entry.out.toStdString();
+    EXPECT_TRUE(entries.first()
+                    .toMap()
+                    .value(QStringLiteral("text"))
+                    .toString()
+                    .startsWith(QStringLiteral("見出し語:\r\n高血圧\r\n\r\n読み:\r\nこうけつあつ")))
+        << entry.out.toStdString();
 
     // The top screen's recent books: none opened yet.
     const auto recent = inspect({ QStringLiteral("recent-books"), QStringLiteral("--home"), home });

@@ -25,6 +25,9 @@ TEST(InspectLaunch, VersionAndResources)
     const ProcessResult resources = inspect({ QStringLiteral("resources") });
     ASSERT_EQ(resources.exitCode, 0) << resources.err.toStdString();
     EXPECT_TRUE(json(resources).value(QStringLiteral("found")).toBool()) << resources.out.toStdString();
+    EXPECT_TRUE(
+        json(resources).value(QStringLiteral("qtTranslations")).toArray().contains(QStringLiteral("qtbase")))
+        << "Qt's own dialogs in Japanese: " << resources.out.toStdString();
 }
 
 TEST(InspectLaunch, OpenPutsBooksIntoTheLibrary)

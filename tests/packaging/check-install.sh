@@ -29,8 +29,10 @@ case "$mode" in
     case "$depends" in *libc6*) ;; *) fail "Depends lacks libc6: $depends" ;; esac
     case "$depends" in *libmecab2*mecab-ipadic-utf8* | *mecab-ipadic-utf8*libmecab2*) ;; *) fail "Depends lacks MeCab or its IPA dictionary: $depends" ;; esac
     case "$depends" in *libeb16*) ;; *) fail "Depends lacks libeb (EPWING books): $depends" ;; esac
+    case "$depends" in *qt6-translations-l10n*) ;; *) fail "Depends lacks Qt's translations (Japanese dialogs): $depends" ;; esac
     recommends=$(dpkg-deb -f "$deb" Recommends)
     case "$recommends" in *qt6-gtk-platformtheme*) ;; *) fail "Recommends lacks the GTK platform theme (dark desktops): $recommends" ;; esac
+    case "$recommends" in *fonts-noto-cjk*) ;; *) fail "Recommends lacks a CJK font: $recommends" ;; esac
     # What apt would do with it on this system (no change is made).
     if command -v apt-get >/dev/null && [ "$(id -u)" -eq 0 ]; then
       apt-get install -s -q -o Debug::NoLocking=1 "$deb" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt cannot install the package"; }
@@ -64,7 +66,12 @@ grep -q "\"directory\": \"$root/usr/share/tavro\"" "$scratch/resources.json" \
 
 QT_QPA_PLATFORM=offscreen "$root/usr/bin/tavro" --version | grep -q '^Tavro [0-9]' || fail "tavro --version"
 
+desktop="$root/usr/share/applications/jp.tavro.Tavro.desktop"
 if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$root/usr/share/applications/jp.tavro.Tavro.desktop"
+  desktop-file-validate "$desktop"
 fi
+# The interface is Japanese, and so is its entry in the desktop's menus.
+for key in 'Name\[ja\]' 'Comment\[ja\]'; do
+  grep -q "^$key=" "$desktop" || fail "the desktop entry has no $key"
+done
 echo "check-install $mode: ok"

@@ -143,3 +143,20 @@ QString trim(const QString &s)
         --end;
     return s.mid(begin, end - begin);
 }
+
+QString displayText(const QString &s)
+{
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s.at(i);
+        if (c == u'\r') {
+            if (i + 1 < s.size() && s.at(i + 1) == u'\n')
+                continue;
+            out += u'\n';
+        } else if (c == u'\n' || c == u'\t' || (c.unicode() >= 0x20 && c.unicode() != 0x7f)) {
+            out += c;
+        }
+    }
+    return out;
+}

@@ -45,3 +45,9 @@ QString escapedString(const QString &s);
 
 // The string without leading and trailing spaces and tabs; line breaks stay.
 QString trim(const QString &s);
+
+// The string as it is drawn: control characters (U+0000-U+001F and U+007F)
+// removed, except line feeds and tabs; a carriage return becomes a line
+// break ("\r\n" one break). Stored texts keep their controls; this is for
+// display only (a label draws a control as a box).
+QString displayText(const QString &s);

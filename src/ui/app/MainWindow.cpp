@@ -35,6 +35,9 @@ void MainWindow::restoreFrame()
 void MainWindow::hostScreen(QWidget *screen)
 {
     if (m_screen && m_screen != screen) {
+        // A focus left in a screen put away would stay there, hidden.
+        if (QWidget *focus = QApplication::focusWidget(); focus && m_screen->isAncestorOf(focus))
+            focus->clearFocus();
         m_host->layout()->removeWidget(m_screen);
         m_screen->hide();
         m_screen->setParent(m_stash);
@@ -44,7 +47,42 @@ void MainWindow::hostScreen(QWidget *screen)
         screen->setParent(m_host);
         m_host->layout()->addWidget(screen);
         screen->show();
+        focusShownScreen();
     }
+}
+
+void MainWindow::focusShownScreen()
+{
+    if (!isVisible())
+        return;
+    // A window-modal sheet still open keeps the focus.
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != this)
+        return;
+    if (!isActiveWindow()) {
+        raise();
+        activateWindow();
+    }
+    if (!m_screen)
+        return;
+    QWidget *focus = QApplication::focusWidget();
+    const auto inside = [this](QWidget *w) {
+        return w && w->isVisible()
+            && (m_screen->isAncestorOf(w) || (m_toolbar && m_toolbar->isAncestorOf(w)));
+    };
+    if (inside(focus))
+        return;
+    QWidget *target = m_screen->focusWidget();
+    if (!inside(target)) {
+        target = nullptr;
+        for (QWidget *w = m_screen->nextInFocusChain(); w && w != m_screen; w = w->nextInFocusChain()) {
+            if (m_screen->isAncestorOf(w) && w->isVisible() && w->isEnabled()
+                && (w->focusPolicy() & Qt::TabFocus)) {
+                target = w;
+                break;
+            }
+        }
+    }
+    (target ? target : m_screen.data())->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::installToolbar(QToolBar *toolbar)

@@ -18,7 +18,15 @@ public:
     QWidget *host() const { return m_host; }
     // Shows `screen` filling the host area (the previous one is removed,
     // not deleted).
+    // The focus goes to the new screen when it was not already inside it.
     void hostScreen(QWidget *screen);
+    // Makes this the active window and gives the keyboard focus back to the
+    // shown screen (the child it last gave focus to, else its first
+    // focusable widget) unless the focus is already in the screen or its
+    // toolbar. For a sheet or window that closed, or a screen put away while
+    // it had the focus: without this the window takes no keys (shortcuts,
+    // typing) until the user clicks it.
+    void focusShownScreen();
     void installToolbar(QToolBar *toolbar);
     void restoreFrame();
 

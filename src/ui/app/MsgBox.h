@@ -1,7 +1,10 @@
 // Message boxes. show/error/info are application-modal and return when
 // the user presses "OK"; ask is a sheet on the main window that returns at
 // once and calls back; syncedAsk is the same sheet but waits for the answer.
-// Texts are shown exactly as given ("%" included). Main thread only.
+// Texts are shown as given ("%" included), without control characters
+// (displayText); the box is as wide as its longest line, up to half the
+// screen. Button texts come from the application's translations, else Qt's.
+// Main thread only.
 #pragma once
 
 #include "core/platform/MessagePresenter.h"
@@ -10,6 +13,7 @@
 #include <QString>
 #include <functional>
 
+class QFontMetrics;
 class QWidget;
 
 class MsgBox : public MessagePresenter
@@ -29,6 +33,12 @@ public:
 
     // MessagePresenter, for the core.
     void show(const QString &message, const QString &title) override { showMessage(message, title); }
+
+    // The width `text` takes on one line (its widest line), at most `limit`.
+    static int lineWidth(const QFontMetrics &metrics, const QString &text, int limit);
+    // "OK", "Cancel" in the interface's language; the text itself without a
+    // translation.
+    static QString buttonText(const char *text);
 
 private:
     static QMessageBox *makeBox(const QString &message, const QString &title);

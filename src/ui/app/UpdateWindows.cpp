@@ -2,13 +2,38 @@
 
 #include "core/app/UpdateCheck.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
+
+namespace
+{
+
+// Room the window manager takes beside the title (icon, buttons).
+constexpr int kTitleChrome = 160;
+
+// Sizes `window` to its text, one line a paragraph up to half the screen,
+// and wide enough for its title.
+void fitToContent(QDialog &window, QLabel &text)
+{
+    const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    const int limit = screen ? std::max(320, screen->availableGeometry().width() / 2) : 640;
+    int widest = 0;
+    for (const QString &line : text.text().split(u'\n'))
+        widest = std::max(widest, text.fontMetrics().horizontalAdvance(line) + 2);
+    text.setMinimumWidth(std::min(widest, limit));
+    const QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    const int title = QFontMetrics(titleFont).horizontalAdvance(window.windowTitle()) + kTitleChrome;
+    window.setMinimumWidth(std::min(title, limit));
+    window.adjustSize();
+}
+
+}
 
 UpdateWindow::UpdateWindow(const ServerConfig &servers, QWidget *parent)
     : QDialog(parent)
@@ -45,6 +70,7 @@ UpdateWindow::UpdateWindow(const ServerConfig &servers, QWidget *parent)
         }
         updateInfo = *update;
         m_text->setText(updateInfo.value(QStringLiteral("description")).toString());
+        fitToContent(*this, *m_text);
         show();
     });
 }
@@ -80,7 +106,32 @@ QLBNotificationWindow::QLBNotificationWindow(const ServerConfig &servers, QWidge
         remoteVersion = info.value(QStringLiteral("version")).toLongLong();
         setWindowTitle(info.value(QStringLiteral("title")).toString());
         m_text->setText(info.value(QStringLiteral("body")).toString());
+        fitToContent(*this, *m_text);
+        m_ready = true;
+        showWhenFree();
+    });
+}
+
+void QLBNotificationWindow::showAfter(QWidget *earlier)
+{
+    m_earlier = earlier;
+    showWhenFree();
+}
+
+void QLBNotificationWindow::showWhenFree()
+{
+    if (!m_ready || isVisible())
+        return;
+    if (!m_earlier) {
         show();
+        return;
+    }
+    // Shown where the earlier window is would hide it: wait until it has
+    // gone (closed silently or by the user; both delete it).
+    // A widget tells it is destroyed before a QPointer to it turns null.
+    connect(m_earlier, &QObject::destroyed, this, [this] {
+        m_earlier = nullptr;
+        showWhenFree();
     });
 }
 

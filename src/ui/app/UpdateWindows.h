@@ -1,9 +1,12 @@
 // The update and notice windows: invisible until the manifest says there
-// is something to show (UpdateCheck decides), closed otherwise.
+// is something to show (UpdateCheck decides), closed otherwise. Each is sized
+// to its text and title. Both delete themselves when closed. Main thread
+// only.
 #pragma once
 
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QVariantMap>
 
 class ServerConfig;
@@ -31,12 +34,20 @@ public:
     QVariantMap info;
     qint64 remoteVersion = -1;
 
+    // The notice waits for `earlier` (the update window; not owned) to be
+    // gone before it shows, rather than opening over it. Null: no wait.
+    void showAfter(QWidget *earlier);
+
 protected:
     // However it is closed (its button, the title bar, Esc: each ends
     // here), a notice that was shown counts as seen: its version is stored.
     void reject() override;
 
 private:
+    void showWhenFree();
+
     UpdateCheck *m_check;
     QLabel *m_text;
+    QPointer<QWidget> m_earlier;
+    bool m_ready = false; // a notice to show has arrived
 };

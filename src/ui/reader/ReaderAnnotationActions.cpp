@@ -112,6 +112,15 @@ ReaderAnnotationActions::~ReaderAnnotationActions() = default;
 void ReaderAnnotationActions::addTo(QToolBar *toolbar, bool epub)
 {
     toolbar->addAction(m_bookmark);
+    if (QWidget *button = toolbar->widgetForAction(m_bookmark)) {
+        // As wide marked as not: the buttons beside it stay where they are.
+        const QString shown = m_bookmark->text();
+        m_bookmark->setText(QStringLiteral("しおり ✓"));
+        const int marked = button->sizeHint().width();
+        m_bookmark->setText(QStringLiteral("しおり"));
+        button->setMinimumWidth(std::max(marked, button->sizeHint().width()));
+        m_bookmark->setText(shown);
+    }
     toolbar->addAction(m_list);
     if (epub) {
         toolbar->addAction(m_highlight);

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -29,6 +30,10 @@ ReaderDictVC::ReaderDictVC(const DictionaryManager &dictionaries, QWidget *paren
     m_split->setChildrenCollapsible(true);
     m_split->setStretchFactor(1, 1);
     m_text->setOpenLinks(false);
+    // The list is as wide as its headwords (see listWidth): it never scrolls
+    // sideways.
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table->setTextElideMode(Qt::ElideRight);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(m_form);
@@ -41,7 +46,7 @@ ReaderDictVC::ReaderDictVC(const DictionaryManager &dictionaries, QWidget *paren
         close();
         emit openInWindow(word);
     });
-    resize(480, 320);
+    resize(kPreferredSize);
     connect(m_table, &QListWidget::currentRowChanged, this, &ReaderDictVC::tableViewSelectionDidChange);
     setFocusProxy(m_table);
 }
@@ -78,14 +83,40 @@ void ReaderDictVC::reloadDict()
             = new QListWidgetItem(words.at(i).toMap().value(QStringLiteral("word")).toString(), m_table);
         item->setFont(bold);
     }
-    const int whole = std::max(m_split->width(), width());
-    m_split->setSizes(count == 1 ? QList<int> { 0, whole } : QList<int> { kListWidth, whole - kListWidth });
+    m_listWidth = count == 1 ? 0 : listWidth();
+    resize(std::max(kPreferredSize.width(), m_listWidth + kEntryWidth), kPreferredSize.height());
+    applySplit();
     m_table->setCurrentRow(-1);
     m_text->clear();
     if (m_table->count() > 0) {
         m_table->setCurrentRow(0);
         tableViewSelectionDidChange();
     }
+}
+
+int ReaderDictVC::listWidth() const
+{
+    int widest = 0;
+    for (int i = 0; i < m_table->count(); ++i) {
+        const QListWidgetItem *item = m_table->item(i);
+        widest = std::max(widest, QFontMetrics(item->font()).horizontalAdvance(item->text()));
+    }
+    // The frame, the item's own margins and a vertical scroll bar that a
+    // long list shows.
+    const QStyle *style = m_table->style();
+    const int chrome = 2 * m_table->frameWidth()
+        + 4 * style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_table)
+        + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_table) + 8;
+    return std::clamp(widest + chrome, int(kListWidth), kMaxListWidth);
+}
+
+void ReaderDictVC::applySplit()
+{
+    const int whole = std::max(m_split->width(), width());
+    // A pop-over shrunk to a small reader keeps room for the entry.
+    const int list
+        = m_listWidth == 0 ? 0 : std::min(m_listWidth, std::max(int(kListWidth), whole - kEntryWidth));
+    m_split->setSizes(QList<int> { list, std::max(0, whole - list) });
 }
 
 QString ReaderDictVC::currentWord() const
@@ -108,18 +139,39 @@ void ReaderDictVC::tableViewSelectionDidChange()
     m_text->verticalScrollBar()->setValue(0);
 }
 
+QRect ReaderDictVC::placement(const QPoint &point, const QSize &size, const QRect &room)
+{
+    const int w = std::min(size.width(), room.width());
+    const int h = std::min(size.height(), room.height());
+    // Preferably to the left of the point, else to its right, else wherever
+    // it fits; a quarter of it above the point.
+    int x = point.x() - w;
+    if (x < room.left())
+        x = point.x() + 1;
+    x = std::clamp(x, room.left(), room.left() + room.width() - w);
+    const int y = std::clamp(point.y() - h / 4, room.top(), room.top() + room.height() - h);
+    return QRect(x, y, w, h);
+}
+
 void ReaderDictVC::popUp(const QPoint &globalPos)
 {
-    // Preferably to the left of the point, within its screen.
-    QPoint at(globalPos.x() - width(), globalPos.y() - height() / 4);
-    if (const QScreen *screen = QGuiApplication::screenAt(globalPos)) {
-        const QRect room = screen->availableGeometry();
-        if (at.x() < room.left())
-            at.setX(std::min(globalPos.x(), room.right() - width()));
-        at.setX(std::max(at.x(), room.left()));
-        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+    // Within the reader (below the window's toolbar), and within the screen.
+    QRect room;
+    if (const QWidget *reader = parentWidget())
+        room = QRect(reader->mapToGlobal(QPoint(0, 0)), reader->size());
+    const QScreen *screen = QGuiApplication::screenAt(globalPos);
+    if (!screen && parentWidget())
+        screen = parentWidget()->screen();
+    if (screen)
+        room = room.isValid() ? room.intersected(screen->availableGeometry()) : screen->availableGeometry();
+    if (room.isValid()) {
+        const QRect at = placement(globalPos, size(), room);
+        resize(at.size());
+        applySplit();
+        move(at.topLeft());
+    } else {
+        move(globalPos);
     }
-    move(at);
     show();
     raise();
     activateWindow();

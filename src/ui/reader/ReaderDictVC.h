@@ -10,6 +10,7 @@
 
 #include "core/dictionary/DictionaryLookup.h"
 
+#include <QRect>
 #include <QVariantMap>
 #include <QWidget>
 
@@ -36,8 +37,13 @@ public:
     void setLookup(const DictionaryLookup &found);
     // Fills the list, collapses it for a single row, chooses row 0.
     void reloadDict();
-    // Shows the pop-over beside `globalPos`, to its left where there is room.
+    // Shows the pop-over beside `globalPos`, to its left where there is
+    // room, else to its right, fully inside the reader (its parent: the
+    // area below the window's toolbar) and the screen; shrunk when the
+    // reader is smaller than it.
     void popUp(const QPoint &globalPos);
+    // Where a pop-over of `size` goes for `point` inside `room` (all global).
+    static QRect placement(const QPoint &point, const QSize &size, const QRect &room);
 
     QListWidget *tableView() const { return m_table; }
     QSplitter *split() const { return m_split; }
@@ -49,15 +55,26 @@ public:
     // The chosen headword; "" with none.
     QString currentWord() const;
 
-    // The list's width beside the entry when there is more than one row.
+    // The list's width beside the entry when there is more than one row: at
+    // least this, wider for headwords that would not fit, up to
+    // kMaxListWidth (longer ones end in "…").
     static constexpr int kListWidth = 150;
+    static constexpr int kMaxListWidth = 320;
 
 signals:
     // The button was pressed (the pop-over has closed).
     void openInWindow(const QString &word);
 
 private:
+    static constexpr QSize kPreferredSize { 480, 320 };
+    static constexpr int kEntryWidth = 320; // the entry's room beside a wide list
+
     void tableViewSelectionDidChange();
+    // The width the headwords need in their bold 14-point font.
+    int listWidth() const;
+    // The list at m_listWidth (0: collapsed; less in a pop-over shrunk to a
+    // small reader), the entry taking the rest.
+    void applySplit();
 
     const DictionaryManager &m_dictionaries;
     QLabel *m_form;
@@ -66,4 +83,5 @@ private:
     QTextBrowser *m_text;
     QPushButton *m_openInWindow;
     LookupForm m_found;
+    int m_listWidth = kListWidth;
 };

@@ -6,6 +6,7 @@
 #include "core/store/DownLoader.h"
 #include "core/util/Logging.h"
 #include "core/util/StringHelpers.h"
+#include "ui/app/MainWindow.h"
 #include "ui/app/MsgBox.h"
 #include "ui/app/Navigation.h"
 
@@ -58,8 +59,17 @@ void DownloadSheet::refresh()
     if (m_model.visible() && !isVisible())
         show();
     else if (!m_model.visible() && isVisible())
-        hide();
+        putAway();
     emit changed();
+}
+
+void DownloadSheet::putAway()
+{
+    hide();
+    // The window under the sheet is not made active again by every window
+    // manager (nor without one): it would take no keys until clicked.
+    if (auto *main = qobject_cast<MainWindow *>(parentWidget()))
+        main->focusShownScreen();
 }
 
 void DownloadSheet::doDownload(const QNetworkRequest &request, bool fromStore)

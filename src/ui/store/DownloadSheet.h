@@ -66,6 +66,8 @@ protected:
 
 private:
     void refresh();
+    // Hides the sheet and hands the keys back to the main window's screen.
+    void putAway();
 
     Navigation &m_app;
     DownloadSheetModel m_model;

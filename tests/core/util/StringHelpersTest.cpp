@@ -148,4 +148,22 @@ TEST(StringHelpers, EscapedStringAndTrim)
     EXPECT_EQ(trim(QStringLiteral(" \t ")), QString());
 }
 
+TEST(StringHelpers, DisplayTextDropsControlsButKeepsLines)
+{
+    const struct {
+        QString input;
+        QString shown;
+    } cases[] = {
+        { QStringLiteral("デバイス制限") + QChar(0x0008) + QStringLiteral("エラーです。"),
+            QStringLiteral("デバイス制限エラーです。") },
+        { QStringLiteral("a\nb\tc"), QStringLiteral("a\nb\tc") },
+        { QStringLiteral("a\r\nb\rc"), QStringLiteral("a\nb\nc") },
+        { QString(QChar(0)) + QStringLiteral("a") + QChar(0x1b) + QChar(0x7f) + QChar(0x1f),
+            QStringLiteral("a") },
+        { QStringLiteral("é 漢 ") + QChar(0x00a0), QStringLiteral("é 漢 ") + QChar(0x00a0) },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(displayText(c.input), c.shown) << qPrintable(c.input.toUtf8().toHex());
+}
+
 } // namespace

@@ -59,10 +59,22 @@ TEST_F(AppShellTest, ReaderHighlightMemoBookmarkAndList)
         QStringLiteral("試験に出る"))
         << "the memo is the mark's tooltip";
 
-    // The bookmark button follows the page.
+    // The bookmark button follows the page, as wide marked as not: its
+    // neighbour stays put.
     EXPECT_FALSE(a->bookmarkAction()->isChecked());
+    QWidget *button = reader->toolbar()->widgetForAction(a->bookmarkAction());
+    QWidget *next = reader->toolbar()->widgetForAction(a->listAction());
+    ASSERT_TRUE(button && next);
+    const QRect unmarked = button->geometry();
+    const int nextX = next->x();
     a->bookmarkAction()->trigger();
     EXPECT_TRUE(a->bookmarkAction()->isChecked());
+    EXPECT_EQ(a->bookmarkAction()->text(), QStringLiteral("しおり ✓"));
+    // What a change of width would lay out.
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(button->geometry(), unmarked);
+    EXPECT_EQ(next->x(), nextX);
     const int page = reader->page();
     drawn.clear();
     reader->goToPage(page + 1);

@@ -1,5 +1,6 @@
 // The reader's dictionary pop-over and its context-menu item.
 #include "core/dictionary/DictionaryManager.h"
+#include "support/DarkPalette.h"
 #include "support/LibraryFixture.h"
 #include "support/Wait.h"
 #include "ui/reader/ReaderDictMenu.h"
@@ -9,10 +10,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
 #include <QTextBrowser>
+#include <QToolBar>
 #include <gtest/gtest.h>
 
 namespace
@@ -164,6 +168,70 @@ TEST_F(ReaderDictTest, ChoosingTheMenuItemOpensThePopOver)
     ASSERT_TRUE(menu().dictVC());
     ASSERT_TRUE(waitUntil([&] { return menu().dictVC()->isVisible(); }));
     EXPECT_EQ(menu().dictVC()->tableView()->currentItem()->text(), QStringLiteral("心筋梗塞"));
+}
+
+// In a window with a toolbar, wherever the look-up happens, the pop-over
+// stays inside the screen below the toolbar, shrunk when the window is small.
+TEST_F(ReaderDictTest, PopOverStaysInsideTheReaderAndOffTheToolbar)
+{
+    for (const QSize windowSize : { QSize(900, 640), QSize(420, 300) }) {
+        QMainWindow window;
+        QToolBar *bar = window.addToolBar(QStringLiteral("toolbar"));
+        bar->addAction(QStringLiteral("しおり"));
+        auto *reader = new QWidget;
+        window.setCentralWidget(reader);
+        window.resize(windowSize);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ReaderDictMenu dict(*m_manager, reader);
+        const QRect inside(reader->mapToGlobal(QPoint(0, 0)), reader->size());
+        const QRect toolbar(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+        const QPoint points[] = { { 2, 2 }, { reader->width() - 2, reader->height() - 2 },
+            { reader->width() / 2, reader->height() / 2 }, { 3, reader->height() - 3 },
+            { reader->width() - 3, 1 } };
+        for (const QPoint &p : points) {
+            SCOPED_TRACE(QStringLiteral("window %1x%2 at %3,%4")
+                             .arg(windowSize.width())
+                             .arg(windowSize.height())
+                             .arg(p.x())
+                             .arg(p.y())
+                             .toStdString());
+            ASSERT_TRUE(dict.showFor(QStringLiteral("心筋"), reader->mapToGlobal(p)));
+            ReaderDictVC *vc = dict.dictVC();
+            ASSERT_TRUE(waitUntil([&] { return vc->isVisible(); }));
+            const QRect popOver = vc->frameGeometry();
+            EXPECT_TRUE(inside.contains(popOver))
+                << popOver.x() << "," << popOver.y() << " " << popOver.width() << "x" << popOver.height();
+            EXPECT_FALSE(popOver.intersects(toolbar));
+            vc->close();
+        }
+    }
+}
+
+// Headwords of the 14-point bold font fit their column, which never scrolls
+// sideways.
+TEST_F(ReaderDictTest, LongBoldHeadwordsFitTheirColumn)
+{
+    ReaderDictVC vc(*m_manager, &m_reader);
+    DictionaryLookup found;
+    found.selection = QStringLiteral("甲状腺");
+    found.form = { QStringLiteral("甲状腺"), LookupForm::Rule::Selection };
+    for (const char *word : { "甲状腺機能亢進症", "electroencephalography", "心電図" })
+        found.rows.append(
+            { { QStringLiteral("word"), QString::fromUtf8(word) }, { QStringLiteral("dicId"), 1 } });
+    vc.setLookup(found);
+    vc.reloadDict();
+    vc.popUp(m_reader.mapToGlobal(QPoint(700, 200)));
+    ASSERT_TRUE(waitUntil([&] { return vc.isVisible(); }));
+    QListWidget *list = vc.tableView();
+    EXPECT_TRUE(waitUntil([&] { return list->viewport()->width() >= list->sizeHintForColumn(0); }, 3000))
+        << "column " << list->viewport()->width() << " px, widest headword " << list->sizeHintForColumn(0)
+        << " px";
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+
+    vc.grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader-dict-popover-light.png"));
+    vc.setPalette(darkPalette());
+    vc.grab().save(QStringLiteral(TAVRO_ARTIFACTS_DIR "/reader-dict-popover-dark.png"));
 }
 
 TEST_F(ReaderDictTest, NoEnabledDictionaryNoItem)

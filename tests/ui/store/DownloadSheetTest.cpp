@@ -5,6 +5,7 @@
 #include "core/store/DownLoader.h"
 #include "core/store/StoreManager.h"
 #include "ui/AppShellFixture.h"
+#include "ui/store/StoreVC.h"
 
 #include <QJsonDocument>
 #include <QProgressBar>
@@ -223,6 +224,67 @@ TEST_F(DownloadSheetTest, TheSignOutPageSignsOutAndSaysSo)
     EXPECT_TRUE(AccountSession::isLifted());
     EXPECT_FALSE(m_app->vamoManager().token().has_value()) << "signed out";
     EXPECT_FALSE(m_app->storeManager().token().has_value());
+}
+
+// When the sheet has gone the window takes keys again: the focus is in the
+// screen shown, whether the download began on the shelf or on the store's
+// page (whose web view had the focus), and a window shortcut works.
+TEST_F(DownloadSheetTest, TheWindowTakesKeysAgainAfterTheSheet)
+{
+    launch();
+    signIn(); // the store shows its pages, not the sign-in sheet
+    MainWindow *window = m_app->window();
+    const auto focusName = [] {
+        QWidget *f = QApplication::focusWidget();
+        QWidget *a = QApplication::activeWindow();
+        QWindow *w = QGuiApplication::focusWindow();
+        return (f ? QStringLiteral("%1 %2").arg(
+                    QString::fromLatin1(f->metaObject()->className()), f->objectName())
+                  : QStringLiteral("no focus"))
+                   .toStdString()
+            + ", active window: " + (a ? a->metaObject()->className() : "none")
+            + ", focus window: " + (w ? w->metaObject()->className() : "none") + ", modal: "
+            + (QApplication::activeModalWidget()
+                    ? QApplication::activeModalWidget()->objectName().toStdString()
+                    : std::string("none"));
+    };
+    const struct {
+        const char *where;
+        bool store;
+    } starts[] = { { "shelf", false }, { "store page", true }, { "shelf again", false },
+        { "store page again", true } };
+    int n = 0;
+    for (const auto &start : starts) {
+        SCOPED_TRACE(start.where);
+        if (start.store) {
+            m_app->changeToStore();
+            StoreVC *store = m_app->storeVC();
+            // The page's own widget takes the focus, as a click on the page does.
+            ASSERT_TRUE(waitUntil([&] { return store->web()->focusProxy() != nullptr; }, 30000));
+            store->web()->setFocus();
+        } else {
+            m_app->changeToShelf();
+        }
+        window->activateWindow();
+        ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window; }));
+
+        const QString name = QStringLiteral("focus-%1.pdf").arg(++n);
+        const QString copy = m_dir.filePath(name);
+        ASSERT_TRUE(QFile::copy(sampleBookPath(QStringLiteral("nursing-notes.pdf")), copy));
+        const QString installed = DataFolder::contentsFolder() + u'/' + name;
+        sheet().doDownload(QNetworkRequest(QUrl::fromLocalFile(copy)), start.store);
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(installed) && !sheet().isVisible(); }, 30000));
+        ASSERT_EQ(m_app->currentVC(), m_app->shelfVC()) << "the shelf shows the new book";
+        EXPECT_TRUE(waitUntil([&] {
+            QWidget *f = QApplication::focusWidget();
+            return QApplication::activeWindow() == window && f && m_app->currentVC()->isAncestorOf(f);
+        })) << focusName();
+
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+        QTest::keyClick(target, Qt::Key_1, Qt::ControlModifier);
+        EXPECT_EQ(m_app->currentVC(), m_app->topVC())
+            << "Ctrl+1 shows the top screen; focus: " << focusName();
+    }
 }
 
 } // namespace
