@@ -3,6 +3,7 @@
 #include "ui/dictionary/DictionaryWindow.h"
 #include "core/dictionary/DictionaryManager.h"
 #include "core/platform/UserDefaults.h"
+#include "support/DarkPalette.h"
 #include "support/LibraryFixture.h"
 #include "support/Wait.h"
 #include "ui/reader/ReaderDictMenu.h"
@@ -115,20 +116,7 @@ TEST_F(DictionaryWindowTest, TypingAPrefixShowsTheFirstEntry)
     w->searchField()->setText(QStringLiteral("投与"));
     w->setMode(DictionaryWindow::Mode::Headword);
     picture(w, QStringLiteral("dictionary-window-light.png"));
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-    dark.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
-    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::AlternateBase, QColor(0x2b, 0x2b, 0x2b));
-    dark.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
-    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    dark.setColor(QPalette::ButtonText, QColor(0xe6, 0xe6, 0xe6));
-    dark.setColor(QPalette::Highlight, QColor(0x3d, 0x6d, 0xb5));
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    dark.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x90));
-    for (const QPalette::ColorRole role : { QPalette::ButtonText, QPalette::Text, QPalette::WindowText })
-        dark.setColor(QPalette::Disabled, role, QColor(0x70, 0x70, 0x70));
-    w->setPalette(dark);
+    w->setPalette(darkPalette());
     picture(w, QStringLiteral("dictionary-window-dark.png"));
 }
 
