@@ -240,20 +240,26 @@ TEST_P(GalleryTest, UpdateAndNoticeWindowsAndTop)
     const QString version = QCoreApplication::applicationVersion();
     QCoreApplication::setApplicationVersion(QStringLiteral("0.9.0")); // the backend offers 1.0.0
     launch();
+    // The notice comes after the update window has gone.
     QPointer<UpdateWindow> update;
-    QPointer<QLBNotificationWindow> notice;
-    const bool shown = waitUntil(
+    const bool updateShown = waitUntil(
         [&] {
             update = m_app->window()->findChild<UpdateWindow *>();
-            notice = m_app->window()->findChild<QLBNotificationWindow *>();
-            return update && update->isVisible() && notice && notice->isVisible();
+            return update && update->isVisible();
         },
         30000);
     QCoreApplication::setApplicationVersion(version);
-    ASSERT_TRUE(shown);
+    ASSERT_TRUE(updateShown);
     shoot(QStringLiteral("update"), update);
-    shoot(QStringLiteral("notice"), notice);
     update->close();
+    QPointer<QLBNotificationWindow> notice;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            notice = m_app->window()->findChild<QLBNotificationWindow *>();
+            return notice && notice->isVisible();
+        },
+        30000));
+    shoot(QStringLiteral("notice"), notice);
     notice->close();
 
     TopVC *top = m_app->topVC();
