@@ -15,6 +15,9 @@ ReaderProgressBar::ReaderProgressBar(QWidget *parent)
     setObjectName(QStringLiteral("progressBar"));
     // One line under the book; the book takes the rest of the height.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Its own background in the reader's palette: under a reading theme the
+    // window around it keeps the desktop's.
+    setAutoFillBackground(true);
     m_chapter->setObjectName(QStringLiteral("chapterTitle"));
     m_chapter->setMinimumWidth(80);
     m_chapter->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

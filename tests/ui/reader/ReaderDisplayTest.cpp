@@ -169,6 +169,17 @@ TEST_F(ReaderDisplayTest, TheNightThemeCoversTheOutlineToolbarAndLists)
     EXPECT_EQ(toolbar->palette().color(QPalette::Window), night->color(QPalette::Window));
     EXPECT_EQ(toolbar->widgetForAction(reader->displayAction())->palette().color(QPalette::ButtonText),
         night->color(QPalette::ButtonText));
+    // The status line under the book, as the window draws it.
+    QWidget *status = reader->findChild<QWidget *>(QStringLiteral("progressBar"));
+    ASSERT_TRUE(status && status->isVisible());
+    const auto statusBackground = [&] {
+        QWidget *window = reader->window();
+        const QImage shot = window->grab().toImage();
+        const QPoint at = status->mapTo(window, QPoint(3, 1)) * shot.devicePixelRatio();
+        return shot.pixelColor(at);
+    };
+    EXPECT_TRUE(waitUntil([&] { return statusBackground() == night->color(QPalette::Window); }))
+        << statusBackground().name().toStdString();
     // A list opened after the choice follows it too.
     reader->annotations()->tapBookMark();
     ReaderBookMarkVC *list = reader->annotations()->bookMarkVC();
