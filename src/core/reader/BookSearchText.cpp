@@ -132,6 +132,12 @@ BookSearchText::ItemText BookSearchText::parseItem(const QByteArray &xhtml)
             : QStringLiteral("not well-formed");
     }
     xmlSetStructuredErrorFunc(nullptr, nullptr);
+    // A document type with entities makes the parser a document of its own
+    // to hold them, which freeing the context leaves behind.
+    if (ctxt->myDoc) {
+        xmlFreeDoc(ctxt->myDoc);
+        ctxt->myDoc = nullptr;
+    }
     xmlFreeParserCtxt(ctxt);
     return reader.result;
 }

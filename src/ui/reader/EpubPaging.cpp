@@ -51,6 +51,7 @@ QString axisScript(const QString &call)
 EpubPaging::EpubPaging(QWebEngineView *view, QObject *parent)
     : QObject(parent)
     , m_view(view)
+    , m_viewObject(view)
 {
     view->installEventFilter(this);
     connect(view, &QWebEngineView::loadStarted, this, [this] {
@@ -97,7 +98,8 @@ std::optional<bool> EpubPaging::directionOf(const QKeyEvent &event)
 
 bool EpubPaging::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view && (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished))
+    if (watched == m_viewObject
+        && (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished))
         watchInput(); // the render widget may be made anew
     if (watched == m_input && event->type() == QEvent::KeyPress) {
         if (const auto forward = directionOf(*static_cast<QKeyEvent *>(event))) {

@@ -56,6 +56,9 @@ private:
     void watchInput();
 
     QPointer<QWebEngineView> m_view;
+    // The view compared by address only: its events still come while it is
+    // being destroyed, when it is no longer a QWebEngineView.
+    const QObject *m_viewObject = nullptr;
     QPointer<QObject> m_input; // the render widget watched for keys
     int m_item = 0;
     int m_itemCount = 0;

@@ -88,7 +88,12 @@ PdfPane::PdfPane(const QString &path, ConfigDictionary &config, const QString &m
     });
 }
 
-PdfPane::~PdfPane() = default;
+PdfPane::~PdfPane()
+{
+    // The document, a child, is closed after this body and resizes the view
+    // as it goes: this pane must hear nothing of it.
+    disconnect(m_view->verticalScrollBar(), nullptr, this, nullptr);
+}
 
 void PdfPane::openOutlineItem(QTreeWidgetItem *item)
 {
